@@ -1,0 +1,30 @@
+# Thin wrapper: every target installs what is missing and builds first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+export QTWEBENGINE_CHROMIUM_FLAGS ?= --no-sandbox
+
+.PHONY: all deps build run test bench clean screenshots
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/kolvani
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@scripts/bench.sh $(BUILD)
+
+screenshots: build
+	@scripts/screenshots.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)
