@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The per-user folder, always ending with "/": the XDG data home + "Kolvani/". On the
+// first run it is created with data/ and temp/, and the executable's data/ and temp/ are
+// copied into them (results not checked). When the data home is empty or missing, the
+// executable's folder (with a trailing "/") is used and nothing is created.
+// Raises FileError when the per-user folder cannot be created.
+QString DetermineAppFolder(const QString &executableDir);
+// The same with the data home given, for callers that know it.
+QString DetermineAppFolderIn(const QString &dataHome, const QString &executableDir);
+
+// Copies a folder tree, hidden files included, never overwriting an existing file.
+// Creates `target`. Stops at the first failure with false; true otherwise, also for an
+// empty or missing source.
+bool CopyFolder(const QString &source, const QString &target);

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+class SettingsFile;
+
+// Section and key names of data/config.ini and their defaults, kept in one place.
+namespace SettingsKeys {
+inline const QString ConfigSection = QStringLiteral("config");
+inline const QString ChannelsSection = QStringLiteral("Channels");
+
+inline const QString Interval = QStringLiteral("seInterval");
+inline const QString Updates = QStringLiteral("cbUpdates");
+inline const QString Balloon = QStringLiteral("cbBalloon");
+inline const QString Autorun = QStringLiteral("cbAutorun");
+inline const QString CloseAction = QStringLiteral("cbCloseAction");
+inline const QString EnableProxy = QStringLiteral("cbEnableProxy");
+inline const QString ProxyServer = QStringLiteral("edProxyServer");
+inline const QString ProxyPort = QStringLiteral("edProxyPort");
+inline const QString ProxyUser = QStringLiteral("edProxyUser");
+inline const QString ProxyPassword = QStringLiteral("edProxyPassword");
+inline const QString DontShow = QStringLiteral("cbDontShow");
+inline const QString DescendingSort = QStringLiteral("bDescendingSort");
+inline const QString ColumnToSort = QStringLiteral("nColumnToSort");
+inline const QString MainState = QStringLiteral("fmMainState");
+inline const QString ChannelsListUrl = QStringLiteral("ChannelsListURL");
+} // namespace SettingsKeys
+
+// Every setting of the program with its default when the key is missing.
+struct AppSettings
+{
+    int interval = 60; // minutes
+    bool updates = false;
+    bool balloon = true;
+    bool autorun = false;
+    bool closeAction = true;
+    bool enableProxy = false;
+    QString proxyServer;
+    QString proxyPort = QStringLiteral("0");
+    QString proxyUser;
+    QString proxyPassword;
+    bool dontShow = false;
+    bool descendingSort = false;
+    int columnToSort = 0;
+    QString channelsListUrl;
+
+    static AppSettings read(const SettingsFile &file);
+};
+
+// Window state values of fmMainState.
+enum class MainWindowState { Normal = 0, Minimised = 1, Maximised = 2 };
+
+// What the main window writes on every closing, in this order: fmMainState, cbDontShow,
+// bDescendingSort, nColumnToSort. Raises FileError.
+void WriteClosingSettings(SettingsFile &file, MainWindowState state, bool dontShow,
+                          bool descendingSort, int columnToSort);
+
+// Milliseconds of the synchronisation timer for an interval in minutes; intervals too
+// long for the timer are capped at its longest period instead of wrapping around.
+int UpdateTimerInterval(int minutes);

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "feed/DownloadUi.h"
+
+#include <QDialog>
+#include <QSpinBox>
+#include <QString>
+
+class QCheckBox;
+class QGroupBox;
+class QKeyEvent;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+// Spin edit whose value is the number typed, like a classic spin edit: arrows and leaving
+// the field keep it between minimum and maximum, but a larger number typed and confirmed
+// with Enter at once stays as typed. Text that is not a number reads as the minimum.
+class IntervalSpinEdit : public QSpinBox
+{
+    Q_OBJECT
+public:
+    explicit IntervalSpinEdit(QWidget *parent = nullptr);
+
+    // The number in the field as typed; the minimum when the text is not a whole number.
+    int typedValue() const;
+
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+
+protected:
+    int valueFromText(const QString &text) const override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void stepBy(int steps) override;
+};
+
+// The settings dialog. Its controls are the live settings of the run: other parts of the
+// program read them directly (close-to-tray, proxy, alerts).
+class TfmConfigFrm : public QDialog
+{
+    Q_OBJECT
+public:
+    // Reads every setting from `configPath`. `tmUpdates` is the main window's
+    // synchronisation timer; `executablePath` goes into the autostart entry.
+    TfmConfigFrm(const QString &configPath, QTimer *tmUpdates, const QString &executablePath,
+                 QWidget *parent = nullptr);
+
+    QGroupBox *gbSync = nullptr;
+    QCheckBox *cbUpdates = nullptr;
+    IntervalSpinEdit *seInterval = nullptr;
+    QCheckBox *cbBalloon = nullptr;
+    QGroupBox *gbProxy = nullptr;
+    QCheckBox *cbEnableProxy = nullptr;
+    QLineEdit *edProxyServer = nullptr;
+    QLineEdit *edProxyPort = nullptr;
+    QLineEdit *edProxyUser = nullptr;
+    QLineEdit *edProxyPassword = nullptr;
+    QCheckBox *cbAutorun = nullptr;
+    QCheckBox *cbCloseAction = nullptr;
+    QPushButton *btOK = nullptr;
+    QPushButton *btCancel = nullptr;
+
+    // The proxy controls as one value, read before every download.
+    ProxySettings proxySettings() const;
+    const QString &configPath() const { return m_configPath; }
+
+public slots:
+    // Sets every control from the settings file (missing keys give their defaults).
+    // An autostart entry that cannot be written is raised to the global handler.
+    void FormCreate();
+    // Refuses a proxy port that is not a whole number while the proxy is on; otherwise
+    // writes the settings, sets the timer and closes.
+    void btOKClick();
+    // Closes without writing; the controls keep what the user changed.
+    void btCancelClick();
+    // Enter is OK, Esc is Cancel, wherever the focus is. True when the key was taken.
+    bool FormKeyDown(QKeyEvent *event);
+    // A typed number below the minimum becomes the minimum.
+    void seIntervalChange(const QString &text);
+    // Writes or deletes the autostart entry at once; failures go to the global handler.
+    void cbAutorunClick(bool checked);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void writeSettings();
+
+    QString m_configPath;
+    QTimer *m_tmUpdates = nullptr;
+    QString m_executablePath;
+};

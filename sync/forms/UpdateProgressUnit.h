@@ -1,0 +1,57 @@
+#pragma once
+
+#include "sync/ReportSink.h"
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QKeyEvent;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class ReportLog;
+
+// The report window: every network and feed problem is written here; a synchronisation
+// run also shows its progress and success lines in it. Shown without blocking.
+class TfmUpdateProgressFrm : public QDialog, public IReportSink
+{
+    Q_OBJECT
+public:
+    // Ticks cbDontShow from key cbDontShow of section config of `configPath`.
+    explicit TfmUpdateProgressFrm(const QString &configPath, QWidget *parent = nullptr);
+
+    QProgressBar *pbProgress = nullptr;
+    QTableView *lvLog = nullptr;
+    QCheckBox *cbDontShow = nullptr;
+    QPushButton *btCancel = nullptr;
+
+    // Set by "&Anuluj", by leaving the program and by the global error handler; a run
+    // clears it at its start and stops before the next channel when it is set.
+    bool cancelRequested = false;
+
+    static inline const QString ErrorNotice = QStringLiteral("Wystąpiły błędy. Kliknij...");
+
+    // Appends a line; icon 0 (error) also puts the error notice in the status bar.
+    void AddReportLine(const QString &text, int icon);
+    void ReportProblem(const QString &line) override;
+    // Empties the log (at the start of a run over all channels).
+    void clearLog();
+    ReportLog *reportLog() const { return m_log; }
+
+signals:
+    // Text for panel 2 of the main window's status bar.
+    void statusNoticeChanged(const QString &text);
+
+public slots:
+    void FormCreate();
+    void btCancelClick();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QString m_configPath;
+    ReportLog *m_log = nullptr;
+};
