@@ -1,0 +1,91 @@
+#include "app/AppFolder.h"
+
+#include "feed/TextOps.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+const QString AppFolderName = QStringLiteral("Kolvani");
+
+QString withSlash(const QString &path)
+{
+    if (path.isEmpty() || path.endsWith(QLatin1Char('/')))
+        return path;
+    return path + QLatin1Char('/');
+}
+
+void makeFolder(const QString &path)
+{
+    if (!QDir().mkdir(path) && !QFileInfo(path).isDir())
+        throw FileError(QStringLiteral("Nie można utworzyć folderu %1").arg(path));
+}
+
+void makePrivate(const QString &path, bool folder)
+{
+    if (!QFileInfo::exists(path))
+        return;
+    QFileDevice::Permissions perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (folder)
+        perms |= QFileDevice::ExeOwner;
+    QFile::setPermissions(path, perms);
+}
+
+} // namespace
+
+bool CopyFolder(const QString &source, const QString &target)
+{
+    QDir().mkpath(target); // an existing folder is fine; a failure shows in the copies
+    if (source.isEmpty())
+        return true;
+    const QString from = withSlash(source);
+    const QString to = withSlash(target);
+
+    const QFileInfoList entries = QDir(from).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        if (entry.isDir() && !entry.isSymLink()) {
+            if (!CopyFolder(from + name, to + name))
+                return false;
+        } else if (!QFile::copy(from + name, to + name)) {
+            return false; // also when the target file exists: never overwrite
+        }
+    }
+    return true;
+}
+
+QString DetermineAppFolderIn(const QString &dataHome, const QString &executableDir)
+{
+    QString home = dataHome;
+    while (home.size() > 1 && home.endsWith(QLatin1Char('/')))
+        home.chop(1);
+    if (home.isEmpty() || !QFileInfo(home).isDir())
+        return withSlash(executableDir);
+
+    const QString appFolder = withSlash(home + QLatin1Char('/') + AppFolderName);
+    if (QFileInfo::exists(appFolder))
+        return appFolder; // not the first run: nothing is copied, even into an incomplete folder
+
+    makeFolder(appFolder);
+    makePrivate(appFolder, true); // channel caches, settings and passwords live here
+    makeFolder(appFolder + QStringLiteral("data"));
+    makeFolder(appFolder + QStringLiteral("temp"));
+    const QString exe = withSlash(executableDir);
+    CopyFolder(exe + QStringLiteral("data"), appFolder + QStringLiteral("data/"));
+    CopyFolder(exe + QStringLiteral("temp"), appFolder + QStringLiteral("temp/"));
+
+    makePrivate(appFolder + QStringLiteral("data"), true);
+    makePrivate(appFolder + QStringLiteral("data/config.ini"), false);
+    makePrivate(appFolder + QStringLiteral("data/tvChannels.xml"), false);
+    return appFolder;
+}
+
+QString DetermineAppFolder(const QString &executableDir)
+{
+    return DetermineAppFolderIn(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                                executableDir);
+}

@@ -1,0 +1,100 @@
+#include "app/WindowPlacement.h"
+
+#include <QSettings>
+#include <QStringList>
+
+namespace {
+
+const QString KeyShowCmd = QStringLiteral("ShowCmd");
+const QString KeyFlags = QStringLiteral("Flags");
+const QString KeyPixelsPerInch = QStringLiteral("PixelsPerInch");
+const QString KeyMinMaxPos = QStringLiteral("MinMaxPos");
+const QString KeyNormPos = QStringLiteral("NormPos");
+const QString KeyLeftPanelWidth = QStringLiteral("pcLeftPanel_Width");
+const QString KeyTopHeight = QStringLiteral("pnTop_Height");
+
+bool readInt(QSettings &store, const QString &key, int *value)
+{
+    bool ok = false;
+    const int v = store.value(key).toString().trimmed().toInt(&ok);
+    if (ok)
+        *value = v;
+    return ok;
+}
+
+bool fourInts(const QString &text, int out[4])
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        out[i] = parts[i].trimmed().toInt(&ok);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<QSettings> OpenWindowPlacementStore()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Velmar"), QStringLiteral("RSS Quorrel 1.0"));
+}
+
+QString PlacementPointsText(const QPoint &first, const QPoint &second)
+{
+    return QStringLiteral("%1,%2,%3,%4").arg(first.x()).arg(first.y()).arg(second.x()).arg(second.y());
+}
+
+QString PlacementRectText(const QRect &rect)
+{
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(rect.left())
+        .arg(rect.top())
+        .arg(rect.left() + rect.width())
+        .arg(rect.top() + rect.height());
+}
+
+WindowPlacement ReadWindowPlacement(QSettings &store)
+{
+    WindowPlacement p;
+    store.beginGroup(WindowPlacementGroup);
+    int v[4];
+    if (fourInts(store.value(KeyNormPos).toString(), v) && v[2] > v[0] && v[3] > v[1]) {
+        p.normalRect = QRect(QPoint(v[0], v[1]), QSize(v[2] - v[0], v[3] - v[1]));
+        p.valid = true;
+        readInt(store, KeyShowCmd, &p.showCmd);
+        readInt(store, KeyFlags, &p.flags);
+        readInt(store, KeyPixelsPerInch, &p.pixelsPerInch);
+        if (fourInts(store.value(KeyMinMaxPos).toString(), v)) {
+            p.minPosition = QPoint(v[0], v[1]);
+            p.maxPosition = QPoint(v[2], v[3]);
+        }
+    }
+    int size = 0;
+    if (readInt(store, KeyLeftPanelWidth, &size) && size >= 0)
+        p.leftPanelWidth = size;
+    if (readInt(store, KeyTopHeight, &size) && size >= 0)
+        p.topPanelHeight = size;
+    store.endGroup();
+    return p;
+}
+
+void WriteWindowPlacement(QSettings &store, const WindowPlacement &p)
+{
+    store.beginGroup(WindowPlacementGroup);
+    store.setValue(KeyShowCmd, p.showCmd);
+    store.setValue(KeyFlags, p.flags);
+    store.setValue(KeyPixelsPerInch, p.pixelsPerInch);
+    store.setValue(KeyMinMaxPos, PlacementPointsText(p.minPosition, p.maxPosition));
+    store.setValue(KeyNormPos, PlacementRectText(p.normalRect));
+    if (p.leftPanelWidth >= 0)
+        store.setValue(KeyLeftPanelWidth, p.leftPanelWidth);
+    if (p.topPanelHeight >= 0)
+        store.setValue(KeyTopHeight, p.topPanelHeight);
+    store.endGroup();
+    store.sync();
+}
