@@ -1,0 +1,248 @@
+#include "feed/TextOps.h"
+
+#include <QSaveFile>
+#include <QStringList>
+#include <QUuid>
+
+#include <climits>
+
+namespace {
+
+// Windows-1250, bytes 0x80-0xFF. Bytes the code page leaves undefined map to U+FFFD.
+const char16_t kWindows1250High[128] = {
+    0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021, 0xFFFD, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164,
+    0x017D, 0x0179, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122, 0x0161, 0x203A,
+    0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9,
+    0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B, 0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139,
+    0x0106, 0x00C7, 0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3,
+    0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF, 0x0155, 0x00E1,
+    0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD,
+    0x0163, 0x02D9,
+};
+
+const char16_t kReplacement = 0xFFFD;
+
+bool isXmlControl(qint64 code)
+{
+    return code < 0x20 && code != 0x09 && code != 0x0A && code != 0x0D;
+}
+
+// The character a reference stands for. Anything that cannot appear in an XML document (a
+// surrogate, a control character, a number outside Unicode) becomes U+FFFD, so decoded feed
+// text can always be written back.
+QString referencedCharacter(qint64 number)
+{
+    if (number < 0 || isXmlControl(number))
+        return QString(QChar(kReplacement));
+    if (number < 0x80)
+        return QString(QChar(char16_t(number)));
+    if (number < 0x100)
+        return QString(QChar(kWindows1250High[number - 0x80]));
+    if (number > 0x10FFFF || (number >= 0xD800 && number <= 0xDFFF) || number == 0xFFFE || number == 0xFFFF)
+        return QString(QChar(kReplacement));
+    const char32_t code = char32_t(number);
+    return QString::fromUcs4(&code, 1);
+}
+
+int hexValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+// Integer text as the reference numbers use it: leading blanks, an optional sign, then decimal
+// digits, or hexadecimal after "$", "x", "X", "0x" or "0X". Hexadecimal covers 32 bits and
+// wraps like a 32-bit integer; decimal must fit a 32-bit integer.
+bool parseReferenceNumber(const QString &text, qint64 &value)
+{
+    int i = 0;
+    const int n = int(text.size());
+    while (i < n && text.at(i) == QLatin1Char(' '))
+        ++i;
+    bool negative = false;
+    if (i < n && (text.at(i) == QLatin1Char('-') || text.at(i) == QLatin1Char('+'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    bool hex = false;
+    if (i < n && (text.at(i) == QLatin1Char('$') || text.at(i) == QLatin1Char('x') || text.at(i) == QLatin1Char('X'))) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < n && text.at(i) == QLatin1Char('0')
+               && (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= n)
+        return false;
+    qint64 result = 0;
+    for (; i < n; ++i) {
+        const int digit = hex ? hexValue(text.at(i)) : (text.at(i).isDigit() && text.at(i).unicode() < 0x80
+                                                             ? text.at(i).unicode() - '0'
+                                                             : -1);
+        if (digit < 0)
+            return false;
+        result = result * (hex ? 16 : 10) + digit;
+        if (result > (hex ? qint64(0xFFFFFFFF) : qint64(INT_MAX) + (negative ? 1 : 0)))
+            return false;
+    }
+    if (hex && result > INT_MAX)
+        result -= qint64(1) << 32;
+    value = negative ? -result : result;
+    return true;
+}
+
+} // namespace
+
+QString ReplaceAll(const QString &find, const QString &replacement, const QString &text)
+{
+    if (find.isEmpty())
+        return text;
+    QString result;
+    result.reserve(text.size());
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = text.indexOf(find, from, Qt::CaseSensitive);
+        if (at < 0)
+            break;
+        result.append(QStringView(text).mid(from, at - from));
+        result.append(replacement);
+        from = at + find.size();
+    }
+    result.append(QStringView(text).mid(from));
+    return result;
+}
+
+QString EscapeUrlText(const QString &text)
+{
+    return ReplaceAll(QStringLiteral("?"), QStringLiteral("|quest|"), ReplaceAll(QStringLiteral("&"), QStringLiteral("|amp|"), text));
+}
+
+QString UnescapeUrlText(const QString &text)
+{
+    return ReplaceAll(QStringLiteral("|quest|"), QStringLiteral("?"),
+                      ReplaceAll(QStringLiteral("|amp|"), QStringLiteral("&"), text));
+}
+
+bool TextToBool(const QString &text)
+{
+    return text == QLatin1String("1") || text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
+           || text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+}
+
+int FindText(const QString &pattern, const QString &text, int start)
+{
+    if (start < 1 || start > text.size() || pattern.isEmpty())
+        return 0;
+    const qsizetype at = text.indexOf(pattern, start - 1, Qt::CaseSensitive);
+    return at < 0 ? 0 : int(at + 1);
+}
+
+QString CopyRange(const QString &text, int first, int last)
+{
+    const int length = int(text.size());
+    if (last < first || last < 1 || first > length || text.isEmpty())
+        return QString();
+    if (first <= 1) {
+        if (last >= length)
+            return text;
+        first = 1;
+    }
+    return text.mid(first - 1, qMin(last, length) - first + 1);
+}
+
+QString DecodeCharRefs(const QString &text)
+{
+    // Left to right over the original text: the search resumes after each inserted character,
+    // so inserted text never starts a new reference.
+    const QString opener = QStringLiteral("&#");
+    QString result;
+    result.reserve(text.size());
+    int copied = 0; // 0-based index of the first character not yet copied
+    int p = FindText(opener, text, 1);
+    while (p > 0) {
+        const int semicolon = FindText(QStringLiteral(";"), text, p + 1);
+        const QString number = CopyRange(text, p + 2, semicolon - 1);
+        qint64 value = 0;
+        if (number.isEmpty() || !parseReferenceNumber(number, value))
+            throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(number).toStdString());
+        result.append(QStringView(text).mid(copied, p - 1 - copied));
+        result.append(referencedCharacter(value));
+        copied = p - 1 + int(number.size()) + 3;
+        p = FindText(opener, text, copied + 1);
+    }
+    result.append(QStringView(text).mid(copied));
+    return result;
+}
+
+QString ConvertFeedDate(const QString &text)
+{
+    static const char *const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    // Piece k (from 0) is the text ending at blank k + 1; it exists only when that blank does.
+    const QStringList pieces = text.split(QLatin1Char(' '));
+    const auto endingAtBlank = [&pieces](int blank) {
+        return pieces.size() > blank ? pieces.at(blank - 1) : QString();
+    };
+    QString day = endingAtBlank(2);
+    QString month = endingAtBlank(3);
+    const QString year = endingAtBlank(4);
+    for (int i = 0; i < 12; ++i) {
+        if (month == QLatin1String(kMonths[i])) {
+            month = QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0'));
+            break;
+        }
+    }
+    if (day.size() == 1)
+        day.prepend(QLatin1Char('0'));
+    return year + QLatin1Char('-') + month + QLatin1Char('-') + day;
+}
+
+QString NewGuidText()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}
+
+void SaveTextToFile(const QString &path, const QByteArray &text)
+{
+    const int nul = int(text.indexOf('\0'));
+    const QByteArray body = nul >= 0 ? text.left(nul) : text;
+    QByteArray out;
+    out.reserve(body.size() + body.size() / 16 + 2);
+    const char *p = body.constData();
+    const char *end = p + body.size();
+    while (p < end) {
+        const char *start = p;
+        while (p < end && *p != '\r' && *p != '\n')
+            ++p;
+        out.append(start, int(p - start));
+        out.append("\r\n", 2);
+        if (p < end && *p == '\r')
+            ++p;
+        if (p < end && *p == '\n')
+            ++p;
+    }
+    WriteFileAtomically(path, out);
+}
+
+void WriteFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw FileError(QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString()));
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw FileError(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
+    }
+    if (!file.commit())
+        throw FileError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+}

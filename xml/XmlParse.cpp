@@ -1,0 +1,250 @@
+#include "xml/XmlParse.h"
+
+#include "xml/XmlDocument.h"
+
+#include <libxml/SAX2.h>
+#include <libxml/encoding.h>
+#include <libxml/entities.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/xmlerror.h>
+
+#include <climits>
+#include <memory>
+#include <unordered_map>
+
+namespace {
+
+struct ErrorCollector
+{
+    bool has = false;
+    QString message;
+    int line = 0;
+
+    void record(const QString &text, int atLine)
+    {
+        if (has)
+            return;
+        has = true;
+        message = text.trimmed();
+        line = atLine;
+    }
+    QString describe(const QString &fallback) const
+    {
+        if (!has)
+            return fallback;
+        if (line > 0)
+            return QStringLiteral("%1 (line %2)").arg(message).arg(line);
+        return message;
+    }
+};
+
+void collectStructured(void *context, xmlErrorPtr error)
+{
+    if (!context || !error || error->level < XML_ERR_ERROR)
+        return;
+    static_cast<ErrorCollector *>(context)->record(QString::fromUtf8(error->message ? error->message : "XML error"),
+                                                   error->line);
+}
+
+void discardGeneric(void *, const char *, ...)
+{
+}
+
+// Routes libxml2's error reports into a collector for the life of the scope, so that nothing
+// reaches stderr, and restores whatever handlers were there before.
+class ErrorScope
+{
+public:
+    explicit ErrorScope(ErrorCollector *collector)
+        : m_structured(xmlStructuredError), m_structuredContext(xmlStructuredErrorContext),
+          m_generic(xmlGenericError), m_genericContext(xmlGenericErrorContext)
+    {
+        xmlSetStructuredErrorFunc(collector, collectStructured);
+        xmlSetGenericErrorFunc(nullptr, discardGeneric);
+    }
+    ~ErrorScope()
+    {
+        xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
+        xmlSetGenericErrorFunc(m_genericContext, m_generic);
+    }
+    ErrorScope(const ErrorScope &) = delete;
+    ErrorScope &operator=(const ErrorScope &) = delete;
+
+private:
+    xmlStructuredErrorFunc m_structured;
+    void *m_structuredContext;
+    xmlGenericErrorFunc m_generic;
+    void *m_genericContext;
+};
+
+// Counts the text that entity references expand to while one document is parsed. libxml2's own
+// amplification check is off under XML_PARSE_HUGE (needed for very large text nodes), so this
+// guard keeps "billion laughs" documents out.
+struct EntityGuard
+{
+    ErrorCollector *errors = nullptr;
+    xmlParserCtxtPtr ctxt = nullptr;
+    qint64 expanded = 0;
+    bool tripped = false;
+    std::unordered_map<const void *, qint64> sizes;
+
+    static constexpr int kMaxDepth = 40;
+    static constexpr qint64 kTooMuch = XmlParse::kMaxEntityExpansion + 1;
+
+    // Full replacement size of an internal general entity, nested references included.
+    qint64 expandedSize(xmlEntityPtr entity, int depth)
+    {
+        if (depth > kMaxDepth)
+            return kTooMuch;
+        auto known = sizes.find(entity);
+        if (known != sizes.end())
+            return known->second < 0 ? kTooMuch : known->second; // negative: a reference loop
+        sizes[entity] = -1;
+        const xmlChar *content = entity->content;
+        qint64 total = 0;
+        for (const xmlChar *p = content; p && *p && total < kTooMuch; ++p) {
+            ++total;
+            if (*p != '&' || p[1] == '#')
+                continue;
+            const xmlChar *end = xmlStrchr(p + 1, ';');
+            if (!end)
+                continue;
+            const QByteArray name(reinterpret_cast<const char *>(p + 1), int(end - p - 1));
+            xmlEntityPtr nested = ctxt->myDoc ? xmlGetDocEntity(ctxt->myDoc, reinterpret_cast<const xmlChar *>(name.constData()))
+                                              : nullptr;
+            if (nested && nested->etype == XML_INTERNAL_GENERAL_ENTITY)
+                total += expandedSize(nested, depth + 1);
+            else
+                total += end - p;
+            p = end;
+        }
+        total = qMin(total, kTooMuch);
+        sizes[entity] = total;
+        return total;
+    }
+
+    void add(qint64 amount)
+    {
+        expanded += amount;
+        if (expanded <= XmlParse::kMaxEntityExpansion || tripped)
+            return;
+        tripped = true;
+        errors->record(QStringLiteral("Entity expansion exceeds the limit of %1 bytes").arg(XmlParse::kMaxEntityExpansion),
+                       ctxt->input ? ctxt->input->line : 0);
+        xmlStopParser(ctxt);
+        ctxt->wellFormed = 0;
+    }
+};
+
+EntityGuard *guardOf(void *context)
+{
+    return static_cast<EntityGuard *>(static_cast<xmlParserCtxtPtr>(context)->_private);
+}
+
+xmlEntityPtr guardedGetEntity(void *context, const xmlChar *name)
+{
+    EntityGuard *guard = guardOf(context);
+    if (guard->tripped)
+        return nullptr;
+    xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
+    if (entity && entity->etype == XML_INTERNAL_GENERAL_ENTITY) {
+        guard->add(guard->expandedSize(entity, 0) + xmlStrlen(name) + 2);
+        if (guard->tripped)
+            return nullptr;
+    }
+    return entity;
+}
+
+xmlEntityPtr guardedGetParameterEntity(void *context, const xmlChar *name)
+{
+    EntityGuard *guard = guardOf(context);
+    if (guard->tripped)
+        return nullptr;
+    xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
+    if (entity) {
+        guard->add(xmlStrlen(entity->content) + xmlStrlen(name) + 2);
+        if (guard->tripped)
+            return nullptr;
+    }
+    return entity;
+}
+
+// External DTDs and entities are never fetched, whatever the options say.
+void noExternalSubset(void *, const xmlChar *, const xmlChar *, const xmlChar *)
+{
+}
+
+xmlParserInputPtr noExternalEntity(void *, const xmlChar *, const xmlChar *)
+{
+    return nullptr;
+}
+
+struct CtxtDeleter
+{
+    void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
+};
+
+} // namespace
+
+namespace XmlParse {
+
+void *parseDocument(const QByteArray &bytes, const QByteArray &url)
+{
+    if (bytes.size() > INT_MAX)
+        throw XmlError(QStringLiteral("The XML document is too large"));
+    xmlInitParser();
+    ErrorCollector errors;
+    ErrorScope scope(&errors);
+
+    std::unique_ptr<xmlParserCtxt, CtxtDeleter> ctxt(xmlNewParserCtxt());
+    if (!ctxt || !ctxt->sax)
+        throw XmlError(QStringLiteral("Cannot create an XML parser"));
+    EntityGuard guard;
+    guard.errors = &errors;
+    guard.ctxt = ctxt.get();
+    ctxt->_private = &guard;
+    ctxt->sax->getEntity = guardedGetEntity;
+    ctxt->sax->getParameterEntity = guardedGetParameterEntity;
+    ctxt->sax->externalSubset = noExternalSubset;
+    ctxt->sax->resolveEntity = noExternalEntity;
+
+    // No XML_PARSE_NOENT or XML_PARSE_DTDLOAD: those are what make libxml2 read external entities.
+    const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_HUGE
+                        | XML_PARSE_NOWARNING;
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), bytes.constData(), int(bytes.size()),
+                                      url.isEmpty() ? nullptr : url.constData(), nullptr, options);
+    if (doc && (guard.tripped || !xmlDocGetRootElement(doc))) {
+        xmlFreeDoc(doc);
+        doc = nullptr;
+    }
+    if (!doc)
+        throw XmlError(errors.describe(QStringLiteral("The XML document is not well formed")));
+    return doc;
+}
+
+QByteArray serialise(void *handle, const char *encoding)
+{
+    auto *doc = static_cast<xmlDocPtr>(handle);
+    ErrorCollector errors;
+    ErrorScope scope(&errors);
+    const char *target = encoding ? encoding : reinterpret_cast<const char *>(doc->encoding);
+    if (target) {
+        xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(target);
+        if (!handler)
+            throw XmlError(QStringLiteral("Unsupported encoding \"%1\"").arg(QString::fromUtf8(target)));
+        xmlCharEncCloseFunc(handler);
+    }
+    xmlChar *memory = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc, &memory, &size, target, 1);
+    if (!memory)
+        throw XmlError(errors.describe(QStringLiteral("Cannot serialise the XML document in \"%1\"")
+                                           .arg(QString::fromUtf8(target ? target : "UTF-8"))));
+    QByteArray result(reinterpret_cast<const char *>(memory), size);
+    xmlFree(memory);
+    return result;
+}
+
+} // namespace XmlParse

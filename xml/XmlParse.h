@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+
+// The libxml2 calls behind XmlDocument: a guarded parse and the serialiser. Handles are
+// xmlDocPtr passed as void* so that no libxml2 type leaks out of the xml folder.
+namespace XmlParse {
+
+// Upper bound on the text that entity references in one document may expand to.
+constexpr qint64 kMaxEntityExpansion = 10 * 1024 * 1024;
+
+// Parses a whole document held in memory. Never loads an external DTD or entity, never uses the
+// network, keeps entity expansion within kMaxEntityExpansion, drops whitespace-only text
+// between elements and reads CDATA sections as text. Raises XmlError with the first error
+// message and its line; nothing is printed.
+void *parseDocument(const QByteArray &bytes, const QByteArray &url);
+
+// The document in `encoding`, or in its declared encoding when null (UTF-8 when none is
+// declared), indented. Raises XmlError when the encoding is unknown.
+QByteArray serialise(void *doc, const char *encoding);
+
+} // namespace XmlParse
