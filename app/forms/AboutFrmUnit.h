@@ -33,6 +33,7 @@ public slots:
     bool FormKeyDown(QKeyEvent *event);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -24,6 +24,8 @@ public:
 
     // The number in the field as typed; the minimum when the text is not a whole number.
     int typedValue() const;
+    // Sets the value (kept in range) and shows it, also when the value itself is unchanged.
+    void showValue(int value);
 
     QValidator::State validate(QString &input, int &pos) const override;
     void fixup(QString &input) const override;
@@ -32,6 +34,10 @@ protected:
     int valueFromText(const QString &text) const override;
     void focusOutEvent(QFocusEvent *event) override;
     void stepBy(int steps) override;
+
+signals:
+    // Every change of the text, typed or set (QSpinBox itself only tells value changes).
+    void typedTextChanged(const QString &text);
 };
 
 // The settings dialog. Its controls are the live settings of the run: other parts of the
@@ -81,6 +87,7 @@ public slots:
     void cbAutorunClick(bool checked);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -1,0 +1,381 @@
+#include "app/forms/ConfigUnit.h"
+
+#include "app/AppSettings.h"
+#include "app/Autostart.h"
+#include "app/SettingsFile.h"
+#include "feed/TextOps.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <limits>
+
+namespace {
+
+const QColor DialogColour(242, 243, 245);
+
+bool parseWholeNumber(const QString &text, qint64 *value)
+{
+    bool ok = false;
+    const qint64 v = text.trimmed().toLongLong(&ok, 10);
+    if (ok && v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max()) {
+        *value = v;
+        return true;
+    }
+    return false;
+}
+
+// Errors of a step that cannot refuse (creation, a click) go to the application's last
+// net, the global error message, once control is back in the event loop.
+void RaiseLater(QObject *context, const QString &message)
+{
+    QMetaObject::invokeMethod(
+        context, [message] { throw FileError(message); }, Qt::QueuedConnection);
+}
+
+void CentreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
+
+} // namespace
+
+IntervalSpinEdit::IntervalSpinEdit(QWidget *parent) : QSpinBox(parent)
+{
+    connect(lineEdit(), &QLineEdit::textChanged, this, &IntervalSpinEdit::typedTextChanged);
+}
+
+int IntervalSpinEdit::typedValue() const
+{
+    qint64 v = 0;
+    return parseWholeNumber(lineEdit()->text(), &v) ? int(v) : minimum();
+}
+
+void IntervalSpinEdit::showValue(int value)
+{
+    setValue(value);
+    const QString text = textFromValue(this->value());
+    if (lineEdit()->text() != text)
+        lineEdit()->setText(text);
+}
+
+QValidator::State IntervalSpinEdit::validate(QString &input, int &) const
+{
+    static const QRegularExpression allowed(QStringLiteral("^[+-]?[0-9]*$"));
+    if (!allowed.match(input).hasMatch())
+        return QValidator::Invalid;
+    qint64 v = 0;
+    if (parseWholeNumber(input, &v))
+        return QValidator::Acceptable;
+    const QString digits = input.mid(input.startsWith(QLatin1Char('+')) || input.startsWith(QLatin1Char('-')) ? 1 : 0);
+    return digits.isEmpty() ? QValidator::Intermediate : QValidator::Invalid; // too long a number
+}
+
+void IntervalSpinEdit::fixup(QString &) const
+{
+    // Text that is not a number is left as it is; it reads as the minimum.
+}
+
+int IntervalSpinEdit::valueFromText(const QString &text) const
+{
+    qint64 v = 0;
+    return parseWholeNumber(text, &v) ? int(v) : minimum();
+}
+
+void IntervalSpinEdit::focusOutEvent(QFocusEvent *event)
+{
+    const QString text = lineEdit()->text();
+    qint64 v = 0;
+    const bool number = parseWholeNumber(text, &v);
+    if (number)
+        setValue(int(qBound(qint64(minimum()), v, qint64(maximum()))));
+    QSpinBox::focusOutEvent(event);
+    if (!number && lineEdit()->text() != text)
+        lineEdit()->setText(text);
+}
+
+void IntervalSpinEdit::stepBy(int steps)
+{
+    setValue(qBound(minimum(), typedValue(), maximum()));
+    QSpinBox::stepBy(steps);
+}
+
+TfmConfigFrm::TfmConfigFrm(const QString &configPath, QTimer *tmUpdates,
+                           const QString &executablePath, QWidget *parent)
+    : QDialog(parent), m_configPath(configPath), m_tmUpdates(tmUpdates),
+      m_executablePath(executablePath)
+{
+    setObjectName(QStringLiteral("fmConfigFrm"));
+    buildControls();
+    FormCreate();
+}
+
+void TfmConfigFrm::buildControls()
+{
+    setWindowTitle(QStringLiteral("Ustawienia programu:"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                   | Qt::WindowCloseButtonHint);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, DialogColour);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    auto named = [](QWidget *w, const char *name) {
+        w->setObjectName(QLatin1String(name));
+        return w;
+    };
+
+    gbSync = new QGroupBox(QStringLiteral(" Synchronizacja: "), this);
+    named(gbSync, "gbSync");
+    cbUpdates = new QCheckBox(QStringLiteral("&Uaktualniaj kanały co:"), gbSync);
+    named(cbUpdates, "cbUpdates");
+    seInterval = new IntervalSpinEdit(gbSync);
+    named(seInterval, "seInterval");
+    seInterval->setRange(30, 2000);
+    seInterval->setValue(60);
+    seInterval->setAccelerated(true);
+    auto *lbMinutes = new QLabel(QStringLiteral("minut."), gbSync);
+    cbBalloon = new QCheckBox(QStringLiteral("Pokazuj powiadomienia o nowych wiadomościach"), gbSync);
+    named(cbBalloon, "cbBalloon");
+
+    auto *syncRow = new QHBoxLayout;
+    syncRow->addWidget(cbUpdates);
+    syncRow->addWidget(seInterval);
+    syncRow->addWidget(lbMinutes);
+    syncRow->addStretch(1);
+    auto *syncLayout = new QVBoxLayout(gbSync);
+    syncLayout->addLayout(syncRow);
+    syncLayout->addWidget(cbBalloon);
+
+    gbProxy = new QGroupBox(QStringLiteral(" Ustawienia Proxy "), this);
+    named(gbProxy, "gbProxy");
+    cbEnableProxy = new QCheckBox(QStringLiteral("&Używaj Proxy"), gbProxy);
+    named(cbEnableProxy, "cbEnableProxy");
+    edProxyServer = new QLineEdit(gbProxy);
+    named(edProxyServer, "edProxyServer");
+    edProxyPort = new QLineEdit(gbProxy);
+    named(edProxyPort, "edProxyPort");
+    edProxyUser = new QLineEdit(gbProxy);
+    named(edProxyUser, "edProxyUser");
+    edProxyPassword = new QLineEdit(gbProxy);
+    named(edProxyPassword, "edProxyPassword");
+    edProxyPassword->setEchoMode(QLineEdit::Password);
+
+    auto *proxyGrid = new QGridLayout(gbProxy);
+    proxyGrid->addWidget(cbEnableProxy, 0, 0, 1, 4);
+    auto addLabelled = [this, proxyGrid](const QString &caption, QLineEdit *edit, int row, int col,
+                                         int span) {
+        auto *label = new QLabel(caption, gbProxy);
+        label->setBuddy(edit);
+        proxyGrid->addWidget(label, row, col);
+        proxyGrid->addWidget(edit, row, col + 1, 1, span);
+    };
+    addLabelled(QStringLiteral("&Serwer proxy:"), edProxyServer, 1, 0, 1);
+    addLabelled(QStringLiteral("&Port:"), edProxyPort, 1, 2, 1);
+    addLabelled(QStringLiteral("&Użytkownik:"), edProxyUser, 2, 0, 3);
+    addLabelled(QStringLiteral("&Hasło::"), edProxyPassword, 3, 0, 3);
+    edProxyPort->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+    proxyGrid->setColumnStretch(1, 1);
+
+    cbAutorun = new QCheckBox(QStringLiteral("&Uruchamiaj program przy starcie systemu"), this);
+    named(cbAutorun, "cbAutorun");
+    cbCloseAction =
+        new QCheckBox(QStringLiteral("Po zamknięciu okna głównego ukryj program w tray'u"), this);
+    named(cbCloseAction, "cbCloseAction");
+
+    btOK = new QPushButton(QStringLiteral("&OK"), this);
+    named(btOK, "btOK");
+    btCancel = new QPushButton(QStringLiteral("&Anuluj"), this);
+    named(btCancel, "btCancel");
+    for (QPushButton *b : {btOK, btCancel}) {
+        b->setFlat(true);
+        b->setAutoDefault(false);
+        b->setMinimumWidth(75);
+    }
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addWidget(gbSync);
+    layout->addWidget(gbProxy);
+    layout->addWidget(cbAutorun);
+    layout->addWidget(cbCloseAction);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+
+    connect(btOK, &QPushButton::clicked, this, &TfmConfigFrm::btOKClick);
+    connect(btCancel, &QPushButton::clicked, this, &TfmConfigFrm::btCancelClick);
+    connect(seInterval, &IntervalSpinEdit::typedTextChanged, this, &TfmConfigFrm::seIntervalChange);
+    connect(cbAutorun, &QCheckBox::toggled, this, &TfmConfigFrm::cbAutorunClick);
+
+    // Enter and Esc reach the dialog first, whichever control has the focus.
+    installEventFilter(this);
+    for (QWidget *child : findChildren<QWidget *>())
+        child->installEventFilter(this);
+
+    const QSize hint = sizeHint();
+    setFixedSize(qMax(317, hint.width()), qMax(276, hint.height()));
+}
+
+void TfmConfigFrm::FormCreate()
+{
+    const AppSettings s = AppSettings::read(SettingsFile(m_configPath));
+    seInterval->showValue(s.interval);
+    cbUpdates->setChecked(s.updates);
+    cbBalloon->setChecked(s.balloon);
+    cbCloseAction->setChecked(s.closeAction);
+    cbEnableProxy->setChecked(s.enableProxy);
+    edProxyServer->setText(s.proxyServer);
+    edProxyPort->setText(s.proxyPort);
+    edProxyUser->setText(s.proxyUser);
+    edProxyPassword->setText(s.proxyPassword);
+
+    // Checking the box writes the entry again with the current path of the executable.
+    const bool wasChecked = cbAutorun->isChecked();
+    {
+        const QSignalBlocker block(cbAutorun);
+        cbAutorun->setChecked(s.autorun);
+    }
+    if (cbAutorun->isChecked() != wasChecked) {
+        try {
+            setAutostart(cbAutorun->isChecked(), m_executablePath);
+        } catch (const std::exception &e) {
+            RaiseLater(this, QString::fromStdString(e.what()));
+        }
+    }
+}
+
+ProxySettings TfmConfigFrm::proxySettings() const
+{
+    ProxySettings p;
+    p.enabled = cbEnableProxy->isChecked();
+    p.server = edProxyServer->text();
+    p.port = edProxyPort->text();
+    p.user = edProxyUser->text();
+    p.password = edProxyPassword->text();
+    return p;
+}
+
+void TfmConfigFrm::btOKClick()
+{
+    qint64 port = 0;
+    if (cbEnableProxy->isChecked() && !parseWholeNumber(edProxyPort->text(), &port)) {
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(),
+                        QStringLiteral("Podaj poprawną liczbę całkowitą jako numer portu Proxy"),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+
+    try {
+        writeSettings();
+    } catch (const std::exception &e) {
+        // The controls stay the live settings of this run; only the next start loses them.
+        QMessageBox::critical(this, QStringLiteral("Błąd:"),
+                              QStringLiteral("Nie można zapisać ustawień (%1).")
+                                  .arg(QString::fromStdString(e.what())));
+    }
+
+    if (m_tmUpdates) {
+        const int interval = cbUpdates->isChecked() ? UpdateTimerInterval(seInterval->typedValue()) : 0;
+        if (interval == 0)
+            m_tmUpdates->stop();
+        else if (!m_tmUpdates->isActive() || m_tmUpdates->interval() != interval)
+            m_tmUpdates->start(interval);
+    }
+    accept();
+}
+
+void TfmConfigFrm::writeSettings()
+{
+    using namespace SettingsKeys;
+    SettingsFile file(m_configPath);
+    file.writeInt(ConfigSection, Interval, seInterval->typedValue());
+    file.writeBool(ConfigSection, Updates, cbUpdates->isChecked());
+    file.writeBool(ConfigSection, Balloon, cbBalloon->isChecked());
+    file.writeBool(ConfigSection, Autorun, cbAutorun->isChecked());
+    file.writeBool(ConfigSection, CloseAction, cbCloseAction->isChecked());
+    file.writeBool(ConfigSection, EnableProxy, cbEnableProxy->isChecked());
+    file.writeString(ConfigSection, ProxyServer, edProxyServer->text());
+    file.writeString(ConfigSection, ProxyPort, edProxyPort->text());
+    file.writeString(ConfigSection, ProxyUser, edProxyUser->text());
+    file.writeString(ConfigSection, ProxyPassword, edProxyPassword->text());
+}
+
+void TfmConfigFrm::btCancelClick()
+{
+    reject();
+}
+
+bool TfmConfigFrm::FormKeyDown(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (QApplication::focusWidget() == btCancel)
+            btCancelClick();
+        else
+            btOKClick();
+        return true;
+    case Qt::Key_Escape:
+        btCancelClick();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TfmConfigFrm::seIntervalChange(const QString &text)
+{
+    qint64 v = 0;
+    if (parseWholeNumber(text, &v) && v < seInterval->minimum())
+        seInterval->showValue(seInterval->minimum());
+}
+
+void TfmConfigFrm::cbAutorunClick(bool checked)
+{
+    try {
+        setAutostart(checked, m_executablePath);
+    } catch (const std::exception &e) {
+        RaiseLater(this, QString::fromStdString(e.what()));
+    }
+}
+
+void TfmConfigFrm::showEvent(QShowEvent *event)
+{
+    if (!parentWidget())
+        CentreOnScreen(this);
+    QDialog::showEvent(event);
+}
+
+bool TfmConfigFrm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->window() == this) {
+        if (FormKeyDown(static_cast<QKeyEvent *>(event)))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
