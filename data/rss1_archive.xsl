@@ -12,7 +12,7 @@
         <style type="text/css">
       body { margin: 0; padding: 14px 18px; background: #ffffff; color: #222831;
              font-family: "DejaVu Sans", "Segoe UI", Tahoma, Arial, sans-serif; font-size: 13px; line-height: 1.5; }
-      .channel { color: #6b7585; font-size: 11px; text-transform: uppercase; letter-spacing: 0.05em;
+      .channel { color: #6b7585; font-size: 11px; letter-spacing: 0.02em;
                  border-bottom: 1px solid #dfe2e7; padding-bottom: 6px; margin-bottom: 10px; }
       .channel a { color: #6b7585; text-decoration: none; }
       h1 { font-size: 18px; line-height: 1.3; margin: 0 0 4px 0; color: #1b3d70; }

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <functional>
+
+class QWebEngineProfile;
+
+// The page behind the embedded browser. It reports every navigation before it happens and
+// keeps local documents (channel files, item views) apart from the web: no script runs in a
+// local page and a local page reads no other local file; a web page reached by a link runs
+// as it would in any browser.
+class WebPage : public QWebEnginePage
+{
+    Q_OBJECT
+public:
+    // Called before every navigation with the address; the handler may change the address
+    // or cancel. Returns the decision through the two references.
+    using BeforeNavigateHandler = std::function<void(QString &address, bool &cancel)>;
+
+    WebPage(QWebEngineProfile *profile, QObject *parent);
+
+    void setBeforeNavigateHandler(BeforeNavigateHandler handler) { m_beforeNavigate = std::move(handler); }
+    // The next main-frame navigation to exactly this address passes without asking the
+    // handler: it is the address the handler itself chose.
+    void approveOnce(const QUrl &url) { m_approved = url; }
+
+    // Scripts only for web pages; local documents stay inert.
+    static bool scriptsAllowedFor(const QUrl &url);
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    // Messages of web pages are no concern of the program's user.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int,
+                                  const QString &) override
+    {
+    }
+
+private:
+    void applySettingsFor(const QUrl &url);
+
+    BeforeNavigateHandler m_beforeNavigate;
+    QUrl m_approved;
+};
+
+// The embedded browser `wbContent`: loads local XML documents, renders them through the
+// style sheet named in their xml-stylesheet instruction, and follows links like a browser.
+// Every display reads the document and its style sheet from disk as they are at that
+// moment; nothing is cached.
+class WebBrowser : public QWebEngineView
+{
+    Q_OBJECT
+public:
+    explicit WebBrowser(QWidget *parent = nullptr);
+    ~WebBrowser() override;
+
+    WebPage *webPage() const { return m_page; }
+
+    // `address` is a local path (a fragment after "#" is kept), a file:, http(s): or
+    // about: address. Returns false when the address cannot be used.
+    bool Navigate(const QString &address);
+    // False when there is no page to go to.
+    bool GoBack();
+    bool GoForward();
+    // Reloads the current document and its style sheet.
+    void Refresh();
+    // Copies the page's selection to the clipboard.
+    void CopySelection();
+    // Asks for a printer with the print dialog and prints the page shown.
+    void PrintPage();
+
+    // The address the browser shows now, as text.
+    QString LocationURL() const;
+
+    // Handler of BeforeNavigate2 (address in and out, cancel out).
+    void setBeforeNavigate2(WebPage::BeforeNavigateHandler handler);
+
+    // A local path or address as the browser's address.
+    static QUrl addressToUrl(const QString &address);
+
+signals:
+    void DocumentComplete(const QString &address);
+    void ProgressChange(int progress, int maximum);
+    void StatusTextChange(const QString &text);
+
+private:
+    void loadUrl(const QUrl &url);
+
+    QWebEngineProfile *m_profile = nullptr;
+    WebPage *m_page = nullptr;
+    bool m_printing = false;
+};
