@@ -519,13 +519,13 @@ void XmlDocument::loadFromBytes(const QByteArray &bytes)
 QByteArray XmlDocument::toBytes() const
 {
     d->requireActive();
-    return XmlParse::serialise(d->doc, nullptr);
+    return XmlParse::serialise(d->doc);
 }
 
 void XmlDocument::saveToFile(const QString &path) const
 {
     d->requireActive();
-    const QByteArray bytes = XmlParse::serialise(d->doc, nullptr);
+    const QByteArray bytes = XmlParse::serialise(d->doc);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw XmlError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
@@ -546,18 +546,9 @@ void XmlDocument::save() const
 QStringList XmlDocument::lines() const
 {
     d->requireActive();
-    const QByteArray utf8 = XmlParse::serialise(d->doc, "UTF-8");
-    QStringList result = QString::fromUtf8(utf8).split(QLatin1Char('\n'));
+    QStringList result = XmlParse::serialiseText(d->doc).split(QLatin1Char('\n'));
     if (!result.isEmpty() && result.constLast().isEmpty())
         result.removeLast();
-    // The text was produced as UTF-8 only to become a QString: show the declaration as it stands.
-    if (!result.isEmpty() && result.constFirst().startsWith(QLatin1String("<?xml "))) {
-        QString &declaration = result.first();
-        const QString utf8Attribute = QStringLiteral(" encoding=\"UTF-8\"");
-        const QString declared = encoding();
-        declaration.replace(utf8Attribute,
-                            declared.isEmpty() ? QString() : QStringLiteral(" encoding=\"%1\"").arg(declared));
-    }
     return result;
 }
 

@@ -45,6 +45,9 @@ public:
 
     // The first child element whose qualified name is `name`. When there is none, an empty
     // element of that name is appended (in the parent's namespace and prefix) and returned.
+    // The new element's qualified name is exactly `name`, so the same call finds it again: an
+    // unprefixed name under a prefixed parent gets the parent's namespace as its default
+    // namespace; a prefixed name uses the namespace bound to that prefix in scope.
     XmlNode child(const QString &name);
     // Like child() but gives a null node, creating nothing, when absent.
     XmlNode findChild(const QString &name) const;
@@ -94,12 +97,13 @@ public:
     XmlDocument(const XmlDocument &) = delete;
     XmlDocument &operator=(const XmlDocument &) = delete;
 
+    // Naming another file while a document is loaded discards that document.
     void setFileName(const QString &path);
     QString fileName() const;
 
     // true: loads and parses FileName, honouring the byte-order mark and the declared
     // encoding (raises XmlError on a missing file or malformed XML, leaving the object
-    // inactive). false: discards the document.
+    // inactive). Does nothing when already active. false: discards the document.
     void setActive(bool active);
     bool active() const;
 

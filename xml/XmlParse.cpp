@@ -8,6 +8,7 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
+#include <libxml/xmlsave.h>
 #include <libxml/xmlerror.h>
 
 #include <climits>
@@ -224,27 +225,79 @@ void *parseDocument(const QByteArray &bytes, const QByteArray &url)
     return doc;
 }
 
-QByteArray serialise(void *handle, const char *encoding)
+namespace {
+
+// The declaration is written by hand when the bytes are UTF-8 but no encoding is declared, or
+// when the text is only wanted as a QString.
+QByteArray declaration(xmlDocPtr doc, const xmlChar *encoding)
+{
+    QByteArray line = "<?xml version=\"";
+    line += doc->version ? reinterpret_cast<const char *>(doc->version) : "1.0";
+    line += '"';
+    if (encoding) {
+        line += " encoding=\"";
+        line += reinterpret_cast<const char *>(encoding);
+        line += '"';
+    }
+    if (doc->standalone == 1)
+        line += " standalone=\"yes\"";
+    else if (doc->standalone == 0)
+        line += " standalone=\"no\"";
+    line += "?>\n";
+    return line;
+}
+
+QByteArray utf8WithDeclaration(xmlDocPtr doc, const xmlChar *declared, ErrorCollector &errors)
+{
+    struct BufferDeleter
+    {
+        void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
+    };
+    std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
+    if (!buffer)
+        throw XmlError(QStringLiteral("Out of memory while writing the XML document"));
+    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL);
+    if (!save)
+        throw XmlError(errors.describe(QStringLiteral("Cannot write the XML document")));
+    const long written = xmlSaveDoc(save, doc);
+    xmlSaveClose(save);
+    if (written < 0 && errors.has)
+        throw XmlError(errors.describe(QString()));
+    QByteArray result = declaration(doc, declared);
+    result.append(reinterpret_cast<const char *>(xmlBufferContent(buffer.get())), xmlBufferLength(buffer.get()));
+    return result;
+}
+
+} // namespace
+
+QByteArray serialise(void *handle)
 {
     auto *doc = static_cast<xmlDocPtr>(handle);
     ErrorCollector errors;
     ErrorScope scope(&errors);
-    const char *target = encoding ? encoding : reinterpret_cast<const char *>(doc->encoding);
-    if (target) {
-        xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(target);
-        if (!handler)
-            throw XmlError(QStringLiteral("Unsupported encoding \"%1\"").arg(QString::fromUtf8(target)));
-        xmlCharEncCloseFunc(handler);
-    }
+    const char *target = reinterpret_cast<const char *>(doc->encoding);
+    if (!target)
+        return utf8WithDeclaration(doc, nullptr, errors);
+    xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(target);
+    if (!handler)
+        throw XmlError(QStringLiteral("Unsupported encoding \"%1\"").arg(QString::fromUtf8(target)));
+    xmlCharEncCloseFunc(handler);
     xmlChar *memory = nullptr;
     int size = 0;
     xmlDocDumpFormatMemoryEnc(doc, &memory, &size, target, 1);
     if (!memory)
-        throw XmlError(errors.describe(QStringLiteral("Cannot serialise the XML document in \"%1\"")
-                                           .arg(QString::fromUtf8(target ? target : "UTF-8"))));
+        throw XmlError(errors.describe(QStringLiteral("Cannot write the XML document in \"%1\"").arg(QString::fromUtf8(target))));
     QByteArray result(reinterpret_cast<const char *>(memory), size);
     xmlFree(memory);
     return result;
+}
+
+QString serialiseText(void *handle)
+{
+    auto *doc = static_cast<xmlDocPtr>(handle);
+    ErrorCollector errors;
+    ErrorScope scope(&errors);
+    return QString::fromUtf8(utf8WithDeclaration(doc, doc->encoding, errors));
 }
 
 } // namespace XmlParse

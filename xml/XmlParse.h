@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // The libxml2 calls behind XmlDocument: a guarded parse and the serialiser. Handles are
 // xmlDocPtr passed as void* so that no libxml2 type leaks out of the xml folder.
@@ -15,8 +16,10 @@ constexpr qint64 kMaxEntityExpansion = 10 * 1024 * 1024;
 // message and its line; nothing is printed.
 void *parseDocument(const QByteArray &bytes, const QByteArray &url);
 
-// The document in `encoding`, or in its declared encoding when null (UTF-8 when none is
-// declared), indented. Raises XmlError when the encoding is unknown.
-QByteArray serialise(void *doc, const char *encoding);
+// The document in its declared encoding (UTF-8 when none is declared), indented. Characters
+// the encoding lacks become character references. Raises XmlError when the encoding is unknown.
+QByteArray serialise(void *doc);
+// The same serialisation as text, its declaration naming the declared encoding.
+QString serialiseText(void *doc);
 
 } // namespace XmlParse
