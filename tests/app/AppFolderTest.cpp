@@ -1,0 +1,189 @@
+#include "app/AppFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace {
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+unsigned modeOf(const QString &path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 0777;
+}
+
+// An executable's folder with the shipped data/ and temp/.
+void makeShippedFolders(const QString &exeDir)
+{
+    writeAll(exeDir + "/data/tvChannels.xml", "<tree/>");
+    writeAll(exeDir + "/data/tvChannels_e.xml", "<default/>");
+    writeAll(exeDir + "/data/config.ini", "[Channels]\nChannelsListURL=\n");
+    writeAll(exeDir + "/data/rss2.xsl", "<xsl/>");
+    writeAll(exeDir + "/data/.hidden", "h");
+    writeAll(exeDir + "/data/sub/deeper/file.txt", "deep");
+    writeAll(exeDir + "/temp/placeholder.txt", "t");
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char *name, const QByteArray &value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+} // namespace
+
+TEST(CopyFolder, CopiesSubfoldersAndHiddenFiles)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    writeAll(src + "/a.txt", "a");
+    writeAll(src + "/.dotfile", "dot");
+    writeAll(src + "/sub/b.txt", "b");
+    writeAll(src + "/sub/.hiddensub/c.txt", "c");
+    QDir().mkpath(src + "/emptysub");
+
+    const QString dst = dir.filePath("dst");
+    EXPECT_TRUE(CopyFolder(src, dst));
+    EXPECT_EQ(readAll(dst + "/a.txt"), "a");
+    EXPECT_EQ(readAll(dst + "/.dotfile"), "dot");
+    EXPECT_EQ(readAll(dst + "/sub/b.txt"), "b");
+    EXPECT_EQ(readAll(dst + "/sub/.hiddensub/c.txt"), "c");
+    EXPECT_TRUE(QFileInfo(dst + "/emptysub").isDir());
+    // The source is untouched, and trailing slashes make no difference.
+    EXPECT_EQ(readAll(src + "/a.txt"), "a");
+    EXPECT_TRUE(CopyFolder(src + "/sub/", dir.filePath("dst2/")));
+    EXPECT_EQ(readAll(dir.filePath("dst2/b.txt")), "b");
+}
+
+TEST(CopyFolder, NeverOverwritesAndStopsAtTheFirstFailure)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    writeAll(src + "/1.txt", "new1");
+    writeAll(src + "/2.txt", "new2");
+    writeAll(src + "/3.txt", "new3");
+    const QString dst = dir.filePath("dst");
+    writeAll(dst + "/2.txt", "old2");
+
+    EXPECT_FALSE(CopyFolder(src, dst));
+    EXPECT_EQ(readAll(dst + "/1.txt"), "new1"); // before the failure
+    EXPECT_EQ(readAll(dst + "/2.txt"), "old2"); // kept
+    EXPECT_FALSE(QFileInfo::exists(dst + "/3.txt")); // after it: not reached
+
+    // A failure deep in a subfolder ends the whole copy with false too.
+    writeAll(src + "/zsub/x.txt", "x");
+    writeAll(dst + "/zsub/x.txt", "oldx");
+    QFile::remove(dst + "/2.txt");
+    QFile::remove(dst + "/1.txt");
+    EXPECT_FALSE(CopyFolder(src, dst));
+    EXPECT_EQ(readAll(dst + "/zsub/x.txt"), "oldx");
+}
+
+TEST(CopyFolder, MissingOrEmptySourceIsNotAFailure)
+{
+    QTemporaryDir dir;
+    EXPECT_TRUE(CopyFolder(dir.filePath("nothing"), dir.filePath("made")));
+    EXPECT_TRUE(QFileInfo(dir.filePath("made")).isDir()); // the target is created anyway
+    EXPECT_TRUE(CopyFolder(QString(), dir.filePath("made2")));
+    EXPECT_TRUE(QDir(dir.filePath("made2")).isEmpty());
+}
+
+TEST(AppFolder, FirstRunCreatesAndCopiesSecondRunCopiesNothing)
+{
+    QTemporaryDir dir;
+    const QString exeDir = dir.filePath("bin");
+    makeShippedFolders(exeDir);
+    const QString dataHome = dir.filePath("share");
+    QDir().mkpath(dataHome);
+
+    const QString appFolder = DetermineAppFolderIn(dataHome, exeDir);
+    EXPECT_EQ(appFolder, dataHome + "/Kolvani/");
+    EXPECT_EQ(readAll(appFolder + "data/tvChannels.xml"), "<tree/>");
+    EXPECT_EQ(readAll(appFolder + "data/.hidden"), "h");
+    EXPECT_EQ(readAll(appFolder + "data/sub/deeper/file.txt"), "deep");
+    EXPECT_EQ(readAll(appFolder + "temp/placeholder.txt"), "t");
+    // Secrets and the folder holding them are the user's alone.
+    EXPECT_EQ(modeOf(appFolder + "data/config.ini"), 0600u);
+    EXPECT_EQ(modeOf(appFolder + "data/tvChannels.xml"), 0600u);
+    EXPECT_EQ(modeOf(appFolder + "data"), 0700u);
+    EXPECT_EQ(modeOf(appFolder), 0700u);
+
+    // Second start: a deleted file is not brought back and nothing is overwritten.
+    QFile::remove(appFolder + "data/rss2.xsl");
+    writeAll(appFolder + "data/tvChannels.xml", "<mine/>");
+    EXPECT_EQ(DetermineAppFolderIn(dataHome + "/", exeDir), appFolder);
+    EXPECT_FALSE(QFileInfo::exists(appFolder + "data/rss2.xsl"));
+    EXPECT_EQ(readAll(appFolder + "data/tvChannels.xml"), "<mine/>");
+
+    // An existing but incomplete folder is not filled either.
+    const QString otherHome = dir.filePath("share2");
+    QDir().mkpath(otherHome + "/Kolvani");
+    EXPECT_EQ(DetermineAppFolderIn(otherHome, exeDir), otherHome + "/Kolvani/");
+    EXPECT_FALSE(QFileInfo::exists(otherHome + "/Kolvani/data"));
+}
+
+TEST(AppFolder, WithoutDataHomeTheExecutablesFolderIsUsed)
+{
+    QTemporaryDir dir;
+    const QString exeDir = dir.filePath("bin");
+    makeShippedFolders(exeDir);
+    EXPECT_EQ(DetermineAppFolderIn(QString(), exeDir), exeDir + "/");
+    EXPECT_EQ(DetermineAppFolderIn(dir.filePath("missing"), exeDir + "/"), exeDir + "/");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
+    EXPECT_FALSE(QFileInfo::exists(exeDir + "/Kolvani"));
+}
+
+TEST(AppFolder, HonoursXdgDataHome)
+{
+    QTemporaryDir dir;
+    const QString exeDir = dir.filePath("bin");
+    makeShippedFolders(exeDir);
+    const QString dataHome = dir.filePath("xdg");
+    QDir().mkpath(dataHome);
+    {
+        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(dataHome));
+        EXPECT_EQ(DetermineAppFolder(exeDir), dataHome + "/Kolvani/");
+        EXPECT_EQ(readAll(dataHome + "/Kolvani/data/tvChannels_e.xml"), "<default/>");
+    }
+    {
+        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(dir.filePath("absent")));
+        EXPECT_EQ(DetermineAppFolder(exeDir), exeDir + "/");
+    }
+}

@@ -1,0 +1,176 @@
+#include "app/SettingsFile.h"
+#include "feed/TextOps.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+class SettingsFileTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("config.ini")); }
+};
+
+} // namespace
+
+TEST_F(SettingsFileTest, MissingFileGivesDefaults)
+{
+    SettingsFile s(path());
+    EXPECT_EQ(s.readString("config", "edProxyServer", "def"), "def");
+    EXPECT_TRUE(s.readBool("config", "cbBalloon", true));
+    EXPECT_FALSE(s.readBool("config", "cbUpdates", false));
+    EXPECT_EQ(s.readInt("config", "seInterval", 60), 60);
+    // A folder in place of the file is unreadable too.
+    QDir(dir.path()).mkdir("folder.ini");
+    EXPECT_EQ(SettingsFile(dir.filePath("folder.ini")).readInt("config", "x", 7), 7);
+}
+
+TEST_F(SettingsFileTest, BooleansAndIntegersFollowWholeNumberRules)
+{
+    writeAll(path(), "[config]\n"
+                     "one=1\nfive=5\nminus=-3\nzero=0\nspaced= 1 \ntext=True\nempty=\n"
+                     "half=1.5\nbig=99999999999\nhex=0x10\n");
+    SettingsFile s(path());
+    EXPECT_TRUE(s.readBool("config", "one", false));
+    EXPECT_TRUE(s.readBool("config", "five", false));
+    EXPECT_TRUE(s.readBool("config", "minus", false));
+    EXPECT_FALSE(s.readBool("config", "zero", true));
+    EXPECT_TRUE(s.readBool("config", "spaced", false));
+    // Text that is not a whole number keeps the default, whichever it is.
+    EXPECT_TRUE(s.readBool("config", "text", true));
+    EXPECT_FALSE(s.readBool("config", "text", false));
+    EXPECT_TRUE(s.readBool("config", "empty", true));
+    EXPECT_FALSE(s.readBool("config", "half", false));
+
+    EXPECT_EQ(s.readInt("config", "five", 0), 5);
+    EXPECT_EQ(s.readInt("config", "minus", 0), -3);
+    EXPECT_EQ(s.readInt("config", "text", 60), 60);
+    EXPECT_EQ(s.readInt("config", "empty", 60), 60);
+    EXPECT_EQ(s.readInt("config", "half", 60), 60);
+    EXPECT_EQ(s.readInt("config", "big", 60), 60);
+    EXPECT_EQ(s.readInt("config", "hex", 60), 60);
+    EXPECT_EQ(s.readString("config", "empty", "def"), ""); // present but empty is not missing
+}
+
+TEST_F(SettingsFileTest, SectionsAndKeysIgnoreCaseAndStayApart)
+{
+    writeAll(path(), "; comment\n[Config]\nSeInterval=45\n[other]\nseInterval=99\n"
+                     "quoted=\"a b \"\n# another=1\n");
+    SettingsFile s(path());
+    EXPECT_EQ(s.readInt("config", "seInterval", 0), 45);
+    EXPECT_EQ(s.readInt("OTHER", "SEINTERVAL", 0), 99);
+    EXPECT_EQ(s.readString("other", "quoted"), "a b ");
+    EXPECT_EQ(s.readString("other", "another", "none"), "none"); // commented out
+    EXPECT_EQ(s.readInt("missing", "seInterval", 1), 1);
+}
+
+TEST_F(SettingsFileTest, WritesKeepEverythingElse)
+{
+    const QByteArray original = "; settings of Kolvani\n"
+                                "[Channels]\n"
+                                "ChannelsListURL=http://example.invalid/list.xml\n"
+                                "\n"
+                                "[config]\n"
+                                "; interval in minutes\n"
+                                "seInterval=60\n"
+                                "Unknown=keep me\n"
+                                "\n"
+                                "[Extra]\n"
+                                "a=1\n";
+    writeAll(path(), original);
+    SettingsFile s(path());
+    s.writeInt("config", "seInterval", 90);
+    s.writeBool("config", "cbUpdates", true);
+    s.writeString("Channels", "ChannelsListURL", "http://x.invalid/ł.xml");
+    s.writeBool("New", "flag", false);
+
+    EXPECT_EQ(QString::fromUtf8(readAll(path())),
+              QString::fromUtf8("; settings of Kolvani\n"
+                                "[Channels]\n"
+                                "ChannelsListURL=http://x.invalid/ł.xml\n"
+                                "\n"
+                                "[config]\n"
+                                "; interval in minutes\n"
+                                "seInterval=90\n"
+                                "Unknown=keep me\n"
+                                "cbUpdates=1\n"
+                                "\n"
+                                "[Extra]\n"
+                                "a=1\n"
+                                "\n"
+                                "[New]\n"
+                                "flag=0\n"));
+    EXPECT_EQ(s.readString("Channels", "ChannelsListURL"), QString::fromUtf8("http://x.invalid/ł.xml"));
+    EXPECT_TRUE(s.readBool("config", "cbUpdates", false));
+    EXPECT_FALSE(s.readBool("New", "flag", true));
+}
+
+TEST_F(SettingsFileTest, WindowsLineEndsAndByteOrderMarkAreHandled)
+{
+    writeAll(path(), "\xEF\xBB\xBF[config]\r\nedProxyUser=Łukasz\r\n");
+    SettingsFile s(path());
+    EXPECT_EQ(s.readString("config", "edProxyUser"), QString::fromUtf8("Łukasz"));
+    s.writeString("config", "edProxyPassword", QString::fromUtf8("zażółć"));
+    EXPECT_EQ(readAll(path()), QByteArray("[config]\r\nedProxyUser=Łukasz\r\nedProxyPassword=zażółć\r\n"));
+}
+
+TEST_F(SettingsFileTest, FileIsPrivateAndReplacedWhole)
+{
+    SettingsFile s(path());
+    s.writeString("config", "edProxyPassword", "secret");
+    EXPECT_EQ(statOf(path()).st_mode & 0777, 0600u);
+
+    // An older file readable by others becomes private at the next write.
+    ASSERT_TRUE(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                  | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    const ino_t before = statOf(path()).st_ino;
+    s.writeString("config", "edProxyPassword", "other");
+    const struct stat after = statOf(path());
+    EXPECT_EQ(after.st_mode & 0777, 0600u);
+    // Written beside and renamed: the old file was never truncated in place.
+    EXPECT_NE(after.st_ino, before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"config.ini"});
+}
+
+TEST_F(SettingsFileTest, FailedWriteRaisesAndLeavesTheOldFile)
+{
+    SettingsFile missingFolder(dir.filePath("no/such/folder/config.ini"));
+    EXPECT_THROW(missingFolder.writeBool("config", "cbUpdates", true), FileError);
+
+    // A read-only folder refuses the file beside; as root that is not enforced, so the
+    // folder is replaced by a file name that cannot be a folder.
+    writeAll(path(), "[config]\nseInterval=45\n");
+    const QString blocker = dir.filePath("blocker");
+    writeAll(blocker, "x");
+    SettingsFile underFile(blocker + "/config.ini");
+    EXPECT_THROW(underFile.writeInt("config", "seInterval", 1), FileError);
+    EXPECT_EQ(readAll(blocker), QByteArray("x"));
+    EXPECT_EQ(SettingsFile(path()).readInt("config", "seInterval", 0), 45);
+}

@@ -1,0 +1,154 @@
+#include "app/SingleInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+const char *const HoldEnv = "KV_SINGLE_INSTANCE_HOLD";
+
+// Runs events until `done` or a generous limit; the limit only keeps a broken test from hanging.
+template <typename Pred>
+bool waitFor(Pred done, int limitMs = 10000)
+{
+    QDeadlineTimer deadline(limitMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+class SingleInstanceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    }
+    void TearDown() override { qputenv("XDG_RUNTIME_DIR", m_oldRuntime); }
+
+    QString exe(const char *name) const { return bin.filePath(QString::fromLatin1(name)); }
+    void makeExe(const char *name) const
+    {
+        QFile f(exe(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    QTemporaryDir runtime;
+    QTemporaryDir bin;
+    QByteArray m_oldRuntime;
+};
+
+} // namespace
+
+// Not a test: the process that another test starts to hold the lock and then kills.
+TEST(SingleInstanceHelper, DISABLED_HoldLock)
+{
+    const QString path = qEnvironmentVariable(HoldEnv);
+    if (path.isEmpty())
+        GTEST_SKIP();
+    SingleInstance instance(path);
+    ASSERT_TRUE(instance.tryBecomeFirst());
+    fputs("locked\n", stdout);
+    fflush(stdout);
+    QEventLoop loop;
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+TEST_F(SingleInstanceTest, SecondIsRefusedAndActivatesTheFirst)
+{
+    makeExe("kolvani");
+    SingleInstance first(exe("kolvani"));
+    int activations = 0;
+    QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++activations; });
+    ASSERT_TRUE(first.tryBecomeFirst());
+    EXPECT_TRUE(first.isFirst());
+
+    {
+        SingleInstance second(exe("kolvani"));
+        EXPECT_FALSE(second.tryBecomeFirst());
+        EXPECT_FALSE(second.isFirst());
+    }
+    EXPECT_TRUE(waitFor([&] { return activations == 1; }));
+
+    // The same file reached through another spelling of its path is the same program.
+    {
+        SingleInstance viaDots(bin.path() + "/./kolvani");
+        EXPECT_FALSE(viaDots.tryBecomeFirst());
+    }
+    EXPECT_TRUE(waitFor([&] { return activations == 2; }));
+
+    // Asking twice changes nothing in the first one.
+    EXPECT_TRUE(first.tryBecomeFirst());
+}
+
+TEST_F(SingleInstanceTest, CopyInAnotherFolderIsSeparate)
+{
+    makeExe("kolvani");
+    makeExe("kolvani-copy");
+    SingleInstance a(exe("kolvani"));
+    SingleInstance b(exe("kolvani-copy"));
+    EXPECT_NE(a.instanceKey(), b.instanceKey());
+    EXPECT_TRUE(a.tryBecomeFirst());
+    EXPECT_TRUE(b.tryBecomeFirst());
+}
+
+TEST_F(SingleInstanceTest, EndedFirstInstanceReleasesTheLock)
+{
+    makeExe("kolvani");
+    {
+        SingleInstance first(exe("kolvani"));
+        ASSERT_TRUE(first.tryBecomeFirst());
+    }
+    SingleInstance next(exe("kolvani"));
+    EXPECT_TRUE(next.tryBecomeFirst());
+}
+
+TEST_F(SingleInstanceTest, KilledFirstInstanceDoesNotBlock)
+{
+    makeExe("kolvani");
+    QProcess helper;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(HoldEnv), exe("kolvani"));
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    helper.setProcessEnvironment(env);
+    helper.setProcessChannelMode(QProcess::SeparateChannels);
+    helper.start(QCoreApplication::applicationFilePath(),
+                 {"--gtest_also_run_disabled_tests", "--gtest_filter=SingleInstanceHelper.DISABLED_HoldLock"});
+    ASSERT_TRUE(helper.waitForStarted());
+    QByteArray out;
+    ASSERT_TRUE(waitFor([&] {
+        out += helper.readAllStandardOutput();
+        return out.contains("locked\n") || helper.state() == QProcess::NotRunning;
+    }));
+    ASSERT_TRUE(out.contains("locked\n")) << out.constData();
+
+    {
+        SingleInstance whileAlive(exe("kolvani"));
+        EXPECT_FALSE(whileAlive.tryBecomeFirst());
+    }
+
+    helper.kill(); // SIGKILL: no clean-up runs in the helper
+    ASSERT_TRUE(helper.waitForFinished(10000));
+    EXPECT_EQ(helper.exitStatus(), QProcess::CrashExit);
+
+    SingleInstance after(exe("kolvani"));
+    int activations = 0;
+    QObject::connect(&after, &SingleInstance::activationRequested, [&] { ++activations; });
+    EXPECT_TRUE(after.tryBecomeFirst());
+    // Its socket works although the dead one left its file behind.
+    {
+        SingleInstance second(exe("kolvani"));
+        EXPECT_FALSE(second.tryBecomeFirst());
+    }
+    EXPECT_TRUE(waitFor([&] { return activations == 1; }));
+}

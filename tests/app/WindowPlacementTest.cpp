@@ -1,0 +1,80 @@
+#include "app/WindowPlacement.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+TEST(WindowPlacement, RoundTripKeepsEveryValue)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("placement.ini");
+    WindowPlacement p;
+    p.valid = true;
+    p.showCmd = WindowPlacement::ShowMaximised;
+    p.flags = 2;
+    p.pixelsPerInch = 120;
+    p.minPosition = QPoint(-1, -1);
+    p.maxPosition = QPoint(-8, -8);
+    p.normalRect = QRect(100, 50, 800, 480);
+    p.leftPanelWidth = 250;
+    p.topPanelHeight = 200;
+    {
+        QSettings store(path, QSettings::IniFormat);
+        WriteWindowPlacement(store, p);
+    }
+    QSettings store(path, QSettings::IniFormat);
+    store.beginGroup("fmMainFrm");
+    EXPECT_EQ(store.value("NormPos").toString(), "100,50,900,530");
+    EXPECT_EQ(store.value("MinMaxPos").toString(), "-1,-1,-8,-8");
+    EXPECT_EQ(store.value("ShowCmd").toInt(), 3);
+    EXPECT_EQ(store.value("PixelsPerInch").toInt(), 120);
+    EXPECT_EQ(store.value("pcLeftPanel_Width").toInt(), 250);
+    EXPECT_EQ(store.value("pnTop_Height").toInt(), 200);
+    store.endGroup();
+
+    const WindowPlacement r = ReadWindowPlacement(store);
+    EXPECT_TRUE(r.valid);
+    EXPECT_EQ(r.showCmd, 3);
+    EXPECT_EQ(r.flags, 2);
+    EXPECT_EQ(r.pixelsPerInch, 120);
+    EXPECT_EQ(r.minPosition, QPoint(-1, -1));
+    EXPECT_EQ(r.maxPosition, QPoint(-8, -8));
+    EXPECT_EQ(r.normalRect, QRect(100, 50, 800, 480));
+    EXPECT_EQ(r.leftPanelWidth, 250);
+    EXPECT_EQ(r.topPanelHeight, 200);
+}
+
+TEST(WindowPlacement, EmptyOrDamagedStoreKeepsTheWindowsOwnLayout)
+{
+    QTemporaryDir dir;
+    QSettings empty(dir.filePath("empty.ini"), QSettings::IniFormat);
+    const WindowPlacement none = ReadWindowPlacement(empty);
+    EXPECT_FALSE(none.valid);
+    EXPECT_EQ(none.leftPanelWidth, -1);
+    EXPECT_EQ(none.topPanelHeight, -1);
+
+    QSettings bad(dir.filePath("bad.ini"), QSettings::IniFormat);
+    bad.beginGroup("fmMainFrm");
+    bad.setValue("NormPos", "10,20,5"); // three numbers
+    bad.setValue("ShowCmd", "abc");
+    bad.setValue("pcLeftPanel_Width", "wide");
+    bad.setValue("pnTop_Height", 150);
+    bad.endGroup();
+    const WindowPlacement r = ReadWindowPlacement(bad);
+    EXPECT_FALSE(r.valid);
+    EXPECT_EQ(r.leftPanelWidth, -1);
+    EXPECT_EQ(r.topPanelHeight, 150);
+
+    bad.setValue("fmMainFrm/NormPos", "300,300,100,100"); // right of left: not a window
+    EXPECT_FALSE(ReadWindowPlacement(bad).valid);
+}
+
+TEST(WindowPlacement, StoreIsNamedAfterTheKeyPath)
+{
+    auto store = OpenWindowPlacementStore();
+    EXPECT_EQ(store->organizationName(), "Velmar");
+    EXPECT_EQ(store->applicationName(), "RSS Quorrel 1.0");
+    EXPECT_EQ(WindowPlacementGroup, "fmMainFrm");
+    EXPECT_TRUE(store->fileName().endsWith("Velmar/RSS Quorrel 1.0.conf")) << store->fileName().toStdString();
+}
