@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+enum class NodeKind { Group = 0, Channel = 1 };
+
+// The record every node points to. The two numbers are set when a node is created or
+// loaded (and by drag and drop); nothing reads them back.
+struct NodeRecord
+{
+    qint32 parentPosition = -1; // the parent's position among its own siblings
+    qint32 position = 0;        // the node's absolute index at that time
+    virtual ~NodeRecord() = default;
+};
+
+// The record of a channel node.
+struct TtvChannel : NodeRecord
+{
+    QString url;
+    QString link;
+    QString image;
+    bool enabled = false;
+    QString description;
+    QString username;
+    QString password;
+    QDateTime lastupdate; // local time; null when unknown
+    QString copyright;
+    QString lastbuild;
+    bool alerts = false;
+    QString GUID;
+};
+
+// One node of the channel tree. Nodes own their children; the records belong to the tree's
+// nodeDataBlocks. Structure changes go through ChannelTree so that views stay in sync.
+class ChannelNode
+{
+public:
+    ChannelNode(const ChannelNode &) = delete;
+    ChannelNode &operator=(const ChannelNode &) = delete;
+
+    QString text() const { return m_text; }
+    NodeKind kind() const { return m_kind; }
+    bool isGroup() const { return m_kind == NodeKind::Group; }
+    bool isChannel() const { return m_kind == NodeKind::Channel; }
+    // 0 for a group, 1 for a channel: the image and selected image of the node.
+    int imageIndex() const { return static_cast<int>(m_kind); }
+
+    ChannelNode *parent() const { return m_parent; }
+    int childCount() const { return static_cast<int>(m_children.size()); }
+    ChannelNode *child(int index) const;
+    QList<ChannelNode *> children() const;
+    // Position among the parent's children; 0 for the root.
+    int indexInParent() const { return m_row; }
+    // True when `node` lies in this node's subtree (the node itself included).
+    bool contains(const ChannelNode *node) const;
+
+    NodeRecord *record() const { return m_record; }
+    // The channel record; null for a group.
+    TtvChannel *channel() const;
+
+private:
+    friend class ChannelTree;
+    ChannelNode(const QString &text, NodeKind kind, ChannelNode *parent);
+
+    QString m_text;
+    NodeKind m_kind;
+    ChannelNode *m_parent;
+    std::vector<std::unique_ptr<ChannelNode>> m_children;
+    NodeRecord *m_record = nullptr;
+    int m_row = 0;
+    mutable int m_absoluteIndex = -1; // valid while the tree's pre-order cache is
+};
+
+// The tree of groups and channels, with exactly one root group. As an item model it has one
+// column and one top-level row (the root).
+class ChannelTree : public QAbstractItemModel
+{
+    Q_OBJECT
+
+public:
+    enum Role { ImageIndexRole = Qt::UserRole + 1 };
+    using RecordList = std::vector<std::unique_ptr<NodeRecord>>;
+
+    static QString defaultRootName();
+
+    explicit ChannelTree(QObject *parent = nullptr);
+    ~ChannelTree() override;
+
+    ChannelNode *root() const { return m_root.get(); }
+    // Number of nodes, the root included.
+    int count() const;
+    // The node at a position of the pre-order (root = 0); null when out of range.
+    ChannelNode *nodeAt(int absoluteIndex) const;
+    // The node's position in pre-order; -1 for a node that is not in this tree.
+    int absoluteIndex(const ChannelNode *node) const;
+    QList<ChannelNode *> nodesInPreOrder() const;
+    QList<ChannelNode *> channelsInPreOrder() const;
+
+    // Adds a node as the last child of `parent` with a new record (a TtvChannel for a
+    // channel) whose parentPosition is the parent's position among its siblings and whose
+    // position is the new node's absolute index.
+    ChannelNode *addNode(ChannelNode *parent, const QString &name, NodeKind kind);
+    // Removes the node with its subtree and frees their records. The root is never removed.
+    void deleteNode(ChannelNode *node);
+    // Makes `node` (with its subtree and records) the last child of `newParent`. Refused,
+    // returning false, for the root, for a target inside the node's own subtree, and when
+    // the node already is the last child of the target.
+    bool moveNode(ChannelNode *node, ChannelNode *newParent);
+    void renameNode(ChannelNode *node, const QString &name);
+    // Back to the root alone, named defaultRootName(), with a fresh record.
+    void clear();
+
+    const RecordList &nodeDataBlocks() const { return m_records; }
+
+    QModelIndex indexOf(const ChannelNode *node) const;
+    ChannelNode *nodeFromIndex(const QModelIndex &index) const;
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+private:
+    NodeRecord *newRecord(NodeKind kind);
+    void freeRecords(const std::vector<NodeRecord *> &records);
+    void ensurePreOrder() const;
+    void invalidatePreOrder() const { m_preOrderValid = false; }
+    static void renumberChildren(ChannelNode *parent, int from);
+
+    std::unique_ptr<ChannelNode> m_root;
+    RecordList m_records;
+    mutable std::vector<ChannelNode *> m_preOrder;
+    mutable bool m_preOrderValid = false;
+};
