@@ -1,0 +1,233 @@
+#include "sync/ChannelUpdater.h"
+
+#include "alerts/AlertQueue.h"
+#include "catalogue/ChannelTree.h"
+#include "feed/FeedNormaliser.h"
+#include "feed/TextOps.h"
+#include "sync/FeedPrologue.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QSet>
+
+#include <cstdio>
+
+namespace {
+
+const int kMaxAlertsPerUpdate = 3;
+
+// Titles are matched without regard to letter case.
+QString titleKey(const QString &title)
+{
+    return title.toCaseFolded();
+}
+
+QString childText(const XmlNode &item, const QString &name)
+{
+    const XmlNode child = item.findChild(name);
+    return child ? child.text() : QString();
+}
+
+// Thrown inside the rebuild to end it with the "bad format" line.
+struct BadChannelFormat
+{
+};
+
+} // namespace
+
+struct ChannelUpdater::ReadMarks
+{
+    QSet<QString> readTitles;
+    QSet<QString> unreadTitles;
+};
+
+ChannelUpdater::ChannelUpdater(const QString &appFolder, IChannelUpdateHost &host,
+                               AlertQueue &alerts, QObject *parent)
+    : QObject(parent), m_appFolder(appFolder), m_host(host), m_alerts(alerts)
+{
+    tmLongResponse.setSingleShot(true);
+    connect(&tmLongResponse, &QTimer::timeout, this, &ChannelUpdater::tmLongResponseTimer);
+}
+
+ChannelUpdater::~ChannelUpdater() = default;
+
+QString ChannelUpdater::cacheFilePath(const QString &guid) const
+{
+    return m_appFolder + QStringLiteral("data/") + guid + QStringLiteral(".xml");
+}
+
+QString ChannelUpdater::downloadFilePath(const QString &guid) const
+{
+    return m_appFolder + QStringLiteral("temp/") + guid + QStringLiteral(".xml");
+}
+
+void ChannelUpdater::tmLongResponseTimer()
+{
+    tmLongResponse.stop();
+    m_host.ReportProblem(slowChannelMessage);
+}
+
+int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
+{
+    m_host.setSyncSelectedEnabled(false);
+    m_channelUpdateBusy = true;
+    tmLongResponse.start(m_longResponseInterval);
+    slowChannelMessage = QStringLiteral("Kanał ") + name +
+                         QStringLiteral(" może powodować błędy w działaniu programu (czas "
+                                        "odświeżania ponad wyniósł ponad 1 minutę).");
+
+    int result = -1;
+    try {
+        XmlDocument &shown = m_host.shownDocument();
+        if (shown.active()) {
+            try {
+                shown.save();
+            } catch (const std::exception &) {
+                // The marks of the shown channel are lost, the update is not.
+            }
+        }
+
+        const QString cacheFile = cacheFilePath(channel.GUID);
+        const ReadMarks marks = readOldMarks(cacheFile, name);
+
+        const QString downloadFile = downloadFilePath(channel.GUID);
+        if (m_host.DownloadDocument(channel.url, downloadFile, channel.username,
+                                    channel.password) == -1) {
+            m_host.ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
+        } else {
+            result = rebuild(channel, name, marks);
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    return result;
+}
+
+void ChannelUpdater::finish()
+{
+    m_host.setSyncSelectedEnabled(true);
+    m_channelUpdateBusy = false;
+    tmLongResponse.stop();
+}
+
+// An old cache file that cannot be read must not block the channel for ever: its marks
+// are treated as empty and the update goes on.
+ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
+                                                       const QString &name)
+{
+    ReadMarks marks;
+    if (!QFile::exists(cacheFile))
+        return marks;
+    try {
+        xmlGetterDocument.loadFromFile(cacheFile);
+        const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
+        for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
+            if (node.localName() != QLatin1String("item"))
+                continue;
+            const QString title = titleKey(childText(node, QStringLiteral("title")));
+            if (childText(node, QStringLiteral("unread")) == QLatin1String("0"))
+                marks.readTitles.insert(title);
+            else
+                marks.unreadTitles.insert(title);
+        }
+    } catch (const std::exception &) {
+        marks = ReadMarks();
+        m_host.ReportProblem(QStringLiteral("Nie można odczytać znaczników przeczytania kanału ") +
+                             name);
+    }
+    xmlGetterDocument.setActive(false);
+    return marks;
+}
+
+int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks)
+{
+    const QString cacheFile = cacheFilePath(channel.GUID);
+    const QString downloadFile = downloadFilePath(channel.GUID);
+    XmlDocument &shown = m_host.shownDocument();
+    int newItems = 0;
+    try {
+        xmlGetterDocument.setActive(false);
+        QFile raw(downloadFile);
+        if (!raw.open(QIODevice::ReadOnly))
+            throw BadChannelFormat();
+        const QByteArray prepared = InsertStyleSheetInstruction(raw.readAll());
+        raw.close();
+        WriteFileAtomically(downloadFile, prepared);
+
+        xmlGetterDocument.loadFromFile(downloadFile);
+        const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
+
+        int queued = 0;
+        for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
+            QCoreApplication::processEvents();
+            if (node.localName() != QLatin1String("item"))
+                continue;
+            XmlNode title = node.child(QStringLiteral("title"));
+            try {
+                title.setText(DecodeCharRefs(title.text()));
+            } catch (const std::exception &) {
+                // A title that cannot be decoded stays as it came.
+            }
+            const QString t = title.text();
+            const QString key = titleKey(t);
+            const bool read = marks.readTitles.contains(key);
+            node.child(QStringLiteral("unread")).setText(read ? QStringLiteral("0")
+                                                              : QStringLiteral("1"));
+            if (!read && !marks.unreadTitles.contains(key)) {
+                ++newItems;
+                ++m_alerts.newItemCount;
+                if (channel.alerts && queued < kMaxAlertsPerUpdate) {
+                    m_alerts.enqueue(t, name);
+                    ++queued;
+                }
+            }
+            node.setAttribute(QStringLiteral("GUID"), NewGuidText());
+            XmlNode pubDate = node.findChild(QStringLiteral("pubDate"));
+            if (pubDate) {
+                try {
+                    pubDate.setText(ConvertFeedDate(pubDate.text()));
+                } catch (const std::exception &) {
+                    // The date stays as it came.
+                }
+            }
+        }
+
+        xmlGetterDocument.saveToFile(downloadFile);
+        xmlGetterDocument.setActive(false);
+    } catch (...) {
+        xmlGetterDocument.setActive(false);
+        m_host.ReportProblem(QStringLiteral("Zły format kanału ") + name);
+        reloadShown(cacheFile);
+        return -1;
+    }
+
+    const bool showsThisChannel = shown.fileName() == cacheFile;
+    if (showsThisChannel) {
+        shown.setActive(false);
+        m_host.setHeadersEnabled(false);
+    }
+    // One rename replaces the cache file: readers see the old file or the new one.
+    if (std::rename(QFile::encodeName(downloadFile).constData(),
+                    QFile::encodeName(cacheFile).constData()) != 0)
+        QFile::remove(downloadFile);
+    channel.lastupdate = QDateTime::currentDateTime();
+    reloadShown(cacheFile);
+    return newItems;
+}
+
+void ChannelUpdater::reloadShown(const QString &cacheFile)
+{
+    XmlDocument &shown = m_host.shownDocument();
+    if (shown.fileName() != cacheFile)
+        return;
+    m_host.setHeadersEnabled(true);
+    try {
+        shown.setActive(true);
+        m_host.refreshContent();
+    } catch (const std::exception &) {
+        // The header list shows what it can; the next selection reloads it.
+    }
+}

@@ -1,0 +1,130 @@
+#include "sync/SyncCommand.h"
+
+#include "alerts/AlertQueue.h"
+#include "app/AppFolder.h"
+#include "app/AppSettings.h"
+#include "app/SettingsFile.h"
+#include "app/UserDataLock.h"
+#include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
+#include "feed/DocumentDownloader.h"
+#include "sync/ChannelUpdater.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+// Runs the updates without a window: report lines go to standard error.
+class ConsoleUpdateHost : public IChannelUpdateHost
+{
+public:
+    explicit ConsoleUpdateHost(const ProxySettings &proxy)
+    {
+        m_downloader.setReportSink(this);
+        m_downloader.setProxyProvider([proxy] { return proxy; });
+    }
+
+    int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
+                         const QString &password) override
+    {
+        return m_downloader.DownloadDocument(url, targetFile, nullptr, user, password);
+    }
+    XmlDocument &shownDocument() override { return m_shown; }
+    void ReportProblem(const QString &line) override
+    {
+        ++problems;
+        printLine(line);
+    }
+
+    int problems = 0;
+
+private:
+    DocumentDownloader m_downloader;
+    XmlDocument m_shown; // nothing is shown on the command line
+};
+
+ProxySettings proxyFrom(const AppSettings &settings)
+{
+    ProxySettings proxy;
+    proxy.enabled = settings.enableProxy;
+    proxy.server = settings.proxyServer;
+    proxy.port = settings.proxyPort;
+    proxy.user = settings.proxyUser;
+    proxy.password = settings.proxyPassword;
+    return proxy;
+}
+
+} // namespace
+
+int runSyncCommand(const QStringList &args)
+{
+    if (!args.isEmpty()) {
+        printLine(QStringLiteral("Użycie: kolvani --sync"));
+        return 2;
+    }
+    QString appFolder;
+    try {
+        appFolder = DetermineAppFolder(QCoreApplication::applicationDirPath());
+    } catch (const std::exception &e) {
+        printLine(QString::fromStdString(e.what()));
+        return 1;
+    }
+    UserDataLock lock(appFolder);
+    if (!lock.tryLock(UserDataLock::Mode::Exclusive)) {
+        printLine(QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
+                                 "synchronizacją z wiersza poleceń."));
+        return 1;
+    }
+
+    const QString treePath = appFolder + QStringLiteral("data/tvChannels.xml");
+    ChannelTree tree;
+    XmlDocument treeDocument;
+    const TreeLoadResult loaded = LoadChannelTree(tree, treeDocument, treePath);
+    treeDocument.setActive(false);
+    if (!loaded.ok) {
+        printLine(QStringLiteral("Nie można załadować listy kanałów: ") + loaded.error);
+        return 1;
+    }
+
+    const SettingsFile settings(appFolder + QStringLiteral("data/config.ini"));
+    ConsoleUpdateHost host(proxyFrom(AppSettings::read(settings)));
+    AlertQueue alerts;
+    ChannelUpdater updater(appFolder, host, alerts);
+
+    int failed = 0;
+    for (ChannelNode *node : tree.channelsInPreOrder()) {
+        TtvChannel *channel = node->channel();
+        if (!channel || !channel->enabled)
+            continue;
+        int result = -1;
+        try {
+            result = updater.UpdateChannel(*channel, node->text());
+        } catch (const std::exception &e) {
+            host.ReportProblem(QString::fromStdString(e.what()));
+        }
+        if (result == -1)
+            ++failed;
+        else
+            printLine(QStringLiteral("Uaktualniono ") + node->text());
+    }
+
+    try {
+        SaveChannelTree(tree, treePath);
+    } catch (const std::exception &e) {
+        printLine(QStringLiteral("Nie można zapisać listy kanałów: ") +
+                  QString::fromStdString(e.what()));
+        return 1;
+    }
+    printLine(QStringLiteral("Nowych wiadomości: ") + QString::number(alerts.newItemCount));
+    return failed == 0 ? 0 : 1;
+}

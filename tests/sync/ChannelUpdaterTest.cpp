@@ -1,0 +1,420 @@
+#include "alerts/AlertQueue.h"
+#include "catalogue/ChannelTree.h"
+#include "feed/DocumentDownloader.h"
+#include "feed/TextOps.h"
+#include "support/LoopbackServer.h"
+#include "sync/ChannelUpdater.h"
+#include "xml/XmlDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+const QString kGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-00000000ABCD}");
+
+QByteArray rss2(const QStringList &titles, const QByteArray &extraItem = QByteArray())
+{
+    QByteArray doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>"
+                     "<title>Kanał</title><link>http://example.org/</link>\n";
+    for (const QString &t : titles)
+        doc += "<item><title>" + t.toHtmlEscaped().toUtf8() +
+               "</title><link>http://example.org/a</link>"
+               "<pubDate>Mon, 05 Jan 2004 10:00:00 GMT</pubDate></item>\n";
+    doc += extraItem;
+    doc += "</channel></rss>\n";
+    return doc;
+}
+
+// Serves documents by path; a document can be replaced between updates.
+class FeedServer
+{
+public:
+    FeedServer()
+    {
+        server.setHandler([this](const LoopbackRequest &request) {
+            QMutexLocker lock(&mutex);
+            const QByteArray path = request.target();
+            if (!documents.contains(path))
+                return LoopbackReply::http("404 Not Found", "missing");
+            return LoopbackReply::http("200 OK", documents.value(path),
+                                       "Content-Type: text/xml\r\n");
+        });
+        EXPECT_TRUE(server.start());
+    }
+    void set(const QByteArray &path, const QByteArray &body)
+    {
+        QMutexLocker lock(&mutex);
+        documents.insert(path, body);
+    }
+    QString url(const QString &path) const { return server.url(path); }
+
+    LoopbackServer server;
+
+private:
+    QMutex mutex;
+    QHash<QByteArray, QByteArray> documents;
+};
+
+class Host : public IChannelUpdateHost
+{
+public:
+    Host() { downloader.setReportSink(this); }
+
+    int DownloadDocument(const QString &url, const QString &target, const QString &user,
+                         const QString &password) override
+    {
+        busyDuringDownload = updater && updater->channelUpdateBusy();
+        return downloader.DownloadDocument(url, target, nullptr, user, password);
+    }
+    XmlDocument &shownDocument() override { return shown; }
+    void setSyncSelectedEnabled(bool enabled) override { syncSelectedEnabled = enabled; }
+    void setHeadersEnabled(bool enabled) override
+    {
+        headersEnabled = enabled;
+        if (!enabled)
+            ++headersDisabledCount;
+    }
+    void refreshContent() override { ++refreshCount; }
+    void ReportProblem(const QString &line) override { reports.append(line); }
+
+    DocumentDownloader downloader;
+    XmlDocument shown;
+    ChannelUpdater *updater = nullptr;
+    QStringList reports;
+    bool syncSelectedEnabled = true;
+    bool headersEnabled = true;
+    bool busyDuringDownload = false;
+    int headersDisabledCount = 0;
+    int refreshCount = 0;
+};
+
+struct Item
+{
+    QString title;
+    QString unread;
+    QString guid;
+    QString pubDate;
+};
+
+class ChannelUpdaterTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        appFolder = home.path() + QStringLiteral("/");
+        QDir().mkpath(appFolder + QStringLiteral("data"));
+        QDir().mkpath(appFolder + QStringLiteral("temp"));
+        updater = std::make_unique<ChannelUpdater>(appFolder, host, alerts);
+        host.updater = updater.get();
+        channel.GUID = kGuid;
+        channel.url = feeds.url(QStringLiteral("/feed.xml"));
+        channel.alerts = true;
+    }
+
+    QString cacheFile() const { return appFolder + QStringLiteral("data/") + kGuid + ".xml"; }
+    QString tempFile() const { return appFolder + QStringLiteral("temp/") + kGuid + ".xml"; }
+
+    int update(const QByteArray &document)
+    {
+        feeds.set("/feed.xml", document);
+        return updater->UpdateChannel(channel, QStringLiteral("Mój kanał"));
+    }
+
+    QList<Item> cachedItems(QString *rootName = nullptr)
+    {
+        XmlDocument doc;
+        doc.loadFromFile(cacheFile());
+        XmlNode root = doc.documentElement();
+        if (rootName)
+            *rootName = root.nodeName();
+        XmlNode holder = root.nodeName() == QLatin1String("rss")
+                             ? root.findChild(QStringLiteral("channel"))
+                             : root;
+        QList<Item> items;
+        for (XmlNode n = holder.firstChild(); n; n = n.nextSibling()) {
+            if (n.localName() != QLatin1String("item"))
+                continue;
+            XmlNode pub = n.findChild(QStringLiteral("pubDate"));
+            items.append({n.findChild(QStringLiteral("title")).text(),
+                          n.findChild(QStringLiteral("unread")).text(),
+                          n.attribute(QStringLiteral("GUID")), pub ? pub.text() : QString()});
+        }
+        return items;
+    }
+
+    // The user reads an item: its mark is written into the cache file.
+    void markRead(const QString &title)
+    {
+        XmlDocument doc;
+        doc.loadFromFile(cacheFile());
+        XmlNode channelNode = doc.documentElement().findChild(QStringLiteral("channel"));
+        for (XmlNode n = channelNode.firstChild(); n; n = n.nextSibling())
+            if (n.localName() == QLatin1String("item") &&
+                n.findChild(QStringLiteral("title")).text() == title)
+                n.child(QStringLiteral("unread")).setText(QStringLiteral("0"));
+        doc.save();
+    }
+
+    QByteArray cacheBytes() const
+    {
+        QFile f(cacheFile());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir home;
+    QString appFolder;
+    FeedServer feeds;
+    Host host;
+    AlertQueue alerts;
+    TtvChannel channel;
+    std::unique_ptr<ChannelUpdater> updater;
+};
+
+TEST_F(ChannelUpdaterTest, FirstUpdateMarksEverythingNewAndQueuesThreeAlertsInOrder)
+{
+    const int result = update(rss2({"Pierwszy", "Drugi", "Trzeci", "Czwarty"}));
+    EXPECT_EQ(result, 4);
+    EXPECT_EQ(alerts.newItemCount, 4);
+    EXPECT_EQ(alerts.alertTitles, QStringList({"Pierwszy", "Drugi", "Trzeci"}));
+    EXPECT_EQ(alerts.alertChannels, QStringList(3, QStringLiteral("Mój kanał")));
+    EXPECT_TRUE(host.reports.isEmpty()) << host.reports.join('\n').toStdString();
+
+    const QList<Item> items = cachedItems();
+    ASSERT_EQ(items.size(), 4);
+    for (const Item &item : items) {
+        EXPECT_EQ(item.unread, "1");
+        EXPECT_EQ(item.pubDate, "2004-01-05");
+        EXPECT_EQ(item.guid.size(), 38);
+    }
+    EXPECT_FALSE(QFile::exists(tempFile()));
+    EXPECT_TRUE(channel.lastupdate.isValid());
+    EXPECT_FALSE(updater->channelUpdateBusy());
+    EXPECT_TRUE(host.busyDuringDownload);
+    EXPECT_TRUE(host.syncSelectedEnabled);
+
+    const QByteArray bytes = cacheBytes();
+    const int declarationEnd = bytes.indexOf("?>");
+    EXPECT_TRUE(bytes.mid(declarationEnd + 2).trimmed().startsWith(
+        "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>"));
+}
+
+TEST_F(ChannelUpdaterTest, ReadMarksSurviveByTitleWithoutRegardToCase)
+{
+    ASSERT_EQ(update(rss2({"Alfa", "Beta", "Gamma", "Delta"})), 4);
+    markRead("Beta");
+    markRead("Delta");
+    const QList<Item> before = cachedItems();
+    alerts.startRun();
+
+    // Beta comes back in capitals, Gamma is gone, Delta changed its title, Epsilon is new
+    // twice over.
+    const int result = update(rss2({"Alfa", "BETA", "Delta (poprawione)", "Epsilon", "Epsilon"}));
+    EXPECT_EQ(result, 3);
+    EXPECT_EQ(alerts.newItemCount, 3);
+    EXPECT_EQ(alerts.alertTitles, QStringList({"Delta (poprawione)", "Epsilon", "Epsilon"}));
+
+    const QList<Item> items = cachedItems();
+    ASSERT_EQ(items.size(), 5);
+    EXPECT_EQ(items[0].title, "Alfa");
+    EXPECT_EQ(items[0].unread, "1"); // unread before, still unread, not new
+    EXPECT_EQ(items[1].title, "BETA");
+    EXPECT_EQ(items[1].unread, "0");
+    EXPECT_EQ(items[2].unread, "1");
+    EXPECT_EQ(items[3].unread, "1");
+    EXPECT_EQ(items[4].unread, "1");
+    for (const Item &item : items)
+        for (const Item &old : before)
+            EXPECT_NE(item.guid, old.guid) << "every update gives new item GUIDs";
+
+    // A third update with nothing new: nothing counted, marks kept.
+    markRead("Alfa");
+    alerts.startRun();
+    EXPECT_EQ(update(rss2({"alfa", "BETA", "Epsilon"})), 0);
+    EXPECT_TRUE(alerts.alertTitles.isEmpty());
+    const QList<Item> third = cachedItems();
+    ASSERT_EQ(third.size(), 3);
+    EXPECT_EQ(third[0].unread, "0");
+    EXPECT_EQ(third[1].unread, "0");
+    EXPECT_EQ(third[2].unread, "1");
+}
+
+TEST_F(ChannelUpdaterTest, AlertsAreOnlyQueuedForChannelsThatAskForThem)
+{
+    channel.alerts = false;
+    EXPECT_EQ(update(rss2({"A", "B"})), 2);
+    EXPECT_EQ(alerts.newItemCount, 2);
+    EXPECT_TRUE(alerts.alertTitles.isEmpty());
+}
+
+TEST_F(ChannelUpdaterTest, RdfItemsGetUnreadInTheRssNamespaceAndKeepDublinCore)
+{
+    const QByteArray rdf =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+        "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+        "<channel rdf:about=\"http://example.org/\"><title>K</title></channel>"
+        "<item rdf:about=\"http://example.org/1\"><title>Jeden &amp;#185;&amp;#261;</title>"
+        "<dc:creator>Autor</dc:creator><dc:date>2004-01-05</dc:date></item>"
+        "<item rdf:about=\"http://example.org/2\"><title>Dwa</title></item>"
+        "</rdf:RDF>";
+    EXPECT_EQ(update(rdf), 2);
+    QString rootName;
+    const QList<Item> items = cachedItems(&rootName);
+    EXPECT_EQ(rootName, "rdf:RDF");
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].title, QStringLiteral("Jeden ąą"));
+
+    XmlDocument doc;
+    doc.loadFromFile(cacheFile());
+    XmlNode item = doc.documentElement().findChild(QStringLiteral("item"));
+    XmlNode unread = item.findChild(QStringLiteral("unread"));
+    ASSERT_TRUE(unread);
+    EXPECT_EQ(unread.namespaceURI(), "http://purl.org/rss/1.0/");
+    EXPECT_EQ(item.findChild(QStringLiteral("dc:creator")).text(), "Autor");
+}
+
+TEST_F(ChannelUpdaterTest, Rss091WithoutDeclarationGetsDeclarationThenInstruction)
+{
+    const QByteArray doc = "<rss version=\"0.91\"><channel><title>K</title>"
+                           "<item><title>Bez daty</title></item><item/></channel></rss>";
+    EXPECT_EQ(update(doc), 2);
+    EXPECT_TRUE(cacheBytes().startsWith(
+        "<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>") ||
+                cacheBytes().startsWith("<?xml version=\"1.0\"?>\n<?xml-stylesheet"))
+        << cacheBytes().left(120).toStdString();
+    const QList<Item> items = cachedItems();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_TRUE(items[0].pubDate.isNull()); // no pubDate is invented
+    EXPECT_EQ(items[1].title, ""); // an item without title gets an empty one
+}
+
+TEST_F(ChannelUpdaterTest, Iso88592IsStoredAsWindows1250WithPolishLettersIntact)
+{
+    QByteArray doc = "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\n<rss version=\"2.0\">"
+                     "<channel><title>K</title><item><title>Za\xbf\xf3\xb3\xe6 g\xea\xb6l\xb1 "
+                     "ja\xbc\xf1</title></item></channel></rss>";
+    EXPECT_EQ(update(doc), 1);
+    const QByteArray bytes = cacheBytes();
+    EXPECT_TRUE(bytes.contains("encoding=\"windows-1250\"")) << bytes.left(80).toStdString();
+    EXPECT_TRUE(bytes.contains("Za\xbf\xf3\xb3\xe6 g\xea\x9cl\xb9 ja\x9f\xf1"));
+    EXPECT_EQ(cachedItems().at(0).title, QStringLiteral("Zażółć gęślą jaźń"));
+}
+
+TEST_F(ChannelUpdaterTest, Utf16DownloadKeepsItsEncoding)
+{
+    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><rss version=\"2.0\">"
+                                  "<channel><item><title>Źdźbło</title></item></channel></rss>");
+    QByteArray doc("\xFF\xFE", 2);
+    doc.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    EXPECT_EQ(update(doc), 1);
+    EXPECT_TRUE(host.reports.isEmpty()) << host.reports.join('\n').toStdString();
+    EXPECT_EQ(cachedItems().at(0).title, QStringLiteral("Źdźbło"));
+}
+
+TEST_F(ChannelUpdaterTest, FailedDownloadLeavesCacheAndLastUpdate)
+{
+    ASSERT_EQ(update(rss2({"A"})), 1);
+    const QByteArray before = cacheBytes();
+    const QDateTime lastUpdate = channel.lastupdate;
+    channel.url = feeds.url(QStringLiteral("/missing.xml"));
+    EXPECT_EQ(updater->UpdateChannel(channel, QStringLiteral("Mój kanał")), -1);
+    ASSERT_EQ(host.reports.size(), 2);
+    EXPECT_TRUE(host.reports[0].startsWith("Niepoprawny adres URL ("));
+    EXPECT_EQ(host.reports[1], QStringLiteral("Nie można pobrać nowych nagłówków z Mój kanał"));
+    EXPECT_EQ(cacheBytes(), before);
+    EXPECT_EQ(channel.lastupdate, lastUpdate);
+    EXPECT_FALSE(updater->channelUpdateBusy());
+    EXPECT_TRUE(host.syncSelectedEnabled);
+}
+
+TEST_F(ChannelUpdaterTest, BadDocumentsAreReportedAndLeaveTheCacheUntouched)
+{
+    ASSERT_EQ(update(rss2({"A"})), 1);
+    const QByteArray before = cacheBytes();
+    const QDateTime lastUpdate = channel.lastupdate;
+    const QList<QByteArray> bad = {
+        "<rss version=\"2.0\"><channel><item><title>A</title></item>", // not well-formed
+        "<rss version=\"2.0\"><title>no channel</title></rss>",
+        "<rss version=\"2.0\"><channel><item><title><b>A</b></title></item></channel></rss>",
+        "",
+        "<!DOCTYPE rss [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+        "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">"
+        "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">]>"
+        "<rss version=\"2.0\"><channel><item><title>&h;</title></item></channel></rss>",
+    };
+    for (const QByteArray &doc : bad) {
+        host.reports.clear();
+        EXPECT_EQ(update(doc), -1) << doc.toStdString();
+        EXPECT_EQ(host.reports, QStringList(QStringLiteral("Zły format kanału Mój kanał")))
+            << doc.toStdString();
+        EXPECT_EQ(cacheBytes(), before);
+        EXPECT_EQ(channel.lastupdate, lastUpdate);
+        EXPECT_TRUE(QFile::exists(tempFile())) << "the download stays for a look";
+        EXPECT_FALSE(updater->channelUpdateBusy());
+    }
+}
+
+TEST_F(ChannelUpdaterTest, UnreadableOldCacheIsReportedAndTheUpdateGoesOn)
+{
+    QFile broken(cacheFile());
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("<rss><channel><item>");
+    broken.close();
+    EXPECT_EQ(update(rss2({"A", "B"})), 2);
+    ASSERT_EQ(host.reports.size(), 1);
+    EXPECT_TRUE(host.reports[0].contains(QStringLiteral("Mój kanał")));
+    EXPECT_EQ(cachedItems().size(), 2);
+}
+
+TEST_F(ChannelUpdaterTest, TheShownChannelIsSavedFirstAndReloadedAfter)
+{
+    ASSERT_EQ(update(rss2({"A", "B"})), 2);
+    host.shown.loadFromFile(cacheFile());
+    // A read mark made in the shown document, not yet on disk.
+    XmlNode channelNode = host.shown.documentElement().findChild(QStringLiteral("channel"));
+    channelNode.findChild(QStringLiteral("item")).child(QStringLiteral("unread")).setText("0");
+
+    EXPECT_EQ(update(rss2({"A", "B", "C"})), 1);
+    EXPECT_TRUE(host.shown.active());
+    EXPECT_GE(host.headersDisabledCount, 1);
+    EXPECT_TRUE(host.headersEnabled);
+    EXPECT_EQ(host.refreshCount, 1);
+    const QList<Item> items = cachedItems();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0].unread, "0") << "the mark made before the update was kept";
+    // The reloaded document is the new file.
+    XmlNode shownChannel = host.shown.documentElement().findChild(QStringLiteral("channel"));
+    int count = 0;
+    for (XmlNode n = shownChannel.firstChild(); n; n = n.nextSibling())
+        count += n.localName() == QLatin1String("item");
+    EXPECT_EQ(count, 3);
+}
+
+TEST_F(ChannelUpdaterTest, SlowChannelIsReportedOnceWhileTheUpdateGoesOn)
+{
+    updater->setLongResponseInterval(100);
+    feeds.server.setHandler([](const LoopbackRequest &) {
+        LoopbackReply reply;
+        const QByteArray body = rss2({"Powolny"});
+        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
+                          "\r\n\r\n");
+        reply.then(400, body);
+        return reply;
+    });
+    EXPECT_EQ(updater->UpdateChannel(channel, QStringLiteral("Wolny")), 1);
+    EXPECT_EQ(host.reports,
+              QStringList(QStringLiteral("Kanał Wolny może powodować błędy w działaniu programu "
+                                         "(czas odświeżania ponad wyniósł ponad 1 minutę).")));
+    EXPECT_FALSE(updater->tmLongResponse.isActive());
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+#include "sync/FeedPrologue.h"
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+namespace {
+
+const QByteArray kInstruction = "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>";
+
+QByteArray utf16(const QString &text, bool littleEndian)
+{
+    QByteArray out(littleEndian ? "\xFF\xFE" : "\xFE\xFF", 2);
+    for (const QChar c : text) {
+        const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+        out.append(littleEndian ? lo : hi);
+        out.append(littleEndian ? hi : lo);
+    }
+    return out;
+}
+
+TEST(FeedPrologueTest, InstructionFollowsTheDeclaration)
+{
+    EXPECT_EQ(InsertStyleSheetInstruction("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<rss/>"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + kInstruction + "\r\n<rss/>");
+}
+
+TEST(FeedPrologueTest, MissingDeclarationIsAddedBeforeTheInstruction)
+{
+    EXPECT_EQ(InsertStyleSheetInstruction("<rss version=\"2.0\"/>"),
+              "<?xml version=\"1.0\"?>" + kInstruction + "<rss version=\"2.0\"/>");
+    // A UTF-8 byte-order mark stays in front.
+    EXPECT_EQ(InsertStyleSheetInstruction("\xEF\xBB\xBF<rss/>"),
+              "\xEF\xBB\xBF<?xml version=\"1.0\"?>" + kInstruction + "<rss/>");
+}
+
+TEST(FeedPrologueTest, Utf16IsEditedInItsOwnByteOrder)
+{
+    const QString declared = QStringLiteral("<?xml version=\"1.0\"?><rss>ż</rss>");
+    const QString expected = QStringLiteral("<?xml version=\"1.0\"?>") +
+                             QString::fromLatin1(kInstruction) + QStringLiteral("<rss>ż</rss>");
+    EXPECT_EQ(InsertStyleSheetInstruction(utf16(declared, true)), utf16(expected, true));
+    EXPECT_EQ(InsertStyleSheetInstruction(utf16(declared, false)), utf16(expected, false));
+    EXPECT_EQ(InsertStyleSheetInstruction(utf16(QStringLiteral("<rss>ż</rss>"), true)),
+              utf16(expected, true));
+}
+
+TEST(FeedPrologueTest, TextWithoutAnyInstructionEndGetsOnlyTheDeclaration)
+{
+    // Not a document at all: the parser will refuse it later; nothing here may crash.
+    EXPECT_EQ(InsertStyleSheetInstruction(""), "<?xml version=\"1.0\"?>" + kInstruction);
+    EXPECT_EQ(InsertStyleSheetInstruction("\xFF\xFE"),
+              utf16(QStringLiteral("<?xml version=\"1.0\"?>") + QString::fromLatin1(kInstruction),
+                    true));
+}
+
+} // namespace
