@@ -1,0 +1,201 @@
+#include "feed/DocumentDownloader.h"
+
+#include "feed/HttpClient.h"
+#include "feed/TextOps.h"
+#include "sync/ReportSink.h"
+
+#include <QCoreApplication>
+#include <QSaveFile>
+#include <QSslCertificate>
+#include <QStringDecoder>
+
+#include <cstring>
+
+namespace {
+
+// The port text of the settings dialog as a whole number (surrounding blanks allowed).
+bool parsePort(const QString &text, quint16 &port)
+{
+    bool valid = false;
+    const int value = text.trimmed().toInt(&valid, 10);
+    if (!valid || value < 1 || value > 65535)
+        return false;
+    port = quint16(value);
+    return true;
+}
+
+QString statusLineText(const QByteArray &line)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(line);
+    return decoder.hasError() ? QString::fromLatin1(line) : text;
+}
+
+// The body up to its first NUL, every line ended with CR LF.
+QByteArray withCrLfLines(const QByteArray &text)
+{
+    const char *data = text.constData();
+    qsizetype size = text.size();
+    if (const void *nul = std::memchr(data, 0, size_t(size)))
+        size = static_cast<const char *>(nul) - data;
+    QByteArray lines;
+    lines.reserve(size + size / 16 + 2);
+    qsizetype start = 0;
+    while (start < size) {
+        qsizetype end = start;
+        while (end < size && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        lines.append(data + start, end - start);
+        lines.append("\r\n", 2);
+        if (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+    }
+    return lines;
+}
+
+void saveDocument(const QString &path, const QByteArray &body)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw FileError(file.errorString());
+    const QByteArray lines = withCrLfLines(body);
+    if (file.write(lines) != lines.size() || !file.commit())
+        throw FileError(file.errorString());
+}
+
+} // namespace
+
+DocumentDownloader::DocumentDownloader(QObject *parent)
+    : QObject(parent), m_client(new HttpClient(this))
+{
+    m_client->setProtectedAddress(QString::fromLatin1(makerSiteAddress));
+    m_client->setMaxBodyBytes(kMaxDocumentBytes);
+
+    connect(m_client, &HttpClient::status, this, [this](const QString &text) {
+        if (m_ui)
+            m_ui->setStatusText(text);
+    });
+    connect(m_client, &HttpClient::workBegin, this, [this](qint64 expectedBytes) {
+        m_progressMaximum = qMax<qint64>(1, expectedBytes);
+        if (m_ui)
+            m_ui->progressBegin(m_progressMaximum);
+    });
+    connect(m_client, &HttpClient::work, this, [this](qint64 bytesSoFar) {
+        if (m_ui)
+            m_ui->progressWork(qBound<qint64>(0, bytesSoFar, m_progressMaximum));
+    });
+    connect(m_client, &HttpClient::workEnd, this, [this] {
+        if (m_ui)
+            m_ui->progressEnd();
+    });
+}
+
+DocumentDownloader::~DocumentDownloader() = default;
+
+void DocumentDownloader::setProxyProvider(std::function<ProxySettings()> provider)
+{
+    m_proxyProvider = std::move(provider);
+}
+
+void DocumentDownloader::setMaxDocumentBytes(qint64 bytes)
+{
+    m_client->setMaxBodyBytes(bytes);
+}
+
+void DocumentDownloader::addTrustedCertificate(const QSslCertificate &certificate)
+{
+    m_client->addTrustedCertificate(certificate);
+}
+
+int DocumentDownloader::DownloadDocument(const QString &address, const QString &targetFile,
+                                         IDownloadUi *ui, const QString &user,
+                                         const QString &password)
+{
+    // Events keep being served during a download, so a timer or a click can get here again.
+    if (m_busy || m_client->inProgress())
+        return -1;
+    m_busy = true;
+    m_ui = ui;
+    QCoreApplication::processEvents();
+
+    int result = -1;
+    try {
+        result = download(address, targetFile, user, password);
+    } catch (...) {
+        result = -1;
+    }
+
+    m_client->clearCredentials();
+    if (m_ui)
+        m_ui->setStatusText(QStringLiteral("Gotowe"));
+    m_ui = nullptr;
+    m_busy = false;
+    return result;
+}
+
+int DocumentDownloader::download(const QString &address, const QString &targetFile,
+                                 const QString &user, const QString &password)
+{
+    if (!user.isEmpty() &&
+        !address.contains(QString::fromLatin1(makerSiteAddress), Qt::CaseInsensitive)) {
+        // From the first download with credentials on, requests carry no Content-Type.
+        m_client->resetRequestDefaults();
+        m_client->setCredentials(user, password);
+        m_client->setBasicAuthentication(true);
+    }
+
+    const ProxySettings proxy = m_proxyProvider ? m_proxyProvider() : ProxySettings();
+    if (proxy.enabled) {
+        HttpProxy settings;
+        if (!parsePort(proxy.port, settings.port))
+            return -1;
+        settings.host = proxy.server.trimmed();
+        settings.user = proxy.user;
+        settings.password = proxy.password;
+        m_client->setProxy(settings);
+    } else {
+        m_client->clearProxy();
+    }
+
+    if (m_ui)
+        m_ui->setStatusText(QStringLiteral("Pobieranie dokumentu ") + address);
+
+    const HttpResult response = m_client->get(address);
+    switch (response.error) {
+    case HttpResult::Error::None:
+        break;
+    case HttpResult::Error::ReadTimeout:
+        report(QStringLiteral("Zbyt długi czas oczekiwania (") + address + QLatin1Char(')'));
+        return -1;
+    case HttpResult::Error::StatusError:
+        if (response.statusCode == 401)
+            report(QStringLiteral("Wymagana autoryzacja (") +
+                   statusLineText(response.statusLine) + QLatin1Char(')'));
+        else if (response.statusCode == 404)
+            report(QStringLiteral("Niepoprawny adres URL (") + address + QLatin1Char(')'));
+        return -1;
+    case HttpResult::Error::CertificateError:
+        report(QStringLiteral("Błąd certyfikatu serwera ") + response.host + QStringLiteral(" (") +
+               response.detail + QLatin1Char(')'));
+        return -1;
+    case HttpResult::Error::TooLarge:
+        report(QStringLiteral("Zbyt duży dokument (") + address + QLatin1Char(')'));
+        return -1;
+    default:
+        return -1;
+    }
+
+    try {
+        saveDocument(targetFile, response.body);
+    } catch (const FileError &) {
+        return -1;
+    }
+    return 0;
+}
+
+void DocumentDownloader::report(const QString &line)
+{
+    if (m_reportSink)
+        m_reportSink->ReportProblem(line);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "feed/DownloadUi.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class HttpClient;
+class IReportSink;
+class QSslCertificate;
+
+// The maker's own web site: credentials are never sent to an address that contains it.
+inline constexpr char makerSiteAddress[] = "http://kolvani.pl";
+
+// The program's one network operation: fetches a document over HTTP or HTTPS into a file,
+// reporting progress to the caller's status bar and progress bar and problems to the
+// report sink. It holds the shared client `idHTTPClient`, so cookies and the open
+// connection live as long as this object.
+class DocumentDownloader : public QObject
+{
+    Q_OBJECT
+
+public:
+    // A body above this size is refused, so a hostile server cannot exhaust memory.
+    static constexpr qint64 kMaxDocumentBytes = 64ll * 1024 * 1024;
+
+    explicit DocumentDownloader(QObject *parent = nullptr);
+    ~DocumentDownloader() override;
+
+    // Fetches `address` and writes the body into `targetFile` (lines re-ended with CR LF,
+    // up to the first NUL), replacing the file only when the whole body arrived. Returns 0
+    // on success, -1 otherwise; never raises. Refuses with -1, sending nothing, while
+    // another call is in progress (the thread keeps serving events during a download).
+    int DownloadDocument(const QString &address, const QString &targetFile, IDownloadUi *ui,
+                         const QString &user, const QString &password);
+
+    bool busy() const { return m_busy; }
+
+    void setReportSink(IReportSink *sink) { m_reportSink = sink; }
+    // Read before every download (the settings dialog's live proxy controls).
+    void setProxyProvider(std::function<ProxySettings()> provider);
+
+    void setMaxDocumentBytes(qint64 bytes);
+    void addTrustedCertificate(const QSslCertificate &certificate);
+
+    HttpClient *idHTTPClient() const { return m_client; }
+
+private:
+    int download(const QString &address, const QString &targetFile, const QString &user,
+                 const QString &password);
+    void report(const QString &line);
+
+    HttpClient *m_client;
+    IReportSink *m_reportSink = nullptr;
+    IDownloadUi *m_ui = nullptr;
+    std::function<ProxySettings()> m_proxyProvider;
+    qint64 m_progressMaximum = 1;
+    bool m_busy = false;
+};

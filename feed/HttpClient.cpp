@@ -1,0 +1,899 @@
+#include "feed/HttpClient.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QLocale>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QTcpSocket>
+
+namespace {
+
+constexpr int kMaxHeaderLines = 1000;
+constexpr int kMaxStrayEmptyLines = 8;
+constexpr int kMaxCookiesPerHost = 100;
+constexpr int kMaxCookieBytes = 4096;
+
+int defaultPort(const QString &scheme)
+{
+    return scheme == QLatin1String("https") ? 443 : 80;
+}
+
+// IPv6 literals need brackets wherever a host and a port meet.
+QByteArray hostText(const QString &host)
+{
+    const QByteArray text = host.toLatin1();
+    return host.contains(QLatin1Char(':')) ? '[' + text + ']' : text;
+}
+
+QByteArray basicCredentials(const QString &user, const QString &password)
+{
+    return "Basic " + (user + QLatin1Char(':') + password).toUtf8().toBase64();
+}
+
+QDateTime parseCookieDate(const QByteArray &text)
+{
+    const QString value = QString::fromLatin1(text).trimmed();
+    QDateTime date = QDateTime::fromString(value, Qt::RFC2822Date);
+    if (date.isValid())
+        return date;
+    // "Wed, 21 Oct 2015 07:28:00 GMT" and the older forms with dashes.
+    for (const char *format : {"ddd, dd MMM yyyy hh:mm:ss 'GMT'", "ddd, dd-MMM-yyyy hh:mm:ss 'GMT'",
+                               "dddd, dd-MMM-yy hh:mm:ss 'GMT'"}) {
+        date = QLocale::c().toDateTime(value, QString::fromLatin1(format));
+        if (date.isValid()) {
+            date.setTimeSpec(Qt::UTC);
+            return date;
+        }
+    }
+    return QDateTime();
+}
+
+QString defaultCookiePath(const QUrl &url)
+{
+    const QString path = url.path();
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+bool cookiePathMatches(const QString &cookiePath, const QString &requestPath)
+{
+    if (requestPath == cookiePath)
+        return true;
+    if (!requestPath.startsWith(cookiePath))
+        return false;
+    return cookiePath.endsWith(QLatin1Char('/')) ||
+           requestPath.at(cookiePath.size()) == QLatin1Char('/');
+}
+
+} // namespace
+
+struct HttpClient::Target
+{
+    QUrl url;
+    QString scheme;
+    QString host;
+    quint16 port = 0;
+    bool tls = false;
+    QByteArray path; // path and query as they go on the request line without a proxy
+
+    static bool from(const QUrl &url, Target &target)
+    {
+        if (!url.isValid() || url.isRelative())
+            return false;
+        target.url = url;
+        target.scheme = url.scheme().toLower();
+        if (target.scheme != QLatin1String("http") && target.scheme != QLatin1String("https"))
+            return false;
+        target.host = url.host(QUrl::FullyEncoded);
+        if (target.host.isEmpty())
+            return false;
+        const int port = url.port(defaultPort(target.scheme));
+        if (port <= 0 || port > 65535)
+            return false;
+        target.port = quint16(port);
+        target.tls = target.scheme == QLatin1String("https");
+        target.path = url.path(QUrl::FullyEncoded).toLatin1();
+        if (target.path.isEmpty())
+            target.path = "/";
+        if (url.hasQuery())
+            target.path += '?' + url.query(QUrl::FullyEncoded).toLatin1();
+        return true;
+    }
+};
+
+// Where a socket leads: the server itself, or a proxy (with a tunnel for "https").
+struct HttpClient::ConnectionKey
+{
+    QString host;
+    quint16 port = 0;
+    bool tls = false;
+    QString tunnelHost;
+    quint16 tunnelPort = 0;
+
+    bool operator==(const ConnectionKey &other) const
+    {
+        return host == other.host && port == other.port && tls == other.tls &&
+               tunnelHost == other.tunnelHost && tunnelPort == other.tunnelPort;
+    }
+};
+
+struct HttpClient::ResponseHead
+{
+    int status = 0;
+    QByteArray statusLine;
+    QList<QPair<QByteArray, QByteArray>> fields; // names in lower case
+
+    QByteArray value(const char *name) const
+    {
+        for (const auto &field : fields)
+            if (field.first == name)
+                return field.second;
+        return QByteArray();
+    }
+
+    bool connectionClose() const
+    {
+        for (const auto &field : fields) {
+            if (field.first != "connection")
+                continue;
+            for (const QByteArray &token : field.second.split(','))
+                if (token.trimmed().toLower() == "close")
+                    return true;
+        }
+        return false;
+    }
+
+    bool hasBody() const { return status != 204 && status != 304 && status >= 200; }
+};
+
+HttpClient::HttpClient(QObject *parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("idHTTPClient"));
+    m_pump.setInterval(kPumpIntervalMs);
+    connect(&m_pump, &QTimer::timeout, this, &HttpClient::wake);
+}
+
+HttpClient::~HttpClient()
+{
+    dropConnection(false);
+}
+
+void HttpClient::resetRequestDefaults()
+{
+    m_contentType.clear();
+    clearCredentials();
+}
+
+void HttpClient::setCredentials(const QString &user, const QString &password)
+{
+    m_user = user;
+    m_password = password;
+}
+
+void HttpClient::clearCredentials()
+{
+    m_user.clear();
+    m_password.clear();
+    m_basicAuth = false;
+}
+
+void HttpClient::addTrustedCertificate(const QSslCertificate &certificate)
+{
+    if (!certificate.isNull())
+        m_trusted.append(certificate);
+}
+
+void HttpClient::cancel()
+{
+    m_cancelled = true;
+    wake();
+}
+
+void HttpClient::disconnectFromServer()
+{
+    if (!m_inProgress)
+        dropConnection(true);
+}
+
+HttpResult HttpClient::get(const QString &address)
+{
+    HttpResult result;
+    if (m_inProgress) {
+        result.error = Error::Cancelled;
+        return result;
+    }
+    m_inProgress = true;
+    m_cancelled = false;
+
+    QUrl url(address.trimmed(), QUrl::TolerantMode);
+    m_origin = url;
+    for (int request = 1;; ++request) {
+        Target target;
+        result.finalAddress = url.toString();
+        if (!Target::from(url, target)) {
+            result.error = Error::BadAddress;
+            break;
+        }
+        result.requestCount = request;
+        result.statusCode = 0;
+        result.statusLine.clear();
+        QUrl next;
+        const Error error = exchange(target, result, next);
+        if (error != Error::None) {
+            result.error = error;
+            break;
+        }
+        if (next.isEmpty())
+            break;
+        if (request == kMaxRequests) {
+            result.body.clear(); // still redirected after the last allowed request
+            break;
+        }
+        url = next;
+    }
+    if (!result.ok())
+        result.body.clear();
+    m_inProgress = false;
+    return result;
+}
+
+HttpResult::Error HttpClient::exchange(const Target &target, HttpResult &result, QUrl &redirectTo)
+{
+    ResponseHead head;
+    Error error = sendAndReadHead(target, head, result);
+    if (error != Error::None) {
+        dropConnection(true);
+        return error;
+    }
+    result.statusCode = head.status;
+    result.statusLine = head.statusLine;
+    storeCookies(target.url, head);
+    m_closeAfterResponse = head.connectionClose();
+
+    const QByteArray location = head.value("location").trimmed();
+    const bool redirect = (head.status / 100 == 3 && head.status != 304) || !location.isEmpty();
+    const bool success = head.status / 100 == 2;
+    if ((redirect && !location.isEmpty()) || !success) {
+        // Not the document: read the body away within a short grace so the connection can
+        // serve the next request; give the connection up when that does not work out.
+        QDeadlineTimer grace(redirect ? kRedirectBodyWaitMs : kErrorBodyWaitMs);
+        if (readBody(head, nullptr, &grace) != Error::None)
+            m_closeAfterResponse = true;
+        if (m_closeAfterResponse)
+            dropConnection(true);
+        if (redirect && !location.isEmpty()) {
+            redirectTo = target.url.resolved(QUrl::fromEncoded(location, QUrl::TolerantMode));
+            return Error::None;
+        }
+        return Error::StatusError;
+    }
+
+    error = readBody(head, &result.body, nullptr);
+    if (error != Error::None || m_closeAfterResponse)
+        dropConnection(true);
+    return error;
+}
+
+HttpResult::Error HttpClient::sendAndReadHead(const Target &target, ResponseHead &head,
+                                              HttpResult &result)
+{
+    for (int attempt = 0;; ++attempt) {
+        bool reused = false;
+        Error error = ensureConnection(target, reused, result);
+        if (error != Error::None)
+            return error;
+        m_socket->write(requestHead(target));
+        m_socket->flush();
+        bool sawAnyByte = false;
+        error = readHead(head, sawAnyByte);
+        // A kept-alive connection may have been closed by the server while idle: one retry.
+        if (error == Error::ConnectionClosed && reused && !sawAnyByte && attempt == 0) {
+            dropConnection(true);
+            continue;
+        }
+        return error;
+    }
+}
+
+HttpResult::Error HttpClient::ensureConnection(const Target &target, bool &reused,
+                                               HttpResult &result)
+{
+    ConnectionKey key;
+    if (m_proxy.active()) {
+        key.host = m_proxy.host;
+        key.port = m_proxy.port;
+        if (target.tls) {
+            key.tls = true;
+            key.tunnelHost = target.host;
+            key.tunnelPort = target.port;
+        }
+    } else {
+        key.host = target.host;
+        key.port = target.port;
+        key.tls = target.tls;
+    }
+
+    if (m_socket && m_key && *m_key == key && !m_closeAfterResponse &&
+        m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesAvailable() == 0) {
+        reused = true;
+        return Error::None;
+    }
+    if (m_socket)
+        dropConnection(true);
+    m_closeAfterResponse = false;
+
+    const bool tunnel = !key.tunnelHost.isEmpty();
+    Error error = openSocket(key.host, key.port, key.tls);
+    if (error == Error::None) {
+        error = tunnel ? openTunnel(target, result)
+                       : (key.tls ? startEncryption(target.host, result) : Error::None);
+    }
+    if (error != Error::None) {
+        dropConnection(m_socket != nullptr);
+        return error;
+    }
+    m_key = std::make_unique<ConnectionKey>(key);
+    return Error::None;
+}
+
+HttpResult::Error HttpClient::openSocket(const QString &host, quint16 port, bool tls)
+{
+    QList<QHostAddress> addresses;
+    const QHostAddress numeric(host);
+    if (!numeric.isNull()) {
+        addresses.append(numeric);
+    } else {
+        emit status(QStringLiteral("Znajdowanie adresu %1.").arg(host));
+        const Error error = lookupHost(host, addresses);
+        if (error != Error::None)
+            return error;
+    }
+    return connectToAddresses(addresses, port, tls);
+}
+
+HttpResult::Error HttpClient::lookupHost(const QString &host, QList<QHostAddress> &addresses)
+{
+    // The answer may come after a time-out or a cancel: the callback owns what it writes to.
+    struct Lookup
+    {
+        bool done = false;
+        QList<QHostAddress> addresses;
+    };
+    auto lookup = std::make_shared<Lookup>();
+    const int id = QHostInfo::lookupHost(host, this, [this, lookup](const QHostInfo &info) {
+        lookup->done = true;
+        if (info.error() == QHostInfo::NoError)
+            lookup->addresses = info.addresses();
+        wake();
+    });
+    waitUntil([&] { return lookup->done; }, QDeadlineTimer(kConnectTimeoutMs));
+    if (!lookup->done) {
+        QHostInfo::abortHostLookup(id);
+        return m_cancelled ? Error::Cancelled : Error::HostNotFound;
+    }
+    if (lookup->addresses.isEmpty())
+        return Error::HostNotFound;
+    addresses = lookup->addresses;
+    return Error::None;
+}
+
+HttpResult::Error HttpClient::connectToAddresses(const QList<QHostAddress> &addresses,
+                                                 quint16 port, bool tls)
+{
+    const QDeadlineTimer deadline(kConnectTimeoutMs);
+    for (const QHostAddress &address : addresses) {
+        if (deadline.hasExpired() || m_cancelled)
+            break;
+        emit status(QStringLiteral("Łączenie z %1.").arg(address.toString()));
+        if (tls) {
+            auto socket = std::make_unique<QSslSocket>();
+            QSslConfiguration config = socket->sslConfiguration();
+            config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+            if (!m_trusted.isEmpty())
+                config.setCaCertificates(QSslConfiguration::systemCaCertificates() + m_trusted);
+            socket->setSslConfiguration(config);
+            connect(socket.get(), &QSslSocket::encrypted, this, &HttpClient::wake);
+            connect(socket.get(), &QSslSocket::sslErrors, this,
+                    [this](const QList<QSslError> &errors) {
+                        for (const QSslError &error : errors)
+                            m_sslErrors.append(error.errorString());
+                        wake();
+                    });
+            m_socket = std::move(socket);
+        } else {
+            m_socket = std::make_unique<QTcpSocket>();
+        }
+        QTcpSocket *socket = m_socket.get();
+        connect(socket, &QTcpSocket::readyRead, this, &HttpClient::wake);
+        connect(socket, &QTcpSocket::stateChanged, this, &HttpClient::wake);
+        connect(socket, &QTcpSocket::errorOccurred, this, &HttpClient::wake);
+        socket->connectToHost(address, port);
+        waitUntil(
+            [socket] {
+                const auto state = socket->state();
+                return state == QAbstractSocket::ConnectedState ||
+                       state == QAbstractSocket::UnconnectedState;
+            },
+            deadline);
+        if (socket->state() == QAbstractSocket::ConnectedState) {
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            emit status(QStringLiteral("Połączono."));
+            emit connected();
+            return Error::None;
+        }
+        dropConnection(false);
+    }
+    return m_cancelled ? Error::Cancelled : Error::ConnectFailed;
+}
+
+HttpResult::Error HttpClient::openTunnel(const Target &target, HttpResult &result)
+{
+    const QByteArray authority = hostText(target.host) + ':' + QByteArray::number(target.port);
+    QByteArray request = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority +
+                         "\r\nUser-Agent: " + kUserAgent + "\r\n";
+    if (!m_proxy.user.isEmpty())
+        request += "Proxy-Authorization: " + basicCredentials(m_proxy.user, m_proxy.password) +
+                   "\r\n";
+    request += "\r\n";
+    m_socket->write(request);
+    m_socket->flush();
+
+    ResponseHead head;
+    bool sawAnyByte = false;
+    const Error error = readHead(head, sawAnyByte);
+    if (error != Error::None)
+        return error;
+    if (head.status / 100 != 2) {
+        result.statusCode = head.status;
+        result.statusLine = head.statusLine;
+        return Error::ProxyError;
+    }
+    return startEncryption(target.host, result);
+}
+
+HttpResult::Error HttpClient::startEncryption(const QString &peerName, HttpResult &result)
+{
+    auto *socket = static_cast<QSslSocket *>(m_socket.get());
+    if (!QSslSocket::supportsSsl()) {
+        result.host = peerName;
+        result.detail = QStringLiteral("TLS unavailable");
+        return Error::TlsError;
+    }
+    m_sslErrors.clear();
+    socket->setPeerVerifyName(peerName);
+    socket->startClientEncryption();
+    waitUntil(
+        [socket] {
+            return socket->isEncrypted() ||
+                   socket->state() != QAbstractSocket::ConnectedState;
+        },
+        QDeadlineTimer(kReadTimeoutMs));
+    if (socket->isEncrypted())
+        return Error::None;
+    if (m_cancelled)
+        return Error::Cancelled;
+    result.host = peerName;
+    if (!m_sslErrors.isEmpty()) {
+        result.detail = m_sslErrors.join(QStringLiteral("; "));
+        return Error::CertificateError;
+    }
+    if (socket->state() == QAbstractSocket::ConnectedState)
+        return Error::ReadTimeout;
+    result.detail = socket->errorString();
+    return Error::TlsError;
+}
+
+HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
+{
+    int strayEmptyLines = 0;
+    for (;;) {
+        head = ResponseHead();
+        QByteArray line;
+        Error error = readLine(line);
+        if (error != Error::None) {
+            sawAnyByte = sawAnyByte || (m_socket && m_socket->bytesAvailable() > 0);
+            return error;
+        }
+        sawAnyByte = true;
+        if (line.isEmpty() && ++strayEmptyLines <= kMaxStrayEmptyLines)
+            continue;
+
+        // "HTTP/1.1 200 OK": the protocol, a blank, three digits, then the reason.
+        if (!line.startsWith("HTTP/"))
+            return Error::ProtocolError;
+        const int blank = line.indexOf(' ');
+        bool numeric = false;
+        const int status = blank > 0 ? line.mid(blank + 1, 3).toInt(&numeric) : 0;
+        if (!numeric || status < 100 || status > 999)
+            return Error::ProtocolError;
+        head.status = status;
+        head.statusLine = line;
+
+        for (int count = 0;; ++count) {
+            error = readLine(line);
+            if (error != Error::None)
+                return error;
+            if (line.isEmpty())
+                break;
+            if (count >= kMaxHeaderLines)
+                return Error::ProtocolError;
+            if ((line.startsWith(' ') || line.startsWith('\t')) && !head.fields.isEmpty()) {
+                head.fields.last().second += ' ' + line.trimmed();
+                continue;
+            }
+            const int colon = line.indexOf(':');
+            if (colon <= 0)
+                continue;
+            head.fields.append({line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
+        }
+        // Interim replies (100 Continue and the like) are followed by the real one.
+        if (status >= 100 && status < 200 && status != 101)
+            continue;
+        return Error::None;
+    }
+}
+
+HttpResult::Error HttpClient::readLine(QByteArray &line, const QDeadlineTimer *overall)
+{
+    const qint64 limit = kMaxLineLength + 2; // the line and its CR LF
+    for (;;) {
+        if (m_socket->canReadLine()) {
+            line = m_socket->readLine(limit + 1);
+            if (!line.endsWith('\n'))
+                return Error::LineTooLong;
+            line.chop(1);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            return line.size() > kMaxLineLength ? Error::LineTooLong : Error::None;
+        }
+        const qint64 have = m_socket->bytesAvailable();
+        if (have > limit)
+            return Error::LineTooLong;
+        switch (waitForData(have, overall)) {
+        case Wait::Data:
+            continue;
+        case Wait::Closed:
+            return Error::ConnectionClosed;
+        case Wait::TimedOut:
+            return Error::ReadTimeout;
+        case Wait::Cancelled:
+            return Error::Cancelled;
+        }
+    }
+}
+
+HttpResult::Error HttpClient::readBody(const ResponseHead &head, QByteArray *keep,
+                                       const QDeadlineTimer *overall)
+{
+    const bool chunked = head.value("transfer-encoding").toLower().contains("chunked");
+    qint64 length = -1;
+    if (head.hasBody() && !chunked) {
+        bool valid = false;
+        const qint64 declared = head.value("content-length").toLongLong(&valid);
+        if (valid && declared >= 0)
+            length = declared;
+    }
+
+    if (keep)
+        emit workBegin(head.hasBody() && length > 0 ? length : 0);
+    struct EndOfWork
+    {
+        HttpClient *client;
+        bool on;
+        ~EndOfWork()
+        {
+            if (on)
+                emit client->workEnd();
+        }
+    } endOfWork{this, keep != nullptr};
+
+    if (!head.hasBody())
+        return Error::None;
+    qint64 total = 0;
+    if (chunked) {
+        emit status(QStringLiteral("Pobieranie..."));
+        return readChunkedBody(keep, overall, total);
+    }
+    if (length >= 0) {
+        if (keep) {
+            if (length > m_maxBodyBytes)
+                return Error::TooLarge;
+            keep->reserve(length);
+        }
+        return readCounted(length, keep, overall, total, true);
+    }
+    m_closeAfterResponse = true; // the body ends with the connection
+    return readCounted(-1, keep, overall, total, true);
+}
+
+HttpResult::Error HttpClient::readChunkedBody(QByteArray *keep, const QDeadlineTimer *overall,
+                                              qint64 &total)
+{
+    QByteArray line;
+    for (;;) {
+        Error error = readLine(line, overall);
+        if (error != Error::None)
+            return error;
+        const int extension = line.indexOf(';');
+        const QByteArray sizeText = (extension >= 0 ? line.left(extension) : line).trimmed();
+        bool valid = false;
+        const qint64 size = sizeText.toLongLong(&valid, 16);
+        if (!valid || size < 0)
+            return Error::ProtocolError;
+        if (size == 0) {
+            // Trailer fields up to the empty line; a server that closes here has sent all.
+            for (int count = 0;; ++count) {
+                error = readLine(line, overall);
+                if (error == Error::ConnectionClosed)
+                    return Error::None;
+                if (error != Error::None)
+                    return error;
+                if (line.isEmpty())
+                    return Error::None;
+                if (count >= kMaxHeaderLines)
+                    return Error::ProtocolError;
+            }
+        }
+        if (keep && size > m_maxBodyBytes - total)
+            return Error::TooLarge;
+        error = readCounted(size, keep, overall, total, false);
+        if (error != Error::None)
+            return error;
+        error = readLine(line, overall);
+        if (error != Error::None)
+            return error;
+        if (!line.isEmpty())
+            return Error::ProtocolError;
+    }
+}
+
+HttpResult::Error HttpClient::readCounted(qint64 count, QByteArray *keep,
+                                          const QDeadlineTimer *overall, qint64 &total,
+                                          bool closeEndsBody)
+{
+    qint64 remaining = count; // below 0: until the server closes
+    for (;;) {
+        if (remaining == 0)
+            return Error::None;
+        const qint64 available = m_socket->bytesAvailable();
+        if (available > 0) {
+            const qint64 take = remaining < 0 ? available : qMin(available, remaining);
+            const Error error = takeBytes(take, keep, total);
+            if (error != Error::None)
+                return error;
+            if (remaining > 0)
+                remaining -= take;
+            continue;
+        }
+        switch (waitForData(0, overall)) {
+        case Wait::Data:
+            continue;
+        case Wait::Closed:
+            if (!closeEndsBody)
+                return Error::ConnectionClosed;
+            m_closeAfterResponse = true;
+            return Error::None;
+        case Wait::TimedOut:
+            return Error::ReadTimeout;
+        case Wait::Cancelled:
+            return Error::Cancelled;
+        }
+    }
+}
+
+HttpResult::Error HttpClient::takeBytes(qint64 count, QByteArray *keep, qint64 &total)
+{
+    if (!keep) {
+        m_socket->skip(count);
+        total += count;
+        return Error::None;
+    }
+    if (count > m_maxBodyBytes - total)
+        return Error::TooLarge;
+    const qsizetype old = keep->size();
+    keep->resize(old + count);
+    const qint64 got = m_socket->read(keep->data() + old, count);
+    if (got < count)
+        keep->resize(old + qMax<qint64>(got, 0));
+    total += qMax<qint64>(got, 0);
+    emit work(total);
+    return Error::None;
+}
+
+HttpClient::Wait HttpClient::waitForData(qint64 have, const QDeadlineTimer *overall)
+{
+    QTcpSocket *socket = m_socket.get();
+    QDeadlineTimer deadline(kReadTimeoutMs);
+    if (overall && overall->deadlineNSecs() < deadline.deadlineNSecs())
+        deadline = *overall;
+    waitUntil(
+        [socket, have] {
+            return socket->bytesAvailable() > have ||
+                   socket->state() != QAbstractSocket::ConnectedState;
+        },
+        deadline);
+    if (m_cancelled)
+        return Wait::Cancelled;
+    if (socket->bytesAvailable() > have)
+        return Wait::Data;
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return Wait::Closed;
+    return Wait::TimedOut;
+}
+
+bool HttpClient::waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline)
+{
+    if (done())
+        return true;
+    // Every wait runs the thread's events; the pump timer wakes the loop at least every
+    // 100 ms so deadlines and cancels are noticed even when the socket stays silent.
+    QEventLoop loop;
+    QEventLoop *outer = m_loop;
+    m_loop = &loop;
+    const bool pumping = m_pump.isActive();
+    if (!pumping)
+        m_pump.start();
+    bool reached = false;
+    for (;;) {
+        if (done()) {
+            reached = true;
+            break;
+        }
+        if (m_cancelled || deadline.hasExpired())
+            break;
+        loop.exec();
+    }
+    if (!pumping)
+        m_pump.stop();
+    m_loop = outer;
+    return reached;
+}
+
+void HttpClient::wake()
+{
+    if (m_loop)
+        m_loop->quit();
+}
+
+void HttpClient::dropConnection(bool announce)
+{
+    m_key.reset();
+    if (!m_socket)
+        return;
+    if (announce)
+        emit status(QStringLiteral("Rozłączanie."));
+    m_socket->disconnect(this);
+    m_socket->abort();
+    m_socket.reset();
+    if (announce)
+        emit status(QStringLiteral("Rozłączono."));
+}
+
+bool HttpClient::sendsAuthorization(const Target &target) const
+{
+    if (!m_basicAuth || m_user.isEmpty())
+        return false;
+    if (!m_protectedAddress.isEmpty() &&
+        target.url.toString().contains(m_protectedAddress, Qt::CaseInsensitive))
+        return false;
+    // Credentials follow redirects only on the same host, and never from TLS to plain text.
+    if (target.host.compare(m_origin.host(QUrl::FullyEncoded), Qt::CaseInsensitive) != 0)
+        return false;
+    return target.tls || m_origin.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+}
+
+QByteArray HttpClient::requestHead(const Target &target) const
+{
+    const bool viaProxy = m_proxy.active() && !target.tls;
+    const QByteArray port = QByteArray::number(target.port);
+    QByteArray head;
+    head.reserve(512);
+    head += "GET ";
+    if (viaProxy)
+        head += target.scheme.toLatin1() + "://" + hostText(target.host) + ':' + port;
+    head += target.path;
+    head += " HTTP/1.1\r\n";
+    if (!m_contentType.isEmpty())
+        head += "Content-Type: " + m_contentType.toLatin1() + "\r\n";
+    head += "Host: " + hostText(target.host);
+    if (target.port != defaultPort(target.scheme))
+        head += ':' + port;
+    head += "\r\nAccept: ";
+    head += kAccept;
+    head += "\r\nUser-Agent: ";
+    head += kUserAgent;
+    head += "\r\n";
+    if (sendsAuthorization(target))
+        head += "Authorization: " + basicCredentials(m_user, m_password) + "\r\n";
+    if (viaProxy && !m_proxy.user.isEmpty())
+        head += "Proxy-Authorization: " + basicCredentials(m_proxy.user, m_proxy.password) +
+                "\r\n";
+    const QByteArray cookies = cookieHeader(target.url);
+    if (!cookies.isEmpty())
+        head += "Cookie: " + cookies + "\r\n";
+    head += "\r\n";
+    return head;
+}
+
+void HttpClient::storeCookies(const QUrl &url, const ResponseHead &head)
+{
+    const QString host = url.host(QUrl::FullyEncoded).toLower();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const auto &field : head.fields) {
+        if (field.first != "set-cookie" && field.first != "set-cookie2")
+            continue;
+        if (field.second.size() > kMaxCookieBytes)
+            continue;
+        const QList<QByteArray> parts = field.second.split(';');
+        const QByteArray pair = parts.first();
+        const int equals = pair.indexOf('=');
+        if (equals <= 0)
+            continue;
+        Cookie cookie;
+        cookie.name = pair.left(equals).trimmed();
+        cookie.value = pair.mid(equals + 1).trimmed();
+        cookie.path = defaultCookiePath(url);
+        bool remove = false;
+        bool hasMaxAge = false;
+        for (int i = 1; i < parts.size(); ++i) {
+            const QByteArray attribute = parts.at(i).trimmed();
+            const int sep = attribute.indexOf('=');
+            const QByteArray name = (sep < 0 ? attribute : attribute.left(sep)).trimmed().toLower();
+            const QByteArray value = sep < 0 ? QByteArray() : attribute.mid(sep + 1).trimmed();
+            if (name == "path" && value.startsWith('/')) {
+                cookie.path = QString::fromLatin1(value);
+            } else if (name == "secure") {
+                cookie.secure = true;
+            } else if (name == "max-age") {
+                bool valid = false;
+                const qint64 seconds = value.toLongLong(&valid);
+                if (valid) {
+                    hasMaxAge = true;
+                    remove = seconds <= 0;
+                    cookie.expires = now.addSecs(seconds);
+                }
+            } else if (name == "expires" && !hasMaxAge) {
+                const QDateTime expires = parseCookieDate(value);
+                if (expires.isValid()) {
+                    cookie.expires = expires;
+                    remove = expires <= now;
+                }
+            }
+        }
+        QList<Cookie> &jar = m_cookies[host];
+        jar.removeIf([&cookie](const Cookie &held) {
+            return held.name == cookie.name && held.path == cookie.path;
+        });
+        if (remove)
+            continue;
+        if (jar.size() >= kMaxCookiesPerHost)
+            jar.removeFirst();
+        jar.append(cookie);
+    }
+}
+
+QByteArray HttpClient::cookieHeader(const QUrl &url) const
+{
+    const auto found = m_cookies.constFind(url.host(QUrl::FullyEncoded).toLower());
+    if (found == m_cookies.constEnd())
+        return QByteArray();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const bool secure = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const QString path = url.path().isEmpty() ? QStringLiteral("/") : url.path();
+    QByteArray header;
+    for (const Cookie &cookie : *found) {
+        if (cookie.secure && !secure)
+            continue;
+        if (cookie.expires.isValid() && cookie.expires <= now)
+            continue;
+        if (!cookiePathMatches(cookie.path, path))
+            continue;
+        if (!header.isEmpty())
+            header += "; ";
+        header += cookie.name + '=' + cookie.value;
+    }
+    return header;
+}

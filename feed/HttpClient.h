@@ -1,0 +1,190 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSslCertificate>
+#include <QString>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+class QDeadlineTimer;
+class QEventLoop;
+class QHostAddress;
+class QTcpSocket;
+
+// A proxy the client sends its requests through; inactive while `host` is empty.
+struct HttpProxy
+{
+    QString host;
+    quint16 port = 0;
+    QString user; // proxy Basic authentication exactly when not empty
+    QString password;
+
+    bool active() const { return !host.isEmpty(); }
+};
+
+// How one GET ended. Only `Ok` carries a document.
+struct HttpResult
+{
+    enum class Error {
+        None,
+        BadAddress,        // not an absolute http/https address
+        HostNotFound,
+        ConnectFailed,     // refused, unreachable, or no connection within the connect time-out
+        ReadTimeout,       // no data for ReadTimeout while a response was due
+        ConnectionClosed,  // closed before a complete status line and head
+        LineTooLong,       // a status, header or chunk-size line over kMaxLineLength
+        ProtocolError,     // a reply that is not HTTP, or a broken chunked body
+        StatusError,       // a final status outside 2xx that is not a followed redirect
+        CertificateError,  // the TLS peer could not be verified
+        TlsError,          // TLS unavailable or the handshake failed for another reason
+        ProxyError,        // the proxy refused to open a tunnel
+        TooLarge,          // the body exceeds the client's body limit
+        Cancelled,
+    };
+
+    Error error = Error::None;
+    int statusCode = 0;
+    QByteArray statusLine; // the first line of the final reply as received, without CR LF
+    QByteArray body;
+    QString host;   // host the failure concerns (certificate errors)
+    QString detail; // reason text for certificate and TLS errors
+    QString finalAddress;
+    int requestCount = 0;
+
+    bool ok() const { return error == Error::None; }
+};
+
+// A small HTTP/1.1 client on Qt sockets with the behaviour of the program's download
+// component: a fixed request head, pre-emptive Basic authentication, cookies held for the
+// life of the object, redirects, persistent connections, and "https" with verified
+// certificates. A request blocks its caller but runs a nested event loop, so timers, input
+// and repaints of the calling thread are served at least every 100 ms while it waits.
+class HttpClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kReadTimeoutMs = 6000;
+    static constexpr int kConnectTimeoutMs = 120000;
+    static constexpr int kPumpIntervalMs = 100;
+    static constexpr int kMaxRequests = 15; // per document, redirects included
+    static constexpr int kMaxLineLength = 16384;
+    static constexpr int kRedirectBodyWaitMs = 4000;
+    static constexpr int kErrorBodyWaitMs = 2000;
+    static constexpr const char *kAccept = "text/html, */*";
+    static constexpr const char *kUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
+    static constexpr const char *kDefaultContentType = "text/html";
+
+    explicit HttpClient(QObject *parent = nullptr);
+    ~HttpClient() override;
+
+    // Fetches `address` with GET, following redirects, and returns the final body in memory.
+    HttpResult get(const QString &address);
+
+    // Ends a request in progress at its next wait; it returns Error::Cancelled.
+    void cancel();
+    bool inProgress() const { return m_inProgress; }
+
+    // Back to the head defaults: no Content-Type, no authentication.
+    void resetRequestDefaults();
+    void setContentType(const QString &contentType) { m_contentType = contentType; }
+    QString contentType() const { return m_contentType; }
+
+    // Credentials go out pre-emptively on every request while Basic authentication is on.
+    void setCredentials(const QString &user, const QString &password);
+    void setBasicAuthentication(bool on) { m_basicAuth = on; }
+    void clearCredentials();
+
+    // Credentials are never sent to an address that contains this text.
+    void setProtectedAddress(const QString &text) { m_protectedAddress = text; }
+
+    void setProxy(const HttpProxy &proxy) { m_proxy = proxy; }
+    void clearProxy() { m_proxy = HttpProxy(); }
+    const HttpProxy &proxy() const { return m_proxy; }
+
+    // Bodies kept in memory larger than this fail with Error::TooLarge.
+    void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
+    qint64 maxBodyBytes() const { return m_maxBodyBytes; }
+
+    // An extra certificate authority (or self-signed server certificate) to trust.
+    void addTrustedCertificate(const QSslCertificate &certificate);
+
+    // Drops the persistent connection, if any.
+    void disconnectFromServer();
+
+signals:
+    void status(const QString &text);
+    void connected();
+    void workBegin(qint64 expectedBytes);
+    void work(qint64 bytesSoFar);
+    void workEnd();
+
+private:
+    struct Target;
+    struct ConnectionKey;
+    struct ResponseHead;
+    struct Cookie
+    {
+        QByteArray name;
+        QByteArray value;
+        QString path;
+        bool secure = false;
+        QDateTime expires; // invalid for a cookie of the session
+    };
+    enum class Wait { Data, Closed, TimedOut, Cancelled };
+    using Error = HttpResult::Error;
+
+    Error exchange(const Target &target, HttpResult &result, QUrl &redirectTo);
+    Error sendAndReadHead(const Target &target, ResponseHead &head, HttpResult &result);
+    Error ensureConnection(const Target &target, bool &reused, HttpResult &result);
+    Error openSocket(const QString &host, quint16 port, bool tls);
+    Error connectToAddresses(const QList<QHostAddress> &addresses, quint16 port, bool tls);
+    Error lookupHost(const QString &host, QList<QHostAddress> &addresses);
+    Error openTunnel(const Target &target, HttpResult &result);
+    Error startEncryption(const QString &peerName, HttpResult &result);
+    Error readHead(ResponseHead &head, bool &sawAnyByte);
+    Error readLine(QByteArray &line, const QDeadlineTimer *overall = nullptr);
+    Error readBody(const ResponseHead &head, QByteArray *keep, const QDeadlineTimer *overall);
+    Error readChunkedBody(QByteArray *keep, const QDeadlineTimer *overall, qint64 &total);
+    Error readCounted(qint64 count, QByteArray *keep, const QDeadlineTimer *overall,
+                      qint64 &total, bool closeEndsBody);
+    Error takeBytes(qint64 count, QByteArray *keep, qint64 &total);
+    Wait waitForData(qint64 have, const QDeadlineTimer *overall);
+    bool waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline);
+    void wake();
+    void dropConnection(bool announce);
+
+    QByteArray requestHead(const Target &target) const;
+    bool sendsAuthorization(const Target &target) const;
+    void storeCookies(const QUrl &url, const ResponseHead &head);
+    QByteArray cookieHeader(const QUrl &url) const;
+
+    QString m_protectedAddress;
+    QString m_contentType = QString::fromLatin1(kDefaultContentType);
+    QString m_user;
+    QString m_password;
+    bool m_basicAuth = false;
+    HttpProxy m_proxy;
+    qint64 m_maxBodyBytes = 64ll * 1024 * 1024;
+    QList<QSslCertificate> m_trusted;
+
+    std::unique_ptr<QTcpSocket> m_socket;
+    std::unique_ptr<ConnectionKey> m_key;
+    bool m_closeAfterResponse = false;
+    QStringList m_sslErrors;
+
+    QUrl m_origin; // the address a get() started with, for the credential rules
+    QHash<QString, QList<Cookie>> m_cookies; // by lower-case host
+
+    QEventLoop *m_loop = nullptr;
+    QTimer m_pump;
+    bool m_cancelled = false;
+    bool m_inProgress = false;
+};
