@@ -86,6 +86,6 @@ QString DetermineAppFolderIn(const QString &dataHome, const QString &executableD
 
 QString DetermineAppFolder(const QString &executableDir)
 {
-    return DetermineAppFolderIn(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
-                                executableDir);
+    return DetermineAppFolderIn(
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), executableDir);
 }

@@ -32,8 +32,8 @@ QString AutostartExecLine(const QString &executablePath)
     // and % doubled as field codes require.
     QString quoted;
     for (const QChar c : executablePath) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-            || c == QLatin1Char('\\'))
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\'))
             quoted += QLatin1Char('\\');
         quoted += c;
     }
@@ -69,6 +69,6 @@ void setAutostart(bool enabled, const QString &executablePath)
                                  .toUtf8();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
-        throw FileError(
-            QStringLiteral("Nie można zapisać pliku autostartu %1: %2").arg(path, file.errorString()));
+        throw FileError(QStringLiteral("Nie można zapisać pliku autostartu %1: %2")
+                            .arg(path, file.errorString()));
 }

@@ -9,21 +9,16 @@ namespace {
 
 // Windows-1250, bytes 0x80-0xFF.
 constexpr char16_t Cp1250High[128] = {
-    0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021,
-    0xFFFD, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,
-    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0xFFFD, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,
-    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,
-    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
-    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
-    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,
-    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
-    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,
-    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,
-    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
-    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,
-    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
-    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+    0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021, 0xFFFD, 0x2030, 0x0160, 0x2039,
+    0x015A, 0x0164, 0x017D, 0x0179, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0xFFFD, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
+    0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB,
+    0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3,
+    0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB,
+    0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
@@ -54,18 +49,22 @@ using Paragraph = QVector<Run>;
 struct GroupState
 {
     CharFormat format;
-    bool skip = false; // a destination whose text is not shown
+    bool skip = false;   // a destination whose text is not shown
     int unicodeSkip = 1; // \ucN: characters standing in for each \u escape
 };
 
 bool isSkippedDestination(const QByteArray &word)
 {
     static const char *const names[] = {
-        "fonttbl", "colortbl", "stylesheet", "info", "pict", "object", "header", "headerl",
-        "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "listtable",
-        "listoverridetable", "rsidtbl", "generator", "themedata", "colorschememapping",
-        "datastore", "latentstyles", "xmlnstbl", "fldinst", "filetbl", "revtbl", "pgdsctbl",
-        "footnote", "annotation", "bkmkstart", "bkmkend", "nonshppict", "shppict", "mmathPr"};
+        "fonttbl",    "colortbl",     "stylesheet", "info",
+        "pict",       "object",       "header",     "headerl",
+        "headerr",    "headerf",      "footer",     "footerl",
+        "footerr",    "footerf",      "listtable",  "listoverridetable",
+        "rsidtbl",    "generator",    "themedata",  "colorschememapping",
+        "datastore",  "latentstyles", "xmlnstbl",   "fldinst",
+        "filetbl",    "revtbl",       "pgdsctbl",   "footnote",
+        "annotation", "bkmkstart",    "bkmkend",    "nonshppict",
+        "shppict",    "mmathPr"};
     for (const char *name : names)
         if (word == name)
             return true;
@@ -149,8 +148,8 @@ private:
         bool hasParam = false;
         bool negative = false;
         qint64 param = 0;
-        if (m_pos < m_in.size() && m_in[m_pos] == '-' && m_pos + 1 < m_in.size()
-            && isDigit(m_in[m_pos + 1])) {
+        if (m_pos < m_in.size() && m_in[m_pos] == '-' && m_pos + 1 < m_in.size() &&
+            isDigit(m_in[m_pos + 1])) {
             negative = true;
             ++m_pos;
         }
@@ -332,12 +331,23 @@ QString escapeHtml(const QString &text)
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '&': out += QStringLiteral("&amp;"); break;
-        case '<': out += QStringLiteral("&lt;"); break;
-        case '>': out += QStringLiteral("&gt;"); break;
-        case '"': out += QStringLiteral("&quot;"); break;
-        case QChar::LineSeparator: out += QStringLiteral("<br/>"); break;
-        default: out += c;
+        case '&':
+            out += QStringLiteral("&amp;");
+            break;
+        case '<':
+            out += QStringLiteral("&lt;");
+            break;
+        case '>':
+            out += QStringLiteral("&gt;");
+            break;
+        case '"':
+            out += QStringLiteral("&quot;");
+            break;
+        case QChar::LineSeparator:
+            out += QStringLiteral("<br/>");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -360,8 +370,9 @@ QString RtfToHtml(const QByteArray &rtf)
             if (run.format.italic)
                 piece = QStringLiteral("<i>") + piece + QStringLiteral("</i>");
             if (run.format.fontSize != DefaultFontSize)
-                piece = QStringLiteral("<span style=\"font-size:%1pt\">").arg(run.format.fontSize / 2.0)
-                    + piece + QStringLiteral("</span>");
+                piece = QStringLiteral("<span style=\"font-size:%1pt\">")
+                            .arg(run.format.fontSize / 2.0) +
+                        piece + QStringLiteral("</span>");
             html += piece;
         }
         html += QStringLiteral("</p>");

@@ -65,7 +65,7 @@ bool keyLine(const QString &line, QString *key, QString *value)
 struct KeyPosition
 {
     int sectionLine = -1; // the "[section]" line
-    int sectionEnd = -1; // one past the last key or comment line of the section
+    int sectionEnd = -1;  // one past the last key or comment line of the section
     int keyLine = -1;
 };
 
@@ -90,8 +90,8 @@ KeyPosition findKey(const QStringList &lines, const QString &section, const QStr
         if (!lines[i].trimmed().isEmpty())
             pos.sectionEnd = i + 1;
         QString k;
-        if (keyLine(lines[i], &k, nullptr) && pos.keyLine < 0
-            && k.compare(key, Qt::CaseInsensitive) == 0)
+        if (keyLine(lines[i], &k, nullptr) && pos.keyLine < 0 &&
+            k.compare(key, Qt::CaseInsensitive) == 0)
             pos.keyLine = i;
     }
     return pos;
@@ -99,9 +99,9 @@ KeyPosition findKey(const QStringList &lines, const QString &section, const QStr
 
 QString unquote(const QString &value)
 {
-    if (value.size() >= 2
-        && ((value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
-            || (value.startsWith(QLatin1Char('\'')) && value.endsWith(QLatin1Char('\'')))))
+    if (value.size() >= 2 &&
+        ((value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) ||
+         (value.startsWith(QLatin1Char('\'')) && value.endsWith(QLatin1Char('\'')))))
         return value.mid(1, value.size() - 2);
     return value;
 }
@@ -168,11 +168,13 @@ void SettingsFile::writeString(const QString &section, const QString &key, const
 
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
-        throw FileError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(m_path, file.errorString()));
+        throw FileError(
+            QStringLiteral("Nie można zapisać pliku %1: %2").arg(m_path, file.errorString()));
     // The temporary file is made private before the text (and the password) is in it.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size() || !file.commit())
-        throw FileError(QStringLiteral("Nie można zapisać pliku %1: %2").arg(m_path, file.errorString()));
+        throw FileError(
+            QStringLiteral("Nie można zapisać pliku %1: %2").arg(m_path, file.errorString()));
 }
 
 void SettingsFile::writeBool(const QString &section, const QString &key, bool value)

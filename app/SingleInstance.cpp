@@ -24,7 +24,8 @@ QString runtimeFolder()
 
 SingleInstance::SingleInstance(const QString &executablePath, QObject *parent) : QObject(parent)
 {
-    QString path = executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath;
+    QString path =
+        executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : executablePath;
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (!canonical.isEmpty())
         path = canonical;

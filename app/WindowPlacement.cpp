@@ -46,7 +46,11 @@ std::unique_ptr<QSettings> OpenWindowPlacementStore()
 
 QString PlacementPointsText(const QPoint &first, const QPoint &second)
 {
-    return QStringLiteral("%1,%2,%3,%4").arg(first.x()).arg(first.y()).arg(second.x()).arg(second.y());
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(first.x())
+        .arg(first.y())
+        .arg(second.x())
+        .arg(second.y());
 }
 
 QString PlacementRectText(const QRect &rect)

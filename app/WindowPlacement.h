@@ -20,7 +20,7 @@ struct WindowPlacement
     int pixelsPerInch = 96;
     QPoint minPosition{-1, -1};
     QPoint maxPosition{-1, -1};
-    QRect normalRect; // the normal (not maximised) frame
+    QRect normalRect;        // the normal (not maximised) frame
     int leftPanelWidth = -1; // pcLeftPanel_Width, -1 when not stored
     int topPanelHeight = -1; // pnTop_Height, -1 when not stored
 };

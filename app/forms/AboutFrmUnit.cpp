@@ -54,8 +54,8 @@ TfmAboutFrm::TfmAboutFrm(const QString &executableDir, QWidget *parent)
 {
     setObjectName(QStringLiteral("fmAboutFrm"));
     setWindowTitle(QStringLiteral("O programie"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, DialogColour);
     setPalette(pal);
@@ -130,8 +130,8 @@ void TfmAboutFrm::FormCreate()
     QFile file(licensePath());
     if (!file.open(QIODevice::ReadOnly)) {
         reLicense->clear();
-        const QString message =
-            QStringLiteral("Nie można otworzyć pliku licencji %1: %2").arg(licensePath(), file.errorString());
+        const QString message = QStringLiteral("Nie można otworzyć pliku licencji %1: %2")
+                                    .arg(licensePath(), file.errorString());
         // The box is made at start-up, where nothing can refuse: the global handler shows it.
         QMetaObject::invokeMethod(
             this, [message] { throw FileError(message); }, Qt::QueuedConnection);
@@ -172,8 +172,8 @@ void TfmAboutFrm::showEvent(QShowEvent *event)
 
 bool TfmAboutFrm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
-        && static_cast<QWidget *>(watched)->window() == this) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this) {
         auto *key = static_cast<QKeyEvent *>(event);
         // Ctrl+C and the arrows keep working in the licence text.
         if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier)

@@ -85,7 +85,8 @@ QValidator::State IntervalSpinEdit::validate(QString &input, int &) const
     qint64 v = 0;
     if (parseWholeNumber(input, &v))
         return QValidator::Acceptable;
-    const QString digits = input.mid(input.startsWith(QLatin1Char('+')) || input.startsWith(QLatin1Char('-')) ? 1 : 0);
+    const QString digits =
+        input.mid(input.startsWith(QLatin1Char('+')) || input.startsWith(QLatin1Char('-')) ? 1 : 0);
     return digits.isEmpty() ? QValidator::Intermediate : QValidator::Invalid; // too long a number
 }
 
@@ -131,8 +132,8 @@ TfmConfigFrm::TfmConfigFrm(const QString &configPath, QTimer *tmUpdates,
 void TfmConfigFrm::buildControls()
 {
     setWindowTitle(QStringLiteral("Ustawienia programu:"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, DialogColour);
     setPalette(pal);
@@ -153,7 +154,8 @@ void TfmConfigFrm::buildControls()
     seInterval->setValue(60);
     seInterval->setAccelerated(true);
     auto *lbMinutes = new QLabel(QStringLiteral("minut."), gbSync);
-    cbBalloon = new QCheckBox(QStringLiteral("Pokazuj powiadomienia o nowych wiadomościach"), gbSync);
+    cbBalloon =
+        new QCheckBox(QStringLiteral("Pokazuj powiadomienia o nowych wiadomościach"), gbSync);
     named(cbBalloon, "cbBalloon");
 
     auto *syncRow = new QHBoxLayout;
@@ -299,7 +301,8 @@ void TfmConfigFrm::btOKClick()
     }
 
     if (m_tmUpdates) {
-        const int interval = cbUpdates->isChecked() ? UpdateTimerInterval(seInterval->typedValue()) : 0;
+        const int interval =
+            cbUpdates->isChecked() ? UpdateTimerInterval(seInterval->typedValue()) : 0;
         if (interval == 0)
             m_tmUpdates->stop();
         else if (!m_tmUpdates->isActive() || m_tmUpdates->interval() != interval)
@@ -372,8 +375,8 @@ void TfmConfigFrm::showEvent(QShowEvent *event)
 
 bool TfmConfigFrm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
-        && static_cast<QWidget *>(watched)->window() == this) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this) {
         if (FormKeyDown(static_cast<QKeyEvent *>(event)))
             return true;
     }

@@ -79,8 +79,8 @@ TfmUpdateProgressFrm::TfmUpdateProgressFrm(const QString &configPath, QWidget *p
 {
     setObjectName(QStringLiteral("fmUpdateProgressFrm"));
     setWindowTitle(QStringLiteral("Kolvani"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     setModal(false);
     const QIcon appIcon(QStringLiteral(":/icons/kolvani.svg"));
     if (!appIcon.isNull())
@@ -142,8 +142,9 @@ TfmUpdateProgressFrm::TfmUpdateProgressFrm(const QString &configPath, QWidget *p
 
 void TfmUpdateProgressFrm::FormCreate()
 {
-    cbDontShow->setChecked(SettingsFile(m_configPath)
-                               .readBool(SettingsKeys::ConfigSection, SettingsKeys::DontShow, false));
+    cbDontShow->setChecked(
+        SettingsFile(m_configPath)
+            .readBool(SettingsKeys::ConfigSection, SettingsKeys::DontShow, false));
 }
 
 void TfmUpdateProgressFrm::AddReportLine(const QString &text, int icon)

@@ -27,7 +27,9 @@ QByteArray readAll(const QString &path)
 
 unsigned modeOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::stat(QFile::encodeName(path).constData(), &st);
     return st.st_mode & 0777;
 }
@@ -103,8 +105,8 @@ TEST(CopyFolder, NeverOverwritesAndStopsAtTheFirstFailure)
     writeAll(dst + "/2.txt", "old2");
 
     EXPECT_FALSE(CopyFolder(src, dst));
-    EXPECT_EQ(readAll(dst + "/1.txt"), "new1"); // before the failure
-    EXPECT_EQ(readAll(dst + "/2.txt"), "old2"); // kept
+    EXPECT_EQ(readAll(dst + "/1.txt"), "new1");      // before the failure
+    EXPECT_EQ(readAll(dst + "/2.txt"), "old2");      // kept
     EXPECT_FALSE(QFileInfo::exists(dst + "/3.txt")); // after it: not reached
 
     // A failure deep in a subfolder ends the whole copy with false too.

@@ -104,5 +104,6 @@ TEST(AppSettings, TimerIntervalFromMinutes)
     EXPECT_EQ(UpdateTimerInterval(0), 0);
     // Longer than a timer can count: the longest period, never a wrapped-around one.
     EXPECT_EQ(UpdateTimerInterval(100000), std::numeric_limits<int>::max());
-    EXPECT_EQ(UpdateTimerInterval(std::numeric_limits<int>::max()), std::numeric_limits<int>::max());
+    EXPECT_EQ(UpdateTimerInterval(std::numeric_limits<int>::max()),
+              std::numeric_limits<int>::max());
 }

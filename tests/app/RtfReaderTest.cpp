@@ -6,23 +6,25 @@
 
 TEST(RtfReader, DecodesWindows1250EscapesAndUnicode)
 {
-    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1250\\deff0"
-                           "{\\fonttbl{\\f0\\fswiss\\fcharset238 Arial;}}"
-                           "{\\colortbl ;\\red255\\green0\\blue0;}"
-                           "\\pard\\f0\\fs20 Za\\'bf\\'f3\\'b3\\'e6 g\\'ea\\'9c\\'b9 ja\\'9f\\'f1\\par "
-                           "\\'a3\\'d3D\\'8c \\'84cudzys\\'b3\\'f3w\\'94\\par "
-                           "\\u380?\\u243?\\u322?w \\u-3913?x \\uc2\\u8364\\'80\\'80 euro\\par"
-                           "}";
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\ansicpg1250\\deff0"
+        "{\\fonttbl{\\f0\\fswiss\\fcharset238 Arial;}}"
+        "{\\colortbl ;\\red255\\green0\\blue0;}"
+        "\\pard\\f0\\fs20 Za\\'bf\\'f3\\'b3\\'e6 g\\'ea\\'9c\\'b9 ja\\'9f\\'f1\\par "
+        "\\'a3\\'d3D\\'8c \\'84cudzys\\'b3\\'f3w\\'94\\par "
+        "\\u380?\\u243?\\u322?w \\u-3913?x \\uc2\\u8364\\'80\\'80 euro\\par"
+        "}";
     EXPECT_EQ(RtfToPlainText(rtf),
               QString::fromUtf8("Zażółć gęśą jaźń\nŁÓDŚ „cudzysłów”\nżółw \xEF\x82\xB7x € euro"));
 }
 
 TEST(RtfReader, SkipsDestinationsAndKeepsFieldResults)
 {
-    const QByteArray rtf = "{\\rtf1{\\info{\\title Hidden title}{\\author Nobody}}"
-                           "{\\stylesheet{\\s0 Normal;}}"
-                           "{\\*\\generator Some Editor;}{\\*\\unknowndest hidden too}"
-                           "Visible {\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}} end\\par}";
+    const QByteArray rtf =
+        "{\\rtf1{\\info{\\title Hidden title}{\\author Nobody}}"
+        "{\\stylesheet{\\s0 Normal;}}"
+        "{\\*\\generator Some Editor;}{\\*\\unknowndest hidden too}"
+        "Visible {\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}} end\\par}";
     EXPECT_EQ(RtfToPlainText(rtf), "Visible link end");
 }
 
@@ -93,7 +95,8 @@ TEST(RtfReader, ShippedLicenceReadsInBothLanguages)
     const QString text = RtfToPlainText(rtf);
     EXPECT_TRUE(text.startsWith("Licencja MIT\n")) << text.left(40).toStdString();
     EXPECT_TRUE(text.contains("Copyright (c) 2026 Kolvani"));
-    EXPECT_TRUE(text.contains(QString::fromUtf8("Niniejszym udziela się bezpłatnie każdej osobie")));
+    EXPECT_TRUE(
+        text.contains(QString::fromUtf8("Niniejszym udziela się bezpłatnie każdej osobie")));
     EXPECT_TRUE(text.contains(QString::fromUtf8("„Oprogramowanie”")));
     EXPECT_TRUE(text.contains(QString::fromUtf8("ODPOWIADAJĄ")));
     EXPECT_TRUE(text.contains("MIT License"));

@@ -26,7 +26,9 @@ void writeAll(const QString &path, const QByteArray &bytes)
 
 struct stat statOf(const QString &path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::stat(QFile::encodeName(path).constData(), &st);
     return st;
 }
@@ -127,7 +129,8 @@ TEST_F(SettingsFileTest, WritesKeepEverythingElse)
                                 "\n"
                                 "[New]\n"
                                 "flag=0\n"));
-    EXPECT_EQ(s.readString("Channels", "ChannelsListURL"), QString::fromUtf8("http://x.invalid/ł.xml"));
+    EXPECT_EQ(s.readString("Channels", "ChannelsListURL"),
+              QString::fromUtf8("http://x.invalid/ł.xml"));
     EXPECT_TRUE(s.readBool("config", "cbUpdates", false));
     EXPECT_FALSE(s.readBool("New", "flag", true));
 }
@@ -138,7 +141,8 @@ TEST_F(SettingsFileTest, WindowsLineEndsAndByteOrderMarkAreHandled)
     SettingsFile s(path());
     EXPECT_EQ(s.readString("config", "edProxyUser"), QString::fromUtf8("Łukasz"));
     s.writeString("config", "edProxyPassword", QString::fromUtf8("zażółć"));
-    EXPECT_EQ(readAll(path()), QByteArray("[config]\r\nedProxyUser=Łukasz\r\nedProxyPassword=zażółć\r\n"));
+    EXPECT_EQ(readAll(path()),
+              QByteArray("[config]\r\nedProxyUser=Łukasz\r\nedProxyPassword=zażółć\r\n"));
 }
 
 TEST_F(SettingsFileTest, FileIsPrivateAndReplacedWhole)
@@ -148,8 +152,8 @@ TEST_F(SettingsFileTest, FileIsPrivateAndReplacedWhole)
     EXPECT_EQ(statOf(path()).st_mode & 0777, 0600u);
 
     // An older file readable by others becomes private at the next write.
-    ASSERT_TRUE(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                  | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    ASSERT_TRUE(QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ReadGroup | QFileDevice::ReadOther));
     const ino_t before = statOf(path()).st_ino;
     s.writeString("config", "edProxyPassword", "other");
     const struct stat after = statOf(path());

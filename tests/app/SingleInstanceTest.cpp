@@ -16,8 +16,7 @@ namespace {
 const char *const HoldEnv = "KV_SINGLE_INSTANCE_HOLD";
 
 // Runs events until `done` or a generous limit; the limit only keeps a broken test from hanging.
-template <typename Pred>
-bool waitFor(Pred done, int limitMs = 10000)
+template <typename Pred> bool waitFor(Pred done, int limitMs = 10000)
 {
     QDeadlineTimer deadline(limitMs);
     while (!done() && !deadline.hasExpired())
@@ -123,7 +122,8 @@ TEST_F(SingleInstanceTest, KilledFirstInstanceDoesNotBlock)
     helper.setProcessEnvironment(env);
     helper.setProcessChannelMode(QProcess::SeparateChannels);
     helper.start(QCoreApplication::applicationFilePath(),
-                 {"--gtest_also_run_disabled_tests", "--gtest_filter=SingleInstanceHelper.DISABLED_HoldLock"});
+                 {"--gtest_also_run_disabled_tests",
+                  "--gtest_filter=SingleInstanceHelper.DISABLED_HoldLock"});
     ASSERT_TRUE(helper.waitForStarted());
     QByteArray out;
     ASSERT_TRUE(waitFor([&] {

@@ -76,5 +76,6 @@ TEST(WindowPlacement, StoreIsNamedAfterTheKeyPath)
     EXPECT_EQ(store->organizationName(), "Velmar");
     EXPECT_EQ(store->applicationName(), "RSS Quorrel 1.0");
     EXPECT_EQ(WindowPlacementGroup, "fmMainFrm");
-    EXPECT_TRUE(store->fileName().endsWith("Velmar/RSS Quorrel 1.0.conf")) << store->fileName().toStdString();
+    EXPECT_TRUE(store->fileName().endsWith("Velmar/RSS Quorrel 1.0.conf"))
+        << store->fileName().toStdString();
 }

@@ -1,0 +1,442 @@
+#include "app/Autostart.h"
+#include "app/SettingsFile.h"
+#include "app/forms/ConfigUnit.h"
+#include "feed/TextOps.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+void key(QWidget *target, int k, const QString &text = QString())
+{
+    QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, k, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+void typeInto(IntervalSpinEdit *spin, const QString &text)
+{
+    spin->selectAll();
+    key(spin, Qt::Key_Backspace);
+    for (const QChar c : text)
+        key(spin, c.isDigit() ? Qt::Key_0 + c.digitValue() : Qt::Key_unknown, QString(c));
+}
+
+QString spinText(IntervalSpinEdit *spin)
+{
+    return spin->findChild<QLineEdit *>()->text();
+}
+
+// Closes the next message box that opens and keeps its text.
+class MessageBoxCatcher : public QObject
+{
+public:
+    MessageBoxCatcher()
+    {
+        auto *timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, timer] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                text = box->text();
+                title = box->windowTitle();
+                icon = box->icon();
+                box->done(QMessageBox::Ok);
+                timer->stop();
+            }
+        });
+        timer->start(10);
+    }
+    QString text;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+class ConfigFrmTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath("xdgconfig")));
+        writeAll(config(), "[Channels]\nChannelsListURL=\n");
+    }
+    void TearDown() override { qputenv("XDG_CONFIG_HOME", m_oldConfigHome); }
+
+    QString config() const { return dir.filePath("config.ini"); }
+    QString entry() const { return dir.filePath("xdgconfig/autostart/Felvane.desktop"); }
+    std::unique_ptr<TfmConfigFrm> makeDialog()
+    {
+        auto dlg = std::make_unique<TfmConfigFrm>(config(), &timer, "/opt/kolvani/kolvani");
+        return dlg;
+    }
+
+    QTemporaryDir dir;
+    QTimer timer;
+    QByteArray m_oldConfigHome;
+};
+
+} // namespace
+
+TEST_F(ConfigFrmTest, LooksAsDescribed)
+{
+    auto dlg = makeDialog();
+    EXPECT_EQ(dlg->windowTitle(), QString::fromUtf8("Ustawienia programu:"));
+    EXPECT_GE(dlg->width(), 317);
+    EXPECT_GE(dlg->height(), 276);
+    EXPECT_LE(dlg->width(), 420);
+    EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize()); // fixed size
+
+    struct Caption
+    {
+        const char *name;
+        const char *text;
+    };
+    const Caption groups[] = {{"gbSync", " Synchronizacja: "}, {"gbProxy", " Ustawienia Proxy "}};
+    for (const Caption &c : groups) {
+        auto *g = dlg->findChild<QGroupBox *>(c.name);
+        ASSERT_NE(g, nullptr) << c.name;
+        EXPECT_EQ(g->title(), QString::fromUtf8(c.text));
+    }
+    const Caption boxes[] = {
+        {"cbUpdates", "&Uaktualniaj kanały co:"},
+        {"cbBalloon", "Pokazuj powiadomienia o nowych wiadomościach"},
+        {"cbEnableProxy", "&Używaj Proxy"},
+        {"cbAutorun", "&Uruchamiaj program przy starcie systemu"},
+        {"cbCloseAction", "Po zamknięciu okna głównego ukryj program w tray'u"}};
+    for (const Caption &c : boxes) {
+        auto *b = dlg->findChild<QCheckBox *>(c.name);
+        ASSERT_NE(b, nullptr) << c.name;
+        EXPECT_EQ(b->text(), QString::fromUtf8(c.text));
+    }
+    EXPECT_EQ(dlg->findChild<QPushButton *>("btOK"), dlg->btOK);
+    EXPECT_EQ(dlg->btOK->text(), "&OK");
+    EXPECT_EQ(dlg->btCancel->text(), "&Anuluj");
+    EXPECT_TRUE(dlg->btOK->isFlat());
+    EXPECT_EQ(dlg->findChild<QSpinBox *>("seInterval"), dlg->seInterval);
+    EXPECT_EQ(dlg->seInterval->minimum(), 30);
+    EXPECT_EQ(dlg->seInterval->maximum(), 2000);
+    for (const char *name : {"edProxyServer", "edProxyPort", "edProxyUser", "edProxyPassword"})
+        EXPECT_NE(dlg->findChild<QLineEdit *>(name), nullptr) << name;
+    EXPECT_EQ(dlg->edProxyPassword->echoMode(), QLineEdit::Password);
+
+    // Labels with their accelerators lead to their edits.
+    QStringList labels;
+    for (QLabel *l : dlg->findChildren<QLabel *>())
+        labels << l->text();
+    for (const char *text : {"&Serwer proxy:", "&Port:", "&Użytkownik:", "&Hasło::", "minut."})
+        EXPECT_TRUE(labels.contains(QString::fromUtf8(text))) << text;
+    for (QLabel *l : dlg->findChildren<QLabel *>())
+        if (l->text() == "&Port:")
+            EXPECT_EQ(l->buddy(), dlg->edProxyPort);
+}
+
+TEST_F(ConfigFrmTest, FreshInstallationDefaults)
+{
+    QFile::remove(config());
+    auto dlg = makeDialog();
+    EXPECT_FALSE(dlg->cbUpdates->isChecked());
+    EXPECT_EQ(dlg->seInterval->typedValue(), 60);
+    EXPECT_EQ(spinText(dlg->seInterval), "60");
+    EXPECT_TRUE(dlg->cbBalloon->isChecked());
+    EXPECT_TRUE(dlg->cbCloseAction->isChecked());
+    EXPECT_FALSE(dlg->cbEnableProxy->isChecked());
+    EXPECT_EQ(dlg->edProxyPort->text(), "0");
+    EXPECT_EQ(dlg->edProxyServer->text(), "");
+    EXPECT_FALSE(dlg->cbAutorun->isChecked());
+    EXPECT_FALSE(QFileInfo::exists(entry()));
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_FALSE(QFileInfo::exists(config())); // reading creates nothing
+}
+
+TEST_F(ConfigFrmTest, ReadsStoredValuesKeepingTheIntervalInRange)
+{
+    writeAll(config(), "[config]\nseInterval=45\ncbUpdates=1\ncbBalloon=0\ncbCloseAction=0\n"
+                       "cbEnableProxy=1\nedProxyServer=proxy.local\nedProxyPort=8080\n"
+                       "edProxyUser=ala\nedProxyPassword=kot\n");
+    auto dlg = makeDialog();
+    EXPECT_TRUE(dlg->cbUpdates->isChecked());
+    EXPECT_EQ(dlg->seInterval->typedValue(), 45);
+    EXPECT_FALSE(dlg->cbBalloon->isChecked());
+    EXPECT_FALSE(dlg->cbCloseAction->isChecked());
+    const ProxySettings p = dlg->proxySettings();
+    EXPECT_TRUE(p.enabled);
+    EXPECT_EQ(p.server, "proxy.local");
+    EXPECT_EQ(p.port, "8080");
+    EXPECT_EQ(p.user, "ala");
+    EXPECT_EQ(p.password, "kot");
+    EXPECT_FALSE(timer.isActive()); // the main window sets the timer at its creation
+
+    writeAll(config(), "[config]\nseInterval=5\n");
+    EXPECT_EQ(makeDialog()->seInterval->typedValue(), 30);
+    writeAll(config(), "[config]\nseInterval=2500\n");
+    EXPECT_EQ(makeDialog()->seInterval->typedValue(), 2000);
+    writeAll(config(), "[config]\nseInterval=abc\n");
+    EXPECT_EQ(makeDialog()->seInterval->typedValue(), 60);
+}
+
+TEST_F(ConfigFrmTest, OkWritesEveryKeyInOrderAndSetsTheTimer)
+{
+    auto dlg = makeDialog();
+    dlg->show();
+    dlg->seInterval->setValue(30);
+    dlg->cbUpdates->setChecked(true);
+    dlg->cbBalloon->setChecked(false);
+    dlg->cbCloseAction->setChecked(false);
+    dlg->cbEnableProxy->setChecked(true);
+    dlg->edProxyServer->setText("10.0.0.1");
+    dlg->edProxyPort->setText(" 3128 ");
+    dlg->edProxyUser->setText(QString::fromUtf8("żaba"));
+    dlg->edProxyPassword->setText("tajne");
+    dlg->btOK->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+
+    EXPECT_EQ(
+        QString::fromUtf8(readAll(config())),
+        QString::fromUtf8("[Channels]\nChannelsListURL=\n\n[config]\nseInterval=30\ncbUpdates=1\n"
+                          "cbBalloon=0\ncbAutorun=0\ncbCloseAction=0\ncbEnableProxy=1\n"
+                          "edProxyServer=10.0.0.1\nedProxyPort= 3128 \nedProxyUser=żaba\n"
+                          "edProxyPassword=tajne\n"));
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 1800000);
+
+    dlg->show();
+    dlg->seInterval->setValue(2000);
+    dlg->btOK->click();
+    EXPECT_EQ(timer.interval(), 120000000);
+    EXPECT_EQ(SettingsFile(config()).readInt("config", "seInterval", 0), 2000);
+
+    dlg->show();
+    dlg->cbUpdates->setChecked(false);
+    dlg->btOK->click();
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_FALSE(SettingsFile(config()).readBool("config", "cbUpdates", true));
+}
+
+TEST_F(ConfigFrmTest, UnchangedIntervalKeepsTheRunningPeriod)
+{
+    auto dlg = makeDialog();
+    dlg->cbUpdates->setChecked(true);
+    dlg->seInterval->setValue(60);
+    timer.start(3600000);
+    QThread::msleep(300);
+    const int before = timer.remainingTime();
+    dlg->btOK->click();
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_LE(timer.remainingTime(), before); // not started again
+
+    dlg->seInterval->setValue(61);
+    QThread::msleep(50);
+    dlg->btOK->click();
+    EXPECT_EQ(timer.interval(), 61 * 60000);
+    EXPECT_GT(timer.remainingTime(), 61 * 60000 - 30000); // a new period
+}
+
+TEST_F(ConfigFrmTest, ProxyPortMustBeAWholeNumberOnlyWhileTheProxyIsOn)
+{
+    auto dlg = makeDialog();
+    dlg->show();
+    const QByteArray before = readAll(config());
+    dlg->cbEnableProxy->setChecked(true);
+    dlg->edProxyPort->setText("80a");
+    dlg->cbUpdates->setChecked(true);
+    {
+        MessageBoxCatcher catcher;
+        dlg->btOKClick();
+        EXPECT_EQ(catcher.text,
+                  QString::fromUtf8("Podaj poprawną liczbę całkowitą jako numer portu Proxy"));
+        EXPECT_EQ(catcher.icon, QMessageBox::NoIcon);
+    }
+    EXPECT_TRUE(dlg->isVisible());        // stays open
+    EXPECT_EQ(readAll(config()), before); // nothing written
+    EXPECT_FALSE(timer.isActive());
+
+    dlg->cbEnableProxy->setChecked(false);
+    dlg->btOKClick();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(SettingsFile(config()).readString("config", "edProxyPort"), "80a");
+    EXPECT_FALSE(SettingsFile(config()).readBool("config", "cbEnableProxy", true));
+}
+
+TEST_F(ConfigFrmTest, CancelKeepsTheChangesForThisRunOnly)
+{
+    auto dlg = makeDialog();
+    timer.start(1234567);
+    const QByteArray before = readAll(config());
+    dlg->show();
+    dlg->cbCloseAction->setChecked(false);
+    dlg->cbUpdates->setChecked(true);
+    dlg->seInterval->setValue(90);
+    dlg->edProxyServer->setText("changed");
+    dlg->btCancel->click();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+    EXPECT_FALSE(dlg->cbCloseAction->isChecked()); // the live setting of this run
+    EXPECT_EQ(dlg->proxySettings().server, "changed");
+    EXPECT_EQ(readAll(config()), before);
+    EXPECT_EQ(timer.interval(), 1234567);
+    EXPECT_TRUE(timer.isActive());
+
+    // The next start reads the stored value again.
+    EXPECT_TRUE(makeDialog()->cbCloseAction->isChecked());
+
+    // Esc cancels as the button does, wherever the focus is.
+    dlg->show();
+    dlg->cbBalloon->setChecked(false);
+    key(dlg->edProxyUser, Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(readAll(config()), before);
+}
+
+TEST_F(ConfigFrmTest, EnterIsOk)
+{
+    auto dlg = makeDialog();
+    dlg->show();
+    dlg->cbBalloon->setChecked(false);
+    key(dlg->edProxyServer, Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Accepted);
+    EXPECT_FALSE(SettingsFile(config()).readBool("config", "cbBalloon", true));
+}
+
+TEST_F(ConfigFrmTest, IntervalTypedAboveMaximumAndConfirmedWithEnterIsStoredAsTyped)
+{
+    auto dlg = makeDialog();
+    dlg->show();
+    dlg->cbUpdates->setChecked(true);
+    // Typed digit by digit a leading "2" would become 30 at once, so the user adds a digit.
+    dlg->seInterval->showValue(250);
+    key(dlg->seInterval, Qt::Key_End);
+    key(dlg->seInterval, Qt::Key_0, "0");
+    EXPECT_EQ(spinText(dlg->seInterval), "2500");
+    EXPECT_EQ(dlg->seInterval->typedValue(), 2500);
+    key(dlg->seInterval, Qt::Key_Enter);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(SettingsFile(config()).readInt("config", "seInterval", 0), 2500);
+    EXPECT_EQ(timer.interval(), 2500 * 60000);
+}
+
+TEST_F(ConfigFrmTest, IntervalRules)
+{
+    auto dlg = makeDialog();
+    dlg->show();
+    IntervalSpinEdit *se = dlg->seInterval;
+
+    // A number below the minimum becomes the minimum as soon as it is typed.
+    typeInto(se, "1");
+    EXPECT_EQ(spinText(se), "30");
+    EXPECT_EQ(se->typedValue(), 30);
+    typeInto(se, "-5");
+    EXPECT_EQ(spinText(se), "30");
+
+    // Letters cannot be typed.
+    typeInto(se, "4");
+    key(se, Qt::Key_A, "a");
+    EXPECT_EQ(spinText(se), "30");
+
+    // Above the maximum: kept while typing, brought back when the field loses the focus.
+    se->showValue(250);
+    key(se, Qt::Key_End);
+    key(se, Qt::Key_0, "0");
+    EXPECT_EQ(se->typedValue(), 2500);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(se, &out);
+    EXPECT_EQ(spinText(se), "2000");
+    EXPECT_EQ(se->typedValue(), 2000);
+
+    // The arrows stay inside the range.
+    key(se, Qt::Key_Up);
+    EXPECT_EQ(se->typedValue(), 2000);
+    se->showValue(30);
+    key(se, Qt::Key_Down);
+    EXPECT_EQ(se->typedValue(), 30);
+    key(se, Qt::Key_Up);
+    EXPECT_EQ(se->typedValue(), 31);
+
+    // An empty field is left alone and reads as the minimum, also when OK stores it.
+    typeInto(se, "");
+    EXPECT_EQ(spinText(se), "");
+    EXPECT_EQ(se->typedValue(), 30);
+    QApplication::sendEvent(se, &out);
+    EXPECT_EQ(spinText(se), "");
+    dlg->btOKClick();
+    EXPECT_EQ(SettingsFile(config()).readInt("config", "seInterval", 0), 30);
+}
+
+TEST_F(ConfigFrmTest, AutostartFollowsTheBoxAtOnce)
+{
+    auto dlg = makeDialog();
+    dlg->show();
+    dlg->cbAutorun->click();
+    ASSERT_TRUE(QFileInfo::exists(entry()));
+    EXPECT_TRUE(readAll(entry()).contains("Exec=\"/opt/kolvani/kolvani\" hid"));
+    dlg->btCancel->click(); // the entry stays although the dialog is cancelled
+    EXPECT_TRUE(QFileInfo::exists(entry()));
+    EXPECT_FALSE(SettingsFile(config()).readBool("config", "cbAutorun", false));
+
+    dlg->show();
+    dlg->cbAutorun->click();
+    EXPECT_FALSE(QFileInfo::exists(entry()));
+}
+
+TEST_F(ConfigFrmTest, StoredAutostartIsWrittenAgainWithTheCurrentPath)
+{
+    writeAll(config(), "[config]\ncbAutorun=1\n");
+    QDir().mkpath(QFileInfo(entry()).absolutePath());
+    writeAll(entry(), "[Desktop Entry]\nExec=\"/old/place/kolvani\" hid\n");
+    TfmConfigFrm dlg(config(), &timer, "/new/place/kolvani");
+    EXPECT_TRUE(dlg.cbAutorun->isChecked());
+    EXPECT_TRUE(readAll(entry()).contains("Exec=\"/new/place/kolvani\" hid"));
+    EXPECT_FALSE(readAll(entry()).contains("/old/"));
+
+    // Stored off: the creation leaves any entry alone.
+    writeAll(config(), "[config]\ncbAutorun=0\n");
+    TfmConfigFrm off(config(), &timer, "/other/kolvani");
+    EXPECT_TRUE(readAll(entry()).contains("/new/place/"));
+}
+
+TEST_F(ConfigFrmTest, AutostartFailureGoesToTheGlobalHandler)
+{
+    // A file where the autostart folder should be.
+    QDir().mkpath(dir.filePath("xdgconfig"));
+    writeAll(dir.filePath("xdgconfig/autostart"), "");
+    auto dlg = makeDialog();
+    dlg->cbAutorun->setChecked(true); // does not throw through the check box
+    EXPECT_TRUE(dlg->cbAutorun->isChecked());
+    EXPECT_THROW(QCoreApplication::sendPostedEvents(dlg.get(), QEvent::MetaCall), FileError);
+
+    // At creation too, after the dialog is complete.
+    writeAll(config(), "[config]\ncbAutorun=1\n");
+    std::unique_ptr<TfmConfigFrm> created;
+    ASSERT_NO_THROW(created = makeDialog());
+    EXPECT_TRUE(created->cbAutorun->isChecked());
+    EXPECT_THROW(QCoreApplication::sendPostedEvents(created.get(), QEvent::MetaCall), FileError);
+}
