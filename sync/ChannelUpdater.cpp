@@ -155,9 +155,16 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
             throw BadChannelFormat();
         const QByteArray prepared = InsertStyleSheetInstruction(raw.readAll());
         raw.close();
-        WriteFileAtomically(downloadFile, prepared);
 
-        xmlGetterDocument.loadFromFile(downloadFile);
+        // Parsed from memory: the download file is written once, after the walk, unless
+        // the document is refused, when it is kept as prepared for a look.
+        xmlGetterDocument.setFileName(downloadFile);
+        try {
+            xmlGetterDocument.loadFromBytes(prepared);
+        } catch (...) {
+            WriteFileAtomically(downloadFile, prepared);
+            throw;
+        }
         const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
 
         int queued = 0;

@@ -1,0 +1,264 @@
+// Synchronisation speed: `kolvani --sync` over 200 generated channels (cold and warm) beside
+// the bare cost of the same work (curl fetching the documents one after another, plus a
+// bare libxml2 parse and save of each), and one update of a 10,000-item channel against its
+// own earlier cache file beside a bare parse and save of that file.
+
+#include "alerts/AlertQueue.h"
+#include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
+#include "feed/DocumentDownloader.h"
+#include "support/LoopbackServer.h"
+#include "sync/ChannelUpdater.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+const int kChannels = 200;
+const int kItemsPerChannel = 100;
+const int kBigChannelItems = 10000;
+
+QString polishText(int i)
+{
+    static const QStringList words = {
+        QStringLiteral("zażółć"), QStringLiteral("gęślą"), QStringLiteral("jaźń"),
+        QStringLiteral("wiadomość"), QStringLiteral("kanał"), QStringLiteral("źródło"),
+        QStringLiteral("Łódź"), QStringLiteral("Świętokrzyskie"), QStringLiteral("pogoda")};
+    QString text;
+    for (int w = 0; w < 40; ++w)
+        text += words[(i * 7 + w) % words.size()] + QLatin1Char(' ');
+    return text;
+}
+
+// An RSS 2.0 or RDF document, UTF-8 or windows-1250.
+QByteArray channelDocument(int channel, int items, bool rdf, bool win1250)
+{
+    const QString encoding = win1250 ? QStringLiteral("windows-1250") : QStringLiteral("UTF-8");
+    QString doc = QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(encoding);
+    if (rdf) {
+        doc += QStringLiteral(
+            "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+            "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
+            "<channel rdf:about=\"http://example.org/\"><title>Kanał %1</title>"
+            "<link>http://example.org/</link><description>Opis</description></channel>\n")
+                   .arg(channel);
+    } else {
+        doc += QStringLiteral("<rss version=\"2.0\"><channel><title>Kanał %1</title>"
+                              "<link>http://example.org/</link><description>Opis</description>\n")
+                   .arg(channel);
+    }
+    for (int i = 0; i < items; ++i) {
+        doc += QStringLiteral("<item%1><title>Wiadomość %2 nr %3 – %4</title>"
+                              "<link>http://example.org/%2/%3</link>"
+                              "<description>%5</description>")
+                   .arg(rdf ? QStringLiteral(" rdf:about=\"http://example.org/%1/%2\"")
+                                  .arg(channel)
+                                  .arg(i)
+                            : QString())
+                   .arg(channel)
+                   .arg(i)
+                   .arg(polishText(i).left(30))
+                   .arg(polishText(i + channel));
+        doc += rdf ? QStringLiteral("<dc:creator>Autor</dc:creator><dc:date>2004-01-05</dc:date>")
+                   : QStringLiteral("<pubDate>Mon, 05 Jan 2004 10:00:00 GMT</pubDate>");
+        doc += QStringLiteral("</item>\n");
+    }
+    doc += rdf ? QStringLiteral("</rdf:RDF>\n") : QStringLiteral("</channel></rss>\n");
+    if (!win1250)
+        return doc.toUtf8();
+    QStringEncoder encoder("windows-1250");
+    return encoder(doc);
+}
+
+QString guidFor(int channel)
+{
+    return QStringLiteral("{00000000-0000-4000-8000-%1}").arg(channel, 12, 10, QLatin1Char('0'));
+}
+
+double secondsOf(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// The floor any reader pays: libxml2 reading the document and writing it back.
+void bareParseAndSave(const QByteArray &document, const QString &target)
+{
+    xmlDocPtr doc = xmlReadMemory(document.constData(), int(document.size()), nullptr, nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_HUGE);
+    if (!doc) {
+        std::fprintf(stderr, "bare parse failed\n");
+        return;
+    }
+    xmlSaveFormatFileEnc(QFile::encodeName(target).constData(), doc,
+                         reinterpret_cast<const char *>(doc->encoding ? doc->encoding
+                                                                      : BAD_CAST "UTF-8"),
+                         1);
+    xmlFreeDoc(doc);
+}
+
+double curlSeconds(const QStringList &urls, const QString &folder)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty())
+        return -1;
+    QFile config(folder + QStringLiteral("/curl.cfg"));
+    if (!config.open(QIODevice::WriteOnly))
+        return -1;
+    for (const QString &url : urls)
+        config.write(QStringLiteral("url = \"%1\"\noutput = \"/dev/null\"\n").arg(url).toUtf8());
+    config.close();
+    return secondsOf([&] {
+        QProcess curl;
+        curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-K"), config.fileName()});
+        curl.waitForFinished(600000);
+    });
+}
+
+class BenchHost : public IChannelUpdateHost
+{
+public:
+    BenchHost() { m_downloader.setReportSink(this); }
+    int DownloadDocument(const QString &url, const QString &target, const QString &user,
+                         const QString &password) override
+    {
+        return m_downloader.DownloadDocument(url, target, nullptr, user, password);
+    }
+    XmlDocument &shownDocument() override { return m_shown; }
+    void ReportProblem(const QString &line) override
+    {
+        std::fprintf(stderr, "report: %s\n", line.toUtf8().constData());
+    }
+
+private:
+    DocumentDownloader m_downloader;
+    XmlDocument m_shown;
+};
+
+void benchManyChannels(const QTemporaryDir &work)
+{
+    QHash<QByteArray, QByteArray> documents;
+    QStringList urls;
+    LoopbackServer server;
+    for (int c = 0; c < kChannels; ++c)
+        documents.insert("/feed/" + QByteArray::number(c),
+                         channelDocument(c, kItemsPerChannel, c % 2 == 1, c % 4 >= 2));
+    server.setHandler([&documents](const LoopbackRequest &request) {
+        return LoopbackReply::http("200 OK", documents.value(request.target()),
+                                   "Content-Type: application/xml\r\n");
+    });
+    server.start();
+    for (int c = 0; c < kChannels; ++c)
+        urls.append(server.url(QStringLiteral("/feed/%1").arg(c)));
+
+    const QString dataHome = work.path() + QStringLiteral("/home");
+    const QString appFolder = dataHome + QStringLiteral("/Kolvani/");
+    QDir().mkpath(appFolder + QStringLiteral("data"));
+    QDir().mkpath(appFolder + QStringLiteral("temp"));
+    ChannelTree tree;
+    for (int c = 0; c < kChannels; ++c) {
+        ChannelNode *node = tree.addNode(tree.root(), QStringLiteral("Kanał %1").arg(c),
+                                         NodeKind::Channel);
+        node->channel()->url = urls[c];
+        node->channel()->GUID = guidFor(c);
+        node->channel()->enabled = true;
+        node->channel()->alerts = true;
+    }
+    SaveChannelTree(tree, appFolder + QStringLiteral("data/tvChannels.xml"));
+
+    auto runSync = [&] {
+        QProcess sync;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        sync.setProcessEnvironment(env);
+        sync.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {QStringLiteral("--sync")});
+        sync.waitForFinished(600000);
+        if (sync.exitCode() != 0)
+            std::fprintf(stderr, "kolvani --sync failed (%d): %s\n", sync.exitCode(),
+                         sync.readAllStandardError().right(400).constData());
+    };
+    const double cold = secondsOf(runSync);
+    const double warm = secondsOf(runSync);
+
+    const double curl = curlSeconds(urls, work.path());
+    const QString bareFolder = work.path() + QStringLiteral("/bare/");
+    QDir().mkpath(bareFolder);
+    const double bare = secondsOf([&] {
+        for (int c = 0; c < kChannels; ++c)
+            bareParseAndSave(documents.value("/feed/" + QByteArray::number(c)),
+                             bareFolder + QString::number(c) + QStringLiteral(".xml"));
+    });
+    const double floor = (curl < 0 ? 0 : curl) + bare;
+
+    std::printf("%d channels x %d items (RSS 2.0 and RDF, UTF-8 and windows-1250)\n", kChannels,
+                kItemsPerChannel);
+    if (curl >= 0)
+        std::printf("  curl, one after another:   %8.3f s\n", curl);
+    else
+        std::printf("  curl:                      not installed\n");
+    std::printf("  bare libxml2 parse + save: %8.3f s\n", bare);
+    std::printf("  bare cost:                 %8.3f s\n", floor);
+    std::printf("  kolvani --sync, cold:      %8.3f s  (%.2fx bare; target within 2x)\n", cold,
+                cold / floor);
+    std::printf("  kolvani --sync, warm:      %8.3f s  (%.2fx bare; target within 2x)\n", warm,
+                warm / floor);
+}
+
+void benchBigChannel(const QTemporaryDir &work)
+{
+    const QByteArray document = channelDocument(1, kBigChannelItems, false, false);
+    LoopbackServer server;
+    server.setHandler([&document](const LoopbackRequest &) {
+        return LoopbackReply::http("200 OK", document, "Content-Type: application/xml\r\n");
+    });
+    server.start();
+
+    const QString appFolder = work.path() + QStringLiteral("/big/");
+    QDir().mkpath(appFolder + QStringLiteral("data"));
+    QDir().mkpath(appFolder + QStringLiteral("temp"));
+    BenchHost host;
+    AlertQueue alerts;
+    ChannelUpdater updater(appFolder, host, alerts);
+    TtvChannel channel;
+    channel.GUID = guidFor(1);
+    channel.url = server.url(QStringLiteral("/big"));
+    updater.UpdateChannel(channel, QStringLiteral("Duży")); // the earlier cache file
+
+    int result = -1;
+    const double update =
+        secondsOf([&] { result = updater.UpdateChannel(channel, QStringLiteral("Duży")); });
+    const double bare =
+        secondsOf([&] { bareParseAndSave(document, work.path() + QStringLiteral("/big.xml")); });
+    std::printf("\none channel of %d items (%.1f MB) against its earlier cache file\n",
+                kBigChannelItems, document.size() / 1048576.0);
+    std::printf("  bare libxml2 parse + save: %8.3f s\n", bare);
+    std::printf("  UpdateChannel:             %8.3f s  (%.2fx bare; target within 3x)%s\n", update,
+                update / bare, result < 0 ? "  FAILED" : "");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir work;
+    if (!work.isValid())
+        return 1;
+    benchManyChannels(work);
+    benchBigChannel(work);
+    return 0;
+}
