@@ -5,11 +5,9 @@
 #include "sync/ReportSink.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 #include <QSslCertificate>
 #include <QStringDecoder>
 
-#include <cstring>
 
 namespace {
 
@@ -29,39 +27,6 @@ QString statusLineText(const QByteArray &line)
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder(line);
     return decoder.hasError() ? QString::fromLatin1(line) : text;
-}
-
-// The body up to its first NUL, every line ended with CR LF.
-QByteArray withCrLfLines(const QByteArray &text)
-{
-    const char *data = text.constData();
-    qsizetype size = text.size();
-    if (const void *nul = std::memchr(data, 0, size_t(size)))
-        size = static_cast<const char *>(nul) - data;
-    QByteArray lines;
-    lines.reserve(size + size / 16 + 2);
-    qsizetype start = 0;
-    while (start < size) {
-        qsizetype end = start;
-        while (end < size && data[end] != '\n' && data[end] != '\r')
-            ++end;
-        lines.append(data + start, end - start);
-        lines.append("\r\n", 2);
-        if (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n')
-            ++end;
-        start = end + 1;
-    }
-    return lines;
-}
-
-void saveDocument(const QString &path, const QByteArray &body)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileError(file.errorString());
-    const QByteArray lines = withCrLfLines(body);
-    if (file.write(lines) != lines.size() || !file.commit())
-        throw FileError(file.errorString());
 }
 
 } // namespace
@@ -187,7 +152,7 @@ int DocumentDownloader::download(const QString &address, const QString &targetFi
     }
 
     try {
-        saveDocument(targetFile, response.body);
+        SaveTextToFile(targetFile, response.body);
     } catch (const FileError &) {
         return -1;
     }
