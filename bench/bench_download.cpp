@@ -149,7 +149,8 @@ std::string response(const std::string &body)
 
 std::string feedText(size_t bytes)
 {
-    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>\n";
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>\n";
     for (int i = 0; text.size() < bytes; ++i)
         text += "<item><title>Wiadomość numer " + std::to_string(i) +
                 "</title><link>http://example.pl/a?id=" + std::to_string(i) + "</link></item>\n";
@@ -267,12 +268,12 @@ int main(int argc, char **argv)
     std::vector<double> curlLargeRounds;
     std::vector<double> curlNullRounds;
     for (int round = 0; round < kRounds; ++round) {
-        curlLargeRounds.push_back(timeCurl(
-            curl, {QStringLiteral("-s"), QStringLiteral("-o"), dir.filePath(QStringLiteral("curl.xml")),
-                   server.url("/large")}));
-        curlNullRounds.push_back(timeCurl(
-            curl, {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
-                   server.url("/large")}));
+        curlLargeRounds.push_back(
+            timeCurl(curl, {QStringLiteral("-s"), QStringLiteral("-o"),
+                            dir.filePath(QStringLiteral("curl.xml")), server.url("/large")}));
+        curlNullRounds.push_back(
+            timeCurl(curl, {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"),
+                            server.url("/large")}));
     }
     // One curl process for all small documents, over one kept-alive connection.
     QStringList smallToFiles{QStringLiteral("-s")};

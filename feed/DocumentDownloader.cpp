@@ -8,7 +8,6 @@
 #include <QSslCertificate>
 #include <QStringDecoder>
 
-
 namespace {
 
 // The port text of the settings dialog as a whole number (surrounding blanks allowed).
@@ -135,8 +134,8 @@ int DocumentDownloader::download(const QString &address, const QString &targetFi
         return -1;
     case HttpResult::Error::StatusError:
         if (response.statusCode == 401)
-            report(QStringLiteral("Wymagana autoryzacja (") +
-                   statusLineText(response.statusLine) + QLatin1Char(')'));
+            report(QStringLiteral("Wymagana autoryzacja (") + statusLineText(response.statusLine) +
+                   QLatin1Char(')'));
         else if (response.statusCode == 404)
             report(QStringLiteral("Niepoprawny adres URL (") + address + QLatin1Char(')'));
         return -1;

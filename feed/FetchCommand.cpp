@@ -1,10 +1,11 @@
 #include "feed/FetchCommand.h"
 
+#include "app/SettingsFile.h"
 #include "feed/DocumentDownloader.h"
 #include "sync/ReportSink.h"
 
-#include <QFile>
-#include <QHash>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -65,70 +66,36 @@ public:
     void ReportProblem(const QString &line) override { writeLine(stderr, line); }
 };
 
-// The few keys of the settings file this command needs, read the way the program reads
-// its INI file: section and key names without regard to case, values trimmed.
-class IniValues
+// The per-user folder as the program determines it, without creating anything: the XDG
+// data home + "Kolvani/", or the executable's folder when there is no data home.
+QString settingsFilePath()
 {
-public:
-    explicit IniValues(const QString &path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return;
-        QString section;
-        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-        for (const QString &raw : lines) {
-            const QString line = raw.trimmed();
-            if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
-                continue;
-            if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-                section = line.mid(1, line.size() - 2).trimmed().toLower();
-                continue;
-            }
-            const int equals = line.indexOf(QLatin1Char('='));
-            if (equals <= 0)
-                continue;
-            const QString key = section + QLatin1Char('/') + line.left(equals).trimmed().toLower();
-            if (!m_values.contains(key))
-                m_values.insert(key, line.mid(equals + 1).trimmed());
-        }
-    }
-
-    QString text(const QString &section, const QString &key, const QString &fallback) const
-    {
-        return m_values.value(section.toLower() + QLatin1Char('/') + key.toLower(), fallback);
-    }
-
-    bool flag(const QString &section, const QString &key, bool fallback) const
-    {
-        bool valid = false;
-        const int number = text(section, key, QString()).toInt(&valid);
-        return valid ? number != 0 : fallback;
-    }
-
-private:
-    QHash<QString, QString> m_values;
-};
+    QString home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    while (home.size() > 1 && home.endsWith(QLatin1Char('/')))
+        home.chop(1);
+    const QString folder = home.isEmpty() || !QFileInfo(home).isDir()
+                               ? QCoreApplication::applicationDirPath() + QLatin1Char('/')
+                               : home + QStringLiteral("/Kolvani/");
+    return folder + QStringLiteral("data/config.ini");
+}
 
 ProxySettings proxyFromSettingsFile()
 {
-    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                         QStringLiteral("/Kolvani/data/config.ini");
-    const IniValues ini(path);
+    const SettingsFile settings(settingsFilePath());
     const QString section = QStringLiteral("config");
     ProxySettings proxy;
-    proxy.enabled = ini.flag(section, QStringLiteral("cbEnableProxy"), false);
-    proxy.server = ini.text(section, QStringLiteral("edProxyServer"), QString());
-    proxy.port = ini.text(section, QStringLiteral("edProxyPort"), QStringLiteral("0"));
-    proxy.user = ini.text(section, QStringLiteral("edProxyUser"), QString());
-    proxy.password = ini.text(section, QStringLiteral("edProxyPassword"), QString());
+    proxy.enabled = settings.readBool(section, QStringLiteral("cbEnableProxy"), false);
+    proxy.server = settings.readString(section, QStringLiteral("edProxyServer"));
+    proxy.port = settings.readString(section, QStringLiteral("edProxyPort"), QStringLiteral("0"));
+    proxy.user = settings.readString(section, QStringLiteral("edProxyUser"));
+    proxy.password = settings.readString(section, QStringLiteral("edProxyPassword"));
     return proxy;
 }
 
 int usage()
 {
-    writeLine(stderr, QStringLiteral(
-                          "Użycie: kolvani --fetch ADRES PLIK [--user NAZWA --password HASŁO]"));
+    writeLine(stderr,
+              QStringLiteral("Użycie: kolvani --fetch ADRES PLIK [--user NAZWA --password HASŁO]"));
     return 1;
 }
 

@@ -4,7 +4,6 @@
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QLocale>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -13,8 +12,6 @@ namespace {
 
 constexpr int kMaxHeaderLines = 1000;
 constexpr int kMaxStrayEmptyLines = 8;
-constexpr int kMaxCookiesPerHost = 100;
-constexpr int kMaxCookieBytes = 4096;
 
 int defaultPort(const QString &scheme)
 {
@@ -31,41 +28,6 @@ QByteArray hostText(const QString &host)
 QByteArray basicCredentials(const QString &user, const QString &password)
 {
     return "Basic " + (user + QLatin1Char(':') + password).toUtf8().toBase64();
-}
-
-QDateTime parseCookieDate(const QByteArray &text)
-{
-    const QString value = QString::fromLatin1(text).trimmed();
-    QDateTime date = QDateTime::fromString(value, Qt::RFC2822Date);
-    if (date.isValid())
-        return date;
-    // "Wed, 21 Oct 2015 07:28:00 GMT" and the older forms with dashes.
-    for (const char *format : {"ddd, dd MMM yyyy hh:mm:ss 'GMT'", "ddd, dd-MMM-yyyy hh:mm:ss 'GMT'",
-                               "dddd, dd-MMM-yy hh:mm:ss 'GMT'"}) {
-        date = QLocale::c().toDateTime(value, QString::fromLatin1(format));
-        if (date.isValid()) {
-            date.setTimeSpec(Qt::UTC);
-            return date;
-        }
-    }
-    return QDateTime();
-}
-
-QString defaultCookiePath(const QUrl &url)
-{
-    const QString path = url.path();
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    return slash <= 0 ? QStringLiteral("/") : path.left(slash);
-}
-
-bool cookiePathMatches(const QString &cookiePath, const QString &requestPath)
-{
-    if (requestPath == cookiePath)
-        return true;
-    if (!requestPath.startsWith(cookiePath))
-        return false;
-    return cookiePath.endsWith(QLatin1Char('/')) ||
-           requestPath.at(cookiePath.size()) == QLatin1Char('/');
 }
 
 } // namespace
@@ -250,7 +212,7 @@ HttpResult::Error HttpClient::exchange(const Target &target, HttpResult &result,
     }
     result.statusCode = head.status;
     result.statusLine = head.statusLine;
-    storeCookies(target.url, head);
+    m_cookies.store(target.url, head.fields);
     m_closeAfterResponse = head.connectionClose();
 
     const QByteArray location = head.value("location").trimmed();
@@ -380,8 +342,8 @@ HttpResult::Error HttpClient::lookupHost(const QString &host, QList<QHostAddress
     return Error::None;
 }
 
-HttpResult::Error HttpClient::connectToAddresses(const QList<QHostAddress> &addresses,
-                                                 quint16 port, bool tls)
+HttpResult::Error HttpClient::connectToAddresses(const QList<QHostAddress> &addresses, quint16 port,
+                                                 bool tls)
 {
     const QDeadlineTimer deadline(kConnectTimeoutMs);
     for (const QHostAddress &address : addresses) {
@@ -435,8 +397,8 @@ HttpResult::Error HttpClient::openTunnel(const Target &target, HttpResult &resul
     QByteArray request = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority +
                          "\r\nUser-Agent: " + kUserAgent + "\r\n";
     if (!m_proxy.user.isEmpty())
-        request += "Proxy-Authorization: " + basicCredentials(m_proxy.user, m_proxy.password) +
-                   "\r\n";
+        request +=
+            "Proxy-Authorization: " + basicCredentials(m_proxy.user, m_proxy.password) + "\r\n";
     request += "\r\n";
     m_socket->write(request);
     m_socket->flush();
@@ -467,8 +429,7 @@ HttpResult::Error HttpClient::startEncryption(const QString &peerName, HttpResul
     socket->startClientEncryption();
     waitUntil(
         [socket] {
-            return socket->isEncrypted() ||
-                   socket->state() != QAbstractSocket::ConnectedState;
+            return socket->isEncrypted() || socket->state() != QAbstractSocket::ConnectedState;
         },
         QDeadlineTimer(kReadTimeoutMs));
     if (socket->isEncrypted())
@@ -527,7 +488,8 @@ HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
             const int colon = line.indexOf(':');
             if (colon <= 0)
                 continue;
-            head.fields.append({line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
+            head.fields.append(
+                {line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
         }
         // Interim replies (100 Continue and the like) are followed by the real one.
         if (status >= 100 && status < 200 && status != 101)
@@ -782,7 +744,8 @@ bool HttpClient::sendsAuthorization(const Target &target) const
     // Credentials follow redirects only on the same host, and never from TLS to plain text.
     if (target.host.compare(m_origin.host(QUrl::FullyEncoded), Qt::CaseInsensitive) != 0)
         return false;
-    return target.tls || m_origin.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
+    return target.tls ||
+           m_origin.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0;
 }
 
 QByteArray HttpClient::requestHead(const Target &target) const
@@ -809,91 +772,10 @@ QByteArray HttpClient::requestHead(const Target &target) const
     if (sendsAuthorization(target))
         head += "Authorization: " + basicCredentials(m_user, m_password) + "\r\n";
     if (viaProxy && !m_proxy.user.isEmpty())
-        head += "Proxy-Authorization: " + basicCredentials(m_proxy.user, m_proxy.password) +
-                "\r\n";
-    const QByteArray cookies = cookieHeader(target.url);
+        head += "Proxy-Authorization: " + basicCredentials(m_proxy.user, m_proxy.password) + "\r\n";
+    const QByteArray cookies = m_cookies.header(target.url);
     if (!cookies.isEmpty())
         head += "Cookie: " + cookies + "\r\n";
     head += "\r\n";
     return head;
-}
-
-void HttpClient::storeCookies(const QUrl &url, const ResponseHead &head)
-{
-    const QString host = url.host(QUrl::FullyEncoded).toLower();
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (const auto &field : head.fields) {
-        if (field.first != "set-cookie" && field.first != "set-cookie2")
-            continue;
-        if (field.second.size() > kMaxCookieBytes)
-            continue;
-        const QList<QByteArray> parts = field.second.split(';');
-        const QByteArray pair = parts.first();
-        const int equals = pair.indexOf('=');
-        if (equals <= 0)
-            continue;
-        Cookie cookie;
-        cookie.name = pair.left(equals).trimmed();
-        cookie.value = pair.mid(equals + 1).trimmed();
-        cookie.path = defaultCookiePath(url);
-        bool remove = false;
-        bool hasMaxAge = false;
-        for (int i = 1; i < parts.size(); ++i) {
-            const QByteArray attribute = parts.at(i).trimmed();
-            const int sep = attribute.indexOf('=');
-            const QByteArray name = (sep < 0 ? attribute : attribute.left(sep)).trimmed().toLower();
-            const QByteArray value = sep < 0 ? QByteArray() : attribute.mid(sep + 1).trimmed();
-            if (name == "path" && value.startsWith('/')) {
-                cookie.path = QString::fromLatin1(value);
-            } else if (name == "secure") {
-                cookie.secure = true;
-            } else if (name == "max-age") {
-                bool valid = false;
-                const qint64 seconds = value.toLongLong(&valid);
-                if (valid) {
-                    hasMaxAge = true;
-                    remove = seconds <= 0;
-                    cookie.expires = now.addSecs(seconds);
-                }
-            } else if (name == "expires" && !hasMaxAge) {
-                const QDateTime expires = parseCookieDate(value);
-                if (expires.isValid()) {
-                    cookie.expires = expires;
-                    remove = expires <= now;
-                }
-            }
-        }
-        QList<Cookie> &jar = m_cookies[host];
-        jar.removeIf([&cookie](const Cookie &held) {
-            return held.name == cookie.name && held.path == cookie.path;
-        });
-        if (remove)
-            continue;
-        if (jar.size() >= kMaxCookiesPerHost)
-            jar.removeFirst();
-        jar.append(cookie);
-    }
-}
-
-QByteArray HttpClient::cookieHeader(const QUrl &url) const
-{
-    const auto found = m_cookies.constFind(url.host(QUrl::FullyEncoded).toLower());
-    if (found == m_cookies.constEnd())
-        return QByteArray();
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    const bool secure = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
-    const QString path = url.path().isEmpty() ? QStringLiteral("/") : url.path();
-    QByteArray header;
-    for (const Cookie &cookie : *found) {
-        if (cookie.secure && !secure)
-            continue;
-        if (cookie.expires.isValid() && cookie.expires <= now)
-            continue;
-        if (!cookiePathMatches(cookie.path, path))
-            continue;
-        if (!header.isEmpty())
-            header += "; ";
-        header += cookie.name + '=' + cookie.value;
-    }
-    return header;
 }

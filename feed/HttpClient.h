@@ -1,8 +1,8 @@
 #pragma once
 
+#include "feed/HttpCookieJar.h"
+
 #include <QByteArray>
-#include <QDateTime>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSslCertificate>
@@ -34,18 +34,18 @@ struct HttpResult
 {
     enum class Error {
         None,
-        BadAddress,        // not an absolute http/https address
+        BadAddress, // not an absolute http/https address
         HostNotFound,
-        ConnectFailed,     // refused, unreachable, or no connection within the connect time-out
-        ReadTimeout,       // no data for ReadTimeout while a response was due
-        ConnectionClosed,  // closed before a complete status line and head
-        LineTooLong,       // a status, header or chunk-size line over kMaxLineLength
-        ProtocolError,     // a reply that is not HTTP, or a broken chunked body
-        StatusError,       // a final status outside 2xx that is not a followed redirect
-        CertificateError,  // the TLS peer could not be verified
-        TlsError,          // TLS unavailable or the handshake failed for another reason
-        ProxyError,        // the proxy refused to open a tunnel
-        TooLarge,          // the body exceeds the client's body limit
+        ConnectFailed,    // refused, unreachable, or no connection within the connect time-out
+        ReadTimeout,      // no data for ReadTimeout while a response was due
+        ConnectionClosed, // closed before a complete status line and head
+        LineTooLong,      // a status, header or chunk-size line over kMaxLineLength
+        ProtocolError,    // a reply that is not HTTP, or a broken chunked body
+        StatusError,      // a final status outside 2xx that is not a followed redirect
+        CertificateError, // the TLS peer could not be verified
+        TlsError,         // TLS unavailable or the handshake failed for another reason
+        ProxyError,       // the proxy refused to open a tunnel
+        TooLarge,         // the body exceeds the client's body limit
         Cancelled,
     };
 
@@ -130,14 +130,6 @@ private:
     struct Target;
     struct ConnectionKey;
     struct ResponseHead;
-    struct Cookie
-    {
-        QByteArray name;
-        QByteArray value;
-        QString path;
-        bool secure = false;
-        QDateTime expires; // invalid for a cookie of the session
-    };
     enum class Wait { Data, Closed, TimedOut, Cancelled };
     using Error = HttpResult::Error;
 
@@ -153,8 +145,8 @@ private:
     Error readLine(QByteArray &line, const QDeadlineTimer *overall = nullptr);
     Error readBody(const ResponseHead &head, QByteArray *keep, const QDeadlineTimer *overall);
     Error readChunkedBody(QByteArray *keep, const QDeadlineTimer *overall, qint64 &total);
-    Error readCounted(qint64 count, QByteArray *keep, const QDeadlineTimer *overall,
-                      qint64 &total, bool closeEndsBody);
+    Error readCounted(qint64 count, QByteArray *keep, const QDeadlineTimer *overall, qint64 &total,
+                      bool closeEndsBody);
     Error takeBytes(qint64 count, QByteArray *keep, qint64 &total);
     Wait waitForData(qint64 have, const QDeadlineTimer *overall);
     bool waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline);
@@ -163,8 +155,6 @@ private:
 
     QByteArray requestHead(const Target &target) const;
     bool sendsAuthorization(const Target &target) const;
-    void storeCookies(const QUrl &url, const ResponseHead &head);
-    QByteArray cookieHeader(const QUrl &url) const;
 
     QString m_protectedAddress;
     QString m_contentType = QString::fromLatin1(kDefaultContentType);
@@ -181,7 +171,7 @@ private:
     QStringList m_sslErrors;
 
     QUrl m_origin; // the address a get() started with, for the credential rules
-    QHash<QString, QList<Cookie>> m_cookies; // by lower-case host
+    HttpCookieJar m_cookies;
 
     QEventLoop *m_loop = nullptr;
     QTimer m_pump;

@@ -51,14 +51,14 @@ TEST_F(DownloadDocumentTest, WritesTheBodyWithCrLfLinesAndShowsWhatItDoes)
 
     const QString address = server.url(QStringLiteral("/feed.xml"));
     EXPECT_EQ(joined(ui.events), joined({
-                             QStringLiteral("status:Pobieranie dokumentu ") + address,
-                             QStringLiteral("status:Łączenie z 127.0.0.1."),
-                             QStringLiteral("status:Połączono."),
-                             QStringLiteral("begin:23"),
-                             QStringLiteral("work:23"),
-                             QStringLiteral("end"),
-                             QStringLiteral("status:Gotowe"),
-                         }));
+                                     QStringLiteral("status:Pobieranie dokumentu ") + address,
+                                     QStringLiteral("status:Łączenie z 127.0.0.1."),
+                                     QStringLiteral("status:Połączono."),
+                                     QStringLiteral("begin:23"),
+                                     QStringLiteral("work:23"),
+                                     QStringLiteral("end"),
+                                     QStringLiteral("status:Gotowe"),
+                                 }));
 }
 
 TEST_F(DownloadDocumentTest, BodyEndsAtTheFirstNulAndAnEmptyBodyGivesAnEmptyFile)
@@ -79,11 +79,11 @@ TEST_F(DownloadDocumentTest, BodyEndsAtTheFirstNulAndAnEmptyBodyGivesAnEmptyFile
 TEST_F(DownloadDocumentTest, RedirectChainsAreFollowedRelativeAndAbsolute)
 {
     server.enqueue(LoopbackReply::http("302 Found", "moved", "Location: next.xml\r\n"));
-    server.enqueue(LoopbackReply::http("301 Moved Permanently", QByteArray(),
-                                       "Location: " + server.url(QStringLiteral("/final")).toLatin1() +
-                                           "\r\n"));
-    server.enqueue(LoopbackReply::http("307 Temporary Redirect", QByteArray(),
-                                       "Location: ../up?x=1\r\n"));
+    server.enqueue(LoopbackReply::http(
+        "301 Moved Permanently", QByteArray(),
+        "Location: " + server.url(QStringLiteral("/final")).toLatin1() + "\r\n"));
+    server.enqueue(
+        LoopbackReply::http("307 Temporary Redirect", QByteArray(), "Location: ../up?x=1\r\n"));
     server.enqueue(LoopbackReply::http("200 OK", "done"));
     ASSERT_EQ(download(QStringLiteral("/dir/start.xml")), 0);
     EXPECT_EQ(readWholeFile(target()), std::string("done\r\n"));
@@ -155,8 +155,8 @@ TEST_F(DownloadDocumentTest, StatusErrorsFailWithTheirReportLinesAndKeepTheOldFi
 
     EXPECT_EQ(joined(sink.lines),
               joined({QStringLiteral("Wymagana autoryzacja (HTTP/1.1 401 Brak dostepu)"),
-                           QStringLiteral("Niepoprawny adres URL (") +
-                               server.url(QStringLiteral("/missing")) + QLatin1Char(')')}));
+                      QStringLiteral("Niepoprawny adres URL (") +
+                          server.url(QStringLiteral("/missing")) + QLatin1Char(')')}));
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
     // Error bodies were read away: still one connection.
     EXPECT_EQ(server.connectionCount(), 1);
@@ -205,7 +205,8 @@ TEST_F(DownloadDocumentTest, BodyWithoutLengthIsReadUntilTheServerCloses)
 
 TEST_F(DownloadDocumentTest, ContentLengthClosedEarlyIsAccepted)
 {
-    server.enqueue(LoopbackReply::raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial", true));
+    server.enqueue(
+        LoopbackReply::raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npartial", true));
     ASSERT_EQ(download(QStringLiteral("/early")), 0);
     EXPECT_EQ(readWholeFile(target()), std::string("partial\r\n"));
     EXPECT_TRUE(ui.events.contains(QStringLiteral("begin:100")));
@@ -341,8 +342,8 @@ TEST_F(DownloadDocumentTest, BodiesOverTheLimitAreRefusedWithALine)
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
     QStringList expected;
     for (const char *path : {"/declared", "/chunked", "/until-close"})
-        expected << QStringLiteral("Zbyt duży dokument (") +
-                        server.url(QString::fromLatin1(path)) + QLatin1Char(')');
+        expected << QStringLiteral("Zbyt duży dokument (") + server.url(QString::fromLatin1(path)) +
+                        QLatin1Char(')');
     EXPECT_EQ(joined(sink.lines), joined(expected));
 }
 
@@ -390,8 +391,9 @@ TEST_F(DownloadDocumentTest, StalledServerTimesOutWhileTimersKeepFiring)
     EXPECT_GE(elapsed, HttpClient::kReadTimeoutMs - 200);
     EXPECT_GE(ticks, 20);
     EXPECT_LT(longestGap, 1000);
-    EXPECT_EQ(joined(sink.lines), joined({QStringLiteral("Zbyt długi czas oczekiwania (") +
-                                      server.url(QStringLiteral("/stall")) + QLatin1Char(')')}));
+    EXPECT_EQ(joined(sink.lines),
+              joined({QStringLiteral("Zbyt długi czas oczekiwania (") +
+                      server.url(QStringLiteral("/stall")) + QLatin1Char(')')}));
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
     EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
     EXPECT_EQ(ui.events.filter(QStringLiteral("end")).size(), 1); // the bar is hidden again
@@ -399,8 +401,9 @@ TEST_F(DownloadDocumentTest, StalledServerTimesOutWhileTimersKeepFiring)
 
 TEST_F(DownloadDocumentTest, CallWhileADownloadIsInProgressIsRefused)
 {
-    server.enqueue(LoopbackReply::raw(QByteArray()).then(400, "HTTP/1.1 200 OK\r\nContent-Length: "
-                                                              "4\r\n\r\nslow"));
+    server.enqueue(LoopbackReply::raw(QByteArray())
+                       .then(400, "HTTP/1.1 200 OK\r\nContent-Length: "
+                                  "4\r\n\r\nslow"));
     int nestedResult = 0;
     bool nestedWasBusy = false;
     RecordingUi otherUi;

@@ -69,8 +69,8 @@ inline void writeWholeFile(const QString &path, const QByteArray &bytes)
 
 // The request head the client sends for a GET, with its lines in order.
 inline std::string expectedHead(const QByteArray &target, const QByteArray &host,
-                               const QByteArray &extraAfterUserAgent = QByteArray(),
-                               bool contentType = false)
+                                const QByteArray &extraAfterUserAgent = QByteArray(),
+                                bool contentType = false)
 {
     QByteArray head = "GET " + target + " HTTP/1.1\r\n";
     if (contentType)

@@ -144,7 +144,8 @@ TEST_F(FetchCommandTest, BuiltProgramFetchesEndToEnd)
     EXPECT_EQ(readWholeFile(target()), std::string("<rss/>\r\n"));
 
     const QString missing = server.url(QStringLiteral("/missing"));
-    process.start(program, {QStringLiteral("--fetch"), missing, home.filePath(QStringLiteral("x"))});
+    process.start(program,
+                  {QStringLiteral("--fetch"), missing, home.filePath(QStringLiteral("x"))});
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()).trimmed(),

@@ -32,13 +32,14 @@ bool makeCertificate(const QString &folder, const QString &commonName, const QSt
     const QString keyPath = folder + QLatin1Char('/') + commonName + QStringLiteral(".key");
     const QString certPath = folder + QLatin1Char('/') + commonName + QStringLiteral(".pem");
     QProcess process;
-    process.start(openssl, {QStringLiteral("req"), QStringLiteral("-x509"),
-                            QStringLiteral("-newkey"), QStringLiteral("ec"),
-                            QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
-                            QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-                            QStringLiteral("-subj"), QStringLiteral("/CN=") + commonName,
-                            QStringLiteral("-addext"), QStringLiteral("subjectAltName=") + names,
-                            QStringLiteral("-keyout"), keyPath, QStringLiteral("-out"), certPath});
+    process.start(openssl,
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=") + commonName, QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=") + names, QStringLiteral("-keyout"), keyPath,
+                   QStringLiteral("-out"), certPath});
     if (!process.waitForFinished(30000) || process.exitCode() != 0)
         return false;
     const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certPath);
@@ -99,7 +100,8 @@ TEST_F(HttpTlsTest, UntrustedCertificateIsRefusedWithALineAndTheOldFileStays)
                        QStringLiteral("secret")),
               -1);
     ASSERT_EQ(sink.lines.size(), 1);
-    EXPECT_TRUE(sink.lines.first().startsWith(QStringLiteral("Błąd certyfikatu serwera 127.0.0.1 (")))
+    EXPECT_TRUE(
+        sink.lines.first().startsWith(QStringLiteral("Błąd certyfikatu serwera 127.0.0.1 (")))
         << sink.lines.first().toStdString();
     EXPECT_TRUE(sink.lines.first().endsWith(QLatin1Char(')')));
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
@@ -141,14 +143,16 @@ TEST_F(HttpTlsTest, CertificateForAnotherNameIsRefused)
     impostor.enqueue(LoopbackReply::http("200 OK", "x"));
     EXPECT_EQ(download(QStringLiteral("https://127.0.0.1:%1/").arg(impostor.port())), -1);
     ASSERT_EQ(sink.lines.size(), 1);
-    EXPECT_TRUE(sink.lines.first().startsWith(QStringLiteral("Błąd certyfikatu serwera 127.0.0.1 (")));
+    EXPECT_TRUE(
+        sink.lines.first().startsWith(QStringLiteral("Błąd certyfikatu serwera 127.0.0.1 (")));
 }
 
 TEST_F(HttpTlsTest, RedirectsCrossBetweenHttpAndHttps)
 {
     downloader.addTrustedCertificate(local.certificate);
     plainServer.enqueue(LoopbackReply::http(
-        "302 Found", QByteArray(), "Location: " + secureUrl(QStringLiteral("/moved")).toLatin1() + "\r\n"));
+        "302 Found", QByteArray(),
+        "Location: " + secureUrl(QStringLiteral("/moved")).toLatin1() + "\r\n"));
     tlsServer.enqueue(LoopbackReply::http("200 OK", "over tls"));
     ASSERT_EQ(download(plainServer.url(QStringLiteral("/start"))), 0);
     EXPECT_EQ(readWholeFile(target()), std::string("over tls\r\n"));
@@ -199,8 +203,9 @@ TEST_F(HttpTlsTest, HttpsThroughAProxyUsesATunnel)
                           "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
                           "Proxy-Authorization: Basic cHU6cHA=\r\n\r\n"));
     // Inside the tunnel the request is the one for the server itself.
-    EXPECT_EQ(requests.at(1).raw.toStdString(),
-              expectedHead("/secure.xml", "127.0.0.1", "Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"));
+    EXPECT_EQ(
+        requests.at(1).raw.toStdString(),
+        expectedHead("/secure.xml", "127.0.0.1", "Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"));
     EXPECT_EQ(requests.at(2).raw.toStdString(), expectedHead("/again.xml", "127.0.0.1"));
     EXPECT_EQ(proxyServer.connectionCount(), 1);
 }

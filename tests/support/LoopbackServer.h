@@ -33,8 +33,8 @@ struct LoopbackReply
 
 struct LoopbackRequest
 {
-    int connection = 0;  // 1 for the first connection accepted, and so on
-    QByteArray raw;      // the head as received, up to and including the empty line
+    int connection = 0;        // 1 for the first connection accepted, and so on
+    QByteArray raw;            // the head as received, up to and including the empty line
     QByteArray target() const; // the second word of the request line
 };
 
