@@ -22,9 +22,10 @@ namespace {
 constexpr int itemCount = 10000;
 constexpr int rounds = 3;
 
-const char *const kWords[] = {"zażółć", "gęślą", "jaźń", "wiadomość", "Łódź", "źródło", "świeży",
-                              "pociąg", "Kraków", "żółw", "ćma", "ślimak", "Gdańsk", "mięso",
-                              "szczęście", "książka", "ósmy", "dźwig", "niedźwiedź", "pająk"};
+const char *const kWords[] = {"zażółć",  "gęślą",  "jaźń",   "wiadomość",  "Łódź",
+                              "źródło",  "świeży", "pociąg", "Kraków",     "żółw",
+                              "ćma",     "ślimak", "Gdańsk", "mięso",      "szczęście",
+                              "książka", "ósmy",   "dźwig",  "niedźwiedź", "pająk"};
 
 QString sentence(int seed, int words)
 {
@@ -39,18 +40,22 @@ QString sentence(int seed, int words)
 
 QByteArray makeFeed(const char *encoding)
 {
-    QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n<rss version=\"2.0\">\n<channel>\n"
-                                 "<title>Kanał testowy</title>\n<link>http://example.pl/</link>\n"
-                                 "<description>Wiadomości z kraju i ze świata</description>\n")
-                      .arg(QLatin1String(encoding));
+    QString xml =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n<rss version=\"2.0\">\n<channel>\n"
+                       "<title>Kanał testowy</title>\n<link>http://example.pl/</link>\n"
+                       "<description>Wiadomości z kraju i ze świata</description>\n")
+            .arg(QLatin1String(encoding));
     for (int i = 0; i < itemCount; ++i) {
-        xml += QStringLiteral("<item>\n<title>%1 nr %2</title>\n<link>http://example.pl/artykul.php?id=%2&amp;s=1</link>\n"
-                              "<description>%3 &amp; %4.</description>\n<pubDate>Mon, %5 Jan 2004 10:00:00 GMT</pubDate>\n"
-                              "<guid>http://example.pl/%2</guid>\n</item>\n")
-                   .arg(sentence(i, 5))
-                   .arg(i)
-                   .arg(sentence(i + 1, 30), sentence(i + 2, 20))
-                   .arg(i % 28 + 1);
+        xml +=
+            QStringLiteral("<item>\n<title>%1 nr "
+                           "%2</title>\n<link>http://example.pl/artykul.php?id=%2&amp;s=1</link>\n"
+                           "<description>%3 &amp; %4.</description>\n<pubDate>Mon, %5 Jan 2004 "
+                           "10:00:00 GMT</pubDate>\n"
+                           "<guid>http://example.pl/%2</guid>\n</item>\n")
+                .arg(sentence(i, 5))
+                .arg(i)
+                .arg(sentence(i + 1, 30), sentence(i + 2, 20))
+                .arg(i % 28 + 1);
     }
     xml += QStringLiteral("</channel>\n</rss>\n");
     if (qstrcmp(encoding, "UTF-8") == 0)
@@ -58,7 +63,8 @@ QByteArray makeFeed(const char *encoding)
     // The generated text only holds Polish letters, so the ISO-8859-2 copy goes through libxml2
     // (read as UTF-8 whatever the declaration says, written in the declared encoding).
     const QByteArray utf8 = xml.toUtf8();
-    xmlDocPtr doc = xmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8", XML_PARSE_HUGE);
+    xmlDocPtr doc =
+        xmlReadMemory(utf8.constData(), int(utf8.size()), nullptr, "UTF-8", XML_PARSE_HUGE);
     xmlChar *memory = nullptr;
     int size = 0;
     xmlDocDumpMemoryEnc(doc, &memory, &size, encoding);
@@ -85,7 +91,8 @@ void bareParseAndSave(const QString &in, const QString &out, int saves)
 {
     const QByteArray inName = QFile::encodeName(in);
     const QByteArray outName = QFile::encodeName(out);
-    xmlDocPtr doc = xmlReadFile(inName.constData(), nullptr, XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_HUGE);
+    xmlDocPtr doc = xmlReadFile(inName.constData(), nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_HUGE);
     if (!doc)
         throw std::runtime_error("bare parse failed");
     const char *encoding = doc->encoding ? reinterpret_cast<const char *>(doc->encoding) : "UTF-8";
@@ -159,7 +166,8 @@ int main(int argc, char **argv)
         if (!dir.isValid())
             throw std::runtime_error("no temporary folder");
         for (const char *encoding : {"UTF-8", "ISO-8859-2"}) {
-            const QString source = dir.filePath(QStringLiteral("feed-%1.xml").arg(QLatin1String(encoding)));
+            const QString source =
+                dir.filePath(QStringLiteral("feed-%1.xml").arg(QLatin1String(encoding)));
             {
                 QFile file(source);
                 if (!file.open(QIODevice::WriteOnly) || file.write(makeFeed(encoding)) < 0)
@@ -167,16 +175,20 @@ int main(int argc, char **argv)
             }
             const double megabytes = QFileInfo(source).size() / (1024.0 * 1024.0);
             const int saves = qstrcmp(encoding, "UTF-8") == 0 ? 1 : 2;
-            const double bare = bestOf([&] { bareParseAndSave(source, dir.filePath("bare-out.xml"), saves); });
+            const double bare =
+                bestOf([&] { bareParseAndSave(source, dir.filePath("bare-out.xml"), saves); });
             long long checksum = 0;
             const Phases ours = bestDocumentRounds(source, dir.filePath("work.xml"), checksum);
             std::printf("%s feed: %d items, %.1f MB\n", encoding, itemCount, megabytes);
-            const QByteArray bareLabel = saves == 1 ? "bare libxml2 parse + save" : "bare libxml2 parse + 2 saves";
+            const QByteArray bareLabel =
+                saves == 1 ? "bare libxml2 parse + save" : "bare libxml2 parse + 2 saves";
             std::printf("  %-44s %8.1f ms (best of %d)\n", bareLabel.constData(), bare, rounds);
-            std::printf("  %-44s %8.1f ms (best of %d)\n", "XmlDocument load + normalise + walk + save", ours.total(), rounds);
-            std::printf("    load %.1f ms, normalise %.1f ms, walk %.1f ms, save %.1f ms\n", ours.load, ours.normalise,
-                        ours.walk, ours.save);
-            std::printf("  ratio: %.2f (target: within 2.00)   [checksum %lld]\n", ours.total() / bare, checksum);
+            std::printf("  %-44s %8.1f ms (best of %d)\n",
+                        "XmlDocument load + normalise + walk + save", ours.total(), rounds);
+            std::printf("    load %.1f ms, normalise %.1f ms, walk %.1f ms, save %.1f ms\n",
+                        ours.load, ours.normalise, ours.walk, ours.save);
+            std::printf("  ratio: %.2f (target: within 2.00)   [checksum %lld]\n",
+                        ours.total() / bare, checksum);
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_feed: %s\n", e.what());

@@ -10,16 +10,17 @@ namespace {
 
 // Windows-1250, bytes 0x80-0xFF. Bytes the code page leaves undefined map to U+FFFD.
 const char16_t kWindows1250High[128] = {
-    0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021, 0xFFFD, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164,
-    0x017D, 0x0179, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122, 0x0161, 0x203A,
-    0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9,
-    0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B, 0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
-    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139,
-    0x0106, 0x00C7, 0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3,
-    0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF, 0x0155, 0x00E1,
-    0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,
-    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7, 0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD,
-    0x0163, 0x02D9,
+    0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021, 0xFFFD, 0x2030, 0x0160, 0x2039,
+    0x015A, 0x0164, 0x017D, 0x0179, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0xFFFD, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
+    0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB,
+    0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E, 0x0110, 0x0143, 0x0147, 0x00D3,
+    0x00D4, 0x0150, 0x00D6, 0x00D7, 0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7, 0x010D, 0x00E9, 0x0119, 0x00EB,
+    0x011B, 0x00ED, 0x00EE, 0x010F, 0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
 const char16_t kReplacement = 0xFFFD;
@@ -40,7 +41,8 @@ QString referencedCharacter(qint64 number)
         return QString(QChar(char16_t(number)));
     if (number < 0x100)
         return QString(QChar(kWindows1250High[number - 0x80]));
-    if (number > 0x10FFFF || (number >= 0xD800 && number <= 0xDFFF) || number == 0xFFFE || number == 0xFFFF)
+    if (number > 0x10FFFF || (number >= 0xD800 && number <= 0xDFFF) || number == 0xFFFE ||
+        number == 0xFFFF)
         return QString(QChar(kReplacement));
     const char32_t code = char32_t(number);
     return QString::fromUcs4(&code, 1);
@@ -73,11 +75,12 @@ bool parseReferenceNumber(const QString &text, qint64 &value)
         ++i;
     }
     bool hex = false;
-    if (i < n && (text.at(i) == QLatin1Char('$') || text.at(i) == QLatin1Char('x') || text.at(i) == QLatin1Char('X'))) {
+    if (i < n && (text.at(i) == QLatin1Char('$') || text.at(i) == QLatin1Char('x') ||
+                  text.at(i) == QLatin1Char('X'))) {
         hex = true;
         ++i;
-    } else if (i + 1 < n && text.at(i) == QLatin1Char('0')
-               && (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
+    } else if (i + 1 < n && text.at(i) == QLatin1Char('0') &&
+               (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X'))) {
         hex = true;
         i += 2;
     }
@@ -85,9 +88,10 @@ bool parseReferenceNumber(const QString &text, qint64 &value)
         return false;
     qint64 result = 0;
     for (; i < n; ++i) {
-        const int digit = hex ? hexValue(text.at(i)) : (text.at(i).isDigit() && text.at(i).unicode() < 0x80
-                                                             ? text.at(i).unicode() - '0'
-                                                             : -1);
+        const int digit =
+            hex ? hexValue(text.at(i))
+                : (text.at(i).isDigit() && text.at(i).unicode() < 0x80 ? text.at(i).unicode() - '0'
+                                                                       : -1);
         if (digit < 0)
             return false;
         result = result * (hex ? 16 : 10) + digit;
@@ -123,7 +127,8 @@ QString ReplaceAll(const QString &find, const QString &replacement, const QStrin
 
 QString EscapeUrlText(const QString &text)
 {
-    return ReplaceAll(QStringLiteral("?"), QStringLiteral("|quest|"), ReplaceAll(QStringLiteral("&"), QStringLiteral("|amp|"), text));
+    return ReplaceAll(QStringLiteral("?"), QStringLiteral("|quest|"),
+                      ReplaceAll(QStringLiteral("&"), QStringLiteral("|amp|"), text));
 }
 
 QString UnescapeUrlText(const QString &text)
@@ -134,8 +139,9 @@ QString UnescapeUrlText(const QString &text)
 
 bool TextToBool(const QString &text)
 {
-    return text == QLatin1String("1") || text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0
-           || text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
+    return text == QLatin1String("1") ||
+           text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+           text.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0;
 }
 
 int FindText(const QString &pattern, const QString &text, int start)
@@ -173,7 +179,8 @@ QString DecodeCharRefs(const QString &text)
         const QString number = CopyRange(text, p + 2, semicolon - 1);
         qint64 value = 0;
         if (number.isEmpty() || !parseReferenceNumber(number, value))
-            throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(number).toStdString());
+            throw ConversionError(
+                QStringLiteral("'%1' is not a valid integer value").arg(number).toStdString());
         result.append(QStringView(text).mid(copied, p - 1 - copied));
         result.append(referencedCharacter(value));
         copied = p - 1 + int(number.size()) + 3;

@@ -57,12 +57,13 @@ bool hasQualifiedName(xmlNodePtr node, const QByteArray &name)
     if (node->ns && node->ns->prefix) {
         const char *prefix = reinterpret_cast<const char *>(node->ns->prefix);
         const size_t prefixLength = std::strlen(prefix);
-        return size_t(name.size()) == prefixLength + 1 + localLength
-               && std::memcmp(name.constData(), prefix, prefixLength) == 0
-               && name.at(int(prefixLength)) == ':'
-               && std::memcmp(name.constData() + prefixLength + 1, local, localLength) == 0;
+        return size_t(name.size()) == prefixLength + 1 + localLength &&
+               std::memcmp(name.constData(), prefix, prefixLength) == 0 &&
+               name.at(int(prefixLength)) == ':' &&
+               std::memcmp(name.constData() + prefixLength + 1, local, localLength) == 0;
     }
-    return size_t(name.size()) == localLength && std::memcmp(name.constData(), local, localLength) == 0;
+    return size_t(name.size()) == localLength &&
+           std::memcmp(name.constData(), local, localLength) == 0;
 }
 
 QString qualifiedName(xmlNodePtr node)
@@ -340,16 +341,18 @@ void XmlNode::setText(const QString &value)
 {
     xmlNodePtr node = requireNode(m_node);
     const QByteArray utf8 = value.toUtf8();
-    if (node->type != XML_ELEMENT_NODE) {
-        // Text, comment and attribute nodes keep their content raw; the writer escapes it.
-        xmlNodeSetContentLen(node, nullptr, 0);
-        if (node->type == XML_ATTRIBUTE_NODE) {
-            freeChildren(node);
-            xmlAddChild(node, xmlNewDocTextLen(node->doc, asXml(utf8), utf8.size()));
-        } else {
-            xmlNodeAddContentLen(node, asXml(utf8), utf8.size());
-        }
+    switch (node->type) {
+    case XML_ELEMENT_NODE:
+        break;
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_COMMENT_NODE:
+    case XML_PI_NODE:
+        // These keep their content raw; the writer escapes it.
+        xmlNodeSetContentLen(node, asXml(utf8), int(utf8.size()));
         return;
+    default:
+        throw XmlError(QStringLiteral("Text can only be set on elements and text nodes"));
     }
     freeChildren(node);
     if (!utf8.isEmpty()) {
@@ -371,8 +374,10 @@ QString XmlNode::attribute(const QString &name) const
     if (qname == "xmlns" || qname.startsWith("xmlns:")) {
         const QByteArray prefix = qname.size() > 6 ? qname.mid(6) : QByteArray();
         for (xmlNsPtr ns = node->nsDef; ns; ns = ns->next) {
-            const bool match = prefix.isEmpty() ? ns->prefix == nullptr
-                                                : (ns->prefix && prefix == reinterpret_cast<const char *>(ns->prefix));
+            const bool match =
+                prefix.isEmpty()
+                    ? ns->prefix == nullptr
+                    : (ns->prefix && prefix == reinterpret_cast<const char *>(ns->prefix));
             if (match)
                 return presentValue(ns->href);
         }
@@ -405,7 +410,8 @@ void XmlNode::setAttribute(const QString &name, const QString &value)
     for (xmlAttrPtr attr = node->properties; attr; attr = attr->next) {
         if (hasQualifiedName(reinterpret_cast<xmlNodePtr>(attr), qname)) {
             freeChildren(reinterpret_cast<xmlNodePtr>(attr));
-            xmlAddChild(reinterpret_cast<xmlNodePtr>(attr), xmlNewDocTextLen(node->doc, asXml(utf8), utf8.size()));
+            xmlAddChild(reinterpret_cast<xmlNodePtr>(attr),
+                        xmlNewDocTextLen(node->doc, asXml(utf8), utf8.size()));
             return;
         }
     }
@@ -457,9 +463,7 @@ struct XmlDocument::Private
     }
 };
 
-XmlDocument::XmlDocument() : d(std::make_unique<Private>())
-{
-}
+XmlDocument::XmlDocument() : d(std::make_unique<Private>()) {}
 
 XmlDocument::~XmlDocument()
 {
@@ -491,10 +495,12 @@ void XmlDocument::setActive(bool active)
         throw XmlError(QStringLiteral("No XML file name given"));
     QFile file(d->fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw XmlError(QStringLiteral("Cannot open \"%1\": %2").arg(d->fileName, file.errorString()));
+        throw XmlError(
+            QStringLiteral("Cannot open \"%1\": %2").arg(d->fileName, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw XmlError(QStringLiteral("Cannot read \"%1\": %2").arg(d->fileName, file.errorString()));
+        throw XmlError(
+            QStringLiteral("Cannot read \"%1\": %2").arg(d->fileName, file.errorString()));
     d->doc = static_cast<xmlDocPtr>(XmlParse::parseDocument(bytes, QFile::encodeName(d->fileName)));
 }
 

@@ -8,8 +8,8 @@
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
-#include <libxml/xmlsave.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
 
 #include <climits>
 #include <memory>
@@ -45,13 +45,11 @@ void collectStructured(void *context, xmlErrorPtr error)
 {
     if (!context || !error || error->level < XML_ERR_ERROR)
         return;
-    static_cast<ErrorCollector *>(context)->record(QString::fromUtf8(error->message ? error->message : "XML error"),
-                                                   error->line);
+    static_cast<ErrorCollector *>(context)->record(
+        QString::fromUtf8(error->message ? error->message : "XML error"), error->line);
 }
 
-void discardGeneric(void *, const char *, ...)
-{
-}
+void discardGeneric(void *, const char *, ...) {}
 
 // Routes libxml2's error reports into a collector for the life of the scope, so that nothing
 // reaches stderr, and restores whatever handlers were there before.
@@ -80,9 +78,9 @@ private:
     void *m_genericContext;
 };
 
-// Counts the text that entity references expand to while one document is parsed. libxml2's own
-// amplification check is off under XML_PARSE_HUGE (needed for very large text nodes), so this
-// guard keeps "billion laughs" documents out.
+// Counts the text that entity references expand to, and the element depth, while one document is
+// parsed. libxml2's own amplification check and depth limit are off under XML_PARSE_HUGE (needed
+// for very large text nodes), so this guard keeps "billion laughs" and runaway nesting out.
 struct EntityGuard
 {
     ErrorCollector *errors = nullptr;
@@ -113,8 +111,10 @@ struct EntityGuard
             if (!end)
                 continue;
             const QByteArray name(reinterpret_cast<const char *>(p + 1), int(end - p - 1));
-            xmlEntityPtr nested = ctxt->myDoc ? xmlGetDocEntity(ctxt->myDoc, reinterpret_cast<const xmlChar *>(name.constData()))
-                                              : nullptr;
+            xmlEntityPtr nested =
+                ctxt->myDoc ? xmlGetDocEntity(ctxt->myDoc,
+                                              reinterpret_cast<const xmlChar *>(name.constData()))
+                            : nullptr;
             if (nested && nested->etype == XML_INTERNAL_GENERAL_ENTITY)
                 total += expandedSize(nested, depth + 1);
             else
@@ -126,18 +126,35 @@ struct EntityGuard
         return total;
     }
 
-    void add(qint64 amount)
+    // `current` is the context libxml2 is running now: an entity's content gets a parser of
+    // its own that shares our callbacks and this guard.
+    void trip(xmlParserCtxtPtr current, const QString &message)
     {
-        expanded += amount;
-        if (expanded <= XmlParse::kMaxEntityExpansion || tripped)
+        if (tripped)
             return;
         tripped = true;
-        errors->record(QStringLiteral("Entity expansion exceeds the limit of %1 bytes").arg(XmlParse::kMaxEntityExpansion),
-                       ctxt->input ? ctxt->input->line : 0);
+        errors->record(message, ctxt->input ? ctxt->input->line : 0);
         xmlStopParser(ctxt);
         ctxt->wellFormed = 0;
+        if (current && current != ctxt) {
+            xmlStopParser(current);
+            current->wellFormed = 0;
+        }
     }
+
+    void add(xmlParserCtxtPtr current, qint64 amount)
+    {
+        expanded += amount;
+        if (expanded > XmlParse::kMaxEntityExpansion)
+            trip(current, QStringLiteral("Entity expansion exceeds the limit of %1 bytes")
+                              .arg(XmlParse::kMaxEntityExpansion));
+    }
+
+    int depth = 0;
 };
+
+// XML_PARSE_HUGE also lifts libxml2's nesting limit; code that copies trees recurses.
+constexpr int kMaxDepth = 1024;
 
 EntityGuard *guardOf(void *context)
 {
@@ -151,7 +168,8 @@ xmlEntityPtr guardedGetEntity(void *context, const xmlChar *name)
         return nullptr;
     xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
     if (entity && entity->etype == XML_INTERNAL_GENERAL_ENTITY) {
-        guard->add(guard->expandedSize(entity, 0) + xmlStrlen(name) + 2);
+        guard->add(static_cast<xmlParserCtxtPtr>(context),
+                   guard->expandedSize(entity, 0) + xmlStrlen(name) + 2);
         if (guard->tripped)
             return nullptr;
     }
@@ -165,17 +183,39 @@ xmlEntityPtr guardedGetParameterEntity(void *context, const xmlChar *name)
         return nullptr;
     xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
     if (entity) {
-        guard->add(xmlStrlen(entity->content) + xmlStrlen(name) + 2);
+        guard->add(static_cast<xmlParserCtxtPtr>(context),
+                   xmlStrlen(entity->content) + xmlStrlen(name) + 2);
         if (guard->tripped)
             return nullptr;
     }
     return entity;
 }
 
-// External DTDs and entities are never fetched, whatever the options say.
-void noExternalSubset(void *, const xmlChar *, const xmlChar *, const xmlChar *)
+void guardedStartElement(void *context, const xmlChar *localName, const xmlChar *prefix,
+                         const xmlChar *uri, int namespaceCount, const xmlChar **namespaces,
+                         int attributeCount, int defaultedCount, const xmlChar **attributes)
 {
+    EntityGuard *guard = guardOf(context);
+    if (++guard->depth > kMaxDepth) {
+        guard->trip(static_cast<xmlParserCtxtPtr>(context),
+                    QStringLiteral("Elements are nested deeper than %1 levels").arg(kMaxDepth));
+        return;
+    }
+    xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces,
+                          attributeCount, defaultedCount, attributes);
 }
+
+void guardedEndElement(void *context, const xmlChar *localName, const xmlChar *prefix,
+                       const xmlChar *uri)
+{
+    EntityGuard *guard = guardOf(context);
+    if (guard->depth-- > kMaxDepth)
+        return;
+    xmlSAX2EndElementNs(context, localName, prefix, uri);
+}
+
+// External DTDs and entities are never fetched, whatever the options say.
+void noExternalSubset(void *, const xmlChar *, const xmlChar *, const xmlChar *) {}
 
 xmlParserInputPtr noExternalEntity(void *, const xmlChar *, const xmlChar *)
 {
@@ -210,10 +250,12 @@ void *parseDocument(const QByteArray &bytes, const QByteArray &url)
     ctxt->sax->getParameterEntity = guardedGetParameterEntity;
     ctxt->sax->externalSubset = noExternalSubset;
     ctxt->sax->resolveEntity = noExternalEntity;
+    ctxt->sax->startElementNs = guardedStartElement;
+    ctxt->sax->endElementNs = guardedEndElement;
 
     // No XML_PARSE_NOENT or XML_PARSE_DTDLOAD: those are what make libxml2 read external entities.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_HUGE
-                        | XML_PARSE_NOWARNING;
+    const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_HUGE |
+                        XML_PARSE_NOWARNING;
     xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), bytes.constData(), int(bytes.size()),
                                       url.isEmpty() ? nullptr : url.constData(), nullptr, options);
     if (doc && (guard.tripped || !xmlDocGetRootElement(doc))) {
@@ -256,7 +298,8 @@ QByteArray utf8WithDeclaration(xmlDocPtr doc, const xmlChar *declared, ErrorColl
     std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
     if (!buffer)
         throw XmlError(QStringLiteral("Out of memory while writing the XML document"));
-    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL);
+    xmlSaveCtxtPtr save =
+        xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL);
     if (!save)
         throw XmlError(errors.describe(QStringLiteral("Cannot write the XML document")));
     const long written = xmlSaveDoc(save, doc);
@@ -264,7 +307,8 @@ QByteArray utf8WithDeclaration(xmlDocPtr doc, const xmlChar *declared, ErrorColl
     if (written < 0 && errors.has)
         throw XmlError(errors.describe(QString()));
     QByteArray result = declaration(doc, declared);
-    result.append(reinterpret_cast<const char *>(xmlBufferContent(buffer.get())), xmlBufferLength(buffer.get()));
+    result.append(reinterpret_cast<const char *>(xmlBufferContent(buffer.get())),
+                  xmlBufferLength(buffer.get()));
     return result;
 }
 
@@ -280,13 +324,15 @@ QByteArray serialise(void *handle)
         return utf8WithDeclaration(doc, nullptr, errors);
     xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(target);
     if (!handler)
-        throw XmlError(QStringLiteral("Unsupported encoding \"%1\"").arg(QString::fromUtf8(target)));
+        throw XmlError(
+            QStringLiteral("Unsupported encoding \"%1\"").arg(QString::fromUtf8(target)));
     xmlCharEncCloseFunc(handler);
     xmlChar *memory = nullptr;
     int size = 0;
     xmlDocDumpFormatMemoryEnc(doc, &memory, &size, target, 1);
     if (!memory)
-        throw XmlError(errors.describe(QStringLiteral("Cannot write the XML document in \"%1\"").arg(QString::fromUtf8(target))));
+        throw XmlError(errors.describe(QStringLiteral("Cannot write the XML document in \"%1\"")
+                                           .arg(QString::fromUtf8(target))));
     QByteArray result(reinterpret_cast<const char *>(memory), size);
     xmlFree(memory);
     return result;

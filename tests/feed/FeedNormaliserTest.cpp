@@ -24,7 +24,8 @@ QByteArray readAll(const QString &path)
 bool writeAll(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 QString feedsFolder()
@@ -36,7 +37,8 @@ QString feedsFolder()
 QMap<QString, QString> readExpected(const QString &path)
 {
     QMap<QString, QString> values;
-    const QStringList lines = QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromUtf8(readAll(path)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         const int equals = int(line.indexOf(QLatin1Char('=')));
         values.insert(line.left(equals), line.mid(equals + 1));
@@ -101,9 +103,10 @@ TEST_F(FeedNormaliserTest, IsoLatin2IsRewrittenAsWindows1250InAnyLetterCase)
     const QByteArray cpPolish = QByteArray::fromHex("B9E6EAB3F1F39C9FBF20A5C6CAA3D1D38C8FAF");
     for (const char *declared : {"ISO-8859-2", "iso-8859-2", "Iso-8859-2"}) {
         SCOPED_TRACE(declared);
-        ASSERT_TRUE(writeAll(path("feed.xml"), QByteArray("<?xml version=\"1.0\" encoding=\"") + declared
-                                                   + "\"?>\n<rss version=\"2.0\"><channel><item><title>" + isoPolish
-                                                   + "</title></item></channel></rss>\n"));
+        ASSERT_TRUE(
+            writeAll(path("feed.xml"), QByteArray("<?xml version=\"1.0\" encoding=\"") + declared +
+                                           "\"?>\n<rss version=\"2.0\"><channel><item><title>" +
+                                           isoPolish + "</title></item></channel></rss>\n"));
         XmlDocument doc;
         doc.loadFromFile(path("feed.xml"));
         const NormalisedFeed feed = NormaliseFeedFile(doc);
@@ -113,11 +116,16 @@ TEST_F(FeedNormaliserTest, IsoLatin2IsRewrittenAsWindows1250InAnyLetterCase)
         EXPECT_EQ(feed.firstItem.findChild("title").text(), QString::fromUtf8(kPolish));
 
         const QByteArray saved = readAll(path("feed.xml"));
-        EXPECT_TRUE(saved.startsWith("<?xml version=\"1.0\" encoding=\"windows-1250\"?>")) << saved.constData();
+        EXPECT_TRUE(saved.startsWith("<?xml version=\"1.0\" encoding=\"windows-1250\"?>"))
+            << saved.constData();
         EXPECT_TRUE(saved.contains("<title>" + cpPolish + "</title>")) << saved.toHex().constData();
         XmlDocument again;
         again.loadFromFile(path("feed.xml"));
-        EXPECT_EQ(again.documentElement().findChild("channel").findChild("item").findChild("title").text(),
+        EXPECT_EQ(again.documentElement()
+                      .findChild("channel")
+                      .findChild("item")
+                      .findChild("title")
+                      .text(),
                   QString::fromUtf8(kPolish));
         // The file now declares windows-1250: a second pass changes nothing.
         NormaliseFeedFile(again);
@@ -128,16 +136,20 @@ TEST_F(FeedNormaliserTest, IsoLatin2IsRewrittenAsWindows1250InAnyLetterCase)
 TEST_F(FeedNormaliserTest, OtherEncodingsAreLeftUntouched)
 {
     const QByteArray documents[] = {
-        QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><item><title>") + kPolish
-            + "</title></item></channel></rss>\n",
+        QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss "
+                   "version=\"2.0\"><channel><item><title>") +
+            kPolish + "</title></item></channel></rss>\n",
         QByteArray("<rss version=\"2.0\">   <channel><item/></channel></rss>"),
         QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><rss><channel/></rss>"),
-        QByteArray("<?xml version=\"1.0\" encoding=\"windows-1250\"?><rss><channel><title>\xB9</title></channel></rss>"),
+        QByteArray("<?xml version=\"1.0\" "
+                   "encoding=\"windows-1250\"?><rss><channel><title>\xB9</title></channel></rss>"),
     };
     for (const QByteArray &document : documents) {
         SCOPED_TRACE(document.constData());
         ASSERT_TRUE(writeAll(path("feed.xml"), document));
-        struct stat before {};
+        struct stat before
+        {
+        };
         ASSERT_EQ(::stat(QFile::encodeName(path("feed.xml")).constData(), &before), 0);
         XmlDocument doc;
         doc.loadFromFile(path("feed.xml"));
@@ -145,7 +157,9 @@ TEST_F(FeedNormaliserTest, OtherEncodingsAreLeftUntouched)
         NormaliseFeedFile(doc);
         EXPECT_EQ(doc.encoding(), encoding);
         EXPECT_EQ(readAll(path("feed.xml")), document);
-        struct stat after {};
+        struct stat after
+        {
+        };
         ASSERT_EQ(::stat(QFile::encodeName(path("feed.xml")).constData(), &after), 0);
         EXPECT_EQ(before.st_ino, after.st_ino) << "the file is not even rewritten";
     }
@@ -160,14 +174,19 @@ TEST_F(FeedNormaliserTest, NamesAreComparedExactly)
         const char *firstTitle; // nullptr: no first item
     } cases[] = {
         {"<rss><channel><item><title>a</title></item></channel></rss>", "", "a"},
-        {"<rss version=\"0.91\"><!-- c --><channel><title>t</title><Item/><item><title>b</title></item></channel></rss>",
+        {"<rss version=\"0.91\"><!-- c "
+         "--><channel><title>t</title><Item/><item><title>b</title></item></channel></rss>",
          "0.91", "b"},
-        {"<RSS version=\"2.0\"><channel><item><title>c</title></item></channel></RSS>", "1.0", nullptr},
-        {"<rss version=\"2.0\"><channel><Item><title>d</title></Item></channel></rss>", "2.0", nullptr},
+        {"<RSS version=\"2.0\"><channel><item><title>c</title></item></channel></RSS>", "1.0",
+         nullptr},
+        {"<rss version=\"2.0\"><channel><Item><title>d</title></Item></channel></rss>", "2.0",
+         nullptr},
         {"<rss version=\"1.0\"><item><title>e</title></item></rss>", "1.0", "e"},
-        {"<rss version=\"1.0\"><channel><item><title>f</title></item></channel></rss>", "1.0", nullptr},
+        {"<rss version=\"1.0\"><channel><item><title>f</title></item></channel></rss>", "1.0",
+         nullptr},
         {"<feed xmlns=\"http://www.w3.org/2005/Atom\"><entry/></feed>", "1.0", nullptr},
-        {"<rss version=\"2.0\"><channel/><channel><item><title>g</title></item></channel></rss>", "2.0", nullptr},
+        {"<rss version=\"2.0\"><channel/><channel><item><title>g</title></item></channel></rss>",
+         "2.0", nullptr},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.document);
@@ -183,8 +202,9 @@ TEST_F(FeedNormaliserTest, NamesAreComparedExactly)
 
 TEST_F(FeedNormaliserTest, FormatErrorsAndFailedSaves)
 {
-    for (const char *document : {"<rss version=\"2.0\"><item/></rss>", "<rss><Channel><item/></Channel></rss>",
-                                 "<rss version=\"0.92\"/>"}) {
+    for (const char *document :
+         {"<rss version=\"2.0\"><item/></rss>", "<rss><Channel><item/></Channel></rss>",
+          "<rss version=\"0.92\"/>"}) {
         XmlDocument doc;
         doc.loadFromBytes(document);
         EXPECT_THROW(NormaliseFeedFile(doc), FeedFormatError) << document;
@@ -197,7 +217,9 @@ TEST_F(FeedNormaliserTest, FormatErrorsAndFailedSaves)
     // in memory declares the encoding of the last attempt.
     QTemporaryDir gone;
     const QString file = gone.filePath("feed.xml");
-    ASSERT_TRUE(writeAll(file, "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?><rss><channel><item/></channel></rss>"));
+    ASSERT_TRUE(writeAll(
+        file,
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?><rss><channel><item/></channel></rss>"));
     XmlDocument doc;
     doc.loadFromFile(file);
     ASSERT_TRUE(gone.remove());

@@ -129,11 +129,12 @@ TEST(TextOpsTest, DecodeCharRefsFollowsTheEdgeCases)
 
 TEST(TextOpsTest, DecodeCharRefsNumberForms)
 {
-    for (const char *form : {"&#65;", "&#x41;", "&#X41;", "&#$41;", "&#0x41;", "&#0X41;", "&#  65;", "&#+65;",
-                             "&#065;", "&#x0041;"})
+    for (const char *form : {"&#65;", "&#x41;", "&#X41;", "&#$41;", "&#0x41;", "&#0X41;", "&#  65;",
+                             "&#+65;", "&#065;", "&#x0041;"})
         EXPECT_EQ(DecodeCharRefs(form), "A") << form;
-    for (const char *bad : {"&#;", "&#x;", "&#$;", "&#0x;", "&# ;", "&#-;", "&#12a;", "&#65 ;", "&#6 5;", "&#1.5;",
-                            "&#99999999999;", "&#x1FFFFFFFF;", "&#ab", "ok &#65", "&#xG1;"})
+    for (const char *bad :
+         {"&#;", "&#x;", "&#$;", "&#0x;", "&# ;", "&#-;", "&#12a;", "&#65 ;", "&#6 5;", "&#1.5;",
+          "&#99999999999;", "&#x1FFFFFFFF;", "&#ab", "ok &#65", "&#xG1;"})
         EXPECT_THROW(DecodeCharRefs(bad), ConversionError) << bad;
 }
 
@@ -150,8 +151,9 @@ TEST(TextOpsTest, DecodeCharRefsAboveByteRangeGivesTheUnicodeCharacter)
 TEST(TextOpsTest, DecodeCharRefsReplacesWhatXmlCannotHold)
 {
     const QString replacement(QChar(0xFFFD));
-    for (const char *unsafe : {"&#1114112;", "&#xD800;", "&#57343;", "&#xFFFE;", "&#xFFFF;", "&#0;", "&#5;", "&#31;",
-                               "&#-5;", "&#$FFFFFFFF;", "&#2147483647;", "&#-2147483648;"})
+    for (const char *unsafe :
+         {"&#1114112;", "&#xD800;", "&#57343;", "&#xFFFE;", "&#xFFFF;", "&#0;", "&#5;", "&#31;",
+          "&#-5;", "&#$FFFFFFFF;", "&#2147483647;", "&#-2147483648;"})
         EXPECT_EQ(DecodeCharRefs(unsafe), replacement) << unsafe;
     EXPECT_EQ(DecodeCharRefs("&#9;&#10;&#13;"), "\t\n\r");
 }
@@ -176,21 +178,25 @@ TEST(TextOpsTest, ConvertFeedDate)
     EXPECT_EQ(ConvertFeedDate("05 Jan 2004 10:00:00"), "-2004-Jan");
     EXPECT_EQ(ConvertFeedDate("Mon, 05 Jan 2004"), "-01-05");
     EXPECT_EQ(ConvertFeedDate("Sun, 31 Dec 2023 23:59:59 +0100"), "2023-12-31");
-    const char *months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const char *months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (int i = 0; i < 12; ++i) {
         EXPECT_EQ(ConvertFeedDate(QStringLiteral("Wed, 1 %1 2020 00:00:00 GMT").arg(months[i])),
                   QStringLiteral("2020-%1-01").arg(i + 1, 2, 10, QLatin1Char('0')));
     }
-    EXPECT_EQ(ConvertFeedDate("Mon, 05 jan 2004 10:00:00 GMT"), "2004-jan-05") << "month names are case-sensitive";
+    EXPECT_EQ(ConvertFeedDate("Mon, 05 jan 2004 10:00:00 GMT"), "2004-jan-05")
+        << "month names are case-sensitive";
     EXPECT_EQ(ConvertFeedDate("Mon,  5 Jan 2004 x"), "Jan-5-") << "two blanks make an empty piece";
-    EXPECT_EQ(ConvertFeedDate("Mon,\t05 Jan 2004 10:00:00"), "-2004-Jan") << "a tab is no separator";
+    EXPECT_EQ(ConvertFeedDate("Mon,\t05 Jan 2004 10:00:00"), "-2004-Jan")
+        << "a tab is no separator";
     EXPECT_EQ(ConvertFeedDate(""), "--");
     EXPECT_EQ(ConvertFeedDate("2004-01-05T10:00:00Z"), "--");
 }
 
 TEST(TextOpsTest, NewGuidTextFormat)
 {
-    const QRegularExpression format("^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$");
+    const QRegularExpression format(
+        "^\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}$");
     QSet<QString> seen;
     for (int i = 0; i < 1000; ++i) {
         const QString guid = NewGuidText();
@@ -238,16 +244,22 @@ TEST_F(TextFileTest, SavesReplaceFilesAtomically)
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("old content\r\n");
     old.close();
-    struct stat before {};
+    struct stat before
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path("f.txt")).constData(), &before), 0);
     SaveTextToFile(path("f.txt"), "new");
-    struct stat after {};
+    struct stat after
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path("f.txt")).constData(), &after), 0);
     EXPECT_NE(before.st_ino, after.st_ino);
     EXPECT_EQ(readAll(path("f.txt")), "new\r\n");
 
     // A write cut short by the file size limit leaves the old file and no temporary file.
-    struct rlimit saved {};
+    struct rlimit saved
+    {
+    };
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     struct rlimit small = saved;
     small.rlim_cur = 16 * 1024;

@@ -31,7 +31,8 @@ QByteArray readAll(const QString &path)
 bool writeAll(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 QByteArray utf16(const QString &text, bool bigEndian)
@@ -77,7 +78,8 @@ TEST_F(XmlEncodingTest, EightBitEncodingsLoadAndSaveTheirOwnBytes)
     for (const EightBitCase &c : kEightBit) {
         SCOPED_TRACE(c.declared);
         const QByteArray encoded = QByteArray::fromHex(c.polishHex);
-        const QByteArray file = QByteArray("<?xml version=\"1.0\" encoding=\"") + c.declared + "\"?>\n<a>" + encoded + "</a>\n";
+        const QByteArray file = QByteArray("<?xml version=\"1.0\" encoding=\"") + c.declared +
+                                "\"?>\n<a>" + encoded + "</a>\n";
         ASSERT_TRUE(writeAll(path("in.xml"), file));
         XmlDocument doc;
         doc.setFileName(path("in.xml"));
@@ -87,8 +89,9 @@ TEST_F(XmlEncodingTest, EightBitEncodingsLoadAndSaveTheirOwnBytes)
 
         doc.documentElement().setText(polish() + polish());
         doc.saveToFile(path("out.xml"));
-        EXPECT_EQ(readAll(path("out.xml")), QByteArray("<?xml version=\"1.0\" encoding=\"") + c.declared
-                                                 + "\"?>\n<a>" + encoded + encoded + "</a>\n");
+        EXPECT_EQ(readAll(path("out.xml")), QByteArray("<?xml version=\"1.0\" encoding=\"") +
+                                                c.declared + "\"?>\n<a>" + encoded + encoded +
+                                                "</a>\n");
         XmlDocument again;
         again.loadFromFile(path("out.xml"));
         EXPECT_EQ(again.documentElement().text(), polish() + polish());
@@ -100,13 +103,15 @@ TEST_F(XmlEncodingTest, SetEncodingRewritesInTheNewEncoding)
     for (const EightBitCase &c : kEightBit) {
         SCOPED_TRACE(c.declared);
         XmlDocument doc;
-        doc.loadFromBytes(QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>") + kPolish + "</a>");
+        doc.loadFromBytes(QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>") + kPolish +
+                          "</a>");
         EXPECT_EQ(doc.encoding(), "UTF-8");
         doc.setEncoding(c.declared);
         EXPECT_EQ(doc.encoding(), c.declared);
         doc.saveToFile(path("out.xml"));
         const QByteArray bytes = readAll(path("out.xml"));
-        EXPECT_TRUE(bytes.startsWith(QByteArray("<?xml version=\"1.0\" encoding=\"") + c.declared + "\"?>"));
+        EXPECT_TRUE(bytes.startsWith(QByteArray("<?xml version=\"1.0\" encoding=\"") + c.declared +
+                                     "\"?>"));
         EXPECT_TRUE(bytes.contains(QByteArray::fromHex(c.polishHex))) << bytes.toHex().constData();
         EXPECT_FALSE(bytes.contains("\xC4\x85"));
     }
@@ -133,7 +138,8 @@ TEST_F(XmlEncodingTest, Utf8WithAndWithoutDeclarationOrMark)
 {
     const QByteArray body = QByteArray("<a>") + kPolish + "</a>";
     const QByteArray inputs[] = {QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + body,
-                                 QByteArray("<?xml version=\"1.0\"?>") + body, body, QByteArray("\xEF\xBB\xBF") + body};
+                                 QByteArray("<?xml version=\"1.0\"?>") + body, body,
+                                 QByteArray("\xEF\xBB\xBF") + body};
     for (const QByteArray &input : inputs) {
         SCOPED_TRACE(input.left(40).constData());
         ASSERT_TRUE(writeAll(path("in.xml"), input));
@@ -151,7 +157,8 @@ TEST_F(XmlEncodingTest, Utf8WithAndWithoutDeclarationOrMark)
 
 TEST_F(XmlEncodingTest, Utf16WithByteOrderMark)
 {
-    const QString declared = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>") + polish() + "</a>";
+    const QString declared =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>") + polish() + "</a>";
     const QString undeclared = QStringLiteral("<?xml version=\"1.0\"?><a>") + polish() + "</a>";
     for (bool bigEndian : {false, true}) {
         SCOPED_TRACE(bigEndian ? "big endian" : "little endian");
@@ -162,8 +169,10 @@ TEST_F(XmlEncodingTest, Utf16WithByteOrderMark)
         EXPECT_EQ(doc.encoding(), "UTF-16");
         doc.saveToFile(path("out.xml"));
         const QByteArray saved = readAll(path("out.xml"));
-        EXPECT_TRUE(saved.startsWith("\xFF\xFE")) << "UTF-16 is written little-endian with its mark";
-        EXPECT_TRUE(saved.contains(QByteArray("\x05\x01\x07\x01", 4))) << saved.toHex().constData(); // "ąć"
+        EXPECT_TRUE(saved.startsWith("\xFF\xFE"))
+            << "UTF-16 is written little-endian with its mark";
+        EXPECT_TRUE(saved.contains(QByteArray("\x05\x01\x07\x01", 4)))
+            << saved.toHex().constData(); // "ąć"
         XmlDocument again;
         again.loadFromFile(path("out.xml"));
         EXPECT_EQ(again.documentElement().text(), polish());
@@ -178,13 +187,17 @@ TEST_F(XmlEncodingTest, Utf16WithByteOrderMark)
 TEST_F(XmlEncodingTest, SaveReplacesTheFileThroughARename)
 {
     ASSERT_TRUE(writeAll(path("doc.xml"), "<a>old</a>"));
-    struct stat before {};
+    struct stat before
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path("doc.xml")).constData(), &before), 0);
     XmlDocument doc;
     doc.loadFromFile(path("doc.xml"));
     doc.documentElement().setText("new");
     doc.save();
-    struct stat after {};
+    struct stat after
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path("doc.xml")).constData(), &after), 0);
     EXPECT_NE(before.st_ino, after.st_ino) << "the old file is replaced, not rewritten in place";
     EXPECT_EQ(readAll(path("doc.xml")), "<?xml version=\"1.0\"?>\n<a>new</a>\n");
@@ -206,7 +219,9 @@ TEST_F(XmlEncodingTest, FailedSavesLeaveTheOldFileWhole)
     doc.setEncoding("UTF-8");
 
     // A write that fails half way (file size limit) must not touch the old file.
-    struct rlimit saved {};
+    struct rlimit saved
+    {
+    };
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     struct rlimit small = saved;
     small.rlim_cur = 64 * 1024;
@@ -222,7 +237,8 @@ TEST_F(XmlEncodingTest, FailedSavesLeaveTheOldFileWhole)
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_TRUE(raised);
     EXPECT_EQ(readAll(path("doc.xml")), old);
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"doc.xml"}) << "no temporary file is left";
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"doc.xml"})
+        << "no temporary file is left";
 
     // A directory in the way of the target.
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.xml"));
@@ -233,7 +249,8 @@ TEST_F(XmlEncodingTest, FailedSavesLeaveTheOldFileWhole)
     EXPECT_THROW(doc.saveToFile(path("missing/doc.xml")), XmlError);
 
     doc.save();
-    EXPECT_EQ(readAll(path("doc.xml")), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>" + QByteArray(300000, 'x') + "</a>\n");
+    EXPECT_EQ(readAll(path("doc.xml")), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>" +
+                                            QByteArray(300000, 'x') + "</a>\n");
 }
 
 TEST_F(XmlEncodingTest, SaveIntoAReadOnlyFolderRaises)

@@ -17,7 +17,8 @@ namespace {
 bool writeAll(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 // Ten levels of entities, each referring ten times to the one below ("billion laughs").
@@ -31,7 +32,8 @@ QByteArray laughs(bool inAttribute)
         dtd += "\">\n";
     }
     dtd += "]>\n";
-    return "<?xml version=\"1.0\"?>\n" + dtd + (inAttribute ? "<lolz a=\"&lol9;\"/>" : "<lolz>&lol9;</lolz>");
+    return "<?xml version=\"1.0\"?>\n" + dtd +
+           (inAttribute ? "<lolz a=\"&lol9;\"/>" : "<lolz>&lol9;</lolz>");
 }
 
 // The same through parameter entities, expanded inside the DTD itself.
@@ -51,13 +53,12 @@ QByteArray parameterLaughs()
 // One large entity referenced many times: few levels, much text.
 QByteArray quadraticBlowup(int entitySize, int references)
 {
-    return "<!DOCTYPE a [<!ENTITY big \"" + QByteArray(entitySize, 'x') + "\">]><a>" + QByteArray("&big;").repeated(references)
-           + "</a>";
+    return "<!DOCTYPE a [<!ENTITY big \"" + QByteArray(entitySize, 'x') + "\">]><a>" +
+           QByteArray("&big;").repeated(references) + "</a>";
 }
 
 // Runs `work` with file descriptor 2 sent to a file and gives what was written there.
-template<typename Work>
-QByteArray captureStderr(Work work)
+template <typename Work> QByteArray captureStderr(Work work)
 {
     std::fflush(stderr);
     char name[] = "/tmp/kv-stderr-XXXXXX";
@@ -87,7 +88,8 @@ protected:
 
 TEST_F(XmlHostileTest, EntityExpansionBombsFailCleanly)
 {
-    const QByteArray bombs[] = {laughs(false), laughs(true), parameterLaughs(), quadraticBlowup(100000, 200)};
+    const QByteArray bombs[] = {laughs(false), laughs(true), parameterLaughs(),
+                                quadraticBlowup(100000, 200)};
     for (const QByteArray &bomb : bombs) {
         SCOPED_TRACE(bomb.left(80).constData());
         XmlDocument doc;
@@ -104,8 +106,9 @@ TEST_F(XmlHostileTest, EntityExpansionBombsFailCleanly)
 TEST_F(XmlHostileTest, ModestInternalEntitiesStillWork)
 {
     XmlDocument doc;
-    doc.loadFromBytes("<!DOCTYPE a [<!ENTITY pl \"\xC4\x85&amp;\xC5\x82\"><!ENTITY two \"&pl;&pl;\">]>"
-                      "<a t=\"&two;\"><b>x&pl;y</b><c>&two;</c></a>");
+    doc.loadFromBytes(
+        "<!DOCTYPE a [<!ENTITY pl \"\xC4\x85&amp;\xC5\x82\"><!ENTITY two \"&pl;&pl;\">]>"
+        "<a t=\"&two;\"><b>x&pl;y</b><c>&two;</c></a>");
     XmlNode root = doc.documentElement();
     EXPECT_EQ(root.findChild("b").text(), QString::fromUtf8("xą&ły"));
     EXPECT_EQ(root.findChild("c").text(), QString::fromUtf8("ą&łą&ł"));
@@ -124,7 +127,8 @@ TEST_F(XmlHostileTest, ExternalFilesAreNeverRead)
     const QByteArray dtdUrl = "file://" + QFile::encodeName(path("evil.dtd"));
     const QByteArray documents[] = {
         "<!DOCTYPE a [<!ENTITY e SYSTEM \"" + secretUrl + "\">]><a>&e;</a>",
-        "<!DOCTYPE a [<!ENTITY e SYSTEM \"" + QFile::encodeName(path("secret.txt")) + "\">]><a>&e;</a>",
+        "<!DOCTYPE a [<!ENTITY e SYSTEM \"" + QFile::encodeName(path("secret.txt")) +
+            "\">]><a>&e;</a>",
         "<!DOCTYPE a SYSTEM \"" + dtdUrl + "\"><a>&leak;</a>",
         "<!DOCTYPE a [<!ENTITY % ext SYSTEM \"" + dtdUrl + "\"> %ext;]><a>&leak;</a>",
         "<!DOCTYPE a [<!ENTITY e SYSTEM \"" + secretUrl + "\">]><a b=\"&e;\"/>",
@@ -171,8 +175,12 @@ TEST_F(XmlHostileTest, NoNetworkAccessForExternalReferences)
 TEST_F(XmlHostileTest, ErrorsNeverReachStandardError)
 {
     const QByteArray written = captureStderr([this] {
-        const QByteArray inputs[] = {"<a><b></a>", "<a>&nope;</a>", laughs(false), "<?xml version=\"1.0\" encoding=\"bogus\"?><a/>",
-                                     "<!DOCTYPE a SYSTEM \"/nonexistent/x.dtd\"><a>&y;</a>", "<a>\x01</a>"};
+        const QByteArray inputs[] = {"<a><b></a>",
+                                     "<a>&nope;</a>",
+                                     laughs(false),
+                                     "<?xml version=\"1.0\" encoding=\"bogus\"?><a/>",
+                                     "<!DOCTYPE a SYSTEM \"/nonexistent/x.dtd\"><a>&y;</a>",
+                                     "<a>\x01</a>"};
         for (const QByteArray &input : inputs) {
             XmlDocument doc;
             try {
@@ -191,16 +199,40 @@ TEST_F(XmlHostileTest, ErrorsNeverReachStandardError)
     EXPECT_TRUE(written.isEmpty()) << written.constData();
 }
 
+TEST_F(XmlHostileTest, DeepNestingFailsCleanly)
+{
+    const int depth = 100000;
+    const QByteArray deep = QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
+    XmlDocument doc;
+    try {
+        doc.loadFromBytes(deep);
+        ADD_FAILURE() << "runaway nesting must not load";
+    } catch (const XmlError &e) {
+        EXPECT_TRUE(e.message().contains("nested")) << e.message().toStdString();
+    }
+    EXPECT_FALSE(doc.active());
+
+    const QByteArray reasonable =
+        QByteArray("<a>").repeated(200) + "x" + QByteArray("</a>").repeated(200);
+    doc.loadFromBytes(reasonable);
+    XmlNode node = doc.documentElement();
+    while (node.firstChild().isElement())
+        node = node.firstChild();
+    EXPECT_EQ(node.text(), "x");
+}
+
 TEST_F(XmlHostileTest, LargeDocumentsLoad)
 {
     // 50 MB: one 20 MB text node (beyond libxml2's default text limit) and 30 MB of items.
     QByteArray bytes;
     bytes.reserve(52 * 1024 * 1024);
-    bytes += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><description>";
+    bytes +=
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><description>";
     bytes += QByteArray("\xC5\xBC\xC3\xB3\xC5\x82w ", 8).repeated(20 * 1024 * 1024 / 8);
     bytes += "</description>\n";
     const QByteArray item = "<item><title>Tytu\xC5\x82</title><link>http://example.org/</link>"
-                            "<description>Opis &amp; tre\xC5\x9B\xC4\x87 wiadomo\xC5\x9B" "ci.</description></item>\n";
+                            "<description>Opis &amp; tre\xC5\x9B\xC4\x87 wiadomo\xC5\x9B"
+                            "ci.</description></item>\n";
     int items = 0;
     while (bytes.size() < 50 * 1024 * 1024) {
         bytes += item;

@@ -25,7 +25,8 @@ QByteArray readAll(const QString &path)
 bool writeAll(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 QString u8(const char *text)
@@ -35,11 +36,11 @@ QString u8(const char *text)
 
 QByteArray rss1Document()
 {
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rdf:RDF xmlns:rdf=\"") + kRdfNs + "\" xmlns=\"" + kRss1Ns
-           + "\" xmlns:dc=\"" + kDcNs
-           + "\">\n  <channel rdf:about=\"http://example.org/\"><title>Kanał</title></channel>\n"
-             "  <item rdf:about=\"http://example.org/1\">\n    <title>Pierwszy</title>\n"
-             "    <dc:creator>Jan</dc:creator>\n  </item>\n</rdf:RDF>\n";
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rdf:RDF xmlns:rdf=\"") +
+           kRdfNs + "\" xmlns=\"" + kRss1Ns + "\" xmlns:dc=\"" + kDcNs +
+           "\">\n  <channel rdf:about=\"http://example.org/\"><title>Kanał</title></channel>\n"
+           "  <item rdf:about=\"http://example.org/1\">\n    <title>Pierwszy</title>\n"
+           "    <dc:creator>Jan</dc:creator>\n  </item>\n</rdf:RDF>\n";
 }
 
 class XmlDocumentTest : public ::testing::Test
@@ -58,10 +59,11 @@ protected:
 
 TEST_F(XmlDocumentTest, LoadsFileAndWalksElements)
 {
-    ASSERT_TRUE(writeAll(path("a.xml"), "<?xml version=\"1.0\"?>\n<rss version=\"2.0\">\n  <channel>\n"
-                                        "    <title>Kana&#322; &amp; co</title>\n"
-                                        "    <item><title>Pierwszy</title></item>\n"
-                                        "    <item><title>Drugi</title><empty/></item>\n  </channel>\n</rss>\n"));
+    ASSERT_TRUE(writeAll(path("a.xml"),
+                         "<?xml version=\"1.0\"?>\n<rss version=\"2.0\">\n  <channel>\n"
+                         "    <title>Kana&#322; &amp; co</title>\n"
+                         "    <item><title>Pierwszy</title></item>\n"
+                         "    <item><title>Drugi</title><empty/></item>\n  </channel>\n</rss>\n"));
     XmlDocument doc;
     doc.setFileName(path("a.xml"));
     EXPECT_EQ(doc.fileName(), path("a.xml"));
@@ -99,7 +101,8 @@ TEST_F(XmlDocumentTest, LoadsFileAndWalksElements)
 TEST_F(XmlDocumentTest, TextDecodesReferencesAndRejectsElementContent)
 {
     XmlDocument doc;
-    load(doc, "<r><a>x &amp; &lt;y&gt; &#261;&#x142;</a><b><![CDATA[<p>&</p>]]></b><c>t<![CDATA[<i>]]>u</c>"
+    load(doc, "<r><a>x &amp; &lt;y&gt; "
+              "&#261;&#x142;</a><b><![CDATA[<p>&</p>]]></b><c>t<![CDATA[<i>]]>u</c>"
               "<d> </d><e><!-- note -->v</e><f><g/></f><h>\n <g/>\n</h><i/></r>");
     XmlNode root = doc.documentElement();
     EXPECT_EQ(root.findChild("a").text(), u8("x & <y> ął"));
@@ -139,6 +142,11 @@ TEST_F(XmlDocumentTest, SetTextReplacesContentAndEscapesOnSave)
     const QByteArray bytes = doc.toBytes();
     EXPECT_TRUE(bytes.contains("<a>a &lt; b &amp; \"c\" &gt; \xC4\x85</a>")) << bytes.constData();
     EXPECT_TRUE(bytes.contains("<c/>")) << bytes.constData();
+    XmlNode textNode = root.findChild("b").firstChild();
+    textNode.setText("x & y");
+    EXPECT_EQ(root.findChild("b").text(), "x & y");
+    root.findChild("b").setText("plain");
+
     XmlDocument again;
     load(again, bytes);
     EXPECT_EQ(again.documentElement().findChild("a").text(), u8("a < b & \"c\" > ą"));
@@ -346,9 +354,10 @@ TEST_F(XmlDocumentTest, MissingAndMalformedInputRaisesWithLine)
     }
     EXPECT_FALSE(doc.active());
 
-    for (const QByteArray &bytes : {QByteArray(), QByteArray("   "), QByteArray("<a>"), QByteArray("<a></a><b/>"),
-                                    QByteArray("<?xml version=\"1.0\" encoding=\"no-such-charset\"?><a/>"),
-                                    QByteArray("<a>&undefined;</a>"), QByteArray("\xFF\xFE\x00")}) {
+    for (const QByteArray &bytes :
+         {QByteArray(), QByteArray("   "), QByteArray("<a>"), QByteArray("<a></a><b/>"),
+          QByteArray("<?xml version=\"1.0\" encoding=\"no-such-charset\"?><a/>"),
+          QByteArray("<a>&undefined;</a>"), QByteArray("\xFF\xFE\x00")}) {
         EXPECT_THROW(doc.loadFromBytes(bytes), XmlError) << bytes.toHex().constData();
         EXPECT_FALSE(doc.active());
     }
@@ -358,12 +367,14 @@ TEST_F(XmlDocumentTest, LinesGiveTheSerialisedDocument)
 {
     XmlDocument doc;
     load(doc, "<?xml version=\"1.0\" encoding=\"windows-1250\"?><r><a>\xB9</a><b x=\"1\"/></r>");
-    const QStringList expected = {u8("<?xml version=\"1.0\" encoding=\"windows-1250\"?>"), "<r>", u8("  <a>ą</a>"),
-                                  "  <b x=\"1\"/>", "</r>"};
+    const QStringList expected = {u8("<?xml version=\"1.0\" encoding=\"windows-1250\"?>"), "<r>",
+                                  u8("  <a>ą</a>"), "  <b x=\"1\"/>", "</r>"};
     EXPECT_EQ(doc.lines(), expected);
 
     XmlDocument plain;
     load(plain, "<r><a>\xC4\x85</a></r>");
-    EXPECT_EQ(plain.lines(), (QStringList{"<?xml version=\"1.0\"?>", "<r>", u8("  <a>ą</a>"), "</r>"}));
-    EXPECT_EQ(plain.toBytes(), QByteArray("<?xml version=\"1.0\"?>\n<r>\n  <a>\xC4\x85</a>\n</r>\n"));
+    EXPECT_EQ(plain.lines(),
+              (QStringList{"<?xml version=\"1.0\"?>", "<r>", u8("  <a>ą</a>"), "</r>"}));
+    EXPECT_EQ(plain.toBytes(),
+              QByteArray("<?xml version=\"1.0\"?>\n<r>\n  <a>\xC4\x85</a>\n</r>\n"));
 }
