@@ -371,6 +371,17 @@ TEST_F(XmlDocumentTest, LinesGiveTheSerialisedDocument)
                                   u8("  <a>ą</a>"), "  <b x=\"1\"/>", "</r>"};
     EXPECT_EQ(doc.lines(), expected);
 
+    XmlDocument styled;
+    load(styled,
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>\n<!-- kept -->\n<rss/>\n");
+    EXPECT_EQ(styled.lines(),
+              (QStringList{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+                           "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>",
+                           "<!-- kept -->", "<rss/>"}));
+    XmlNode instruction = styled.documentElement().previousSibling().previousSibling();
+    EXPECT_EQ(instruction.nodeName(), "xml-stylesheet");
+
     XmlDocument plain;
     load(plain, "<r><a>\xC4\x85</a></r>");
     EXPECT_EQ(plain.lines(),
