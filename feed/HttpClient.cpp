@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QSslConfiguration>
+#include <QSslError>
 #include <QSslSocket>
 #include <QTcpSocket>
 
@@ -12,6 +13,31 @@ namespace {
 
 constexpr int kMaxHeaderLines = 1000;
 constexpr int kMaxStrayEmptyLines = 8;
+
+// The reason for a report line, in the program's language where the problem is a common one.
+QString certificateProblem(const QSslError &error)
+{
+    switch (error.error()) {
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+        return QStringLiteral("certyfikat podpisany samodzielnie, niezaufany");
+    case QSslError::CertificateExpired:
+        return QStringLiteral("certyfikat wygasł");
+    case QSslError::CertificateNotYetValid:
+        return QStringLiteral("certyfikat jeszcze nie obowiązuje");
+    case QSslError::HostNameMismatch:
+        return QStringLiteral("certyfikat wystawiono dla innej nazwy");
+    case QSslError::CertificateRevoked:
+        return QStringLiteral("certyfikat unieważniony");
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::CertificateUntrusted:
+        return QStringLiteral("nieznany lub niezaufany wystawca certyfikatu");
+    default:
+        return error.errorString();
+    }
+}
 
 int defaultPort(const QString &scheme)
 {
@@ -360,8 +386,11 @@ HttpResult::Error HttpClient::connectToAddresses(const QList<QHostAddress> &addr
             connect(socket.get(), &QSslSocket::encrypted, this, &HttpClient::wake);
             connect(socket.get(), &QSslSocket::sslErrors, this,
                     [this](const QList<QSslError> &errors) {
-                        for (const QSslError &error : errors)
-                            m_sslErrors.append(error.errorString());
+                        for (const QSslError &error : errors) {
+                            const QString reason = certificateProblem(error);
+                            if (!m_sslErrors.contains(reason))
+                                m_sslErrors.append(reason);
+                        }
                         wake();
                     });
             m_socket = std::move(socket);
