@@ -1,0 +1,157 @@
+#include "app/forms/Application.h"
+
+#include "app/SingleInstance.h"
+#include "app/forms/AboutFrmUnit.h"
+#include "app/forms/ConfigUnit.h"
+#include "app/forms/MainFrmUnit.h"
+#include "app/forms/MessageBoxes.h"
+#include "app/forms/UiLook.h"
+#include "sync/forms/UpdateProgressUnit.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
+
+KolvaniApplication::KolvaniApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+bool KolvaniApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        if (!m_handler)
+            throw; // nobody to show it yet: as without this class
+        handle(receiver, QString::fromUtf8(e.what()));
+    } catch (...) {
+        if (!m_handler)
+            throw;
+        handle(receiver, QStringLiteral("nieznany błąd"));
+    }
+    return false;
+}
+
+void KolvaniApplication::handle(QObject *receiver, const QString &message)
+{
+    try {
+        m_handler(receiver, message);
+    } catch (...) {
+        std::fprintf(stderr, "kolvani: %s\n", qPrintable(message));
+    }
+}
+
+bool StartsHidden(int argc, char **argv)
+{
+    return argc > 1 && argv[1] && std::strcmp(argv[1], "hid") == 0;
+}
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// A termination request from the system (logout, kill) saves like "&Koniec pracy".
+void watchTerminationSignals(TfmMainFrm *mainFrm)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, mainFrm);
+    QObject::connect(notifier, &QSocketNotifier::activated, mainFrm, [mainFrm, notifier] {
+        char byte;
+        [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+        notifier->setEnabled(false);
+        mainFrm->ApplicationEvents1Message();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// Opens one window right after start, for pictures of the program (KOLVANI_SCREENSHOT).
+void openWindowForScreenshot(TfmMainFrm *mainFrm, TfmConfigFrm *config, TfmAboutFrm *about,
+                             TfmUpdateProgressFrm *report)
+{
+    const QByteArray which = qgetenv("KOLVANI_SCREENSHOT");
+    if (which.isEmpty())
+        return;
+    QTimer::singleShot(1500, mainFrm, [which, config, about, report] {
+        if (which == "config")
+            config->show();
+        else if (which == "about")
+            about->show();
+        else if (which == "report") {
+            report->AddReportLine(QStringLiteral("Uaktualniono Wiadomości"), 1);
+            report->AddReportLine(QStringLiteral("Nie można pobrać nowych nagłówków z Przykładowy kanał"), 0);
+            report->show();
+        }
+    });
+}
+
+} // namespace
+
+int runApplication(int argc, char **argv)
+{
+    const bool startHidden = StartsHidden(argc, argv);
+    // The browser needs a shared GL context made before the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    KolvaniApplication app(argc, argv);
+    UiLook::ensureResources();
+    QApplication::setApplicationName(QStringLiteral("Kolvani"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Kolvani"));
+    QApplication::setWindowIcon(UiLook::svgIcon(QStringLiteral(":/icons/kolvani.svg")));
+    // The program lives on in the tray when its window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // One instance per executable: a second start brings the first to the front and ends.
+    SingleInstance instance;
+    if (!instance.tryBecomeFirst())
+        return 0;
+
+    MainFrmOptions options;
+    options.executableDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    options.startHidden = startHidden;
+    TfmMainFrm mainFrm(options);
+    if (mainFrm.startupFailed())
+        return 1;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &mainFrm, [&mainFrm] {
+        // A first instance hidden in the tray stays hidden.
+        if (mainFrm.isVisible())
+            mainFrm.ctTrayIconClick();
+    });
+
+    // The other windows, once each, in their order. The find dialog, the new channel wizard
+    // and the channel properties dialog come here with their parts of the program, before
+    // the report window; the notification window after the About box.
+    const QString configPath = mainFrm.appFolder + QStringLiteral("data/config.ini");
+    TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
+    TfmConfigFrm config(configPath, mainFrm.tmUpdates, QCoreApplication::applicationFilePath(), &mainFrm);
+    TfmAboutFrm about(options.executableDir, &mainFrm);
+    mainFrm.attachWindows(&updateProgress, &config, &about);
+
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainFrm,
+                     [&mainFrm](QSessionManager &) { mainFrm.FormCloseQuery(); });
+    watchTerminationSignals(&mainFrm);
+    openWindowForScreenshot(&mainFrm, &config, &about, &updateProgress);
+
+    if (!startHidden)
+        mainFrm.show();
+    return app.exec();
+}

@@ -1,0 +1,461 @@
+// The main window's action list, its menus, the tray menu and the enabling rules.
+
+#include "app/forms/MainFrmUnit.h"
+#include "app/forms/UiLook.h"
+#include "app/forms/WebBrowser.h"
+#include "catalogue/ChannelTree.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStandardItemModel>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+QIcon icon(const char *name)
+{
+    return UiLook::svgIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)));
+}
+
+// A button that runs an action under its own caption and follows the action's enabled state.
+void bindButton(QToolButton *button, QAction *action, const QString &caption)
+{
+    button->setText(caption);
+    button->setIcon(action->icon());
+    const QString hint = action->statusTip().isEmpty() ? caption : action->statusTip();
+    button->setToolTip(hint);
+    button->setStatusTip(hint);
+    button->setEnabled(action->isEnabled());
+    QObject::connect(button, &QToolButton::clicked, action, [action] {
+        if (action->isEnabled())
+            action->trigger();
+    });
+    QObject::connect(action, &QAction::enabledChanged, button, &QToolButton::setEnabled);
+}
+
+// A menu entry that stands for an action under another caption or shortcut.
+QAction *aliasOf(QAction *action, const char *name, const QString &caption, const QKeySequence &shortcut,
+                 QObject *parent)
+{
+    auto *alias = new QAction(action->icon(), caption, parent);
+    alias->setObjectName(QString::fromLatin1(name));
+    alias->setShortcut(shortcut);
+    alias->setStatusTip(action->statusTip());
+    alias->setEnabled(action->isEnabled());
+    QObject::connect(alias, &QAction::triggered, action, [action] {
+        if (action->isEnabled())
+            action->trigger();
+    });
+    QObject::connect(action, &QAction::enabledChanged, alias, &QAction::setEnabled);
+    return alias;
+}
+
+} // namespace
+
+QAction *TfmMainFrm::makeAction(const char *name, const QString &caption, const QString &hint,
+                                const QKeySequence &shortcut, void (TfmMainFrm::*execute)())
+{
+    auto *action = new QAction(caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    if (!hint.isEmpty()) {
+        action->setStatusTip(hint);
+        action->setToolTip(hint);
+    }
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    connect(action, &QAction::triggered, this, execute);
+    alMainFrmActions.append(action);
+    return action;
+}
+
+void TfmMainFrm::buildActions()
+{
+    const QKeySequence none;
+    acChannelsAdd = makeAction("acChannelsAdd", QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("Dodaj nowy kanał"),
+                               QKeySequence(QStringLiteral("Ctrl+Shift+N")), &TfmMainFrm::acChannelsAddExecute);
+    acChannelsGroupAdd = makeAction("acChannelsGroupAdd", QStringLiteral("&Dodaj nową grupę"),
+                                    QStringLiteral("Dodaj nową grupę"), none, &TfmMainFrm::acChannelsGroupAddExecute);
+    acRemoveTreeItem = makeAction("acRemoveTreeItem", QString(), QStringLiteral("Usuń"), none,
+                                  &TfmMainFrm::acRemoveTreeItemExecute);
+    acChannelsEdit = makeAction("acChannelsEdit", QString(), QStringLiteral("Edytuj/zmień nazwę"), none,
+                                &TfmMainFrm::acChannelsEditExecute);
+    acChannelsEditChanel = makeAction("acChannelsEditChanel", QStringLiteral("&Edytuj kanał"),
+                                      QStringLiteral("Edytuj kanał"), none, &TfmMainFrm::acChannelsEditChanelExecute);
+    acChannelsGetSelected = makeAction("acChannelsGetSelected", QString(), QStringLiteral("Pobierz wybrany kanał"),
+                                       none, &TfmMainFrm::acChannelsGetSelectedExecute);
+    acOpenInNewWindow = makeAction("acOpenInNewWindow", QStringLiteral("&Otwórz w nowym oknie"), QString(), none,
+                                   &TfmMainFrm::acOpenInNewWindowExecute);
+    acCopyToClipBoard = makeAction("acCopyToClipBoard", QStringLiteral("&Kopiuj"), QString(),
+                                   QKeySequence(QStringLiteral("Ctrl+C")), &TfmMainFrm::acCopyToClipBoardExecute);
+    acMarkAsRead = makeAction("acMarkAsRead", QStringLiteral("Oznacz jako przeczytane"), QString(), none,
+                              &TfmMainFrm::acMarkAsReadExecute);
+    acMarkAsUnread = makeAction("acMarkAsUnread", QStringLiteral("Oznacz jako nieprzeczytane"), QString(),
+                                QKeySequence(QStringLiteral("Ctrl+U")), &TfmMainFrm::acMarkAsUnreadExecute);
+    acSendAsMail = makeAction("acSendAsMail", QStringLiteral("Wyślij pocztą"), QString(), none,
+                              &TfmMainFrm::acSendAsMailExecute);
+    acCopyLink = makeAction("acCopyLink", QStringLiteral("Kopiuj link do schowka"), QString(), none,
+                            &TfmMainFrm::acCopyLinkExecute);
+    acOpenLink = makeAction("acOpenLink", QStringLiteral("Otwórz link w nowym oknie"), QString(), none,
+                            &TfmMainFrm::acOpenLinkExecute);
+    acSyncAll = makeAction("acSyncAll", QStringLiteral("&Synchronizuj wszystkie"), QString(), none,
+                           &TfmMainFrm::acSyncAllExecute);
+    acAddToArchive = makeAction("acAddToArchive", QStringLiteral("&Dodaj do archiwum"), QString(),
+                                QKeySequence(QStringLiteral("Ctrl+Shift+A")), &TfmMainFrm::acAddToArchiveExecute);
+    acArchiveDelete = makeAction("acArchiveDelete", QStringLiteral("&Usuń z archiwum"), QString(), none,
+                                 &TfmMainFrm::acArchiveDeleteExecute);
+    acSelectAll = makeAction("acSelectAll", QStringLiteral("&Zaznacz wszystkie"), QString(),
+                             QKeySequence(QStringLiteral("Ctrl+A")), &TfmMainFrm::acSelectAllExecute);
+    acFind = makeAction("acFind", QStringLiteral("&Wyszukaj..."), QString(), QKeySequence(QStringLiteral("Ctrl+F")),
+                        &TfmMainFrm::acFindExecute);
+    acSyncSelected = makeAction("acSyncSelected", QStringLiteral("&Synchronizuj kanał"), QString(), none,
+                                &TfmMainFrm::acSyncSelectedExecute);
+    acSaveToFile = makeAction("acSaveToFile", QStringLiteral("Ek&sportuj wiadomość do pliku XML"), QString(),
+                              QKeySequence(QStringLiteral("Ctrl+E")), &TfmMainFrm::acSaveToFileExecute);
+    acPrintHeader = makeAction("acPrintHeader", QStringLiteral("&Drukuj"), QString(),
+                               QKeySequence(QStringLiteral("Ctrl+P")), &TfmMainFrm::acPrintHeaderExecute);
+    acChannelsSendChannel = makeAction("acChannelsSendChannel", QStringLiteral("&Poleć znajomemu"), QString(), none,
+                                       &TfmMainFrm::acChannelsSendChannelExecute);
+
+    const std::pair<QAction *, const char *> pictures[] = {
+        {acChannelsAdd, "add"},         {acChannelsGroupAdd, "add_group"},  {acRemoveTreeItem, "delete"},
+        {acChannelsEdit, "edit"},       {acChannelsEditChanel, "edit"},     {acChannelsGetSelected, "sync"},
+        {acOpenInNewWindow, "new_window"}, {acCopyToClipBoard, "copy"},     {acMarkAsRead, "read"},
+        {acMarkAsUnread, "unread"},     {acSendAsMail, "mail"},             {acCopyLink, "link"},
+        {acOpenLink, "web"},            {acSyncAll, "sync_all"},            {acAddToArchive, "archive_add"},
+        {acArchiveDelete, "archive_delete"}, {acFind, "find"},              {acSyncSelected, "sync"},
+        {acSaveToFile, "export"},       {acPrintHeader, "print"},           {acChannelsSendChannel, "mail"},
+    };
+    for (const auto &[action, picture] : pictures)
+        action->setIcon(icon(picture));
+
+    // Shortcuts work wherever the focus is in the window, also for actions that stand in no
+    // menu of the menu bar.
+    addActions(alMainFrmActions);
+
+    bindButton(spAddChannel, acChannelsAdd, QStringLiteral("Dodaj nowy kanał"));
+    bindButton(spRefresh, acSyncSelected, QStringLiteral("Synchronizuj kanał"));
+    bindButton(spRefreshAll, acSyncAll, QStringLiteral("Synchronizuj wszystkie"));
+    bindButton(sbChannelsDelete, acRemoveTreeItem, QString());
+    bindButton(SpeedButton1, acChannelsEdit, QString());
+    bindButton(spNewWindow, acOpenInNewWindow, QStringLiteral("Otwórz w nowym oknie"));
+    bindButton(sbAddToArchive, acAddToArchive, QStringLiteral("Dodaj do archiwum"));
+    bindButton(sbArchiveDelete, acArchiveDelete, QStringLiteral("Usuń z archiwum"));
+    connect(sbChannelsAdd, &QToolButton::clicked, this, &TfmMainFrm::sbChannelsAddClick);
+    connect(spBack, &QToolButton::clicked, this, &TfmMainFrm::spBackClick);
+    connect(spForward, &QToolButton::clicked, this, &TfmMainFrm::spForwardClick);
+    connect(tvChannels, &QTreeView::doubleClicked, this, [this] {
+        if (acChannelsEdit->isEnabled())
+            acChannelsEditExecute();
+    });
+}
+
+void TfmMainFrm::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("mnMainMenu"));
+
+    Koniecpracy1 = new QAction(icon("exit"), QStringLiteral("&Koniec pracy"), this);
+    Koniecpracy1->setObjectName(QStringLiteral("Koniecpracy1"));
+    connect(Koniecpracy1, &QAction::triggered, this, &TfmMainFrm::Koniecpracy1Click);
+    mnPlik = bar->addMenu(QStringLiteral("&Plik"));
+    mnPlik->setObjectName(QStringLiteral("mnPlik"));
+    mnPlik->addActions({acChannelsAdd, acChannelsGroupAdd});
+    mnPlik->addSeparator();
+    mnPlik->addActions({acSaveToFile, acPrintHeader});
+    mnPlik->addSeparator();
+    mnPlik->addAction(Koniecpracy1);
+
+    Konfiguracja1 = new QAction(icon("settings"), QStringLiteral("&Konfiguracja"), this);
+    Konfiguracja1->setObjectName(QStringLiteral("Konfiguracja1"));
+    connect(Konfiguracja1, &QAction::triggered, this, &TfmMainFrm::Konfiguracja1Click);
+    mnNarzedzia = bar->addMenu(QStringLiteral("&Narzędzia"));
+    mnNarzedzia->setObjectName(QStringLiteral("mnNarzedzia"));
+    mnNarzedzia->addActions({acSyncAll, acSyncSelected});
+    mnNarzedzia->addSeparator();
+    mnNarzedzia->addAction(acChannelsEditChanel);
+    mnNarzedzia->addSeparator();
+    mnNaglowek = mnNarzedzia->addMenu(QStringLiteral("Nagłówek"));
+    mnNaglowek->setObjectName(QStringLiteral("mnNaglowek"));
+    mnNaglowek->addActions({acMarkAsRead, acMarkAsUnread, acCopyLink, acSendAsMail});
+    mnNarzedzia->addSeparator();
+    mnNarzedzia->addAction(Konfiguracja1);
+
+    Oprogramie1 = new QAction(icon("about"), QStringLiteral("&O programie"), this);
+    Oprogramie1->setObjectName(QStringLiteral("Oprogramie1"));
+    connect(Oprogramie1, &QAction::triggered, this, &TfmMainFrm::Oprogramie1Click);
+    KolvaniwInternecie1 = new QAction(icon("web"), QStringLiteral("&Kolvani w Internecie"), this);
+    KolvaniwInternecie1->setObjectName(QStringLiteral("KolvaniwInternecie1"));
+    connect(KolvaniwInternecie1, &QAction::triggered, this, &TfmMainFrm::KolvaniwInternecie1Click);
+    mnPomoc = bar->addMenu(QStringLiteral("&Pomo&c"));
+    mnPomoc->setObjectName(QStringLiteral("mnPomoc"));
+    mnPomoc->addAction(Oprogramie1);
+    mnPomoc->addSeparator();
+    mnPomoc->addAction(KolvaniwInternecie1);
+
+    mnChannelsAdd = new QMenu(this);
+    mnChannelsAdd->setObjectName(QStringLiteral("mnChannelsAdd"));
+    mnChannelsAdd->addActions({acChannelsAdd, acChannelsGroupAdd});
+
+    Zmienazw1 = new QAction(icon("edit"), QStringLiteral("&Zmień nazwę"), this);
+    Zmienazw1->setObjectName(QStringLiteral("Zmienazw1"));
+    connect(Zmienazw1, &QAction::triggered, this, &TfmMainFrm::Zmienazw1Click);
+    Usun1 = aliasOf(acRemoveTreeItem, "Usun1", QStringLiteral("&Usuń"), QKeySequence(Qt::Key_Delete), this);
+    Usun1->setShortcutContext(Qt::WidgetShortcut);
+    tvChannels->addAction(Usun1);
+    mnChannels = new QMenu(this);
+    mnChannels->setObjectName(QStringLiteral("mnChannels"));
+    mnChannels->addActions({acChannelsAdd, acChannelsGroupAdd});
+    mnChannels->addSeparator();
+    mnChannels->addActions({acChannelsEditChanel, acChannelsSendChannel});
+    mnChannels->addSeparator();
+    mnChannels->addAction(acSyncAll);
+    mnChannels->addSeparator();
+    mnChannels->addActions({Zmienazw1, Usun1});
+    connect(tvChannels, &QTreeView::customContextMenuRequested, this, [this](const QPoint &pos) {
+        // A right click selects the node under the mouse first.
+        const QModelIndex index = tvChannels->indexAt(pos);
+        if (index.isValid())
+            tvChannels->setCurrentIndex(index);
+        UpdateActions();
+        mnChannels->popup(tvChannels->viewport()->mapToGlobal(pos));
+    });
+
+    Usunzarchiwum1 = aliasOf(acArchiveDelete, "Usunzarchiwum1", acArchiveDelete->text(),
+                             QKeySequence(Qt::Key_Delete), this);
+    Usunzarchiwum1->setShortcutContext(Qt::WidgetShortcut);
+    lvHeaders->addAction(Usunzarchiwum1);
+    mnHeaders = new QMenu(this);
+    mnHeaders->setObjectName(QStringLiteral("mnHeaders"));
+    mnHeaders->addAction(acOpenLink);
+    mnHeaders->setDefaultAction(acOpenLink);
+    mnHeaders->addSeparator();
+    mnHeaders->addActions({acMarkAsRead, acMarkAsUnread});
+    mnHeaders->addSeparator();
+    mnHeaders->addAction(acSelectAll);
+    mnHeaders->addSeparator();
+    mnHeaders->addActions({acPrintHeader, acSaveToFile});
+    mnHeaders->addSeparator();
+    mnHeaders->addActions({acSendAsMail, acCopyLink});
+    mnHeaders->addSeparator();
+    mnHeaders->addActions({acAddToArchive, Usunzarchiwum1});
+    connect(lvHeaders, &QTreeView::customContextMenuRequested, this, [this](const QPoint &pos) {
+        UpdateActions();
+        mnHeaders->popup(lvHeaders->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TfmMainFrm::buildTray()
+{
+    Pokazprogram1 = new QAction(QStringLiteral("Pokaż program"), this);
+    Pokazprogram1->setObjectName(QStringLiteral("Pokazprogram1"));
+    connect(Pokazprogram1, &QAction::triggered, this, &TfmMainFrm::ctTrayIconClick);
+    Konfiguracjaprogramu1 = new QAction(icon("settings"), QStringLiteral("Konfiguracja programu"), this);
+    Konfiguracjaprogramu1->setObjectName(QStringLiteral("Konfiguracjaprogramu1"));
+    connect(Konfiguracjaprogramu1, &QAction::triggered, this, &TfmMainFrm::Konfiguracja1Click);
+    Koniecpracy2 = new QAction(icon("exit"), QStringLiteral("&Koniec pracy"), this);
+    Koniecpracy2->setObjectName(QStringLiteral("Koniecpracy2"));
+    connect(Koniecpracy2, &QAction::triggered, this, &TfmMainFrm::Koniecpracy1Click);
+
+    mnTray = new QMenu(this);
+    mnTray->setObjectName(QStringLiteral("mnTray"));
+    mnTray->addAction(Pokazprogram1);
+    mnTray->setDefaultAction(Pokazprogram1);
+    mnTray->addAction(Konfiguracjaprogramu1);
+    mnTray->addSeparator();
+    mnTray->addAction(acSyncAll);
+    mnTray->addSeparator();
+    mnTray->addAction(Koniecpracy2);
+    connect(mnTray, &QMenu::aboutToShow, this, &TfmMainFrm::UpdateActions);
+
+    ctTrayIcon = new QSystemTrayIcon(UiLook::svgIcon(QStringLiteral(":/icons/tray.svg")), this);
+    ctTrayIcon->setObjectName(QStringLiteral("ctTrayIcon"));
+    ctTrayIcon->setToolTip(QStringLiteral("Kolvani - praca w tle"));
+    ctTrayIcon->setContextMenu(mnTray);
+    connect(ctTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        switch (reason) {
+        case QSystemTrayIcon::Trigger:
+            // The menu opens on a left click too; its bold entry shows the program.
+            UpdateActions();
+            mnTray->popup(QCursor::pos());
+            break;
+        case QSystemTrayIcon::DoubleClick:
+        case QSystemTrayIcon::MiddleClick:
+            ctTrayIconClick();
+            break;
+        default:
+            break;
+        }
+    });
+    if (m_options.showTrayIcon)
+        ctTrayIcon->show();
+}
+
+// --- enabling rules ---
+
+ChannelNode *TfmMainFrm::selectedNode() const
+{
+    if (!tvChannels || !channelTree || !tvChannels->selectionModel())
+        return nullptr;
+    const QModelIndexList rows = tvChannels->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return nullptr;
+    return channelTree->nodeFromIndex(rows.first());
+}
+
+int TfmMainFrm::selectedHeaderRowCount() const
+{
+    if (!lvHeaders || !lvHeaders->selectionModel())
+        return 0;
+    return int(lvHeaders->selectionModel()->selectedRows().size());
+}
+
+void TfmMainFrm::acRemoveTreeItemUpdate()
+{
+    const ChannelNode *node = selectedNode();
+    acRemoveTreeItem->setEnabled(node && node->parent() && !syncAllRunning);
+}
+
+void TfmMainFrm::acChannelsEditUpdate()
+{
+    acChannelsEdit->setEnabled(selectedNode() != nullptr);
+}
+
+void TfmMainFrm::acChannelsEditChanelUpdate()
+{
+    const ChannelNode *node = selectedNode();
+    const bool channel = node && node->isChannel();
+    acChannelsEditChanel->setEnabled(channel);
+    acChannelsSendChannel->setEnabled(channel);
+}
+
+void TfmMainFrm::acChannelsGetSelectedUpdate()
+{
+    const ChannelNode *node = selectedNode();
+    const bool enabled = node && node->isChannel() && !channelUpdateBusy;
+    acChannelsGetSelected->setEnabled(enabled);
+    acSyncSelected->setEnabled(enabled);
+}
+
+void TfmMainFrm::acMarkAsReadUpdate()
+{
+    const bool single = selectedHeaderRowCount() == 1;
+    for (QAction *a : {acOpenInNewWindow, acSendAsMail, acCopyLink, acOpenLink, acSaveToFile, acPrintHeader})
+        a->setEnabled(single);
+}
+
+void TfmMainFrm::acMarkAsUnreadUpdate()
+{
+    const bool any = selectedHeaderRowCount() > 0;
+    acMarkAsRead->setEnabled(any);
+    acMarkAsUnread->setEnabled(any);
+}
+
+void TfmMainFrm::acCopyToClipBoardUpdate()
+{
+    // Copying is always possible; the browser copies whatever is selected.
+}
+
+void TfmMainFrm::acSyncAllUpdate()
+{
+    acSyncAll->setEnabled(channelTree && channelTree->count() >= 2 && !syncAllRunning);
+}
+
+void TfmMainFrm::acAddToArchiveUpdate()
+{
+    const bool enabled = !archiveViewShown && selectedHeaderRowCount() > 0;
+    acAddToArchive->setEnabled(enabled);
+    sbAddToArchive->setVisible(enabled);
+}
+
+void TfmMainFrm::acArchiveDeleteUpdate()
+{
+    const bool enabled = archiveViewShown && selectedHeaderRowCount() > 0;
+    acArchiveDelete->setEnabled(enabled);
+    sbArchiveDelete->setVisible(enabled);
+}
+
+void TfmMainFrm::acSelectAllUpdate()
+{
+    acSelectAll->setEnabled(lvHeaders->model() && lvHeaders->model()->rowCount() > 0);
+}
+
+void TfmMainFrm::UpdateActions()
+{
+    acRemoveTreeItemUpdate();
+    acChannelsEditUpdate();
+    acChannelsEditChanelUpdate();
+    acChannelsGetSelectedUpdate();
+    acMarkAsReadUpdate();
+    acMarkAsUnreadUpdate();
+    acCopyToClipBoardUpdate();
+    acSyncAllUpdate();
+    acAddToArchiveUpdate();
+    acArchiveDeleteUpdate();
+    acSelectAllUpdate();
+    quitWhenIdle();
+}
+
+void TfmMainFrm::scheduleActionUpdate()
+{
+    if (m_actionUpdate && !m_actionUpdate->isActive())
+        m_actionUpdate->start();
+}
+
+// --- commands whose work is done here ---
+
+void TfmMainFrm::acCopyToClipBoardExecute()
+{
+    wbContent->CopySelection();
+}
+
+void TfmMainFrm::acSelectAllExecute()
+{
+    lvHeaders->selectAll();
+    scheduleActionUpdate();
+}
+
+void TfmMainFrm::Zmienazw1Click()
+{
+    const QModelIndex index = tvChannels->currentIndex();
+    if (index.isValid())
+        tvChannels->edit(index);
+}
+
+void TfmMainFrm::sbChannelsAddClick()
+{
+    mnChannelsAdd->popup(QCursor::pos());
+}
+
+// --- commands that the channel, reading, synchronisation and archive windows fill in ---
+
+void TfmMainFrm::acChannelsAddExecute()
+{
+    ShowNewChannelWizard();
+}
+
+void TfmMainFrm::acChannelsGroupAddExecute() {}
+void TfmMainFrm::acRemoveTreeItemExecute() {}
+void TfmMainFrm::acChannelsEditExecute() {}
+void TfmMainFrm::acChannelsEditChanelExecute() {}
+void TfmMainFrm::acChannelsGetSelectedExecute() {}
+void TfmMainFrm::acMarkAsReadExecute() {}
+void TfmMainFrm::acMarkAsUnreadExecute() {}
+void TfmMainFrm::acSendAsMailExecute() {}
+void TfmMainFrm::acCopyLinkExecute() {}
+void TfmMainFrm::acOpenLinkExecute() {}
+void TfmMainFrm::acSyncAllExecute() {}
+void TfmMainFrm::acAddToArchiveExecute() {}
+void TfmMainFrm::acArchiveDeleteExecute() {}
+void TfmMainFrm::acFindExecute() {}
+void TfmMainFrm::acSyncSelectedExecute() {}
+void TfmMainFrm::acSaveToFileExecute() {}
+void TfmMainFrm::acPrintHeaderExecute() {}
+void TfmMainFrm::acChannelsSendChannelExecute() {}

@@ -1,0 +1,604 @@
+// Builds and arranges the main window's controls.
+
+#include "app/forms/MainFrmUnit.h"
+#include "app/forms/UiLook.h"
+#include "app/forms/WebBrowser.h"
+#include "catalogue/ChannelTree.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStyleOptionProgressBar>
+#include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+// Shows the node's image (group or channel) from the window's image list.
+class ImageIndexDelegate : public QStyledItemDelegate
+{
+public:
+    ImageIndexDelegate(QList<QIcon> images, QObject *parent)
+        : QStyledItemDelegate(parent), m_images(std::move(images))
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant image = index.data(ChannelTree::ImageIndexRole);
+        if (!image.isValid())
+            return;
+        const int i = image.toInt();
+        if (i < 0 || i >= m_images.size())
+            return;
+        option->icon = m_images.at(i);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->decorationSize = QSize(16, 16);
+    }
+
+private:
+    QList<QIcon> m_images;
+};
+
+// Tabs of the left panel, drawn by the window: every tab looks the same whether active or not.
+class LeftPanelTabBar : public QTabBar
+{
+public:
+    LeftPanelTabBar(const QList<QIcon> &images, QWidget *parent) : QTabBar(parent), m_images(images)
+    {
+        setDrawBase(false);
+        setExpanding(false);
+    }
+
+protected:
+    QSize tabSizeHint(int index) const override
+    {
+        const QFontMetrics fm(font());
+        return QSize(fm.horizontalAdvance(tabText(index)) + 26 + 12, 26);
+    }
+
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        for (int i = 0; i < count(); ++i)
+            drawTab(painter, i, tabRect(i));
+    }
+
+private:
+    void drawTab(QPainter &painter, int index, const QRect &tab)
+    {
+        // The rectangle grown by 2 on every side and moved by -1 in both directions.
+        const QRect area = tab.adjusted(-2, -2, 2, 2).translated(-1, -1);
+        painter.fillRect(area, UiLook::WindowColour);
+        painter.setPen(UiLook::BorderColour);
+        painter.drawLine(area.topRight() + QPoint(-1, 2), area.bottomRight() + QPoint(-1, -2));
+        const int image = index + 7;
+        if (image < m_images.size())
+            m_images.at(image).paint(&painter, QRect(tab.left() + 5 + index, tab.top() + 4 + 2 * index, 16, 16));
+        painter.setPen(UiLook::TextColour);
+        const QFontMetrics fm(font());
+        painter.drawText(QPoint(tab.left() + 26, tab.top() + 6 + fm.ascent()), tabText(index));
+    }
+
+    QList<QIcon> m_images;
+};
+
+class LeftPanelTabs : public QTabWidget
+{
+public:
+    LeftPanelTabs(const QList<QIcon> &images, QWidget *parent) : QTabWidget(parent)
+    {
+        setTabBar(new LeftPanelTabBar(images, this));
+    }
+};
+
+// Panel 1 of the status bar: filled with the window colour; the progress bar lies on it.
+class StatusDrawnPanel : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), UiLook::WindowColour);
+    }
+};
+
+// Progress bar with a navy-to-window-colour gradient.
+class GradientProgressBar : public QProgressBar
+{
+public:
+    using QProgressBar::QProgressBar;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QRect frame = rect().adjusted(0, 0, -1, -1);
+        painter.fillRect(frame, Qt::white);
+        const qint64 span = qint64(maximum()) - minimum();
+        const double share = span > 0 ? double(qint64(value()) - minimum()) / double(span) : 0.0;
+        const int width = int((frame.width() - 2) * qBound(0.0, share, 1.0));
+        if (width > 0) {
+            const QRect chunk(frame.left() + 1, frame.top() + 1, width, frame.height() - 1);
+            QLinearGradient gradient(chunk.topLeft(), chunk.topRight());
+            gradient.setColorAt(0.0, QColor(0, 0, 128));
+            gradient.setColorAt(1.0, UiLook::DialogColour);
+            painter.fillRect(chunk, gradient);
+        }
+        painter.setPen(UiLook::BorderColour);
+        painter.drawRect(frame);
+    }
+};
+
+QToolButton *flatButton(const char *name, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoRaise(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setIconSize(QSize(16, 16));
+    return button;
+}
+
+QLabel *pictureLabel(const char *name, const QString &svg, const QSize &size, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setPixmap(UiLook::svgPixmap(svg, size, label->devicePixelRatioF()));
+    label->setFixedSize(size);
+    return label;
+}
+
+} // namespace
+
+QIcon TfmMainFrm::channelsImage(int index) const
+{
+    return index >= 0 && index < m_images.size() ? m_images.at(index) : QIcon();
+}
+
+void TfmMainFrm::buildImageList()
+{
+    const char *files[] = {"group",     "channel",  "group_open",   "unread",     "read",
+                           "sort_desc", "sort_asc", "tab_channels", "tab_archive"};
+    for (const char *file : files)
+        m_images.append(UiLook::svgIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(file))));
+}
+
+void TfmMainFrm::buildLayout()
+{
+    setObjectName(QStringLiteral("fmMainFrm"));
+    resize(800, 480);
+    setMinimumSize(800, 480);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, UiLook::WindowColour);
+    setPalette(pal);
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("pnCentral"));
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildBanner());
+    column->addWidget(buildMainTop());
+
+    spLeft = new QSplitter(Qt::Horizontal, central);
+    spLeft->setObjectName(QStringLiteral("spLeft"));
+    spLeft->setChildrenCollapsible(false);
+    spLeft->setHandleWidth(4);
+    spLeft->addWidget(buildLeftPanel());
+    spLeft->addWidget(buildMainPane());
+    spLeft->setStretchFactor(0, 0);
+    spLeft->setStretchFactor(1, 1);
+    spLeft->setSizes({233, 567});
+    auto *body = new QWidget(central);
+    auto *bodyLayout = new QVBoxLayout(body);
+    bodyLayout->setContentsMargins(4, 4, 4, 0);
+    bodyLayout->addWidget(spLeft);
+    column->addWidget(body, 1);
+    setCentralWidget(central);
+
+    buildStatusBar();
+}
+
+QWidget *TfmMainFrm::buildBanner()
+{
+    pnBanner = new QWidget(this);
+    pnBanner->setObjectName(QStringLiteral("pnBanner"));
+    pnBanner->setFixedHeight(81);
+    auto *row = new QHBoxLayout(pnBanner);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    imLogo = pictureLabel("imLogo", QStringLiteral(":/icons/logo.svg"), QSize(280, 81), pnBanner);
+    row->addWidget(imLogo);
+
+    pnFiller = new QWidget(pnBanner);
+    pnFiller->setObjectName(QStringLiteral("pnFiller"));
+    pnFiller->setMinimumWidth(0);
+    imFiller = new QLabel(pnFiller);
+    imFiller->setObjectName(QStringLiteral("imFiller"));
+    imFiller->setScaledContents(true);
+    imFiller->setPixmap(UiLook::svgPixmap(QStringLiteral(":/icons/filler.svg"), QSize(8, 81), 1.0));
+    pnTopMenu = new QWidget(pnFiller);
+    pnTopMenu->setObjectName(QStringLiteral("pnTopMenu"));
+    pnTopMenu->setFixedSize(314, 19);
+    imTopMenu = pictureLabel("imTopMenu", QStringLiteral(":/icons/topmenu.svg"), QSize(314, 19), pnTopMenu);
+    imLink1 = pictureLabel("imLink1", QStringLiteral(":/icons/link1.svg"), QSize(142, 20), pnTopMenu);
+    imLink1->move(10, 0);
+    imLink1->setFixedSize(142, 19);
+    imLink1->setCursor(Qt::PointingHandCursor);
+    imLink1->setToolTip(HomePageUrl);
+    imLink1->installEventFilter(this);
+    imLink2 = pictureLabel("imLink2", QStringLiteral(":/icons/link2.svg"), QSize(118, 18), pnTopMenu);
+    imLink2->move(172, 1);
+    imLink2->setCursor(Qt::PointingHandCursor);
+    imLink2->setToolTip(HelpPageUrl);
+    imLink2->installEventFilter(this);
+    pnFiller->installEventFilter(this);
+    row->addWidget(pnFiller, 1);
+
+    imLogoEnd = pictureLabel("imLogoEnd", QStringLiteral(":/icons/logo_end.svg"), QSize(200, 81), pnBanner);
+    row->addWidget(imLogoEnd);
+
+    // The three banner panels repaint without flicker.
+    for (QWidget *w : {pnBanner, pnFiller, pnTopMenu})
+        w->setAttribute(Qt::WA_OpaquePaintEvent, false);
+    return pnBanner;
+}
+
+QWidget *TfmMainFrm::buildMainTop()
+{
+    pnMainTop = new QWidget(this);
+    pnMainTop->setObjectName(QStringLiteral("pnMainTop"));
+    pnMainTop->setFixedHeight(33);
+    pnMainTop->setAutoFillBackground(true);
+    QPalette pal = pnMainTop->palette();
+    pal.setColor(QPalette::Window, UiLook::DialogColour);
+    pnMainTop->setPalette(pal);
+    auto *row = new QHBoxLayout(pnMainTop);
+    row->setContentsMargins(6, 2, 8, 2);
+    row->setSpacing(4);
+    spAddChannel = flatButton("spAddChannel", pnMainTop);
+    spRefresh = flatButton("spRefresh", pnMainTop);
+    spRefreshAll = flatButton("spRefreshAll", pnMainTop);
+    for (QToolButton *b : {spAddChannel, spRefresh, spRefreshAll})
+        row->addWidget(b);
+    row->addStretch(1);
+    lbName = new QLabel(pnMainTop);
+    lbName->setObjectName(QStringLiteral("lbName"));
+    QFont bold = lbName->font();
+    bold.setBold(true);
+    lbName->setFont(bold);
+    lbName->hide();
+    row->addWidget(lbName);
+    return pnMainTop;
+}
+
+QWidget *TfmMainFrm::buildLeftPanel()
+{
+    pcLeftPanel = new LeftPanelTabs(m_images, this);
+    pcLeftPanel->setObjectName(QStringLiteral("pcLeftPanel"));
+    pcLeftPanel->setDocumentMode(false);
+    pcLeftPanel->setMinimumWidth(180);
+    pcLeftPanel->resize(233, pcLeftPanel->height());
+
+    tsChannels = new QWidget(pcLeftPanel);
+    tsChannels->setObjectName(QStringLiteral("tsChannels"));
+    auto *channels = new QVBoxLayout(tsChannels);
+    channels->setContentsMargins(0, 0, 0, 0);
+    channels->setSpacing(0);
+    pnChannelsTop = new QWidget(tsChannels);
+    pnChannelsTop->setObjectName(QStringLiteral("pnChannelsTop"));
+    pnChannelsTop->setFixedHeight(27);
+    auto *strip = new QHBoxLayout(pnChannelsTop);
+    strip->setContentsMargins(3, 1, 3, 1);
+    strip->setSpacing(2);
+    sbChannelsAdd = flatButton("sbChannelsAdd", pnChannelsTop);
+    sbChannelsAdd->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    sbChannelsAdd->setIcon(UiLook::svgIcon(QStringLiteral(":/icons/add.svg")));
+    sbChannelsAdd->setToolTip(QStringLiteral("Dodaj kanał lub grupę"));
+    sbChannelsDelete = flatButton("sbChannelsDelete", pnChannelsTop);
+    sbChannelsDelete->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    SpeedButton1 = flatButton("SpeedButton1", pnChannelsTop);
+    SpeedButton1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (QToolButton *b : {sbChannelsAdd, sbChannelsDelete, SpeedButton1})
+        strip->addWidget(b);
+    strip->addStretch(1);
+    channels->addWidget(pnChannelsTop);
+
+    tvChannels = new QTreeView(tsChannels);
+    tvChannels->setObjectName(QStringLiteral("tvChannels"));
+    tvChannels->setHeaderHidden(true);
+    tvChannels->setIndentation(19);
+    tvChannels->setContextMenuPolicy(Qt::CustomContextMenu);
+    tvChannels->setSelectionMode(QAbstractItemView::SingleSelection);
+    tvChannels->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    tvChannels->setDragDropMode(QAbstractItemView::InternalMove);
+    tvChannels->setDragEnabled(true);
+    tvChannels->setAcceptDrops(true);
+    tvChannels->setDropIndicatorShown(true);
+    tvChannels->setItemDelegate(new ImageIndexDelegate(m_images, tvChannels));
+    tvChannels->setModel(channelTree);
+    UiLook::keepSelectionVisible(tvChannels);
+    channels->addWidget(tvChannels, 1);
+    pcLeftPanel->addTab(tsChannels, QStringLiteral("Kanały informacyjne"));
+
+    tsArchive = new QWidget(pcLeftPanel);
+    tsArchive->setObjectName(QStringLiteral("tsArchive"));
+    auto *archive = new QVBoxLayout(tsArchive);
+    archive->setContentsMargins(0, 0, 0, 0);
+    archive->setSpacing(0);
+    auto *archiveTop = new QWidget(tsArchive);
+    archiveTop->setObjectName(QStringLiteral("pnArchiveTop"));
+    archiveTop->setFixedHeight(27);
+    auto *archiveStrip = new QHBoxLayout(archiveTop);
+    archiveStrip->setContentsMargins(3, 1, 3, 1);
+    sbShowAllArchive = flatButton("sbShowAllArchive", archiveTop);
+    sbShowAllArchive->setText(QStringLiteral("&Pokaż wszystkie nagłówki z archiwum"));
+    sbShowAllArchive->setToolTip(QStringLiteral("Pokazuje całą zawartość archiwum"));
+    sbShowAllArchive->setStatusTip(QStringLiteral("Pokazuje całą zawartość archiwum"));
+    sbShowAllArchive->setIcon(UiLook::svgIcon(QStringLiteral(":/icons/tab_archive.svg")));
+    archiveStrip->addWidget(sbShowAllArchive);
+    archiveStrip->addStretch(1);
+    archive->addWidget(archiveTop);
+    lvArchiveCategories = new QTreeView(tsArchive);
+    lvArchiveCategories->setObjectName(QStringLiteral("lvArchiveCategories"));
+    lvArchiveCategories->setRootIsDecorated(false);
+    lvArchiveCategories->setUniformRowHeights(true);
+    lvArchiveCategories->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    archiveCategoriesModel = new QStandardItemModel(0, 2, lvArchiveCategories);
+    archiveCategoriesModel->setHorizontalHeaderLabels({QStringLiteral("Nazwa kanału:"), QStringLiteral("cGUID")});
+    lvArchiveCategories->setModel(archiveCategoriesModel);
+    lvArchiveCategories->header()->setStretchLastSection(false);
+    lvArchiveCategories->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    lvArchiveCategories->setColumnHidden(1, true);
+    UiLook::keepSelectionVisible(lvArchiveCategories);
+    archive->addWidget(lvArchiveCategories, 1);
+    pcLeftPanel->addTab(tsArchive, QStringLiteral("Archiwum"));
+    return pcLeftPanel;
+}
+
+QWidget *TfmMainFrm::buildMainPane()
+{
+    pnMainPane = new QWidget(this);
+    pnMainPane->setObjectName(QStringLiteral("pnMainPane"));
+    auto *paneLayout = new QVBoxLayout(pnMainPane);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    spMain = new QSplitter(Qt::Vertical, pnMainPane);
+    spMain->setObjectName(QStringLiteral("spMain"));
+    spMain->setHandleWidth(2);
+    spMain->setChildrenCollapsible(false);
+    paneLayout->addWidget(spMain);
+
+    pnTop = new QWidget(spMain);
+    pnTop->setObjectName(QStringLiteral("pnTop"));
+    auto *top = new QVBoxLayout(pnTop);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(0);
+    pnFind = new QWidget(pnTop);
+    pnFind->setObjectName(QStringLiteral("pnFind"));
+    pnFind->setFixedHeight(34);
+    auto *find = new QHBoxLayout(pnFind);
+    find->setContentsMargins(6, 4, 6, 4);
+    find->setSpacing(6);
+    imFilterIcon = pictureLabel("imFilterIcon", QStringLiteral(":/icons/filter.svg"), QSize(16, 16), pnFind);
+    lbKeyWord = new QLabel(QStringLiteral("Filtruj, słowo kluczowe:"), pnFind);
+    lbKeyWord->setObjectName(QStringLiteral("lbKeyWord"));
+    edKeyWord = new QLineEdit(pnFind);
+    edKeyWord->setObjectName(QStringLiteral("edKeyWord"));
+    edKeyWord->setClearButtonEnabled(true);
+    lbKeyWord->setBuddy(edKeyWord);
+    btFilter = new QPushButton(QStringLiteral("&Filtruj"), pnFind);
+    btFilter->setObjectName(QStringLiteral("btFilter"));
+    btFilter->setFlat(true);
+    btFilter->setCursor(Qt::PointingHandCursor);
+    btFilter->setProperty("tag", 0);
+    cbAllArchiveFilter = new QCheckBox(QStringLiteral("Całe archiwum"), pnFind);
+    cbAllArchiveFilter->setObjectName(QStringLiteral("cbAllArchiveFilter"));
+    cbAllArchiveFilter->hide();
+    find->addWidget(imFilterIcon);
+    find->addWidget(lbKeyWord);
+    find->addWidget(edKeyWord, 1);
+    find->addWidget(btFilter);
+    find->addWidget(cbAllArchiveFilter);
+    top->addWidget(pnFind);
+
+    lvHeaders = new QTreeView(pnTop);
+    lvHeaders->setObjectName(QStringLiteral("lvHeaders"));
+    lvHeaders->setRootIsDecorated(false);
+    lvHeaders->setUniformRowHeights(true);
+    lvHeaders->setAlternatingRowColors(true);
+    lvHeaders->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvHeaders->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvHeaders->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvHeaders->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvHeaders->setAllColumnsShowFocus(true);
+    headersModel = new QStandardItemModel(0, HeaderColumnCount, lvHeaders);
+    headersModel->setHorizontalHeaderLabels({QStringLiteral("Tytuł:"), QStringLiteral("Data publikacji:"),
+                                             QStringLiteral("Autor:"), QStringLiteral("ID"), QStringLiteral("GUID"),
+                                             QStringLiteral("chGUID"), QStringLiteral("sVersion"),
+                                             QStringLiteral("CHName")});
+    lvHeaders->setModel(headersModel);
+    QHeaderView *header = lvHeaders->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setSectionResizeMode(ColTitle, QHeaderView::Stretch);
+    header->resizeSection(ColDate, 120);
+    header->resizeSection(ColAuthor, 90);
+    for (int c = ColId; c < HeaderColumnCount; ++c)
+        lvHeaders->setColumnHidden(c, true);
+    UiLook::keepSelectionVisible(lvHeaders);
+    top->addWidget(lvHeaders, 1);
+
+    pnBottom = new QWidget(spMain);
+    pnBottom->setObjectName(QStringLiteral("pnBottom"));
+    auto *bottom = new QVBoxLayout(pnBottom);
+    bottom->setContentsMargins(0, 0, 0, 0);
+    bottom->setSpacing(0);
+    pnBrowswerButtons = new QWidget(pnBottom);
+    pnBrowswerButtons->setObjectName(QStringLiteral("pnBrowswerButtons"));
+    pnBrowswerButtons->setFixedHeight(33);
+    auto *buttons = new QHBoxLayout(pnBrowswerButtons);
+    buttons->setContentsMargins(4, 3, 4, 3);
+    buttons->setSpacing(2);
+    spBack = flatButton("spBack", pnBrowswerButtons);
+    spBack->setText(QStringLiteral("Wstecz"));
+    spBack->setToolTip(QStringLiteral("Przeglądarka WWW: Wstecz"));
+    spBack->setStatusTip(QStringLiteral("Przeglądarka WWW: Wstecz"));
+    spBack->setIcon(UiLook::svgIcon(QStringLiteral(":/icons/back.svg")));
+    spBack->setEnabled(false);
+    spForward = flatButton("spForward", pnBrowswerButtons);
+    spForward->setText(QStringLiteral("Dalej"));
+    spForward->setToolTip(QStringLiteral("Przeglądarka WWW: Dalej"));
+    spForward->setStatusTip(QStringLiteral("Przeglądarka WWW: Dalej"));
+    spForward->setIcon(UiLook::svgIcon(QStringLiteral(":/icons/forward.svg")));
+    spForward->setEnabled(false);
+    spNewWindow = flatButton("spNewWindow", pnBrowswerButtons);
+    sbAddToArchive = flatButton("sbAddToArchive", pnBrowswerButtons);
+    sbArchiveDelete = flatButton("sbArchiveDelete", pnBrowswerButtons);
+    for (QToolButton *b : {spBack, spForward, spNewWindow, sbAddToArchive, sbArchiveDelete})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    pnAmination = new QWidget(pnBrowswerButtons);
+    pnAmination->setObjectName(QStringLiteral("pnAmination"));
+    pnAmination->setFixedWidth(80);
+    buttons->addWidget(pnAmination);
+    bottom->addWidget(pnBrowswerButtons);
+
+    wbContent = new WebBrowser(pnBottom);
+    wbContent->setObjectName(QStringLiteral("wbContent"));
+    wbContent->setMinimumHeight(60);
+    bottom->addWidget(wbContent, 1);
+
+    spMain->addWidget(pnTop);
+    spMain->addWidget(pnBottom);
+    spMain->setStretchFactor(0, 0);
+    spMain->setStretchFactor(1, 1);
+    spMain->setSizes({179, 300});
+    return pnMainPane;
+}
+
+void TfmMainFrm::buildStatusBar()
+{
+    sbStatus = new QStatusBar(this);
+    sbStatus->setObjectName(QStringLiteral("sbStatus"));
+    sbStatus->setSizeGripEnabled(false);
+    sbStatus->setAutoFillBackground(true);
+    QPalette pal = sbStatus->palette();
+    pal.setColor(QPalette::Window, UiLook::WindowColour);
+    sbStatus->setPalette(pal);
+    sbStatus->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
+
+    auto *panel0 = new QLabel(ReadyText, sbStatus);
+    panel0->setObjectName(QStringLiteral("sbStatusPanel0"));
+    panel0->setFixedWidth(300);
+    panel0->setIndent(4);
+    auto *panel1 = new StatusDrawnPanel(sbStatus);
+    panel1->setObjectName(QStringLiteral("sbStatusPanel1"));
+    panel1->setFixedWidth(200);
+    auto *panel2 = new QLabel(QStringLiteral("Wystąpiły błędy. Kliknij..."), sbStatus);
+    panel2->setObjectName(QStringLiteral("sbStatusPanel2"));
+    panel2->setIndent(4);
+    QPalette notice = panel2->palette();
+    notice.setColor(QPalette::WindowText, QColor(160, 32, 24));
+    panel2->setPalette(notice);
+    sbStatus->addWidget(panel0, 0);
+    sbStatus->addWidget(panel1, 0);
+    sbStatus->addWidget(panel2, 1);
+    m_statusPanels = {panel0, nullptr, panel2};
+    for (QWidget *w : {static_cast<QWidget *>(sbStatus), static_cast<QWidget *>(panel0),
+                       static_cast<QWidget *>(panel1), static_cast<QWidget *>(panel2)}) {
+        w->installEventFilter(this);
+        w->setCursor(Qt::PointingHandCursor);
+    }
+    sbStatus->setToolTip(QStringLiteral("Kliknij, aby zobaczyć raport synchronizacji"));
+    setStatusBar(sbStatus);
+
+    pbDownloadProgress = new GradientProgressBar(sbStatus);
+    pbDownloadProgress->setObjectName(QStringLiteral("pbDownloadProgress"));
+    pbDownloadProgress->setTextVisible(false);
+    pbDownloadProgress->setRange(1, 10001);
+    pbDownloadProgress->hide();
+}
+
+void TfmMainFrm::placeProgressBar()
+{
+    if (!pbDownloadProgress || m_statusPanels.isEmpty())
+        return;
+    // The bar starts where panel 0 ends.
+    const int left = m_statusPanels.at(0)->width();
+    pbDownloadProgress->setGeometry(left, 2, statusPanelWidth(1) - 4, qMax(4, sbStatus->height() - 2 - 2));
+}
+
+void TfmMainFrm::applyColumnImages()
+{
+    for (int c = 0; c < HeaderColumnCount; ++c)
+        headersModel->setHeaderData(c, Qt::Horizontal, QVariant(), Qt::DecorationRole);
+    if (sortColumn >= 0 && sortColumn < HeaderColumnCount)
+        headersModel->setHeaderData(sortColumn, Qt::Horizontal,
+                                    channelsImage(sortDescending ? ImageSortDescending : ImageSortAscending),
+                                    Qt::DecorationRole);
+}
+
+QString TfmMainFrm::statusPanelText(int panel) const
+{
+    if (panel < 0 || panel >= m_statusPanels.size() || !m_statusPanels.at(panel))
+        return QString();
+    return m_statusPanels.at(panel)->text();
+}
+
+void TfmMainFrm::setStatusPanelText(int panel, const QString &text)
+{
+    if (panel < 0 || panel >= m_statusPanels.size() || !m_statusPanels.at(panel))
+        return;
+    m_statusPanels.at(panel)->setText(text);
+    if (panel == 2)
+        emit statusNoticeChanged(text);
+}
+
+int TfmMainFrm::statusPanelWidth(int panel) const
+{
+    if (!sbStatus)
+        return 0;
+    const auto panels = sbStatus->findChildren<QWidget *>(QStringLiteral("sbStatusPanel%1").arg(panel));
+    return panels.isEmpty() ? 0 : panels.first()->width();
+}
+
+void TfmMainFrm::FormResize()
+{
+    if (m_statusPanels.isEmpty())
+        return;
+    m_statusPanels.at(0)->setFixedWidth(int(0.6 * width()));
+    // The bar follows once the status bar has laid the panels out anew.
+    placeProgressBar();
+    QMetaObject::invokeMethod(this, [this] { placeProgressBar(); }, Qt::QueuedConnection);
+}
+
+void TfmMainFrm::pnFillerResize()
+{
+    if (!pnFiller)
+        return;
+    imFiller->setGeometry(0, 0, pnFiller->width(), pnFiller->height());
+    const int left = (pnFiller->width() - pnTopMenu->width()) / 2;
+    pnTopMenu->move(left, pnFiller->height() - pnTopMenu->height() - 8);
+}

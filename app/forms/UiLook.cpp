@@ -1,0 +1,58 @@
+#include "app/forms/UiLook.h"
+
+#include <QAbstractItemView>
+#include <QPainter>
+#include <QPalette>
+#include <QSvgRenderer>
+
+// The pictures are compiled into a static library; naming them here makes the linker keep
+// them in every program that uses the windows.
+static void initResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(kolvani);
+        return true;
+    }();
+    (void)done;
+}
+
+namespace UiLook {
+
+void ensureResources()
+{
+    initResources();
+}
+
+QPixmap svgPixmap(const QString &path, const QSize &size, qreal devicePixelRatio)
+{
+    initResources();
+    const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
+    QPixmap pixmap(size * ratio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(path);
+    if (renderer.isValid()) {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size * ratio)));
+    }
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
+}
+
+QIcon svgIcon(const QString &path)
+{
+    QIcon icon;
+    for (int side : {16, 24, 32, 48})
+        icon.addPixmap(svgPixmap(path, QSize(side, side), 1.0));
+    return icon;
+}
+
+void keepSelectionVisible(QAbstractItemView *view)
+{
+    QPalette pal = view->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
+    view->setPalette(pal);
+}
+
+} // namespace UiLook

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+
+class QAbstractItemView;
+
+// Colours and pictures shared by the program's windows.
+namespace UiLook {
+inline const QColor WindowColour(223, 226, 231); // main window
+inline const QColor DialogColour(242, 243, 245); // dialogs and tool strips
+inline const QColor BorderColour(178, 185, 196);
+inline const QColor TextColour(34, 40, 49);
+
+// Makes the program's pictures (":/icons/...") available; called by the functions below.
+void ensureResources();
+// An SVG picture from the resources rendered at `size` (in device-independent pixels).
+QPixmap svgPixmap(const QString &path, const QSize &size, qreal devicePixelRatio);
+// An icon from an SVG picture, sharp at the usual small sizes.
+QIcon svgIcon(const QString &path);
+// The selection keeps its colour when the view loses the focus.
+void keepSelectionVisible(QAbstractItemView *view);
+} // namespace UiLook

@@ -1,0 +1,680 @@
+#include "SignalWait.h"
+#include "app/forms/AboutFrmUnit.h"
+#include "app/forms/Application.h"
+#include "app/forms/ConfigUnit.h"
+#include "app/forms/MainFrmUnit.h"
+#include "app/forms/MessageBoxes.h"
+#include "catalogue/ChannelTree.h"
+#include "sync/forms/UpdateProgressUnit.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+// Answers questions from a script and remembers every box shown.
+class ScriptedBoxes : public IMessageBoxes
+{
+public:
+    struct Box
+    {
+        QString kind;
+        QString text;
+        QString caption;
+    };
+
+    bool question(QWidget *, const QString &text, const QString &caption) override
+    {
+        shown.append({QStringLiteral("question"), text, caption});
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+    void information(QWidget *, const QString &text, const QString &caption) override
+    {
+        shown.append({QStringLiteral("information"), text, caption});
+    }
+    void error(QWidget *, const QString &text, const QString &caption) override
+    {
+        shown.append({QStringLiteral("error"), text, caption});
+    }
+
+    int count(const QString &kind, const QString &text) const
+    {
+        int n = 0;
+        for (const Box &b : shown)
+            n += b.kind == kind && b.text == text;
+        return n;
+    }
+
+    QList<bool> answers;
+    QList<Box> shown;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString treeFileText(const QString &path)
+{
+    const QByteArray bytes = readAll(path);
+    if (!bytes.startsWith("\xff\xfe"))
+        return QString();
+    return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+}
+
+const QString NoChannelQuestion = QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?");
+const QString ExitQuestion = QStringLiteral("Czy chcesz zakończyć pracę programu?");
+const QString TreeBroken = QStringLiteral(
+    "Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku konfiguracyjnego. Po ponownym "
+    "uruchomieniu lista kanałów zostanie wyczyszczona. Program kończy działanie.");
+
+// A temporary user: data home and executable folder with the shipped data/ and temp/.
+class MainFrmFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        m_exeDir = m_root.path() + QStringLiteral("/exe/");
+        m_dataHome = m_root.path() + QStringLiteral("/share");
+        QDir().mkpath(m_exeDir + "data/sub");
+        QDir().mkpath(m_exeDir + "temp");
+        QDir().mkpath(m_dataHome);
+        const QDir shipped(QStringLiteral(KV_SOURCE_DIR "/data"));
+        for (const QString &name : shipped.entryList(QDir::Files))
+            QFile::copy(shipped.filePath(name), m_exeDir + "data/" + name);
+        writeFile(m_exeDir + "data/sub/nested.txt", "zagnieżdżony");
+        writeFile(m_exeDir + "temp/.gitkeep", "");
+        QFile::copy(QStringLiteral(KV_SOURCE_DIR "/resources/licencja.rtf"), m_exeDir + "licencja.rtf");
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", m_dataHome.toUtf8());
+    }
+
+    void TearDown() override
+    {
+        m_windows.clear();
+        qputenv("XDG_DATA_HOME", m_oldDataHome);
+    }
+
+    static void writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+        f.write(bytes);
+    }
+
+    QString appFolder() const { return m_dataHome + QStringLiteral("/Kolvani/"); }
+
+    std::unique_ptr<TfmMainFrm> create(bool hidden = false)
+    {
+        MainFrmOptions options;
+        options.executableDir = m_exeDir;
+        options.startHidden = hidden;
+        options.messageBoxes = &m_boxes;
+        options.showTrayIcon = false;
+        return std::make_unique<TfmMainFrm>(options);
+    }
+
+    // The window with the report window and the settings dialog, as the program makes them.
+    struct Windows
+    {
+        std::unique_ptr<TfmMainFrm> main;
+        TfmUpdateProgressFrm *report = nullptr;
+        TfmConfigFrm *config = nullptr;
+        TfmAboutFrm *about = nullptr;
+    };
+    Windows &createAll()
+    {
+        Windows w;
+        w.main = create();
+        const QString configPath = w.main->appFolder + QStringLiteral("data/config.ini");
+        w.report = new TfmUpdateProgressFrm(configPath, w.main.get());
+        w.config = new TfmConfigFrm(configPath, w.main->tmUpdates, m_exeDir + "kolvani", w.main.get());
+        w.about = new TfmAboutFrm(m_exeDir, w.main.get());
+        w.main->attachWindows(w.report, w.config, w.about);
+        m_windows.push_back(std::move(w));
+        return m_windows.back();
+    }
+
+    QTemporaryDir m_root;
+    QString m_exeDir;
+    QString m_dataHome;
+    QByteArray m_oldDataHome;
+    ScriptedBoxes m_boxes;
+    std::vector<Windows> m_windows;
+};
+
+TEST_F(MainFrmFixture, FirstStartCopiesShippedFoldersAndSecondCopiesNothing)
+{
+    {
+        auto w = create();
+        ASSERT_FALSE(w->startupFailed());
+        EXPECT_EQ(w->appFolder, appFolder());
+        EXPECT_TRUE(QFileInfo(appFolder() + "data/tvChannels.xml").isFile());
+        EXPECT_TRUE(QFileInfo(appFolder() + "data/rss2.xsl").isFile());
+        EXPECT_TRUE(QFileInfo(appFolder() + "data/sub/nested.txt").isFile());
+        EXPECT_TRUE(QFileInfo(appFolder() + "temp").isDir());
+        EXPECT_EQ(w->channelTree->count(), 1);
+        EXPECT_EQ(w->channelTree->root()->text(), QStringLiteral("Moje kanały"));
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Kolvani"));
+    }
+    ASSERT_TRUE(QFile::remove(appFolder() + "data/rss2.xsl"));
+    auto again = create();
+    ASSERT_FALSE(again->startupFailed());
+    EXPECT_FALSE(QFileInfo::exists(appFolder() + "data/rss2.xsl"));
+}
+
+TEST_F(MainFrmFixture, WithoutDataHomeTheExecutableFolderIsUsed)
+{
+    qputenv("XDG_DATA_HOME", (m_root.path() + QStringLiteral("/does-not-exist")).toUtf8());
+    auto w = create();
+    ASSERT_FALSE(w->startupFailed());
+    EXPECT_EQ(w->appFolder, m_exeDir);
+    EXPECT_FALSE(QFileInfo::exists(m_root.path() + QStringLiteral("/does-not-exist")));
+}
+
+TEST(MainFrmStart, OnlyTheExactWordHidStartsHidden)
+{
+    auto hidden = [](std::vector<const char *> args) {
+        return StartsHidden(int(args.size()), const_cast<char **>(args.data()));
+    };
+    EXPECT_TRUE(hidden({"kolvani", "hid"}));
+    EXPECT_FALSE(hidden({"kolvani", "HID"}));
+    EXPECT_FALSE(hidden({"kolvani", "Hid"}));
+    EXPECT_FALSE(hidden({"kolvani", "/hid"}));
+    EXPECT_FALSE(hidden({"kolvani", "hidden"}));
+    EXPECT_FALSE(hidden({"kolvani"}));
+    EXPECT_FALSE(hidden({"kolvani", "x", "hid"}));
+}
+
+TEST_F(MainFrmFixture, HiddenStartShowsNothingAndAskesNothing)
+{
+    auto w = create(true);
+    ProcessEventsFor(50);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 0);
+    // The first click on the tray icon shows the window and runs the first show.
+    w->ctTrayIconClick();
+    EXPECT_TRUE(w->isVisible());
+    ProcessEventsFor(50);
+    EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
+}
+
+TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
+{
+    {
+        auto w = create();
+        w->show();
+        ProcessEventsFor(50);
+        ASSERT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
+        EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Kolvani"));
+        // Hiding and showing again does not run the first show once more.
+        w->hide();
+        w->show();
+        ProcessEventsFor(50);
+        EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
+
+        ChannelNode *group = w->channelTree->addNode(w->channelTree->root(), QStringLiteral("Grupa"), NodeKind::Group);
+        w->channelTree->addNode(group, QStringLiteral("Kanał A"), NodeKind::Channel);
+        w->FormCloseQuery();
+    }
+    m_boxes.shown.clear();
+    auto w = create();
+    w->show();
+    ProcessEventsFor(50);
+    EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 0);
+    // The first channel is selected and the root is open.
+    const QModelIndex current = w->tvChannels->currentIndex();
+    ASSERT_TRUE(current.isValid());
+    EXPECT_EQ(w->channelTree->nodeFromIndex(current)->text(), QStringLiteral("Kanał A"));
+    EXPECT_TRUE(w->tvChannels->isExpanded(w->channelTree->indexOf(w->channelTree->root())));
+}
+
+TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
+{
+    Windows &w = createAll();
+    w.config->cbCloseAction->setChecked(true);
+    w.report->cbDontShow->setChecked(true);
+    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Nowy kanał"), NodeKind::Channel);
+    w.main->sortDescending = true;
+    w.main->sortColumn = 2;
+    w.main->show();
+    ProcessEventsFor(50);
+    m_boxes.shown.clear();
+
+    EXPECT_FALSE(w.main->close());
+    EXPECT_FALSE(w.main->isVisible());
+    EXPECT_TRUE(m_boxes.shown.isEmpty());
+
+    const QByteArray ini = readAll(appFolder() + "data/config.ini");
+    EXPECT_TRUE(ini.contains("fmMainState=0")) << ini.constData();
+    EXPECT_TRUE(ini.contains("cbDontShow=1")) << ini.constData();
+    EXPECT_TRUE(ini.contains("bDescendingSort=1")) << ini.constData();
+    EXPECT_TRUE(ini.contains("nColumnToSort=2")) << ini.constData();
+    const QString tree = treeFileText(appFolder() + "data/tvChannels.xml");
+    EXPECT_TRUE(tree.contains(QStringLiteral("<name>Nowy kanał</name>"))) << tree.toStdString();
+    EXPECT_TRUE(tree.endsWith(QStringLiteral("</tree>\r\n")));
+}
+
+TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
+{
+    Windows &w = createAll();
+    w.config->cbCloseAction->setChecked(false);
+    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Kanał B"), NodeKind::Channel);
+    w.main->sortColumn = 1;
+    w.main->show();
+    ProcessEventsFor(50);
+    m_boxes.shown.clear();
+    w.main->tmUpdates->start(60000);
+
+    m_boxes.answers = {false};
+    EXPECT_FALSE(w.main->close());
+    EXPECT_TRUE(w.main->isVisible());
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown.first().text, ExitQuestion);
+    EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Pytanie:"));
+    // No: the window stays, but everything has been written already.
+    EXPECT_TRUE(readAll(appFolder() + "data/config.ini").contains("nColumnToSort=1"));
+    EXPECT_TRUE(treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał B")));
+    EXPECT_FALSE(w.report->cancelRequested);
+    EXPECT_TRUE(w.main->tmUpdates->isActive());
+
+    m_boxes.answers = {true};
+    EXPECT_TRUE(w.main->close());
+    EXPECT_FALSE(w.main->isVisible());
+    EXPECT_TRUE(w.report->cancelRequested);
+    EXPECT_FALSE(w.main->tmUpdates->isActive());
+    EXPECT_EQ(w.main->tmUpdates->interval(), 0);
+}
+
+TEST_F(MainFrmFixture, EndOfWorkWarnsDuringAnUpdateAndSavesWithoutQuestion)
+{
+    Windows &w = createAll();
+    w.config->cbCloseAction->setChecked(true);
+    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Kanał C"), NodeKind::Channel);
+    w.main->channelUpdateBusy = true;
+    w.main->tmMarkAsUnread->start(2000);
+    m_boxes.shown.clear();
+    w.main->Koniecpracy1Click();
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("information"));
+    EXPECT_EQ(m_boxes.shown.first().text,
+              QStringLiteral("Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."));
+    EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
+    EXPECT_TRUE(w.report->cancelRequested);
+    EXPECT_FALSE(w.main->tmMarkAsUnread->isActive());
+    EXPECT_TRUE(treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał C")));
+    EXPECT_TRUE(readAll(appFolder() + "data/config.ini").contains("fmMainState="));
+}
+
+TEST_F(MainFrmFixture, BrokenOrMissingTreeFileIsReplacedByTheDefaultAndTheProgramEnds)
+{
+    { create(); } // first start makes the folder
+    const QString treePath = appFolder() + "data/tvChannels.xml";
+    const QByteArray shippedDefault = readAll(appFolder() + "data/tvChannels_e.xml");
+    ASSERT_FALSE(shippedDefault.isEmpty());
+
+    writeFile(treePath, "<tree><treenodes><node><name>x</name></treen");
+    m_boxes.shown.clear();
+    {
+        auto w = create();
+        EXPECT_TRUE(w->startupFailed());
+        ASSERT_EQ(m_boxes.shown.size(), 1);
+        EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("error"));
+        EXPECT_EQ(m_boxes.shown.first().text, TreeBroken);
+        EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Błąd:"));
+        // Nothing is written on the way out of a failed start.
+        w->close();
+    }
+    EXPECT_EQ(readAll(treePath), shippedDefault);
+
+    ASSERT_TRUE(QFile::remove(treePath));
+    m_boxes.shown.clear();
+    {
+        auto w = create();
+        EXPECT_TRUE(w->startupFailed());
+        EXPECT_EQ(m_boxes.count(QStringLiteral("error"), TreeBroken), 1);
+    }
+    EXPECT_EQ(readAll(treePath), shippedDefault);
+    auto fine = create();
+    EXPECT_FALSE(fine->startupFailed());
+}
+
+TEST_F(MainFrmFixture, ShippedTreeFilesHoldTheRootAlone)
+{
+    const QString text = QStringLiteral("<?xml version=\"1.0\"?>\r\n<tree>\r\n<treenodes name=\"tvChannels\">\r\n"
+                                        "<node>\r\n  <name>Moje kanały</name>\r\n  <type>0</type>\r\n</node>\r\n\r\n"
+                                        "</treenodes>\r\n</tree>\r\n");
+    QByteArray bytes("\xff\xfe");
+    bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    EXPECT_EQ(readAll(QStringLiteral(KV_SOURCE_DIR "/data/tvChannels.xml")), bytes);
+    EXPECT_EQ(readAll(QStringLiteral(KV_SOURCE_DIR "/data/tvChannels_e.xml")), bytes);
+}
+
+TEST_F(MainFrmFixture, SettingsReadAtStart)
+{
+    { create(); }
+    writeFile(appFolder() + "data/config.ini",
+              "[config]\r\ncbUpdates=1\r\nseInterval=30\r\nbDescendingSort=1\r\nnColumnToSort=1\r\n"
+              "[Channels]\r\nChannelsListURL=http://127.0.0.1/lista.xml\r\n");
+    auto w = create();
+    EXPECT_EQ(w->tmUpdates->interval(), 1800000);
+    EXPECT_TRUE(w->tmUpdates->isActive());
+    EXPECT_TRUE(w->sortDescending);
+    EXPECT_EQ(w->sortColumn, 1);
+    EXPECT_EQ(w->channelsListUrl, QStringLiteral("http://127.0.0.1/lista.xml"));
+    QAbstractItemModel *headers = w->lvHeaders->model();
+    for (int c = 0; c < headers->columnCount(); ++c) {
+        const bool hasImage = !headers->headerData(c, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().isNull();
+        EXPECT_EQ(hasImage, c == 1) << c;
+    }
+
+    writeFile(appFolder() + "data/config.ini", "[config]\r\ncbUpdates=0\r\nseInterval=30\r\n");
+    auto off = create();
+    EXPECT_FALSE(off->tmUpdates->isActive());
+    EXPECT_EQ(off->tmUpdates->interval(), 0);
+    EXPECT_FALSE(off->sortDescending);
+    EXPECT_EQ(off->sortColumn, 0);
+}
+
+struct ActionRow
+{
+    const char *name;
+    QString caption;
+    QString hint;
+    QString shortcut;
+};
+
+TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
+{
+    auto w = create();
+    const ActionRow rows[] = {
+        {"acChannelsAdd", QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("Dodaj nowy kanał"), "Ctrl+Shift+N"},
+        {"acChannelsGroupAdd", QStringLiteral("&Dodaj nową grupę"), QStringLiteral("Dodaj nową grupę"), ""},
+        {"acRemoveTreeItem", QString(), QStringLiteral("Usuń"), ""},
+        {"acChannelsEdit", QString(), QStringLiteral("Edytuj/zmień nazwę"), ""},
+        {"acChannelsEditChanel", QStringLiteral("&Edytuj kanał"), QStringLiteral("Edytuj kanał"), ""},
+        {"acChannelsGetSelected", QString(), QStringLiteral("Pobierz wybrany kanał"), ""},
+        {"acOpenInNewWindow", QStringLiteral("&Otwórz w nowym oknie"), QString(), ""},
+        {"acCopyToClipBoard", QStringLiteral("&Kopiuj"), QString(), "Ctrl+C"},
+        {"acMarkAsRead", QStringLiteral("Oznacz jako przeczytane"), QString(), ""},
+        {"acMarkAsUnread", QStringLiteral("Oznacz jako nieprzeczytane"), QString(), "Ctrl+U"},
+        {"acSendAsMail", QStringLiteral("Wyślij pocztą"), QString(), ""},
+        {"acCopyLink", QStringLiteral("Kopiuj link do schowka"), QString(), ""},
+        {"acOpenLink", QStringLiteral("Otwórz link w nowym oknie"), QString(), ""},
+        {"acSyncAll", QStringLiteral("&Synchronizuj wszystkie"), QString(), ""},
+        {"acAddToArchive", QStringLiteral("&Dodaj do archiwum"), QString(), "Ctrl+Shift+A"},
+        {"acArchiveDelete", QStringLiteral("&Usuń z archiwum"), QString(), ""},
+        {"acSelectAll", QStringLiteral("&Zaznacz wszystkie"), QString(), "Ctrl+A"},
+        {"acFind", QStringLiteral("&Wyszukaj..."), QString(), "Ctrl+F"},
+        {"acSyncSelected", QStringLiteral("&Synchronizuj kanał"), QString(), ""},
+        {"acSaveToFile", QStringLiteral("Ek&sportuj wiadomość do pliku XML"), QString(), "Ctrl+E"},
+        {"acPrintHeader", QStringLiteral("&Drukuj"), QString(), "Ctrl+P"},
+        {"acChannelsSendChannel", QStringLiteral("&Poleć znajomemu"), QString(), ""},
+    };
+    EXPECT_EQ(w->alMainFrmActions.size(), int(std::size(rows)));
+    for (const ActionRow &row : rows) {
+        auto *action = w->findChild<QAction *>(QString::fromLatin1(row.name));
+        ASSERT_NE(action, nullptr) << row.name;
+        EXPECT_EQ(action->text(), row.caption) << row.name;
+        EXPECT_EQ(action->statusTip(), row.hint) << row.name;
+        EXPECT_EQ(action->shortcut(), QKeySequence(row.shortcut)) << row.name;
+    }
+
+    auto texts = [](const QMenu *menu) {
+        QStringList list;
+        for (const QAction *a : menu->actions())
+            list << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return list;
+    };
+    EXPECT_EQ(texts(w->mnTray), (QStringList{QStringLiteral("Pokaż program"), QStringLiteral("Konfiguracja programu"),
+                                             QStringLiteral("-"), QStringLiteral("&Synchronizuj wszystkie"),
+                                             QStringLiteral("-"), QStringLiteral("&Koniec pracy")}));
+    EXPECT_EQ(w->mnTray->defaultAction(), w->Pokazprogram1);
+    EXPECT_EQ(texts(w->mnPlik).last(), QStringLiteral("&Koniec pracy"));
+    EXPECT_EQ(texts(w->mnPomoc), (QStringList{QStringLiteral("&O programie"), QStringLiteral("-"),
+                                              QStringLiteral("&Kolvani w Internecie")}));
+    EXPECT_TRUE(texts(w->mnChannels).contains(QStringLiteral("&Zmień nazwę")));
+    EXPECT_EQ(w->Usun1->text(), QStringLiteral("&Usuń"));
+    EXPECT_EQ(w->Usun1->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(w->Usunzarchiwum1->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(w->mnHeaders->defaultAction(), w->acOpenLink);
+    QStringList bar;
+    for (QAction *a : w->menuBar()->actions())
+        bar << a->text();
+    EXPECT_EQ(bar, (QStringList{QStringLiteral("&Plik"), QStringLiteral("&Narzędzia"), QStringLiteral("&Pomo&c")}));
+}
+
+TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
+{
+    auto w = create();
+    w->UpdateActions();
+    // Only the root: nothing to synchronise, the root cannot be removed.
+    EXPECT_FALSE(w->acSyncAll->isEnabled());
+    EXPECT_FALSE(w->acRemoveTreeItem->isEnabled());
+    EXPECT_FALSE(w->acSyncSelected->isEnabled());
+    EXPECT_FALSE(w->acSelectAll->isEnabled());
+    EXPECT_TRUE(w->acFind->isEnabled());
+
+    ChannelNode *channel = w->channelTree->addNode(w->channelTree->root(), QStringLiteral("K"), NodeKind::Channel);
+    w->tvChannels->setCurrentIndex(w->channelTree->indexOf(channel));
+    w->UpdateActions();
+    EXPECT_TRUE(w->acSyncAll->isEnabled());
+    EXPECT_TRUE(w->acRemoveTreeItem->isEnabled());
+    EXPECT_TRUE(w->Usun1->isEnabled());
+    EXPECT_TRUE(w->acSyncSelected->isEnabled());
+    EXPECT_TRUE(w->acChannelsEditChanel->isEnabled());
+    EXPECT_TRUE(w->spRefresh->isEnabled());
+
+    w->channelUpdateBusy = true;
+    w->syncAllRunning = true;
+    w->UpdateActions();
+    EXPECT_FALSE(w->acSyncSelected->isEnabled());
+    EXPECT_FALSE(w->spRefresh->isEnabled());
+    EXPECT_FALSE(w->acSyncAll->isEnabled());
+    EXPECT_FALSE(w->acRemoveTreeItem->isEnabled());
+    w->channelUpdateBusy = false;
+    w->syncAllRunning = false;
+
+    // Header rows: one selected enables the single-row commands; the archive buttons share
+    // one place and at most one shows.
+    auto *model = qobject_cast<QStandardItemModel *>(w->lvHeaders->model());
+    ASSERT_NE(model, nullptr);
+    model->appendRow({new QStandardItem(QStringLiteral("a")), new QStandardItem(QStringLiteral("b"))});
+    model->appendRow({new QStandardItem(QStringLiteral("c")), new QStandardItem(QStringLiteral("d"))});
+    w->UpdateActions();
+    EXPECT_TRUE(w->acSelectAll->isEnabled());
+    EXPECT_FALSE(w->acMarkAsRead->isEnabled());
+    w->lvHeaders->setCurrentIndex(model->index(0, 0));
+    w->UpdateActions();
+    EXPECT_TRUE(w->acOpenLink->isEnabled());
+    EXPECT_TRUE(w->acAddToArchive->isEnabled());
+    EXPECT_FALSE(w->acArchiveDelete->isEnabled());
+    EXPECT_FALSE(w->sbArchiveDelete->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->sbAddToArchive->isVisibleTo(w.get()));
+    w->acSelectAll->trigger();
+    w->UpdateActions();
+    EXPECT_FALSE(w->acOpenLink->isEnabled());
+    EXPECT_TRUE(w->acMarkAsUnread->isEnabled());
+    w->archiveViewShown = true;
+    w->UpdateActions();
+    EXPECT_FALSE(w->sbAddToArchive->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->sbArchiveDelete->isVisibleTo(w.get()));
+}
+
+TEST_F(MainFrmFixture, StatusPanelsAndTheProgressBar)
+{
+    auto w = create();
+    w->show();
+    ProcessEventsFor(50);
+    // Loading the tree ends with "Gotowe.".
+    EXPECT_EQ(w->statusPanelText(0), QStringLiteral("Gotowe."));
+    EXPECT_TRUE(w->statusPanelText(2).isEmpty());
+    EXPECT_FALSE(w->pbDownloadProgress->isVisible());
+    EXPECT_EQ(w->pbDownloadProgress->parentWidget(), w->sbStatus);
+    EXPECT_EQ(w->pbDownloadProgress->minimum(), 1);
+    EXPECT_EQ(w->pbDownloadProgress->maximum(), 10001);
+
+    w->resize(1000, 600);
+    ProcessEventsFor(50);
+    EXPECT_EQ(w->statusPanelWidth(0), 600);
+    EXPECT_EQ(w->pbDownloadProgress->x(), 600);
+    EXPECT_EQ(w->pbDownloadProgress->y(), 2);
+
+    IDownloadUi &ui = *w;
+    ui.setStatusText(QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"));
+    EXPECT_EQ(w->statusPanelText(0), QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"));
+    ui.progressBegin(5000);
+    EXPECT_TRUE(w->pbDownloadProgress->isVisible());
+    ui.progressWork(2500);
+    EXPECT_EQ(w->pbDownloadProgress->value(), 2500);
+    ui.progressEnd();
+    EXPECT_FALSE(w->pbDownloadProgress->isVisible());
+
+    // The banner's menu stays centred.
+    EXPECT_EQ(w->pnTopMenu->x(), (w->pnFiller->width() - w->pnTopMenu->width()) / 2);
+}
+
+TEST_F(MainFrmFixture, ErrorLineSetsTheNoticeAndAClickOnTheStatusBarShowsTheReport)
+{
+    Windows &w = createAll();
+    w.main->show();
+    ProcessEventsFor(50);
+    ASSERT_FALSE(w.report->isVisible());
+    w.main->ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z Kanał"));
+    EXPECT_EQ(w.main->statusPanelText(2), QStringLiteral("Wystąpiły błędy. Kliknij..."));
+    EXPECT_FALSE(w.report->isVisible());
+
+    const QPoint at(5, w.main->sbStatus->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, at, w.main->sbStatus->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w.main->sbStatus->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.main->sbStatus, &press);
+    QCoreApplication::sendEvent(w.main->sbStatus, &release);
+    ProcessEventsFor(50);
+    EXPECT_TRUE(w.report->isVisible());
+    EXPECT_FALSE(w.report->isModal());
+    EXPECT_TRUE(w.main->statusPanelText(2).isEmpty());
+    w.report->hide();
+}
+
+TEST_F(MainFrmFixture, AnExceptionInAHandlerIsShownAndTheProgramGoesOn)
+{
+    Windows &w = createAll();
+    ASSERT_NE(qobject_cast<KolvaniApplication *>(QCoreApplication::instance()), nullptr);
+    m_boxes.shown.clear();
+    bool laterRan = false;
+    QTimer::singleShot(0, w.main.get(), [] { throw std::runtime_error("zepsuty plik"); });
+    QTimer::singleShot(20, w.main.get(), [&laterRan] { laterRan = true; });
+    ProcessEventsFor(100);
+    EXPECT_TRUE(laterRan);
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("error"));
+    EXPECT_EQ(m_boxes.shown.first().text,
+              QStringLiteral("Wystąpił błąd wewnętrzny (zepsuty plik). Przepraszamy za utrudnienie."));
+    EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
+    EXPECT_TRUE(w.report->cancelRequested);
+}
+
+TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
+{
+    auto w = create();
+    EXPECT_EQ(w->pcLeftPanel->count(), 2);
+    EXPECT_EQ(w->pcLeftPanel->tabText(0), QStringLiteral("Kanały informacyjne"));
+    EXPECT_EQ(w->pcLeftPanel->tabText(1), QStringLiteral("Archiwum"));
+    EXPECT_EQ(w->lbName->text(), QStringLiteral("Kanały informacyjne"));
+    EXPECT_FALSE(w->spBack->isEnabled());
+    EXPECT_FALSE(w->spForward->isEnabled());
+    EXPECT_EQ(w->pnBanner->height(), 81);
+    EXPECT_EQ(w->pnTopMenu->size(), QSize(314, 19));
+    EXPECT_EQ(w->minimumSize(), QSize(800, 480));
+    QAbstractItemModel *headers = w->lvHeaders->model();
+    QStringList captions;
+    for (int c = 0; c < headers->columnCount(); ++c)
+        captions << headers->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("Tytuł:"), QStringLiteral("Data publikacji:"),
+                                     QStringLiteral("Autor:"), QStringLiteral("ID"), QStringLiteral("GUID"),
+                                     QStringLiteral("chGUID"), QStringLiteral("sVersion"), QStringLiteral("CHName")}));
+    for (int c = 3; c < headers->columnCount(); ++c)
+        EXPECT_TRUE(w->lvHeaders->isColumnHidden(c)) << c;
+    // The tree shows the group and channel pictures of the image list.
+    EXPECT_EQ(w->channelTree->data(w->channelTree->indexOf(w->channelTree->root()), ChannelTree::ImageIndexRole).toInt(),
+              TfmMainFrm::ImageGroup);
+}
+
+// The real program: a second start with the same user ends at once while the first runs,
+// and the first saves when the system asks it to end.
+TEST(MainFrmProcess, SecondInstanceEndsQuicklyAndTheFirstSavesOnTermination)
+{
+    const QString program = QStringLiteral(KV_BINARY_DIR "/kolvani");
+    if (!QFileInfo(program).isExecutable())
+        GTEST_SKIP() << "kolvani not built";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QDir().mkpath(home.path() + "/share");
+    QDir().mkpath(home.path() + "/config");
+    QDir().mkpath(home.path() + "/runtime");
+    QFile::setPermissions(home.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_DATA_HOME", home.path() + "/share");
+    env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+    env.insert("XDG_RUNTIME_DIR", home.path() + "/runtime");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    if (!env.contains("QTWEBENGINE_CHROMIUM_FLAGS"))
+        env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(program, {QStringLiteral("hid")});
+    ASSERT_TRUE(first.waitForStarted(10000));
+    const QString config = home.path() + "/share/Kolvani/data/config.ini";
+    const QString tree = home.path() + "/share/Kolvani/data/tvChannels.xml";
+    // The first instance is up once its folder exists and it had a moment to listen.
+    for (int i = 0; i < 100 && !QFileInfo::exists(tree); ++i)
+        ProcessEventsFor(100);
+    ASSERT_TRUE(QFileInfo::exists(tree));
+    ProcessEventsFor(1500);
+    ASSERT_EQ(first.state(), QProcess::Running);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(program, {});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    QFile::remove(config);
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(readAll(config).contains("fmMainState=")) << first.readAllStandardError().constData();
+    EXPECT_TRUE(QFileInfo::exists(tree));
+}
+
+} // namespace
