@@ -151,7 +151,11 @@ int DocumentDownloader::download(const QString &address, const QString &targetFi
     }
 
     try {
-        SaveTextToFile(targetFile, response.body);
+        // UTF-16 text is full of NUL bytes: the text rules would cut it to nothing.
+        if (response.body.startsWith("\xFF\xFE") || response.body.startsWith("\xFE\xFF"))
+            WriteFileAtomically(targetFile, response.body, Durability::Unsynced);
+        else
+            SaveTextToFile(targetFile, response.body, Durability::Unsynced);
     } catch (const FileError &) {
         return -1;
     }

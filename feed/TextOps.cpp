@@ -1,10 +1,14 @@
 #include "feed/TextOps.h"
 
 #include <QSaveFile>
+#include <QTemporaryFile>
 #include <QStringList>
 #include <QUuid>
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -218,7 +222,7 @@ QString NewGuidText()
     return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
 }
 
-void SaveTextToFile(const QString &path, const QByteArray &text)
+void SaveTextToFile(const QString &path, const QByteArray &text, Durability durability)
 {
     const int nul = int(text.indexOf('\0'));
     const QByteArray body = nul >= 0 ? text.left(nul) : text;
@@ -237,19 +241,38 @@ void SaveTextToFile(const QString &path, const QByteArray &text)
         if (p < end && *p == '\n')
             ++p;
     }
-    WriteFileAtomically(path, out);
+    WriteFileAtomically(path, out, durability);
 }
 
-void WriteFileAtomically(const QString &path, const QByteArray &bytes)
+void WriteFileAtomically(const QString &path, const QByteArray &bytes, Durability durability)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileError(QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw FileError(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
+    if (durability == Durability::Synced) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            throw FileError(
+                QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString()));
+        if (file.write(bytes) != bytes.size()) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            throw FileError(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
+        }
+        if (!file.commit())
+            throw FileError(
+                QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+        return;
     }
-    if (!file.commit())
+    // Still all or nothing for readers, but without waiting for the disk.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open())
+        throw FileError(QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString()));
+    if (file.write(bytes) != bytes.size() || !file.flush())
         throw FileError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
+    file.close();
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(path).constData()) != 0)
+        throw FileError(QStringLiteral("Cannot write \"%1\": %2")
+                            .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    file.setAutoRemove(false);
+    // QTemporaryFile creates its file readable by the owner alone; downloads are no secret
+    // but need no more.
 }

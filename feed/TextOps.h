@@ -40,8 +40,14 @@ QString DecodeCharRefs(const QString &text);
 QString ConvertFeedDate(const QString &text);
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hexadecimal.
 QString NewGuidText();
+// Synced writes wait until the data is on the disk: for user data. Unsynced ones are still
+// all-or-nothing for readers: for downloads that are short-lived anyway.
+enum class Durability { Synced, Unsynced };
+
 // Writes `text` up to its first NUL as lines ending in CR LF, bytes unchanged, replacing
 // the file atomically. Raises FileError.
-void SaveTextToFile(const QString &path, const QByteArray &text);
+void SaveTextToFile(const QString &path, const QByteArray &text,
+                    Durability durability = Durability::Synced);
 // Replaces `path` atomically with `bytes`. Raises FileError.
-void WriteFileAtomically(const QString &path, const QByteArray &bytes);
+void WriteFileAtomically(const QString &path, const QByteArray &bytes,
+                         Durability durability = Durability::Synced);

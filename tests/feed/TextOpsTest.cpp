@@ -267,6 +267,7 @@ TEST_F(TextFileTest, SavesReplaceFilesAtomically)
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     bool textFailed = false;
     bool bytesFailed = false;
+    bool unsyncedFailed = false;
     try {
         SaveTextToFile(path("f.txt"), QByteArray(100000, 'x'));
     } catch (const FileError &) {
@@ -277,16 +278,26 @@ TEST_F(TextFileTest, SavesReplaceFilesAtomically)
     } catch (const FileError &) {
         bytesFailed = true;
     }
+    try {
+        SaveTextToFile(path("f.txt"), QByteArray(100000, 'z'), Durability::Unsynced);
+    } catch (const FileError &) {
+        unsyncedFailed = true;
+    }
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_TRUE(textFailed);
     EXPECT_TRUE(bytesFailed);
+    EXPECT_TRUE(unsyncedFailed);
     EXPECT_EQ(readAll(path("f.txt")), "new\r\n");
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"f.txt"});
 
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("dir"));
     EXPECT_THROW(SaveTextToFile(path("dir"), "x"), FileError);
     EXPECT_THROW(WriteFileAtomically(path("missing/f.txt"), "x"), FileError);
+    EXPECT_THROW(WriteFileAtomically(path("dir"), "x", Durability::Unsynced), FileError);
     WriteFileAtomically(path("g.bin"), QByteArray("\0\r\n\xFF", 4));
     EXPECT_EQ(readAll(path("g.bin")), QByteArray("\0\r\n\xFF", 4));
+    WriteFileAtomically(path("g.bin"), "unsynced", Durability::Unsynced);
+    EXPECT_EQ(readAll(path("g.bin")), "unsynced");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList({"f.txt", "g.bin"}));
 }
