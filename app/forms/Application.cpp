@@ -9,6 +9,7 @@
 #include "sync/forms/UpdateProgressUnit.h"
 
 #include <QDir>
+#include <QFont>
 #include <QFileInfo>
 #include <QSessionManager>
 #include <QSocketNotifier>
@@ -114,6 +115,12 @@ int runApplication(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     KolvaniApplication app(argc, argv);
     UiLook::ensureResources();
+    // A compact dialog font, as the windows were laid out for.
+    QFont font = QApplication::font();
+    if (font.pointSizeF() > 9.0) {
+        font.setPointSizeF(9.0);
+        QApplication::setFont(font);
+    }
     QApplication::setApplicationName(QStringLiteral("Kolvani"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kolvani"));
     QApplication::setWindowIcon(UiLook::svgIcon(QStringLiteral(":/icons/kolvani.svg")));

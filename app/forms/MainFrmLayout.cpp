@@ -63,13 +63,21 @@ public:
     {
         setDrawBase(false);
         setExpanding(false);
+        // Both tabs stay in view in the narrow panel; a caption that does not fit is elided.
+        setUsesScrollButtons(false);
+        setElideMode(Qt::ElideRight);
+        QFont small = font();
+        small.setPointSizeF(qMin(small.pointSizeF(), 8.0));
+        setFont(small);
     }
 
 protected:
+    QSize minimumTabSizeHint(int) const override { return QSize(26 + 40, 26); }
+
     QSize tabSizeHint(int index) const override
     {
         const QFontMetrics fm(font());
-        return QSize(fm.horizontalAdvance(tabText(index)) + 26 + 12, 26);
+        return QSize(fm.horizontalAdvance(tabText(index)) + 26 + 6, 26);
     }
 
     void paintEvent(QPaintEvent *) override
@@ -92,7 +100,8 @@ private:
             m_images.at(image).paint(&painter, QRect(tab.left() + 5 + index, tab.top() + 4 + 2 * index, 16, 16));
         painter.setPen(UiLook::TextColour);
         const QFontMetrics fm(font());
-        painter.drawText(QPoint(tab.left() + 26, tab.top() + 6 + fm.ascent()), tabText(index));
+        const QString caption = fm.elidedText(tabText(index), Qt::ElideRight, tab.width() - 26 - 4);
+        painter.drawText(QPoint(tab.left() + 26, tab.top() + 6 + fm.ascent()), caption);
     }
 
     QList<QIcon> m_images;

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Pictures of the program under a virtual screen: the main window at 800x480 and on a full
+# 1920x1080 screen, the settings dialog, the About box and the report window. Each run uses
+# a temporary home with a small sample channel tree, so the real per-user folder is never
+# touched. Usage: scripts/screenshots.sh [build folder]  ->  <build>/screenshots/*.png
+set -euo pipefail
+
+BUILD=$(cd "${1:-build}" && pwd)
+BIN="$BUILD/kolvani"
+OUT="$BUILD/screenshots"
+WAIT=${SCREENSHOT_WAIT:-8}
+[ -x "$BIN" ] || { echo "no $BIN: build first" >&2; exit 1; }
+command -v xvfb-run >/dev/null || { echo "xvfb-run missing (package xvfb)" >&2; exit 1; }
+command -v import >/dev/null || { echo "import missing (package imagemagick)" >&2; exit 1; }
+mkdir -p "$OUT"
+
+# A per-user folder as after a few days of use: the shipped files and a tree of channels.
+make_home() {
+    local home=$1 width=$2 height=$3
+    local app="$home/share/Kolvani"
+    mkdir -p "$app/data" "$app/temp" "$home/config/Velmar" "$home/run"
+    chmod 700 "$home/run"
+    cp -r "$BUILD/data/." "$app/data/"
+    python3 - "$app/data/tvChannels.xml" <<'EOF'
+import sys
+def group(name, parent=None):
+    lines = ["<node>", f"  <name>{name}</name>", "  <type>0</type>"]
+    if parent is not None:
+        lines.append(f"  <parent>{parent}</parent>")
+    return "\r\n".join(lines + ["</node>", ""])
+def channel(name, parent, url, guid):
+    fields = [("name", name), ("type", "1"), ("parent", str(parent)), ("url", url),
+              ("link", url.rsplit("/", 1)[0] + "/"), ("image", "archive.jpg"), ("copyright", ""),
+              ("description", name), ("username", ""), ("GUID", guid), ("password", ""),
+              ("alerts", "True"), ("enabled", "True"), ("lastbuild", ""), ("lastupdate", "")]
+    return "\r\n".join(["<node>"] + [f"  <{k}>{v}</{k}>" for k, v in fields] + ["</node>"])
+blocks = [group("Moje kanały"), group("Wiadomości", 0),
+          channel("Kraj", 1, "http://127.0.0.1:9/kraj.xml", "{0B7C3D2E-1111-4A5B-9C8D-000000000001}"),
+          channel("Świat", 1, "http://127.0.0.1:9/swiat.xml", "{0B7C3D2E-1111-4A5B-9C8D-000000000002}"),
+          group("Technologia", 0),
+          channel("Nauka", 4, "http://127.0.0.1:9/nauka.xml", "{0B7C3D2E-1111-4A5B-9C8D-000000000003}"),
+          channel("Programowanie", 4, "http://127.0.0.1:9/prog.xml", "{0B7C3D2E-1111-4A5B-9C8D-000000000004}")]
+lines = ['<?xml version="1.0"?>', "<tree>", '<treenodes name="tvChannels">'] + blocks + ["</treenodes>", "</tree>"]
+open(sys.argv[1], "wb").write(b"\xff\xfe" + "".join(l + "\r\n" for l in lines).encode("utf-16-le"))
+EOF
+    cat >"$home/config/Velmar/RSS Quorrel 1.0.conf" <<EOF
+[fmMainFrm]
+ShowCmd=1
+NormPos="0,0,$width,$height"
+EOF
+}
+
+# shot NAME SCREEN(WxH) WINDOW(WxH) [KOLVANI_SCREENSHOT value]
+shot() {
+    local name=$1 screen=$2 window=$3 which=${4:-}
+    local home
+    home=$(mktemp -d)
+    make_home "$home" "${window%x*}" "${window#*x}"
+    HOME="$home" XDG_DATA_HOME="$home/share" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/run" \
+    KOLVANI_SCREENSHOT="$which" QT_QPA_PLATFORM=xcb \
+    QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}" \
+        xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
+            "$1" & pid=$!
+            sleep "$2"
+            import -window root "$3"
+            kill -TERM "$pid" 2>/dev/null || true
+            wait "$pid" 2>/dev/null || true' _ "$BIN" "$WAIT" "$OUT/$name.png"
+    rm -rf "$home"
+    echo "$OUT/$name.png"
+}
+
+shot main-800x480 800x480 800x480
+shot main-fullscreen 1920x1080 1920x1080
+shot settings 1024x768 1024x768 config
+shot about 1024x768 1024x768 about
+shot report 1024x768 1024x768 report
