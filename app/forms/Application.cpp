@@ -9,8 +9,8 @@
 #include "sync/forms/UpdateProgressUnit.h"
 
 #include <QDir>
-#include <QFont>
 #include <QFileInfo>
+#include <QFont>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -100,7 +100,8 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, TfmConfigFrm *config, TfmAbout
             about->show();
         else if (which == "report") {
             report->AddReportLine(QStringLiteral("Uaktualniono Wiadomości"), 1);
-            report->AddReportLine(QStringLiteral("Nie można pobrać nowych nagłówków z Przykładowy kanał"), 0);
+            report->AddReportLine(
+                QStringLiteral("Nie można pobrać nowych nagłówków z Przykładowy kanał"), 0);
             report->show();
         }
     });
@@ -149,7 +150,8 @@ int runApplication(int argc, char **argv)
     // the report window; the notification window after the About box.
     const QString configPath = mainFrm.appFolder + QStringLiteral("data/config.ini");
     TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
-    TfmConfigFrm config(configPath, mainFrm.tmUpdates, QCoreApplication::applicationFilePath(), &mainFrm);
+    TfmConfigFrm config(configPath, mainFrm.tmUpdates, QCoreApplication::applicationFilePath(),
+                        &mainFrm);
     TfmAboutFrm about(options.executableDir, &mainFrm);
     mainFrm.attachWindows(&updateProgress, &config, &about);
 

@@ -40,8 +40,8 @@ void bindButton(QToolButton *button, QAction *action, const QString &caption)
 }
 
 // A menu entry that stands for an action under another caption or shortcut.
-QAction *aliasOf(QAction *action, const char *name, const QString &caption, const QKeySequence &shortcut,
-                 QObject *parent)
+QAction *aliasOf(QAction *action, const char *name, const QString &caption,
+                 const QKeySequence &shortcut, QObject *parent)
 {
     auto *alias = new QAction(action->icon(), caption, parent);
     alias->setObjectName(QString::fromLatin1(name));
@@ -79,59 +79,83 @@ QAction *TfmMainFrm::makeAction(const char *name, const QString &caption, const 
 void TfmMainFrm::buildActions()
 {
     const QKeySequence none;
-    acChannelsAdd = makeAction("acChannelsAdd", QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("Dodaj nowy kanał"),
-                               QKeySequence(QStringLiteral("Ctrl+Shift+N")), &TfmMainFrm::acChannelsAddExecute);
+    acChannelsAdd = makeAction(
+        "acChannelsAdd", QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("Dodaj nowy kanał"),
+        QKeySequence(QStringLiteral("Ctrl+Shift+N")), &TfmMainFrm::acChannelsAddExecute);
     acChannelsGroupAdd = makeAction("acChannelsGroupAdd", QStringLiteral("&Dodaj nową grupę"),
-                                    QStringLiteral("Dodaj nową grupę"), none, &TfmMainFrm::acChannelsGroupAddExecute);
+                                    QStringLiteral("Dodaj nową grupę"), none,
+                                    &TfmMainFrm::acChannelsGroupAddExecute);
     acRemoveTreeItem = makeAction("acRemoveTreeItem", QString(), QStringLiteral("Usuń"), none,
                                   &TfmMainFrm::acRemoveTreeItemExecute);
-    acChannelsEdit = makeAction("acChannelsEdit", QString(), QStringLiteral("Edytuj/zmień nazwę"), none,
-                                &TfmMainFrm::acChannelsEditExecute);
-    acChannelsEditChanel = makeAction("acChannelsEditChanel", QStringLiteral("&Edytuj kanał"),
-                                      QStringLiteral("Edytuj kanał"), none, &TfmMainFrm::acChannelsEditChanelExecute);
-    acChannelsGetSelected = makeAction("acChannelsGetSelected", QString(), QStringLiteral("Pobierz wybrany kanał"),
-                                       none, &TfmMainFrm::acChannelsGetSelectedExecute);
-    acOpenInNewWindow = makeAction("acOpenInNewWindow", QStringLiteral("&Otwórz w nowym oknie"), QString(), none,
-                                   &TfmMainFrm::acOpenInNewWindowExecute);
-    acCopyToClipBoard = makeAction("acCopyToClipBoard", QStringLiteral("&Kopiuj"), QString(),
-                                   QKeySequence(QStringLiteral("Ctrl+C")), &TfmMainFrm::acCopyToClipBoardExecute);
-    acMarkAsRead = makeAction("acMarkAsRead", QStringLiteral("Oznacz jako przeczytane"), QString(), none,
-                              &TfmMainFrm::acMarkAsReadExecute);
-    acMarkAsUnread = makeAction("acMarkAsUnread", QStringLiteral("Oznacz jako nieprzeczytane"), QString(),
-                                QKeySequence(QStringLiteral("Ctrl+U")), &TfmMainFrm::acMarkAsUnreadExecute);
+    acChannelsEdit = makeAction("acChannelsEdit", QString(), QStringLiteral("Edytuj/zmień nazwę"),
+                                none, &TfmMainFrm::acChannelsEditExecute);
+    acChannelsEditChanel =
+        makeAction("acChannelsEditChanel", QStringLiteral("&Edytuj kanał"),
+                   QStringLiteral("Edytuj kanał"), none, &TfmMainFrm::acChannelsEditChanelExecute);
+    acChannelsGetSelected =
+        makeAction("acChannelsGetSelected", QString(), QStringLiteral("Pobierz wybrany kanał"),
+                   none, &TfmMainFrm::acChannelsGetSelectedExecute);
+    acOpenInNewWindow = makeAction("acOpenInNewWindow", QStringLiteral("&Otwórz w nowym oknie"),
+                                   QString(), none, &TfmMainFrm::acOpenInNewWindowExecute);
+    acCopyToClipBoard =
+        makeAction("acCopyToClipBoard", QStringLiteral("&Kopiuj"), QString(),
+                   QKeySequence(QStringLiteral("Ctrl+C")), &TfmMainFrm::acCopyToClipBoardExecute);
+    acMarkAsRead = makeAction("acMarkAsRead", QStringLiteral("Oznacz jako przeczytane"), QString(),
+                              none, &TfmMainFrm::acMarkAsReadExecute);
+    acMarkAsUnread =
+        makeAction("acMarkAsUnread", QStringLiteral("Oznacz jako nieprzeczytane"), QString(),
+                   QKeySequence(QStringLiteral("Ctrl+U")), &TfmMainFrm::acMarkAsUnreadExecute);
     acSendAsMail = makeAction("acSendAsMail", QStringLiteral("Wyślij pocztą"), QString(), none,
                               &TfmMainFrm::acSendAsMailExecute);
     acCopyLink = makeAction("acCopyLink", QStringLiteral("Kopiuj link do schowka"), QString(), none,
                             &TfmMainFrm::acCopyLinkExecute);
-    acOpenLink = makeAction("acOpenLink", QStringLiteral("Otwórz link w nowym oknie"), QString(), none,
-                            &TfmMainFrm::acOpenLinkExecute);
+    acOpenLink = makeAction("acOpenLink", QStringLiteral("Otwórz link w nowym oknie"), QString(),
+                            none, &TfmMainFrm::acOpenLinkExecute);
     acSyncAll = makeAction("acSyncAll", QStringLiteral("&Synchronizuj wszystkie"), QString(), none,
                            &TfmMainFrm::acSyncAllExecute);
     acAddToArchive = makeAction("acAddToArchive", QStringLiteral("&Dodaj do archiwum"), QString(),
-                                QKeySequence(QStringLiteral("Ctrl+Shift+A")), &TfmMainFrm::acAddToArchiveExecute);
-    acArchiveDelete = makeAction("acArchiveDelete", QStringLiteral("&Usuń z archiwum"), QString(), none,
-                                 &TfmMainFrm::acArchiveDeleteExecute);
-    acSelectAll = makeAction("acSelectAll", QStringLiteral("&Zaznacz wszystkie"), QString(),
-                             QKeySequence(QStringLiteral("Ctrl+A")), &TfmMainFrm::acSelectAllExecute);
-    acFind = makeAction("acFind", QStringLiteral("&Wyszukaj..."), QString(), QKeySequence(QStringLiteral("Ctrl+F")),
-                        &TfmMainFrm::acFindExecute);
-    acSyncSelected = makeAction("acSyncSelected", QStringLiteral("&Synchronizuj kanał"), QString(), none,
-                                &TfmMainFrm::acSyncSelectedExecute);
-    acSaveToFile = makeAction("acSaveToFile", QStringLiteral("Ek&sportuj wiadomość do pliku XML"), QString(),
-                              QKeySequence(QStringLiteral("Ctrl+E")), &TfmMainFrm::acSaveToFileExecute);
-    acPrintHeader = makeAction("acPrintHeader", QStringLiteral("&Drukuj"), QString(),
-                               QKeySequence(QStringLiteral("Ctrl+P")), &TfmMainFrm::acPrintHeaderExecute);
-    acChannelsSendChannel = makeAction("acChannelsSendChannel", QStringLiteral("&Poleć znajomemu"), QString(), none,
-                                       &TfmMainFrm::acChannelsSendChannelExecute);
+                                QKeySequence(QStringLiteral("Ctrl+Shift+A")),
+                                &TfmMainFrm::acAddToArchiveExecute);
+    acArchiveDelete = makeAction("acArchiveDelete", QStringLiteral("&Usuń z archiwum"), QString(),
+                                 none, &TfmMainFrm::acArchiveDeleteExecute);
+    acSelectAll =
+        makeAction("acSelectAll", QStringLiteral("&Zaznacz wszystkie"), QString(),
+                   QKeySequence(QStringLiteral("Ctrl+A")), &TfmMainFrm::acSelectAllExecute);
+    acFind = makeAction("acFind", QStringLiteral("&Wyszukaj..."), QString(),
+                        QKeySequence(QStringLiteral("Ctrl+F")), &TfmMainFrm::acFindExecute);
+    acSyncSelected = makeAction("acSyncSelected", QStringLiteral("&Synchronizuj kanał"), QString(),
+                                none, &TfmMainFrm::acSyncSelectedExecute);
+    acSaveToFile =
+        makeAction("acSaveToFile", QStringLiteral("Ek&sportuj wiadomość do pliku XML"), QString(),
+                   QKeySequence(QStringLiteral("Ctrl+E")), &TfmMainFrm::acSaveToFileExecute);
+    acPrintHeader =
+        makeAction("acPrintHeader", QStringLiteral("&Drukuj"), QString(),
+                   QKeySequence(QStringLiteral("Ctrl+P")), &TfmMainFrm::acPrintHeaderExecute);
+    acChannelsSendChannel = makeAction("acChannelsSendChannel", QStringLiteral("&Poleć znajomemu"),
+                                       QString(), none, &TfmMainFrm::acChannelsSendChannelExecute);
 
     const std::pair<QAction *, const char *> pictures[] = {
-        {acChannelsAdd, "add"},         {acChannelsGroupAdd, "add_group"},  {acRemoveTreeItem, "delete"},
-        {acChannelsEdit, "edit"},       {acChannelsEditChanel, "edit"},     {acChannelsGetSelected, "sync"},
-        {acOpenInNewWindow, "new_window"}, {acCopyToClipBoard, "copy"},     {acMarkAsRead, "read"},
-        {acMarkAsUnread, "unread"},     {acSendAsMail, "mail"},             {acCopyLink, "link"},
-        {acOpenLink, "web"},            {acSyncAll, "sync_all"},            {acAddToArchive, "archive_add"},
-        {acArchiveDelete, "archive_delete"}, {acFind, "find"},              {acSyncSelected, "sync"},
-        {acSaveToFile, "export"},       {acPrintHeader, "print"},           {acChannelsSendChannel, "mail"},
+        {acChannelsAdd, "add"},
+        {acChannelsGroupAdd, "add_group"},
+        {acRemoveTreeItem, "delete"},
+        {acChannelsEdit, "edit"},
+        {acChannelsEditChanel, "edit"},
+        {acChannelsGetSelected, "sync"},
+        {acOpenInNewWindow, "new_window"},
+        {acCopyToClipBoard, "copy"},
+        {acMarkAsRead, "read"},
+        {acMarkAsUnread, "unread"},
+        {acSendAsMail, "mail"},
+        {acCopyLink, "link"},
+        {acOpenLink, "web"},
+        {acSyncAll, "sync_all"},
+        {acAddToArchive, "archive_add"},
+        {acArchiveDelete, "archive_delete"},
+        {acFind, "find"},
+        {acSyncSelected, "sync"},
+        {acSaveToFile, "export"},
+        {acPrintHeader, "print"},
+        {acChannelsSendChannel, "mail"},
     };
     for (const auto &[action, picture] : pictures)
         action->setIcon(icon(picture));
@@ -207,7 +231,8 @@ void TfmMainFrm::buildMenus()
     Zmienazw1 = new QAction(icon("edit"), QStringLiteral("&Zmień nazwę"), this);
     Zmienazw1->setObjectName(QStringLiteral("Zmienazw1"));
     connect(Zmienazw1, &QAction::triggered, this, &TfmMainFrm::Zmienazw1Click);
-    Usun1 = aliasOf(acRemoveTreeItem, "Usun1", QStringLiteral("&Usuń"), QKeySequence(Qt::Key_Delete), this);
+    Usun1 = aliasOf(acRemoveTreeItem, "Usun1", QStringLiteral("&Usuń"),
+                    QKeySequence(Qt::Key_Delete), this);
     Usun1->setShortcutContext(Qt::WidgetShortcut);
     tvChannels->addAction(Usun1);
     mnChannels = new QMenu(this);
@@ -257,7 +282,8 @@ void TfmMainFrm::buildTray()
     Pokazprogram1 = new QAction(QStringLiteral("Pokaż program"), this);
     Pokazprogram1->setObjectName(QStringLiteral("Pokazprogram1"));
     connect(Pokazprogram1, &QAction::triggered, this, &TfmMainFrm::ctTrayIconClick);
-    Konfiguracjaprogramu1 = new QAction(icon("settings"), QStringLiteral("Konfiguracja programu"), this);
+    Konfiguracjaprogramu1 =
+        new QAction(icon("settings"), QStringLiteral("Konfiguracja programu"), this);
     Konfiguracjaprogramu1->setObjectName(QStringLiteral("Konfiguracjaprogramu1"));
     connect(Konfiguracjaprogramu1, &QAction::triggered, this, &TfmMainFrm::Konfiguracja1Click);
     Koniecpracy2 = new QAction(icon("exit"), QStringLiteral("&Koniec pracy"), this);
@@ -279,21 +305,22 @@ void TfmMainFrm::buildTray()
     ctTrayIcon->setObjectName(QStringLiteral("ctTrayIcon"));
     ctTrayIcon->setToolTip(QStringLiteral("Kolvani - praca w tle"));
     ctTrayIcon->setContextMenu(mnTray);
-    connect(ctTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        switch (reason) {
-        case QSystemTrayIcon::Trigger:
-            // The menu opens on a left click too; its bold entry shows the program.
-            UpdateActions();
-            mnTray->popup(QCursor::pos());
-            break;
-        case QSystemTrayIcon::DoubleClick:
-        case QSystemTrayIcon::MiddleClick:
-            ctTrayIconClick();
-            break;
-        default:
-            break;
-        }
-    });
+    connect(ctTrayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                switch (reason) {
+                case QSystemTrayIcon::Trigger:
+                    // The menu opens on a left click too; its bold entry shows the program.
+                    UpdateActions();
+                    mnTray->popup(QCursor::pos());
+                    break;
+                case QSystemTrayIcon::DoubleClick:
+                case QSystemTrayIcon::MiddleClick:
+                    ctTrayIconClick();
+                    break;
+                default:
+                    break;
+                }
+            });
     if (m_options.showTrayIcon)
         ctTrayIcon->show();
 }
@@ -347,7 +374,8 @@ void TfmMainFrm::acChannelsGetSelectedUpdate()
 void TfmMainFrm::acMarkAsReadUpdate()
 {
     const bool single = selectedHeaderRowCount() == 1;
-    for (QAction *a : {acOpenInNewWindow, acSendAsMail, acCopyLink, acOpenLink, acSaveToFile, acPrintHeader})
+    for (QAction *a :
+         {acOpenInNewWindow, acSendAsMail, acCopyLink, acOpenLink, acSaveToFile, acPrintHeader})
         a->setEnabled(single);
 }
 

@@ -97,7 +97,8 @@ private:
         painter.drawLine(area.topRight() + QPoint(-1, 2), area.bottomRight() + QPoint(-1, -2));
         const int image = index + 7;
         if (image < m_images.size())
-            m_images.at(image).paint(&painter, QRect(tab.left() + 5 + index, tab.top() + 4 + 2 * index, 16, 16));
+            m_images.at(image).paint(
+                &painter, QRect(tab.left() + 5 + index, tab.top() + 4 + 2 * index, 16, 16));
         painter.setPen(UiLook::TextColour);
         const QFontMetrics fm(font());
         const QString caption = fm.elidedText(tabText(index), Qt::ElideRight, tab.width() - 26 - 4);
@@ -251,14 +252,17 @@ QWidget *TfmMainFrm::buildBanner()
     pnTopMenu = new QWidget(pnFiller);
     pnTopMenu->setObjectName(QStringLiteral("pnTopMenu"));
     pnTopMenu->setFixedSize(314, 19);
-    imTopMenu = pictureLabel("imTopMenu", QStringLiteral(":/icons/topmenu.svg"), QSize(314, 19), pnTopMenu);
-    imLink1 = pictureLabel("imLink1", QStringLiteral(":/icons/link1.svg"), QSize(142, 20), pnTopMenu);
+    imTopMenu =
+        pictureLabel("imTopMenu", QStringLiteral(":/icons/topmenu.svg"), QSize(314, 19), pnTopMenu);
+    imLink1 =
+        pictureLabel("imLink1", QStringLiteral(":/icons/link1.svg"), QSize(142, 20), pnTopMenu);
     imLink1->move(10, 0);
     imLink1->setFixedSize(142, 19);
     imLink1->setCursor(Qt::PointingHandCursor);
     imLink1->setToolTip(HomePageUrl);
     imLink1->installEventFilter(this);
-    imLink2 = pictureLabel("imLink2", QStringLiteral(":/icons/link2.svg"), QSize(118, 18), pnTopMenu);
+    imLink2 =
+        pictureLabel("imLink2", QStringLiteral(":/icons/link2.svg"), QSize(118, 18), pnTopMenu);
     imLink2->move(172, 1);
     imLink2->setCursor(Qt::PointingHandCursor);
     imLink2->setToolTip(HelpPageUrl);
@@ -266,7 +270,8 @@ QWidget *TfmMainFrm::buildBanner()
     pnFiller->installEventFilter(this);
     row->addWidget(pnFiller, 1);
 
-    imLogoEnd = pictureLabel("imLogoEnd", QStringLiteral(":/icons/logo_end.svg"), QSize(200, 81), pnBanner);
+    imLogoEnd =
+        pictureLabel("imLogoEnd", QStringLiteral(":/icons/logo_end.svg"), QSize(200, 81), pnBanner);
     row->addWidget(imLogoEnd);
 
     // The three banner panels repaint without flicker.
@@ -341,7 +346,8 @@ QWidget *TfmMainFrm::buildLeftPanel()
     tvChannels->setIndentation(19);
     tvChannels->setContextMenuPolicy(Qt::CustomContextMenu);
     tvChannels->setSelectionMode(QAbstractItemView::SingleSelection);
-    tvChannels->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    tvChannels->setEditTriggers(QAbstractItemView::EditKeyPressed |
+                                QAbstractItemView::SelectedClicked);
     tvChannels->setDragDropMode(QAbstractItemView::InternalMove);
     tvChannels->setDragEnabled(true);
     tvChannels->setAcceptDrops(true);
@@ -376,7 +382,8 @@ QWidget *TfmMainFrm::buildLeftPanel()
     lvArchiveCategories->setUniformRowHeights(true);
     lvArchiveCategories->setEditTriggers(QAbstractItemView::NoEditTriggers);
     archiveCategoriesModel = new QStandardItemModel(0, 2, lvArchiveCategories);
-    archiveCategoriesModel->setHorizontalHeaderLabels({QStringLiteral("Nazwa kanału:"), QStringLiteral("cGUID")});
+    archiveCategoriesModel->setHorizontalHeaderLabels(
+        {QStringLiteral("Nazwa kanału:"), QStringLiteral("cGUID")});
     lvArchiveCategories->setModel(archiveCategoriesModel);
     lvArchiveCategories->header()->setStretchLastSection(false);
     lvArchiveCategories->header()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -410,7 +417,8 @@ QWidget *TfmMainFrm::buildMainPane()
     auto *find = new QHBoxLayout(pnFind);
     find->setContentsMargins(6, 4, 6, 4);
     find->setSpacing(6);
-    imFilterIcon = pictureLabel("imFilterIcon", QStringLiteral(":/icons/filter.svg"), QSize(16, 16), pnFind);
+    imFilterIcon =
+        pictureLabel("imFilterIcon", QStringLiteral(":/icons/filter.svg"), QSize(16, 16), pnFind);
     lbKeyWord = new QLabel(QStringLiteral("Filtruj, słowo kluczowe:"), pnFind);
     lbKeyWord->setObjectName(QStringLiteral("lbKeyWord"));
     edKeyWord = new QLineEdit(pnFind);
@@ -443,10 +451,10 @@ QWidget *TfmMainFrm::buildMainPane()
     lvHeaders->setContextMenuPolicy(Qt::CustomContextMenu);
     lvHeaders->setAllColumnsShowFocus(true);
     headersModel = new QStandardItemModel(0, HeaderColumnCount, lvHeaders);
-    headersModel->setHorizontalHeaderLabels({QStringLiteral("Tytuł:"), QStringLiteral("Data publikacji:"),
-                                             QStringLiteral("Autor:"), QStringLiteral("ID"), QStringLiteral("GUID"),
-                                             QStringLiteral("chGUID"), QStringLiteral("sVersion"),
-                                             QStringLiteral("CHName")});
+    headersModel->setHorizontalHeaderLabels(
+        {QStringLiteral("Tytuł:"), QStringLiteral("Data publikacji:"), QStringLiteral("Autor:"),
+         QStringLiteral("ID"), QStringLiteral("GUID"), QStringLiteral("chGUID"),
+         QStringLiteral("sVersion"), QStringLiteral("CHName")});
     lvHeaders->setModel(headersModel);
     QHeaderView *header = lvHeaders->header();
     header->setStretchLastSection(false);
@@ -556,7 +564,8 @@ void TfmMainFrm::placeProgressBar()
         return;
     // The bar starts where panel 0 ends.
     const int left = m_statusPanels.at(0)->width();
-    pbDownloadProgress->setGeometry(left, 2, statusPanelWidth(1) - 4, qMax(4, sbStatus->height() - 2 - 2));
+    pbDownloadProgress->setGeometry(left, 2, statusPanelWidth(1) - 4,
+                                    qMax(4, sbStatus->height() - 2 - 2));
 }
 
 void TfmMainFrm::applyColumnImages()
@@ -564,9 +573,10 @@ void TfmMainFrm::applyColumnImages()
     for (int c = 0; c < HeaderColumnCount; ++c)
         headersModel->setHeaderData(c, Qt::Horizontal, QVariant(), Qt::DecorationRole);
     if (sortColumn >= 0 && sortColumn < HeaderColumnCount)
-        headersModel->setHeaderData(sortColumn, Qt::Horizontal,
-                                    channelsImage(sortDescending ? ImageSortDescending : ImageSortAscending),
-                                    Qt::DecorationRole);
+        headersModel->setHeaderData(
+            sortColumn, Qt::Horizontal,
+            channelsImage(sortDescending ? ImageSortDescending : ImageSortAscending),
+            Qt::DecorationRole);
 }
 
 QString TfmMainFrm::statusPanelText(int panel) const
@@ -589,7 +599,8 @@ int TfmMainFrm::statusPanelWidth(int panel) const
 {
     if (!sbStatus)
         return 0;
-    const auto panels = sbStatus->findChildren<QWidget *>(QStringLiteral("sbStatusPanel%1").arg(panel));
+    const auto panels =
+        sbStatus->findChildren<QWidget *>(QStringLiteral("sbStatusPanel%1").arg(panel));
     return panels.isEmpty() ? 0 : panels.first()->width();
 }
 
@@ -600,7 +611,8 @@ void TfmMainFrm::FormResize()
     m_statusPanels.at(0)->setFixedWidth(int(0.6 * width()));
     // The bar follows once the status bar has laid the panels out anew.
     placeProgressBar();
-    QMetaObject::invokeMethod(this, [this] { placeProgressBar(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { placeProgressBar(); }, Qt::QueuedConnection);
 }
 
 void TfmMainFrm::pnFillerResize()

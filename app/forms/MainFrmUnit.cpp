@@ -127,7 +127,8 @@ TfmMainFrm::~TfmMainFrm()
         savePlacement();
 }
 
-void TfmMainFrm::attachWindows(TfmUpdateProgressFrm *updateProgress, TfmConfigFrm *config, TfmAboutFrm *about)
+void TfmMainFrm::attachWindows(TfmUpdateProgressFrm *updateProgress, TfmConfigFrm *config,
+                               TfmAboutFrm *about)
 {
     m_updateProgress = updateProgress;
     m_config = config;
@@ -172,8 +173,9 @@ void TfmMainFrm::FormCreate()
             return;
         }
         // 9.
-        setWindowTitle(QApplication::applicationDisplayName().isEmpty() ? QStringLiteral("Kolvani")
-                                                                         : QApplication::applicationDisplayName());
+        setWindowTitle(QApplication::applicationDisplayName().isEmpty()
+                           ? QStringLiteral("Kolvani")
+                           : QApplication::applicationDisplayName());
         // 10.
         pbDownloadProgress->setRange(1, 10001);
         placeProgressBar();
@@ -216,19 +218,21 @@ bool TfmMainFrm::loadChannelTree()
 {
     const QString path = appFolder + TreeFileName;
     tvChannels->setUpdatesEnabled(false);
-    const TreeLoadResult result = LoadChannelTree(*channelTree, *xmlDocument, path,
-                                                  [this](const QString &text) { setStatusPanelText(0, text); });
+    const TreeLoadResult result =
+        LoadChannelTree(*channelTree, *xmlDocument, path,
+                        [this](const QString &text) { setStatusPanelText(0, text); });
     tvChannels->setUpdatesEnabled(true);
     if (result.ok) {
         for (const QString &warning : result.warnings)
             std::fprintf(stderr, "kolvani: %s\n", qPrintable(warning));
         return true;
     }
-    m_messageBoxes->error(this,
-                          QStringLiteral("Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku "
-                                         "konfiguracyjnego. Po ponownym uruchomieniu lista kanałów zostanie "
-                                         "wyczyszczona. Program kończy działanie."),
-                          MessageCaptions::Error);
+    m_messageBoxes->error(
+        this,
+        QStringLiteral("Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku "
+                       "konfiguracyjnego. Po ponownym uruchomieniu lista kanałów zostanie "
+                       "wyczyszczona. Program kończy działanie."),
+        MessageCaptions::Error);
     xmlDocument->setActive(false);
     QFile::remove(path);
     // QFile::copy never overwrites an existing file.
@@ -253,12 +257,15 @@ void TfmMainFrm::readStartSettings()
 {
     const SettingsFile settings(appFolder + ConfigFileName);
     try {
-        channelsListUrl = settings.readString(SettingsKeys::ChannelsSection, SettingsKeys::ChannelsListUrl);
-        sortDescending = settings.readBool(SettingsKeys::ConfigSection, SettingsKeys::DescendingSort, false);
+        channelsListUrl =
+            settings.readString(SettingsKeys::ChannelsSection, SettingsKeys::ChannelsListUrl);
+        sortDescending =
+            settings.readBool(SettingsKeys::ConfigSection, SettingsKeys::DescendingSort, false);
         sortColumn = settings.readInt(SettingsKeys::ConfigSection, SettingsKeys::ColumnToSort, 0);
         if (settings.readBool(SettingsKeys::ConfigSection, SettingsKeys::Updates, false))
-            setTimerInterval(tmUpdates,
-                             settings.readInt(SettingsKeys::ConfigSection, SettingsKeys::Interval, 60) * 60000);
+            setTimerInterval(
+                tmUpdates,
+                settings.readInt(SettingsKeys::ConfigSection, SettingsKeys::Interval, 60) * 60000);
         else
             setTimerInterval(tmUpdates, 0);
     } catch (const std::exception &) {
@@ -350,12 +357,14 @@ void TfmMainFrm::restorePlacement()
         if (placement.leftPanelWidth > 0) {
             QList<int> sizes = spLeft->sizes();
             const int total = sizes.value(0) + sizes.value(1);
-            spLeft->setSizes({placement.leftPanelWidth, qMax(100, total - placement.leftPanelWidth)});
+            spLeft->setSizes(
+                {placement.leftPanelWidth, qMax(100, total - placement.leftPanelWidth)});
         }
         if (placement.topPanelHeight > 0) {
             QList<int> sizes = spMain->sizes();
             const int total = sizes.value(0) + sizes.value(1);
-            spMain->setSizes({placement.topPanelHeight, qMax(60, total - placement.topPanelHeight)});
+            spMain->setSizes(
+                {placement.topPanelHeight, qMax(60, total - placement.topPanelHeight)});
         }
         if (placement.showCmd == WindowPlacement::ShowMaximised)
             setWindowState(windowState() | Qt::WindowMaximized);
@@ -463,7 +472,9 @@ void TfmMainFrm::Koniecpracy1Click()
 {
     if (channelUpdateBusy)
         m_messageBoxes->information(
-            this, QStringLiteral("Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."),
+            this,
+            QStringLiteral(
+                "Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."),
             MessageCaptions::Information);
     setTimerInterval(tmUpdates, 0);
     setTimerInterval(tmBalloons, 0);
@@ -587,7 +598,8 @@ void TfmMainFrm::progressBegin(qint64 expectedBytes)
 
 void TfmMainFrm::progressWork(qint64 bytesSoFar)
 {
-    const qint64 value = qBound<qint64>(qint64(pbDownloadProgress->minimum()), bytesSoFar, qint64(pbDownloadProgress->maximum()));
+    const qint64 value = qBound<qint64>(qint64(pbDownloadProgress->minimum()), bytesSoFar,
+                                        qint64(pbDownloadProgress->maximum()));
     pbDownloadProgress->setValue(int(value));
 }
 
@@ -595,85 +607,6 @@ void TfmMainFrm::progressEnd()
 {
     pbDownloadProgress->hide();
     pbDownloadProgress->setValue(pbDownloadProgress->minimum());
-}
-
-// --- the item browser ---
-
-void TfmMainFrm::NavigateContent(const QString &address)
-{
-    try {
-        wbContent->Navigate(address);
-    } catch (const std::exception &) {
-    }
-}
-
-void TfmMainFrm::wbContentBeforeNavigate2(QString &address, bool &cancel)
-{
-    // Pages of the maker's site get the selected channel's credentials.
-    try {
-        if (address.contains(MakerSiteHost) && !address.contains(QStringLiteral("&Password"))) {
-            const ChannelNode *node = selectedNode();
-            const TtvChannel *channel = node ? node->channel() : nullptr;
-            if (channel) {
-                address += address.contains(QLatin1Char('?')) ? QStringLiteral("&UserName=")
-                                                               : QStringLiteral("?UserName=");
-                address += channel->username + QStringLiteral("&Password=") + channel->password;
-                cancel = true;
-                NavigateContent(address);
-            }
-            // Without a selected channel there is nothing to add; the page loads as asked.
-        }
-    } catch (const std::exception &) {
-    }
-    const bool itemOrNothing = address.contains(QLatin1Char('{')) ||
-                               address.contains(QStringLiteral("arch_item.xml")) ||
-                               address == QStringLiteral("about:blank");
-    spBack->setEnabled(!itemOrNothing);
-    spForward->setEnabled(!itemOrNothing);
-}
-
-void TfmMainFrm::wbContentDocumentComplete(const QString &address)
-{
-    currentLocation = address;
-    pbDownloadProgress->setValue(pbDownloadProgress->minimum());
-    pbDownloadProgress->hide();
-}
-
-void TfmMainFrm::wbContentProgressChange(int progress, int maximum)
-{
-    if (maximum <= 0) {
-        pbDownloadProgress->hide();
-        return;
-    }
-    pbDownloadProgress->setMaximum(maximum);
-    placeProgressBar();
-    pbDownloadProgress->show();
-    if (progress < pbDownloadProgress->maximum())
-        pbDownloadProgress->setValue(qMax(progress, pbDownloadProgress->minimum()));
-}
-
-void TfmMainFrm::wbContentStatusTextChange(const QString &text)
-{
-    if (!text.contains(QStringLiteral("&Password")))
-        setStatusPanelText(0, text);
-}
-
-void TfmMainFrm::spBackClick()
-{
-    wbContent->GoBack();
-}
-
-void TfmMainFrm::spForwardClick()
-{
-    wbContent->GoForward();
-}
-
-void TfmMainFrm::acOpenInNewWindowExecute()
-{
-    if (currentLocation.contains(QStringLiteral(".xml")) || currentLocation == QStringLiteral("about:blank"))
-        acOpenLinkExecute();
-    else if (!currentLocation.isEmpty())
-        openAddress(currentLocation);
 }
 
 // --- errors ---

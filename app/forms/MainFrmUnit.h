@@ -38,8 +38,8 @@ class XmlDocument;
 // Where the main window finds its environment; tests give their own.
 struct MainFrmOptions
 {
-    QString executableDir;          // folder of the executable, ending with "/"
-    bool startHidden = false;       // first parameter "hid": only the tray icon at start
+    QString executableDir;                 // folder of the executable, ending with "/"
+    bool startHidden = false;              // first parameter "hid": only the tray icon at start
     IMessageBoxes *messageBoxes = nullptr; // null: the real message boxes
     bool showTrayIcon = true;
 };
@@ -55,7 +55,8 @@ public:
     ~TfmMainFrm() override;
 
     // The windows created after this one; the main window reads their live state.
-    void attachWindows(TfmUpdateProgressFrm *updateProgress, TfmConfigFrm *config, TfmAboutFrm *about);
+    void attachWindows(TfmUpdateProgressFrm *updateProgress, TfmConfigFrm *config,
+                       TfmAboutFrm *about);
 
     bool startupFailed() const { return m_startupFailed; }
     IMessageBoxes &messageBoxes() const { return *m_messageBoxes; }
@@ -75,10 +76,20 @@ public:
     QIcon channelsImage(int index) const;
 
     // Columns of the header list.
-    enum HeaderColumn { ColTitle, ColDate, ColAuthor, ColId, ColGuid, ColChGuid, ColVersion, ColChName, HeaderColumnCount };
+    enum HeaderColumn {
+        ColTitle,
+        ColDate,
+        ColAuthor,
+        ColId,
+        ColGuid,
+        ColChGuid,
+        ColVersion,
+        ColChName,
+        HeaderColumnCount
+    };
 
     // --- shared state ---
-    QString appFolder; // per-user folder, ends with "/"
+    QString appFolder;                  // per-user folder, ends with "/"
     ChannelTree *channelTree = nullptr; // owns nodeDataBlocks
     std::unique_ptr<XmlDocument> xmlDocument;
     QStringList alertTitles;
@@ -159,16 +170,16 @@ public:
     QMenu *mnChannels = nullptr;
     QMenu *mnHeaders = nullptr;
     QMenu *mnTray = nullptr;
-    QAction *Koniecpracy1 = nullptr;     // "&Koniec pracy" in the main menu
-    QAction *Koniecpracy2 = nullptr;     // ... and in the tray menu
-    QAction *Konfiguracja1 = nullptr;    // "&Konfiguracja"
+    QAction *Koniecpracy1 = nullptr;          // "&Koniec pracy" in the main menu
+    QAction *Koniecpracy2 = nullptr;          // ... and in the tray menu
+    QAction *Konfiguracja1 = nullptr;         // "&Konfiguracja"
     QAction *Konfiguracjaprogramu1 = nullptr; // "Konfiguracja programu" (tray)
-    QAction *Pokazprogram1 = nullptr;    // "Pokaż program" (tray, default)
-    QAction *Oprogramie1 = nullptr;      // "&O programie"
-    QAction *KolvaniwInternecie1 = nullptr; // "&Kolvani w Internecie"
-    QAction *Zmienazw1 = nullptr;        // "&Zmień nazwę"
-    QAction *Usun1 = nullptr;            // acRemoveTreeItem in the tree's menu, Del
-    QAction *Usunzarchiwum1 = nullptr;   // acArchiveDelete in the header menu, Del
+    QAction *Pokazprogram1 = nullptr;         // "Pokaż program" (tray, default)
+    QAction *Oprogramie1 = nullptr;           // "&O programie"
+    QAction *KolvaniwInternecie1 = nullptr;   // "&Kolvani w Internecie"
+    QAction *Zmienazw1 = nullptr;             // "&Zmień nazwę"
+    QAction *Usun1 = nullptr;                 // acRemoveTreeItem in the tree's menu, Del
+    QAction *Usunzarchiwum1 = nullptr;        // acArchiveDelete in the header menu, Del
 
     // --- action list alMainFrmActions ---
     QAction *acChannelsAdd = nullptr;

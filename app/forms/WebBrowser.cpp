@@ -53,7 +53,6 @@ QString addressText(const QUrl &url)
     return text;
 }
 
-
 // What a local document may load: its style sheets, fonts and pictures from its own folder
 // and pictures, style sheets, fonts and media from the web. No request made by script or by
 // a form (nothing can read a file or send anything away), no frames, no other local file.
@@ -194,22 +193,23 @@ WebBrowser::WebBrowser(QWidget *parent) : QWebEngineView(parent)
 
     connect(m_page, &QWebEnginePage::loadProgress, this,
             [this](int progress) { emit ProgressChange(progress, 100); });
-    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        switch (info.status()) {
-        case QWebEngineLoadingInfo::LoadStartedStatus:
-            emit ProgressChange(0, 100);
-            break;
-        case QWebEngineLoadingInfo::LoadStoppedStatus:
-            // A navigation that was cancelled or replaced completes nothing.
-            emit ProgressChange(0, 0);
-            break;
-        case QWebEngineLoadingInfo::LoadSucceededStatus:
-        case QWebEngineLoadingInfo::LoadFailedStatus:
-            emit ProgressChange(0, 0);
-            emit DocumentComplete(addressText(info.url()));
-            break;
-        }
-    });
+    connect(m_page, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) {
+                switch (info.status()) {
+                case QWebEngineLoadingInfo::LoadStartedStatus:
+                    emit ProgressChange(0, 100);
+                    break;
+                case QWebEngineLoadingInfo::LoadStoppedStatus:
+                    // A navigation that was cancelled or replaced completes nothing.
+                    emit ProgressChange(0, 0);
+                    break;
+                case QWebEngineLoadingInfo::LoadSucceededStatus:
+                case QWebEngineLoadingInfo::LoadFailedStatus:
+                    emit ProgressChange(0, 0);
+                    emit DocumentComplete(addressText(info.url()));
+                    break;
+                }
+            });
     connect(m_page, &QWebEnginePage::linkHovered, this,
             [this](const QString &url) { emit StatusTextChange(addressText(QUrl(url))); });
     connect(this, &QWebEngineView::printRequested, this, &WebBrowser::PrintPage);
@@ -305,10 +305,11 @@ void WebBrowser::PrintPage()
     m_printing = true;
     // The printer must outlive the asynchronous print job.
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = connect(this, &QWebEngineView::printFinished, this, [this, printer, connection](bool) {
-        m_printing = false;
-        disconnect(*connection);
-    });
+    *connection =
+        connect(this, &QWebEngineView::printFinished, this, [this, printer, connection](bool) {
+            m_printing = false;
+            disconnect(*connection);
+        });
     print(printer.get());
 }
 

@@ -23,7 +23,10 @@ public:
 
     WebPage(QWebEngineProfile *profile, QObject *parent);
 
-    void setBeforeNavigateHandler(BeforeNavigateHandler handler) { m_beforeNavigate = std::move(handler); }
+    void setBeforeNavigateHandler(BeforeNavigateHandler handler)
+    {
+        m_beforeNavigate = std::move(handler);
+    }
     // The next main-frame navigation to exactly this address passes without asking the
     // handler: it is the address the handler itself chose.
     void approveOnce(const QUrl &url) { m_approved = url; }

@@ -19,11 +19,11 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QProgressBar>
+#include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QStandardItemModel>
-#include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -82,14 +82,16 @@ QString treeFileText(const QString &path)
     const QByteArray bytes = readAll(path);
     if (!bytes.startsWith("\xff\xfe"))
         return QString();
-    return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+    return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2),
+                              (bytes.size() - 2) / 2);
 }
 
 const QString NoChannelQuestion = QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?");
 const QString ExitQuestion = QStringLiteral("Czy chcesz zakończyć pracę programu?");
-const QString TreeBroken = QStringLiteral(
-    "Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku konfiguracyjnego. Po ponownym "
-    "uruchomieniu lista kanałów zostanie wyczyszczona. Program kończy działanie.");
+const QString TreeBroken =
+    QStringLiteral("Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku "
+                   "konfiguracyjnego. Po ponownym "
+                   "uruchomieniu lista kanałów zostanie wyczyszczona. Program kończy działanie.");
 
 // A temporary user: data home and executable folder with the shipped data/ and temp/.
 class MainFrmFixture : public ::testing::Test
@@ -108,7 +110,8 @@ protected:
             QFile::copy(shipped.filePath(name), m_exeDir + "data/" + name);
         writeFile(m_exeDir + "data/sub/nested.txt", "zagnieżdżony");
         writeFile(m_exeDir + "temp/.gitkeep", "");
-        QFile::copy(QStringLiteral(KV_SOURCE_DIR "/resources/licencja.rtf"), m_exeDir + "licencja.rtf");
+        QFile::copy(QStringLiteral(KV_SOURCE_DIR "/resources/licencja.rtf"),
+                    m_exeDir + "licencja.rtf");
         m_oldDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", m_dataHome.toUtf8());
     }
@@ -152,7 +155,8 @@ protected:
         w.main = create();
         const QString configPath = w.main->appFolder + QStringLiteral("data/config.ini");
         w.report = new TfmUpdateProgressFrm(configPath, w.main.get());
-        w.config = new TfmConfigFrm(configPath, w.main->tmUpdates, m_exeDir + "kolvani", w.main.get());
+        w.config =
+            new TfmConfigFrm(configPath, w.main->tmUpdates, m_exeDir + "kolvani", w.main.get());
         w.about = new TfmAboutFrm(m_exeDir, w.main.get());
         w.main->attachWindows(w.report, w.config, w.about);
         m_windows.push_back(std::move(w));
@@ -237,7 +241,8 @@ TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
         ProcessEventsFor(50);
         EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
 
-        ChannelNode *group = w->channelTree->addNode(w->channelTree->root(), QStringLiteral("Grupa"), NodeKind::Group);
+        ChannelNode *group = w->channelTree->addNode(w->channelTree->root(),
+                                                     QStringLiteral("Grupa"), NodeKind::Group);
         w->channelTree->addNode(group, QStringLiteral("Kanał A"), NodeKind::Channel);
         w->FormCloseQuery();
     }
@@ -258,7 +263,8 @@ TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
     Windows &w = createAll();
     w.config->cbCloseAction->setChecked(true);
     w.report->cbDontShow->setChecked(true);
-    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Nowy kanał"), NodeKind::Channel);
+    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Nowy kanał"),
+                                 NodeKind::Channel);
     w.main->sortDescending = true;
     w.main->sortColumn = 2;
     w.main->show();
@@ -283,7 +289,8 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
 {
     Windows &w = createAll();
     w.config->cbCloseAction->setChecked(false);
-    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Kanał B"), NodeKind::Channel);
+    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Kanał B"),
+                                 NodeKind::Channel);
     w.main->sortColumn = 1;
     w.main->show();
     ProcessEventsFor(50);
@@ -298,7 +305,8 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
     EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Pytanie:"));
     // No: the window stays, but everything has been written already.
     EXPECT_TRUE(readAll(appFolder() + "data/config.ini").contains("nColumnToSort=1"));
-    EXPECT_TRUE(treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał B")));
+    EXPECT_TRUE(
+        treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał B")));
     EXPECT_FALSE(w.report->cancelRequested);
     EXPECT_TRUE(w.main->tmUpdates->isActive());
 
@@ -314,7 +322,8 @@ TEST_F(MainFrmFixture, EndOfWorkWarnsDuringAnUpdateAndSavesWithoutQuestion)
 {
     Windows &w = createAll();
     w.config->cbCloseAction->setChecked(true);
-    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Kanał C"), NodeKind::Channel);
+    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Kanał C"),
+                                 NodeKind::Channel);
     w.main->channelUpdateBusy = true;
     w.main->tmMarkAsUnread->start(2000);
     m_boxes.shown.clear();
@@ -322,17 +331,21 @@ TEST_F(MainFrmFixture, EndOfWorkWarnsDuringAnUpdateAndSavesWithoutQuestion)
     ASSERT_EQ(m_boxes.shown.size(), 1);
     EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("information"));
     EXPECT_EQ(m_boxes.shown.first().text,
-              QStringLiteral("Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."));
+              QStringLiteral(
+                  "Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."));
     EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
     EXPECT_TRUE(w.report->cancelRequested);
     EXPECT_FALSE(w.main->tmMarkAsUnread->isActive());
-    EXPECT_TRUE(treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał C")));
+    EXPECT_TRUE(
+        treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał C")));
     EXPECT_TRUE(readAll(appFolder() + "data/config.ini").contains("fmMainState="));
 }
 
 TEST_F(MainFrmFixture, BrokenOrMissingTreeFileIsReplacedByTheDefaultAndTheProgramEnds)
 {
-    { create(); } // first start makes the folder
+    {
+        create();
+    } // first start makes the folder
     const QString treePath = appFolder() + "data/tvChannels.xml";
     const QByteArray shippedDefault = readAll(appFolder() + "data/tvChannels_e.xml");
     ASSERT_FALSE(shippedDefault.isEmpty());
@@ -365,9 +378,10 @@ TEST_F(MainFrmFixture, BrokenOrMissingTreeFileIsReplacedByTheDefaultAndTheProgra
 
 TEST_F(MainFrmFixture, ShippedTreeFilesHoldTheRootAlone)
 {
-    const QString text = QStringLiteral("<?xml version=\"1.0\"?>\r\n<tree>\r\n<treenodes name=\"tvChannels\">\r\n"
-                                        "<node>\r\n  <name>Moje kanały</name>\r\n  <type>0</type>\r\n</node>\r\n\r\n"
-                                        "</treenodes>\r\n</tree>\r\n");
+    const QString text =
+        QStringLiteral("<?xml version=\"1.0\"?>\r\n<tree>\r\n<treenodes name=\"tvChannels\">\r\n"
+                       "<node>\r\n  <name>Moje kanały</name>\r\n  <type>0</type>\r\n</node>\r\n\r\n"
+                       "</treenodes>\r\n</tree>\r\n");
     QByteArray bytes("\xff\xfe");
     bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
     EXPECT_EQ(readAll(QStringLiteral(KV_SOURCE_DIR "/data/tvChannels.xml")), bytes);
@@ -376,7 +390,9 @@ TEST_F(MainFrmFixture, ShippedTreeFilesHoldTheRootAlone)
 
 TEST_F(MainFrmFixture, SettingsReadAtStart)
 {
-    { create(); }
+    {
+        create();
+    }
     writeFile(appFolder() + "data/config.ini",
               "[config]\r\ncbUpdates=1\r\nseInterval=30\r\nbDescendingSort=1\r\nnColumnToSort=1\r\n"
               "[Channels]\r\nChannelsListURL=http://127.0.0.1/lista.xml\r\n");
@@ -388,7 +404,8 @@ TEST_F(MainFrmFixture, SettingsReadAtStart)
     EXPECT_EQ(w->channelsListUrl, QStringLiteral("http://127.0.0.1/lista.xml"));
     QAbstractItemModel *headers = w->lvHeaders->model();
     for (int c = 0; c < headers->columnCount(); ++c) {
-        const bool hasImage = !headers->headerData(c, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().isNull();
+        const bool hasImage =
+            !headers->headerData(c, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().isNull();
         EXPECT_EQ(hasImage, c == 1) << c;
     }
 
@@ -412,11 +429,14 @@ TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
 {
     auto w = create();
     const ActionRow rows[] = {
-        {"acChannelsAdd", QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("Dodaj nowy kanał"), "Ctrl+Shift+N"},
-        {"acChannelsGroupAdd", QStringLiteral("&Dodaj nową grupę"), QStringLiteral("Dodaj nową grupę"), ""},
+        {"acChannelsAdd", QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("Dodaj nowy kanał"),
+         "Ctrl+Shift+N"},
+        {"acChannelsGroupAdd", QStringLiteral("&Dodaj nową grupę"),
+         QStringLiteral("Dodaj nową grupę"), ""},
         {"acRemoveTreeItem", QString(), QStringLiteral("Usuń"), ""},
         {"acChannelsEdit", QString(), QStringLiteral("Edytuj/zmień nazwę"), ""},
-        {"acChannelsEditChanel", QStringLiteral("&Edytuj kanał"), QStringLiteral("Edytuj kanał"), ""},
+        {"acChannelsEditChanel", QStringLiteral("&Edytuj kanał"), QStringLiteral("Edytuj kanał"),
+         ""},
         {"acChannelsGetSelected", QString(), QStringLiteral("Pobierz wybrany kanał"), ""},
         {"acOpenInNewWindow", QStringLiteral("&Otwórz w nowym oknie"), QString(), ""},
         {"acCopyToClipBoard", QStringLiteral("&Kopiuj"), QString(), "Ctrl+C"},
@@ -450,9 +470,10 @@ TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
             list << (a->isSeparator() ? QStringLiteral("-") : a->text());
         return list;
     };
-    EXPECT_EQ(texts(w->mnTray), (QStringList{QStringLiteral("Pokaż program"), QStringLiteral("Konfiguracja programu"),
-                                             QStringLiteral("-"), QStringLiteral("&Synchronizuj wszystkie"),
-                                             QStringLiteral("-"), QStringLiteral("&Koniec pracy")}));
+    EXPECT_EQ(texts(w->mnTray),
+              (QStringList{QStringLiteral("Pokaż program"), QStringLiteral("Konfiguracja programu"),
+                           QStringLiteral("-"), QStringLiteral("&Synchronizuj wszystkie"),
+                           QStringLiteral("-"), QStringLiteral("&Koniec pracy")}));
     EXPECT_EQ(w->mnTray->defaultAction(), w->Pokazprogram1);
     EXPECT_EQ(texts(w->mnPlik).last(), QStringLiteral("&Koniec pracy"));
     EXPECT_EQ(texts(w->mnPomoc), (QStringList{QStringLiteral("&O programie"), QStringLiteral("-"),
@@ -465,7 +486,8 @@ TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
     QStringList bar;
     for (QAction *a : w->menuBar()->actions())
         bar << a->text();
-    EXPECT_EQ(bar, (QStringList{QStringLiteral("&Plik"), QStringLiteral("&Narzędzia"), QStringLiteral("&Pomo&c")}));
+    EXPECT_EQ(bar, (QStringList{QStringLiteral("&Plik"), QStringLiteral("&Narzędzia"),
+                                QStringLiteral("&Pomo&c")}));
 }
 
 TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
@@ -479,7 +501,8 @@ TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
     EXPECT_FALSE(w->acSelectAll->isEnabled());
     EXPECT_TRUE(w->acFind->isEnabled());
 
-    ChannelNode *channel = w->channelTree->addNode(w->channelTree->root(), QStringLiteral("K"), NodeKind::Channel);
+    ChannelNode *channel =
+        w->channelTree->addNode(w->channelTree->root(), QStringLiteral("K"), NodeKind::Channel);
     w->tvChannels->setCurrentIndex(w->channelTree->indexOf(channel));
     w->UpdateActions();
     EXPECT_TRUE(w->acSyncAll->isEnabled());
@@ -503,8 +526,10 @@ TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
     // one place and at most one shows.
     auto *model = qobject_cast<QStandardItemModel *>(w->lvHeaders->model());
     ASSERT_NE(model, nullptr);
-    model->appendRow({new QStandardItem(QStringLiteral("a")), new QStandardItem(QStringLiteral("b"))});
-    model->appendRow({new QStandardItem(QStringLiteral("c")), new QStandardItem(QStringLiteral("d"))});
+    model->appendRow(
+        {new QStandardItem(QStringLiteral("a")), new QStandardItem(QStringLiteral("b"))});
+    model->appendRow(
+        {new QStandardItem(QStringLiteral("c")), new QStandardItem(QStringLiteral("d"))});
     w->UpdateActions();
     EXPECT_TRUE(w->acSelectAll->isEnabled());
     EXPECT_FALSE(w->acMarkAsRead->isEnabled());
@@ -569,10 +594,10 @@ TEST_F(MainFrmFixture, ErrorLineSetsTheNoticeAndAClickOnTheStatusBarShowsTheRepo
     EXPECT_FALSE(w.report->isVisible());
 
     const QPoint at(5, w.main->sbStatus->height() / 2);
-    QMouseEvent press(QEvent::MouseButtonPress, at, w.main->sbStatus->mapToGlobal(at), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w.main->sbStatus->mapToGlobal(at), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, at, w.main->sbStatus->mapToGlobal(at),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, w.main->sbStatus->mapToGlobal(at),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(w.main->sbStatus, &press);
     QCoreApplication::sendEvent(w.main->sbStatus, &release);
     ProcessEventsFor(50);
@@ -594,8 +619,9 @@ TEST_F(MainFrmFixture, AnExceptionInAHandlerIsShownAndTheProgramGoesOn)
     EXPECT_TRUE(laterRan);
     ASSERT_EQ(m_boxes.shown.size(), 1);
     EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("error"));
-    EXPECT_EQ(m_boxes.shown.first().text,
-              QStringLiteral("Wystąpił błąd wewnętrzny (zepsuty plik). Przepraszamy za utrudnienie."));
+    EXPECT_EQ(
+        m_boxes.shown.first().text,
+        QStringLiteral("Wystąpił błąd wewnętrzny (zepsuty plik). Przepraszamy za utrudnienie."));
     EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
     EXPECT_TRUE(w.report->cancelRequested);
 }
@@ -617,13 +643,17 @@ TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
     for (int c = 0; c < headers->columnCount(); ++c)
         captions << headers->headerData(c, Qt::Horizontal).toString();
     EXPECT_EQ(captions, (QStringList{QStringLiteral("Tytuł:"), QStringLiteral("Data publikacji:"),
-                                     QStringLiteral("Autor:"), QStringLiteral("ID"), QStringLiteral("GUID"),
-                                     QStringLiteral("chGUID"), QStringLiteral("sVersion"), QStringLiteral("CHName")}));
+                                     QStringLiteral("Autor:"), QStringLiteral("ID"),
+                                     QStringLiteral("GUID"), QStringLiteral("chGUID"),
+                                     QStringLiteral("sVersion"), QStringLiteral("CHName")}));
     for (int c = 3; c < headers->columnCount(); ++c)
         EXPECT_TRUE(w->lvHeaders->isColumnHidden(c)) << c;
     // The tree shows the group and channel pictures of the image list.
-    EXPECT_EQ(w->channelTree->data(w->channelTree->indexOf(w->channelTree->root()), ChannelTree::ImageIndexRole).toInt(),
-              TfmMainFrm::ImageGroup);
+    EXPECT_EQ(
+        w->channelTree
+            ->data(w->channelTree->indexOf(w->channelTree->root()), ChannelTree::ImageIndexRole)
+            .toInt(),
+        TfmMainFrm::ImageGroup);
 }
 
 // The real program: a second start with the same user ends at once while the first runs,
@@ -638,7 +668,8 @@ TEST(MainFrmProcess, SecondInstanceEndsQuicklyAndTheFirstSavesOnTermination)
     QDir().mkpath(home.path() + "/share");
     QDir().mkpath(home.path() + "/config");
     QDir().mkpath(home.path() + "/runtime");
-    QFile::setPermissions(home.path() + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(home.path() + "/runtime",
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
     env.insert("XDG_DATA_HOME", home.path() + "/share");
@@ -673,7 +704,8 @@ TEST(MainFrmProcess, SecondInstanceEndsQuicklyAndTheFirstSavesOnTermination)
     first.terminate();
     ASSERT_TRUE(first.waitForFinished(20000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-    EXPECT_TRUE(readAll(config).contains("fmMainState=")) << first.readAllStandardError().constData();
+    EXPECT_TRUE(readAll(config).contains("fmMainState="))
+        << first.readAllStandardError().constData();
     EXPECT_TRUE(QFileInfo::exists(tree));
 }
 

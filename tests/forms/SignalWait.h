@@ -9,8 +9,7 @@
 class SignalCounter
 {
 public:
-    template <typename Object, typename Signal>
-    SignalCounter(Object *object, Signal signal)
+    template <typename Object, typename Signal> SignalCounter(Object *object, Signal signal)
     {
         m_connection = QObject::connect(object, signal, &m_context, [this](auto &&...) {
             ++m_count;

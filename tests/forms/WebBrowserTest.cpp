@@ -46,12 +46,17 @@ QByteArray channelDocument(const QByteArray &firstTitle, const QByteArray &first
                       "<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel>"
                       "<title>Kanał testowy</title><link>http://127.0.0.1/</link>"
                       "<item GUID=\"") +
-           GuidA + "\"><title>" + firstTitle + "</title><link>http://127.0.0.1/a</link>"
-                     "<description>" + firstDescription + "</description><pubDate>2004-01-05</pubDate>"
-                     "<dc:creator>Jan Kowalski</dc:creator><unread>1</unread></item>"
-                     "<item GUID=\"" + GuidB + "\"><title>Druga wiadomość</title>"
-                     "<description>Treść drugiej</description><unread>0</unread></item>"
-                     "</channel></rss>\n";
+           GuidA + "\"><title>" + firstTitle +
+           "</title><link>http://127.0.0.1/a</link>"
+           "<description>" +
+           firstDescription +
+           "</description><pubDate>2004-01-05</pubDate>"
+           "<dc:creator>Jan Kowalski</dc:creator><unread>1</unread></item>"
+           "<item GUID=\"" +
+           GuidB +
+           "\"><title>Druga wiadomość</title>"
+           "<description>Treść drugiej</description><unread>0</unread></item>"
+           "</channel></rss>\n";
 }
 
 // The shipped style sheet with the marker replaced, as the item view writes it.
@@ -206,15 +211,22 @@ TEST_F(BrowserFixture, RendersItemThroughStyleSheetRewrittenJustBefore)
 TEST_F(BrowserFixture, Rss1AndArchiveStyleSheetsShowTheirItem)
 {
     const QString doc = m_data + QStringLiteral("{RDF}.xml");
-    writeFile(doc, QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                              "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>\n"
-                              "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
-                              "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
-                              "<channel rdf:about=\"x\"><title>Kanał RDF</title><link>http://127.0.0.1/</link></channel>"
-                              "<item rdf:about=\"a\" GUID=\"") +
-                       GuidA + "\"><title>Wiadomość RDF</title><dc:date>2004-02-03</dc:date><unread>1</unread></item>"
-                               "<item rdf:about=\"b\" GUID=\"" + GuidB + "\"><title>Inna RDF</title></item>"
-                               "</rdf:RDF>\n");
+    writeFile(
+        doc,
+        QByteArray(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>\n"
+            "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+            "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+            "<channel rdf:about=\"x\"><title>Kanał "
+            "RDF</title><link>http://127.0.0.1/</link></channel>"
+            "<item rdf:about=\"a\" GUID=\"") +
+            GuidA +
+            "\"><title>Wiadomość RDF</title><dc:date>2004-02-03</dc:date><unread>1</unread></item>"
+            "<item rdf:about=\"b\" GUID=\"" +
+            GuidB +
+            "\"><title>Inna RDF</title></item>"
+            "</rdf:RDF>\n");
     writeFile(m_data + "rss_xslt.xsl", styleSheetFor("rss1.xsl", GuidA));
     ASSERT_TRUE(navigateAndWait(doc + "#" + GuidA));
     QString text = plainText();
@@ -223,16 +235,20 @@ TEST_F(BrowserFixture, Rss1AndArchiveStyleSheetsShowTheirItem)
     EXPECT_FALSE(text.contains(QStringLiteral("Inna RDF"))) << text.toStdString();
 
     const QString arch = m_data + QStringLiteral("arch_item.xml");
-    writeFile(arch, QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                               "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>\n"
-                               "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
-                               "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
-                               "<item rdf:about=\"\" GUID=\"") +
-                        GuidB + "\"><title>Z archiwum</title><link></link><description>Opis</description>"
-                                "<dc:creator>Autor A</dc:creator><dc:date>2004-01-01</dc:date>"
-                                "<unread>1</unread><pubDate></pubDate><sChannelLink>http://127.0.0.1/</sChannelLink>"
-                                "<sChannelName>Mój kanał</sChannelName><sChannelImage>archive.jpg</sChannelImage>"
-                                "</item></rdf:RDF>\n");
+    writeFile(
+        arch,
+        QByteArray(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>\n"
+            "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+            "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+            "<item rdf:about=\"\" GUID=\"") +
+            GuidB +
+            "\"><title>Z archiwum</title><link></link><description>Opis</description>"
+            "<dc:creator>Autor A</dc:creator><dc:date>2004-01-01</dc:date>"
+            "<unread>1</unread><pubDate></pubDate><sChannelLink>http://127.0.0.1/</sChannelLink>"
+            "<sChannelName>Mój kanał</sChannelName><sChannelImage>archive.jpg</sChannelImage>"
+            "</item></rdf:RDF>\n");
     writeFile(m_data + "rss_xslt.xsl", styleSheetFor("rss1_archive.xsl", GuidB));
     ASSERT_TRUE(navigateAndWait(arch));
     text = plainText();
@@ -245,7 +261,9 @@ TEST_F(BrowserFixture, BeforeNavigate2SeesEveryNavigationAndCanCancelOrRedirect)
     const QString first = m_data + QStringLiteral("first.html");
     const QString second = m_data + QStringLiteral("second.html");
     const QString blocked = m_data + QStringLiteral("blocked.html");
-    writeFile(first, "<html><body><p>Pierwsza strona</p><a id=\"l\" href=\"blocked.html\">x</a></body></html>");
+    writeFile(
+        first,
+        "<html><body><p>Pierwsza strona</p><a id=\"l\" href=\"blocked.html\">x</a></body></html>");
     writeFile(second, "<html><body><p>Druga strona</p></body></html>");
     writeFile(blocked, "<html><body><p>Zablokowana</p></body></html>");
 
@@ -260,7 +278,8 @@ TEST_F(BrowserFixture, BeforeNavigate2SeesEveryNavigationAndCanCancelOrRedirect)
 
     ASSERT_TRUE(navigateAndWait(first + QStringLiteral("#frag")));
     ASSERT_FALSE(seen.isEmpty());
-    EXPECT_TRUE(seen.last().endsWith(QStringLiteral("first.html#frag"))) << seen.last().toStdString();
+    EXPECT_TRUE(seen.last().endsWith(QStringLiteral("first.html#frag")))
+        << seen.last().toStdString();
     EXPECT_FALSE(seen.last().contains(QStringLiteral("kvview")));
     EXPECT_TRUE(plainText().contains(QStringLiteral("Pierwsza strona")));
 
@@ -277,7 +296,8 @@ TEST_F(BrowserFixture, BeforeNavigate2SeesEveryNavigationAndCanCancelOrRedirect)
     for (int i = 0; i < 20 && seen.isEmpty(); ++i)
         settle(100);
     ASSERT_EQ(seen.size(), 1);
-    EXPECT_TRUE(seen.first().endsWith(QStringLiteral("/blocked.html"))) << seen.first().toStdString();
+    EXPECT_TRUE(seen.first().endsWith(QStringLiteral("/blocked.html")))
+        << seen.first().toStdString();
     settle(300);
     EXPECT_TRUE(plainText().contains(QStringLiteral("Pierwsza strona")));
 
@@ -330,12 +350,14 @@ TEST_F(BrowserFixture, LocalPageCannotReadFilesOrSendAnything)
     // Even a script that got into the page (here through the program's own world, which the
     // page's settings do not stop) reads no file, beside the page or elsewhere, and reaches
     // no server.
-    const QString probe = QStringLiteral(
-        "(function(){var r=[];['%1','secret2.txt','%2'].forEach(function(u){"
-        "try{var x=new XMLHttpRequest();x.open('GET',u,false);x.send();r.push(x.status+':'+x.responseText);}"
-        "catch(e){r.push('blocked');}});return r.join('|');})()")
-                              .arg(QUrl::fromLocalFile(m_dir.path() + "/secret.txt").toString(),
-                                   server.url(QStringLiteral("/leak")));
+    const QString probe =
+        QStringLiteral(
+            "(function(){var r=[];['%1','secret2.txt','%2'].forEach(function(u){"
+            "try{var x=new "
+            "XMLHttpRequest();x.open('GET',u,false);x.send();r.push(x.status+':'+x.responseText);}"
+            "catch(e){r.push('blocked');}});return r.join('|');})()")
+            .arg(QUrl::fromLocalFile(m_dir.path() + "/secret.txt").toString(),
+                 server.url(QStringLiteral("/leak")));
     const QString result = runInApplicationWorld(probe).toString();
     EXPECT_EQ(result, QStringLiteral("blocked|blocked|blocked"));
     settle(200);
@@ -343,10 +365,11 @@ TEST_F(BrowserFixture, LocalPageCannotReadFilesOrSendAnything)
 
     // The same request from a web page is the page's own business.
     ASSERT_TRUE(navigateAndWait(server.url(QStringLiteral("/strona"))));
-    const QString fromWeb = runInApplicationWorld(
-                                QStringLiteral("(function(){var x=new XMLHttpRequest();x.open('GET','/dane',false);"
-                                               "x.send();return x.responseText;})()"))
-                                .toString();
+    const QString fromWeb =
+        runInApplicationWorld(
+            QStringLiteral("(function(){var x=new XMLHttpRequest();x.open('GET','/dane',false);"
+                           "x.send();return x.responseText;})()"))
+            .toString();
     EXPECT_EQ(fromWeb, QStringLiteral("ok"));
 }
 
@@ -371,8 +394,8 @@ TEST_F(BrowserFixture, WebPageReachedByLinkRunsItsScripts)
 
 TEST_F(BrowserFixture, ItemShowsPicturesFromTheWeb)
 {
-    OnePageServer server(QByteArray::fromBase64(
-                             "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAQAAAC1HAwCAAAAC0lEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII="),
+    OnePageServer server(QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAQAAAC1HAwCAAAAC0"
+                                                "lEQVR42mNkYAAAAAYAAjCB0C8AAAAASUVORK5CYII="),
                          "image/png");
     const QString doc = m_data + QStringLiteral("{IMG}.xml");
     const QByteArray description = "&lt;img src='" + server.url("/obraz.png").toUtf8() + "'&gt;";
@@ -391,7 +414,8 @@ TEST(WebBrowserAddress, LocalPathsKeepTheirFragment)
     EXPECT_TRUE(url.isLocalFile());
     EXPECT_EQ(url.toLocalFile(), QStringLiteral("/home/u/data/{A-B}.xml"));
     EXPECT_EQ(url.fragment(), QStringLiteral("{C-D}"));
-    EXPECT_EQ(WebBrowser::addressToUrl(QStringLiteral("about:blank")).toString(), QStringLiteral("about:blank"));
+    EXPECT_EQ(WebBrowser::addressToUrl(QStringLiteral("about:blank")).toString(),
+              QStringLiteral("about:blank"));
     EXPECT_FALSE(WebBrowser::addressToUrl(QStringLiteral("nothing")).isValid());
     EXPECT_TRUE(WebPage::scriptsAllowedFor(QUrl(QStringLiteral("https://example.org/"))));
     EXPECT_FALSE(WebPage::scriptsAllowedFor(QUrl(QStringLiteral("file:///tmp/x.xml"))));
