@@ -6,6 +6,7 @@
 
 #include <QProgressBar>
 #include <QToolButton>
+#include <QUrl>
 
 #include <exception>
 
@@ -17,11 +18,19 @@ void TfmMainFrm::NavigateContent(const QString &address)
     }
 }
 
+bool TfmMainFrm::IsMakerSiteAddress(const QString &address)
+{
+    // The host itself decides, not a mention of the name anywhere in the address: a
+    // channel's password must not go to another site whose link merely names ours.
+    const QString host = QUrl(address).host().toLower();
+    return host == MakerSiteHost || host.endsWith(QLatin1Char('.') + MakerSiteHost);
+}
+
 void TfmMainFrm::wbContentBeforeNavigate2(QString &address, bool &cancel)
 {
     // Pages of the maker's site get the selected channel's credentials.
     try {
-        if (address.contains(MakerSiteHost) && !address.contains(QStringLiteral("&Password"))) {
+        if (IsMakerSiteAddress(address) && !address.contains(QStringLiteral("&Password"))) {
             const ChannelNode *node = selectedNode();
             const TtvChannel *channel = node ? node->channel() : nullptr;
             if (channel) {

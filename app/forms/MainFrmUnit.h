@@ -235,6 +235,8 @@ public:
     static const QString HomePageUrl;
     static const QString HelpPageUrl;
     static const QString MakerSiteHost;
+    // True for an address on the maker's site (the host or one of its subdomains).
+    static bool IsMakerSiteAddress(const QString &address);
 
 public slots:
     // --- life ---

@@ -5,6 +5,7 @@
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/MessageBoxes.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
 #include <QAbstractItemModel>
@@ -385,6 +386,9 @@ TEST_F(MainFrmFixture, ShippedTreeFilesHoldTheRootAlone)
     QByteArray bytes("\xff\xfe");
     bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
     EXPECT_EQ(readAll(QStringLiteral(KV_SOURCE_DIR "/data/tvChannels.xml")), bytes);
+    // The same bytes as the program writes for a tree of the root alone.
+    ChannelTree rootOnly;
+    EXPECT_EQ(ChannelTreeFileBytes(rootOnly), bytes);
     EXPECT_EQ(readAll(QStringLiteral(KV_SOURCE_DIR "/data/tvChannels_e.xml")), bytes);
 }
 
@@ -654,6 +658,38 @@ TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
             ->data(w->channelTree->indexOf(w->channelTree->root()), ChannelTree::ImageIndexRole)
             .toInt(),
         TfmMainFrm::ImageGroup);
+}
+
+TEST_F(MainFrmFixture, BrowserButtonsAndTheMakerSiteRule)
+{
+    auto w = create();
+    QString address = QStringLiteral("file://") + w->appFolder + QStringLiteral("data/{A}.xml#{B}");
+    bool cancel = false;
+    w->wbContentBeforeNavigate2(address, cancel);
+    EXPECT_FALSE(cancel);
+    EXPECT_FALSE(w->spBack->isEnabled());
+    address = QStringLiteral("http://127.0.0.1/strona.html");
+    w->wbContentBeforeNavigate2(address, cancel);
+    EXPECT_FALSE(cancel);
+    EXPECT_EQ(address, QStringLiteral("http://127.0.0.1/strona.html"));
+    EXPECT_TRUE(w->spBack->isEnabled());
+    EXPECT_TRUE(w->spForward->isEnabled());
+    address = QStringLiteral("about:blank");
+    w->wbContentBeforeNavigate2(address, cancel);
+    EXPECT_FALSE(w->spForward->isEnabled());
+
+    EXPECT_TRUE(TfmMainFrm::IsMakerSiteAddress(QStringLiteral("https://kolvani.pl/konto")));
+    EXPECT_TRUE(TfmMainFrm::IsMakerSiteAddress(QStringLiteral("http://www.kolvani.pl/?a=1")));
+    EXPECT_FALSE(TfmMainFrm::IsMakerSiteAddress(QStringLiteral("http://127.0.0.1/?u=kolvani.pl")));
+    EXPECT_FALSE(
+        TfmMainFrm::IsMakerSiteAddress(QStringLiteral("http://kolvani.pl.127.0.0.1.nip.io/")));
+    EXPECT_FALSE(TfmMainFrm::IsMakerSiteAddress(QStringLiteral("http://notkolvani.pl/")));
+
+    // The status bar never shows an address that carries a password.
+    w->wbContentStatusTextChange(QStringLiteral("https://kolvani.pl/?UserName=a&Password=b"));
+    EXPECT_FALSE(w->statusPanelText(0).contains(QStringLiteral("Password")));
+    w->wbContentStatusTextChange(QStringLiteral("http://127.0.0.1/"));
+    EXPECT_EQ(w->statusPanelText(0), QStringLiteral("http://127.0.0.1/"));
 }
 
 // The real program: a second start with the same user ends at once while the first runs,
