@@ -199,22 +199,34 @@ QString ConvertFeedDate(const QString &text)
     static const char *const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     // Piece k (from 0) is the text ending at blank k + 1; it exists only when that blank does.
-    const QStringList pieces = text.split(QLatin1Char(' '));
-    const auto endingAtBlank = [&pieces](int blank) {
-        return pieces.size() > blank ? pieces.at(blank - 1) : QString();
-    };
-    QString day = endingAtBlank(2);
-    QString month = endingAtBlank(3);
-    const QString year = endingAtBlank(4);
-    for (int i = 0; i < 12; ++i) {
-        if (month == QLatin1String(kMonths[i])) {
-            month = QStringLiteral("%1").arg(i + 1, 2, 10, QLatin1Char('0'));
-            break;
-        }
+    QStringView pieces[4];
+    qsizetype pieceStart = 0;
+    int blank = 0;
+    for (qsizetype i = 0; i < text.size() && blank < 4; ++i) {
+        if (text.at(i) != QLatin1Char(' '))
+            continue;
+        pieces[blank++] = QStringView(text).mid(pieceStart, i - pieceStart);
+        pieceStart = i + 1;
     }
+    const QStringView day = pieces[1];
+    QStringView month = pieces[2];
+    const QStringView year = pieces[3];
+
+    QString result;
+    result.reserve(year.size() + month.size() + day.size() + 3);
+    result.append(year).append(QLatin1Char('-'));
+    int monthNumber = 0;
+    for (int i = 0; i < 12 && monthNumber == 0; ++i)
+        if (month == QLatin1String(kMonths[i]))
+            monthNumber = i + 1;
+    if (monthNumber > 0)
+        result.append(QLatin1Char('0' + monthNumber / 10)).append(QLatin1Char('0' + monthNumber % 10));
+    else
+        result.append(month);
+    result.append(QLatin1Char('-'));
     if (day.size() == 1)
-        day.prepend(QLatin1Char('0'));
-    return year + QLatin1Char('-') + month + QLatin1Char('-') + day;
+        result.append(QLatin1Char('0'));
+    return result.append(day);
 }
 
 QString NewGuidText()

@@ -5,6 +5,7 @@
 #include "feed/FeedNormaliser.h"
 #include "feed/TextOps.h"
 #include "sync/FeedPrologue.h"
+#include "xml/FeedItemScanner.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -119,19 +120,27 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
                                                        const QString &name)
 {
     ReadMarks marks;
-    if (!QFile::exists(cacheFile))
+    QFile file(cacheFile);
+    if (!file.exists())
         return marks;
+    const auto addMark = [&marks](const QString &title, const QString &unread) {
+        if (unread == QLatin1String("0"))
+            marks.readTitles.insert(titleKey(title));
+        else
+            marks.unreadTitles.insert(titleKey(title));
+    };
+    if (file.open(QIODevice::ReadOnly) && ScanFeedItems(file.readAll(), addMark))
+        return marks;
+
+    // The streaming reader declined: the tree reads the file, or says what is wrong with it.
+    marks = ReadMarks();
     try {
         xmlGetterDocument.loadFromFile(cacheFile);
         const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
         for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
-            if (node.localName() != QLatin1String("item"))
-                continue;
-            const QString title = titleKey(childText(node, QStringLiteral("title")));
-            if (childText(node, QStringLiteral("unread")) == QLatin1String("0"))
-                marks.readTitles.insert(title);
-            else
-                marks.unreadTitles.insert(title);
+            if (node.localName() == QLatin1String("item"))
+                addMark(childText(node, QStringLiteral("title")),
+                        childText(node, QStringLiteral("unread")));
         }
     } catch (const std::exception &) {
         marks = ReadMarks();
