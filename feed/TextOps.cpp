@@ -3,6 +3,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <QStringList>
+#include <QRandomGenerator>
 #include <QUuid>
 
 #include <cerrno>
@@ -231,7 +232,15 @@ QString ConvertFeedDate(const QString &text)
 
 QString NewGuidText()
 {
-    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+    // A version 4 UUID from the securely seeded generator: every item of every update
+    // gets one, and asking the system for each would cost a call into the kernel.
+    quint32 words[4];
+    QRandomGenerator::global()->fillRange(words);
+    const QUuid uuid(words[0], quint16(words[1]), quint16((words[1] >> 16 & 0x0FFF) | 0x4000),
+                     uchar((words[2] & 0x3F) | 0x80), uchar(words[2] >> 8), uchar(words[2] >> 16),
+                     uchar(words[2] >> 24), uchar(words[3]), uchar(words[3] >> 8),
+                     uchar(words[3] >> 16), uchar(words[3] >> 24));
+    return uuid.toString(QUuid::WithBraces).toUpper();
 }
 
 void SaveTextToFile(const QString &path, const QByteArray &text, Durability durability)

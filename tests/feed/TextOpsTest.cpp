@@ -202,6 +202,8 @@ TEST(TextOpsTest, NewGuidTextFormat)
         const QString guid = NewGuidText();
         ASSERT_EQ(guid.size(), 38);
         ASSERT_TRUE(format.match(guid).hasMatch()) << guid.toStdString();
+        ASSERT_EQ(guid.at(15), QLatin1Char('4')) << "a random (version 4) GUID";
+        ASSERT_TRUE(QStringLiteral("89AB").contains(guid.at(20))) << guid.toStdString();
         seen.insert(guid);
     }
     EXPECT_EQ(seen.size(), 1000);
