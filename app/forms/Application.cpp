@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <csignal>
@@ -136,6 +137,7 @@ int runApplication(int argc, char **argv)
     MainFrmOptions options;
     options.executableDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     options.startHidden = startHidden;
+    options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     TfmMainFrm mainFrm(options);
     if (mainFrm.startupFailed())
         return 1;
@@ -162,5 +164,7 @@ int runApplication(int argc, char **argv)
 
     if (!startHidden)
         mainFrm.show();
+    else if (!options.trayAvailable)
+        mainFrm.showMinimized();
     return app.exec();
 }

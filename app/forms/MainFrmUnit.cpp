@@ -36,7 +36,6 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -444,7 +443,7 @@ void TfmMainFrm::FormCloseQuery()
 
 void TfmMainFrm::closeEvent(QCloseEvent *event)
 {
-    if (m_startupFailed) {
+    if (m_startupFailed || m_ending) {
         event->accept();
         return;
     }
@@ -452,7 +451,10 @@ void TfmMainFrm::closeEvent(QCloseEvent *event)
     // FormClose
     if (closeActionChecked()) {
         event->ignore();
-        hide();
+        if (m_options.trayAvailable)
+            hide();
+        else
+            showMinimized();
         return;
     }
     if (!m_messageBoxes->question(this, QStringLiteral("Czy chcesz zakończyć pracę programu?"),
@@ -504,12 +506,15 @@ void TfmMainFrm::requestQuit()
 
 void TfmMainFrm::quitWhenIdle()
 {
-    // Leaving while a channel update waits in its own event loop would cut it off: the
-    // program ends once control is back in the main loop.
-    if (!m_quitPending || channelUpdateBusy || QThread::currentThread()->loopLevel() > 1)
+    // Leaving while a channel update waits for its download would cut it off: the program
+    // ends once the update has returned. Modal boxes open at that moment just close.
+    if (!m_quitPending || channelUpdateBusy)
         return;
     m_quitPending = false;
-    QCoreApplication::quit();
+    m_ending = true;
+    // exit, not quit: quit would ask the windows to close once more, and the main window
+    // would go to the tray instead.
+    QCoreApplication::exit(0);
 }
 
 // --- tray ---

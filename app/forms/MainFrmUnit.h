@@ -42,6 +42,9 @@ struct MainFrmOptions
     bool startHidden = false;              // first parameter "hid": only the tray icon at start
     IMessageBoxes *messageBoxes = nullptr; // null: the real message boxes
     bool showTrayIcon = true;
+    // Without a system tray (some desktops have none) "to the tray" means minimised, so
+    // that the program can always be reached again.
+    bool trayAvailable = true;
 };
 
 // The main window: banner, channel tree, header list, item browser, status bar, menus, the
@@ -376,5 +379,6 @@ private:
     bool m_shownOnce = false;
     bool m_placementSaved = false;
     bool m_quitPending = false;
+    bool m_ending = false;
     bool m_handlingException = false;
 };

@@ -286,6 +286,24 @@ TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
     EXPECT_TRUE(tree.endsWith(QStringLiteral("</tree>\r\n")));
 }
 
+TEST_F(MainFrmFixture, WithoutASystemTrayClosingMinimisesInstead)
+{
+    MainFrmOptions options;
+    options.executableDir = m_exeDir;
+    options.messageBoxes = &m_boxes;
+    options.showTrayIcon = false;
+    options.trayAvailable = false;
+    TfmMainFrm w(options);
+    w.show();
+    ProcessEventsFor(50);
+    m_boxes.shown.clear();
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.isMinimized());
+    EXPECT_TRUE(m_boxes.shown.isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(appFolder() + "data/config.ini"));
+}
+
 TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
 {
     Windows &w = createAll();
