@@ -1,8 +1,11 @@
 #include "xml/FeedItemScanner.h"
 
+#include "xml/Windows1250.h"
+
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -176,16 +179,29 @@ bool ScanFeedItems(const QByteArray &document,
     handler.resolveEntity = noExternalEntity;
     handler.serror = quietError;
 
+    RegisterFastWindows1250();
     ScanState state;
     state.item = &item;
-    xmlParserCtxtPtr ctxt = xmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, nullptr);
+    if (document.size() > INT_MAX)
+        return false;
+    xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(document.constData(), int(document.size()));
     if (!ctxt)
         return false;
+    // The context owns its handler table; ours replaces the tree builder's.
+    auto *sax = static_cast<xmlSAXHandlerPtr>(xmlMalloc(sizeof(xmlSAXHandler)));
+    if (!sax) {
+        xmlFreeParserCtxt(ctxt);
+        return false;
+    }
+    std::memcpy(sax, &handler, sizeof handler);
+    xmlFree(ctxt->sax);
+    ctxt->sax = sax;
+    ctxt->userData = ctxt;
     ctxt->_private = &state;
     state.ctxt = ctxt;
     xmlCtxtUseOptions(ctxt, XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR |
                                 XML_PARSE_NOWARNING);
-    const int result = xmlParseChunk(ctxt, document.constData(), int(document.size()), 1);
+    const int result = xmlParseDocument(ctxt);
     const bool wellFormed = result == 0 && ctxt->wellFormed;
     xmlFreeParserCtxt(ctxt);
     return wellFormed && !state.failed && (!state.rssRoot || state.channelSeen);

@@ -1,5 +1,6 @@
 #include "xml/XmlParse.h"
 
+#include "xml/Windows1250.h"
 #include "xml/XmlDocument.h"
 
 #include <libxml/SAX2.h>
@@ -235,7 +236,7 @@ void *parseDocument(const QByteArray &bytes, const QByteArray &url)
 {
     if (bytes.size() > INT_MAX)
         throw XmlError(QStringLiteral("The XML document is too large"));
-    xmlInitParser();
+    RegisterFastWindows1250();
     ErrorCollector errors;
     ErrorScope scope(&errors);
 
@@ -317,6 +318,7 @@ QByteArray utf8WithDeclaration(xmlDocPtr doc, const xmlChar *declared, ErrorColl
 QByteArray serialise(void *handle)
 {
     auto *doc = static_cast<xmlDocPtr>(handle);
+    RegisterFastWindows1250();
     ErrorCollector errors;
     ErrorScope scope(&errors);
     const char *target = reinterpret_cast<const char *>(doc->encoding);

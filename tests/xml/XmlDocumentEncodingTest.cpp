@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -272,3 +273,38 @@ TEST_F(XmlEncodingTest, SaveIntoAReadOnlyFolderRaises)
     ::chmod(QFile::encodeName(folder).constData(), 0755);
     EXPECT_EQ(readAll(target), "<a>old</a>");
 }
+
+namespace {
+
+// Every byte of the code page, read and written back, against the system's converter.
+TEST_F(XmlEncodingTest, Windows1250AgreesWithTheSystemConverterForEveryByte)
+{
+    QByteArray bytes;
+    for (int b = 0x20; b < 0x100; ++b)
+        if (b != '<' && b != '&' && b != 0x7F && b != 0x81 && b != 0x83 && b != 0x88 &&
+            b != 0x90 && b != 0x98)
+            bytes.append(char(b));
+    const QByteArray document = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<t>" + bytes +
+                                "</t>\n";
+    ASSERT_TRUE(writeAll(path("all.xml"), document));
+    XmlDocument doc;
+    doc.loadFromFile(path("all.xml"));
+    QStringDecoder decoder("windows-1250");
+    EXPECT_EQ(doc.documentElement().text(), QString(decoder(bytes)));
+
+    doc.saveToFile(path("again.xml"));
+    const QByteArray saved = readAll(path("again.xml"));
+    const QByteArray escapedBytes = QByteArray(bytes).replace(">", "&gt;");
+    EXPECT_TRUE(saved.contains("<t>" + escapedBytes + "</t>")) << saved.toHex().toStdString();
+}
+
+TEST_F(XmlEncodingTest, Windows1250UndefinedByteIsAnError)
+{
+    ASSERT_TRUE(writeAll(path("bad.xml"),
+                         "<?xml version=\"1.0\" encoding=\"windows-1250\"?><t>a\x81</t>"));
+    XmlDocument doc;
+    EXPECT_THROW(doc.loadFromFile(path("bad.xml")), XmlError);
+    EXPECT_FALSE(doc.active());
+}
+
+} // namespace
