@@ -47,6 +47,7 @@ ChannelUpdater::ChannelUpdater(const QString &appFolder, IChannelUpdateHost &hos
                                AlertQueue &alerts, QObject *parent)
     : QObject(parent), m_appFolder(appFolder), m_host(host), m_alerts(alerts)
 {
+    tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
     tmLongResponse.setSingleShot(true);
     connect(&tmLongResponse, &QTimer::timeout, this, &ChannelUpdater::tmLongResponseTimer);
 }
@@ -73,6 +74,7 @@ int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
 {
     m_host.setSyncSelectedEnabled(false);
     m_channelUpdateBusy = true;
+    emit busyChanged(true);
     tmLongResponse.start(m_longResponseInterval);
     slowChannelMessage = QStringLiteral("Kanał ") + name +
                          QStringLiteral(" może powodować błędy w działaniu programu (czas "
@@ -112,6 +114,7 @@ void ChannelUpdater::finish()
     m_host.setSyncSelectedEnabled(true);
     m_channelUpdateBusy = false;
     tmLongResponse.stop();
+    emit busyChanged(false);
 }
 
 // An old cache file that cannot be read must not block the channel for ever: its marks

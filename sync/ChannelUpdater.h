@@ -42,12 +42,18 @@ public:
     QString cacheFilePath(const QString &guid) const;
     QString downloadFilePath(const QString &guid) const;
 
+    // The per-user folder, ending with "/"; known only once the window has found it.
+    void setAppFolder(const QString &appFolder) { m_appFolder = appFolder; }
     // Warns about a channel that takes longer than this; tests shorten it.
     void setLongResponseInterval(int ms) { m_longResponseInterval = ms; }
 
     QTimer tmLongResponse;
     QString slowChannelMessage;
     XmlDocument xmlGetterDocument;
+
+signals:
+    // An update begins (true) or has returned (false).
+    void busyChanged(bool busy);
 
 private:
     struct ReadMarks;

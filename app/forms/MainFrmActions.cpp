@@ -483,7 +483,11 @@ void TfmMainFrm::acSyncAllExecute() {}
 void TfmMainFrm::acAddToArchiveExecute() {}
 void TfmMainFrm::acArchiveDeleteExecute() {}
 void TfmMainFrm::acFindExecute() {}
-void TfmMainFrm::acSyncSelectedExecute() {}
+void TfmMainFrm::acSyncSelectedExecute()
+{
+    if (ChannelNode *node = selectedNode())
+        SyncChannel(node, node->text());
+}
 void TfmMainFrm::acSaveToFileExecute() {}
 void TfmMainFrm::acPrintHeaderExecute() {}
 void TfmMainFrm::acChannelsSendChannelExecute() {}

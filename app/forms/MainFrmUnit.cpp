@@ -14,6 +14,7 @@
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
@@ -71,14 +72,22 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     channelTree = new ChannelTree(this);
     tmUpdates = new QTimer(this);
     tmUpdates->setObjectName(QStringLiteral("tmUpdates"));
-    tmLongResponse = new QTimer(this);
-    tmLongResponse->setObjectName(QStringLiteral("tmLongResponse"));
+    downloader = new DocumentDownloader(this);
+    downloader->setReportSink(this);
+    downloader->setProxyProvider(
+        [this] { return m_config ? m_config->proxySettings() : ProxySettings(); });
+    channelUpdater = new ChannelUpdater(QString(), *this, alertQueue, this);
+    connect(channelUpdater, &ChannelUpdater::busyChanged, this, [this](bool busy) {
+        channelUpdateBusy = busy;
+        scheduleActionUpdate();
+    });
+    tmLongResponse = &channelUpdater->tmLongResponse;
     tmMarkAsUnread = new QTimer(this);
     tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
     tmBalloons = new QTimer(this);
     tmBalloons->setObjectName(QStringLiteral("tmBalloons"));
     tmBalloons->setInterval(10000); // enabled by the alerts only
-    for (QTimer *t : {tmUpdates, tmLongResponse, tmMarkAsUnread})
+    for (QTimer *t : {tmUpdates, tmMarkAsUnread})
         t->setInterval(0);
 
     buildImageList();
@@ -158,9 +167,9 @@ void TfmMainFrm::FormCreate()
         // 5.
         determineAppFolder();
         lockUserData();
+        channelUpdater->setAppFolder(appFolder);
         // 6. The lists start empty; the tree owns its records.
-        alertTitles.clear();
-        alertChannels.clear();
+        alertQueue = AlertQueue();
         // 7.
         if (!loadChannelTree()) {
             m_startupFailed = true;

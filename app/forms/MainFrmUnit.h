@@ -1,7 +1,8 @@
 #pragma once
 
+#include "alerts/AlertQueue.h"
 #include "feed/DownloadUi.h"
-#include "sync/ReportSink.h"
+#include "sync/ChannelUpdater.h"
 
 #include <QIcon>
 #include <QList>
@@ -11,7 +12,9 @@
 
 #include <memory>
 
+class ChannelNode;
 class ChannelTree;
+class DocumentDownloader;
 class IMessageBoxes;
 class QAction;
 class QCheckBox;
@@ -50,7 +53,7 @@ struct MainFrmOptions
 // The main window: banner, channel tree, header list, item browser, status bar, menus, the
 // action list and the tray icon. It holds the state that the program's parts share.
 // Creating it runs FormCreate; a start-up that must end the program sets startupFailed().
-class TfmMainFrm : public QMainWindow, public IDownloadUi, public IReportSink
+class TfmMainFrm : public QMainWindow, public IDownloadUi, public IChannelUpdateHost
 {
     Q_OBJECT
 public:
@@ -95,18 +98,18 @@ public:
     QString appFolder;                  // per-user folder, ends with "/"
     ChannelTree *channelTree = nullptr; // owns nodeDataBlocks
     std::unique_ptr<XmlDocument> xmlDocument;
-    QStringList alertTitles;
-    QStringList alertChannels;
+    AlertQueue alertQueue; // alertTitles, alertChannels, newItemCount
     QString channelsListUrl;
     int sortColumn = 0;
     bool sortDescending = false;
     int lastShownRow = -1;
     int lastCategoryRow = -1;
     QString currentLocation;
-    bool channelUpdateBusy = false;
+    bool channelUpdateBusy = false; // follows the channel updater
     bool syncAllRunning = false;
     bool archiveViewShown = false; // the header list shows archive rows
-    int newItemCount = 0;
+    DocumentDownloader *downloader = nullptr; // holds idHTTPClient
+    ChannelUpdater *channelUpdater = nullptr;
 
     QTimer *tmUpdates = nullptr;      // synchronisation interval; 0 = off
     QTimer *tmLongResponse = nullptr; // slow channel warning; 0 = off
@@ -225,8 +228,17 @@ public:
     void progressWork(qint64 bytesSoFar) override;
     void progressEnd() override;
 
-    // IReportSink: an error line in the report window.
+    // IChannelUpdateHost: an error line in the report window, and what an update touches.
     void ReportProblem(const QString &line) override;
+    int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
+                         const QString &password) override;
+    XmlDocument &shownDocument() override { return *xmlDocument; }
+    void setSyncSelectedEnabled(bool enabled) override;
+    void setHeadersEnabled(bool enabled) override;
+    void refreshContent() override;
+
+    // Updates one channel now; refused while another update or download runs.
+    void SyncChannel(ChannelNode *node, const QString &name);
 
     // The one way to navigate the item browser; errors are ignored.
     void NavigateContent(const QString &address);

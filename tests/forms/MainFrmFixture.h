@@ -1,0 +1,160 @@
+#pragma once
+
+// The main window with a temporary user: data home and executable folder holding the
+// shipped data/ and temp/; message boxes answered from a script.
+
+#include "app/forms/AboutFrmUnit.h"
+#include "app/forms/ConfigUnit.h"
+#include "app/forms/MainFrmUnit.h"
+#include "app/forms/MessageBoxes.h"
+#include "sync/forms/UpdateProgressUnit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace mainfrm_test {
+
+// Answers questions from a script and remembers every box shown.
+class ScriptedBoxes : public IMessageBoxes
+{
+public:
+    struct Box
+    {
+        QString kind;
+        QString text;
+        QString caption;
+    };
+
+    bool question(QWidget *, const QString &text, const QString &caption) override
+    {
+        shown.append({QStringLiteral("question"), text, caption});
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+    void information(QWidget *, const QString &text, const QString &caption) override
+    {
+        shown.append({QStringLiteral("information"), text, caption});
+    }
+    void error(QWidget *, const QString &text, const QString &caption) override
+    {
+        shown.append({QStringLiteral("error"), text, caption});
+    }
+
+    int count(const QString &kind, const QString &text) const
+    {
+        int n = 0;
+        for (const Box &b : shown)
+            n += b.kind == kind && b.text == text;
+        return n;
+    }
+
+    QList<bool> answers;
+    QList<Box> shown;
+};
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline QString treeFileText(const QString &path)
+{
+    const QByteArray bytes = readAll(path);
+    if (!bytes.startsWith("\xff\xfe"))
+        return QString();
+    return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2),
+                              (bytes.size() - 2) / 2);
+}
+
+inline const QString NoChannelQuestion = QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?");
+inline const QString ExitQuestion = QStringLiteral("Czy chcesz zakończyć pracę programu?");
+inline const QString TreeBroken =
+    QStringLiteral("Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku "
+                   "konfiguracyjnego. Po ponownym "
+                   "uruchomieniu lista kanałów zostanie wyczyszczona. Program kończy działanie.");
+
+// A temporary user: data home and executable folder with the shipped data/ and temp/.
+class MainFrmFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        m_exeDir = m_root.path() + QStringLiteral("/exe/");
+        m_dataHome = m_root.path() + QStringLiteral("/share");
+        QDir().mkpath(m_exeDir + "data/sub");
+        QDir().mkpath(m_exeDir + "temp");
+        QDir().mkpath(m_dataHome);
+        const QDir shipped(QStringLiteral(KV_SOURCE_DIR "/data"));
+        for (const QString &name : shipped.entryList(QDir::Files))
+            QFile::copy(shipped.filePath(name), m_exeDir + "data/" + name);
+        writeFile(m_exeDir + "data/sub/nested.txt", "zagnieżdżony");
+        writeFile(m_exeDir + "temp/.gitkeep", "");
+        QFile::copy(QStringLiteral(KV_SOURCE_DIR "/resources/licencja.rtf"),
+                    m_exeDir + "licencja.rtf");
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", m_dataHome.toUtf8());
+    }
+
+    void TearDown() override
+    {
+        m_windows.clear();
+        qputenv("XDG_DATA_HOME", m_oldDataHome);
+    }
+
+    static void writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+        f.write(bytes);
+    }
+
+    QString appFolder() const { return m_dataHome + QStringLiteral("/Kolvani/"); }
+
+    std::unique_ptr<TfmMainFrm> create(bool hidden = false)
+    {
+        MainFrmOptions options;
+        options.executableDir = m_exeDir;
+        options.startHidden = hidden;
+        options.messageBoxes = &m_boxes;
+        options.showTrayIcon = false;
+        return std::make_unique<TfmMainFrm>(options);
+    }
+
+    // The window with the report window and the settings dialog, as the program makes them.
+    struct Windows
+    {
+        std::unique_ptr<TfmMainFrm> main;
+        TfmUpdateProgressFrm *report = nullptr;
+        TfmConfigFrm *config = nullptr;
+        TfmAboutFrm *about = nullptr;
+    };
+    Windows &createAll()
+    {
+        Windows w;
+        w.main = create();
+        const QString configPath = w.main->appFolder + QStringLiteral("data/config.ini");
+        w.report = new TfmUpdateProgressFrm(configPath, w.main.get());
+        w.config =
+            new TfmConfigFrm(configPath, w.main->tmUpdates, m_exeDir + "kolvani", w.main.get());
+        w.about = new TfmAboutFrm(m_exeDir, w.main.get());
+        w.main->attachWindows(w.report, w.config, w.about);
+        m_windows.push_back(std::move(w));
+        return m_windows.back();
+    }
+
+    QTemporaryDir m_root;
+    QString m_exeDir;
+    QString m_dataHome;
+    QByteArray m_oldDataHome;
+    ScriptedBoxes m_boxes;
+    std::vector<Windows> m_windows;
+};
+
+} // namespace mainfrm_test

@@ -1,0 +1,117 @@
+#include "MainFrmFixture.h"
+#include "catalogue/ChannelTree.h"
+#include "feed/DocumentDownloader.h"
+#include "support/LoopbackServer.h"
+#include "sync/ReportLog.h"
+
+#include <QAction>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+using namespace mainfrm_test;
+
+const QByteArray kFeed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                         "<title>K</title><item><title>Pierwsza</title></item></channel></rss>";
+
+QStringList reportLines(TfmUpdateProgressFrm *report)
+{
+    QStringList lines;
+    for (const ReportLog::Line &line : report->reportLog()->lines())
+        lines.append(line.text);
+    return lines;
+}
+
+class MainFrmSyncTest : public MainFrmFixture
+{
+protected:
+    ChannelNode *addChannel(TfmMainFrm &main, const QString &path)
+    {
+        ChannelNode *node = main.channelTree->addNode(main.channelTree->root(),
+                                                      QStringLiteral("Kanał"), NodeKind::Channel);
+        node->channel()->url = m_server.url(path);
+        node->channel()->GUID = QStringLiteral("{11111111-2222-4333-8444-555555555555}");
+        main.tvChannels->setCurrentIndex(main.channelTree->indexOf(node));
+        main.UpdateActions();
+        return node;
+    }
+
+    QString cacheFile() const
+    {
+        return appFolder() + QStringLiteral("data/{11111111-2222-4333-8444-555555555555}.xml");
+    }
+
+    LoopbackServer m_server;
+};
+
+TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
+{
+    m_server.setHandler([](const LoopbackRequest &) { return LoopbackReply::http("200 OK", kFeed); });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    ChannelNode *node = addChannel(*w.main, QStringLiteral("/feed"));
+    ASSERT_TRUE(w.main->acSyncSelected->isEnabled());
+
+    w.main->acSyncSelected->trigger();
+    EXPECT_TRUE(QFile::exists(cacheFile()));
+    EXPECT_TRUE(node->channel()->lastupdate.isValid());
+    EXPECT_EQ(w.main->alertQueue.newItemCount, 1);
+    EXPECT_EQ(w.main->statusPanelText(0), QStringLiteral("Gotowe"));
+    EXPECT_TRUE(reportLines(w.report).isEmpty());
+    EXPECT_FALSE(w.main->channelUpdateBusy);
+    EXPECT_TRUE(w.main->acSyncSelected->isEnabled());
+}
+
+TEST_F(MainFrmSyncTest, AFailedUpdateIsReportedWithTheNotice)
+{
+    m_server.setHandler([](const LoopbackRequest &) {
+        return LoopbackReply::http("404 Not Found", "brak");
+    });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    addChannel(*w.main, QStringLiteral("/missing"));
+
+    w.main->acSyncSelected->trigger();
+    const QStringList lines = reportLines(w.report);
+    ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("Niepoprawny adres URL (") + m_server.url("/missing") + ")");
+    EXPECT_EQ(lines[1], QStringLiteral("Nie można pobrać nowych nagłówków z Kanał"));
+    EXPECT_EQ(lines[2], QStringLiteral("Nie można odświeżyć widoku kanału Kanał"));
+    EXPECT_EQ(w.main->statusPanelText(2), QStringLiteral("Wystąpiły błędy. Kliknij..."));
+    EXPECT_FALSE(QFile::exists(cacheFile()));
+}
+
+TEST_F(MainFrmSyncTest, DuringAnUpdateTimersRunAndASecondUpdateIsRefused)
+{
+    m_server.setHandler([](const LoopbackRequest &) {
+        LoopbackReply reply;
+        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(kFeed.size()) +
+                          "\r\n\r\n");
+        reply.then(700, kFeed);
+        return reply;
+    });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    addChannel(*w.main, QStringLiteral("/slow"));
+
+    bool timerFired = false;
+    bool busyWhenFired = false;
+    bool enabledWhenFired = true;
+    QTimer::singleShot(150, w.main.get(), [&] {
+        timerFired = true;
+        busyWhenFired = w.main->channelUpdateBusy;
+        w.main->UpdateActions();
+        enabledWhenFired = w.main->acSyncSelected->isEnabled();
+        w.main->acSyncSelectedExecute(); // a click that slipped through
+    });
+    w.main->acSyncSelected->trigger();
+
+    EXPECT_TRUE(timerFired);
+    EXPECT_TRUE(busyWhenFired);
+    EXPECT_FALSE(enabledWhenFired);
+    EXPECT_EQ(m_server.requestCount(), 1);
+    EXPECT_TRUE(QFile::exists(cacheFile()));
+}
+
+} // namespace
