@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6widgets6
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
-  qt6-svg-dev libqt6printsupport6
+  qt6-svg-dev libqt6printsupport6 qt6-translations-l10n
   libxml2-dev libxslt1-dev libsqlite3-dev
   libgtest-dev googletest
   xvfb xauth x11-utils imagemagick fonts-dejavu-core

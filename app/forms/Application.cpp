@@ -11,10 +11,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QTranslator>
 
 #include <csignal>
 #include <cstdio>
@@ -123,6 +126,12 @@ int runApplication(int argc, char **argv)
         font.setPointSizeF(9.0);
         QApplication::setFont(font);
     }
+    // Qt's own dialogs (printing, standard buttons) speak Polish like the rest.
+    auto *qtTranslations = new QTranslator(&app);
+    if (qtTranslations->load(QLocale(QLocale::Polish), QStringLiteral("qtbase"),
+                             QStringLiteral("_"),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qtTranslations);
     QApplication::setApplicationName(QStringLiteral("Kolvani"));
     QApplication::setApplicationDisplayName(QStringLiteral("Kolvani"));
     QApplication::setWindowIcon(UiLook::svgIcon(QStringLiteral(":/icons/kolvani.svg")));
