@@ -1,6 +1,7 @@
 #include "app/forms/AboutFrmUnit.h"
 
 #include "app/RtfReader.h"
+#include "app/forms/UiLook.h"
 #include "feed/TextOps.h"
 
 #include <QApplication>
@@ -160,13 +161,8 @@ bool TfmAboutFrm::FormKeyDown(QKeyEvent *event)
 
 void TfmAboutFrm::showEvent(QShowEvent *event)
 {
-    if (!parentWidget()) {
-        if (const QScreen *screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
+    if (!parentWidget())
+        UiLook::centreOnScreen(this);
     QDialog::showEvent(event);
 }
 

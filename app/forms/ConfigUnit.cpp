@@ -1,5 +1,7 @@
 #include "app/forms/ConfigUnit.h"
 
+#include "app/forms/UiLook.h"
+
 #include "app/AppSettings.h"
 #include "app/Autostart.h"
 #include "app/SettingsFile.h"
@@ -45,15 +47,6 @@ void RaiseLater(QObject *context, const QString &message)
 {
     QMetaObject::invokeMethod(
         context, [message] { throw FileError(message); }, Qt::QueuedConnection);
-}
-
-void CentreOnScreen(QWidget *window)
-{
-    if (const QScreen *screen = window->screen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
 }
 
 } // namespace
@@ -369,7 +362,7 @@ void TfmConfigFrm::cbAutorunClick(bool checked)
 void TfmConfigFrm::showEvent(QShowEvent *event)
 {
     if (!parentWidget())
-        CentreOnScreen(this);
+        UiLook::centreOnScreen(this);
     QDialog::showEvent(event);
 }
 

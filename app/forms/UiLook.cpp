@@ -3,7 +3,9 @@
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QPalette>
+#include <QScreen>
 #include <QSvgRenderer>
+#include <QWidget>
 
 // The pictures are compiled into a static library; naming them here makes the linker keep
 // them in every program that uses the windows.
@@ -53,6 +55,15 @@ void keepSelectionVisible(QAbstractItemView *view)
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         pal.setColor(QPalette::Inactive, role, pal.color(QPalette::Active, role));
     view->setPalette(pal);
+}
+
+void centreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
 }
 
 } // namespace UiLook

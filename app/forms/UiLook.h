@@ -7,6 +7,7 @@
 #include <QString>
 
 class QAbstractItemView;
+class QWidget;
 
 // Colours and pictures shared by the program's windows.
 namespace UiLook {
@@ -21,6 +22,8 @@ void ensureResources();
 QPixmap svgPixmap(const QString &path, const QSize &size, qreal devicePixelRatio);
 // An icon from an SVG picture, sharp at the usual small sizes.
 QIcon svgIcon(const QString &path);
+// Moves a window to the middle of its screen.
+void centreOnScreen(QWidget *window);
 // The selection keeps its colour when the view loses the focus.
 void keepSelectionVisible(QAbstractItemView *view);
 } // namespace UiLook

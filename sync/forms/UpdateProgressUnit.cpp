@@ -2,6 +2,7 @@
 
 #include "app/AppSettings.h"
 #include "app/SettingsFile.h"
+#include "app/forms/UiLook.h"
 #include "sync/ReportLog.h"
 
 #include <QCheckBox>
@@ -173,13 +174,8 @@ void TfmUpdateProgressFrm::btCancelClick()
 
 void TfmUpdateProgressFrm::showEvent(QShowEvent *event)
 {
-    if (!parentWidget()) {
-        if (const QScreen *screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
+    if (!parentWidget())
+        UiLook::centreOnScreen(this);
     QDialog::showEvent(event);
     emit statusNoticeChanged(QString()); // the notice has been seen
 }
