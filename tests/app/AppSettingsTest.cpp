@@ -1,5 +1,6 @@
 #include "app/AppSettings.h"
 #include "app/SettingsFile.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,6 @@
 #include <limits>
 
 namespace {
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "app/SettingsFile.h"
 #include "feed/TextOps.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -10,19 +11,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 struct stat statOf(const QString &path)
 {

@@ -1,4 +1,5 @@
 #include "feed/FeedNormaliser.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,21 +13,6 @@
 namespace {
 
 const char kPolish[] = "ąćęłńóśźż ĄĆĘŁŃÓŚŹŻ";
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
 
 QString feedsFolder()
 {

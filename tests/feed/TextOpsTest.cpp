@@ -1,4 +1,5 @@
 #include "feed/TextOps.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,14 +19,6 @@ namespace {
 QString u8(const char *text)
 {
     return QString::fromUtf8(text);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
 }
 
 // What the system's converter makes of one Windows-1250 byte; U+FFFD where it has no character.

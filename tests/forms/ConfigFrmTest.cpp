@@ -2,6 +2,7 @@
 #include "app/SettingsFile.h"
 #include "app/forms/ConfigUnit.h"
 #include "feed/TextOps.h"
+#include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -65,19 +66,6 @@ public:
     QString title;
     QMessageBox::Icon icon = QMessageBox::Critical;
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 class ConfigFrmTest : public ::testing::Test
 {

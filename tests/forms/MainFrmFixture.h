@@ -8,6 +8,7 @@
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/MessageBoxes.h"
 #include "sync/forms/UpdateProgressUnit.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,12 +57,6 @@ public:
     QList<bool> answers;
     QList<Box> shown;
 };
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 inline QString treeFileText(const QString &path)
 {

@@ -1,4 +1,5 @@
 #include "xml/XmlDocument.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,21 +20,6 @@ const char kPolish[] = "ąćęłńóśźż ĄĆĘŁŃÓŚŹŻ";
 QString polish()
 {
     return QString::fromUtf8(kPolish);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
 }
 
 QByteArray utf16(const QString &text, bool bigEndian)

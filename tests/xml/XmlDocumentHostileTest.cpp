@@ -1,4 +1,5 @@
 #include "xml/XmlDocument.h"
+#include "support/TestFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -13,13 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
 
 // Ten levels of entities, each referring ten times to the one below ("billion laughs").
 QByteArray laughs(bool inAttribute)

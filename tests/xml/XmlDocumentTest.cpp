@@ -1,4 +1,5 @@
 #include "xml/XmlDocument.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,21 +14,6 @@ namespace {
 const char kRdfNs[] = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 const char kRss1Ns[] = "http://purl.org/rss/1.0/";
 const char kDcNs[] = "http://purl.org/dc/elements/1.1/";
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
 
 QString u8(const char *text)
 {
