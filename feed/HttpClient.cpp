@@ -9,6 +9,9 @@
 #include <QSslSocket>
 #include <QTcpSocket>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 constexpr int kMaxHeaderLines = 1000;
@@ -54,6 +57,35 @@ QByteArray hostText(const QString &host)
 QByteArray basicCredentials(const QString &user, const QString &password)
 {
     return "Basic " + (user + QLatin1Char(':') + password).toUtf8().toBase64();
+}
+
+// "HTTP/1.1 200 OK": the protocol, a blank, exactly three digits, then a blank or nothing.
+int statusCodeOf(const QByteArray &line)
+{
+    if (!line.startsWith("HTTP/"))
+        return 0;
+    const int blank = line.indexOf(' ');
+    if (blank < 0 || line.size() < blank + 4)
+        return 0;
+    int code = 0;
+    for (int i = blank + 1; i <= blank + 3; ++i) {
+        const char c = line.at(i);
+        if (c < '0' || c > '9')
+            return 0;
+        code = code * 10 + (c - '0');
+    }
+    if (line.size() > blank + 4 && line.at(blank + 4) != ' ')
+        return 0;
+    return code >= 100 ? code : 0;
+}
+
+QDeadlineTimer earliest(std::initializer_list<const QDeadlineTimer *> deadlines)
+{
+    QDeadlineTimer result(QDeadlineTimer::Forever);
+    for (const QDeadlineTimer *deadline : deadlines)
+        if (deadline && deadline->deadlineNSecs() < result.deadlineNSecs())
+            result = *deadline;
+    return result;
 }
 
 } // namespace
@@ -168,6 +200,12 @@ void HttpClient::clearCredentials()
     m_basicAuth = false;
 }
 
+void HttpClient::setLowSpeedLimit(qint64 bytes, int windowMs)
+{
+    m_lowSpeedBytes = bytes;
+    m_lowSpeedWindowMs = windowMs;
+}
+
 void HttpClient::addTrustedCertificate(const QSslCertificate &certificate)
 {
     if (!certificate.isNull())
@@ -195,6 +233,7 @@ HttpResult HttpClient::get(const QString &address)
     }
     m_inProgress = true;
     m_cancelled = false;
+    m_documentDeadline = QDeadlineTimer(m_maxDocumentMs);
 
     QUrl url(address.trimmed(), QUrl::TolerantMode);
     m_origin = url;
@@ -275,6 +314,7 @@ HttpResult::Error HttpClient::sendAndReadHead(const Target &target, ResponseHead
             return error;
         m_socket->write(requestHead(target));
         m_socket->flush();
+        startSpeedWindow();
         bool sawAnyByte = false;
         error = readHead(head, sawAnyByte);
         // A kept-alive connection may have been closed by the server while idle: one retry.
@@ -431,6 +471,7 @@ HttpResult::Error HttpClient::openTunnel(const Target &target, HttpResult &resul
     request += "\r\n";
     m_socket->write(request);
     m_socket->flush();
+    startSpeedWindow();
 
     ResponseHead head;
     bool sawAnyByte = false;
@@ -479,6 +520,7 @@ HttpResult::Error HttpClient::startEncryption(const QString &peerName, HttpResul
 HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
 {
     int strayEmptyLines = 0;
+    int interimReplies = 0;
     for (;;) {
         head = ResponseHead();
         QByteArray line;
@@ -491,13 +533,8 @@ HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
         if (line.isEmpty() && ++strayEmptyLines <= kMaxStrayEmptyLines)
             continue;
 
-        // "HTTP/1.1 200 OK": the protocol, a blank, three digits, then the reason.
-        if (!line.startsWith("HTTP/"))
-            return Error::ProtocolError;
-        const int blank = line.indexOf(' ');
-        bool numeric = false;
-        const int status = blank > 0 ? line.mid(blank + 1, 3).toInt(&numeric) : 0;
-        if (!numeric || status < 100 || status > 999)
+        const int status = statusCodeOf(line);
+        if (status == 0)
             return Error::ProtocolError;
         head.status = status;
         head.statusLine = line;
@@ -520,9 +557,13 @@ HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
             head.fields.append(
                 {line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed()});
         }
-        // Interim replies (100 Continue and the like) are followed by the real one.
-        if (status >= 100 && status < 200 && status != 101)
+        // Interim replies (100 Continue and the like) are followed by the real one; a server
+        // that sends nothing else would keep the download going for ever.
+        if (status >= 100 && status < 200 && status != 101) {
+            if (++interimReplies > kMaxInterimReplies)
+                return Error::ProtocolError;
             continue;
+        }
         return Error::None;
     }
 }
@@ -533,6 +574,7 @@ HttpResult::Error HttpClient::readLine(QByteArray &line, const QDeadlineTimer *o
     for (;;) {
         if (m_socket->canReadLine()) {
             line = m_socket->readLine(limit + 1);
+            m_received += line.size();
             if (!line.endsWith('\n'))
                 return Error::LineTooLong;
             line.chop(1);
@@ -562,10 +604,14 @@ HttpResult::Error HttpClient::readBody(const ResponseHead &head, QByteArray *kee
     const bool chunked = head.value("transfer-encoding").toLower().contains("chunked");
     qint64 length = -1;
     if (head.hasBody() && !chunked) {
+        const QByteArray text = head.value("content-length");
         bool valid = false;
-        const qint64 declared = head.value("content-length").toLongLong(&valid);
+        const qint64 declared = text.toLongLong(&valid);
         if (valid && declared >= 0)
             length = declared;
+        else if (!text.isEmpty() && std::all_of(text.cbegin(), text.cend(),
+                                                [](char c) { return c >= '0' && c <= '9'; }))
+            length = std::numeric_limits<qint64>::max(); // digits beyond any size we take
     }
 
     if (keep)
@@ -678,8 +724,9 @@ HttpResult::Error HttpClient::readCounted(qint64 count, QByteArray *keep,
 HttpResult::Error HttpClient::takeBytes(qint64 count, QByteArray *keep, qint64 &total)
 {
     if (!keep) {
-        m_socket->skip(count);
-        total += count;
+        const qint64 skipped = m_socket->skip(count);
+        m_received += qMax<qint64>(skipped, 0);
+        total += qMax<qint64>(skipped, 0);
         return Error::None;
     }
     if (count > m_maxBodyBytes - total)
@@ -689,6 +736,7 @@ HttpResult::Error HttpClient::takeBytes(qint64 count, QByteArray *keep, qint64 &
     const qint64 got = m_socket->read(keep->data() + old, count);
     if (got < count)
         keep->resize(old + qMax<qint64>(got, 0));
+    m_received += qMax<qint64>(got, 0);
     total += qMax<qint64>(got, 0);
     emit work(total);
     return Error::None;
@@ -697,22 +745,48 @@ HttpResult::Error HttpClient::takeBytes(qint64 count, QByteArray *keep, qint64 &
 HttpClient::Wait HttpClient::waitForData(qint64 have, const QDeadlineTimer *overall)
 {
     QTcpSocket *socket = m_socket.get();
-    QDeadlineTimer deadline(kReadTimeoutMs);
-    if (overall && overall->deadlineNSecs() < deadline.deadlineNSecs())
-        deadline = *overall;
-    waitUntil(
-        [socket, have] {
-            return socket->bytesAvailable() > have ||
-                   socket->state() != QAbstractSocket::ConnectedState;
-        },
-        deadline);
-    if (m_cancelled)
-        return Wait::Cancelled;
-    if (socket->bytesAvailable() > have)
-        return Wait::Data;
-    if (socket->state() != QAbstractSocket::ConnectedState)
-        return Wait::Closed;
-    return Wait::TimedOut;
+    const QDeadlineTimer silence(kReadTimeoutMs);
+    for (;;) {
+        if (tooSlow())
+            return Wait::TimedOut;
+        waitUntil(
+            [socket, have] {
+                return socket->bytesAvailable() > have ||
+                       socket->state() != QAbstractSocket::ConnectedState;
+            },
+            earliest({&silence, overall, &m_windowEnd, &m_documentDeadline}));
+        if (m_cancelled)
+            return Wait::Cancelled;
+        if (socket->bytesAvailable() > have)
+            return Wait::Data;
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return Wait::Closed;
+        if (silence.hasExpired() || (overall && overall->hasExpired()) ||
+            m_documentDeadline.hasExpired())
+            return Wait::TimedOut;
+        // Only the speed window ended: tooSlow() judges it.
+    }
+}
+
+void HttpClient::startSpeedWindow()
+{
+    m_received = 0;
+    m_windowStart = 0;
+    m_windowEnd = QDeadlineTimer(m_lowSpeedWindowMs);
+}
+
+bool HttpClient::tooSlow()
+{
+    if (m_documentDeadline.hasExpired())
+        return true;
+    if (!m_windowEnd.hasExpired())
+        return false;
+    const qint64 arrived = m_received + (m_socket ? m_socket->bytesAvailable() : 0);
+    if (arrived - m_windowStart < m_lowSpeedBytes)
+        return true;
+    m_windowStart = arrived;
+    m_windowEnd = QDeadlineTimer(m_lowSpeedWindowMs);
+    return false;
 }
 
 bool HttpClient::waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline)

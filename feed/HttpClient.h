@@ -3,6 +3,7 @@
 #include "feed/HttpCookieJar.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QSslCertificate>
@@ -13,7 +14,6 @@
 #include <functional>
 #include <memory>
 
-class QDeadlineTimer;
 class QEventLoop;
 class QHostAddress;
 class QTcpSocket;
@@ -37,7 +37,7 @@ struct HttpResult
         BadAddress, // not an absolute http/https address
         HostNotFound,
         ConnectFailed,    // refused, unreachable, or no connection within the connect time-out
-        ReadTimeout,      // no data for ReadTimeout while a response was due
+        ReadTimeout,      // no data for ReadTimeout, or too little for too long
         ConnectionClosed, // closed before a complete status line and head
         LineTooLong,      // a status, header or chunk-size line over kMaxLineLength
         ProtocolError,    // a reply that is not HTTP, or a broken chunked body
@@ -78,6 +78,13 @@ public:
     static constexpr int kMaxLineLength = 16384;
     static constexpr int kRedirectBodyWaitMs = 4000;
     static constexpr int kErrorBodyWaitMs = 2000;
+    static constexpr int kMaxInterimReplies = 16; // "100 Continue" and the like per request
+    // A server that trickles keeps every single wait short of the read time-out; a reply
+    // must bring at least this many bytes in every window of this length instead, and one
+    // document may take no longer than the last figure, redirects included.
+    static constexpr qint64 kDefaultLowSpeedBytes = 1024;
+    static constexpr int kDefaultLowSpeedWindowMs = 60000;
+    static constexpr int kDefaultMaxDocumentMs = 30 * 60000;
     static constexpr const char *kAccept = "text/html, */*";
     static constexpr const char *kUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
     static constexpr const char *kDefaultContentType = "text/html";
@@ -112,6 +119,11 @@ public:
     // Bodies kept in memory larger than this fail with Error::TooLarge.
     void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
     qint64 maxBodyBytes() const { return m_maxBodyBytes; }
+
+    // Fewer than `bytes` received in `windowMs` while a reply is due fails with ReadTimeout.
+    void setLowSpeedLimit(qint64 bytes, int windowMs);
+    // A whole get() taking longer than this fails with ReadTimeout.
+    void setMaxDocumentTime(int ms) { m_maxDocumentMs = ms; }
 
     // An extra certificate authority (or self-signed server certificate) to trust.
     void addTrustedCertificate(const QSslCertificate &certificate);
@@ -149,6 +161,8 @@ private:
                       bool closeEndsBody);
     Error takeBytes(qint64 count, QByteArray *keep, qint64 &total);
     Wait waitForData(qint64 have, const QDeadlineTimer *overall);
+    bool tooSlow();
+    void startSpeedWindow();
     bool waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline);
     void wake();
     void dropConnection(bool announce);
@@ -163,6 +177,9 @@ private:
     bool m_basicAuth = false;
     HttpProxy m_proxy;
     qint64 m_maxBodyBytes = 64ll * 1024 * 1024;
+    qint64 m_lowSpeedBytes = kDefaultLowSpeedBytes;
+    int m_lowSpeedWindowMs = kDefaultLowSpeedWindowMs;
+    int m_maxDocumentMs = kDefaultMaxDocumentMs;
     QList<QSslCertificate> m_trusted;
 
     std::unique_ptr<QTcpSocket> m_socket;
@@ -171,6 +188,10 @@ private:
     QStringList m_sslErrors;
 
     QUrl m_origin; // the address a get() started with, for the credential rules
+    QDeadlineTimer m_documentDeadline;
+    QDeadlineTimer m_windowEnd;
+    qint64 m_received = 0;    // bytes taken from the socket since the request was sent
+    qint64 m_windowStart = 0; // m_received when the current window began
     HttpCookieJar m_cookies;
 
     QEventLoop *m_loop = nullptr;

@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kMaxCookiesPerHost = 100;
@@ -32,6 +34,15 @@ QString defaultCookiePath(const QUrl &url)
     return slash <= 0 ? QStringLiteral("/") : path.left(slash);
 }
 
+// A control character (other than a tab) would travel back inside our Cookie header line.
+bool hasControlCharacter(const QByteArray &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u < 0x20 && u != '\t') || u == 0x7F;
+    });
+}
+
 bool cookiePathMatches(const QString &cookiePath, const QString &requestPath)
 {
     if (requestPath == cookiePath)
@@ -51,7 +62,7 @@ void HttpCookieJar::store(const QUrl &url, const QList<QPair<QByteArray, QByteAr
     for (const auto &field : fields) {
         if (field.first != "set-cookie" && field.first != "set-cookie2")
             continue;
-        if (field.second.size() > kMaxCookieBytes)
+        if (field.second.size() > kMaxCookieBytes || hasControlCharacter(field.second))
             continue;
         const QList<QByteArray> parts = field.second.split(';');
         const QByteArray pair = parts.first();
