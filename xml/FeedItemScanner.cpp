@@ -1,5 +1,6 @@
 #include "xml/FeedItemScanner.h"
 
+#include "xml/MarkupLimits.h"
 #include "xml/Windows1250.h"
 
 #include <libxml/parser.h>
@@ -182,7 +183,7 @@ bool ScanFeedItems(const QByteArray &document,
     RegisterFastWindows1250();
     ScanState state;
     state.item = &item;
-    if (document.size() > INT_MAX)
+    if (document.size() > INT_MAX || !MarkupLimits::check(document).isEmpty())
         return false;
     xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(document.constData(), int(document.size()));
     if (!ctxt)

@@ -1,5 +1,6 @@
 #include "xml/XmlParse.h"
 
+#include "xml/MarkupLimits.h"
 #include "xml/Windows1250.h"
 #include "xml/XmlDocument.h"
 
@@ -202,6 +203,14 @@ void guardedStartElement(void *context, const xmlChar *localName, const xmlChar 
                     QStringLiteral("Elements are nested deeper than %1 levels").arg(kMaxDepth));
         return;
     }
+    // Markup from entities escapes the scan before parsing; building a huge attribute list
+    // would cost time with the square of its length.
+    if (attributeCount + namespaceCount > MarkupLimits::kMaxAttributes) {
+        guard->trip(static_cast<xmlParserCtxtPtr>(context),
+                    QStringLiteral("An element has more than %1 attributes")
+                        .arg(MarkupLimits::kMaxAttributes));
+        return;
+    }
     xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces,
                           attributeCount, defaultedCount, attributes);
 }
@@ -236,6 +245,9 @@ void *parseDocument(const QByteArray &bytes, const QByteArray &url)
 {
     if (bytes.size() > INT_MAX)
         throw XmlError(QStringLiteral("The XML document is too large"));
+    const QString overLimit = MarkupLimits::check(bytes);
+    if (!overLimit.isEmpty())
+        throw XmlError(overLimit);
     RegisterFastWindows1250();
     ErrorCollector errors;
     ErrorScope scope(&errors);

@@ -11,9 +11,10 @@ namespace XmlParse {
 constexpr qint64 kMaxEntityExpansion = 10 * 1024 * 1024;
 
 // Parses a whole document held in memory. Never loads an external DTD or entity, never uses the
-// network, keeps entity expansion within kMaxEntityExpansion and nesting within 1024 levels, drops
-// whitespace-only text between elements and reads CDATA sections as text. Raises XmlError with the
-// first error message and its line; nothing is printed.
+// network, keeps entity expansion within kMaxEntityExpansion and nesting within 1024 levels,
+// refuses markup beyond MarkupLimits (which libxml2 would take minutes over), drops whitespace-only
+// text between elements and reads CDATA sections as text. Raises XmlError with the first error
+// message and its line; nothing is printed.
 void *parseDocument(const QByteArray &bytes, const QByteArray &url);
 
 // The document in its declared encoding (UTF-8 when none is declared), indented. Characters
