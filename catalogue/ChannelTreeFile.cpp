@@ -358,9 +358,19 @@ TreeLoadResult LoadChannelTree(ChannelTree &tree, XmlDocument &xmlDocument, cons
             continue;
         }
 
+        // A number other than 0 and 1 names no kind of node: the entry adds none.
+        bool typeOk = false;
+        const int type = typeText.trimmed().toInt(&typeOk);
+        if (typeOk && type != 0 && type != 1) {
+            entry.warn(QStringLiteral("typ %1 nie oznacza ani grupy, ani kanału, wpisu \"%2\" "
+                                      "nie wczytano")
+                           .arg(typeText.trimmed(), name));
+            continue;
+        }
+
         // Entries that break the rules are kept rather than dropped: a node whose parent is
         // missing or names no earlier node goes under the root (a second entry without a
-        // parent included), and one whose type is neither 0 nor 1 becomes a channel when it
+        // parent included), and one whose type is not a number becomes a channel when it
         // carries channel fields, else a group.
         bool parentOk = false;
         const int parentIndex = parentText.trimmed().toInt(&parentOk);
@@ -372,10 +382,8 @@ TreeLoadResult LoadChannelTree(ChannelTree &tree, XmlDocument &xmlDocument, cons
                            .arg(parentText, name));
         }
 
-        bool typeOk = false;
-        const int type = typeText.trimmed().toInt(&typeOk);
         NodeKind kind = NodeKind::Group;
-        if (typeOk && (type == 0 || type == 1)) {
+        if (typeOk) {
             kind = static_cast<NodeKind>(type);
         } else {
             const bool channelFields =

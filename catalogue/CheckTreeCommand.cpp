@@ -4,22 +4,11 @@
 #include "catalogue/ChannelTreeFile.h"
 #include "xml/XmlDocument.h"
 
+#include <QHash>
 #include <QTextStream>
 
 #include <cstdio>
 #include <exception>
-
-namespace {
-
-int depthOf(const ChannelNode *node)
-{
-    int depth = 0;
-    for (const ChannelNode *p = node->parent(); p; p = p->parent())
-        ++depth;
-    return depth;
-}
-
-} // namespace
 
 int runCheckTreeCommand(const QStringList &args)
 {
@@ -53,8 +42,12 @@ int runCheckTreeCommand(const QStringList &args)
         err << "Uwaga: " << warning << "\n";
 
     out << "Węzłów: " << tree.count() << "\n";
+    // Depths from the parents' ones: a file may nest thousands of levels deep.
+    QHash<const ChannelNode *, int> depths;
     for (const ChannelNode *node : tree.nodesInPreOrder()) {
-        out << QString(depthOf(node) * 2, QLatin1Char(' '));
+        const int depth = node->parent() ? depths.value(node->parent()) + 1 : 0;
+        depths.insert(node, depth);
+        out << QString(depth * 2, QLatin1Char(' '));
         if (const TtvChannel *channel = node->channel()) {
             out << "kanał: " << node->text() << " | url: " << channel->url
                 << " | GUID: " << channel->GUID << "\n";

@@ -284,7 +284,8 @@ TEST_F(ChannelTreeFileTest, ChannelDroppedOnChannelStaysItsChild)
 
 // Entries that break the rules lose no node: a parent that names no earlier node (missing
 // after the root, not a number, out of range, a later entry) puts the node under the root; a
-// type other than 0 or 1 gives a channel when the entry has channel fields, else a group.
+// type that is not a number gives a channel when the entry has channel fields, else a group.
+// A type that is a number other than 0 and 1 names no node at all.
 TEST_F(ChannelTreeFileTest, EntriesBreakingTheRulesAreKept)
 {
     const QString entries =
@@ -296,15 +297,28 @@ TEST_F(ChannelTreeFileTest, EntriesBreakingTheRulesAreKept)
     ChannelTree tree;
     const TreeLoadResult result = loadBytes(tree, treeFile(entries));
     ASSERT_TRUE(result.ok);
-    EXPECT_EQ(kindsAndNames(tree), (QStringList{"g-1:Korzeń", "g0:G", "c1:typeText", "g1:type2",
-                                                "c1:type2channel", "c1:spaced", "g0:forward",
-                                                "g0:nonnumeric", "c0:negative", "g0:secondRoot"}));
-    EXPECT_EQ(tree.nodeAt(8)->channel()->url, QStringLiteral("http://n/"));
+    EXPECT_EQ(kindsAndNames(tree),
+              (QStringList{"g-1:Korzeń", "g0:G", "c1:typeText", "c1:spaced", "g0:forward",
+                           "g0:nonnumeric", "c0:negative", "g0:secondRoot"}));
+    EXPECT_EQ(tree.nodeAt(6)->channel()->url, QStringLiteral("http://n/"));
     EXPECT_EQ(tree.nodeAt(2)->channel()->url, QStringLiteral("http://t/"));
     // One warning each: forward, nonnumeric, negative, typeText, type2, type2channel,
     // secondRoot and the foreign element.
     EXPECT_EQ(result.warnings.size(), 8) << result.warnings.join('\n').toStdString();
     EXPECT_EQ(m_statuses.last(), QStringLiteral("Gotowe."));
+}
+
+TEST_F(ChannelTreeFileTest, EntryOfTypeTwoAddsNoNode)
+{
+    const QString entries = rootEntry + entry("G", "0", "0") +
+                            entry("two", "2", "1", "<url>http://two/</url>") +
+                            entry("C", "1", "1", "<url>http://c/</url>") + entry("H", "0", "0");
+    ChannelTree tree;
+    const TreeLoadResult result = loadBytes(tree, treeFile(entries));
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(kindsAndNames(tree), (QStringList{"g-1:Korzeń", "g0:G", "c1:C", "g0:H"}));
+    EXPECT_EQ(tree.nodeDataBlocks().size(), 4u);
+    EXPECT_EQ(result.warnings.size(), 1) << result.warnings.join('\n').toStdString();
 }
 
 TEST_F(ChannelTreeFileTest, FilesWithoutEntriesOrInOtherShapesLoseNothing)
