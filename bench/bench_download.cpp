@@ -256,7 +256,7 @@ int main(int argc, char **argv)
     std::printf("DownloadDocument, %d small documents:   %8.1f ms (%.3f ms each)\n", kSmallCount,
                 oursSmall, oursSmall / kSmallCount);
     std::printf("  of which the HTTP exchange alone:      %8.1f ms (%.3f ms each; the rest is the\n"
-                "  atomic file write, synced to disk)\n",
+                "  file written beside the target and renamed over it)\n",
                 clientSmall, clientSmall / kSmallCount);
 
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
@@ -295,15 +295,17 @@ int main(int argc, char **argv)
                 curlLarge, curlNull);
     std::printf("curl, %d small documents, one process:  %8.1f ms (%.3f ms each)\n", kSmallCount,
                 curlSmall, curlSmall / kSmallCount);
-    // DownloadDocument replaces its file atomically and syncs it to disk; curl does neither,
-    // so the exchange alone is compared with curl writing nowhere as well.
-    std::printf("ratio large, exchange / curl to /dev/null:        %6.2f (aim: at most 1.5)\n",
+    // Both write a file; DownloadDocument also re-ends the lines and replaces its file by a
+    // rename (without waiting for the disk), where curl writes into the file in place. Each
+    // curl figure includes starting the curl process.
+    std::printf("ratio large, DownloadDocument / curl into a file: %6.2f (aim: at most 1.5)\n",
+                oursLarge / curlLarge);
+    std::printf("ratio large, exchange / curl to /dev/null:        %6.2f\n",
                 clientLarge / curlNull);
-    std::printf("ratio large, DownloadDocument / curl into a file: %6.2f\n", oursLarge / curlLarge);
     std::printf("ratio small, DownloadDocument / curl into files:  %6.2f\n", oursSmall / curlSmall);
-    std::printf("exchange per small document:            %8.3f ms (aim: under 2 ms)\n",
-                clientSmall / kSmallCount);
-    std::printf("DownloadDocument per small document:    %8.3f ms (file sync included)\n",
+    std::printf("DownloadDocument per small document:    %8.3f ms (aim: under 2 ms)\n",
                 oursSmall / kSmallCount);
+    std::printf("  of which the exchange:                %8.3f ms, the file %.3f ms\n",
+                clientSmall / kSmallCount, (oursSmall - clientSmall) / kSmallCount);
     return 0;
 }

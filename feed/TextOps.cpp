@@ -2,16 +2,18 @@
 
 #include "xml/Windows1250.h"
 
-#include <QSaveFile>
-#include <QTemporaryFile>
-#include <QStringList>
 #include <QRandomGenerator>
+#include <QSaveFile>
+#include <QStringList>
+#include <QTemporaryFile>
 #include <QUuid>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -208,7 +210,8 @@ QString ConvertFeedDate(const QString &text)
         if (month == QLatin1String(kMonths[i]))
             monthNumber = i + 1;
     if (monthNumber > 0)
-        result.append(QLatin1Char('0' + monthNumber / 10)).append(QLatin1Char('0' + monthNumber % 10));
+        result.append(QLatin1Char('0' + monthNumber / 10))
+            .append(QLatin1Char('0' + monthNumber % 10));
     else
         result.append(month);
     result.append(QLatin1Char('-'));
@@ -230,36 +233,85 @@ QString NewGuidText()
     return uuid.toString(QUuid::WithBraces).toUpper();
 }
 
-void SaveTextToFile(const QString &path, const QByteArray &text, Durability durability)
+namespace {
+
+// Collects small writes into pieces of about a megabyte, so that a large text is written
+// without a second copy of it in memory.
+class PieceWriter
 {
-    const int nul = int(text.indexOf('\0'));
-    const QByteArray body = nul >= 0 ? text.left(nul) : text;
-    QByteArray out;
-    out.reserve(body.size() + body.size() / 16 + 2);
-    const char *p = body.constData();
-    const char *end = p + body.size();
-    while (p < end) {
-        const char *start = p;
-        while (p < end && *p != '\r' && *p != '\n')
-            ++p;
-        out.append(start, int(p - start));
-        out.append("\r\n", 2);
-        if (p < end && *p == '\r')
-            ++p;
-        if (p < end && *p == '\n')
-            ++p;
+public:
+    explicit PieceWriter(QFileDevice &file) : m_file(file), m_buffer(new char[kPiece]) {}
+
+    bool append(const char *data, qsizetype size)
+    {
+        if (m_used + size > kPiece) {
+            if (!flush())
+                return false;
+            if (size > kPiece)
+                return m_file.write(data, size) == size;
+        }
+        std::memcpy(m_buffer.get() + m_used, data, size_t(size));
+        m_used += size;
+        return true;
     }
-    WriteFileAtomically(path, out, durability);
+
+    bool flush()
+    {
+        if (m_used > 0 && m_file.write(m_buffer.get(), m_used) != m_used)
+            return false;
+        m_used = 0;
+        return true;
+    }
+
+private:
+    static constexpr qsizetype kPiece = 1024 * 1024;
+    QFileDevice &m_file;
+    std::unique_ptr<char[]> m_buffer;
+    qsizetype m_used = 0;
+};
+
+// `text` up to its first NUL, each line (ended by CR, LF or CR LF) followed by CR LF.
+bool writeCrLfLines(QFileDevice &file, const QByteArray &text)
+{
+    const char *p = text.constData();
+    const char *nul = static_cast<const char *>(std::memchr(p, '\0', size_t(text.size())));
+    const char *end = nul ? nul : p + text.size();
+    PieceWriter out(file);
+    while (p < end) {
+        const char *lf = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *lineEnd = lf ? lf : end;
+        bool lineDone = false;
+        while (const char *cr =
+                   static_cast<const char *>(std::memchr(p, '\r', size_t(lineEnd - p)))) {
+            if (!out.append(p, cr - p) || !out.append("\r\n", 2))
+                return false;
+            p = cr + 1;
+            if (p == lineEnd) { // CR LF, or a CR that ends the text
+                p = lf ? lf + 1 : end;
+                lineDone = true;
+                break;
+            }
+        }
+        if (lineDone)
+            continue;
+        if (!out.append(p, lineEnd - p) || !out.append("\r\n", 2))
+            return false;
+        p = lf ? lf + 1 : end;
+    }
+    return out.flush();
 }
 
-void WriteFileAtomically(const QString &path, const QByteArray &bytes, Durability durability)
+// Writes through `write` beside `path`, then renames over it: readers see the old file or
+// the new one, never a part.
+void replaceFile(const QString &path, Durability durability,
+                 const std::function<bool(QFileDevice &)> &write)
 {
     if (durability == Durability::Synced) {
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             throw FileError(
                 QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString()));
-        if (file.write(bytes) != bytes.size()) {
+        if (!write(file)) {
             const QString reason = file.errorString();
             file.cancelWriting();
             throw FileError(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
@@ -273,7 +325,7 @@ void WriteFileAtomically(const QString &path, const QByteArray &bytes, Durabilit
     QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
     if (!file.open())
         throw FileError(QStringLiteral("Cannot create \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (!write(file) || !file.flush())
         throw FileError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
     file.close();
     if (std::rename(QFile::encodeName(file.fileName()).constData(),
@@ -283,4 +335,18 @@ void WriteFileAtomically(const QString &path, const QByteArray &bytes, Durabilit
     file.setAutoRemove(false);
     // QTemporaryFile creates its file readable by the owner alone; downloads are no secret
     // but need no more.
+}
+
+} // namespace
+
+void SaveTextToFile(const QString &path, const QByteArray &text, Durability durability)
+{
+    replaceFile(path, durability,
+                [&text](QFileDevice &file) { return writeCrLfLines(file, text); });
+}
+
+void WriteFileAtomically(const QString &path, const QByteArray &bytes, Durability durability)
+{
+    replaceFile(path, durability,
+                [&bytes](QFileDevice &file) { return file.write(bytes) == bytes.size(); });
 }

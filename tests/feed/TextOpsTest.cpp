@@ -226,10 +226,45 @@ TEST_F(TextFileTest, SaveTextToFileWritesCrLfLines)
         {QByteArray("ab\0cd\n", 6), "ab\r\n"},
         {QByteArray("\0x", 2), ""},
         {"\xB9\xE6\xEA\x9C\n\xFF", "\xB9\xE6\xEA\x9C\r\n\xFF\r\n"},
+        {"a\r", "a\r\n"},
+        {"\r\r\n", "\r\n\r\n"},
+        {"a\rb", "a\r\nb\r\n"},
+        {"\r\n\n\r\r", "\r\n\r\n\r\n\r\n"},
     };
     for (const auto &c : cases) {
         SaveTextToFile(path("body.xml"), c.in);
         EXPECT_EQ(readAll(path("body.xml")), c.out) << c.in.toHex().constData();
+    }
+}
+
+// Texts of several megabytes, with lines longer than any buffer and line ends of every kind,
+// against a plain reading of the rule.
+TEST_F(TextFileTest, LargeTextsKeepEveryLine)
+{
+    QByteArray text;
+    const char *ends[] = {"\n", "\r\n", "\r"};
+    for (int i = 0; text.size() < 3 * 1024 * 1024; ++i) {
+        text += QByteArray(i % 7 == 0 ? 1500 : i % 5, char('a' + i % 26));
+        text += ends[i % 3];
+        if (i == 1000)
+            text += QByteArray(2500 * 1024, 'L') + "\r\n";
+    }
+    text += "tail";
+    QByteArray expected;
+    expected.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == '\r' || text.at(i) == '\n') {
+            expected += "\r\n";
+            if (text.at(i) == '\r' && i + 1 < text.size() && text.at(i + 1) == '\n')
+                ++i;
+        } else {
+            expected += text.at(i);
+        }
+    }
+    expected += "\r\n";
+    for (Durability durability : {Durability::Synced, Durability::Unsynced}) {
+        SaveTextToFile(path("big.txt"), text, durability);
+        EXPECT_TRUE(readAll(path("big.txt")) == expected);
     }
 }
 
