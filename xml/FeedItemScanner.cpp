@@ -2,6 +2,7 @@
 
 #include "xml/MarkupLimits.h"
 #include "xml/Windows1250.h"
+#include "xml/XmlParse.h"
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -183,7 +184,8 @@ bool ScanFeedItems(const QByteArray &document,
     RegisterFastWindows1250();
     ScanState state;
     state.item = &item;
-    if (document.size() > INT_MAX || !MarkupLimits::check(document).isEmpty())
+    if (document.size() > INT_MAX || !MarkupLimits::check(document).isEmpty() ||
+        XmlParse::markOverride(document))
         return false;
     xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(document.constData(), int(document.size()));
     if (!ctxt)

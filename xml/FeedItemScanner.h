@@ -12,7 +12,8 @@
 //
 // Returns false, having called `item` for some items perhaps, when the document is not
 // well-formed, breaks the walk's rules (an `rss` root without `channel`, a title or mark
-// with element children), or declares entities; the caller then takes the tree route,
-// which reports such documents precisely.
+// with element children), declares entities, goes beyond MarkupLimits or has a byte-order
+// mark that contradicts its declaration; the caller then takes the tree route, which reads
+// or reports such documents precisely.
 bool ScanFeedItems(const QByteArray &document,
                    const std::function<void(const QString &title, const QString &unread)> &item);

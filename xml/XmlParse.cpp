@@ -4,6 +4,8 @@
 #include "xml/Windows1250.h"
 #include "xml/XmlDocument.h"
 
+#include <QStringDecoder>
+
 #include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <libxml/entities.h>
@@ -237,9 +239,74 @@ struct CtxtDeleter
     void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
 };
 
+// The encoding named by an XML declaration at the start of `head` (ASCII text); empty when none.
+QByteArray declaredEncoding(const QByteArray &head)
+{
+    if (!head.startsWith("<?xml"))
+        return {};
+    const int end = head.indexOf("?>");
+    const QByteArray declaration = end > 0 ? head.left(end) : head;
+    int at = declaration.indexOf("encoding");
+    if (at < 0)
+        return {};
+    at += 8;
+    while (at < declaration.size() && (declaration.at(at) == ' ' || declaration.at(at) == '\t' ||
+                                       declaration.at(at) == '\r' || declaration.at(at) == '\n'))
+        ++at;
+    if (at >= declaration.size() || declaration.at(at) != '=')
+        return {};
+    ++at;
+    while (at < declaration.size() && (declaration.at(at) == ' ' || declaration.at(at) == '\t' ||
+                                       declaration.at(at) == '\r' || declaration.at(at) == '\n'))
+        ++at;
+    if (at >= declaration.size() || (declaration.at(at) != '"' && declaration.at(at) != '\''))
+        return {};
+    const int close = declaration.indexOf(declaration.at(at), at + 1);
+    return close > at ? declaration.mid(at + 1, close - at - 1) : QByteArray();
+}
+
+bool namesUtf8(const QByteArray &name)
+{
+    const QByteArray lower = name.toLower();
+    return lower == "utf-8" || lower == "utf8";
+}
+
+bool namesUtf16(const QByteArray &name)
+{
+    return name.toLower().startsWith("utf-16") || name.toLower().startsWith("utf16");
+}
+
 } // namespace
 
 namespace XmlParse {
+
+std::optional<MarkOverride> markOverride(const QByteArray &bytes)
+{
+    MarkOverride result;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        result.declared = declaredEncoding(bytes.mid(3, 512));
+        if (result.declared.isEmpty() || namesUtf8(result.declared))
+            return std::nullopt;
+        result.utf8 = bytes.mid(3);
+    } else if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        const bool bigEndian = bytes.at(0) == '\xFE';
+        QStringDecoder decoder(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
+        const QString head = decoder(bytes.mid(2, 1024));
+        result.declared = declaredEncoding(head.toLatin1());
+        if (result.declared.isEmpty() || namesUtf16(result.declared) || namesUtf8(result.declared))
+            return std::nullopt;
+        QStringDecoder whole(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
+        result.utf8 = QString(whole(bytes.mid(2))).toUtf8();
+    } else {
+        return std::nullopt;
+    }
+    // An encoding nobody knows stays an error of the document.
+    xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(result.declared.constData());
+    if (!handler)
+        return std::nullopt;
+    xmlCharEncCloseFunc(handler);
+    return result;
+}
 
 void *parseDocument(const QByteArray &bytes, const QByteArray &url)
 {
@@ -267,16 +334,30 @@ void *parseDocument(const QByteArray &bytes, const QByteArray &url)
     ctxt->sax->endElementNs = guardedEndElement;
 
     // No XML_PARSE_NOENT or XML_PARSE_DTDLOAD: those are what make libxml2 read external entities.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_HUGE |
-                        XML_PARSE_NOWARNING;
-    xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), bytes.constData(), int(bytes.size()),
-                                      url.isEmpty() ? nullptr : url.constData(), nullptr, options);
+    int options = XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_HUGE |
+                  XML_PARSE_NOWARNING;
+    // A byte-order mark is certain where a declaration naming another encoding is not: libxml2
+    // would switch decoders after the declaration and read the rest wrongly. The text is read
+    // as the mark says; the declared name stays, so a save writes what it declares.
+    const std::optional<MarkOverride> overridden = markOverride(bytes);
+    const QByteArray &input = overridden ? overridden->utf8 : bytes;
+    if (overridden)
+        options |= XML_PARSE_IGNORE_ENC;
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), input.constData(), int(input.size()),
+                                      url.isEmpty() ? nullptr : url.constData(),
+                                      overridden ? "UTF-8" : nullptr, options);
     if (doc && (guard.tripped || !xmlDocGetRootElement(doc))) {
         xmlFreeDoc(doc);
         doc = nullptr;
     }
     if (!doc)
         throw XmlError(errors.describe(QStringLiteral("The XML document is not well formed")));
+    if (overridden) {
+        if (doc->encoding)
+            xmlFree(const_cast<xmlChar *>(doc->encoding));
+        doc->encoding =
+            xmlStrdup(reinterpret_cast<const xmlChar *>(overridden->declared.constData()));
+    }
     return doc;
 }
 

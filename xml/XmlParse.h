@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // The libxml2 calls behind XmlDocument: a guarded parse and the serialiser. Handles are
 // xmlDocPtr passed as void* so that no libxml2 type leaks out of the xml folder.
 namespace XmlParse {
@@ -16,6 +18,15 @@ constexpr qint64 kMaxEntityExpansion = 10 * 1024 * 1024;
 // text between elements and reads CDATA sections as text. Raises XmlError with the first error
 // message and its line; nothing is printed.
 void *parseDocument(const QByteArray &bytes, const QByteArray &url);
+
+// A document whose byte-order mark (UTF-8 or UTF-16) contradicts the encoding its declaration
+// names: the text as UTF-8 without the mark, and the declared name. Nothing for any other one.
+struct MarkOverride
+{
+    QByteArray utf8;
+    QByteArray declared;
+};
+std::optional<MarkOverride> markOverride(const QByteArray &bytes);
 
 // The document in its declared encoding (UTF-8 when none is declared), indented. Characters
 // the encoding lacks become character references. Raises XmlError when the encoding is unknown.

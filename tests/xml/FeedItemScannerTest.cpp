@@ -108,6 +108,10 @@ TEST(FeedItemScannerTest, DeclinesWhatTheTreeMustJudge)
     for (int i = 0; i < 50000; ++i)
         attributes += " a" + QByteArray::number(i) + "=\"\"";
     declined.append(attributes + "><title>t</title></item></channel></rss>");
+    // A mark that contradicts the declaration: the tree reads it as the mark says.
+    declined.append(
+        "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1250\"?><rss "
+        "version=\"2.0\"><channel><item><title>\xC4\x85</title></item></channel></rss>");
     for (const QByteArray &document : declined) {
         bool ok = true;
         scan(document, &ok);

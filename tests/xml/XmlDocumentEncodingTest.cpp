@@ -1,5 +1,5 @@
-#include "xml/XmlDocument.h"
 #include "support/TestFiles.h"
+#include "xml/XmlDocument.h"
 
 #include <QDir>
 #include <QFile>
@@ -171,6 +171,39 @@ TEST_F(XmlEncodingTest, Utf16WithByteOrderMark)
     }
 }
 
+// The mark tells the bytes' encoding for certain; libxml2 alone would switch to the declared
+// one after the declaration and read the rest as garbage, or fail.
+TEST_F(XmlEncodingTest, ByteOrderMarkWinsOverAContradictingDeclaration)
+{
+    const QString body = QStringLiteral("<a>") + polish() + QStringLiteral("</a>");
+    for (const char *declared : {"windows-1250", "iso-8859-2", "UTF-16"}) {
+        const QString text =
+            QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>").arg(declared) + body;
+        QList<QByteArray> inputs{"\xEF\xBB\xBF" + text.toUtf8()};
+        if (qstrcmp(declared, "UTF-16") != 0)
+            inputs << utf16(text, false) << utf16(text, true);
+        for (const QByteArray &input : inputs) {
+            SCOPED_TRACE((QByteArray(declared) + " " + input.left(3).toHex()).constData());
+            ASSERT_TRUE(writeAll(path("in.xml"), input));
+            XmlDocument doc;
+            doc.loadFromFile(path("in.xml"));
+            EXPECT_EQ(doc.documentElement().text(), polish());
+            EXPECT_EQ(doc.encoding(), declared);
+            // Saved as it declares, and read back the same.
+            doc.saveToFile(path("out.xml"));
+            XmlDocument again;
+            again.loadFromFile(path("out.xml"));
+            EXPECT_EQ(again.documentElement().text(), polish());
+            EXPECT_EQ(again.encoding(), declared);
+        }
+    }
+    // A declaration naming an encoding nobody knows is still an error.
+    ASSERT_TRUE(writeAll(path("in.xml"), "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"x-none\"?>"
+                                         "<a/>"));
+    XmlDocument doc;
+    EXPECT_THROW(doc.loadFromFile(path("in.xml")), XmlError);
+}
+
 TEST_F(XmlEncodingTest, SaveReplacesTheFileThroughARename)
 {
     ASSERT_TRUE(writeAll(path("doc.xml"), "<a>old</a>"));
@@ -267,11 +300,11 @@ TEST_F(XmlEncodingTest, Windows1250AgreesWithTheSystemConverterForEveryByte)
 {
     QByteArray bytes;
     for (int b = 0x20; b < 0x100; ++b)
-        if (b != '<' && b != '&' && b != 0x7F && b != 0x81 && b != 0x83 && b != 0x88 &&
-            b != 0x90 && b != 0x98)
+        if (b != '<' && b != '&' && b != 0x7F && b != 0x81 && b != 0x83 && b != 0x88 && b != 0x90 &&
+            b != 0x98)
             bytes.append(char(b));
-    const QByteArray document = "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<t>" + bytes +
-                                "</t>\n";
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"windows-1250\"?>\n<t>" + bytes + "</t>\n";
     ASSERT_TRUE(writeAll(path("all.xml"), document));
     XmlDocument doc;
     doc.loadFromFile(path("all.xml"));
@@ -286,8 +319,8 @@ TEST_F(XmlEncodingTest, Windows1250AgreesWithTheSystemConverterForEveryByte)
 
 TEST_F(XmlEncodingTest, Windows1250UndefinedByteIsAnError)
 {
-    ASSERT_TRUE(writeAll(path("bad.xml"),
-                         "<?xml version=\"1.0\" encoding=\"windows-1250\"?><t>a\x81</t>"));
+    ASSERT_TRUE(
+        writeAll(path("bad.xml"), "<?xml version=\"1.0\" encoding=\"windows-1250\"?><t>a\x81</t>"));
     XmlDocument doc;
     EXPECT_THROW(doc.loadFromFile(path("bad.xml")), XmlError);
     EXPECT_FALSE(doc.active());
