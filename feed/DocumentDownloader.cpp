@@ -72,6 +72,12 @@ void DocumentDownloader::addTrustedCertificate(const QSslCertificate &certificat
     m_client->addTrustedCertificate(certificate);
 }
 
+void DocumentDownloader::cancel()
+{
+    if (m_busy)
+        m_client->cancel();
+}
+
 int DocumentDownloader::DownloadDocument(const QString &address, const QString &targetFile,
                                          IDownloadUi *ui, const QString &user,
                                          const QString &password)

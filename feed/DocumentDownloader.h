@@ -37,6 +37,9 @@ public:
                          const QString &user, const QString &password);
 
     bool busy() const { return m_busy; }
+    // Ends a download in progress at its next wait (it returns -1 without a report line); a
+    // stop request of the user can thus end a download that a slow server drags out.
+    void cancel();
 
     void setReportSink(IReportSink *sink) { m_reportSink = sink; }
     // Read before every download (the settings dialog's live proxy controls).

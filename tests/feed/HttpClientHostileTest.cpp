@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +125,28 @@ TEST_F(HttpClientHostileTest, WholeDocumentHasATimeLimit)
     // The limit counts from each call anew.
     server.enqueue(LoopbackReply::http("200 OK", "fresh"));
     ASSERT_EQ(download(QStringLiteral("/fresh")), 0);
+}
+
+TEST_F(HttpClientHostileTest, StopRequestEndsADownloadAtOnce)
+{
+    LoopbackReply reply = LoopbackReply::raw("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+    for (int i = 0; i < 40; ++i)
+        reply.then(100, "x");
+    server.enqueue(reply);
+    QTimer::singleShot(300, [this] { downloader.cancel(); });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(download(QStringLiteral("/cancelled")), -1);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_TRUE(sink.lines.isEmpty());
+    EXPECT_EQ(readWholeFile(target()), std::string("old"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+
+    // Outside a download it does nothing: the next one runs as usual.
+    downloader.cancel();
+    server.enqueue(LoopbackReply::http("200 OK", "next"));
+    ASSERT_EQ(download(QStringLiteral("/next")), 0);
+    EXPECT_EQ(readWholeFile(target()), std::string("next\r\n"));
 }
 
 TEST_F(HttpClientHostileTest, StatusCodesAreExactlyThreeDigits)
