@@ -86,6 +86,11 @@ QString DetermineAppFolderIn(const QString &dataHome, const QString &executableD
 
 QString DetermineAppFolder(const QString &executableDir)
 {
-    return DetermineAppFolderIn(
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation), executableDir);
+    // A new account often has no data home yet. The desktop's rule is to create it (private)
+    // rather than to fall back to the executable's folder, which is shared by every user and
+    // usually not writable: whatever the program saved there would be lost.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!dataHome.isEmpty() && !QFileInfo(dataHome).isDir() && QDir().mkpath(dataHome))
+        makePrivate(dataHome, true);
+    return DetermineAppFolderIn(dataHome, executableDir);
 }

@@ -4,11 +4,12 @@
 
 // The per-user folder, always ending with "/": the XDG data home + "Kolvani/". On the
 // first run it is created with data/ and temp/, and the executable's data/ and temp/ are
-// copied into them (results not checked). When the data home is empty or missing, the
-// executable's folder (with a trailing "/") is used and nothing is created.
+// copied into them (results not checked). A missing data home is created first; only when
+// that fails is the executable's folder (with a trailing "/") used, and nothing is created.
 // Raises FileError when the per-user folder cannot be created.
 QString DetermineAppFolder(const QString &executableDir);
-// The same with the data home given, for callers that know it.
+// The same with the data home given, which is used only when it exists already: an empty
+// or missing `dataHome` gives the executable's folder.
 QString DetermineAppFolderIn(const QString &dataHome, const QString &executableDir);
 
 // Copies a folder tree, hidden files included, never overwriting an existing file.

@@ -171,8 +171,28 @@ TEST(AppFolder, HonoursXdgDataHome)
         EXPECT_EQ(DetermineAppFolder(exeDir), dataHome + "/Kolvani/");
         EXPECT_EQ(readAll(dataHome + "/Kolvani/data/tvChannels_e.xml"), "<default/>");
     }
+}
+
+TEST(AppFolder, MissingDataHomeIsCreatedPrivateAndUsed)
+{
+    QTemporaryDir dir;
+    const QString exeDir = dir.filePath("bin");
+    makeShippedFolders(exeDir);
+    // A new account: no data home yet. The data must not go beside the executable.
+    const QString absent = dir.filePath("home/.local/share");
     {
-        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(dir.filePath("absent")));
+        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(absent));
+        EXPECT_EQ(DetermineAppFolder(exeDir), absent + "/Kolvani/");
+    }
+    EXPECT_EQ(modeOf(absent), 0700u);
+    EXPECT_EQ(readAll(absent + "/Kolvani/data/tvChannels_e.xml"), "<default/>");
+    EXPECT_FALSE(QFileInfo::exists(exeDir + "/Kolvani"));
+
+    // A data home that cannot be made (a file stands in the way): the executable's folder.
+    writeAll(dir.filePath("plain-file"), "x");
+    {
+        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(dir.filePath("plain-file/share")));
         EXPECT_EQ(DetermineAppFolder(exeDir), exeDir + "/");
     }
+    EXPECT_FALSE(QFileInfo::exists(exeDir + "/Kolvani"));
 }
