@@ -161,8 +161,8 @@ bool TfmAboutFrm::FormKeyDown(QKeyEvent *event)
 
 void TfmAboutFrm::showEvent(QShowEvent *event)
 {
-    if (!parentWidget())
-        UiLook::centreOnScreen(this);
+    // Centred on the screen, not over the main window (which may be small, or in the tray).
+    UiLook::centreOnScreen(this);
     QDialog::showEvent(event);
 }
 

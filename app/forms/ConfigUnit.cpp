@@ -361,8 +361,8 @@ void TfmConfigFrm::cbAutorunClick(bool checked)
 
 void TfmConfigFrm::showEvent(QShowEvent *event)
 {
-    if (!parentWidget())
-        UiLook::centreOnScreen(this);
+    // Centred on the screen, not over the main window (which may be small, or in the tray).
+    UiLook::centreOnScreen(this);
     QDialog::showEvent(event);
 }
 

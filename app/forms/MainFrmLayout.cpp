@@ -367,12 +367,16 @@ QWidget *TfmMainFrm::buildLeftPanel()
     archiveTop->setObjectName(QStringLiteral("pnArchiveTop"));
     archiveTop->setFixedHeight(27);
     auto *archiveStrip = new QHBoxLayout(archiveTop);
-    archiveStrip->setContentsMargins(3, 1, 3, 1);
+    archiveStrip->setContentsMargins(1, 1, 1, 1);
     sbShowAllArchive = flatButton("sbShowAllArchive", archiveTop);
     sbShowAllArchive->setText(QStringLiteral("&Pokaż wszystkie nagłówki z archiwum"));
     sbShowAllArchive->setToolTip(QStringLiteral("Pokazuje całą zawartość archiwum"));
     sbShowAllArchive->setStatusTip(QStringLiteral("Pokazuje całą zawartość archiwum"));
-    sbShowAllArchive->setIcon(UiLook::svgIcon(QStringLiteral(":/icons/tab_archive.svg")));
+    // The long caption has to fit the narrow panel whole: the tabs' small font, no glyph.
+    sbShowAllArchive->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QFont small = sbShowAllArchive->font();
+    small.setPointSizeF(qMin(small.pointSizeF(), 8.0));
+    sbShowAllArchive->setFont(small);
     archiveStrip->addWidget(sbShowAllArchive);
     archiveStrip->addStretch(1);
     archive->addWidget(archiveTop);
@@ -562,10 +566,10 @@ void TfmMainFrm::placeProgressBar()
 {
     if (!pbDownloadProgress || m_statusPanels.isEmpty())
         return;
-    // The bar starts where panel 0 ends.
+    // The bar starts where panel 0 ends, 2 pixels from the top, and reaches the bottom edge.
     const int left = m_statusPanels.at(0)->width();
     pbDownloadProgress->setGeometry(left, 2, statusPanelWidth(1) - 4,
-                                    qMax(4, sbStatus->height() - 2 - 2));
+                                    qMax(4, sbStatus->height() - 2));
 }
 
 void TfmMainFrm::applyColumnImages()

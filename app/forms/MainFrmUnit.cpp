@@ -271,9 +271,9 @@ void TfmMainFrm::readStartSettings()
             settings.readBool(SettingsKeys::ConfigSection, SettingsKeys::DescendingSort, false);
         sortColumn = settings.readInt(SettingsKeys::ConfigSection, SettingsKeys::ColumnToSort, 0);
         if (settings.readBool(SettingsKeys::ConfigSection, SettingsKeys::Updates, false))
-            setTimerInterval(
-                tmUpdates,
-                settings.readInt(SettingsKeys::ConfigSection, SettingsKeys::Interval, 60) * 60000);
+            setTimerInterval(tmUpdates,
+                             UpdateTimerInterval(settings.readInt(SettingsKeys::ConfigSection,
+                                                                  SettingsKeys::Interval, 60)));
         else
             setTimerInterval(tmUpdates, 0);
     } catch (const std::exception &) {
@@ -382,6 +382,10 @@ void TfmMainFrm::restorePlacement()
 
 void TfmMainFrm::savePlacement()
 {
+    // A window that was never shown (a start in the tray) has neither read the stored
+    // placement nor been laid out: its sizes would only overwrite the user's own.
+    if (!m_shownOnce)
+        return;
     try {
         WindowPlacement placement;
         placement.valid = true;

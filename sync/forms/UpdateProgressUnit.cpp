@@ -174,8 +174,8 @@ void TfmUpdateProgressFrm::btCancelClick()
 
 void TfmUpdateProgressFrm::showEvent(QShowEvent *event)
 {
-    if (!parentWidget())
-        UiLook::centreOnScreen(this);
+    // Centred on the screen, not over the main window (which may be small, or in the tray).
+    UiLook::centreOnScreen(this);
     QDialog::showEvent(event);
     emit statusNoticeChanged(QString()); // the notice has been seen
 }

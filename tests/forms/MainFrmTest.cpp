@@ -1,5 +1,6 @@
 #include "MainFrmFixture.h"
 #include "SignalWait.h"
+#include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/Application.h"
 #include "app/forms/ConfigUnit.h"
@@ -12,6 +13,7 @@
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +23,9 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QProgressBar>
+#include <QScreen>
+#include <QSettings>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -31,6 +36,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -60,11 +66,13 @@ TEST_F(MainFrmFixture, FirstStartCopiesShippedFoldersAndSecondCopiesNothing)
 
 TEST_F(MainFrmFixture, WithoutDataHomeTheExecutableFolderIsUsed)
 {
-    qputenv("XDG_DATA_HOME", (m_root.path() + QStringLiteral("/does-not-exist")).toUtf8());
+    // A data home that cannot exist: a plain file stands where its parent should be.
+    writeFile(m_root.path() + QStringLiteral("/plain-file"), "x");
+    qputenv("XDG_DATA_HOME", (m_root.path() + QStringLiteral("/plain-file/share")).toUtf8());
     auto w = create();
     ASSERT_FALSE(w->startupFailed());
     EXPECT_EQ(w->appFolder, m_exeDir);
-    EXPECT_FALSE(QFileInfo::exists(m_root.path() + QStringLiteral("/does-not-exist")));
+    EXPECT_FALSE(QFileInfo::exists(m_exeDir + QStringLiteral("Kolvani")));
 }
 
 TEST(MainFrmStart, OnlyTheExactWordHidStartsHidden)
@@ -92,6 +100,53 @@ TEST_F(MainFrmFixture, HiddenStartShowsNothingAndAskesNothing)
     EXPECT_TRUE(w->isVisible());
     ProcessEventsFor(50);
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
+}
+
+TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
+{
+    auto storedValues = [] {
+        std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
+        store->beginGroup(WindowPlacementGroup);
+        return QStringList{store->value(QStringLiteral("NormPos")).toString(),
+                           store->value(QStringLiteral("pcLeftPanel_Width")).toString(),
+                           store->value(QStringLiteral("pnTop_Height")).toString()};
+    };
+    {
+        std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
+        store->remove(WindowPlacementGroup);
+        WindowPlacement p;
+        p.valid = true;
+        p.normalRect = QRect(10, 20, 900, 560);
+        p.leftPanelWidth = 300;
+        p.topPanelHeight = 150;
+        WriteWindowPlacement(*store, p);
+    }
+    const QStringList before = storedValues();
+    ASSERT_EQ(before, (QStringList{QStringLiteral("10,20,910,580"), QStringLiteral("300"),
+                                   QStringLiteral("150")}));
+
+    // Started in the tray and ended from its menu without ever being shown: the window was
+    // never laid out, so the user's stored placement stays as it was.
+    {
+        auto hidden = create(true);
+        ProcessEventsFor(50);
+        hidden->FormCloseQuery(); // the saving of "&Koniec pracy"
+    }
+    EXPECT_EQ(storedValues(), before);
+
+    // Shown, the window takes the stored placement, and closing stores what it shows.
+    {
+        auto w = create();
+        w->show();
+        ProcessEventsFor(50);
+        EXPECT_EQ(w->geometry().size(), QSize(900, 560));
+        EXPECT_EQ(w->pcLeftPanel->width(), 300);
+        EXPECT_EQ(w->pnTop->height(), 150);
+        w->spLeft->setSizes({260, w->spLeft->width() - 260});
+        ProcessEventsFor(20);
+        w->FormCloseQuery();
+    }
+    EXPECT_EQ(storedValues().at(1), QStringLiteral("260"));
 }
 
 TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
@@ -297,6 +352,13 @@ TEST_F(MainFrmFixture, SettingsReadAtStart)
         EXPECT_EQ(hasImage, c == 1) << c;
     }
 
+    // An interval typed far above the spin edit's maximum is stored as typed; the timer
+    // must still run, at its longest period, instead of wrapping around and stopping.
+    writeFile(appFolder() + "data/config.ini", "[config]\r\ncbUpdates=1\r\nseInterval=50000\r\n");
+    auto longInterval = create();
+    EXPECT_TRUE(longInterval->tmUpdates->isActive());
+    EXPECT_EQ(longInterval->tmUpdates->interval(), std::numeric_limits<int>::max());
+
     writeFile(appFolder() + "data/config.ini", "[config]\r\ncbUpdates=0\r\nseInterval=30\r\n");
     auto off = create();
     EXPECT_FALSE(off->tmUpdates->isActive());
@@ -363,10 +425,39 @@ TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
                            QStringLiteral("-"), QStringLiteral("&Synchronizuj wszystkie"),
                            QStringLiteral("-"), QStringLiteral("&Koniec pracy")}));
     EXPECT_EQ(w->mnTray->defaultAction(), w->Pokazprogram1);
-    EXPECT_EQ(texts(w->mnPlik).last(), QStringLiteral("&Koniec pracy"));
+    const QString sep = QStringLiteral("-");
+    EXPECT_EQ(texts(w->mnPlik),
+              (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
+                           sep, QStringLiteral("Ek&sportuj wiadomość do pliku XML"),
+                           QStringLiteral("&Drukuj"), sep, QStringLiteral("&Koniec pracy")}));
+    EXPECT_EQ(
+        texts(w->mnNarzedzia),
+        (QStringList{QStringLiteral("&Synchronizuj wszystkie"),
+                     QStringLiteral("&Synchronizuj kanał"), sep, QStringLiteral("&Edytuj kanał"),
+                     sep, QStringLiteral("Nagłówek"), sep, QStringLiteral("&Konfiguracja")}));
+    EXPECT_EQ(w->mnNarzedzia->actions().at(5)->menu(), w->mnNaglowek);
+    EXPECT_EQ(texts(w->mnNaglowek), (QStringList{QStringLiteral("Oznacz jako przeczytane"),
+                                                 QStringLiteral("Oznacz jako nieprzeczytane"),
+                                                 QStringLiteral("Kopiuj link do schowka"),
+                                                 QStringLiteral("Wyślij pocztą")}));
     EXPECT_EQ(texts(w->mnPomoc), (QStringList{QStringLiteral("&O programie"), QStringLiteral("-"),
                                               QStringLiteral("&Kolvani w Internecie")}));
-    EXPECT_TRUE(texts(w->mnChannels).contains(QStringLiteral("&Zmień nazwę")));
+    EXPECT_EQ(texts(w->mnChannelsAdd), (QStringList{QStringLiteral("Dodaj nowy &kanał"),
+                                                    QStringLiteral("&Dodaj nową grupę")}));
+    EXPECT_EQ(texts(w->mnChannels),
+              (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
+                           sep, QStringLiteral("&Edytuj kanał"), QStringLiteral("&Poleć znajomemu"),
+                           sep, QStringLiteral("&Synchronizuj wszystkie"), sep,
+                           QStringLiteral("&Zmień nazwę"), QStringLiteral("&Usuń")}));
+    EXPECT_EQ(
+        texts(w->mnHeaders),
+        (QStringList{QStringLiteral("Otwórz link w nowym oknie"), sep,
+                     QStringLiteral("Oznacz jako przeczytane"),
+                     QStringLiteral("Oznacz jako nieprzeczytane"), sep,
+                     QStringLiteral("&Zaznacz wszystkie"), sep, QStringLiteral("&Drukuj"),
+                     QStringLiteral("Ek&sportuj wiadomość do pliku XML"), sep,
+                     QStringLiteral("Wyślij pocztą"), QStringLiteral("Kopiuj link do schowka"), sep,
+                     QStringLiteral("&Dodaj do archiwum"), QStringLiteral("&Usuń z archiwum")}));
     EXPECT_EQ(w->Usun1->text(), QStringLiteral("&Usuń"));
     EXPECT_EQ(w->Usun1->shortcut(), QKeySequence(Qt::Key_Delete));
     EXPECT_EQ(w->Usunzarchiwum1->shortcut(), QKeySequence(Qt::Key_Delete));
@@ -456,6 +547,7 @@ TEST_F(MainFrmFixture, StatusPanelsAndTheProgressBar)
     EXPECT_EQ(w->statusPanelWidth(0), 600);
     EXPECT_EQ(w->pbDownloadProgress->x(), 600);
     EXPECT_EQ(w->pbDownloadProgress->y(), 2);
+    EXPECT_EQ(w->pbDownloadProgress->height(), w->sbStatus->height() - 2);
 
     IDownloadUi &ui = *w;
     ui.setStatusText(QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"));
@@ -469,6 +561,23 @@ TEST_F(MainFrmFixture, StatusPanelsAndTheProgressBar)
 
     // The banner's menu stays centred.
     EXPECT_EQ(w->pnTopMenu->x(), (w->pnFiller->width() - w->pnTopMenu->width()) / 2);
+}
+
+TEST_F(MainFrmFixture, DialogsAreCentredOnTheScreenNotOverTheMainWindow)
+{
+    Windows &w = createAll();
+    const QRect screen = w.main->screen()->availableGeometry();
+    w.main->setGeometry(QRect(screen.topLeft(), QSize(800, 480)));
+    w.main->show();
+    ProcessEventsFor(50);
+    for (QDialog *dialog : {static_cast<QDialog *>(w.report), static_cast<QDialog *>(w.config),
+                            static_cast<QDialog *>(w.about)}) {
+        dialog->show();
+        ProcessEventsFor(20);
+        const QPoint offset = dialog->frameGeometry().center() - screen.center();
+        EXPECT_LE(offset.manhattanLength(), 2) << dialog->objectName().toStdString();
+        dialog->hide();
+    }
 }
 
 TEST_F(MainFrmFixture, ErrorLineSetsTheNoticeAndAClickOnTheStatusBarShowsTheReport)
@@ -526,6 +635,13 @@ TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
     EXPECT_EQ(w->pnBanner->height(), 81);
     EXPECT_EQ(w->pnTopMenu->size(), QSize(314, 19));
     EXPECT_EQ(w->minimumSize(), QSize(800, 480));
+    EXPECT_EQ(w->sbShowAllArchive->text(), QStringLiteral("&Pokaż wszystkie nagłówki z archiwum"));
+    EXPECT_EQ(w->sbShowAllArchive->toolTip(), QStringLiteral("Pokazuje całą zawartość archiwum"));
+    // At the smallest window size the long caption still shows whole in the narrow panel.
+    w->show();
+    w->pcLeftPanel->setCurrentWidget(w->tsArchive);
+    ProcessEventsFor(50);
+    EXPECT_GE(w->sbShowAllArchive->width(), w->sbShowAllArchive->sizeHint().width());
     QAbstractItemModel *headers = w->lvHeaders->model();
     QStringList captions;
     for (int c = 0; c < headers->columnCount(); ++c)
