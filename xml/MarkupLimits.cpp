@@ -215,6 +215,9 @@ QString check(const QByteArray &document)
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(document.constData());
     const qsizetype size = document.size();
+    // "<?xm" in EBCDIC: markup this pass cannot see into, in an encoding no feed uses.
+    if (document.startsWith("\x4C\x6F\xA7\x94"))
+        return QStringLiteral("Documents in EBCDIC are not read");
     if (size >= 2) {
         const bool markLe = bytes[0] == 0xFF && bytes[1] == 0xFE;
         const bool markBe = bytes[0] == 0xFE && bytes[1] == 0xFF;

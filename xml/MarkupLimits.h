@@ -6,8 +6,9 @@
 // libxml2 2.9 spends time growing with the square of the attribute count of one start tag,
 // and of the namespace declarations in scope, so a few megabytes of such markup would hold
 // the program for minutes. This pass over the raw bytes (8-bit encodings and UTF-16) finds
-// such documents before they are parsed. Markup that entities would produce is bounded by
-// keeping the document type declaration small.
+// such documents before they are parsed; documents in EBCDIC, which it cannot read, are
+// refused. Markup that entities would produce is bounded by keeping the document type
+// declaration small.
 namespace MarkupLimits {
 
 constexpr int kMaxAttributes = 256;         // in one start tag, namespace declarations included

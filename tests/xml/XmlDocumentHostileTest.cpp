@@ -302,6 +302,11 @@ TEST_F(XmlHostileTest, TagsWithThousandsOfAttributesAreRefused)
             << loadError(bytes).toStdString();
     }
 
+    // EBCDIC would hide the markup from the check; no feed uses it.
+    EXPECT_TRUE(loadError("\x4C\x6F\xA7\x94\x93@\xA5\x85\x99\xA2\x89\x96\x95~\x7F\xF1K\xF0\x7Fon"
+                          "\x4C\x99\x61\x6E")
+                    .contains("EBCDIC"));
+
     // Equal signs that are not attributes do not count.
     const QByteArray equals = QByteArray("=").repeated(5000);
     EXPECT_EQ(loadError("<r a=\"" + equals + "\" b='" + equals + "'><!-- " + equals + " -->" +
