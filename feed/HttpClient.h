@@ -188,8 +188,8 @@ private:
     QStringList m_sslErrors;
 
     QUrl m_origin; // the address a get() started with, for the credential rules
-    QDeadlineTimer m_documentDeadline;
-    QDeadlineTimer m_windowEnd;
+    QDeadlineTimer m_documentDeadline{QDeadlineTimer::Forever};
+    QDeadlineTimer m_windowEnd{QDeadlineTimer::Forever};
     qint64 m_received = 0;    // bytes taken from the socket since the request was sent
     qint64 m_windowStart = 0; // m_received when the current window began
     HttpCookieJar m_cookies;
