@@ -3,12 +3,14 @@
 #include "xml/XmlParse.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -493,10 +495,17 @@ void XmlDocument::setActive(bool active)
         return;
     if (d->fileName.isEmpty())
         throw XmlError(QStringLiteral("No XML file name given"));
+    // A device or a pipe could block or be read for ever; a file past 2 GB cannot be parsed.
+    const QFileInfo info(d->fileName);
+    if (info.exists() && !info.isFile())
+        throw XmlError(QStringLiteral("\"%1\" is not a regular file").arg(d->fileName));
     QFile file(d->fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw XmlError(
             QStringLiteral("Cannot open \"%1\": %2").arg(d->fileName, file.errorString()));
+    if (file.isSequential() || file.size() > INT_MAX)
+        throw XmlError(
+            QStringLiteral("\"%1\" is not a file that can be read whole").arg(d->fileName));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw XmlError(

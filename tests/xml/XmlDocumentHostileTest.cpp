@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -344,4 +345,22 @@ TEST_F(XmlHostileTest, MarkupHiddenInEntitiesIsBoundedToo)
     // Brackets, quotes and ">" inside the declaration do not end it early.
     EXPECT_EQ(loadError("<!DOCTYPE r [<!-- ] > ' --><?pi ]>?><!ENTITY e \"]>'\">]><r>&e;</r>"),
               QString());
+}
+
+// Only regular files are read: a device would be read for ever, a pipe blocks the open.
+TEST_F(XmlHostileTest, DevicesPipesAndFoldersAreNotRead)
+{
+    const QString fifo = path("pipe.xml");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString &name :
+         {QStringLiteral("/dev/zero"), QStringLiteral("/dev/urandom"), fifo, m_dir.path()}) {
+        XmlDocument doc;
+        try {
+            doc.loadFromFile(name);
+            ADD_FAILURE() << name.toStdString() << " must not load";
+        } catch (const XmlError &e) {
+            EXPECT_TRUE(e.message().contains("regular file")) << e.message().toStdString();
+        }
+        EXPECT_FALSE(doc.active());
+    }
 }
