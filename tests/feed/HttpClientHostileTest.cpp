@@ -95,14 +95,14 @@ TEST_F(HttpClientHostileTest, TricklingServersTimeOutWithTheirLine)
 
 TEST_F(HttpClientHostileTest, SlowButSteadyServerIsWaitedFor)
 {
-    downloader.idHTTPClient()->setLowSpeedLimit(100, 300);
-    LoopbackReply reply = LoopbackReply::raw("HTTP/1.1 200 OK\r\nContent-Length: 1500\r\n\r\n");
-    for (int i = 0; i < 10; ++i)
+    downloader.idHTTPClient()->setLowSpeedLimit(100, 1000);
+    LoopbackReply reply = LoopbackReply::raw("HTTP/1.1 200 OK\r\nContent-Length: 2250\r\n\r\n");
+    for (int i = 0; i < 15; ++i)
         reply.then(100, QByteArray(150, 'a' + char(i)));
     server.enqueue(reply);
     ASSERT_EQ(download(QStringLiteral("/steady")), 0);
     QByteArray expected;
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 15; ++i)
         expected += QByteArray(150, 'a' + char(i));
     EXPECT_EQ(readWholeFile(target()), (expected + "\r\n").toStdString());
     EXPECT_TRUE(sink.lines.isEmpty());
