@@ -3,6 +3,7 @@
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
 #include "support/LoopbackServer.h"
+#include "support/TestFiles.h"
 #include "sync/ChannelUpdater.h"
 #include "xml/XmlDocument.h"
 
@@ -415,6 +416,50 @@ TEST_F(ChannelUpdaterTest, SlowChannelIsReportedOnceWhileTheUpdateGoesOn)
               QStringList(QStringLiteral("Kanał Wolny może powodować błędy w działaniu programu "
                                          "(czas odświeżania ponad wyniósł ponad 1 minutę).")));
     EXPECT_FALSE(updater->tmLongResponse.isActive());
+}
+
+} // namespace
+
+namespace {
+
+// Fetches from memory, serving no events itself: only the walk can serve them.
+class SilentHost : public IChannelUpdateHost
+{
+public:
+    int DownloadDocument(const QString &, const QString &target, const QString &,
+                         const QString &) override
+    {
+        return writeAll(target, document) ? 0 : -1;
+    }
+    XmlDocument &shownDocument() override { return shown; }
+    void ReportProblem(const QString &line) override { reports.append(line); }
+
+    QByteArray document;
+    XmlDocument shown;
+    QStringList reports;
+};
+
+TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
+{
+    QTemporaryDir home;
+    const QString appFolder = home.path() + QStringLiteral("/");
+    QDir().mkpath(appFolder + QStringLiteral("data"));
+    QDir().mkpath(appFolder + QStringLiteral("temp"));
+    QStringList titles;
+    for (int i = 0; i < 20000; ++i)
+        titles.append(QStringLiteral("Wiadomość %1").arg(i));
+    SilentHost host;
+    host.document = rss2(titles);
+    AlertQueue alerts;
+    ChannelUpdater updater(appFolder, host, alerts);
+    TtvChannel channel;
+    channel.GUID = kGuid;
+
+    bool servedDuringUpdate = false;
+    QTimer::singleShot(0, &updater, [&] { servedDuringUpdate = updater.channelUpdateBusy(); });
+    EXPECT_EQ(updater.UpdateChannel(channel, QStringLiteral("Długi")), 20000);
+    EXPECT_TRUE(servedDuringUpdate);
+    EXPECT_TRUE(host.reports.isEmpty());
 }
 
 } // namespace
