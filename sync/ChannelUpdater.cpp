@@ -79,6 +79,9 @@ void ChannelUpdater::tmLongResponseTimer()
 
 int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
 {
+    // Events are served during an update; one that arrives meanwhile is refused.
+    if (m_channelUpdateBusy)
+        return -1;
     m_host.setSyncSelectedEnabled(false);
     m_channelUpdateBusy = true;
     emit busyChanged(true);

@@ -38,7 +38,8 @@ public:
                    QObject *parent = nullptr);
     ~ChannelUpdater() override;
 
-    // -1 when the update failed (reported), else the number of new items.
+    // -1 when the update failed (reported) or another update is running (refused,
+    // nothing reported), else the number of new items.
     int UpdateChannel(TtvChannel &channel, const QString &name);
 
     bool channelUpdateBusy() const { return m_channelUpdateBusy; }

@@ -456,9 +456,15 @@ TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
     channel.GUID = kGuid;
 
     bool servedDuringUpdate = false;
-    QTimer::singleShot(0, &updater, [&] { servedDuringUpdate = updater.channelUpdateBusy(); });
+    int secondUpdate = 0;
+    QTimer::singleShot(0, &updater, [&] {
+        servedDuringUpdate = updater.channelUpdateBusy();
+        secondUpdate = updater.UpdateChannel(channel, QStringLiteral("Drugi raz"));
+    });
     EXPECT_EQ(updater.UpdateChannel(channel, QStringLiteral("Długi")), 20000);
     EXPECT_TRUE(servedDuringUpdate);
+    EXPECT_EQ(secondUpdate, -1) << "a second update must not start meanwhile";
+    EXPECT_FALSE(updater.channelUpdateBusy());
     EXPECT_TRUE(host.reports.isEmpty());
 }
 
