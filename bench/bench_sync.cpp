@@ -36,9 +36,9 @@ const int kBigChannelItems = 10000;
 QString polishText(int i)
 {
     static const QStringList words = {
-        QStringLiteral("zażółć"), QStringLiteral("gęślą"), QStringLiteral("jaźń"),
-        QStringLiteral("wiadomość"), QStringLiteral("kanał"), QStringLiteral("źródło"),
-        QStringLiteral("Łódź"), QStringLiteral("Świętokrzyskie"), QStringLiteral("pogoda")};
+        QStringLiteral("zażółć"),    QStringLiteral("gęślą"),          QStringLiteral("jaźń"),
+        QStringLiteral("wiadomość"), QStringLiteral("kanał"),          QStringLiteral("źródło"),
+        QStringLiteral("Łódź"),      QStringLiteral("Świętokrzyskie"), QStringLiteral("pogoda")};
     QString text;
     for (int w = 0; w < 40; ++w)
         text += words[(i * 7 + w) % words.size()] + QLatin1Char(' ');
@@ -52,10 +52,11 @@ QByteArray channelDocument(int channel, int items, bool rdf, bool win1250)
     QString doc = QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\"?>\n").arg(encoding);
     if (rdf) {
         doc += QStringLiteral(
-            "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
-            "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
-            "<channel rdf:about=\"http://example.org/\"><title>Kanał %1</title>"
-            "<link>http://example.org/</link><description>Opis</description></channel>\n")
+                   "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+                   "xmlns=\"http://purl.org/rss/1.0/\" "
+                   "xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
+                   "<channel rdf:about=\"http://example.org/\"><title>Kanał %1</title>"
+                   "<link>http://example.org/</link><description>Opis</description></channel>\n")
                    .arg(channel);
     } else {
         doc += QStringLiteral("<rss version=\"2.0\"><channel><title>Kanał %1</title>"
@@ -118,10 +119,9 @@ void bareParseAndSave(const QByteArray &document, const QString &target)
         std::fprintf(stderr, "bare parse failed\n");
         return;
     }
-    xmlSaveFormatFileEnc(QFile::encodeName(target).constData(), doc,
-                         reinterpret_cast<const char *>(doc->encoding ? doc->encoding
-                                                                      : BAD_CAST "UTF-8"),
-                         1);
+    xmlSaveFormatFileEnc(
+        QFile::encodeName(target).constData(), doc,
+        reinterpret_cast<const char *>(doc->encoding ? doc->encoding : BAD_CAST "UTF-8"), 1);
     xmlFreeDoc(doc);
 }
 
@@ -136,8 +136,8 @@ double curlPerDocumentSeconds(const QStringList &urls)
     return secondsOf([&] {
         for (const QString &url : urls) {
             QProcess curl;
-            curl.start(QStringLiteral("curl"),
-                       {QStringLiteral("-s"), QStringLiteral("-o"), QStringLiteral("/dev/null"), url});
+            curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"),
+                                                QStringLiteral("/dev/null"), url});
             curl.waitForFinished(60000);
         }
     });
@@ -154,7 +154,8 @@ double curlOneProcessSeconds(const QStringList &urls, const QString &folder)
     config.close();
     return secondsOf([&] {
         QProcess curl;
-        curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-K"), config.fileName()});
+        curl.start(QStringLiteral("curl"),
+                   {QStringLiteral("-s"), QStringLiteral("-K"), config.fileName()});
         curl.waitForFinished(600000);
     });
 }
@@ -201,8 +202,8 @@ void benchManyChannels(const QTemporaryDir &work)
     QDir().mkpath(appFolder + QStringLiteral("temp"));
     ChannelTree tree;
     for (int c = 0; c < kChannels; ++c) {
-        ChannelNode *node = tree.addNode(tree.root(), QStringLiteral("Kanał %1").arg(c),
-                                         NodeKind::Channel);
+        ChannelNode *node =
+            tree.addNode(tree.root(), QStringLiteral("Kanał %1").arg(c), NodeKind::Channel);
         node->channel()->url = urls[c];
         node->channel()->GUID = guidFor(c);
         node->channel()->enabled = true;
@@ -223,7 +224,8 @@ void benchManyChannels(const QTemporaryDir &work)
     };
     const auto removeCacheFiles = [&] {
         for (int c = 0; c < kChannels; ++c)
-            QFile::remove(appFolder + QStringLiteral("data/") + guidFor(c) + QStringLiteral(".xml"));
+            QFile::remove(appFolder + QStringLiteral("data/") + guidFor(c) +
+                          QStringLiteral(".xml"));
     };
     const double cold = bestOf3(removeCacheFiles, runSync);
     const double warm = bestOf3([] {}, runSync);
@@ -237,11 +239,13 @@ void benchManyChannels(const QTemporaryDir &work)
     }
     const QString bareFolder = work.path() + QStringLiteral("/bare/");
     QDir().mkpath(bareFolder);
-    const double bare = bestOf3([] {}, [&] {
-        for (int c = 0; c < kChannels; ++c)
-            bareParseAndSave(documents.value("/feed/" + QByteArray::number(c)),
-                             bareFolder + QString::number(c) + QStringLiteral(".xml"));
-    });
+    const double bare =
+        bestOf3([] {},
+                [&] {
+                    for (int c = 0; c < kChannels; ++c)
+                        bareParseAndSave(documents.value("/feed/" + QByteArray::number(c)),
+                                         bareFolder + QString::number(c) + QStringLiteral(".xml"));
+                });
 
     std::printf("%d channels x %d items (RSS 2.0 and RDF, UTF-8 and windows-1250), best of 3\n",
                 kChannels, kItemsPerChannel);
@@ -288,8 +292,8 @@ void benchBigChannel(const QTemporaryDir &work)
     updater.UpdateChannel(channel, QStringLiteral("Duży")); // the earlier cache file
 
     int result = -1;
-    const double update = bestOf3(
-        [] {}, [&] { result = updater.UpdateChannel(channel, QStringLiteral("Duży")); });
+    const double update =
+        bestOf3([] {}, [&] { result = updater.UpdateChannel(channel, QStringLiteral("Duży")); });
     const double bare = bestOf3(
         [] {}, [&] { bareParseAndSave(document, work.path() + QStringLiteral("/big.xml")); });
     std::printf("\none channel of %d items (%.1f MB) against its earlier cache file\n",

@@ -13,7 +13,7 @@ public:
 
 struct NormalisedFeed
 {
-    QString version;  // "1.0" for RDF, else the `version` attribute of `rss` (may be empty)
+    QString version;   // "1.0" for RDF, else the `version` attribute of `rss` (may be empty)
     XmlNode firstItem; // null when the channel has no item
 };
 

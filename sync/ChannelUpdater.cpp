@@ -214,8 +214,8 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
             }
             const QString key = titleKey(t);
             const bool read = marks.readTitles.contains(key);
-            node.child(QStringLiteral("unread")).setText(read ? QStringLiteral("0")
-                                                              : QStringLiteral("1"));
+            node.child(QStringLiteral("unread"))
+                .setText(read ? QStringLiteral("0") : QStringLiteral("1"));
             if (!read && !marks.unreadTitles.contains(key)) {
                 ++newItems;
                 ++m_alerts.newItemCount;

@@ -15,8 +15,8 @@ class IChannelUpdateHost : public IReportSink
 {
 public:
     // Fetches `url` into `targetFile`; 0 on success, -1 on failure (already reported).
-    virtual int DownloadDocument(const QString &url, const QString &targetFile,
-                                 const QString &user, const QString &password) = 0;
+    virtual int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
+                                 const QString &password) = 0;
     // The document shown in the header list; saved before the update, reloaded after it
     // when it is the updated channel's cache file.
     virtual XmlDocument &shownDocument() = 0;

@@ -9,8 +9,8 @@ namespace {
 
 const char *const kDeclaration = "<?xml version=\"1.0\"?>";
 
-template <typename Text> Text insertInto(Text text, const Text &declaration, const Text &instruction,
-                                         int bodyStart)
+template <typename Text>
+Text insertInto(Text text, const Text &declaration, const Text &instruction, int bodyStart)
 {
     if (text.indexOf(declaration.left(5)) < 0)
         text.insert(bodyStart, declaration);

@@ -26,7 +26,7 @@ struct ScanState
     bool channelSeen = false;
     bool walkStarted = false; // the first child named exactly "item" was met
     bool inItem = false;
-    int fieldDepth = 0;       // depth of the title or unread element being read, or 0
+    int fieldDepth = 0; // depth of the title or unread element being read, or 0
     QByteArray *field = nullptr;
     QByteArray title, unread;
     bool titleSeen = false, unreadSeen = false;
@@ -66,9 +66,8 @@ QByteArray attributeValue(const xmlChar **attributes, int count, const char *nam
     return QByteArray();
 }
 
-void startElement(void *context, const xmlChar *localName, const xmlChar *prefix,
-                  const xmlChar *, int, const xmlChar **, int attributeCount, int,
-                  const xmlChar **attributes)
+void startElement(void *context, const xmlChar *localName, const xmlChar *prefix, const xmlChar *,
+                  int, const xmlChar **, int attributeCount, int, const xmlChar **attributes)
 {
     ScanState *s = stateOf(context);
     ++s->depth;
@@ -202,8 +201,8 @@ bool ScanFeedItems(const QByteArray &document,
     ctxt->userData = ctxt;
     ctxt->_private = &state;
     state.ctxt = ctxt;
-    xmlCtxtUseOptions(ctxt, XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR |
-                                XML_PARSE_NOWARNING);
+    xmlCtxtUseOptions(ctxt,
+                      XML_PARSE_NONET | XML_PARSE_HUGE | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     const int result = xmlParseDocument(ctxt);
     const bool wellFormed = result == 0 && ctxt->wellFormed;
     xmlFreeParserCtxt(ctxt);

@@ -31,8 +31,8 @@ public:
 
     bool isElement() const;
     bool isText() const;
-    QString nodeName() const;     // qualified name: "item", "rdf:RDF", "dc:creator"; "#text" for text
-    QString localName() const;    // name without prefix
+    QString nodeName() const;  // qualified name: "item", "rdf:RDF", "dc:creator"; "#text" for text
+    QString localName() const; // name without prefix
     QString namespaceURI() const; // empty when the node has no namespace
 
     XmlNode parentNode() const;

@@ -10,8 +10,8 @@
 // The channel update's view of the window: downloads report to the status bar, the
 // header list and the browser follow the shown channel.
 
-int TfmMainFrm::DownloadDocument(const QString &url, const QString &targetFile,
-                                 const QString &user, const QString &password)
+int TfmMainFrm::DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
+                                 const QString &password)
 {
     return downloader->DownloadDocument(url, targetFile, this, user, password);
 }

@@ -107,7 +107,7 @@ public:
     QString currentLocation;
     bool channelUpdateBusy = false; // follows the channel updater
     bool syncAllRunning = false;
-    bool archiveViewShown = false; // the header list shows archive rows
+    bool archiveViewShown = false;            // the header list shows archive rows
     DocumentDownloader *downloader = nullptr; // holds idHTTPClient
     ChannelUpdater *channelUpdater = nullptr;
 

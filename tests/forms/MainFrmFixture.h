@@ -7,8 +7,8 @@
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/MessageBoxes.h"
-#include "sync/forms/UpdateProgressUnit.h"
 #include "support/TestFiles.h"
+#include "sync/forms/UpdateProgressUnit.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,7 +67,8 @@ inline QString treeFileText(const QString &path)
                               (bytes.size() - 2) / 2);
 }
 
-inline const QString NoChannelQuestion = QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?");
+inline const QString NoChannelQuestion =
+    QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?");
 inline const QString ExitQuestion = QStringLiteral("Czy chcesz zakończyć pracę programu?");
 inline const QString TreeBroken =
     QStringLiteral("Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku "

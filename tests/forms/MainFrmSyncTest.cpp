@@ -47,7 +47,8 @@ protected:
 
 TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
 {
-    m_server.setHandler([](const LoopbackRequest &) { return LoopbackReply::http("200 OK", kFeed); });
+    m_server.setHandler(
+        [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", kFeed); });
     ASSERT_TRUE(m_server.start());
     Windows &w = createAll();
     ChannelNode *node = addChannel(*w.main, QStringLiteral("/feed"));
@@ -65,9 +66,8 @@ TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
 
 TEST_F(MainFrmSyncTest, AFailedUpdateIsReportedWithTheNotice)
 {
-    m_server.setHandler([](const LoopbackRequest &) {
-        return LoopbackReply::http("404 Not Found", "brak");
-    });
+    m_server.setHandler(
+        [](const LoopbackRequest &) { return LoopbackReply::http("404 Not Found", "brak"); });
     ASSERT_TRUE(m_server.start());
     Windows &w = createAll();
     addChannel(*w.main, QStringLiteral("/missing"));

@@ -1,10 +1,10 @@
+#include "sync/ChannelUpdater.h"
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
 #include "support/LoopbackServer.h"
 #include "support/TestFiles.h"
-#include "sync/ChannelUpdater.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
@@ -203,8 +203,9 @@ TEST_F(ChannelUpdaterTest, FirstUpdateMarksEverythingNewAndQueuesThreeAlertsInOr
 
     const QByteArray bytes = cacheBytes();
     const int declarationEnd = bytes.indexOf("?>");
-    EXPECT_TRUE(bytes.mid(declarationEnd + 2).trimmed().startsWith(
-        "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>"));
+    EXPECT_TRUE(bytes.mid(declarationEnd + 2)
+                    .trimmed()
+                    .startsWith("<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>"));
 }
 
 TEST_F(ChannelUpdaterTest, ReadMarksSurviveByTitleWithoutRegardToCase)
@@ -287,14 +288,15 @@ TEST_F(ChannelUpdaterTest, Rss091WithoutDeclarationGetsDeclarationThenInstructio
     const QByteArray doc = "<rss version=\"0.91\"><channel><title>K</title>"
                            "<item><title>Bez daty</title></item><item/></channel></rss>";
     EXPECT_EQ(update(doc), 2);
-    EXPECT_TRUE(cacheBytes().startsWith(
-        "<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>") ||
-                cacheBytes().startsWith("<?xml version=\"1.0\"?>\n<?xml-stylesheet"))
+    EXPECT_TRUE(
+        cacheBytes().startsWith(
+            "<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>") ||
+        cacheBytes().startsWith("<?xml version=\"1.0\"?>\n<?xml-stylesheet"))
         << cacheBytes().left(120).toStdString();
     const QList<Item> items = cachedItems();
     ASSERT_EQ(items.size(), 2);
     EXPECT_TRUE(items[0].pubDate.isNull()); // no pubDate is invented
-    EXPECT_EQ(items[1].title, ""); // an item without title gets an empty one
+    EXPECT_EQ(items[1].title, "");          // an item without title gets an empty one
 }
 
 TEST_F(ChannelUpdaterTest, Iso88592IsStoredAsWindows1250WithPolishLettersIntact)
@@ -347,9 +349,12 @@ TEST_F(ChannelUpdaterTest, BadDocumentsAreReportedAndLeaveTheCacheUntouched)
         "<rss version=\"2.0\"><channel><item><title><b>A</b></title></item></channel></rss>",
         "",
         "<!DOCTYPE rss [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
-        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
-        "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\"><!ENTITY f \"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">"
-        "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h \"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">]>"
+        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d "
+        "\"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+        "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\"><!ENTITY f "
+        "\"&e;&e;&e;&e;&e;&e;&e;&e;&e;&e;\">"
+        "<!ENTITY g \"&f;&f;&f;&f;&f;&f;&f;&f;&f;&f;\"><!ENTITY h "
+        "\"&g;&g;&g;&g;&g;&g;&g;&g;&g;&g;\">]>"
         "<rss version=\"2.0\"><channel><item><title>&h;</title></item></channel></rss>",
     };
     for (const QByteArray &doc : bad) {

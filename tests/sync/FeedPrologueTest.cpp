@@ -49,9 +49,9 @@ TEST(FeedPrologueTest, TextWithoutAnyInstructionEndGetsOnlyTheDeclaration)
 {
     // Not a document at all: the parser will refuse it later; nothing here may crash.
     EXPECT_EQ(InsertStyleSheetInstruction(""), "<?xml version=\"1.0\"?>" + kInstruction);
-    EXPECT_EQ(InsertStyleSheetInstruction("\xFF\xFE"),
-              utf16(QStringLiteral("<?xml version=\"1.0\"?>") + QString::fromLatin1(kInstruction),
-                    true));
+    EXPECT_EQ(
+        InsertStyleSheetInstruction("\xFF\xFE"),
+        utf16(QStringLiteral("<?xml version=\"1.0\"?>") + QString::fromLatin1(kInstruction), true));
 }
 
 } // namespace
