@@ -1,7 +1,6 @@
 #include "app/forms/AboutFrmUnit.h"
 
 #include "app/RtfReader.h"
-#include "app/forms/UiLook.h"
 #include "feed/TextOps.h"
 
 #include <QApplication>
@@ -13,13 +12,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QScreen>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace {
-
-const QColor DialogColour(242, 243, 245);
 
 // The program's icon when the resources have it; otherwise a feed sign drawn here.
 QPixmap LogoPixmap(int size)
@@ -51,16 +47,12 @@ QPixmap LogoPixmap(int size)
 } // namespace
 
 TfmAboutFrm::TfmAboutFrm(const QString &executableDir, QWidget *parent)
-    : QDialog(parent), m_executableDir(executableDir)
+    : ProgramDialog(parent), m_executableDir(executableDir)
 {
     setObjectName(QStringLiteral("fmAboutFrm"));
     setWindowTitle(QStringLiteral("O programie"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, DialogColour);
-    setPalette(pal);
-    setAutoFillBackground(true);
 
     imLogo = new QLabel(this);
     imLogo->setObjectName(QStringLiteral("imLogo"));
@@ -109,9 +101,7 @@ TfmAboutFrm::TfmAboutFrm(const QString &executableDir, QWidget *parent)
     layout->addLayout(bottom);
 
     connect(btCancel, &QPushButton::clicked, this, &TfmAboutFrm::btCancelClick);
-    installEventFilter(this);
-    for (QWidget *child : findChildren<QWidget *>())
-        child->installEventFilter(this);
+    enableKeyPreview();
 
     const QSize hint = sizeHint();
     setFixedSize(qMax(476, hint.width()), qMax(410, hint.height()));
@@ -159,22 +149,9 @@ bool TfmAboutFrm::FormKeyDown(QKeyEvent *event)
     }
 }
 
-void TfmAboutFrm::showEvent(QShowEvent *event)
+bool TfmAboutFrm::keyPreview(QKeyEvent *event)
 {
-    // Centred on the screen, not over the main window (which may be small, or in the tray).
-    UiLook::centreOnScreen(this);
-    QDialog::showEvent(event);
-}
-
-bool TfmAboutFrm::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget *>(watched)->window() == this) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // Ctrl+C and the arrows keep working in the licence text.
-        if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier)
-            if (FormKeyDown(key))
-                return true;
-    }
-    return QDialog::eventFilter(watched, event);
+    // Ctrl+C and the arrows keep working in the licence text.
+    const auto modifiers = event->modifiers();
+    return (modifiers == Qt::NoModifier || modifiers == Qt::KeypadModifier) && FormKeyDown(event);
 }

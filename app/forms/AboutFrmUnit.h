@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "app/forms/ProgramDialog.h"
+
 #include <QString>
 
 class QKeyEvent;
@@ -9,7 +10,7 @@ class QPushButton;
 class QTextBrowser;
 
 // The About box: logo, product name, copyright and the licence text.
-class TfmAboutFrm : public QDialog
+class TfmAboutFrm : public ProgramDialog
 {
     Q_OBJECT
 public:
@@ -33,8 +34,7 @@ public slots:
     bool FormKeyDown(QKeyEvent *event);
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool keyPreview(QKeyEvent *event) override;
 
 private:
     QString m_executableDir;

@@ -1,7 +1,5 @@
 #include "app/forms/ConfigUnit.h"
 
-#include "app/forms/UiLook.h"
-
 #include "app/AppSettings.h"
 #include "app/Autostart.h"
 #include "app/SettingsFile.h"
@@ -19,7 +17,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -27,8 +24,6 @@
 #include <limits>
 
 namespace {
-
-const QColor DialogColour(242, 243, 245);
 
 bool parseWholeNumber(const QString &text, qint64 *value)
 {
@@ -114,7 +109,7 @@ void IntervalSpinEdit::stepBy(int steps)
 
 TfmConfigFrm::TfmConfigFrm(const QString &configPath, QTimer *tmUpdates,
                            const QString &executablePath, QWidget *parent)
-    : QDialog(parent), m_configPath(configPath), m_tmUpdates(tmUpdates),
+    : ProgramDialog(parent), m_configPath(configPath), m_tmUpdates(tmUpdates),
       m_executablePath(executablePath)
 {
     setObjectName(QStringLiteral("fmConfigFrm"));
@@ -127,10 +122,6 @@ void TfmConfigFrm::buildControls()
     setWindowTitle(QStringLiteral("Ustawienia programu:"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, DialogColour);
-    setPalette(pal);
-    setAutoFillBackground(true);
 
     auto named = [](QWidget *w, const char *name) {
         w->setObjectName(QLatin1String(name));
@@ -226,9 +217,7 @@ void TfmConfigFrm::buildControls()
     connect(cbAutorun, &QCheckBox::toggled, this, &TfmConfigFrm::cbAutorunClick);
 
     // Enter and Esc reach the dialog first, whichever control has the focus.
-    installEventFilter(this);
-    for (QWidget *child : findChildren<QWidget *>())
-        child->installEventFilter(this);
+    enableKeyPreview();
 
     const QSize hint = sizeHint();
     setFixedSize(qMax(317, hint.width()), qMax(276, hint.height()));
@@ -357,21 +346,4 @@ void TfmConfigFrm::cbAutorunClick(bool checked)
     } catch (const std::exception &e) {
         RaiseLater(this, QString::fromStdString(e.what()));
     }
-}
-
-void TfmConfigFrm::showEvent(QShowEvent *event)
-{
-    // Centred on the screen, not over the main window (which may be small, or in the tray).
-    UiLook::centreOnScreen(this);
-    QDialog::showEvent(event);
-}
-
-bool TfmConfigFrm::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget *>(watched)->window() == this) {
-        if (FormKeyDown(static_cast<QKeyEvent *>(event)))
-            return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }

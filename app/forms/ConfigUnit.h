@@ -2,7 +2,8 @@
 
 #include "feed/DownloadUi.h"
 
-#include <QDialog>
+#include "app/forms/ProgramDialog.h"
+
 #include <QSpinBox>
 #include <QString>
 
@@ -42,7 +43,7 @@ signals:
 
 // The settings dialog. Its controls are the live settings of the run: other parts of the
 // program read them directly (close-to-tray, proxy, alerts).
-class TfmConfigFrm : public QDialog
+class TfmConfigFrm : public ProgramDialog
 {
     Q_OBJECT
 public:
@@ -87,8 +88,7 @@ public slots:
     void cbAutorunClick(bool checked);
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool keyPreview(QKeyEvent *event) override { return FormKeyDown(event); }
 
 private:
     void buildControls();

@@ -2,7 +2,6 @@
 
 #include "app/AppSettings.h"
 #include "app/SettingsFile.h"
-#include "app/forms/UiLook.h"
 #include "sync/ReportLog.h"
 
 #include <QCheckBox>
@@ -14,13 +13,10 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
-
-const QColor DialogColour(242, 243, 245);
 
 QIcon DrawnIcon(bool error)
 {
@@ -76,7 +72,7 @@ private:
 } // namespace
 
 TfmUpdateProgressFrm::TfmUpdateProgressFrm(const QString &configPath, QWidget *parent)
-    : QDialog(parent), m_configPath(configPath), m_log(new ReportLog(this))
+    : ProgramDialog(parent), m_configPath(configPath), m_log(new ReportLog(this))
 {
     setObjectName(QStringLiteral("fmUpdateProgressFrm"));
     setWindowTitle(QStringLiteral("Kolvani"));
@@ -86,10 +82,6 @@ TfmUpdateProgressFrm::TfmUpdateProgressFrm(const QString &configPath, QWidget *p
     const QIcon appIcon(QStringLiteral(":/icons/kolvani.svg"));
     if (!appIcon.isNull())
         setWindowIcon(appIcon);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, DialogColour);
-    setPalette(pal);
-    setAutoFillBackground(true);
 
     pbProgress = new QProgressBar(this);
     pbProgress->setObjectName(QStringLiteral("pbProgress"));
@@ -174,9 +166,7 @@ void TfmUpdateProgressFrm::btCancelClick()
 
 void TfmUpdateProgressFrm::showEvent(QShowEvent *event)
 {
-    // Centred on the screen, not over the main window (which may be small, or in the tray).
-    UiLook::centreOnScreen(this);
-    QDialog::showEvent(event);
+    ProgramDialog::showEvent(event);
     emit statusNoticeChanged(QString()); // the notice has been seen
 }
 

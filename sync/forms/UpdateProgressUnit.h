@@ -2,7 +2,8 @@
 
 #include "sync/ReportSink.h"
 
-#include <QDialog>
+#include "app/forms/ProgramDialog.h"
+
 #include <QString>
 
 class QCheckBox;
@@ -14,7 +15,7 @@ class ReportLog;
 
 // The report window: every network and feed problem is written here; a synchronisation
 // run also shows its progress and success lines in it. Shown without blocking.
-class TfmUpdateProgressFrm : public QDialog, public IReportSink
+class TfmUpdateProgressFrm : public ProgramDialog, public IReportSink
 {
     Q_OBJECT
 public:

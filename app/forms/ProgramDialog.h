@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QDialog>
+
+class QKeyEvent;
+
+// What the program's dialogs share: their background colour; they open in the middle of the
+// screen (not over the main window, which may be small or hidden in the tray); and with key
+// preview on they see Enter and Esc before whichever control has the focus.
+class ProgramDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit ProgramDialog(QWidget *parent = nullptr);
+
+protected:
+    // Sends key presses in this window to keyPreview(); call once the controls exist.
+    void enableKeyPreview();
+    // True when the dialog took the key.
+    virtual bool keyPreview(QKeyEvent *) { return false; }
+
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+};
