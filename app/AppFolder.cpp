@@ -58,17 +58,23 @@ bool CopyFolder(const QString &source, const QString &target)
     return true;
 }
 
-QString DetermineAppFolderIn(const QString &dataHome, const QString &executableDir)
+QString AppFolderPath(const QString &dataHome, const QString &executableDir)
 {
     QString home = dataHome;
     while (home.size() > 1 && home.endsWith(QLatin1Char('/')))
         home.chop(1);
     if (home.isEmpty() || !QFileInfo(home).isDir())
         return withSlash(executableDir);
+    return withSlash(home + QLatin1Char('/') + AppFolderName);
+}
 
-    const QString appFolder = withSlash(home + QLatin1Char('/') + AppFolderName);
+QString DetermineAppFolderIn(const QString &dataHome, const QString &executableDir)
+{
+    const QString appFolder = AppFolderPath(dataHome, executableDir);
+    // The executable's folder, or a later run: nothing is created or copied, even into an
+    // incomplete folder.
     if (QFileInfo::exists(appFolder))
-        return appFolder; // not the first run: nothing is copied, even into an incomplete folder
+        return appFolder;
 
     makeFolder(appFolder);
     makePrivate(appFolder, true); // channel caches, settings and passwords live here

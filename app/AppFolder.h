@@ -12,6 +12,9 @@ QString DetermineAppFolder(const QString &executableDir);
 // or missing `dataHome` gives the executable's folder.
 QString DetermineAppFolderIn(const QString &dataHome, const QString &executableDir);
 
+// The folder DetermineAppFolderIn gives, creating nothing: for tools that only read.
+QString AppFolderPath(const QString &dataHome, const QString &executableDir);
+
 // Copies a folder tree, hidden files included, never overwriting an existing file.
 // Creates `target`. Stops at the first failure with false; true otherwise, also for an
 // empty or missing source.

@@ -26,6 +26,17 @@ AppSettings AppSettings::read(const SettingsFile &file)
     return s;
 }
 
+ProxySettings AppSettings::proxy() const
+{
+    ProxySettings p;
+    p.enabled = enableProxy;
+    p.server = proxyServer;
+    p.port = proxyPort;
+    p.user = proxyUser;
+    p.password = proxyPassword;
+    return p;
+}
+
 void WriteClosingSettings(SettingsFile &file, MainWindowState state, bool dontShow,
                           bool descendingSort, int columnToSort)
 {

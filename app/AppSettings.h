@@ -1,5 +1,7 @@
 #pragma once
 
+#include "feed/DownloadUi.h"
+
 #include <QString>
 
 class SettingsFile;
@@ -45,6 +47,8 @@ struct AppSettings
     QString channelsListUrl;
 
     static AppSettings read(const SettingsFile &file);
+    // The stored proxy, as a download reads it.
+    ProxySettings proxy() const;
 };
 
 // Window state values of fmMainState.

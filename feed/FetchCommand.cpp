@@ -1,11 +1,12 @@
 #include "feed/FetchCommand.h"
 
+#include "app/AppFolder.h"
+#include "app/AppSettings.h"
 #include "app/SettingsFile.h"
 #include "feed/DocumentDownloader.h"
 #include "sync/ReportSink.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -66,30 +67,12 @@ public:
     void ReportProblem(const QString &line) override { writeLine(stderr, line); }
 };
 
-// The per-user folder as the program determines it, without creating anything: the XDG
-// data home + "Kolvani/", or the executable's folder when there is no data home.
-QString settingsFilePath()
-{
-    QString home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    while (home.size() > 1 && home.endsWith(QLatin1Char('/')))
-        home.chop(1);
-    const QString folder = home.isEmpty() || !QFileInfo(home).isDir()
-                               ? QCoreApplication::applicationDirPath() + QLatin1Char('/')
-                               : home + QStringLiteral("/Kolvani/");
-    return folder + QStringLiteral("data/config.ini");
-}
-
 ProxySettings proxyFromSettingsFile()
 {
-    const SettingsFile settings(settingsFilePath());
-    const QString section = QStringLiteral("config");
-    ProxySettings proxy;
-    proxy.enabled = settings.readBool(section, QStringLiteral("cbEnableProxy"), false);
-    proxy.server = settings.readString(section, QStringLiteral("edProxyServer"));
-    proxy.port = settings.readString(section, QStringLiteral("edProxyPort"), QStringLiteral("0"));
-    proxy.user = settings.readString(section, QStringLiteral("edProxyUser"));
-    proxy.password = settings.readString(section, QStringLiteral("edProxyPassword"));
-    return proxy;
+    const QString appFolder =
+        AppFolderPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+                      QCoreApplication::applicationDirPath());
+    return AppSettings::read(SettingsFile(appFolder + QStringLiteral("data/config.ini"))).proxy();
 }
 
 int usage()

@@ -53,17 +53,6 @@ private:
     XmlDocument m_shown; // nothing is shown on the command line
 };
 
-ProxySettings proxyFrom(const AppSettings &settings)
-{
-    ProxySettings proxy;
-    proxy.enabled = settings.enableProxy;
-    proxy.server = settings.proxyServer;
-    proxy.port = settings.proxyPort;
-    proxy.user = settings.proxyUser;
-    proxy.password = settings.proxyPassword;
-    return proxy;
-}
-
 } // namespace
 
 int runSyncCommand(const QStringList &args)
@@ -97,7 +86,7 @@ int runSyncCommand(const QStringList &args)
     }
 
     const SettingsFile settings(appFolder + QStringLiteral("data/config.ini"));
-    ConsoleUpdateHost host(proxyFrom(AppSettings::read(settings)));
+    ConsoleUpdateHost host(AppSettings::read(settings).proxy());
     AlertQueue alerts;
     ChannelUpdater updater(appFolder, host, alerts);
 

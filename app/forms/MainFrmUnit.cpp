@@ -265,17 +265,11 @@ void TfmMainFrm::readStartSettings()
 {
     const SettingsFile settings(appFolder + ConfigFileName);
     try {
-        channelsListUrl =
-            settings.readString(SettingsKeys::ChannelsSection, SettingsKeys::ChannelsListUrl);
-        sortDescending =
-            settings.readBool(SettingsKeys::ConfigSection, SettingsKeys::DescendingSort, false);
-        sortColumn = settings.readInt(SettingsKeys::ConfigSection, SettingsKeys::ColumnToSort, 0);
-        if (settings.readBool(SettingsKeys::ConfigSection, SettingsKeys::Updates, false))
-            setTimerInterval(tmUpdates,
-                             UpdateTimerInterval(settings.readInt(SettingsKeys::ConfigSection,
-                                                                  SettingsKeys::Interval, 60)));
-        else
-            setTimerInterval(tmUpdates, 0);
+        const AppSettings stored = AppSettings::read(settings);
+        channelsListUrl = stored.channelsListUrl;
+        sortDescending = stored.descendingSort;
+        sortColumn = stored.columnToSort;
+        setTimerInterval(tmUpdates, stored.updates ? UpdateTimerInterval(stored.interval) : 0);
     } catch (const std::exception &) {
         // Unreadable settings leave their defaults.
     }

@@ -135,9 +135,7 @@ TfmUpdateProgressFrm::TfmUpdateProgressFrm(const QString &configPath, QWidget *p
 
 void TfmUpdateProgressFrm::FormCreate()
 {
-    cbDontShow->setChecked(
-        SettingsFile(m_configPath)
-            .readBool(SettingsKeys::ConfigSection, SettingsKeys::DontShow, false));
+    cbDontShow->setChecked(AppSettings::read(SettingsFile(m_configPath)).dontShow);
 }
 
 void TfmUpdateProgressFrm::AddReportLine(const QString &text, int icon)

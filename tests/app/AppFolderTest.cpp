@@ -196,3 +196,22 @@ TEST(AppFolder, MissingDataHomeIsCreatedPrivateAndUsed)
     }
     EXPECT_FALSE(QFileInfo::exists(exeDir + "/Kolvani"));
 }
+
+namespace {
+
+// Tools that only read settings ask where the folder is without creating it.
+TEST(AppFolder, PathAloneCreatesNothing)
+{
+    QTemporaryDir root;
+    const QString home = root.path() + QStringLiteral("/share");
+    const QString exe = root.path() + QStringLiteral("/exe");
+    ASSERT_TRUE(QDir().mkpath(home));
+    EXPECT_EQ(AppFolderPath(home + QStringLiteral("//"), exe), home + QStringLiteral("/Kolvani/"));
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/Kolvani")));
+    EXPECT_EQ(AppFolderPath(root.path() + QStringLiteral("/missing"), exe),
+              exe + QStringLiteral("/"));
+    EXPECT_EQ(AppFolderPath(QString(), exe), exe + QStringLiteral("/"));
+    EXPECT_EQ(DetermineAppFolderIn(home, exe), AppFolderPath(home, exe));
+}
+
+} // namespace
