@@ -496,8 +496,10 @@ void TfmMainFrm::Koniecpracy1Click()
 void TfmMainFrm::ApplicationEvents1Message()
 {
     // Like a close request for the window, without the question: the session or the
-    // system wants the program to end.
+    // system wants the program to end, and will not wait for a slow server. A download in
+    // progress is cut short; its channel keeps its old cache file.
     setCancelRequested();
+    downloader->cancel();
     setTimerInterval(tmUpdates, 0);
     setTimerInterval(tmBalloons, 0);
     setTimerInterval(tmMarkAsUnread, 0);

@@ -5,6 +5,7 @@
 #include "sync/ReportLog.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeView>
 
@@ -112,6 +113,29 @@ TEST_F(MainFrmSyncTest, DuringAnUpdateTimersRunAndASecondUpdateIsRefused)
     EXPECT_FALSE(enabledWhenFired);
     EXPECT_EQ(m_server.requestCount(), 1);
     EXPECT_TRUE(QFile::exists(cacheFile()));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainFrmSyncTest, TheSessionEndingCutsADownloadShort)
+{
+    m_server.setHandler([](const LoopbackRequest &) { return LoopbackReply::stall(); });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    addChannel(*w.main, QStringLiteral("/stalled"));
+
+    QTimer::singleShot(200, w.main.get(), [&] { w.main->ApplicationEvents1Message(); });
+    QElapsedTimer timer;
+    timer.start();
+    w.main->acSyncSelected->trigger();
+    EXPECT_LT(timer.elapsed(), 3000) << "the read time-out was not waited for";
+    EXPECT_FALSE(w.main->channelUpdateBusy);
+    EXPECT_FALSE(QFile::exists(cacheFile()));
+    EXPECT_TRUE(reportLines(w.report).contains(
+        QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")));
+    EXPECT_TRUE(w.report->cancelRequested);
 }
 
 } // namespace
