@@ -1,6 +1,7 @@
 #pragma once
 
 #include "feed/DownloadUi.h"
+#include "feed/MakerSite.h"
 
 #include <QObject>
 #include <QString>
@@ -10,9 +11,6 @@
 class HttpClient;
 class IReportSink;
 class QSslCertificate;
-
-// The maker's own web site: credentials are never sent to an address that contains it.
-inline constexpr char makerSiteAddress[] = "http://kolvani.pl";
 
 // The program's one network operation: fetches a document over HTTP or HTTPS into a file,
 // reporting progress to the caller's status bar and progress bar and problems to the

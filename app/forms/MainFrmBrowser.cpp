@@ -3,10 +3,10 @@
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
+#include "feed/MakerSite.h"
 
 #include <QProgressBar>
 #include <QToolButton>
-#include <QUrl>
 
 #include <exception>
 
@@ -18,31 +18,19 @@ void TfmMainFrm::NavigateContent(const QString &address)
     }
 }
 
-bool TfmMainFrm::IsMakerSiteAddress(const QString &address)
-{
-    // The host itself decides, not a mention of the name anywhere in the address: a
-    // channel's password must not go to another site whose link merely names ours.
-    const QString host = QUrl(address).host().toLower();
-    return host == MakerSiteHost || host.endsWith(QLatin1Char('.') + MakerSiteHost);
-}
-
 void TfmMainFrm::wbContentBeforeNavigate2(QString &address, bool &cancel)
 {
-    // Pages of the maker's site get the selected channel's credentials.
-    try {
-        if (IsMakerSiteAddress(address) && !address.contains(QStringLiteral("&Password"))) {
-            const ChannelNode *node = selectedNode();
-            const TtvChannel *channel = node ? node->channel() : nullptr;
-            if (channel) {
-                address += address.contains(QLatin1Char('?')) ? QStringLiteral("&UserName=")
-                                                              : QStringLiteral("?UserName=");
-                address += channel->username + QStringLiteral("&Password=") + channel->password;
-                cancel = true;
-                NavigateContent(address);
-            }
-            // Without a selected channel there is nothing to add; the page loads as asked.
+    // Pages of the maker's site get the selected channel's credentials, when the channel
+    // is the maker's own.
+    const ChannelNode *node = selectedNode();
+    if (const TtvChannel *channel = node ? node->channel() : nullptr) {
+        const QString withCredentials =
+            WithMakerSiteCredentials(address, channel->url, channel->username, channel->password);
+        if (!withCredentials.isNull()) {
+            address = withCredentials;
+            cancel = true;
+            NavigateContent(address);
         }
-    } catch (const std::exception &) {
     }
     const bool itemOrNothing = address.contains(QLatin1Char('{')) ||
                                address.contains(QStringLiteral("arch_item.xml")) ||

@@ -47,7 +47,6 @@
 
 const QString TfmMainFrm::HomePageUrl = QStringLiteral("https://kolvani.pl/");
 const QString TfmMainFrm::HelpPageUrl = QStringLiteral("https://kolvani.pl/pomoc/");
-const QString TfmMainFrm::MakerSiteHost = QStringLiteral("kolvani.pl");
 
 namespace {
 

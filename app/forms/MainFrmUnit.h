@@ -246,12 +246,9 @@ public:
     // A timer runs when its interval is not 0; setting 0 stops it.
     static void setTimerInterval(QTimer *timer, int milliseconds);
 
-    // The program's home page, help page, and the host part that marks the maker's site.
+    // The program's home page and help page.
     static const QString HomePageUrl;
     static const QString HelpPageUrl;
-    static const QString MakerSiteHost;
-    // True for an address on the maker's site (the host or one of its subdomains).
-    static bool IsMakerSiteAddress(const QString &address);
 
 public slots:
     // --- life ---

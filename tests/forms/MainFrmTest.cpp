@@ -678,12 +678,23 @@ TEST_F(MainFrmFixture, BrowserButtonsAndTheMakerSiteRule)
     w->wbContentBeforeNavigate2(address, cancel);
     EXPECT_FALSE(w->spForward->isEnabled());
 
-    EXPECT_TRUE(TfmMainFrm::IsMakerSiteAddress(QStringLiteral("https://kolvani.pl/konto")));
-    EXPECT_TRUE(TfmMainFrm::IsMakerSiteAddress(QStringLiteral("http://www.kolvani.pl/?a=1")));
-    EXPECT_FALSE(TfmMainFrm::IsMakerSiteAddress(QStringLiteral("http://127.0.0.1/?u=kolvani.pl")));
-    EXPECT_FALSE(
-        TfmMainFrm::IsMakerSiteAddress(QStringLiteral("http://kolvani.pl.127.0.0.1.nip.io/")));
-    EXPECT_FALSE(TfmMainFrm::IsMakerSiteAddress(QStringLiteral("http://notkolvani.pl/")));
+    // A page of the maker's site gets the selected channel's credentials only when the
+    // channel is the maker's own.
+    ChannelNode *node =
+        w->channelTree->addNode(w->channelTree->root(), QStringLiteral("K"), NodeKind::Channel);
+    node->channel()->username = QStringLiteral("jan");
+    node->channel()->password = QStringLiteral("tajne");
+    node->channel()->url = QStringLiteral("https://obcy.example/rss.xml");
+    w->tvChannels->setCurrentIndex(w->channelTree->indexOf(node));
+    address = QStringLiteral("https://kolvani.pl/konto");
+    cancel = false;
+    w->wbContentBeforeNavigate2(address, cancel);
+    EXPECT_FALSE(cancel);
+    EXPECT_EQ(address, QStringLiteral("https://kolvani.pl/konto"));
+    node->channel()->url = QStringLiteral("https://kolvani.pl/kanaly/premium.xml");
+    w->wbContentBeforeNavigate2(address, cancel);
+    EXPECT_TRUE(cancel);
+    EXPECT_EQ(address, QStringLiteral("https://kolvani.pl/konto?UserName=jan&Password=tajne"));
 
     // The status bar never shows an address that carries a password.
     w->wbContentStatusTextChange(QStringLiteral("https://kolvani.pl/?UserName=a&Password=b"));
