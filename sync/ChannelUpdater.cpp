@@ -45,11 +45,6 @@ struct ChannelUpdater::ReadMarks
     QSet<QString> unreadTitles;
 };
 
-void IChannelUpdateHost::serveEvents()
-{
-    QCoreApplication::processEvents();
-}
-
 ChannelUpdater::ChannelUpdater(const QString &appFolder, IChannelUpdateHost &host,
                                AlertQueue &alerts, QObject *parent)
     : QObject(parent), m_appFolder(appFolder), m_host(host), m_alerts(alerts)
@@ -196,7 +191,7 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
             // Events wait at most a couple of milliseconds: as alive as pumping after every
             // item, without a poll of the system for each of ten thousand items.
             if (sinceEvents.nsecsElapsed() >= kEventIntervalNs) {
-                m_host.serveEvents();
+                QCoreApplication::processEvents();
                 sinceEvents.start();
             }
             if (node.localName() != QLatin1String("item"))

@@ -20,9 +20,6 @@ public:
     // The document shown in the header list; saved before the update, reloaded after it
     // when it is the updated channel's cache file.
     virtual XmlDocument &shownDocument() = 0;
-    // Called while the items of a download are walked (every couple of milliseconds), so
-    // that the window stays alive during a long walk.
-    virtual void serveEvents();
     virtual void setSyncSelectedEnabled(bool) {}
     virtual void setHeadersEnabled(bool) {}
     virtual void refreshContent() {}

@@ -366,7 +366,7 @@ void TfmMainFrm::acChannelsEditChanelUpdate()
 void TfmMainFrm::acChannelsGetSelectedUpdate()
 {
     const ChannelNode *node = selectedNode();
-    const bool enabled = node && node->isChannel() && !channelUpdateBusy;
+    const bool enabled = node && node->isChannel() && !channelUpdateBusy();
     acChannelsGetSelected->setEnabled(enabled);
     acSyncSelected->setEnabled(enabled);
 }

@@ -31,12 +31,17 @@ void TfmMainFrm::refreshContent()
     wbContent->Refresh();
 }
 
+bool TfmMainFrm::channelUpdateBusy() const
+{
+    return channelUpdater->channelUpdateBusy();
+}
+
 void TfmMainFrm::SyncChannel(ChannelNode *node, const QString &name)
 {
     if (!node || !node->channel())
         return;
     // Events are served during an update: a second one must not start meanwhile.
-    if (channelUpdater->channelUpdateBusy() || downloader->busy())
+    if (channelUpdateBusy() || downloader->busy())
         return;
     if (channelUpdater->UpdateChannel(*node->channel(), name) == -1)
         ReportProblem(QStringLiteral("Nie można odświeżyć widoku kanału ") + name);

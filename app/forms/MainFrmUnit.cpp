@@ -76,10 +76,7 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     downloader->setProxyProvider(
         [this] { return m_config ? m_config->proxySettings() : ProxySettings(); });
     channelUpdater = new ChannelUpdater(QString(), *this, alertQueue, this);
-    connect(channelUpdater, &ChannelUpdater::busyChanged, this, [this](bool busy) {
-        channelUpdateBusy = busy;
-        scheduleActionUpdate();
-    });
+    connect(channelUpdater, &ChannelUpdater::busyChanged, this, &TfmMainFrm::scheduleActionUpdate);
     tmLongResponse = &channelUpdater->tmLongResponse;
     tmMarkAsUnread = new QTimer(this);
     tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
@@ -478,7 +475,7 @@ void TfmMainFrm::closeEvent(QCloseEvent *event)
 
 void TfmMainFrm::Koniecpracy1Click()
 {
-    if (channelUpdateBusy)
+    if (channelUpdateBusy())
         m_messageBoxes->information(
             this,
             QStringLiteral(
@@ -516,7 +513,7 @@ void TfmMainFrm::quitWhenIdle()
 {
     // Leaving while a channel update waits for its download would cut it off: the program
     // ends once the update has returned. Modal boxes open at that moment just close.
-    if (!m_quitPending || channelUpdateBusy)
+    if (!m_quitPending || channelUpdateBusy())
         return;
     m_quitPending = false;
     m_ending = true;

@@ -105,7 +105,6 @@ public:
     int lastShownRow = -1;
     int lastCategoryRow = -1;
     QString currentLocation;
-    bool channelUpdateBusy = false; // follows the channel updater
     bool syncAllRunning = false;
     bool archiveViewShown = false;            // the header list shows archive rows
     DocumentDownloader *downloader = nullptr; // holds idHTTPClient
@@ -239,6 +238,8 @@ public:
 
     // Updates one channel now; refused while another update or download runs.
     void SyncChannel(ChannelNode *node, const QString &name);
+    // A channel update is running (the program's events are served meanwhile).
+    bool channelUpdateBusy() const;
 
     // The one way to navigate the item browser; errors are ignored.
     void NavigateContent(const QString &address);

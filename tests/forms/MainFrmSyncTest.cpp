@@ -5,8 +5,10 @@
 #include "sync/ReportLog.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 namespace {
@@ -61,7 +63,7 @@ TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
     EXPECT_EQ(w.main->alertQueue.newItemCount, 1);
     EXPECT_EQ(w.main->statusPanelText(0), QStringLiteral("Gotowe"));
     EXPECT_TRUE(reportLines(w.report).isEmpty());
-    EXPECT_FALSE(w.main->channelUpdateBusy);
+    EXPECT_FALSE(w.main->channelUpdateBusy());
     EXPECT_TRUE(w.main->acSyncSelected->isEnabled());
 }
 
@@ -101,9 +103,9 @@ TEST_F(MainFrmSyncTest, DuringAnUpdateTimersRunAndASecondUpdateIsRefused)
     bool enabledWhenFired = true;
     QTimer::singleShot(150, w.main.get(), [&] {
         timerFired = true;
-        busyWhenFired = w.main->channelUpdateBusy;
+        busyWhenFired = w.main->channelUpdateBusy();
         w.main->UpdateActions();
-        enabledWhenFired = w.main->acSyncSelected->isEnabled();
+        enabledWhenFired = w.main->acSyncSelected->isEnabled() || w.main->spRefresh->isEnabled();
         w.main->acSyncSelectedExecute(); // a click that slipped through
     });
     w.main->acSyncSelected->trigger();
@@ -119,6 +121,39 @@ TEST_F(MainFrmSyncTest, DuringAnUpdateTimersRunAndASecondUpdateIsRefused)
 
 namespace {
 
+TEST_F(MainFrmSyncTest, EndOfWorkDuringAnUpdateWarnsSavesAndLetsTheUpdateFinish)
+{
+    m_server.setHandler([](const LoopbackRequest &) {
+        LoopbackReply reply;
+        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(kFeed.size()) +
+                          "\r\n\r\n");
+        reply.then(500, kFeed);
+        return reply;
+    });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    w.config->cbCloseAction->setChecked(true);
+    addChannel(*w.main, QStringLiteral("/slow"));
+    w.main->tmMarkAsUnread->start(2000);
+    m_boxes.shown.clear();
+
+    QTimer::singleShot(100, w.main.get(), [&] { w.main->Koniecpracy1Click(); });
+    w.main->acSyncSelected->trigger();
+
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("information"));
+    EXPECT_EQ(m_boxes.shown.first().text,
+              QStringLiteral(
+                  "Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."));
+    EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
+    EXPECT_TRUE(w.report->cancelRequested);
+    EXPECT_FALSE(w.main->tmMarkAsUnread->isActive());
+    EXPECT_TRUE(QFile::exists(cacheFile())) << "the update was let finish";
+    EXPECT_TRUE(
+        treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał")));
+    EXPECT_TRUE(readAll(appFolder() + "data/config.ini").contains("fmMainState="));
+}
+
 TEST_F(MainFrmSyncTest, TheSessionEndingCutsADownloadShort)
 {
     m_server.setHandler([](const LoopbackRequest &) { return LoopbackReply::stall(); });
@@ -131,7 +166,7 @@ TEST_F(MainFrmSyncTest, TheSessionEndingCutsADownloadShort)
     timer.start();
     w.main->acSyncSelected->trigger();
     EXPECT_LT(timer.elapsed(), 3000) << "the read time-out was not waited for";
-    EXPECT_FALSE(w.main->channelUpdateBusy);
+    EXPECT_FALSE(w.main->channelUpdateBusy());
     EXPECT_FALSE(QFile::exists(cacheFile()));
     EXPECT_TRUE(reportLines(w.report).contains(
         QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")));

@@ -258,29 +258,6 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
     EXPECT_EQ(w.main->tmUpdates->interval(), 0);
 }
 
-TEST_F(MainFrmFixture, EndOfWorkWarnsDuringAnUpdateAndSavesWithoutQuestion)
-{
-    Windows &w = createAll();
-    w.config->cbCloseAction->setChecked(true);
-    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Kanał C"),
-                                 NodeKind::Channel);
-    w.main->channelUpdateBusy = true;
-    w.main->tmMarkAsUnread->start(2000);
-    m_boxes.shown.clear();
-    w.main->Koniecpracy1Click();
-    ASSERT_EQ(m_boxes.shown.size(), 1);
-    EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("information"));
-    EXPECT_EQ(m_boxes.shown.first().text,
-              QStringLiteral(
-                  "Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."));
-    EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
-    EXPECT_TRUE(w.report->cancelRequested);
-    EXPECT_FALSE(w.main->tmMarkAsUnread->isActive());
-    EXPECT_TRUE(
-        treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał C")));
-    EXPECT_TRUE(readAll(appFolder() + "data/config.ini").contains("fmMainState="));
-}
-
 TEST_F(MainFrmFixture, BrokenOrMissingTreeFileIsReplacedByTheDefaultAndTheProgramEnds)
 {
     {
@@ -491,14 +468,11 @@ TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
     EXPECT_TRUE(w->acChannelsEditChanel->isEnabled());
     EXPECT_TRUE(w->spRefresh->isEnabled());
 
-    w->channelUpdateBusy = true;
+    // (During a channel update: see MainFrmSyncTest.)
     w->syncAllRunning = true;
     w->UpdateActions();
-    EXPECT_FALSE(w->acSyncSelected->isEnabled());
-    EXPECT_FALSE(w->spRefresh->isEnabled());
     EXPECT_FALSE(w->acSyncAll->isEnabled());
     EXPECT_FALSE(w->acRemoveTreeItem->isEnabled());
-    w->channelUpdateBusy = false;
     w->syncAllRunning = false;
 
     // Header rows: one selected enables the single-row commands; the archive buttons share
