@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <cstdio>
+#include <string>
 
 // How long a statement waits for another program's lock before it gives up with a message.
 static constexpr int LockWaitMs = 2000;
@@ -169,6 +170,67 @@ private:
     sqlite3 *m_db;
 };
 
+// One code point from UTF-8, advancing `p`; a malformed sequence gives U+FFFD.
+inline char32_t nextCodePoint(const unsigned char *&p, const unsigned char *end)
+{
+    const unsigned char lead = *p++;
+    if (lead < 0x80)
+        return lead;
+    int extra = 0;
+    char32_t cp = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = lead & 0x07;
+    } else {
+        return 0xFFFD;
+    }
+    while (extra-- > 0) {
+        if (p == end || (*p & 0xC0) != 0x80)
+            return 0xFFFD;
+        cp = (cp << 6) | (*p++ & 0x3F);
+    }
+    return cp;
+}
+
+inline char32_t folded(char32_t c)
+{
+    if (c < 0x80)
+        return c >= 'A' && c <= 'Z' ? c + 32 : c;
+    return QChar::toCaseFolded(c);
+}
+
+std::u32string foldedText(const unsigned char *p, const unsigned char *end)
+{
+    std::u32string out;
+    while (p < end)
+        out.push_back(folded(nextCodePoint(p, end)));
+    return out;
+}
+
+// Searches the stored UTF-8 as it is: converting every description to UTF-16 first would
+// cost more than the engine's whole scan.
+bool holdsFolded(const unsigned char *text, const unsigned char *end, const std::u32string &key)
+{
+    const char32_t first = key.front();
+    while (text < end) {
+        if (folded(nextCodePoint(text, end)) != first)
+            continue;
+        const unsigned char *q = text;
+        size_t matched = 1;
+        while (matched < key.size() && q < end && folded(nextCodePoint(q, end)) == key[matched])
+            ++matched;
+        if (matched == key.size())
+            return true;
+    }
+    return false;
+}
+
 // kv_contains(text, keyword): whether `text` holds `keyword`, Unicode letter case ignored.
 // LIKE folds ASCII letters only and treats "%" and "_" as wildcards.
 void containsFolded(sqlite3_context *context, int, sqlite3_value **argv)
@@ -177,21 +239,24 @@ void containsFolded(sqlite3_context *context, int, sqlite3_value **argv)
         sqlite3_result_int(context, 0);
         return;
     }
-    auto *keyword = static_cast<QString *>(sqlite3_get_auxdata(context, 1));
-    if (!keyword) {
-        const auto *data = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
-        keyword = new QString(QString::fromUtf8(data, sqlite3_value_bytes(argv[1])));
-        sqlite3_set_auxdata(context, 1, keyword,
-                            [](void *p) { delete static_cast<QString *>(p); });
-        keyword = static_cast<QString *>(sqlite3_get_auxdata(context, 1));
-        if (!keyword) {
+    auto *key = static_cast<std::u32string *>(sqlite3_get_auxdata(context, 1));
+    if (!key) {
+        const auto *data = sqlite3_value_text(argv[1]);
+        key = new std::u32string(foldedText(data, data + sqlite3_value_bytes(argv[1])));
+        sqlite3_set_auxdata(context, 1, key,
+                            [](void *p) { delete static_cast<std::u32string *>(p); });
+        key = static_cast<std::u32string *>(sqlite3_get_auxdata(context, 1));
+        if (!key) {
             sqlite3_result_error_nomem(context);
             return;
         }
     }
-    const auto *data = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
-    const QString text = QString::fromUtf8(data, sqlite3_value_bytes(argv[0]));
-    sqlite3_result_int(context, text.contains(*keyword, Qt::CaseInsensitive) ? 1 : 0);
+    if (key->empty()) {
+        sqlite3_result_int(context, 1);
+        return;
+    }
+    const auto *text = sqlite3_value_text(argv[0]);
+    sqlite3_result_int(context, holdsFolded(text, text + sqlite3_value_bytes(argv[0]), *key));
 }
 
 // kv_locale: channel names in Polish order, ignoring letter case; binary order breaks

@@ -1,8 +1,11 @@
 // The archive at 100,000 rows (descriptions of about 1 KB, 200 channels): the view of the
 // whole archive, of one channel, a keyword over everything, the channel list and adding
 // 1,000 rows, each beside the engine's bare query of the same rows in the same run.
+#include "archive/ArchiveItem.h"
 #include "archive/ArchiveRecord.h"
 #include "archive/ArchiveStore.h"
+#include "catalogue/ChannelTree.h"
+#include "xml/XmlDocument.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <time.h>
 
 namespace {
 
@@ -53,16 +57,33 @@ ArchiveRecord makeRow(int i, const QString &tag)
     return r;
 }
 
-double bestMs(const std::function<int()> &run, int &count)
+double cpuMs()
 {
-    double best = 1e300;
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// Best wall time of a few rounds, and the processor time of that round: on a shared machine
+// the second shows the work itself.
+struct Figure
+{
+    double wall = 1e300, cpu = 0;
+};
+
+Figure best(const std::function<int()> &run, int &count)
+{
+    Figure f;
     for (int round = 0; round < Rounds; ++round) {
         QElapsedTimer timer;
+        const double cpu = cpuMs();
         timer.start();
         count = run();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
+        const double wall = timer.nsecsElapsed() / 1e6;
+        if (wall < f.wall)
+            f = {wall, cpuMs() - cpu};
     }
-    return best;
+    return f;
 }
 
 // The engine alone: prepare, bind, step through every row reading each column as text.
@@ -129,10 +150,11 @@ int listRows(const ArchiveQuery &query)
     return n;
 }
 
-void line(const char *what, double ms, int rows, double bareMs, int bareRows, const char *target)
+void line(const char *what, Figure f, int rows, Figure bare, int bareRows, const char *target)
 {
-    std::printf("%-34s %8.1f ms %7d rows | bare sqlite3 %8.1f ms %7d rows | %s\n", what, ms, rows,
-                bareMs, bareRows, target);
+    std::printf("%-24s %7.1f ms (cpu %6.1f) %6d rows | bare sqlite3 %7.1f ms (cpu %6.1f) %6d rows"
+                " | %s\n",
+                what, f.wall, f.cpu, rows, bare.wall, bare.cpu, bareRows, target);
 }
 
 } // namespace
@@ -167,23 +189,23 @@ int main(int argc, char **argv)
     const QString oneChannel = channelGuid(42);
     const QString keyword = QStringLiteral("żółwiem");
     int n = 0, b = 0;
-    double ms = 0, bareMs = 0;
+    Figure ms, bareMs;
 
-    ms = bestMs([&] { query.open(QString(), QString()); return listRows(query); }, n);
-    bareMs = bestMs([&] { return bareQuery(bare, "SELECT * FROM archive"); }, b);
+    ms = best([&] { query.open(QString(), QString()); return listRows(query); }, n);
+    bareMs = best([&] { return bareQuery(bare, "SELECT * FROM archive"); }, b);
     line("whole archive", ms, n, bareMs, b, "target < 700 ms");
 
-    ms = bestMs([&] { query.open(oneChannel, QString()); return listRows(query); }, n);
-    bareMs = bestMs([&] {
+    ms = best([&] { query.open(oneChannel, QString()); return listRows(query); }, n);
+    bareMs = best([&] {
         return bareQuery(bare, "SELECT * FROM archive WHERE sChGUID=?1", oneChannel.toUtf8());
     }, b);
     line("one channel", ms, n, bareMs, b, "");
 
-    ms = bestMs([&] { query.open(QString(), keyword); return listRows(query); }, n);
+    ms = best([&] { query.open(QString(), keyword); return listRows(query); }, n);
     // The engine's LIKE folds ASCII letters only, so it finds rows that differ in Polish
     // letters' case only by luck; the figure is the cost, not the same answer.
     const QByteArray pattern = "%" + keyword.toUtf8() + "%";
-    bareMs = bestMs([&] {
+    bareMs = best([&] {
         return bareQuery(bare,
                          "SELECT * FROM archive WHERE (sDescription LIKE ?1 OR sTitle LIKE ?1)",
                          pattern);
@@ -191,29 +213,53 @@ int main(int argc, char **argv)
     line("keyword, whole archive", ms, n, bareMs, b, "target < 300 ms (bare LIKE: ASCII case only)");
 
     ArchiveChannelsQuery &channels = store->archiveChannelsQuery();
-    ms = bestMs([&] { channels.open(); return int(channels.rows().size()); }, n);
-    bareMs = bestMs([&] {
+    ms = best([&] { channels.open(); return int(channels.rows().size()); }, n);
+    bareMs = best([&] {
         return bareQuery(bare,
                          "SELECT DISTINCT sChannelName,sChGUID FROM archive ORDER by sChannelName");
     }, b);
     line("channel list", ms, n, bareMs, b, "");
 
-    int round = 0;
-    ms = bestMs([&] {
+    // Adding a selection: each selected item of the channel on show becomes a record, all
+    // go in one transaction, then the channel list is read again.
+    XmlDocument channelDoc;
+    QByteArray feed = "<rss version=\"2.0\"><channel><title>Kanał</title>";
+    for (int i = 0; i < AddCount; ++i) {
+        const ArchiveRecord r = makeRow(i, QStringLiteral("F"));
+        feed += "<item GUID=\"" + r.sGUID.toUtf8() + "\"><title>" + r.sTitle.toUtf8() +
+                "</title><link>" + r.sLink.toUtf8() + "</link><description>" +
+                r.sDescription.toHtmlEscaped().toUtf8() + "</description></item>";
+    }
+    channelDoc.loadFromBytes(feed + "</channel></rss>");
+    std::vector<XmlNode> selected;
+    for (XmlNode n = channelDoc.documentElement().firstChild().firstChild(); n;
+         n = n.nextSibling()) {
+        if (n.nodeName() == QLatin1String("item"))
+            selected.push_back(n);
+    }
+    TtvChannel channel;
+    channel.link = QStringLiteral("http://example.com/42/");
+    channel.image = QStringLiteral("http://example.com/42/logo.png");
+    ms = best([&] {
         std::vector<ArchiveRecord> rows;
-        for (int i = 0; i < AddCount; ++i)
-            rows.push_back(makeRow(i, QStringLiteral("A%1").arg(round)));
-        ++round;
-        return store->archiveTable().insert(rows);
+        rows.reserve(selected.size());
+        for (const XmlNode &item : selected)
+            rows.push_back(MakeArchiveRecord(item, oneChannel, QStringLiteral("Kanał 42"),
+                                             QStringLiteral("2024-01-01"),
+                                             QStringLiteral("Redakcja"), &channel));
+        const int written = store->archiveTable().insert(rows);
+        channels.open();
+        return written;
     }, n);
-    bareMs = bestMs([&] {
+    int round = 0;
+    bareMs = best([&] {
         std::vector<ArchiveRecord> rows;
         for (int i = 0; i < AddCount; ++i)
             rows.push_back(makeRow(i, QStringLiteral("B%1").arg(round)));
         ++round;
         return bareInsert(bare, rows);
     }, b);
-    line("adding 1,000 rows", ms, n, bareMs, b, "target < 300 ms");
+    line("adding 1,000 selected", ms, n, bareMs, b, "target < 300 ms");
 
     sqlite3_close(bare);
     return 0;
