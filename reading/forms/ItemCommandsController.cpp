@@ -1,0 +1,318 @@
+#include "reading/forms/ItemCommandsController.h"
+
+#include "app/UserFolder.h"
+#include "app/forms/ActionFacts.h"
+#include "app/forms/MainStatusBar.h"
+#include "app/forms/MessageBoxes.h"
+#include "app/forms/WebBrowser.h"
+#include "reading/HeaderListModel.h"
+#include "reading/ItemExport.h"
+#include "reading/ItemLinks.h"
+#include "reading/ShownChannel.h"
+#include "reading/forms/FindUnit.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QTreeView>
+
+#include <exception>
+
+namespace {
+constexpr int DelayedMarkMs = 2000;
+
+// Selected rows in list order, read from the selection's ranges.
+std::vector<int> selectedRows(const QItemSelectionModel *selection)
+{
+    std::vector<int> rows;
+    if (!selection)
+        return rows;
+    for (const QItemSelectionRange &range : selection->selection()) {
+        if (range.left() > 0)
+            continue; // one range per row band covers column 0
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+QString plainText(const QString &html)
+{
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    QString text = html;
+    return text.remove(tags);
+}
+} // namespace
+
+ItemCommandsController::ItemCommandsController(const Widgets &widgets, const Actions &actions,
+                                               HeaderListModel &rows, ShownChannel &shown,
+                                               const UserFolder &folder, IMessageBoxes &boxes,
+                                               QObject *parent)
+    : QObject(parent), m_w(widgets), m_a(actions), m_rows(rows), m_shown(shown), m_folder(folder),
+      m_boxes(boxes)
+{
+    m_tmMarkAsUnread = new QTimer(this);
+    m_tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
+    m_tmMarkAsUnread->setSingleShot(true);
+    connect(m_tmMarkAsUnread, &QTimer::timeout, this, &ItemCommandsController::tmMarkAsUnreadTimer);
+    m_open = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
+    m_askExportName = [this] {
+        return QFileDialog::getSaveFileName(m_w.window, QStringLiteral("Eksportuj..."), QString(),
+                                            QStringLiteral("Dokument XML (*.xml)"));
+    };
+}
+
+void ItemCommandsController::updateActions(const ActionFacts &f)
+{
+    const bool any = f.headerSelection > 0;
+    const bool one = f.headerSelection == 1;
+    for (QAction *a : {m_a.acMarkAsRead, m_a.acMarkAsUnread})
+        if (a)
+            a->setEnabled(any);
+    for (QAction *a : {m_a.acCopyLink, m_a.acOpenLink, m_a.acSendAsMail, m_a.acSaveToFile,
+                       m_a.acPrintHeader, m_a.acOpenInNewWindow})
+        if (a)
+            a->setEnabled(one);
+    if (m_a.acSelectAll)
+        m_a.acSelectAll->setEnabled(f.headerRows > 0);
+}
+
+void ItemCommandsController::acMarkAsReadExecute()
+{
+    markRows(false);
+}
+
+void ItemCommandsController::acMarkAsUnreadExecute()
+{
+    // Its own image changes are list changes that would start the delayed mark again.
+    m_tmMarkAsUnread->stop();
+    markRows(true);
+    m_tmMarkAsUnread->stop();
+}
+
+void ItemCommandsController::markRows(bool unread)
+{
+    const bool archive = m_rows.rowSource() == HeaderListModel::RowSource::Archive;
+    const std::vector<int> rows = selectedRows(m_w.lvHeaders->selectionModel());
+    m_w.sbStatus->setPanelText(0, QStringLiteral("Chwileczkę... "));
+    if (!rows.empty())
+        m_w.sbStatus->showProgress(0, int(rows.size()));
+    QString databaseError;
+    QElapsedTimer sinceRepaint;
+    sinceRepaint.start();
+    int done = 0;
+    bool changed = false;
+    for (int r : rows) {
+        ++done;
+        if (sinceRepaint.elapsed() >= 50) { // often enough to show progress, not per row
+            m_w.sbStatus->showProgress(done, int(rows.size()));
+            if (m_w.window)
+                m_w.window->repaint();
+            sinceRepaint.restart();
+        }
+        if (r >= m_rows.rowCount() || m_rows.row(r).unread == unread)
+            continue;
+        const HeaderRow row = m_rows.row(r);
+        try {
+            if (archive) {
+                // The record first: the list never shows a mark the archive does not hold.
+                if (m_archiveMark)
+                    m_archiveMark(row.guid, unread);
+            } else {
+                XmlNode item = m_itemNode ? m_itemNode(row) : XmlNode();
+                if (!item)
+                    continue;
+                item.child(QStringLiteral("unread")).setText(unread ? QStringLiteral("1") : QStringLiteral("0"));
+                changed = true;
+            }
+            m_rows.setUnread(r, unread);
+        } catch (const std::exception &e) {
+            if (archive && databaseError.isEmpty())
+                databaseError = QString::fromUtf8(e.what());
+        }
+    }
+    m_w.sbStatus->hideProgress();
+    m_w.sbStatus->setPanelText(0, QStringLiteral("Gotowe."));
+    if (changed)
+        emit marksChanged();
+    if (!databaseError.isEmpty())
+        m_boxes.error(m_w.window, QStringLiteral("Nie można zapisać oznaczenia w archiwum: ") + databaseError,
+                      MessageCaptions::Error);
+}
+
+void ItemCommandsController::tmMarkAsUnreadTimer()
+{
+    m_tmMarkAsUnread->stop();
+    const int first = firstSelectedRow();
+    if (first >= 0 && first < m_rows.rowCount() && m_rows.row(first).unread)
+        acMarkAsReadExecute();
+}
+
+void ItemCommandsController::startDelayedMark()
+{
+    if (!m_tmMarkAsUnread->isActive())
+        m_tmMarkAsUnread->start(DelayedMarkMs);
+}
+
+int ItemCommandsController::firstSelectedRow() const
+{
+    const QItemSelectionModel *selection = m_w.lvHeaders->selectionModel();
+    if (!selection)
+        return -1;
+    int first = -1;
+    for (const QItemSelectionRange &range : selection->selection())
+        if (first < 0 || range.top() < first)
+            first = range.top();
+    return first;
+}
+
+QString ItemCommandsController::firstSelectedLink()
+{
+    const int first = firstSelectedRow();
+    if (first < 0 || first >= m_rows.rowCount() || !m_itemNode)
+        return QString();
+    XmlNode item = m_itemNode(m_rows.row(first));
+    if (!item)
+        return QString();
+    const XmlNode link = item.findChild(QStringLiteral("link"));
+    return link ? link.text().trimmed() : QString();
+}
+
+void ItemCommandsController::acCopyLinkExecute()
+{
+    const QString link = firstSelectedLink();
+    if (!link.isEmpty())
+        QApplication::clipboard()->setText(link);
+}
+
+void ItemCommandsController::acOpenLinkExecute()
+{
+    const QUrl url(firstSelectedLink(), QUrl::StrictMode);
+    // Items are hostile: a file, a script or another program's address never leaves.
+    if (IsOpenableLink(url) && m_open)
+        m_open(url);
+}
+
+void ItemCommandsController::acSendAsMailExecute()
+{
+    const int first = firstSelectedRow();
+    if (first < 0 || first >= m_rows.rowCount())
+        return;
+    const QString title = m_rows.row(first).title;
+    if (m_open)
+        m_open(MailtoUrl(title, firstSelectedLink())); // a missing mail program is not reported
+}
+
+void ItemCommandsController::acSaveToFileExecute()
+{
+    const int first = firstSelectedRow();
+    if (first < 0 || first >= m_rows.rowCount() || !m_askExportName)
+        return;
+    const QString chosen = m_askExportName();
+    if (chosen.isEmpty())
+        return;
+    const QString exportName = ExportFileName(chosen);
+    try {
+        if (m_rows.rowSource() == HeaderListModel::RowSource::Archive)
+            ExportArchiveItem(m_folder.archiveItemFile(), exportName);
+        else
+            ExportChannelItem(m_shown.document().fileName(), m_rows.row(first).guid, exportName);
+    } catch (const std::exception &e) {
+        m_boxes.error(m_w.window,
+                      QStringLiteral("Nie można wyeksportować wiadomości do pliku ") + exportName + QStringLiteral(" (")
+                          + QString::fromUtf8(e.what()) + QStringLiteral(")."),
+                      MessageCaptions::Error);
+        return;
+    }
+    CopyExportStyleSheet(m_folder.itemStyleSheet(), exportName);
+}
+
+void ItemCommandsController::acPrintHeaderExecute()
+{
+    m_w.wbContent->PrintPage();
+}
+
+void ItemCommandsController::acCopyToClipBoardExecute()
+{
+    m_w.wbContent->CopySelection();
+}
+
+void ItemCommandsController::acSelectAllExecute()
+{
+    m_w.lvHeaders->selectAll();
+}
+
+void ItemCommandsController::acFindExecute()
+{
+    TfmFindFrm *dialog = m_w.fmFindFrm;
+    if (!dialog || dialog->exec() != QDialog::Accepted)
+        return;
+    const QString what = dialog->what();
+    if (what.trimmed().isEmpty())
+        return;
+    const int field = static_cast<int>(dialog->field());
+    const bool found = dialog->searchArchive() ? (m_archiveFind && m_archiveFind(field, what))
+                                               : findInList(field, what);
+    if (!found)
+        m_boxes.information(m_w.window,
+                            QStringLiteral("Nie znaleziono wiadomości zawierających tekst \"") + what
+                                + QStringLiteral("\"."),
+                            MessageCaptions::Information);
+}
+
+bool ItemCommandsController::findInList(int field, const QString &text)
+{
+    const auto wanted = static_cast<TfmFindFrm::Field>(field);
+    const QAbstractItemModel *view = m_w.lvHeaders->model(); // the rows, maybe behind a proxy
+    QItemSelection matches;
+    int first = -1, runStart = -1, runEnd = -1;
+    auto closeRun = [&] {
+        if (runStart >= 0)
+            matches.append(QItemSelectionRange(view->index(runStart, 0),
+                                               view->index(runEnd, view->columnCount() - 1)));
+        runStart = -1;
+    };
+    for (int r = 0; r < m_rows.rowCount(); ++r) {
+        const HeaderRow &row = m_rows.row(r);
+        QString haystack;
+        if (wanted == TfmFindFrm::Field::Title) {
+            haystack = row.title;
+        } else if (wanted == TfmFindFrm::Field::Author) {
+            haystack = row.author;
+        } else if (m_itemNode) {
+            try {
+                const XmlNode item = m_itemNode(row);
+                const XmlNode description = item ? item.findChild(QStringLiteral("description")) : XmlNode();
+                haystack = description ? plainText(description.text()) : QString();
+            } catch (const std::exception &) {
+                haystack.clear();
+            }
+        }
+        if (!haystack.contains(text, Qt::CaseInsensitive)) {
+            closeRun();
+            continue;
+        }
+        if (first < 0)
+            first = r;
+        if (runStart < 0)
+            runStart = r;
+        runEnd = r;
+    }
+    closeRun();
+    if (first < 0)
+        return false;
+    QItemSelectionModel *selection = m_w.lvHeaders->selectionModel();
+    const QModelIndex firstIndex = view->index(first, 0);
+    selection->setCurrentIndex(firstIndex, QItemSelectionModel::NoUpdate);
+    selection->select(matches, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_w.lvHeaders->scrollTo(firstIndex);
+    return true;
+}

@@ -1,0 +1,361 @@
+#include "reading/forms/ItemCommandsController.h"
+
+#include "MainFrmFixture.h"
+#include "app/UserFolder.h"
+#include "app/forms/ActionFacts.h"
+#include "app/forms/MainStatusBar.h"
+#include "app/forms/WebBrowser.h"
+#include "reading/HeaderListModel.h"
+#include "reading/ShownChannel.h"
+#include "reading/forms/FindUnit.h"
+#include "support/TestFiles.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Item
+{
+    const char *title, *author, *description, *link;
+    bool unread;
+};
+
+class ItemCommandsTest : public ::testing::Test
+{
+protected:
+    ItemCommandsTest() : folder(dir.path())
+    {
+        window.resize(800, 480);
+        lvHeaders = new QTreeView(&window);
+        lvHeaders->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        lvHeaders->setSelectionBehavior(QAbstractItemView::SelectRows);
+        lvHeaders->setModel(&rows);
+        sbStatus = new MainStatusBar(&window);
+        window.setStatusBar(sbStatus);
+        find = new TfmFindFrm(&window);
+        ItemCommandsController::Widgets w;
+        w.lvHeaders = lvHeaders;
+        w.sbStatus = sbStatus;
+        w.fmFindFrm = find;
+        w.window = &window;
+        controller = new ItemCommandsController(w, {}, rows, shown, folder, boxes, &window);
+        controller->setItemNodeSource([this](const HeaderRow &row) {
+            XmlNode n = firstItem;
+            for (int i = 0; n && i < row.id; ++i)
+                n = n.nextSibling();
+            return n;
+        });
+        controller->setDesktopOpener([this](const QUrl &url) {
+            opened << url;
+            return true;
+        });
+    }
+
+    void fill(const std::vector<Item> &items, HeaderListModel::RowSource source = HeaderListModel::RowSource::Channel)
+    {
+        QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>K</title>";
+        std::vector<HeaderRow> list;
+        int id = 0;
+        for (const Item &i : items) {
+            const QString guid = QStringLiteral("{G%1}").arg(id);
+            xml += "<item GUID=\"" + guid.toUtf8() + "\"><title>" + QString::fromUtf8(i.title).toHtmlEscaped().toUtf8()
+                   + "</title><link>" + QString::fromUtf8(i.link).toHtmlEscaped().toUtf8() + "</link><description>" + i.description + "</description>"
+                   + (i.unread ? "<unread>1</unread>" : "") + "</item>";
+            HeaderRow row;
+            row.title = QString::fromUtf8(i.title);
+            row.author = QString::fromUtf8(i.author);
+            row.id = id++;
+            row.guid = guid;
+            row.chGuid = QStringLiteral("{K}");
+            row.unread = i.unread;
+            list.push_back(row);
+        }
+        xml += "</channel></rss>\n";
+        const QString cache = folder.cacheFile(QStringLiteral("{K}"));
+        ASSERT_TRUE(writeAll(cache, xml));
+        shown.document().loadFromFile(cache);
+        firstItem = shown.document().documentElement().firstChild().firstChild().nextSibling();
+        rows.setRows(std::move(list), source);
+    }
+
+    void select(std::initializer_list<int> which)
+    {
+        lvHeaders->selectionModel()->clearSelection();
+        for (int r : which)
+            lvHeaders->selectionModel()->select(rows.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QString unreadText(int id)
+    {
+        XmlNode n = firstItem;
+        for (int i = 0; i < id; ++i)
+            n = n.nextSibling();
+        const XmlNode u = n.findChild(QStringLiteral("unread"));
+        return u ? u.text() : QStringLiteral("(none)");
+    }
+    int rowOfTitle(const char *title)
+    {
+        for (int r = 0; r < rows.rowCount(); ++r)
+            if (rows.row(r).title == QString::fromUtf8(title))
+                return r;
+        return -1;
+    }
+    std::vector<int> rowsOf(std::initializer_list<const char *> titles)
+    {
+        std::vector<int> out;
+        for (const char *t : titles)
+            out.push_back(rowOfTitle(t));
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    std::vector<int> selected()
+    {
+        std::vector<int> out;
+        for (int r = 0; r < rows.rowCount(); ++r)
+            if (lvHeaders->selectionModel()->isRowSelected(r, {}))
+                out.push_back(r);
+        return out;
+    }
+
+    QTemporaryDir dir;
+    UserFolder folder;
+    QMainWindow window;
+    QTreeView *lvHeaders = nullptr;
+    MainStatusBar *sbStatus = nullptr;
+    TfmFindFrm *find = nullptr;
+    HeaderListModel rows;
+    ShownChannel shown;
+    mainfrm_test::ScriptedBoxes boxes;
+    ItemCommandsController *controller = nullptr;
+    XmlNode firstItem;
+    QList<QUrl> opened;
+};
+
+const std::vector<Item> Three = {
+    {"Alfa", "Anna", "&lt;p&gt;Pierwszy &lt;b&gt;opis&lt;/b&gt;&lt;/p&gt;", "http://k.pl/a", true},
+    {"Beta", "Piotr", "drugi", "http://k.pl/b", false},
+    {"Gamma", "Anna", "trzeci opis", "http://k.pl/c", true},
+};
+
+TEST_F(ItemCommandsTest, TheDelayedMarkReadsTheFirstSelectedRowAndIsNotRestarted)
+{
+    fill(Three);
+    select({0});
+    controller->startDelayedMark();
+    QTimer *timer = controller->tmMarkAsUnread();
+    ASSERT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 2000);
+    QThread::msleep(30);
+    const int left = timer->remainingTime();
+    controller->startDelayedMark(); // moving to the next row does not restart the count
+    EXPECT_LE(timer->remainingTime(), left);
+
+    select({1}); // the row selected when the count ends is the one looked at: read
+    controller->tmMarkAsUnreadTimer();
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_TRUE(rows.row(0).unread);
+
+    select({0, 1, 2});
+    controller->tmMarkAsUnreadTimer(); // the first is unread: every selected unread row
+    EXPECT_FALSE(rows.row(0).unread);
+    EXPECT_FALSE(rows.row(2).unread);
+    EXPECT_EQ(unreadText(0), "0");
+    EXPECT_EQ(unreadText(2), "0");
+    EXPECT_EQ(sbStatus->panelText(0), "Gotowe.");
+}
+
+TEST_F(ItemCommandsTest, MarkAsUnreadCancelsThePendingMarkAndCreatesMissingElements)
+{
+    fill(Three);
+    select({1});
+    controller->startDelayedMark();
+    controller->acMarkAsUnreadExecute();
+    EXPECT_FALSE(controller->tmMarkAsUnread()->isActive());
+    EXPECT_TRUE(rows.row(1).unread);
+    EXPECT_EQ(unreadText(1), "1"); // the element was missing
+
+    select({1, 2});
+    rows.setUnread(0, true);
+    select({1, 0});
+    // The first selected row in list order is row 0 (unread): both become read.
+    controller->tmMarkAsUnreadTimer();
+    EXPECT_FALSE(rows.row(0).unread);
+    EXPECT_FALSE(rows.row(1).unread);
+
+    controller->acMarkAsReadExecute(); // all read already: nothing changes, still "Gotowe."
+    EXPECT_EQ(sbStatus->panelText(0), "Gotowe.");
+    select({});
+    controller->acMarkAsReadExecute();
+    EXPECT_EQ(sbStatus->panelText(0), "Gotowe.");
+}
+
+TEST_F(ItemCommandsTest, InTheArchiveViewEachChangedRowIsStoredOnceAndAFailureKeepsItsMark)
+{
+    fill(Three, HeaderListModel::RowSource::Archive);
+    QStringList stored;
+    controller->setArchiveMarker([&](const QString &guid, bool unread) {
+        if (guid == QLatin1String("{G2}"))
+            throw std::runtime_error("database is locked");
+        stored << guid + (unread ? "=1" : "=0");
+    });
+    select({0, 1, 2});
+    controller->acMarkAsReadExecute();
+    EXPECT_EQ(stored, QStringList{"{G0}=0"}); // row 1 was read already
+    EXPECT_TRUE(rows.row(2).unread);           // its record could not change: neither does the list
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].kind, "error");
+    EXPECT_TRUE(boxes.shown[0].text.contains("database is locked"));
+}
+
+TEST_F(ItemCommandsTest, LinksGoToTheClipboardTheBrowserAndTheMailProgram)
+{
+    fill({{"Żółć & gęś? #1", "", "", "http://k.pl/a?x=1&y=2", false},
+          {"Zły", "", "", "javascript:alert(1)", false},
+          {"Plik", "", "", "file:///etc/passwd", false}});
+    select({rowOfTitle("Żółć & gęś? #1")});
+    controller->acCopyLinkExecute();
+    EXPECT_EQ(QApplication::clipboard()->text(), "http://k.pl/a?x=1&y=2");
+    controller->acOpenLinkExecute();
+    controller->acSendAsMailExecute();
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[0], QUrl("http://k.pl/a?x=1&y=2"));
+    const QUrlQuery mail(opened[1]);
+    EXPECT_EQ(opened[1].scheme(), "mailto");
+    EXPECT_EQ(mail.queryItemValue("subject", QUrl::FullyDecoded), QString::fromUtf8("Żółć & gęś? #1"));
+    EXPECT_EQ(mail.queryItemValue("body", QUrl::FullyDecoded), "http://k.pl/a?x=1&y=2");
+
+    for (int r : {rowOfTitle("Zły"), rowOfTitle("Plik")}) {
+        select({r});
+        controller->acOpenLinkExecute();
+    }
+    EXPECT_EQ(opened.size(), 2); // neither a script nor a file is handed on
+}
+
+TEST_F(ItemCommandsTest, ExportWritesTheSelectedItemBesideTheWorkingSheet)
+{
+    fill(Three);
+    ASSERT_TRUE(writeAll(folder.itemStyleSheet(), "<xsl/>"));
+    const QString chosen = dir.filePath("eksport/wiadomość");
+    QDir().mkpath(dir.filePath("eksport"));
+    controller->setExportNameAsker([&] { return chosen; });
+    select({rowOfTitle("Beta")});
+    controller->acSaveToFileExecute();
+    const QByteArray out = readAll(chosen + ".xml");
+    EXPECT_TRUE(out.contains("Beta"));
+    EXPECT_FALSE(out.contains("Alfa"));
+    EXPECT_EQ(readAll(chosen + ".xml.xsl"), "<xsl/>");
+
+    controller->setExportNameAsker([&] { return dir.filePath("brak/folderu/x"); });
+    controller->acSaveToFileExecute();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].caption, "Błąd:");
+
+    controller->setExportNameAsker([] { return QString(); }); // cancelled: nothing happens
+    controller->acSaveToFileExecute();
+    EXPECT_EQ(boxes.shown.size(), 1);
+}
+
+TEST_F(ItemCommandsTest, FindSelectsEveryMatchInTheChosenFieldWhateverTheCase)
+{
+    fill({{"Żółw na drodze", "Anna", "&lt;p&gt;o &lt;b&gt;żółwiach&lt;/b&gt;&lt;/p&gt;", "http://a", false},
+          {"Kot", "ANNA Nowak", "nic", "http://b", false},
+          {"ŻÓŁW wraca", "Piotr", "opis", "http://c", false},
+          {"Pies", "Ewa", "b", "http://d", false}});
+    QLineEdit *edWhat = find->findChild<QLineEdit *>("edWhat");
+    auto run = [&](const char *field, const char *text) {
+        edWhat->setText(QString::fromUtf8(text));
+        find->findChild<QRadioButton *>(field)->setChecked(true);
+        QTimer::singleShot(0, find, [&] { find->accept(); });
+        controller->acFindExecute();
+    };
+    run("cbTit", "żółw");
+    EXPECT_EQ(selected(), rowsOf({"Żółw na drodze", "ŻÓŁW wraca"}));
+    run("cbAut", "anna");
+    EXPECT_EQ(selected(), rowsOf({"Kot", "Żółw na drodze"}));
+    run("cbDesc", "ŻÓŁWIACH");
+    EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Żółw na drodze")});
+    run("cbDesc", "b"); // markup is not text
+    EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Pies")});
+
+    EXPECT_TRUE(boxes.shown.isEmpty());
+    run("cbTit", "słoń");
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].caption, "Informacja:");
+    EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Pies")}); // the list stays as it was
+
+    int archiveField = -1;
+    controller->setArchiveFinder([&](int f, const QString &) {
+        archiveField = f;
+        return true;
+    });
+    find->findChild<QCheckBox *>("cbArch")->setChecked(true);
+    run("cbAut", "x");
+    EXPECT_EQ(archiveField, int(TfmFindFrm::Field::Author));
+}
+
+TEST_F(ItemCommandsTest, TheFindDialogClosesWithOkOnEnterAndCancelOnEscapeAndChangesNothing)
+{
+    fill(Three);
+    select({1});
+    QLineEdit *edWhat = find->findChild<QLineEdit *>("edWhat");
+    edWhat->setText("Alfa");
+    find->findChild<QRadioButton *>("cbTit")->setChecked(true);
+    EXPECT_EQ(find->windowTitle(), "Wyszukaj:");
+    EXPECT_EQ(find->findChild<QRadioButton *>("cbDesc")->text(), "w polu \"&Opis\"");
+
+    QTimer::singleShot(0, find, [&] {
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(edWhat, &esc);
+    });
+    controller->acFindExecute();
+    EXPECT_EQ(find->result(), QDialog::Rejected);
+    EXPECT_EQ(selected(), std::vector<int>{1});
+    EXPECT_EQ(edWhat->text(), "Alfa"); // kept for the next opening
+
+    QTimer::singleShot(0, find, [&] {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(edWhat, &enter);
+    });
+    controller->acFindExecute();
+    EXPECT_EQ(find->result(), QDialog::Accepted);
+    EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Alfa")});
+}
+
+TEST_F(ItemCommandsTest, EnabledStatesFollowTheSelection)
+{
+    QAction read, unread, link, all;
+    ItemCommandsController::Actions a;
+    a.acMarkAsRead = &read;
+    a.acMarkAsUnread = &unread;
+    a.acCopyLink = &link;
+    a.acSelectAll = &all;
+    ItemCommandsController c({lvHeaders, nullptr, sbStatus, find, &window}, a, rows, shown, folder, boxes, nullptr);
+    ActionFacts f;
+    c.updateActions(f);
+    EXPECT_FALSE(read.isEnabled());
+    EXPECT_FALSE(all.isEnabled());
+    f.headerSelection = 2;
+    f.headerRows = 5;
+    c.updateActions(f);
+    EXPECT_TRUE(unread.isEnabled());
+    EXPECT_FALSE(link.isEnabled());
+    EXPECT_TRUE(all.isEnabled());
+    f.headerSelection = 1;
+    c.updateActions(f);
+    EXPECT_TRUE(link.isEnabled());
+}
+
+} // namespace
