@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QSet>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -86,6 +87,12 @@ int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
                                         "odświeżania ponad wyniósł ponad 1 minutę).");
 
     int result = -1;
+    if (!IsGuidText(channel.GUID)) {
+        // The GUID names files: one that is not a GUID could name any file.
+        m_host.ReportProblem(QStringLiteral("Zły identyfikator kanału ") + name);
+        finish();
+        return -1;
+    }
     try {
         XmlDocument &shown = m_host.shownDocument();
         if (shown.active()) {
@@ -165,6 +172,7 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
     const QString downloadFile = downloadFilePath(channel.GUID);
     XmlDocument &shown = m_host.shownDocument();
     int newItems = 0;
+    QByteArray rebuilt;
     try {
         xmlGetterDocument.setActive(false);
         QFile raw(downloadFile);
@@ -182,6 +190,9 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
             WriteFileAtomically(downloadFile, prepared);
             throw;
         }
+        // The cache file names our style sheet and no other: the feed's own instructions,
+        // which would point the browser elsewhere, are dropped.
+        xmlGetterDocument.keepFirstTopLevelInstruction(QStringLiteral("xml-stylesheet"));
         const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
 
         int queued = 0;
@@ -230,7 +241,7 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
             }
         }
 
-        xmlGetterDocument.saveToFile(downloadFile);
+        rebuilt = xmlGetterDocument.toBytes();
         xmlGetterDocument.setActive(false);
     } catch (...) {
         xmlGetterDocument.setActive(false);
@@ -244,13 +255,37 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
         shown.setActive(false);
         m_host.setHeadersEnabled(false);
     }
-    // One rename replaces the cache file: readers see the old file or the new one.
-    if (std::rename(QFile::encodeName(downloadFile).constData(),
-                    QFile::encodeName(cacheFile).constData()) != 0)
-        QFile::remove(downloadFile);
+    if (!replaceCacheFile(cacheFile, downloadFile, rebuilt)) {
+        // A full disk or a folder that cannot be written: the old file and its marks stay,
+        // and the channel counts as not updated.
+        m_host.ReportProblem(QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name);
+        reloadShown(cacheFile);
+        return -1;
+    }
     channel.lastupdate = QDateTime::currentDateTime();
     reloadShown(cacheFile);
     return newItems;
+}
+
+// The download's file becomes the cache file by one rename, once its whole new content is
+// on the disk: readers see the old file or the new one.
+bool ChannelUpdater::replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
+                                      const QByteArray &content)
+{
+    try {
+        WriteFileAtomically(downloadFile, content);
+        if (std::rename(QFile::encodeName(downloadFile).constData(),
+                        QFile::encodeName(cacheFile).constData()) == 0)
+            return true;
+        if (errno != EXDEV)
+            return false;
+        // temp/ on another file system than data/.
+        WriteFileAtomically(cacheFile, content);
+        QFile::remove(downloadFile);
+        return true;
+    } catch (const FileError &) {
+        return false;
+    }
 }
 
 void ChannelUpdater::reloadShown(const QString &cacheFile)

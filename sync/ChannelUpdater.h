@@ -61,6 +61,8 @@ private:
     void tmLongResponseTimer();
     ReadMarks readOldMarks(const QString &cacheFile, const QString &name);
     int rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks);
+    bool replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
+                          const QByteArray &content);
     void reloadShown(const QString &cacheFile);
     void finish();
 

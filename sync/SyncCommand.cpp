@@ -70,9 +70,20 @@ int runSyncCommand(const QStringList &args)
     }
     UserDataLock lock(appFolder);
     if (!lock.tryLock(UserDataLock::Mode::Exclusive)) {
-        printLine(QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
-                                 "synchronizacją z wiersza poleceń."));
+        printLine(!lock.problem().isEmpty()
+                      ? lock.problem()
+                      : QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
+                                       "synchronizacją z wiersza poleceń."));
         return 1;
+    }
+
+    // Nothing could be saved: say so before any download.
+    for (const QString &folder : {QStringLiteral("data"), QStringLiteral("temp")}) {
+        const QString problem = FolderWriteProblem(appFolder + folder);
+        if (!problem.isEmpty()) {
+            printLine(problem);
+            return 1;
+        }
     }
 
     const QString treePath = appFolder + QStringLiteral("data/tvChannels.xml");
