@@ -4,7 +4,9 @@
 #include "catalogue/ChannelTree.h"
 #include "feed/FeedNormaliser.h"
 #include "feed/TextOps.h"
+#include "sync/ChannelFiles.h"
 #include "sync/FeedPrologue.h"
+#include "sync/ShownDocument.h"
 #include "xml/FeedItemScanner.h"
 
 #include <QCoreApplication>
@@ -46,67 +48,56 @@ struct ChannelUpdater::ReadMarks
     QSet<QString> unreadTitles;
 };
 
-ChannelUpdater::ChannelUpdater(const QString &appFolder, IChannelUpdateHost &host,
-                               AlertQueue &alerts, QObject *parent)
-    : QObject(parent), m_appFolder(appFolder), m_host(host), m_alerts(alerts)
+ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host,
+                               IShownDocument &shown, AlertQueue &alerts, QObject *parent)
+    : QObject(parent), m_files(files), m_host(host), m_shown(shown), m_alerts(alerts)
 {
-    tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
-    tmLongResponse.setSingleShot(true);
-    connect(&tmLongResponse, &QTimer::timeout, this, &ChannelUpdater::tmLongResponseTimer);
+    m_tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
+    m_tmLongResponse.setSingleShot(true);
+    connect(&m_tmLongResponse, &QTimer::timeout, this, &ChannelUpdater::tmLongResponseTimer);
 }
 
 ChannelUpdater::~ChannelUpdater() = default;
 
-QString ChannelUpdater::cacheFilePath(const QString &guid) const
-{
-    return m_appFolder + QStringLiteral("data/") + guid + QStringLiteral(".xml");
-}
-
-QString ChannelUpdater::downloadFilePath(const QString &guid) const
-{
-    return m_appFolder + QStringLiteral("temp/") + guid + QStringLiteral(".xml");
-}
-
 void ChannelUpdater::tmLongResponseTimer()
 {
-    tmLongResponse.stop();
-    m_host.ReportProblem(slowChannelMessage);
+    m_tmLongResponse.stop();
+    m_host.ReportProblem(m_slowChannelMessage);
 }
 
 int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
 {
+    const UpdateResult result = update(channel, name);
+    return result.outcome == UpdateOutcome::Updated ? result.newItems : -1;
+}
+
+UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
+{
     // Events are served during an update; one that arrives meanwhile is refused.
     if (m_channelUpdateBusy)
-        return -1;
-    m_host.setSyncSelectedEnabled(false);
+        return {UpdateOutcome::Refused, 0};
     m_channelUpdateBusy = true;
     emit busyChanged(true);
-    tmLongResponse.start(m_longResponseInterval);
-    slowChannelMessage = QStringLiteral("Kanał ") + name +
+    m_tmLongResponse.start(m_longResponseInterval);
+    m_slowChannelMessage = QStringLiteral("Kanał ") + name +
                          QStringLiteral(" może powodować błędy w działaniu programu (czas "
                                         "odświeżania ponad wyniósł ponad 1 minutę).");
 
-    int result = -1;
+    UpdateResult result;
     if (!IsGuidText(channel.GUID)) {
         // The GUID names files: one that is not a GUID could name any file.
         m_host.ReportProblem(QStringLiteral("Zły identyfikator kanału ") + name);
         finish();
-        return -1;
+        return result;
     }
     try {
-        XmlDocument &shown = m_host.shownDocument();
-        if (shown.active()) {
-            try {
-                shown.save();
-            } catch (const std::exception &) {
-                // The marks of the shown channel are lost, the update is not.
-            }
-        }
+        // The marks of the shown channel may be lost, the update is not.
+        m_shown.writeBack();
 
-        const QString cacheFile = cacheFilePath(channel.GUID);
+        const QString cacheFile = m_files.cacheFile(channel.GUID);
         const ReadMarks marks = readOldMarks(cacheFile, name);
 
-        const QString downloadFile = downloadFilePath(channel.GUID);
+        const QString downloadFile = m_files.downloadFile(channel.GUID);
         if (m_host.DownloadDocument(channel.url, downloadFile, channel.username,
                                     channel.password) == -1) {
             m_host.ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
@@ -123,9 +114,8 @@ int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
 
 void ChannelUpdater::finish()
 {
-    m_host.setSyncSelectedEnabled(true);
     m_channelUpdateBusy = false;
-    tmLongResponse.stop();
+    m_tmLongResponse.stop();
     emit busyChanged(false);
 }
 
@@ -150,8 +140,8 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
     // The streaming reader declined: the tree reads the file, or says what is wrong with it.
     marks = ReadMarks();
     try {
-        xmlGetterDocument.loadFromFile(cacheFile);
-        const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
+        m_xmlGetterDocument.loadFromFile(cacheFile);
+        const NormalisedFeed feed = NormaliseFeedFile(m_xmlGetterDocument);
         for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
             if (node.localName() == QLatin1String("item"))
                 addMark(childText(node, QStringLiteral("title")),
@@ -162,19 +152,19 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
         m_host.ReportProblem(QStringLiteral("Nie można odczytać znaczników przeczytania kanału ") +
                              name);
     }
-    xmlGetterDocument.setActive(false);
+    m_xmlGetterDocument.setActive(false);
     return marks;
 }
 
-int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks)
+UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
+                                     const ReadMarks &marks)
 {
-    const QString cacheFile = cacheFilePath(channel.GUID);
-    const QString downloadFile = downloadFilePath(channel.GUID);
-    XmlDocument &shown = m_host.shownDocument();
+    const QString cacheFile = m_files.cacheFile(channel.GUID);
+    const QString downloadFile = m_files.downloadFile(channel.GUID);
     int newItems = 0;
     QByteArray rebuilt;
     try {
-        xmlGetterDocument.setActive(false);
+        m_xmlGetterDocument.setActive(false);
         QFile raw(downloadFile);
         if (!raw.open(QIODevice::ReadOnly))
             throw BadChannelFormat();
@@ -183,17 +173,17 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
 
         // Parsed from memory: the download file is written once, after the walk, unless
         // the document is refused, when it is kept as prepared for a look.
-        xmlGetterDocument.setFileName(downloadFile);
+        m_xmlGetterDocument.setFileName(downloadFile);
         try {
-            xmlGetterDocument.loadFromBytes(prepared);
+            m_xmlGetterDocument.loadFromBytes(prepared);
         } catch (...) {
             WriteFileAtomically(downloadFile, prepared);
             throw;
         }
         // The cache file names our style sheet and no other: the feed's own instructions,
         // which would point the browser elsewhere, are dropped.
-        xmlGetterDocument.keepFirstTopLevelInstruction(QStringLiteral("xml-stylesheet"));
-        const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
+        m_xmlGetterDocument.keepFirstTopLevelInstruction(QStringLiteral("xml-stylesheet"));
+        const NormalisedFeed feed = NormaliseFeedFile(m_xmlGetterDocument);
 
         int queued = 0;
         QElapsedTimer sinceEvents; // the download served them just now
@@ -241,30 +231,26 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
             }
         }
 
-        rebuilt = xmlGetterDocument.toBytes();
-        xmlGetterDocument.setActive(false);
+        rebuilt = m_xmlGetterDocument.toBytes();
+        m_xmlGetterDocument.setActive(false);
     } catch (...) {
-        xmlGetterDocument.setActive(false);
+        m_xmlGetterDocument.setActive(false);
         m_host.ReportProblem(QStringLiteral("Zły format kanału ") + name);
-        reloadShown(cacheFile);
-        return -1;
+        m_shown.endReplace(cacheFile);
+        return {UpdateOutcome::Failed, 0};
     }
 
-    const bool showsThisChannel = shown.fileName() == cacheFile;
-    if (showsThisChannel) {
-        shown.setActive(false);
-        m_host.setHeadersEnabled(false);
-    }
+    m_shown.beginReplace(cacheFile);
     if (!replaceCacheFile(cacheFile, downloadFile, rebuilt)) {
         // A full disk or a folder that cannot be written: the old file and its marks stay,
         // and the channel counts as not updated.
         m_host.ReportProblem(QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name);
-        reloadShown(cacheFile);
-        return -1;
+        m_shown.endReplace(cacheFile);
+        return {UpdateOutcome::Failed, 0};
     }
     channel.lastupdate = QDateTime::currentDateTime();
-    reloadShown(cacheFile);
-    return newItems;
+    m_shown.endReplace(cacheFile);
+    return {UpdateOutcome::Updated, newItems};
 }
 
 // The download's file becomes the cache file by one rename, once its whole new content is
@@ -285,19 +271,5 @@ bool ChannelUpdater::replaceCacheFile(const QString &cacheFile, const QString &d
         return true;
     } catch (const FileError &) {
         return false;
-    }
-}
-
-void ChannelUpdater::reloadShown(const QString &cacheFile)
-{
-    XmlDocument &shown = m_host.shownDocument();
-    if (shown.fileName() != cacheFile)
-        return;
-    m_host.setHeadersEnabled(true);
-    try {
-        shown.setActive(true);
-        m_host.refreshContent();
-    } catch (const std::exception &) {
-        // The header list shows what it can; the next selection reloads it.
     }
 }

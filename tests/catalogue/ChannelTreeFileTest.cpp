@@ -4,7 +4,7 @@
 #include "support/ShortWrite.h"
 #include "xml/XmlDocument.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
