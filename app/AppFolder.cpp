@@ -36,6 +36,18 @@ void makePrivate(const QString &path, bool folder)
 
 } // namespace
 
+QString ShippedFolder(const QString &executableDir)
+{
+    const QString exe = withSlash(executableDir);
+    if (exe.isEmpty() || QFileInfo(exe + QStringLiteral("data")).isDir())
+        return exe;
+    const QString installed =
+        withSlash(QDir::cleanPath(exe + QStringLiteral("../share/kolvani")));
+    if (QFileInfo(installed + QStringLiteral("data")).isDir())
+        return installed;
+    return exe;
+}
+
 bool CopyFolder(const QString &source, const QString &target)
 {
     QDir().mkpath(target); // an existing folder is fine; a failure shows in the copies
@@ -80,7 +92,7 @@ QString DetermineAppFolderIn(const QString &dataHome, const QString &executableD
     makePrivate(appFolder, true); // channel caches, settings and passwords live here
     makeFolder(appFolder + QStringLiteral("data"));
     makeFolder(appFolder + QStringLiteral("temp"));
-    const QString exe = withSlash(executableDir);
+    const QString exe = ShippedFolder(executableDir);
     CopyFolder(exe + QStringLiteral("data"), appFolder + QStringLiteral("data/"));
     CopyFolder(exe + QStringLiteral("temp"), appFolder + QStringLiteral("temp/"));
 
