@@ -4,8 +4,9 @@
 
 // The per-user folder, always ending with "/": the XDG data home + "Kolvani/". On the
 // first run it is created with data/ and temp/, and the shipped data/ and temp/
-// (ShippedFolder) are copied into them (results not checked). A missing data home is created first; only when
-// that fails is the executable's folder (with a trailing "/") used, and nothing is created.
+// (ShippedFolder) are copied into them (results not checked). A missing data home is
+// created first; only when that fails is the executable's folder (with a trailing "/")
+// used, and nothing is created.
 // Raises FileError when the per-user folder cannot be created.
 QString DetermineAppFolder(const QString &executableDir);
 // The same with the data home given, which is used only when it exists already: an empty

@@ -1,6 +1,6 @@
 #include "app/forms/Application.h"
 
-#include "app/AppFolder.h"
+#include "app/AppLog.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/forms/AboutFrmUnit.h"
@@ -24,7 +24,6 @@
 #include <QTranslator>
 
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -52,7 +51,7 @@ bool KolvaniApplication::notify(QObject *receiver, QEvent *event)
 void KolvaniApplication::handle(QObject *receiver, const QString &message)
 {
     // Also on standard error: a box alone is lost when nobody looks at the screen.
-    std::fprintf(stderr, "kolvani: %s\n", qPrintable(message));
+    qCWarning(lcApp).noquote() << message;
     try {
         m_handler(receiver, message);
     } catch (...) {
@@ -191,13 +190,12 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     // and the channel properties dialog come here with their parts of the program, before
     // the report window; the notification window after the About box.
     // No per-user folder: no settings file; the windows read defaults and write nothing.
-    const QString configPath = mainFrm.appFolder.isEmpty()
-                                   ? QString()
-                                   : mainFrm.appFolder + QStringLiteral("data/config.ini");
+    const QString configPath =
+        mainFrm.userFolder().isEmpty() ? QString() : mainFrm.userFolder().configFile();
     TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
     TfmConfigFrm config(configPath, mainFrm.tmUpdates, QCoreApplication::applicationFilePath(),
                         &mainFrm);
-    TfmAboutFrm about(ShippedFolder(options.executableDir), &mainFrm);
+    TfmAboutFrm about(options.executableDir, &mainFrm);
     mainFrm.attachWindows(&updateProgress, &config, &about);
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainFrm,
