@@ -193,10 +193,10 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     const QString configPath =
         mainFrm.userFolder().isEmpty() ? QString() : mainFrm.userFolder().configFile();
     TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
-    TfmConfigFrm config(configPath, mainFrm.tmUpdates, QCoreApplication::applicationFilePath(),
+    TfmConfigFrm config(configPath, mainFrm.tmUpdates(), QCoreApplication::applicationFilePath(),
                         &mainFrm);
     TfmAboutFrm about(options.executableDir, &mainFrm);
-    mainFrm.attachWindows(&updateProgress, &config, &about);
+    mainFrm.attachWindows({&updateProgress, &config, &about});
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainFrm,
                      [&mainFrm](QSessionManager &) { mainFrm.FormCloseQuery(); });

@@ -155,6 +155,10 @@ TEST_F(InstallTree, HoldsEveryFile)
         const QString relative = QDir(QStringLiteral(KV_SOURCE_DIR "/data")).relativeFilePath(source);
         EXPECT_EQ(readAll(path("share/kolvani/data/" + relative)), readAll(source)) << qPrintable(relative);
     }
+    // The empty archive the build makes.
+    EXPECT_EQ(readAll(path("share/kolvani/data/archive.mdb")),
+              readAll(QStringLiteral(KV_BINARY_DIR "/data/archive.mdb")));
+    EXPECT_FALSE(readAll(path("share/kolvani/data/archive.mdb")).isEmpty());
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString png =
             path(QStringLiteral("share/icons/hicolor/%1x%1/apps/kolvani.png").arg(size));
