@@ -5,6 +5,7 @@
 #include "archive/ArchiveHeaderRows.h"
 #include "archive/ArchiveItem.h"
 #include "archive/ArchiveItemDocument.h"
+#include "archive/ArchiveLog.h"
 #include "archive/ArchiveStore.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DownloadUi.h"
@@ -72,6 +73,19 @@ QString ArchiveController::openFailedMessage()
     return QStringLiteral("Nie można nawiązać połączenia z bazą danych archiwum. Jest to "
                           "spowodowane brakiem pliku bazy lub brakiem sterowników w systemie. "
                           "Program kończy działanie.");
+}
+
+bool ArchiveController::OpenArchive(const std::function<void()> &open, IMessageBoxes &boxes,
+                                    QWidget *window)
+{
+    try {
+        open();
+        return true;
+    } catch (const std::exception &e) {
+        qCWarning(lcArchive) << "archive not opened:" << e.what();
+    }
+    boxes.error(window, openFailedMessage(), MessageCaptions::Error);
+    return false;
 }
 
 bool ArchiveController::archiveViewShown() const

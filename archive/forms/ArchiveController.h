@@ -57,6 +57,10 @@ public:
     void setChannelItemNode(ChannelItemNode itemNode) { m_channelItemNode = std::move(itemNode); }
     // The message shown when the archive cannot be opened at start-up (the program ends).
     static QString openFailedMessage();
+    // Runs `open` (the session's openArchive); when it raises, shows openFailedMessage()
+    // with the error icon and gives false: the start-up ends.
+    static bool OpenArchive(const std::function<void()> &open, IMessageBoxes &boxes,
+                            QWidget *window);
 
     bool archiveViewShown() const;
     int lastCategoryRow() const { return m_lastCategoryRow; }

@@ -362,3 +362,38 @@ TEST_F(ArchiveControllerTest, ADatabaseErrorIsShownAndTheListsStayAsTheyWere)
 }
 
 } // namespace
+
+namespace {
+
+using ArchiveStartup = mainfrm_test::MainFrmFixture;
+
+TEST_F(ArchiveStartup, TheShippedArchiveIsCopiedAndAMissingOrForeignOneEndsTheStart)
+{
+    const QString archivePath = appFolder() + QStringLiteral("data/archive.mdb");
+    {
+        auto w = create();
+        EXPECT_FALSE(w->startupFailed());
+        EXPECT_TRUE(m_boxes.shown.isEmpty());
+        EXPECT_NO_THROW(ArchiveStore::open(archivePath)) << "the first start copied it";
+    }
+    const QString message = ArchiveController::openFailedMessage();
+    EXPECT_EQ(message, "Nie można nawiązać połączenia z bazą danych archiwum. Jest to "
+                       "spowodowane brakiem pliku bazy lub brakiem sterowników w systemie. "
+                       "Program kończy działanie.");
+    for (const QByteArray &content : {QByteArray(), QByteArray("Standard Jet DB\0\0\0", 18)}) {
+        QFile::remove(archivePath);
+        if (!content.isNull())
+            ASSERT_TRUE(writeAll(archivePath, content));
+        m_boxes.shown.clear();
+        auto w = create();
+        EXPECT_TRUE(w->startupFailed());
+        ASSERT_EQ(m_boxes.shown.size(), 1);
+        EXPECT_EQ(m_boxes.shown.first().kind, "error");
+        EXPECT_EQ(m_boxes.shown.first().caption, "Błąd:");
+        EXPECT_EQ(m_boxes.shown.first().text, message);
+    }
+    EXPECT_EQ(readAll(archivePath), QByteArray("Standard Jet DB\0\0\0", 18))
+        << "a file that is not an archive is left for the user";
+}
+
+} // namespace
