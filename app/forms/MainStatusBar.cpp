@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QStatusTipEvent>
 
 namespace {
 
@@ -70,7 +71,7 @@ MainStatusBar::MainStatusBar(QWidget *parent) : QStatusBar(parent)
     m_drawnPanel = new StatusDrawnPanel(this);
     m_drawnPanel->setObjectName(QStringLiteral("sbStatusPanel1"));
     m_drawnPanel->setFixedWidth(200);
-    auto *panel2 = new QLabel(QStringLiteral("Wystąpiły błędy. Kliknij..."), this);
+    auto *panel2 = new QLabel(NoticeText, this);
     panel2->setObjectName(QStringLiteral("sbStatusPanel2"));
     panel2->setIndent(4);
     QPalette notice = panel2->palette();
@@ -87,6 +88,11 @@ MainStatusBar::MainStatusBar(QWidget *parent) : QStatusBar(parent)
     }
     setToolTip(QStringLiteral("Kliknij, aby zobaczyć raport synchronizacji"));
 
+    m_panel0Text = ReadyText;
+    // Status tips travel up to the window, which would show them across the whole bar.
+    if (parent)
+        parent->window()->installEventFilter(this);
+
     m_progress = new GradientProgressBar(this);
     m_progress->setObjectName(QStringLiteral("pbDownloadProgress"));
     m_progress->setTextVisible(false);
@@ -98,13 +104,18 @@ QString MainStatusBar::panelText(int panel) const
 {
     if (panel < 0 || panel >= m_panels.size() || !m_panels.at(panel))
         return QString();
-    return m_panels.at(panel)->text();
+    return panel == 0 ? m_panel0Text : m_panels.at(panel)->text();
 }
 
 void MainStatusBar::setPanelText(int panel, const QString &text)
 {
     if (panel < 0 || panel >= m_panels.size() || !m_panels.at(panel))
         return;
+    if (panel == 0) {
+        m_panel0Text = text;
+        if (!m_hint.isEmpty())
+            return; // shows once the hint goes
+    }
     m_panels.at(panel)->setText(text);
     if (panel == 2)
         emit noticeChanged(text);
@@ -118,9 +129,22 @@ int MainStatusBar::panelWidth(int panel) const
                                                                        : 0;
 }
 
+void MainStatusBar::showHint(const QString &hint)
+{
+    m_hint = hint;
+    m_panels.at(0)->setText(hint.isEmpty() ? m_panel0Text : hint);
+}
+
 void MainStatusBar::fitToWindowWidth(int windowWidth)
 {
-    m_panels.at(0)->setFixedWidth(int(0.6 * windowWidth));
+    QLabel *notice = m_panels.at(2);
+    const int noticeWidth = notice->fontMetrics().horizontalAdvance(NoticeText) +
+                            2 * notice->indent() + 2 * notice->margin() + 4;
+    notice->setMinimumWidth(noticeWidth);
+    // What the bar's layout keeps for itself around and between the panels.
+    const int slack = 16;
+    const int room = windowWidth - panelWidth(1) - noticeWidth - slack;
+    m_panels.at(0)->setFixedWidth(qMax(100, qMin(int(0.6 * windowWidth), room)));
     // The bar follows once the status bar has laid the panels out anew.
     placeProgressBar();
     QMetaObject::invokeMethod(
@@ -181,6 +205,12 @@ void MainStatusBar::progressEnd()
 
 bool MainStatusBar::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::StatusTip && watched == window()) {
+        showHint(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    }
+    if (watched == window())
+        return QStatusBar::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         emit clicked();
