@@ -2,6 +2,7 @@
 
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
+#include "feed/FeedConverter.h"
 #include "feed/FeedNormaliser.h"
 #include "feed/TextOps.h"
 #include "sync/FeedPrologue.h"
@@ -47,7 +48,8 @@ struct ChannelUpdater::ReadMarks
 
 ChannelUpdater::ChannelUpdater(const QString &appFolder, IChannelUpdateHost &host,
                                AlertQueue &alerts, QObject *parent)
-    : QObject(parent), m_appFolder(appFolder), m_host(host), m_alerts(alerts)
+    : QObject(parent), m_appFolder(appFolder), m_host(host), m_alerts(alerts),
+      m_validators(validatorsFilePath())
 {
     tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
     tmLongResponse.setSingleShot(true);
@@ -64,6 +66,24 @@ QString ChannelUpdater::cacheFilePath(const QString &guid) const
 QString ChannelUpdater::downloadFilePath(const QString &guid) const
 {
     return m_appFolder + QStringLiteral("temp/") + guid + QStringLiteral(".xml");
+}
+
+QString ChannelUpdater::validatorsFilePath() const
+{
+    return m_appFolder.isEmpty() ? QString()
+                                 : m_appFolder + QStringLiteral("data/validators.json");
+}
+
+void ChannelUpdater::setAppFolder(const QString &appFolder)
+{
+    m_appFolder = appFolder;
+    m_validators.setPath(validatorsFilePath());
+}
+
+bool ChannelUpdater::mayUpdateOnTimer(const TtvChannel &channel, const QDateTime &now) const
+{
+    const QDateTime notBefore = m_retryNotBefore.value(channel.GUID);
+    return !notBefore.isValid() || now >= notBefore;
 }
 
 void ChannelUpdater::tmLongResponseTimer()
@@ -97,14 +117,38 @@ int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
         }
 
         const QString cacheFile = cacheFilePath(channel.GUID);
-        const ReadMarks marks = readOldMarks(cacheFile, name);
+        // Validators stand for the cache file's content: without the file, ask in full.
+        const HttpValidators conditions = QFile::exists(cacheFile)
+                                              ? m_validators.conditionsFor(channel.GUID, channel.url)
+                                              : HttpValidators();
+        // A conditional request reads the old marks only when a new document came; a
+        // plain one keeps the usual order.
+        ReadMarks marks;
+        if (conditions.isEmpty())
+            marks = readOldMarks(cacheFile, name);
 
         const QString downloadFile = downloadFilePath(channel.GUID);
-        if (m_host.DownloadDocument(channel.url, downloadFile, channel.username,
-                                    channel.password) == -1) {
+        const ChannelFetch fetch = m_host.FetchChannel(channel.url, downloadFile, channel.username,
+                                                       channel.password, conditions);
+        if (fetch.result == -1) {
+            if (fetch.retryNotBefore.isValid())
+                m_retryNotBefore.insert(channel.GUID, fetch.retryNotBefore);
             m_host.ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
+        } else if (fetch.notModified) {
+            m_retryNotBefore.remove(channel.GUID);
+            if (!fetch.validators.isEmpty())
+                m_validators.remember(channel.GUID, channel.url, fetch.validators);
+            channel.lastupdate = QDateTime::currentDateTime();
+            result = 0;
         } else {
-            result = rebuild(channel, name, marks);
+            m_retryNotBefore.remove(channel.GUID);
+            if (!conditions.isEmpty())
+                marks = readOldMarks(cacheFile, name);
+            const QString address =
+                fetch.finalAddress.isEmpty() ? channel.url : fetch.finalAddress;
+            result = rebuild(channel, name, marks, address);
+            if (result != -1)
+                m_validators.remember(channel.GUID, channel.url, fetch.validators);
         }
     } catch (...) {
         finish();
@@ -159,7 +203,8 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
     return marks;
 }
 
-int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks)
+int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks,
+                            const QString &address)
 {
     const QString cacheFile = cacheFilePath(channel.GUID);
     const QString downloadFile = downloadFilePath(channel.GUID);
@@ -170,8 +215,14 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
         QFile raw(downloadFile);
         if (!raw.open(QIODevice::ReadOnly))
             throw BadChannelFormat();
-        const QByteArray prepared = InsertStyleSheetInstruction(raw.readAll());
+        QByteArray body = raw.readAll();
         raw.close();
+        // Atom and JSON Feed become RSS 2.0 here, so the walk below and every reader of
+        // the cache file see one shape; RSS passes through byte for byte.
+        QByteArray rss;
+        if (ConvertFeedToRss(body, address, rss))
+            body = rss;
+        const QByteArray prepared = InsertStyleSheetInstruction(body);
 
         // Parsed from memory: the download file is written once, after the walk, unless
         // the document is refused, when it is kept as prepared for a look.

@@ -39,6 +39,11 @@ public:
     {
         return m_downloader.DownloadDocument(url, targetFile, nullptr, user, password);
     }
+    ChannelFetch FetchChannel(const QString &url, const QString &targetFile, const QString &user,
+                              const QString &password, const HttpValidators &conditions) override
+    {
+        return m_downloader.FetchChannel(url, targetFile, nullptr, user, password, conditions);
+    }
     XmlDocument &shownDocument() override { return m_shown; }
     void ReportProblem(const QString &line) override
     {

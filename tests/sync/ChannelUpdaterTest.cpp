@@ -74,6 +74,12 @@ public:
         busyDuringDownload = updater && updater->channelUpdateBusy();
         return downloader.DownloadDocument(url, target, nullptr, user, password);
     }
+    ChannelFetch FetchChannel(const QString &url, const QString &target, const QString &user,
+                              const QString &password, const HttpValidators &conditions) override
+    {
+        busyDuringDownload = updater && updater->channelUpdateBusy();
+        return downloader.FetchChannel(url, target, nullptr, user, password, conditions);
+    }
     XmlDocument &shownDocument() override { return shown; }
     void setSyncSelectedEnabled(bool enabled) override { syncSelectedEnabled = enabled; }
     void setHeadersEnabled(bool enabled) override
