@@ -35,10 +35,11 @@ QString itemText(int channel, int i)
 
 QByteArray rssDocument(int channel)
 {
-    QString doc = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                 "<rss version=\"2.0\"><channel><title>Kanał %1</title>"
-                                 "<link>http://example.org/</link><description>Opis</description>\n")
-                      .arg(channel);
+    QString doc =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<rss version=\"2.0\"><channel><title>Kanał %1</title>"
+                       "<link>http://example.org/</link><description>Opis</description>\n")
+            .arg(channel);
     for (int i = 0; i < kItemsPerChannel; ++i)
         doc += QStringLiteral("<item><title>%1</title><link>http://example.org/%2/%3</link>"
                               "<description>%4</description>"

@@ -99,7 +99,7 @@ QString baseOf(const xmlNode *node, const QString &address)
 
 bool isVoidHtmlElement(const QByteArray &name)
 {
-    static const char *const voids[] = {"area", "base", "br",   "col",    "embed", "hr",  "img",
+    static const char *const voids[] = {"area",  "base", "br",   "col",    "embed", "hr", "img",
                                         "input", "link", "meta", "source", "track", "wbr"};
     for (const char *v : voids)
         if (name == v)
@@ -290,8 +290,8 @@ ConvertedItem readEntry(const xmlNode *entry, const QString &address, const QStr
             item.enclosures.append({link.href, link.type, link.length});
 
     const TextConstruct content = readText(firstAtomChild(entry, "content"), address);
-    item.description = content.usable ? content.html
-                                      : readText(firstAtomChild(entry, "summary"), address).html;
+    item.description =
+        content.usable ? content.html : readText(firstAtomChild(entry, "summary"), address).html;
     item.guid = textContent(firstAtomChild(entry, "id")).trimmed();
     for (const xmlNode *date : {firstAtomChild(entry, {"published", "issued", "created"}),
                                 firstAtomChild(entry, {"updated", "modified"})}) {
@@ -330,7 +330,8 @@ ConvertedFeed readAtom(const XmlDocument &document, const QString &address)
     feed.copyright = readText(firstAtomChild(root, {"rights", "copyright"}), address).plain;
     for (const char *image : {"logo", "icon"}) {
         const xmlNode *node = firstAtomChild(root, image);
-        const QString url = node ? resolveAddress(baseOf(node, address), textContent(node)) : QString();
+        const QString url =
+            node ? resolveAddress(baseOf(node, address), textContent(node)) : QString();
         if (!url.isEmpty()) {
             feed.imageUrl = url;
             break;

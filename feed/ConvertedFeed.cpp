@@ -110,8 +110,8 @@ bool decodeReference(const QString &text, qsizetype at, QString &out, qsizetype 
     char32_t code = 0;
     if (name.startsWith(QLatin1Char('#'))) {
         bool ok = false;
-        const bool hex = name.size() > 1 && (name.at(1) == QLatin1Char('x') ||
-                                             name.at(1) == QLatin1Char('X'));
+        const bool hex =
+            name.size() > 1 && (name.at(1) == QLatin1Char('x') || name.at(1) == QLatin1Char('X'));
         code = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
         if (!ok || code == 0 || code > 0x10FFFF)
             return false;

@@ -50,8 +50,8 @@ public:
     // other header lines, and tells the validators of the reply, a 304, and the time a
     // server that refused with 429 or 503 asked to be left alone until, which is reported
     // with a line of its own.
-    ChannelFetch FetchChannel(const QString &address, const QString &targetFile,
-                              IDownloadUi *ui, const QString &user, const QString &password,
+    ChannelFetch FetchChannel(const QString &address, const QString &targetFile, IDownloadUi *ui,
+                              const QString &user, const QString &password,
                               const HttpValidators &conditions);
 
     bool busy() const { return m_busy; }
@@ -70,11 +70,9 @@ public:
 
 private:
     void download(const QString &address, const QString &targetFile, const QString &user,
-                  const QString &password, const HttpValidators &conditions,
-                  ChannelFetch &fetch);
+                  const QString &password, const HttpValidators &conditions, ChannelFetch &fetch);
     void report(const QString &line);
-    void reportRetryAfter(const QString &address, const HttpResult &response,
-                          ChannelFetch &fetch);
+    void reportRetryAfter(const QString &address, const HttpResult &response, ChannelFetch &fetch);
 
     HttpClient *m_client;
     IReportSink *m_reportSink = nullptr;

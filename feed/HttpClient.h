@@ -78,7 +78,6 @@ struct HttpResult
     QByteArray retryAfter;     // the Retry-After of a final 429 or 503 reply, as sent
 
     bool ok() const { return error == Error::None; }
-
 };
 
 // A small HTTP/1.1 client on Qt sockets with the behaviour of the program's download
@@ -210,7 +209,7 @@ private:
     bool m_closeAfterResponse = false;
     QStringList m_sslErrors;
 
-    QUrl m_origin; // the address a get() started with, for the credential rules
+    QUrl m_origin;               // the address a get() started with, for the credential rules
     HttpValidators m_conditions; // of the get() in progress
     QDeadlineTimer m_documentDeadline{QDeadlineTimer::Forever};
     QDeadlineTimer m_windowEnd{QDeadlineTimer::Forever};

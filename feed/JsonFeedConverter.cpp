@@ -34,8 +34,8 @@ QString authorsOf(const QJsonObject &object)
     for (const QJsonValue &author : object.value(QLatin1String("authors")).toArray())
         names.append(stringOf(author.toObject(), "name").simplified());
     if (names.isEmpty())
-        names.append(stringOf(object.value(QLatin1String("author")).toObject(), "name")
-                         .simplified());
+        names.append(
+            stringOf(object.value(QLatin1String("author")).toObject(), "name").simplified());
     names.removeAll(QString());
     return names.join(QStringLiteral(", "));
 }
@@ -48,8 +48,7 @@ QString htmlOfPlainText(const QString &text)
     return html;
 }
 
-ConvertedItem readItem(const QJsonObject &object, const QString &address,
-                       const QString &feedAuthor)
+ConvertedItem readItem(const QJsonObject &object, const QString &address, const QString &feedAuthor)
 {
     ConvertedItem item;
     item.title = stringOf(object, "title").simplified();

@@ -70,8 +70,7 @@ QString ChannelUpdater::downloadFilePath(const QString &guid) const
 
 QString ChannelUpdater::validatorsFilePath() const
 {
-    return m_appFolder.isEmpty() ? QString()
-                                 : m_appFolder + QStringLiteral("data/validators.json");
+    return m_appFolder.isEmpty() ? QString() : m_appFolder + QStringLiteral("data/validators.json");
 }
 
 void ChannelUpdater::setAppFolder(const QString &appFolder)
@@ -118,9 +117,9 @@ int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
 
         const QString cacheFile = cacheFilePath(channel.GUID);
         // Validators stand for the cache file's content: without the file, ask in full.
-        const HttpValidators conditions = QFile::exists(cacheFile)
-                                              ? m_validators.conditionsFor(channel.GUID, channel.url)
-                                              : HttpValidators();
+        const HttpValidators conditions =
+            QFile::exists(cacheFile) ? m_validators.conditionsFor(channel.GUID, channel.url)
+                                     : HttpValidators();
         // A conditional request reads the old marks only when a new document came; a
         // plain one keeps the usual order.
         ReadMarks marks;
@@ -144,8 +143,7 @@ int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
             m_retryNotBefore.remove(channel.GUID);
             if (!conditions.isEmpty())
                 marks = readOldMarks(cacheFile, name);
-            const QString address =
-                fetch.finalAddress.isEmpty() ? channel.url : fetch.finalAddress;
+            const QString address = fetch.finalAddress.isEmpty() ? channel.url : fetch.finalAddress;
             result = rebuild(channel, name, marks, address);
             if (result != -1)
                 m_validators.remember(channel.GUID, channel.url, fetch.validators);

@@ -43,8 +43,10 @@ void ChannelValidatorStore::load()
     QFile file(m_path);
     if (m_path.isEmpty() || file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
         return;
-    const QJsonObject channels =
-        QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String("channels")).toObject();
+    const QJsonObject channels = QJsonDocument::fromJson(file.readAll())
+                                     .object()
+                                     .value(QLatin1String("channels"))
+                                     .toObject();
     for (auto it = channels.constBegin(); it != channels.constEnd(); ++it) {
         const QJsonObject record = it.value().toObject();
         Entry entry;

@@ -86,11 +86,9 @@ TEST(FeedConverterTest, FormatIsJudgedByContentAndRssIsLeftAlone)
     };
     const Case cases[] = {
         {"<?xml version=\"1.0\"?><rss version=\"2.0\"><channel/></rss>", FeedFormat::Other},
-        {"<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/>",
-         FeedFormat::Other},
+        {"<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/>", FeedFormat::Other},
         // "feed" alone is not Atom: the namespace decides.
-        {"<?xml version=\"1.0\"?><feed><entry><title>x</title></entry></feed>",
-         FeedFormat::Other},
+        {"<?xml version=\"1.0\"?><feed><entry><title>x</title></entry></feed>", FeedFormat::Other},
         {"<!-- <feed> --><!DOCTYPE feed [<!ENTITY a \"b\">]>"
          "<feed xmlns=\"http://www.w3.org/2005/Atom\"/>",
          FeedFormat::Atom},
@@ -144,8 +142,8 @@ TEST(FeedConverterTest, DatesComeOutInRfc822FormThatTheUpdateConverts)
         ASSERT_TRUE(rss.contains(pubDate)) << rss.constData();
         EXPECT_EQ(ConvertFeedDate(QString::fromLatin1(c.rfc822)), c.stored);
     }
-    EXPECT_FALSE(converted(QString::fromLatin1(kAtomEntry).arg("5 stycznia").toUtf8())
-                     .contains("pubDate"));
+    EXPECT_FALSE(
+        converted(QString::fromLatin1(kAtomEntry).arg("5 stycznia").toUtf8()).contains("pubDate"));
 }
 
 TEST(FeedConverterTest, HostileJsonIsRefusedAsABadFormat)
@@ -156,10 +154,11 @@ TEST(FeedConverterTest, HostileJsonIsRefusedAsABadFormat)
     huge += QByteArray(FeedConversion::kMaxJsonFeedBytes, 'a');
     huge += "\"}";
     EXPECT_THROW(ConvertFeedToRss(huge, QString(), rss), FeedFormatError);
-    for (const char *document : {"{", "{\"version\": 1}", "{\"items\": []}",
-                                 "{\"version\": \"https://jsonfeed.org/version/1\"} trailing",
-                                 "{\"version\": \"https://jsonfeed.org/version/1\","
-                                 " \"items\": [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]"}) {
+    for (const char *document :
+         {"{", "{\"version\": 1}", "{\"items\": []}",
+          "{\"version\": \"https://jsonfeed.org/version/1\"} trailing",
+          "{\"version\": \"https://jsonfeed.org/version/1\","
+          " \"items\": [[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]"}) {
         SCOPED_TRACE(document);
         EXPECT_THROW(ConvertFeedToRss(document, QString(), rss), FeedFormatError);
     }

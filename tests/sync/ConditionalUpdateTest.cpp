@@ -291,6 +291,7 @@ TEST_F(ConditionalUpdateTest, RetryAfterHoldsTheTimerButNotTheCommand)
     answer([](const QByteArray &) { return LoopbackReply::http("503 Service Unavailable", ""); });
     updater = std::make_unique<ChannelUpdater>(appFolder, host, alerts);
     EXPECT_EQ(update(), -1);
-    EXPECT_EQ(host.reports, QStringList{QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")});
+    EXPECT_EQ(host.reports,
+              QStringList{QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")});
     EXPECT_TRUE(updater->mayUpdateOnTimer(channel));
 }

@@ -73,8 +73,7 @@ protected:
             if (path == "/json")
                 return LoopbackReply::http("200 OK", kJson, "Content-Type: text/plain\r\n");
             if (path == "/busy")
-                return LoopbackReply::http("429 Too Many Requests", "",
-                                           "Retry-After: 600\r\n");
+                return LoopbackReply::http("429 Too Many Requests", "", "Retry-After: 600\r\n");
             if (path == "/broken")
                 return LoopbackReply::http("200 OK", "{\"version\": \"https://jsonfeed.org/");
             return LoopbackReply::http("404 Not Found", "brak");
@@ -122,8 +121,8 @@ protected:
                 const XmlNode child = item.findChild(QString::fromLatin1(name));
                 return child ? child.text() : QString();
             };
-            result.append({text("title"), text("link"), text("pubDate"), text("dc:creator"),
-                           text("unread")});
+            result.append(
+                {text("title"), text("link"), text("pubDate"), text("dc:creator"), text("unread")});
         }
         return result;
     }
@@ -218,7 +217,8 @@ TEST_F(SyncModernFeedsTest, EtagRunsAnswer304AndAMalformedJsonKeepsTheOldCache)
     ASSERT_TRUE(writeAll(cacheFile(broken), readAll(cacheFile(etag))));
     const QByteArray old = readAll(cacheFile(broken));
     EXPECT_EQ(runSync(&errors), 1);
-    EXPECT_TRUE(errors.contains(QStringLiteral("Zły format kanału Zepsuty"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("Zły format kanału Zepsuty")))
+        << errors.toStdString();
     EXPECT_EQ(readAll(cacheFile(broken)), old);
 }
 
@@ -227,7 +227,8 @@ TEST_F(SyncModernFeedsTest, ARefusalWithRetryAfterIsReportedInALineOfItsOwn)
     addChannel(QStringLiteral("Zajęty"), QStringLiteral("/busy"));
     QString errors;
     EXPECT_EQ(runSync(&errors), 1);
-    EXPECT_TRUE(errors.contains(QStringLiteral("Serwer prosi o przerwę do "))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("Serwer prosi o przerwę do ")))
+        << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral(" (429, ") + server.url(QStringLiteral("/busy")) +
                                 QStringLiteral(")")));
     EXPECT_TRUE(errors.contains(QStringLiteral("Nie można pobrać nowych nagłówków z Zajęty")));
