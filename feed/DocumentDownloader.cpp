@@ -3,7 +3,7 @@
 #include "feed/HttpClient.h"
 #include "feed/RetryAfter.h"
 #include "feed/TextOps.h"
-#include "sync/ReportSink.h"
+#include "feed/ReportSink.h"
 
 #include <QCoreApplication>
 #include <QSslCertificate>

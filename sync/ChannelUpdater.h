@@ -1,8 +1,8 @@
 #pragma once
 
 #include "feed/DocumentDownloader.h"
+#include "feed/ReportSink.h"
 #include "sync/ChannelValidators.h"
-#include "sync/ReportSink.h"
 #include "xml/XmlDocument.h"
 
 #include <QDateTime>
@@ -12,10 +12,13 @@
 #include <QTimer>
 
 struct AlertQueue;
+class IChannelFiles;
+class IShownDocument;
 struct TtvChannel;
 
-// What a channel update needs from the window it runs in. The main window implements it
-// with its status bar, header list and browser; the command line and tests with plain ones.
+// What a channel update needs from the program it runs in: the one download operation and
+// the report window (standard error on the command line). The window and the command line
+// follow busyChanged and the shown channel's own signals for everything else.
 class IChannelUpdateHost : public IReportSink
 {
 public:
@@ -34,28 +37,34 @@ public:
         fetch.result = DownloadDocument(url, targetFile, user, password);
         return fetch;
     }
-    // The document shown in the header list; saved before the update, reloaded after it
-    // when it is the updated channel's cache file.
-    virtual XmlDocument &shownDocument() = 0;
-    virtual void setSyncSelectedEnabled(bool) {}
-    virtual void setHeadersEnabled(bool) {}
-    virtual void refreshContent() {}
 };
 
-// Rebuilds one channel's cache file data/<GUID>.xml from a fresh download, carrying the
-// read marks over by item title, counting and queueing the new items.
+// How one update ended: the cache file rebuilt, a failure that has been reported, or a
+// refusal (another update runs) that has reported nothing.
+enum class UpdateOutcome { Updated, Failed, Refused };
+
+struct UpdateResult
+{
+    UpdateOutcome outcome = UpdateOutcome::Failed;
+    int newItems = 0; // only for Updated
+};
+
+// Rebuilds one channel's cache file from a fresh download, carrying the read marks over by
+// item title, counting and queueing the new items.
 class ChannelUpdater : public QObject
 {
     Q_OBJECT
 public:
-    ChannelUpdater(const QString &appFolder, IChannelUpdateHost &host, AlertQueue &alerts,
-                   QObject *parent = nullptr);
+    // `files`, `host`, `shown` and `alerts` must outlive the updater.
+    ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host, IShownDocument &shown,
+                   AlertQueue &alerts, QObject *parent = nullptr);
     ~ChannelUpdater() override;
 
-    // -1 when the update failed (reported) or another update is running (refused,
-    // nothing reported), else the number of new items. A channel whose last download left
-    // validators is asked conditionally; a 304 is an update without new items that keeps
-    // the cache file as it is.
+    // A channel whose last download left validators is asked conditionally; a 304 is an
+    // update without new items that keeps the cache file as it is.
+    UpdateResult update(TtvChannel &channel, const QString &name);
+    // The same with the result as one number: -1 when the update failed or was refused,
+    // else the number of new items.
     int UpdateChannel(TtvChannel &channel, const QString &name);
 
     // False while the channel's server, having refused with 429 or 503, asked to be left
@@ -67,18 +76,10 @@ public:
     QDateTime retryNotBefore(const QString &guid) const { return m_retryNotBefore.value(guid); }
 
     bool channelUpdateBusy() const { return m_channelUpdateBusy; }
-    QString cacheFilePath(const QString &guid) const;
-    QString downloadFilePath(const QString &guid) const;
-    QString validatorsFilePath() const;
-
-    // The per-user folder, ending with "/"; known only once the window has found it.
-    void setAppFolder(const QString &appFolder);
     // Warns about a channel that takes longer than this; tests shorten it.
     void setLongResponseInterval(int ms) { m_longResponseInterval = ms; }
-
-    QTimer tmLongResponse;
-    QString slowChannelMessage;
-    XmlDocument xmlGetterDocument;
+    // The slow channel warning is pending.
+    bool longResponsePending() const { return m_tmLongResponse.isActive(); }
 
 signals:
     // An update begins (true) or has returned (false).
@@ -88,14 +89,17 @@ private:
     struct ReadMarks;
     void tmLongResponseTimer();
     ReadMarks readOldMarks(const QString &cacheFile, const QString &name);
-    int rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks,
-                const QString &address);
-    void reloadShown(const QString &cacheFile);
+    UpdateResult rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks,
+                         const QString &address);
     void finish();
 
-    QString m_appFolder;
+    const IChannelFiles &m_files;
     IChannelUpdateHost &m_host;
+    IShownDocument &m_shown;
     AlertQueue &m_alerts;
+    QTimer m_tmLongResponse;
+    QString m_slowChannelMessage;
+    XmlDocument m_xmlGetterDocument;
     ChannelValidatorStore m_validators;
     QHash<QString, QDateTime> m_retryNotBefore; // by channel GUID
     bool m_channelUpdateBusy = false;

@@ -1,6 +1,8 @@
 #include "alerts/AlertQueue.h"
+#include "app/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
+#include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
 #include "support/TestFiles.h"
 #include "sync/ChannelUpdater.h"
@@ -53,11 +55,10 @@ public:
     {
         return downloader.FetchChannel(url, target, nullptr, user, password, conditions);
     }
-    XmlDocument &shownDocument() override { return shown; }
     void ReportProblem(const QString &line) override { reports.append(line); }
 
     DocumentDownloader downloader;
-    XmlDocument shown;
+    ShownChannel shown;
     QStringList reports;
 };
 
@@ -77,7 +78,8 @@ protected:
             return reply(request.raw);
         });
         ASSERT_TRUE(server.start());
-        updater = std::make_unique<ChannelUpdater>(appFolder, host, alerts);
+        folder = UserFolder(appFolder);
+        updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
         channel.GUID = kGuid;
         channel.url = server.url(QStringLiteral("/feed"));
     }
@@ -95,7 +97,7 @@ protected:
         return n < requests.size() ? requests.at(n).raw : QByteArray();
     }
 
-    QString cacheFile() const { return updater->cacheFilePath(kGuid); }
+    QString cacheFile() const { return folder.cacheFile(kGuid); }
 
     // Marks the cached item of this title read, as the header list would.
     void markRead(const QString &title)
@@ -117,6 +119,7 @@ protected:
 
     QTemporaryDir home;
     QString appFolder;
+    UserFolder folder;
     QMutex mutex;
     std::function<LoopbackReply(const QByteArray &)> reply;
     LoopbackServer server;
@@ -166,7 +169,7 @@ TEST_F(ConditionalUpdateTest, ValidatorsComeBackAndA304KeepsTheCacheFile)
         EXPECT_TRUE(host.reports.isEmpty()) << host.reports.join('\n').toStdString();
         EXPECT_EQ(readAll(cacheFile()), cached); // GUIDs and read marks as they were
         EXPECT_GT(channel.lastupdate, kLongAgo);
-        EXPECT_FALSE(QFile::exists(updater->downloadFilePath(kGuid)));
+        EXPECT_FALSE(QFile::exists(folder.downloadFile(kGuid)));
 
         const QByteArray second = head(before + 1);
         EXPECT_EQ(headerValue(second, "If-None-Match"), s.ifNoneMatch);
@@ -215,7 +218,7 @@ TEST_F(ConditionalUpdateTest, ValidatorsAreSentOnlyWhenTheyStillFit)
         return LoopbackReply::http("200 OK", rss({"Jeden"}), "ETag: \"e1\"\r\n");
     });
     ASSERT_EQ(update(), 1);
-    ASSERT_TRUE(QFile::exists(updater->validatorsFilePath()));
+    ASSERT_TRUE(QFile::exists(folder.validatorsFile()));
 
     QFile::remove(cacheFile());
     EXPECT_EQ(update(), 1);
@@ -231,9 +234,9 @@ TEST_F(ConditionalUpdateTest, ValidatorsAreSentOnlyWhenTheyStillFit)
          {QByteArray("{\"channels\": {\"" + kGuid.toUtf8() + "\": {\"url\": \"x\""),
           QByteArray("{\"channels\": {\"" + kGuid.toUtf8() + "\": {\"url\": \"" +
                      channel.url.toUtf8() + "\", \"etag\": \"a\\r\\nX-Injected: 1\"}}}")}) {
-        ASSERT_TRUE(writeAll(updater->validatorsFilePath(), broken));
+        ASSERT_TRUE(writeAll(folder.validatorsFile(), broken));
         const int before = server.requestCount();
-        updater = std::make_unique<ChannelUpdater>(appFolder, host, alerts);
+        updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
         EXPECT_EQ(update(), 0);
         EXPECT_TRUE(headerValue(head(before), "If-None-Match").isEmpty());
         EXPECT_FALSE(head(before).contains("X-Injected"));
@@ -289,7 +292,7 @@ TEST_F(ConditionalUpdateTest, RetryAfterHoldsTheTimerButNotTheCommand)
     EXPECT_TRUE(updater->mayUpdateOnTimer(channel, QDateTime::currentDateTime().addSecs(3601)));
 
     answer([](const QByteArray &) { return LoopbackReply::http("503 Service Unavailable", ""); });
-    updater = std::make_unique<ChannelUpdater>(appFolder, host, alerts);
+    updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
     EXPECT_EQ(update(), -1);
     EXPECT_EQ(host.reports,
               QStringList{QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")});

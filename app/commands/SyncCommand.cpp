@@ -1,0 +1,106 @@
+#include "app/commands/SyncCommand.h"
+
+#include "alerts/AlertQueue.h"
+#include "app/AppFolder.h"
+#include "app/AppSettings.h"
+#include "app/Session.h"
+#include "app/SettingsFile.h"
+#include "app/UserDataLock.h"
+#include "app/UserFolder.h"
+#include "app/commands/ConsoleLines.h"
+#include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
+#include "feed/DocumentDownloader.h"
+#include "feed/ProxySettings.h"
+#include "reading/ShownChannel.h"
+#include "sync/ChannelUpdater.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(const QString &text)
+{
+    WriteConsoleLine(stderr, text);
+}
+
+// Report lines go to standard error and are counted.
+class ConsoleReport : public IReportSink
+{
+public:
+    void ReportProblem(const QString &line) override
+    {
+        ++problems;
+        printLine(line);
+    }
+
+    int problems = 0;
+};
+
+} // namespace
+
+int runSyncCommand(const QStringList &args)
+{
+    if (!args.isEmpty()) {
+        printLine(QStringLiteral("Użycie: kolvani --sync"));
+        return 2;
+    }
+    UserFolder folder;
+    try {
+        folder = UserFolder(DetermineAppFolder(QCoreApplication::applicationDirPath()),
+                            QCoreApplication::applicationDirPath());
+    } catch (const std::exception &e) {
+        printLine(QString::fromStdString(e.what()));
+        return 1;
+    }
+    UserDataLock lock(folder.lockFile());
+    if (!lock.tryLock(UserDataLock::Mode::Exclusive)) {
+        printLine(QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
+                                 "synchronizacją z wiersza poleceń."));
+        return 1;
+    }
+
+    ConsoleReport report;
+    Session session(folder, report);
+    ChannelTree &tree = session.channelTree();
+    const TreeLoadResult loaded = session.loadChannelTree();
+    // Nothing is shown on the command line: the shared document lets go of the tree file.
+    session.shownChannel().document().setActive(false);
+    if (!loaded.ok) {
+        printLine(QStringLiteral("Nie można załadować listy kanałów: ") + loaded.error);
+        return 1;
+    }
+
+    const ProxySettings proxy = AppSettings::read(SettingsFile(folder.configFile())).proxy();
+    session.downloader().setProxyProvider([proxy] { return proxy; });
+    ChannelUpdater &updater = session.updater();
+
+    int failed = 0;
+    for (ChannelNode *node : tree.channelsInPreOrder()) {
+        TtvChannel *channel = node->channel();
+        if (!channel || !channel->enabled)
+            continue;
+        int result = -1;
+        try {
+            result = updater.UpdateChannel(*channel, node->text());
+        } catch (const std::exception &e) {
+            report.ReportProblem(QString::fromStdString(e.what()));
+        }
+        if (result == -1)
+            ++failed;
+        else
+            printLine(QStringLiteral("Uaktualniono ") + node->text());
+    }
+
+    try {
+        SaveChannelTree(tree, folder.treeFile());
+    } catch (const std::exception &e) {
+        printLine(QStringLiteral("Nie można zapisać listy kanałów: ") +
+                  QString::fromStdString(e.what()));
+        return 1;
+    }
+    printLine(QStringLiteral("Nowych wiadomości: ") + QString::number(session.alertQueue().newItemCount));
+    return failed == 0 ? 0 : 1;
+}
