@@ -91,6 +91,8 @@ private:
     ReadMarks readOldMarks(const QString &cacheFile, const QString &name);
     UpdateResult rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks,
                          const QString &address);
+    bool replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
+                          const QByteArray &content);
     void finish();
 
     const IChannelFiles &m_files;
