@@ -25,6 +25,11 @@ public:
     {
         return m_downloader.DownloadDocument(url, targetFile, m_ui, user, password);
     }
+    ChannelFetch FetchChannel(const QString &url, const QString &targetFile, const QString &user,
+                              const QString &password, const HttpValidators &conditions) override
+    {
+        return m_downloader.FetchChannel(url, targetFile, m_ui, user, password, conditions);
+    }
     void ReportProblem(const QString &line) override { m_report.ReportProblem(line); }
 
     IDownloadUi *m_ui = nullptr;

@@ -96,6 +96,11 @@ QString UserFolder::downloadFile(const QString &guid) const
     return tempFile(guid + QStringLiteral(".xml"));
 }
 
+QString UserFolder::validatorsFile() const
+{
+    return isEmpty() ? QString() : dataFolder() + QStringLiteral("validators.json");
+}
+
 QString UserFolder::shippedDataFolder() const
 {
     return m_shippedDir + QStringLiteral("data/");

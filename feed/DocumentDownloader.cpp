@@ -1,6 +1,7 @@
 #include "feed/DocumentDownloader.h"
 
 #include "feed/HttpClient.h"
+#include "feed/RetryAfter.h"
 #include "feed/TextOps.h"
 #include "feed/ReportSink.h"
 
@@ -82,18 +83,26 @@ int DocumentDownloader::DownloadDocument(const QString &address, const QString &
                                          IDownloadUi *ui, const QString &user,
                                          const QString &password)
 {
+    return FetchChannel(address, targetFile, ui, user, password, HttpValidators()).result;
+}
+
+ChannelFetch DocumentDownloader::FetchChannel(const QString &address, const QString &targetFile,
+                                              IDownloadUi *ui, const QString &user,
+                                              const QString &password,
+                                              const HttpValidators &conditions)
+{
+    ChannelFetch fetch;
     // Events keep being served during a download, so a timer or a click can get here again.
     if (m_busy || m_client->inProgress())
-        return -1;
+        return fetch;
     m_busy = true;
     m_ui = ui;
     QCoreApplication::processEvents();
 
-    int result = -1;
     try {
-        result = download(address, targetFile, user, password);
+        download(address, targetFile, user, password, conditions, fetch);
     } catch (...) {
-        result = -1;
+        fetch = ChannelFetch();
     }
 
     m_client->clearCredentials();
@@ -101,11 +110,12 @@ int DocumentDownloader::DownloadDocument(const QString &address, const QString &
         m_ui->setStatusText(QStringLiteral("Gotowe"));
     m_ui = nullptr;
     m_busy = false;
-    return result;
+    return fetch;
 }
 
-int DocumentDownloader::download(const QString &address, const QString &targetFile,
-                                 const QString &user, const QString &password)
+void DocumentDownloader::download(const QString &address, const QString &targetFile,
+                                  const QString &user, const QString &password,
+                                  const HttpValidators &conditions, ChannelFetch &fetch)
 {
     if (!user.isEmpty() &&
         !address.contains(QString::fromLatin1(makerSiteAddress), Qt::CaseInsensitive)) {
@@ -119,7 +129,7 @@ int DocumentDownloader::download(const QString &address, const QString &targetFi
     if (proxy.enabled) {
         HttpProxy settings;
         if (!parsePort(proxy.port, settings.port))
-            return -1;
+            return;
         settings.host = proxy.server.trimmed();
         settings.user = proxy.user;
         settings.password = proxy.password;
@@ -131,29 +141,39 @@ int DocumentDownloader::download(const QString &address, const QString &targetFi
     if (m_ui)
         m_ui->setStatusText(QStringLiteral("Pobieranie dokumentu ") + address);
 
-    const HttpResult response = m_client->get(address);
+    const HttpResult response = m_client->get(address, conditions);
     switch (response.error) {
     case HttpResult::Error::None:
         break;
     case HttpResult::Error::ReadTimeout:
         report(QStringLiteral("Zbyt długi czas oczekiwania (") + address + QLatin1Char(')'));
-        return -1;
+        return;
     case HttpResult::Error::StatusError:
         if (response.statusCode == 401)
             report(QStringLiteral("Wymagana autoryzacja (") + statusLineText(response.statusLine) +
                    QLatin1Char(')'));
         else if (response.statusCode == 404)
             report(QStringLiteral("Niepoprawny adres URL (") + address + QLatin1Char(')'));
-        return -1;
+        else if (!response.retryAfter.isEmpty())
+            reportRetryAfter(address, response, fetch);
+        return;
     case HttpResult::Error::CertificateError:
         report(QStringLiteral("Błąd certyfikatu serwera ") + response.host + QStringLiteral(" (") +
                response.detail + QLatin1Char(')'));
-        return -1;
+        return;
     case HttpResult::Error::TooLarge:
         report(QStringLiteral("Zbyt duży dokument (") + address + QLatin1Char(')'));
-        return -1;
+        return;
     default:
-        return -1;
+        return;
+    }
+
+    fetch.finalAddress = response.finalAddress;
+    if (response.notModified) {
+        fetch.notModified = true;
+        fetch.validators = response.validators;
+        fetch.result = 0;
+        return;
     }
 
     try {
@@ -163,9 +183,23 @@ int DocumentDownloader::download(const QString &address, const QString &targetFi
         else
             SaveTextToFile(targetFile, response.body, Durability::Unsynced);
     } catch (const FileError &) {
-        return -1;
+        return;
     }
-    return 0;
+    fetch.validators = response.validators;
+    fetch.result = 0;
+}
+
+void DocumentDownloader::reportRetryAfter(const QString &address, const HttpResult &response,
+                                          ChannelFetch &fetch)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    fetch.retryNotBefore = RetryAfterTime(response.retryAfter, now);
+    if (!fetch.retryNotBefore.isValid())
+        return;
+    report(QStringLiteral("Serwer prosi o przerwę do ") +
+           fetch.retryNotBefore.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+           QStringLiteral(" (") + QString::number(response.statusCode) + QStringLiteral(", ") +
+           address + QLatin1Char(')'));
 }
 
 void DocumentDownloader::report(const QString &line)

@@ -4,14 +4,27 @@
 #include "feed/MakerSite.h"
 #include "feed/ProxySettings.h"
 
+#include "feed/HttpClient.h"
+
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
 #include <functional>
 
-class HttpClient;
 class IReportSink;
 class QSslCertificate;
+
+// What a channel's download brought besides the document itself.
+struct ChannelFetch
+{
+    int result = -1;          // as DownloadDocument's
+    bool notModified = false; // a 304 to the conditional request: result 0, file untouched
+    HttpValidators validators;
+    QString finalAddress; // where the document came from after redirects
+    // A 429 or 503 with a Retry-After: not to be asked before this time (local time).
+    QDateTime retryNotBefore;
+};
 
 // The program's one network operation: fetches a document over HTTP or HTTPS into a file,
 // reporting progress to the caller's status bar and progress bar and problems to the
@@ -34,6 +47,13 @@ public:
     // another call is in progress (the thread keeps serving events during a download).
     int DownloadDocument(const QString &address, const QString &targetFile, IDownloadUi *ui,
                          const QString &user, const QString &password);
+    // DownloadDocument for a channel update: sends `conditions` (when not empty) after the
+    // other header lines, and tells the validators of the reply, a 304, and the time a
+    // server that refused with 429 or 503 asked to be left alone until, which is reported
+    // with a line of its own.
+    ChannelFetch FetchChannel(const QString &address, const QString &targetFile, IDownloadUi *ui,
+                              const QString &user, const QString &password,
+                              const HttpValidators &conditions);
 
     bool busy() const { return m_busy; }
     // Ends a download in progress at its next wait (it returns -1 without a report line); a
@@ -50,9 +70,10 @@ public:
     HttpClient *idHTTPClient() const { return m_client; }
 
 private:
-    int download(const QString &address, const QString &targetFile, const QString &user,
-                 const QString &password);
+    void download(const QString &address, const QString &targetFile, const QString &user,
+                  const QString &password, const HttpValidators &conditions, ChannelFetch &fetch);
     void report(const QString &line);
+    void reportRetryAfter(const QString &address, const HttpResult &response, ChannelFetch &fetch);
 
     HttpClient *m_client;
     IReportSink *m_reportSink = nullptr;

@@ -107,7 +107,7 @@ void HttpClient::disconnectFromServer()
         dropConnection(true);
 }
 
-HttpResult HttpClient::get(const QString &address)
+HttpResult HttpClient::get(const QString &address, const HttpValidators &conditions)
 {
     HttpResult result;
     if (m_inProgress) {
@@ -117,6 +117,14 @@ HttpResult HttpClient::get(const QString &address)
     m_inProgress = true;
     m_cancelled = false;
     m_documentDeadline = QDeadlineTimer(m_maxDocumentMs);
+    // A value with a line break would smuggle header lines into the request.
+    const auto safe = [](const QByteArray &value) {
+        return std::none_of(value.cbegin(), value.cend(),
+                            [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+    };
+    m_conditions.etag = safe(conditions.etag) ? conditions.etag : QByteArray();
+    m_conditions.lastModified =
+        safe(conditions.lastModified) ? conditions.lastModified : QByteArray();
 
     QUrl url(address.trimmed(), QUrl::TolerantMode);
     m_origin = url;
@@ -146,6 +154,7 @@ HttpResult HttpClient::get(const QString &address)
     }
     if (!result.ok())
         result.body.clear();
+    m_conditions = HttpValidators();
     m_inProgress = false;
     return result;
 }
@@ -163,6 +172,16 @@ HttpResult::Error HttpClient::exchange(const Target &target, HttpResult &result,
     m_cookies.store(target.url, head.fields);
     m_closeAfterResponse = head.connectionClose();
 
+    if (head.status == 304 && !m_conditions.isEmpty()) {
+        // The document is as the caller has it; a 304 has no body.
+        result.notModified = true;
+        result.validators.etag = head.value("etag").trimmed();
+        result.validators.lastModified = head.value("last-modified").trimmed();
+        if (m_closeAfterResponse)
+            dropConnection(true);
+        return Error::None;
+    }
+
     const QByteArray location = head.value("location").trimmed();
     const bool redirect = (head.status / 100 == 3 && head.status != 304) || !location.isEmpty();
     const bool success = head.status / 100 == 2;
@@ -178,9 +197,13 @@ HttpResult::Error HttpClient::exchange(const Target &target, HttpResult &result,
             redirectTo = target.url.resolved(QUrl::fromEncoded(location, QUrl::TolerantMode));
             return Error::None;
         }
+        if (head.status == 429 || head.status == 503)
+            result.retryAfter = head.value("retry-after").trimmed();
         return Error::StatusError;
     }
 
+    result.validators.etag = head.value("etag").trimmed();
+    result.validators.lastModified = head.value("last-modified").trimmed();
     error = readBody(head, &result.body, nullptr);
     if (error != Error::None || m_closeAfterResponse)
         dropConnection(true);
@@ -571,6 +594,10 @@ QByteArray HttpClient::requestHead(const Target &target) const
     const QByteArray cookies = m_cookies.header(target.url);
     if (!cookies.isEmpty())
         head += "Cookie: " + cookies + "\r\n";
+    if (!m_conditions.etag.isEmpty())
+        head += "If-None-Match: " + m_conditions.etag + "\r\n";
+    if (!m_conditions.lastModified.isEmpty())
+        head += "If-Modified-Since: " + m_conditions.lastModified + "\r\n";
     head += "\r\n";
     return head;
 }

@@ -29,6 +29,21 @@ struct HttpProxy
     bool active() const { return !host.isEmpty(); }
 };
 
+// The validators of a document as its server sent them (ETag, Last-Modified), and as a
+// conditional request sends them back (If-None-Match, If-Modified-Since).
+struct HttpValidators
+{
+    QByteArray etag;
+    QByteArray lastModified;
+
+    bool isEmpty() const { return etag.isEmpty() && lastModified.isEmpty(); }
+    bool operator==(const HttpValidators &o) const
+    {
+        return etag == o.etag && lastModified == o.lastModified;
+    }
+    bool operator!=(const HttpValidators &o) const { return !(*this == o); }
+};
+
 // How one GET ended. Only `Ok` carries a document.
 struct HttpResult
 {
@@ -57,6 +72,10 @@ struct HttpResult
     QString detail; // reason text for certificate and TLS errors
     QString finalAddress;
     int requestCount = 0;
+    // A conditional request answered with 304: no error, no body, the document is unchanged.
+    bool notModified = false;
+    HttpValidators validators; // of the final 2xx reply; empty values when it had none
+    QByteArray retryAfter;     // the Retry-After of a final 429 or 503 reply, as sent
 
     bool ok() const { return error == Error::None; }
 };
@@ -93,7 +112,10 @@ public:
     ~HttpClient() override;
 
     // Fetches `address` with GET, following redirects, and returns the final body in memory.
-    HttpResult get(const QString &address);
+    // With validators the request is conditional: they go after the other header lines,
+    // and a 304 reply ends it with `notModified`. Without them the request is as always and
+    // a 304 is a status error.
+    HttpResult get(const QString &address, const HttpValidators &conditions = HttpValidators());
 
     // Ends a request in progress at its next wait; it returns Error::Cancelled.
     void cancel();
@@ -192,7 +214,8 @@ private:
     bool m_closeAfterResponse = false;
     QStringList m_sslErrors;
 
-    QUrl m_origin; // the address a get() started with, for the credential rules
+    QUrl m_origin;               // the address a get() started with, for the credential rules
+    HttpValidators m_conditions; // of the get() in progress
     QDeadlineTimer m_documentDeadline{QDeadlineTimer::Forever};
     QDeadlineTimer m_windowEnd{QDeadlineTimer::Forever};
     qint64 m_received = 0;    // bytes taken from the socket since the request was sent

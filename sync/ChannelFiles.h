@@ -11,4 +11,6 @@ public:
     virtual QString cacheFile(const QString &guid) const = 0;
     // The file a download of the channel is written into before it becomes the cache file.
     virtual QString downloadFile(const QString &guid) const = 0;
+    // The validators (ETag, Last-Modified) of every channel's last download; empty for none.
+    virtual QString validatorsFile() const = 0;
 };

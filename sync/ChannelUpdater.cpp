@@ -2,6 +2,7 @@
 
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
+#include "feed/FeedConverter.h"
 #include "feed/FeedNormaliser.h"
 #include "feed/TextOps.h"
 #include "sync/ChannelFiles.h"
@@ -50,7 +51,8 @@ struct ChannelUpdater::ReadMarks
 
 ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host,
                                IShownDocument &shown, AlertQueue &alerts, QObject *parent)
-    : QObject(parent), m_files(files), m_host(host), m_shown(shown), m_alerts(alerts)
+    : QObject(parent), m_files(files), m_host(host), m_shown(shown), m_alerts(alerts),
+      m_validators(files.validatorsFile())
 {
     m_tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
     m_tmLongResponse.setSingleShot(true);
@@ -58,6 +60,12 @@ ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &h
 }
 
 ChannelUpdater::~ChannelUpdater() = default;
+
+bool ChannelUpdater::mayUpdateOnTimer(const TtvChannel &channel, const QDateTime &now) const
+{
+    const QDateTime notBefore = m_retryNotBefore.value(channel.GUID);
+    return !notBefore.isValid() || now >= notBefore;
+}
 
 void ChannelUpdater::tmLongResponseTimer()
 {
@@ -95,14 +103,38 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
         m_shown.writeBack();
 
         const QString cacheFile = m_files.cacheFile(channel.GUID);
-        const ReadMarks marks = readOldMarks(cacheFile, name);
+        // Validators stand for the cache file's content: without the file, ask in full.
+        m_validators.setPath(m_files.validatorsFile());
+        const HttpValidators conditions =
+            QFile::exists(cacheFile) ? m_validators.conditionsFor(channel.GUID, channel.url)
+                                     : HttpValidators();
+        // A conditional request reads the old marks only when a new document came; a
+        // plain one keeps the usual order.
+        ReadMarks marks;
+        if (conditions.isEmpty())
+            marks = readOldMarks(cacheFile, name);
 
         const QString downloadFile = m_files.downloadFile(channel.GUID);
-        if (m_host.DownloadDocument(channel.url, downloadFile, channel.username,
-                                    channel.password) == -1) {
+        const ChannelFetch fetch = m_host.FetchChannel(channel.url, downloadFile, channel.username,
+                                                       channel.password, conditions);
+        if (fetch.result == -1) {
+            if (fetch.retryNotBefore.isValid())
+                m_retryNotBefore.insert(channel.GUID, fetch.retryNotBefore);
             m_host.ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
+        } else if (fetch.notModified) {
+            m_retryNotBefore.remove(channel.GUID);
+            if (!fetch.validators.isEmpty())
+                m_validators.remember(channel.GUID, channel.url, fetch.validators);
+            channel.lastupdate = QDateTime::currentDateTime();
+            result = {UpdateOutcome::Updated, 0};
         } else {
-            result = rebuild(channel, name, marks);
+            m_retryNotBefore.remove(channel.GUID);
+            if (!conditions.isEmpty())
+                marks = readOldMarks(cacheFile, name);
+            const QString address = fetch.finalAddress.isEmpty() ? channel.url : fetch.finalAddress;
+            result = rebuild(channel, name, marks, address);
+            if (result.outcome == UpdateOutcome::Updated)
+                m_validators.remember(channel.GUID, channel.url, fetch.validators);
         }
     } catch (...) {
         finish();
@@ -157,7 +189,7 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
 }
 
 UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
-                                     const ReadMarks &marks)
+                                     const ReadMarks &marks, const QString &address)
 {
     const QString cacheFile = m_files.cacheFile(channel.GUID);
     const QString downloadFile = m_files.downloadFile(channel.GUID);
@@ -168,8 +200,14 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
         QFile raw(downloadFile);
         if (!raw.open(QIODevice::ReadOnly))
             throw BadChannelFormat();
-        const QByteArray prepared = InsertStyleSheetInstruction(raw.readAll());
+        QByteArray body = raw.readAll();
         raw.close();
+        // Atom and JSON Feed become RSS 2.0 here, so the walk below and every reader of
+        // the cache file see one shape; RSS passes through byte for byte.
+        QByteArray rss;
+        if (ConvertFeedToRss(body, address, rss))
+            body = rss;
+        const QByteArray prepared = InsertStyleSheetInstruction(body);
 
         // Parsed from memory: the download file is written once, after the walk, unless
         // the document is refused, when it is kept as prepared for a look.

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "feed/DocumentDownloader.h"
 #include "feed/ReportSink.h"
+#include "sync/ChannelValidators.h"
 #include "xml/XmlDocument.h"
+
+#include <QDateTime>
+#include <QHash>
 
 #include <QObject>
 #include <QTimer>
@@ -20,6 +25,18 @@ public:
     // Fetches `url` into `targetFile`; 0 on success, -1 on failure (already reported).
     virtual int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
                                  const QString &password) = 0;
+    // The download of a channel update: conditional when `conditions` are given, telling
+    // what the reply said beyond the document. A host without DocumentDownloader::
+    // FetchChannel at hand gets plain downloads, which only costs full replies.
+    virtual ChannelFetch FetchChannel(const QString &url, const QString &targetFile,
+                                      const QString &user, const QString &password,
+                                      const HttpValidators &conditions)
+    {
+        Q_UNUSED(conditions);
+        ChannelFetch fetch;
+        fetch.result = DownloadDocument(url, targetFile, user, password);
+        return fetch;
+    }
 };
 
 // How one update ended: the cache file rebuilt, a failure that has been reported, or a
@@ -43,10 +60,20 @@ public:
                    AlertQueue &alerts, QObject *parent = nullptr);
     ~ChannelUpdater() override;
 
+    // A channel whose last download left validators is asked conditionally; a 304 is an
+    // update without new items that keeps the cache file as it is.
     UpdateResult update(TtvChannel &channel, const QString &name);
     // The same with the result as one number: -1 when the update failed or was refused,
     // else the number of new items.
     int UpdateChannel(TtvChannel &channel, const QString &name);
+
+    // False while the channel's server, having refused with 429 or 503, asked to be left
+    // alone (Retry-After): runs of the update timer skip the channel until then, while a
+    // command of the user still asks at once.
+    bool mayUpdateOnTimer(const TtvChannel &channel,
+                          const QDateTime &now = QDateTime::currentDateTime()) const;
+    // When that pause ends; invalid when there is none.
+    QDateTime retryNotBefore(const QString &guid) const { return m_retryNotBefore.value(guid); }
 
     bool channelUpdateBusy() const { return m_channelUpdateBusy; }
     // Warns about a channel that takes longer than this; tests shorten it.
@@ -62,7 +89,8 @@ private:
     struct ReadMarks;
     void tmLongResponseTimer();
     ReadMarks readOldMarks(const QString &cacheFile, const QString &name);
-    UpdateResult rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks);
+    UpdateResult rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks,
+                         const QString &address);
     bool replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
                           const QByteArray &content);
     void finish();
@@ -74,6 +102,8 @@ private:
     QTimer m_tmLongResponse;
     QString m_slowChannelMessage;
     XmlDocument m_xmlGetterDocument;
+    ChannelValidatorStore m_validators;
+    QHash<QString, QDateTime> m_retryNotBefore; // by channel GUID
     bool m_channelUpdateBusy = false;
     int m_longResponseInterval = 60000;
 };
