@@ -8,6 +8,8 @@
 #include <memory>
 
 struct AlertQueue;
+class ArchiveItemDocument;
+class ArchiveStore;
 struct TreeLoadResult;
 class ChannelTree;
 class ChannelUpdater;
@@ -38,6 +40,10 @@ public:
     AlertQueue &alertQueue() { return *m_alerts; }
     DocumentDownloader &downloader() { return *m_downloader; }
     ChannelUpdater &updater() { return *m_updater; }
+    // The archive, once openArchive has succeeded; until then the calls below must not be made.
+    ArchiveStore &archive() { return *m_archive; }
+    ArchiveItemDocument &archiveItems() { return *m_archiveItems; }
+    bool archiveOpen() const { return m_archive != nullptr; }
 
     // Where the downloads of updates show their status and progress; null shows nothing.
     void setDownloadUi(IDownloadUi *ui);
@@ -45,6 +51,9 @@ public:
     // afterwards: written back as a channel it would be spoilt. `status` receives panel-0
     // texts of a long load.
     TreeLoadResult loadChannelTree(const std::function<void(const QString &)> &status = {});
+    // Opens data/archive.mdb and parses the archive item document. Raises ArchiveError or
+    // XmlError; the archive stays closed then.
+    void openArchive();
 
 private:
     class UpdateHost;
@@ -58,4 +67,6 @@ private:
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;
     std::unique_ptr<ChannelUpdater> m_updater;
+    std::unique_ptr<ArchiveStore> m_archive;
+    std::unique_ptr<ArchiveItemDocument> m_archiveItems;
 };
