@@ -7,7 +7,9 @@
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/ReportSink.h"
+#include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"
+#include "reading/UnreadCounts.h"
 #include "sync/ChannelUpdater.h"
 #include "xml/XmlDocument.h"
 
@@ -44,6 +46,8 @@ Session::Session(const UserFolder &folder, IReportSink &report)
       m_alerts(std::make_unique<AlertQueue>()),
       m_tree(std::make_unique<ChannelTree>()),
       m_shown(std::make_unique<ShownChannel>()),
+      m_headerRows(std::make_unique<HeaderListModel>()),
+      m_unreadCounts(std::make_unique<UnreadCounts>()),
       m_downloader(std::make_unique<DocumentDownloader>())
 {
     m_downloader->setReportSink(&report);
@@ -63,8 +67,8 @@ TreeLoadResult Session::loadChannelTree(const std::function<void(const QString &
     XmlDocument &document = m_shown->document();
     const TreeLoadResult result =
         LoadChannelTree(*m_tree, document, m_folder.treeFile(), status);
-    if (!result.ok)
-        document.setActive(false);
+    document.setActive(false);
+    document.setFileName(QString());
     return result;
 }
 

@@ -13,10 +13,12 @@ class ArchiveStore;
 struct TreeLoadResult;
 class ChannelTree;
 class ChannelUpdater;
+class HeaderListModel;
 class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
 class ShownChannel;
+class UnreadCounts;
 
 // What the program holds while it runs, one owner per piece: the channel tree, the channel
 // on show, the alert queue, the downloader and the updater. No widgets: the window shows
@@ -33,6 +35,8 @@ public:
     const UserFolder &folder() const { return m_folder; }
     ChannelTree &channelTree() { return *m_tree; }
     ShownChannel &shownChannel() { return *m_shown; }
+    HeaderListModel &headerRows() { return *m_headerRows; }
+    UnreadCounts &unreadCounts() { return *m_unreadCounts; }
     AlertQueue &alertQueue() { return *m_alerts; }
     DocumentDownloader &downloader() { return *m_downloader; }
     ChannelUpdater &updater() { return *m_updater; }
@@ -44,7 +48,8 @@ public:
     // Where the downloads of updates show their status and progress; null shows nothing.
     void setDownloadUi(IDownloadUi *ui);
     // Reads the tree file into the tree through the shared document, which is closed again
-    // on failure. `status` receives panel-0 texts of a long load.
+    // afterwards: written back as a channel it would be spoilt. `status` receives panel-0
+    // texts of a long load.
     TreeLoadResult loadChannelTree(const std::function<void(const QString &)> &status = {});
     // Opens data/archive.mdb and parses the archive item document. Raises ArchiveError or
     // XmlError; the archive stays closed then.
@@ -57,6 +62,8 @@ private:
     std::unique_ptr<AlertQueue> m_alerts;
     std::unique_ptr<ChannelTree> m_tree;
     std::unique_ptr<ShownChannel> m_shown;
+    std::unique_ptr<HeaderListModel> m_headerRows;
+    std::unique_ptr<UnreadCounts> m_unreadCounts;
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;
     std::unique_ptr<ChannelUpdater> m_updater;

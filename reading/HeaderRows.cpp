@@ -35,14 +35,26 @@ bool isItem(const XmlNode &node)
     return node.isElement() && node.localName() == QLatin1String("item");
 }
 
+// The named child, added empty when missing, as the lookups of the XML interface do.
+XmlNode childOf(XmlNode item, const QString &name, bool &added)
+{
+    if (XmlNode found = item.findChild(name))
+        return found;
+    added = true;
+    return item.child(name);
+}
+
 // A plain substring test after lower-casing both sides.
-bool passesFilter(XmlNode item, const QString &keywordLower)
+bool passesFilter(XmlNode item, const QString &keywordLower, bool &added)
 {
     if (keywordLower.isEmpty())
         return true;
-    if (item.child(QStringLiteral("title")).text().toLower().contains(keywordLower))
+    if (childOf(item, QStringLiteral("title"), added).text().toLower().contains(keywordLower))
         return true;
-    return item.child(QStringLiteral("description")).text().toLower().contains(keywordLower);
+    return childOf(item, QStringLiteral("description"), added)
+        .text()
+        .toLower()
+        .contains(keywordLower);
 }
 
 // Dublin Core date and creator; the last of each name wins. A child that cannot be read ends
@@ -68,6 +80,16 @@ bool isUnreadMark(const XmlNode &unread)
     return unread && unread.text() == QLatin1String("1");
 }
 
+// For the count only: an item the filter left out is never a reason to stop the walk.
+bool countsAsUnread(const XmlNode &item)
+{
+    try {
+        return isUnreadMark(item.findChild(QStringLiteral("unread")));
+    } catch (const XmlError &) {
+        return false;
+    }
+}
+
 } // namespace
 
 HeaderRowsResult ReadHeaderRows(const NormalisedFeed &feed, const XmlDocument &document,
@@ -89,20 +111,22 @@ HeaderRowsResult ReadHeaderRows(const NormalisedFeed &feed, const XmlDocument &d
             result.itemNodes.push_back(node);
             if (!isItem(node))
                 continue;
-            if (!passesFilter(node, keywordLower)) {
-                result.unreadCount += isUnreadMark(node.findChild(QStringLiteral("unread")));
+            if (!passesFilter(node, keywordLower, result.documentChanged)) {
+                result.unreadCount += countsAsUnread(node);
                 continue;
             }
             HeaderRow row;
-            row.title = node.child(QStringLiteral("title")).text();
+            row.title = childOf(node, QStringLiteral("title"), result.documentChanged).text();
             row.date = NoValue;
             row.author = NoValue;
-            const QString pubDate = node.child(QStringLiteral("pubDate")).text();
+            const QString pubDate =
+                childOf(node, QStringLiteral("pubDate"), result.documentChanged).text();
             if (!pubDate.isEmpty())
                 row.date = pubDate;
             if (dublinCore)
                 readDublinCore(node, row);
-            row.unread = isUnreadMark(node.child(QStringLiteral("unread")));
+            row.unread =
+                isUnreadMark(childOf(node, QStringLiteral("unread"), result.documentChanged));
             row.id = id;
             row.guid = node.attribute(QStringLiteral("GUID"));
             if (row.guid.isNull())

@@ -16,6 +16,7 @@ struct HeaderRowsResult
     std::vector<XmlNode> itemNodes;
     int unreadCount = 0;           // unread items of the whole document, filter or not
     bool formatError = false;      // an item could not be read; the walk stopped there
+    bool documentChanged = false;  // the walk added missing children
 };
 
 // Walks from the feed's first item over its following siblings and makes one row for each

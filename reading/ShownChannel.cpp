@@ -32,12 +32,15 @@ void ShownChannel::beginReplace(const QString &cacheFile)
 {
     if (!shows(cacheFile))
         return;
+    // The nodes go with the document.
+    forgetItems();
     m_document->setActive(false);
     emit replacing(true);
 }
 
 void ShownChannel::endReplace(const QString &cacheFile)
 {
+    emit cacheFileReplaced(cacheFile);
     if (!shows(cacheFile))
         return;
     emit replacing(false);

@@ -43,6 +43,7 @@ blocks = [group("Moje kanały"), group("Wiadomości", 0),
 lines = ['<?xml version="1.0"?>', "<tree>", '<treenodes name="tvChannels">'] + blocks + ["</treenodes>", "</tree>"]
 open(sys.argv[1], "wb").write(b"\xff\xfe" + "".join(l + "\r\n" for l in lines).encode("utf-16-le"))
 EOF
+    python3 "$(dirname "$0")/sample_headers.py" "$app/data"
     cat >"$home/config/Velmar/RSS Quorrel 1.0.conf" <<EOF
 [fmMainFrm]
 ShowCmd=1

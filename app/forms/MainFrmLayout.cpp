@@ -25,19 +25,6 @@
 
 namespace {
 
-// Columns of the header list.
-enum HeaderColumn {
-    ColTitle,
-    ColDate,
-    ColAuthor,
-    ColId,
-    ColGuid,
-    ColChGuid,
-    ColVersion,
-    ColChName,
-    HeaderColumnCount
-};
-
 // Tabs of the left panel, drawn by the window: every tab looks the same whether active or not.
 class LeftPanelTabBar : public QTabBar
 {
@@ -295,8 +282,6 @@ QWidget *TfmMainFrm::buildLeftPanel()
     tvChannels->setDragEnabled(true);
     tvChannels->setAcceptDrops(true);
     tvChannels->setDropIndicatorShown(true);
-    tvChannels->setItemDelegate(
-        new ImageIndexDelegate(m_images, ChannelTree::ImageIndexRole, tvChannels));
     UiLook::keepSelectionVisible(tvChannels);
     channels->addWidget(tvChannels, 1);
     pcLeftPanel->addTab(tsChannels, QStringLiteral("Kanały informacyjne"));
@@ -397,20 +382,6 @@ QWidget *TfmMainFrm::buildMainPane()
     lvHeaders->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvHeaders->setContextMenuPolicy(Qt::CustomContextMenu);
     lvHeaders->setAllColumnsShowFocus(true);
-    headersModel = new QStandardItemModel(0, HeaderColumnCount, lvHeaders);
-    headersModel->setHorizontalHeaderLabels(
-        {QStringLiteral("Tytuł:"), QStringLiteral("Data publikacji:"), QStringLiteral("Autor:"),
-         QStringLiteral("ID"), QStringLiteral("GUID"), QStringLiteral("chGUID"),
-         QStringLiteral("sVersion"), QStringLiteral("CHName")});
-    lvHeaders->setModel(headersModel);
-    QHeaderView *header = lvHeaders->header();
-    header->setStretchLastSection(false);
-    header->setSectionsClickable(true);
-    header->setSectionResizeMode(ColTitle, QHeaderView::Stretch);
-    header->resizeSection(ColDate, 120);
-    header->resizeSection(ColAuthor, 90);
-    for (int c = ColId; c < HeaderColumnCount; ++c)
-        lvHeaders->setColumnHidden(c, true);
     UiLook::keepSelectionVisible(lvHeaders);
     top->addWidget(lvHeaders, 1);
 
@@ -460,17 +431,6 @@ QWidget *TfmMainFrm::buildMainPane()
     spMain->setStretchFactor(1, 1);
     spMain->setSizes({179, 300});
     return pnMainPane;
-}
-
-void TfmMainFrm::applyColumnImages()
-{
-    for (int c = 0; c < HeaderColumnCount; ++c)
-        headersModel->setHeaderData(c, Qt::Horizontal, QVariant(), Qt::DecorationRole);
-    if (sortColumn >= 0 && sortColumn < HeaderColumnCount)
-        headersModel->setHeaderData(
-            sortColumn, Qt::Horizontal,
-            channelsImage(sortDescending ? ImageSortDescending : ImageSortAscending),
-            Qt::DecorationRole);
 }
 
 QString TfmMainFrm::statusPanelText(int panel) const

@@ -23,7 +23,11 @@
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
+#include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"
+#include "reading/UnreadCounts.h"
+#include "reading/forms/HeaderListController.h"
+#include "reading/forms/UnreadCountDelegate.h"
 #include "reading/forms/ItemViewController.h"
 #include "sync/ChannelUpdater.h"
 #include "sync/forms/SyncRunsController.h"
@@ -38,10 +42,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardItemModel>
@@ -146,6 +152,9 @@ void TfmMainFrm::FormCreate()
             m_startupFailed = true;
             return;
         }
+        m_session->unreadCounts().readAll(
+            m_session->channelTree(),
+            [this](const QString &guid) { return m_folder.cacheFile(guid); });
         // 8.
         if (!OpenArchive()) {
             m_startupFailed = true;
@@ -190,6 +199,12 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         m_session->channelTree(), m_session->updater(), m_session->downloader(), *this, this);
     m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels},
                                         m_session->channelTree(), this);
+    tvChannels->setItemDelegate(new UnreadCountDelegate(
+        m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
+    m_headerList = new HeaderListController(
+        {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
+        m_session->channelTree(), m_session->shownChannel(), m_session->headerRows(),
+        m_session->unreadCounts(), m_session->folder(), *this, m_images, this);
     createConnections();
 }
 
@@ -202,7 +217,7 @@ void TfmMainFrm::createConnections()
         connect(selection, &QItemSelectionModel::selectionChanged, this,
                 &TfmMainFrm::scheduleActionUpdate);
     for (QAbstractItemModel *model : {static_cast<QAbstractItemModel *>(tree),
-                                      static_cast<QAbstractItemModel *>(headersModel)}) {
+                                      static_cast<QAbstractItemModel *>(&headerRows())}) {
         connect(model, &QAbstractItemModel::rowsInserted, this, &TfmMainFrm::scheduleActionUpdate);
         connect(model, &QAbstractItemModel::rowsRemoved, this, &TfmMainFrm::scheduleActionUpdate);
         connect(model, &QAbstractItemModel::modelReset, this, &TfmMainFrm::scheduleActionUpdate);
@@ -222,6 +237,27 @@ void TfmMainFrm::createConnections()
     connect(&shown, &ShownChannel::replacing, lvHeaders,
             [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
     connect(&shown, &ShownChannel::reloaded, wbContent, [this] { wbContent->Refresh(); });
+    connect(&shown, &ShownChannel::cacheFileReplaced, &m_session->unreadCounts(),
+            [this](const QString &file) {
+                m_session->unreadCounts().recount(QFileInfo(file).completeBaseName(), file);
+            });
+
+    // the header list
+    connect(tvChannels->selectionModel(), &QItemSelectionModel::currentChanged, m_headerList,
+            &HeaderListController::tvChannelsChange);
+    connect(lvHeaders->header(), &QHeaderView::sectionClicked, m_headerList,
+            &HeaderListController::lvHeadersColumnClick);
+    connect(btFilter, &QPushButton::clicked, m_headerList, &HeaderListController::btFilterClick);
+    connect(pcLeftPanel, &QTabWidget::currentChanged, m_headerList,
+            &HeaderListController::pcLeftPanelChange);
+    connect(m_headerList, &HeaderListController::syncRequested, m_syncRuns,
+            &SyncRunsController::SyncChannel);
+    connect(m_syncRuns, &SyncRunsController::channelSynced, m_headerList,
+            &HeaderListController::channelUpdated);
+    connect(m_headerList, &HeaderListController::navigateRequested, m_itemView,
+            &ItemViewController::NavigateContent);
+    connect(m_headerList, &HeaderListController::stateChanged, this,
+            &TfmMainFrm::scheduleActionUpdate);
 
     // updating channels
     connect(acSyncAll, &QAction::triggered, m_syncRuns, &SyncRunsController::acSyncAllExecute);
@@ -256,6 +292,11 @@ bool TfmMainFrm::syncAllRunning() const
 ChannelTree *TfmMainFrm::channelTree() const
 {
     return m_session ? &m_session->channelTree() : nullptr;
+}
+
+HeaderListModel &TfmMainFrm::headerRows() const
+{
+    return m_session->headerRows();
 }
 
 XmlDocument &TfmMainFrm::xmlDocument() const
@@ -326,14 +367,12 @@ void TfmMainFrm::readStartSettings()
     try {
         const AppSettings stored = AppSettings::read(settings);
         channelsListUrl = stored.channelsListUrl;
-        sortDescending = stored.descendingSort;
-        sortColumn = stored.columnToSort;
+        headerRows().setSortState(stored.columnToSort, stored.descendingSort);
         setTimerInterval(m_tmUpdates, stored.updates ? UpdateTimerInterval(stored.interval) : 0);
     } catch (const std::exception &e) {
         // Unreadable settings leave their defaults.
         qCWarning(lcApp, "reading the settings: %s", e.what());
     }
-    applyColumnImages();
 }
 
 void TfmMainFrm::setTimerInterval(QTimer *timer, int milliseconds)
@@ -373,13 +412,7 @@ void TfmMainFrm::FormShow()
                                  QApplication::applicationDisplayName()))
         ShowNewChannelWizard();
     // 3. and 4.; errors here are no reason to stop.
-    GuardedStep(lcApp, "showing the first channel", [this] {
-        SelectFirstChannel();
-        if (lvHeaders->model() && lvHeaders->model()->rowCount() > 0) {
-            const QModelIndex first = lvHeaders->model()->index(0, 0);
-            lvHeaders->setCurrentIndex(first);
-        }
-    });
+    GuardedStep(lcApp, "showing the first channel", [this] { m_headerList->firstShow(); });
     GuardedStep(lcApp, "expanding the tree", [this] {
         tvChannels->expand(channelTree()->indexOf(channelTree()->root()));
         lvHeaders->setFocus();
@@ -390,18 +423,6 @@ void TfmMainFrm::FormShow()
 void TfmMainFrm::ShowNewChannelWizard()
 {
     // The new channel wizard comes with the subscription part of the program.
-}
-
-void TfmMainFrm::SelectFirstChannel()
-{
-    for (ChannelNode *node : channelTree()->nodesInPreOrder()) {
-        if (node->isChannel()) {
-            const QModelIndex index = channelTree()->indexOf(node);
-            tvChannels->setCurrentIndex(index);
-            tvChannels->scrollTo(index);
-            return;
-        }
-    }
 }
 
 void TfmMainFrm::restorePlacement()
@@ -477,17 +498,16 @@ void TfmMainFrm::saveClosingState()
     if (m_startupFailed || !m_formCreated)
         return;
     // 1. The document on show goes back to its file.
-    GuardedStep(lcApp, "saving the channel on show", [this] {
-        if (xmlDocument().active())
-            xmlDocument().save();
-    });
+    GuardedStep(lcApp, "saving the channel on show",
+                [this] { m_session->shownChannel().writeBack(); });
     // 2.
     GuardedStep(lcApp, "writing the closing settings", [this] {
         SettingsFile settings(m_folder.configFile());
         const MainWindowState state = isMaximized()   ? MainWindowState::Maximised
                                       : isMinimized() ? MainWindowState::Minimised
                                                       : MainWindowState::Normal;
-        WriteClosingSettings(settings, state, dontShowChecked(), sortDescending, sortColumn);
+        WriteClosingSettings(settings, state, dontShowChecked(), headerRows().sortDescending(),
+                             headerRows().sortColumn());
     });
     // 3.
     GuardedStep(lcApp, "saving the channel tree",

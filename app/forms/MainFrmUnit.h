@@ -16,6 +16,10 @@
 //   ChannelUpdater (sync)          tmLongResponseTimer
 //   TfmUpdateProgressFrm           sbStatusClick (shows it), btCancelClick, AddReportLine,
 //     (sync/forms)                 ReportProblem
+//   HeaderListController           ShowChannelHeaders, tvChannelsChange, lvHeadersColumnClick,
+//     (reading/forms)              lvHeadersCompare (HeaderListModel's sort), btFilterClick,
+//                                  edKeyWordKeyDown, SelectFirstChannel, pcLeftPanelChange
+//                                  (the channel tab)
 //   ItemViewController             NavigateContent, wbContentBeforeNavigate2,
 //     (reading/forms)              wbContentDocumentComplete, wbContentProgressChange,
 //                                  wbContentStatusTextChange, spBackClick, spForwardClick,
@@ -38,6 +42,8 @@ struct ActionFacts;
 struct AlertQueue;
 class ChannelNode;
 class ChannelTree;
+class HeaderListController;
+class HeaderListModel;
 class IMessageBoxes;
 class ItemViewController;
 class MainStatusBar;
@@ -79,6 +85,7 @@ public:
 
     // --- shared state, owned by the session and the controllers ---
     QString appFolder() const { return m_folder.root(); } // per-user folder, ends with "/"
+    HeaderListModel &headerRows() const; // the rows, sortColumn and sortDescending
     ChannelTree *channelTree() const;                     // owns nodeDataBlocks
     XmlDocument &xmlDocument() const;                     // the channel on show
     AlertQueue &alertQueue() const; // alertTitles, alertChannels, newItemCount
@@ -89,8 +96,6 @@ public:
     QTimer *tmBalloons() const { return m_tmBalloons; }         // alerts; 10000 ms
     const QList<QAction *> &alMainFrmActions() const { return m_actions; }
     QString channelsListUrl;
-    int sortColumn = 0;
-    bool sortDescending = false;
     int lastShownRow = -1;
     int lastCategoryRow = -1;
     bool archiveViewShown = false; // the header list shows archive rows
@@ -149,7 +154,6 @@ private:
     QWidget *buildMainTop();
     QWidget *buildLeftPanel();
     QWidget *buildMainPane();
-    void applyColumnImages();
     // MainFrmActions.cpp
     void buildActions();
     void buildMenus();
@@ -183,7 +187,6 @@ private:
     bool OpenArchive();
     bool LoadArchiveChannels();
     void ShowNewChannelWizard();
-    void SelectFirstChannel();
 
     // --- controls ---
     QWidget *pnBanner = nullptr, *pnFiller = nullptr, *pnTopMenu = nullptr, *pnMainTop = nullptr;
@@ -196,7 +199,7 @@ private:
     QToolButton *sbChannelsAdd = nullptr, *sbChannelsDelete = nullptr, *SpeedButton1 = nullptr;
     QToolButton *sbShowAllArchive = nullptr;
     QTreeView *tvChannels = nullptr, *lvArchiveCategories = nullptr, *lvHeaders = nullptr;
-    QStandardItemModel *archiveCategoriesModel = nullptr, *headersModel = nullptr;
+    QStandardItemModel *archiveCategoriesModel = nullptr;
     QWidget *pnMainPane = nullptr, *pnTop = nullptr, *pnFind = nullptr, *pnBottom = nullptr;
     QLabel *imFilterIcon = nullptr, *lbKeyWord = nullptr;
     QLineEdit *edKeyWord = nullptr;
@@ -233,6 +236,7 @@ private:
     std::unique_ptr<Session> m_session;
     SyncRunsController *m_syncRuns = nullptr;
     ItemViewController *m_itemView = nullptr;
+    HeaderListController *m_headerList = nullptr;
     IMessageBoxes *m_messageBoxes = nullptr;
     QList<QIcon> m_images;
     QTimer *m_actionUpdate = nullptr;

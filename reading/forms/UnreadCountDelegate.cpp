@@ -5,7 +5,8 @@
 
 UnreadCountDelegate::UnreadCountDelegate(const ChannelTree &tree, const UnreadCounts &counts,
                                          QList<QIcon> images, QObject *parent)
-    : QStyledItemDelegate(parent), m_tree(tree), m_counts(counts), m_images(std::move(images))
+    : ImageIndexDelegate(std::move(images), ChannelTree::ImageIndexRole, parent), m_tree(tree),
+      m_counts(counts)
 {
 }
 
@@ -19,15 +20,6 @@ QString UnreadCountDelegate::displayText(const QModelIndex &index) const
 void UnreadCountDelegate::initStyleOption(QStyleOptionViewItem *option,
                                           const QModelIndex &index) const
 {
-    QStyledItemDelegate::initStyleOption(option, index);
+    ImageIndexDelegate::initStyleOption(option, index);
     option->text = displayText(index);
-    const QVariant image = index.data(ChannelTree::ImageIndexRole);
-    if (!image.isValid())
-        return;
-    const int i = image.toInt();
-    if (i < 0 || i >= m_images.size())
-        return;
-    option->icon = m_images.at(i);
-    option->features |= QStyleOptionViewItem::HasDecoration;
-    option->decorationSize = QSize(16, 16);
 }

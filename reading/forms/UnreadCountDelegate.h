@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QIcon>
-#include <QList>
-#include <QStyledItemDelegate>
+#include "app/forms/ImageIndex.h"
 
 class ChannelTree;
 class UnreadCounts;
@@ -10,10 +8,8 @@ class UnreadCounts;
 // Draws a tree node with its image and, after the name, the number of unread items:
 // "Kanał A (12)"; a group shows the sum of its channels, nothing when there are none. Only the
 // drawing changes: the node's text and what an edit starts from stay the name.
-class UnreadCountDelegate : public QStyledItemDelegate
+class UnreadCountDelegate : public ImageIndexDelegate
 {
-    Q_OBJECT
-
 public:
     UnreadCountDelegate(const ChannelTree &tree, const UnreadCounts &counts, QList<QIcon> images,
                         QObject *parent);
@@ -27,5 +23,4 @@ protected:
 private:
     const ChannelTree &m_tree;
     const UnreadCounts &m_counts;
-    QList<QIcon> m_images;
 };

@@ -11,6 +11,7 @@
 #include "app/forms/MessageBoxes.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "reading/HeaderListModel.h"
 #include "reading/forms/ItemViewController.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
@@ -193,8 +194,7 @@ TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
     w.report->cbDontShow->setChecked(true);
     w.main->channelTree()->addNode(w.main->channelTree()->root(), QStringLiteral("Nowy kanał"),
                                    NodeKind::Channel);
-    w.main->sortDescending = true;
-    w.main->sortColumn = 2;
+    w.main->headerRows().setSortState(2, true);
     w.main->show();
     ProcessEventsFor(50);
     m_boxes.shown.clear();
@@ -237,7 +237,7 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
     w.config->cbCloseAction->setChecked(false);
     w.main->channelTree()->addNode(w.main->channelTree()->root(), QStringLiteral("Kanał B"),
                                    NodeKind::Channel);
-    w.main->sortColumn = 1;
+    w.main->headerRows().setSortState(1, false);
     w.main->show();
     ProcessEventsFor(50);
     m_boxes.shown.clear();
@@ -325,8 +325,8 @@ TEST_F(MainFrmFixture, SettingsReadAtStart)
     auto w = create();
     EXPECT_EQ(w->tmUpdates()->interval(), 1800000);
     EXPECT_TRUE(w->tmUpdates()->isActive());
-    EXPECT_TRUE(w->sortDescending);
-    EXPECT_EQ(w->sortColumn, 1);
+    EXPECT_TRUE(w->headerRows().sortDescending());
+    EXPECT_EQ(w->headerRows().sortColumn(), 1);
     EXPECT_EQ(w->channelsListUrl, QStringLiteral("http://127.0.0.1/lista.xml"));
     QAbstractItemModel *headers = child<QTreeView>(w, "lvHeaders")->model();
     for (int c = 0; c < headers->columnCount(); ++c) {
@@ -346,8 +346,8 @@ TEST_F(MainFrmFixture, SettingsReadAtStart)
     auto off = create();
     EXPECT_FALSE(off->tmUpdates()->isActive());
     EXPECT_EQ(off->tmUpdates()->interval(), 0);
-    EXPECT_FALSE(off->sortDescending);
-    EXPECT_EQ(off->sortColumn, 0);
+    EXPECT_FALSE(off->headerRows().sortDescending());
+    EXPECT_EQ(off->headerRows().sortColumn(), 0);
 }
 
 struct ActionRow
@@ -487,12 +487,11 @@ TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
 
     // Header rows: one selected enables the single-row commands; the archive buttons share
     // one place and at most one shows.
-    auto *model = qobject_cast<QStandardItemModel *>(child<QTreeView>(w, "lvHeaders")->model());
-    ASSERT_NE(model, nullptr);
-    model->appendRow(
-        {new QStandardItem(QStringLiteral("a")), new QStandardItem(QStringLiteral("b"))});
-    model->appendRow(
-        {new QStandardItem(QStringLiteral("c")), new QStandardItem(QStringLiteral("d"))});
+    std::vector<HeaderRow> rows(2);
+    rows[0].title = QStringLiteral("a");
+    rows[1].title = QStringLiteral("c");
+    w->headerRows().setRows(rows);
+    QAbstractItemModel *model = child<QTreeView>(w, "lvHeaders")->model();
     w->UpdateActions();
     EXPECT_TRUE(child<QAction>(w, "acSelectAll")->isEnabled());
     EXPECT_FALSE(child<QAction>(w, "acMarkAsRead")->isEnabled());

@@ -138,10 +138,12 @@ TEST(HeaderRowsTest, MissingChildrenAreAddedEmpty)
     const HeaderRowsResult all = readBytes(doc, feed);
     ASSERT_EQ(all.rows.size(), 2u);
     EXPECT_FALSE(all.rows[0].unread); // no mark counts as read
+    EXPECT_TRUE(all.documentChanged);
     QString saved = compact(doc);
     EXPECT_TRUE(saved.contains("<item><link>a</link><title/><pubDate/><unread/></item>")) << qPrintable(saved);
     EXPECT_TRUE(saved.contains("<item><title>t</title><unread>1</unread><pubDate/></item>")) << qPrintable(saved);
 
+    EXPECT_FALSE(readBytes(doc, saved.toUtf8()).documentChanged) << "complete items need nothing";
     readBytes(doc, feed, QStringLiteral("zzz"));
     saved = compact(doc);
     EXPECT_TRUE(saved.contains("<item><link>a</link><title/><description/></item>")) << qPrintable(saved);

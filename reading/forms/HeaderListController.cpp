@@ -1,0 +1,213 @@
+#include "reading/forms/HeaderListController.h"
+
+#include "catalogue/ChannelTree.h"
+#include "reading/HeaderListArchiveSide.h"
+#include "reading/HeaderListModel.h"
+#include "reading/ShownChannel.h"
+#include "reading/UnreadCounts.h"
+#include "reading/forms/HeaderImagesProxy.h"
+#include "sync/ChannelFiles.h"
+
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeView>
+
+namespace {
+
+const char TagProperty[] = "tag";
+const QString FilterOffCaption = QStringLiteral("&Filtruj");
+const QString FilterOnCaption = QStringLiteral("&Wyłącz filtr");
+const QString BlankPage = QStringLiteral("about:blank");
+
+} // namespace
+
+HeaderListController::HeaderListController(const Widgets &widgets, ChannelTree &tree,
+                                           ShownChannel &shown, HeaderListModel &rows,
+                                           UnreadCounts &counts, const IChannelFiles &files,
+                                           IReportSink &report, const QList<QIcon> &images,
+                                           QObject *parent)
+    : QObject(parent), m_w(widgets), m_tree(tree), m_shown(shown), m_rows(rows),
+      m_counts(counts), m_files(files), m_report(report)
+{
+    auto *proxy = new HeaderImagesProxy(images, this);
+    proxy->setSourceModel(&m_rows);
+    m_w.lvHeaders->setModel(proxy);
+    // Setting the model resets the sections: the columns are arranged after it.
+    QHeaderView *header = m_w.lvHeaders->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setSectionResizeMode(ColTitle, QHeaderView::Stretch);
+    header->resizeSection(ColDate, 120);
+    header->resizeSection(ColAuthor, 90);
+    for (int c = ColId; c < HeaderColumnCount; ++c)
+        m_w.lvHeaders->setColumnHidden(c, true);
+    m_w.btFilter->setProperty(TagProperty, 0);
+    m_w.btFilter->setText(FilterOffCaption);
+    m_w.edKeyWord->installEventFilter(this);
+    connect(&m_rows, &QAbstractItemModel::modelReset, this,
+            &HeaderListController::updateFilterButton);
+    connect(&m_rows, &HeaderListModel::unreadChanged, &m_counts, &UnreadCounts::adjust);
+    connect(&m_counts, &UnreadCounts::changed, m_w.tvChannels->viewport(),
+            [this] { m_w.tvChannels->viewport()->update(); });
+    updateFilterButton();
+}
+
+bool HeaderListController::filterOn() const
+{
+    return m_w.btFilter->property(TagProperty).toInt() == 1;
+}
+
+ChannelNode *HeaderListController::selectedNode() const
+{
+    return m_tree.nodeFromIndex(m_w.tvChannels->currentIndex());
+}
+
+bool HeaderListController::archiveViewShown() const
+{
+    return m_archive && m_archive->archiveViewShown();
+}
+
+void HeaderListController::ShowChannelHeaders(ChannelNode *channel, const QString &name,
+                                              bool reuseDocument)
+{
+    m_w.cbAllArchiveFilter->hide();
+    if (m_archive)
+        m_archive->closeArchiveView();
+    const TtvChannel *record = channel ? channel->channel() : nullptr;
+    const QString guid = record ? record->GUID : QString();
+    HeaderFill fill = m_shown.fillHeaders(guid, name, m_w.edKeyWord->text(), reuseDocument,
+                                          m_files, m_report);
+    // One reset; the item view forgets the row it showed.
+    m_rows.setRows(std::move(fill.rows));
+    if (fill.outcome == HeaderFill::Outcome::NoCacheFile)
+        emit navigateRequested(BlankPage);
+    else if (fill.outcome == HeaderFill::Outcome::Filled && !fill.formatError)
+        m_counts.set(guid, fill.unreadCount);
+    emit stateChanged();
+}
+
+void HeaderListController::selectFirstRow()
+{
+    QAbstractItemModel *model = m_w.lvHeaders->model();
+    if (model->rowCount() > 0) {
+        m_w.lvHeaders->selectionModel()->setCurrentIndex(
+            model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_w.lvHeaders->scrollToTop();
+    } else {
+        emit navigateRequested(BlankPage);
+    }
+    emit headersShown();
+}
+
+void HeaderListController::tvChannelsChange()
+{
+    ChannelNode *node = selectedNode();
+    if (!node || !node->isChannel())
+        return;
+    const TtvChannel *record = node->channel();
+    if (record && QFileInfo(m_files.cacheFile(record->GUID)).isFile())
+        ShowChannelHeaders(node, node->text(), false);
+    else
+        emit syncRequested(node, node->text()); // shows the channel once fetched
+    selectFirstRow();
+}
+
+void HeaderListController::channelUpdated(ChannelNode *node)
+{
+    if (!node || node != selectedNode() || !node->isChannel() || archiveViewShown())
+        return;
+    ShowChannelHeaders(node, node->text(), false);
+}
+
+void HeaderListController::SelectFirstChannel()
+{
+    if (m_tree.count() < 2)
+        return;
+    for (ChannelNode *node : m_tree.nodesInPreOrder()) {
+        if (!node->isChannel())
+            continue;
+        const QModelIndex index = m_tree.indexOf(node);
+        if (m_w.tvChannels->currentIndex() == index) {
+            tvChannelsChange();
+        } else {
+            m_w.tvChannels->setCurrentIndex(index); // runs tvChannelsChange
+        }
+        return;
+    }
+}
+
+void HeaderListController::firstShow()
+{
+    SelectFirstChannel();
+    if (m_w.lvHeaders->model()->rowCount() > 0)
+        m_w.lvHeaders->setFocus();
+}
+
+void HeaderListController::lvHeadersColumnClick(int column)
+{
+    m_rows.columnClicked(column);
+    const QModelIndex current = m_w.lvHeaders->currentIndex();
+    if (current.isValid())
+        m_w.lvHeaders->scrollTo(current);
+}
+
+void HeaderListController::btFilterClick()
+{
+    if (filterOn()) {
+        m_w.btFilter->setProperty(TagProperty, 0);
+        m_w.btFilter->setText(FilterOffCaption);
+        m_w.edKeyWord->clear();
+        m_w.edKeyWord->setEnabled(true);
+    } else {
+        m_w.btFilter->setProperty(TagProperty, 1);
+        m_w.btFilter->setText(FilterOnCaption);
+        m_w.edKeyWord->setEnabled(false);
+    }
+    if (archiveViewShown()) {
+        m_archive->refillArchive();
+    } else if (ChannelNode *node = selectedNode(); node && node->isChannel()) {
+        ShowChannelHeaders(node, node->text(), true);
+    }
+    updateFilterButton();
+}
+
+bool HeaderListController::edKeyWordKeyDown(int key)
+{
+    if ((key != Qt::Key_Return && key != Qt::Key_Enter) || m_rows.rowCount() == 0)
+        return false;
+    btFilterClick();
+    return true;
+}
+
+bool HeaderListController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_w.edKeyWord && event->type() == QEvent::KeyPress)
+        return edKeyWordKeyDown(static_cast<QKeyEvent *>(event)->key());
+    return QObject::eventFilter(watched, event);
+}
+
+void HeaderListController::updateFilterButton()
+{
+    m_w.btFilter->setEnabled(filterOn() || m_rows.rowCount() > 0);
+}
+
+void HeaderListController::pcLeftPanelChange(int index)
+{
+    if (index == 0) {
+        if (!selectedNode())
+            SelectFirstChannel();
+        if (ChannelNode *node = selectedNode(); node && node->isChannel())
+            ShowChannelHeaders(node, node->text(), false);
+    }
+    const QModelIndex current = m_w.lvHeaders->currentIndex();
+    if (current.isValid())
+        m_w.lvHeaders->selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    m_w.lvHeaders->setFocus();
+    m_w.lbName->setText(m_w.pcLeftPanel->tabText(index));
+}

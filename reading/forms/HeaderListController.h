@@ -1,0 +1,98 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class ChannelNode;
+class ChannelTree;
+class HeaderListModel;
+class IChannelFiles;
+class IHeaderListArchiveSide;
+class IReportSink;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QTreeView;
+class ShownChannel;
+class UnreadCounts;
+
+// The header list on screen: which channel it shows, its sort and its keyword filter.
+// Drives the widgets it is handed; owns no widget.
+class HeaderListController : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Widgets
+    {
+        QTreeView *tvChannels = nullptr;
+        QTreeView *lvHeaders = nullptr;
+        QLineEdit *edKeyWord = nullptr;
+        QPushButton *btFilter = nullptr;
+        QCheckBox *cbAllArchiveFilter = nullptr;
+        QTabWidget *pcLeftPanel = nullptr;
+        QLabel *lbName = nullptr;
+    };
+    // Sets `lvHeaders` to show `rows`, with pictures from `images` (the window's image list).
+    HeaderListController(const Widgets &widgets, ChannelTree &tree, ShownChannel &shown,
+                         HeaderListModel &rows, UnreadCounts &counts, const IChannelFiles &files,
+                         IReportSink &report, const QList<QIcon> &images, QObject *parent);
+
+    // The archive view's hooks; null while there is no archive side.
+    void setArchiveSide(IHeaderListArchiveSide *side) { m_archive = side; }
+
+    // Fills the list with the channel's items: from its cache file, or from the document in
+    // memory when `reuseDocument`. A missing file leaves the list empty and the browser
+    // blank; an unreadable one reports "Zły format kanału <name>".
+    void ShowChannelHeaders(ChannelNode *channel, const QString &name, bool reuseDocument);
+    // Selects the first channel of the tree in tree order, which shows it.
+    void SelectFirstChannel();
+    // The window's first show: the first channel, its first row, that item.
+    void firstShow();
+    // The filter button's state: true while the filter is on (tag 1).
+    bool filterOn() const;
+    // A key pressed in the keyword edit: Enter switches the filter when the list has rows.
+    // True when the key was used.
+    bool edKeyWordKeyDown(int key);
+
+public slots:
+    void tvChannelsChange();
+    void lvHeadersColumnClick(int column);
+    void btFilterClick();
+    // The channel tab of the left panel became active (the archive tab is the archive's).
+    void pcLeftPanelChange(int index);
+    // A channel was updated: when it is the one on show, the list reads it again.
+    void channelUpdated(ChannelNode *node);
+
+signals:
+    // The list has been filled and its first row selected: the item view shows it.
+    void headersShown();
+    // The channel has no cache file yet: fetch it first.
+    void syncRequested(ChannelNode *node, const QString &name);
+    // The browser is to show this address (about:blank when there is nothing to show).
+    void navigateRequested(const QString &address);
+    // Something the actions depend on changed.
+    void stateChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    ChannelNode *selectedNode() const;
+    bool archiveViewShown() const;
+    void selectFirstRow();
+    void updateFilterButton();
+
+    Widgets m_w;
+    ChannelTree &m_tree;
+    ShownChannel &m_shown;
+    HeaderListModel &m_rows;
+    UnreadCounts &m_counts;
+    const IChannelFiles &m_files;
+    IReportSink &m_report;
+    IHeaderListArchiveSide *m_archive = nullptr;
+};
