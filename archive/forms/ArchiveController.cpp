@@ -167,6 +167,12 @@ QString ArchiveController::writeItemDocument(int id)
     return m_itemFile;
 }
 
+void ArchiveController::writeItemDocument(XmlNode item)
+{
+    if (m_items && !item.isNull())
+        m_items->write(item, m_itemFile);
+}
+
 void ArchiveController::closeArchiveView()
 {
     if (m_store)

@@ -74,10 +74,15 @@ public:
     // Writes the archive item document for the row and gives its path; empty when the row
     // cannot be read (the message has been shown).
     QString writeItemDocument(int id);
+    // Puts `item` (from GetItemNode) into the archive item document and writes it to the
+    // item file. Raises XmlError.
+    void writeItemDocument(XmlNode item);
     // A channel is shown in the header list: the archive view ends.
     void closeArchiveView();
     // The filter button in the archive view: the whole archive or the selected channel.
     void applyFilter();
+    // The header list's filter changed in the archive view: the same as applyFilter().
+    void refillArchive() { applyFilter(); }
     // acAddToArchiveUpdate and acArchiveDeleteUpdate, from the facts of the moment.
     void updateActions(int headerSelection);
 

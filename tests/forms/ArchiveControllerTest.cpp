@@ -333,6 +333,11 @@ TEST_F(ArchiveControllerTest, ARowOnShowIsWrittenAsTheArchiveItemDocument)
     EXPECT_EQ(item.findChild("sChannelImage").text(), "http://example.org/logo.png");
     EXPECT_TRUE(readAll(path).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
 
+    // The item view's way: the node first, then the document from it.
+    m_controller->writeItemDocument(m_controller->GetItemNode(0));
+    doc.loadFromFile(path);
+    EXPECT_EQ(doc.documentElement().firstChild().attribute("GUID"), "{F}");
+
     m_controller->closeArchiveView();
     EXPECT_TRUE(m_controller->writeItemDocument(1).isEmpty());
 }
