@@ -5,6 +5,7 @@
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/UiLook.h"
 #include "app/forms/WebBrowser.h"
+#include "archive/ArchiveChannelsModel.h"
 #include "catalogue/ChannelTree.h"
 
 #include <QCheckBox>
@@ -16,7 +17,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -313,9 +313,7 @@ QWidget *TfmMainFrm::buildLeftPanel()
     lvArchiveCategories->setRootIsDecorated(false);
     lvArchiveCategories->setUniformRowHeights(true);
     lvArchiveCategories->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    archiveCategoriesModel = new QStandardItemModel(0, 2, lvArchiveCategories);
-    archiveCategoriesModel->setHorizontalHeaderLabels(
-        {QStringLiteral("Nazwa kanału:"), QStringLiteral("cGUID")});
+    archiveCategoriesModel = new ArchiveChannelsModel(lvArchiveCategories);
     lvArchiveCategories->setModel(archiveCategoriesModel);
     lvArchiveCategories->header()->setStretchLastSection(false);
     lvArchiveCategories->header()->setSectionResizeMode(0, QHeaderView::Stretch);

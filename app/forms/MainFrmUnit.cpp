@@ -50,7 +50,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTabWidget>

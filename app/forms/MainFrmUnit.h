@@ -40,6 +40,7 @@
 
 struct ActionFacts;
 struct AlertQueue;
+class ArchiveChannelsModel;
 class ChannelNode;
 class ChannelTree;
 class HeaderListController;
@@ -54,7 +55,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QSplitter;
-class QStandardItemModel;
 class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
@@ -199,7 +199,7 @@ private:
     QToolButton *sbChannelsAdd = nullptr, *sbChannelsDelete = nullptr, *SpeedButton1 = nullptr;
     QToolButton *sbShowAllArchive = nullptr;
     QTreeView *tvChannels = nullptr, *lvArchiveCategories = nullptr, *lvHeaders = nullptr;
-    QStandardItemModel *archiveCategoriesModel = nullptr;
+    ArchiveChannelsModel *archiveCategoriesModel = nullptr;
     QWidget *pnMainPane = nullptr, *pnTop = nullptr, *pnFind = nullptr, *pnBottom = nullptr;
     QLabel *imFilterIcon = nullptr, *lbKeyWord = nullptr;
     QLineEdit *edKeyWord = nullptr;
