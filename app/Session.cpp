@@ -7,6 +7,7 @@
 #include "feed/ReportSink.h"
 #include "reading/ShownChannel.h"
 #include "sync/ChannelUpdater.h"
+#include "sync/SyncRun.h"
 #include "xml/XmlDocument.h"
 
 // An update downloads through the session's downloader and reports to the session's sink.
@@ -33,15 +34,14 @@ private:
 };
 
 Session::Session(const UserFolder &folder, IReportSink &report)
-    : m_folder(folder),
-      m_alerts(std::make_unique<AlertQueue>()),
-      m_tree(std::make_unique<ChannelTree>()),
-      m_shown(std::make_unique<ShownChannel>()),
+    : m_folder(folder), m_alerts(std::make_unique<AlertQueue>()),
+      m_tree(std::make_unique<ChannelTree>()), m_shown(std::make_unique<ShownChannel>()),
       m_downloader(std::make_unique<DocumentDownloader>())
 {
     m_downloader->setReportSink(&report);
     m_host = std::make_unique<UpdateHost>(*m_downloader, report);
     m_updater = std::make_unique<ChannelUpdater>(m_folder, *m_host, *m_shown, *m_alerts);
+    m_syncRun = std::make_unique<SyncRun>(*m_tree, *m_updater, *m_alerts);
 }
 
 Session::~Session() = default;
@@ -54,8 +54,7 @@ void Session::setDownloadUi(IDownloadUi *ui)
 TreeLoadResult Session::loadChannelTree(const std::function<void(const QString &)> &status)
 {
     XmlDocument &document = m_shown->document();
-    const TreeLoadResult result =
-        LoadChannelTree(*m_tree, document, m_folder.treeFile(), status);
+    const TreeLoadResult result = LoadChannelTree(*m_tree, document, m_folder.treeFile(), status);
     if (!result.ok)
         document.setActive(false);
     return result;

@@ -15,10 +15,11 @@ class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
 class ShownChannel;
+class SyncRun;
 
 // What the program holds while it runs, one owner per piece: the channel tree, the channel
-// on show, the alert queue, the downloader and the updater. No widgets: the window shows
-// each piece, the command-line synchronisation uses the same object.
+// on show, the alert queue, the downloader, the updater and the runs over the tree. No widgets: the
+// window shows each piece, the command-line synchronisation uses the same object.
 class Session
 {
 public:
@@ -34,6 +35,7 @@ public:
     AlertQueue &alertQueue() { return *m_alerts; }
     DocumentDownloader &downloader() { return *m_downloader; }
     ChannelUpdater &updater() { return *m_updater; }
+    SyncRun &syncRun() { return *m_syncRun; }
 
     // Where the downloads of updates show their status and progress; null shows nothing.
     void setDownloadUi(IDownloadUi *ui);
@@ -51,4 +53,5 @@ private:
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;
     std::unique_ptr<ChannelUpdater> m_updater;
+    std::unique_ptr<SyncRun> m_syncRun;
 };
