@@ -8,6 +8,7 @@
 #include <memory>
 
 struct AlertQueue;
+struct ProxySettings;
 struct TreeLoadResult;
 class ChannelTree;
 class ChannelUpdater;
@@ -37,6 +38,9 @@ public:
     ChannelUpdater &updater() { return *m_updater; }
     SyncRun &syncRun() { return *m_syncRun; }
 
+    // The proxy of every download, read before each one (and once per run for the downloads
+    // fetched ahead).
+    void setProxyProvider(std::function<ProxySettings()> provider);
     // Where the downloads of updates show their status and progress; null shows nothing.
     void setDownloadUi(IDownloadUi *ui);
     // Reads the tree file into the tree through the shared document, which is closed again
@@ -45,6 +49,7 @@ public:
 
 private:
     class UpdateHost;
+    void fetchAhead(bool running);
 
     UserFolder m_folder;
     std::unique_ptr<AlertQueue> m_alerts;
@@ -54,4 +59,5 @@ private:
     std::unique_ptr<UpdateHost> m_host;
     std::unique_ptr<ChannelUpdater> m_updater;
     std::unique_ptr<SyncRun> m_syncRun;
+    std::function<ProxySettings()> m_proxyProvider;
 };

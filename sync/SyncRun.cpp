@@ -28,6 +28,8 @@ void SyncRun::requestCancel()
 {
     m_cancelRequested = true;
     m_runPending = false;
+    if (m_syncAllRunning)
+        emit cancelled();
 }
 
 void SyncRun::SyncAllChannels()

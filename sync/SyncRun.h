@@ -40,6 +40,8 @@ public:
 
 signals:
     void runningChanged(bool running);
+    // requestCancel() during a run: whatever the run prepared ahead can stop.
+    void cancelled();
     // Before the first node: `total` nodes, groups included, will be counted.
     void started(int total);
     void lineReported(const QString &text, int icon);

@@ -86,7 +86,7 @@ int runSyncCommand(const QStringList &args)
     }
 
     const ProxySettings proxy = AppSettings::read(SettingsFile(folder.configFile())).proxy();
-    session.downloader().setProxyProvider([proxy] { return proxy; });
+    session.setProxyProvider([proxy] { return proxy; });
     // The window's run: the same channels in the same order, the same lines.
     SyncRun &run = session.syncRun();
     int attempted = 0;

@@ -181,7 +181,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
 {
     m_session = std::make_unique<Session>(folder, *this);
     m_session->setDownloadUi(sbStatus);
-    m_session->downloader().setProxyProvider(
+    m_session->setProxyProvider(
         [this] { return m_windows.config ? m_windows.config->proxySettings() : ProxySettings(); });
     tvChannels->setModel(&m_session->channelTree());
     m_syncRuns = new SyncRunsController({acSyncAll, acSyncSelected, acChannelsGetSelected,
