@@ -9,6 +9,8 @@
 
 struct AlertQueue;
 struct ProxySettings;
+class ArchiveItemDocument;
+class ArchiveStore;
 struct TreeLoadResult;
 class ChannelTree;
 class ChannelUpdater;
@@ -37,6 +39,10 @@ public:
     DocumentDownloader &downloader() { return *m_downloader; }
     ChannelUpdater &updater() { return *m_updater; }
     SyncRun &syncRun() { return *m_syncRun; }
+    // The archive, once openArchive has succeeded; until then the calls below must not be made.
+    ArchiveStore &archive() { return *m_archive; }
+    ArchiveItemDocument &archiveItems() { return *m_archiveItems; }
+    bool archiveOpen() const { return m_archive != nullptr; }
 
     // The proxy of every download, read before each one (and once per run for the downloads
     // fetched ahead).
@@ -46,6 +52,9 @@ public:
     // Reads the tree file into the tree through the shared document, which is closed again
     // on failure. `status` receives panel-0 texts of a long load.
     TreeLoadResult loadChannelTree(const std::function<void(const QString &)> &status = {});
+    // Opens data/archive.mdb and parses the archive item document. Raises ArchiveError or
+    // XmlError; the archive stays closed then.
+    void openArchive();
 
 private:
     class UpdateHost;
@@ -60,4 +69,6 @@ private:
     std::unique_ptr<ChannelUpdater> m_updater;
     std::unique_ptr<SyncRun> m_syncRun;
     std::function<ProxySettings()> m_proxyProvider;
+    std::unique_ptr<ArchiveStore> m_archive;
+    std::unique_ptr<ArchiveItemDocument> m_archiveItems;
 };
