@@ -6,11 +6,14 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
+#include "feed/ProxySettings.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
 #include "sync/ChannelUpdater.h"
+#include "sync/FetchAhead.h"
+#include "sync/SyncRun.h"
 #include "xml/XmlDocument.h"
 
 // An update downloads through the session's downloader and reports to the session's sink.
@@ -25,6 +28,14 @@ public:
     int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
                          const QString &password) override
     {
+        const FetchAhead::Job job{url, targetFile, user, password};
+        if (m_ahead && m_ahead->has(job)) {
+            // Fetched during the updates before: its lines come now, in the run's order.
+            const FetchAhead::Result result = m_ahead->take(job, m_ui);
+            for (const QString &line : result.reports)
+                m_report.ReportProblem(line);
+            return result.code;
+        }
         return m_downloader.DownloadDocument(url, targetFile, m_ui, user, password);
     }
     ChannelFetch FetchChannel(const QString &url, const QString &targetFile, const QString &user,
@@ -35,6 +46,7 @@ public:
     void ReportProblem(const QString &line) override { m_report.ReportProblem(line); }
 
     IDownloadUi *m_ui = nullptr;
+    std::unique_ptr<FetchAhead> m_ahead;
 
 private:
     DocumentDownloader &m_downloader;
@@ -53,6 +65,35 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_downloader->setReportSink(&report);
     m_host = std::make_unique<UpdateHost>(*m_downloader, report);
     m_updater = std::make_unique<ChannelUpdater>(m_folder, *m_host, *m_shown, *m_alerts);
+    m_syncRun = std::make_unique<SyncRun>(*m_tree, *m_updater, *m_alerts);
+    QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_syncRun.get(),
+                     [this](bool running) { fetchAhead(running); });
+    QObject::connect(m_syncRun.get(), &SyncRun::cancelled, m_syncRun.get(), [this] {
+        if (m_host->m_ahead)
+            m_host->m_ahead->cancel();
+    });
+}
+
+void Session::setProxyProvider(std::function<ProxySettings()> provider)
+{
+    m_proxyProvider = provider;
+    m_downloader->setProxyProvider(std::move(provider));
+}
+
+void Session::fetchAhead(bool running)
+{
+    // A run ending, however it ends, stops what is left and removes its files.
+    m_host->m_ahead.reset();
+    if (!running)
+        return;
+    m_host->m_ahead =
+        std::make_unique<FetchAhead>(m_proxyProvider ? m_proxyProvider() : ProxySettings());
+    for (ChannelNode *node : m_tree->channelsInPreOrder()) {
+        const TtvChannel *channel = node->channel();
+        if (channel && channel->enabled)
+            m_host->m_ahead->enqueue({channel->url, m_folder.downloadFile(channel->GUID),
+                                      channel->username, channel->password});
+    }
 }
 
 Session::~Session() = default;

@@ -8,6 +8,7 @@
 #include <memory>
 
 struct AlertQueue;
+struct ProxySettings;
 class ArchiveItemDocument;
 class ArchiveStore;
 struct TreeLoadResult;
@@ -18,11 +19,12 @@ class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
 class ShownChannel;
+class SyncRun;
 class UnreadCounts;
 
 // What the program holds while it runs, one owner per piece: the channel tree, the channel
-// on show, the alert queue, the downloader and the updater. No widgets: the window shows
-// each piece, the command-line synchronisation uses the same object.
+// on show, the alert queue, the downloader, the updater and the runs over the tree. No widgets: the
+// window shows each piece, the command-line synchronisation uses the same object.
 class Session
 {
 public:
@@ -40,11 +42,15 @@ public:
     AlertQueue &alertQueue() { return *m_alerts; }
     DocumentDownloader &downloader() { return *m_downloader; }
     ChannelUpdater &updater() { return *m_updater; }
+    SyncRun &syncRun() { return *m_syncRun; }
     // The archive, once openArchive has succeeded; until then the calls below must not be made.
     ArchiveStore &archive() { return *m_archive; }
     ArchiveItemDocument &archiveItems() { return *m_archiveItems; }
     bool archiveOpen() const { return m_archive != nullptr; }
 
+    // The proxy of every download, read before each one (and once per run for the downloads
+    // fetched ahead).
+    void setProxyProvider(std::function<ProxySettings()> provider);
     // Where the downloads of updates show their status and progress; null shows nothing.
     void setDownloadUi(IDownloadUi *ui);
     // Reads the tree file into the tree through the shared document, which is closed again
@@ -57,6 +63,7 @@ public:
 
 private:
     class UpdateHost;
+    void fetchAhead(bool running);
 
     UserFolder m_folder;
     std::unique_ptr<AlertQueue> m_alerts;
@@ -67,6 +74,8 @@ private:
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;
     std::unique_ptr<ChannelUpdater> m_updater;
+    std::unique_ptr<SyncRun> m_syncRun;
+    std::function<ProxySettings()> m_proxyProvider;
     std::unique_ptr<ArchiveStore> m_archive;
     std::unique_ptr<ArchiveItemDocument> m_archiveItems;
 };

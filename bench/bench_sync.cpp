@@ -305,15 +305,125 @@ void benchBigChannel(const QTemporaryDir &work)
                 update / bare, result < 0 ? "  FAILED" : "");
 }
 
+// curl fetching every address with up to 6 connections at once.
+double curlParallelSeconds(const QStringList &urls, const QString &folder)
+{
+    QFile config(folder + QStringLiteral("/curl-parallel.cfg"));
+    config.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (int i = 0; i < urls.size(); ++i)
+        config.write("url = \"" + urls[i].toUtf8() + "\"\noutput = \"" + folder.toUtf8() + "/p" +
+                     QByteArray::number(i) + ".xml\"\n");
+    config.close();
+    QElapsedTimer timer;
+    timer.start();
+    QProcess curl;
+    curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("--parallel"),
+                                        QStringLiteral("--parallel-max"), QStringLiteral("6"),
+                                        QStringLiteral("-K"), config.fileName()});
+    curl.waitForFinished(600000);
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double runSyncSeconds(const QString &dataHome)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QProcess sync;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    sync.setProcessEnvironment(env);
+    sync.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {QStringLiteral("--sync")});
+    sync.waitForFinished(600000);
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// A tree of `count` channels of the server's documents in a per-user folder of its own.
+QString makeUserFolder(const QString &dataHome, const QStringList &urls, bool enabled)
+{
+    const QString appFolder = dataHome + QStringLiteral("/Kolvani/");
+    QDir().mkpath(appFolder + QStringLiteral("data"));
+    QDir().mkpath(appFolder + QStringLiteral("temp"));
+    ChannelTree tree;
+    for (int c = 0; c < urls.size(); ++c) {
+        ChannelNode *node =
+            tree.addNode(tree.root(), QStringLiteral("Kanał %1").arg(c), NodeKind::Channel);
+        node->channel()->url = urls[c];
+        node->channel()->GUID = guidFor(c);
+        node->channel()->enabled = enabled;
+    }
+    SaveChannelTree(tree, appFolder + QStringLiteral("data/tvChannels.xml"));
+    return appFolder;
+}
+
+void benchLatency(const QTemporaryDir &work)
+{
+    const int channels = 150;
+    const int latencyMs = 50;
+    QHash<QByteArray, QByteArray> documents;
+    for (int c = 0; c < channels; ++c)
+        documents.insert("/feed/" + QByteArray::number(c),
+                         channelDocument(c, kItemsPerChannel, c % 2 == 1, false));
+    LoopbackServer server;
+    server.setHandler([&documents, latencyMs](const LoopbackRequest &request) {
+        LoopbackReply reply = LoopbackReply::http("200 OK", documents.value(request.target()),
+                                                  "Content-Type: application/xml\r\n");
+        reply.parts.first().delayMs = latencyMs;
+        return reply;
+    });
+    server.start();
+    QStringList urls;
+    for (int c = 0; c < channels; ++c)
+        urls.append(server.url(QStringLiteral("/feed/%1").arg(c)));
+    const QString dataHome = work.path() + QStringLiteral("/latency");
+    makeUserFolder(dataHome, urls, true);
+    double sync = 1e9, curl = -1;
+    for (int i = 0; i < 3; ++i)
+        sync = std::min(sync, runSyncSeconds(dataHome));
+    if (haveCurl()) {
+        curl = 1e9;
+        for (int i = 0; i < 3; ++i)
+            curl = std::min(curl, curlParallelSeconds(urls, work.path()));
+    }
+    std::printf("\n%d channels x %d items, %d ms per response, best of 3\n", channels,
+                kItemsPerChannel, latencyMs);
+    std::printf("  one after another would take at least %6.3f s\n", channels * latencyMs / 1000.0);
+    if (curl > 0)
+        std::printf("  curl --parallel --parallel-max 6:     %8.3f s\n", curl);
+    std::printf("  kolvani --sync:                       %8.3f s  (%.2fx parallel curl, target "
+                "within 1.5x)\n",
+                sync, curl > 0 ? sync / curl : 0.0);
+
+    // The start: a tree whose one channel is disabled, beside a QtCore program doing nothing.
+    const QString idleHome = work.path() + QStringLiteral("/idle");
+    makeUserFolder(idleHome, {server.url(QStringLiteral("/feed/0"))}, false);
+    double start = 1e9, bare = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        start = std::min(start, runSyncSeconds(idleHome));
+        QElapsedTimer timer;
+        timer.start();
+        QProcess idle;
+        idle.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--idle")});
+        idle.waitForFinished(60000);
+        bare = std::min(bare, timer.nsecsElapsed() / 1e9);
+    }
+    std::printf("\nstart of kolvani --sync (one disabled channel), best of 5\n");
+    std::printf("  QtCore program doing nothing:         %8.3f s\n", bare);
+    std::printf("  kolvani --sync:                       %8.3f s  (%.2fx, target within 2x)\n",
+                start, start / bare);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--idle") == 0)
+        return 0;
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
     benchManyChannels(work);
     benchBigChannel(work);
+    benchLatency(work);
     return 0;
 }

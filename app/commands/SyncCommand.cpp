@@ -14,6 +14,7 @@
 #include "feed/ProxySettings.h"
 #include "reading/ShownChannel.h"
 #include "sync/ChannelUpdater.h"
+#include "sync/SyncRun.h"
 
 #include <QCoreApplication>
 
@@ -85,25 +86,24 @@ int runSyncCommand(const QStringList &args)
     }
 
     const ProxySettings proxy = AppSettings::read(SettingsFile(folder.configFile())).proxy();
-    session.downloader().setProxyProvider([proxy] { return proxy; });
-    ChannelUpdater &updater = session.updater();
-
-    int failed = 0;
-    for (ChannelNode *node : tree.channelsInPreOrder()) {
-        TtvChannel *channel = node->channel();
-        if (!channel || !channel->enabled)
-            continue;
-        int result = -1;
-        try {
-            result = updater.UpdateChannel(*channel, node->text());
-        } catch (const std::exception &e) {
-            report.ReportProblem(QString::fromStdString(e.what()));
-        }
-        if (result == -1)
-            ++failed;
-        else
-            printLine(QStringLiteral("Uaktualniono ") + node->text());
+    session.setProxyProvider([proxy] { return proxy; });
+    // The window's run: the same channels in the same order, the same lines.
+    SyncRun &run = session.syncRun();
+    int attempted = 0;
+    int updated = 0;
+    QObject::connect(&run, &SyncRun::channelUpdated, &run, [&attempted] { ++attempted; });
+    QObject::connect(&run, &SyncRun::lineReported, &run, [&updated](const QString &line, int) {
+        ++updated;
+        printLine(line);
+    });
+    bool raised = false;
+    try {
+        run.SyncAllChannels();
+    } catch (const std::exception &e) {
+        report.ReportProblem(QString::fromStdString(e.what()));
+        raised = true;
     }
+    const bool failed = raised || attempted != updated;
 
     try {
         SaveChannelTree(tree, folder.treeFile());
@@ -112,6 +112,7 @@ int runSyncCommand(const QStringList &args)
                   QString::fromStdString(e.what()));
         return 1;
     }
-    printLine(QStringLiteral("Nowych wiadomości: ") + QString::number(session.alertQueue().newItemCount));
-    return failed == 0 ? 0 : 1;
+    printLine(QStringLiteral("Nowych wiadomości: ") +
+              QString::number(session.alertQueue().newItemCount));
+    return failed ? 1 : 0;
 }

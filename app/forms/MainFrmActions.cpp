@@ -334,6 +334,7 @@ void TfmMainFrm::applyActionFacts(const ActionFacts &f)
         m_syncRuns->updateActions(f); // acSyncAllUpdate, acChannelsGetSelectedUpdate
     // acRemoveTreeItemUpdate, acChannelsEditUpdate, acChannelsEditChanelUpdate
     acRemoveTreeItem->setEnabled(f.node && f.node->parent() && !f.syncAllRunning);
+    acChannelsAdd->setEnabled(!f.syncAllRunning); // a run keeps the tree's shape
     acChannelsEdit->setEnabled(f.node != nullptr);
     const bool channel = f.node && f.node->isChannel();
     acChannelsEditChanel->setEnabled(channel);

@@ -30,6 +30,7 @@
 #include "reading/forms/UnreadCountDelegate.h"
 #include "reading/forms/ItemViewController.h"
 #include "sync/ChannelUpdater.h"
+#include "sync/SyncRun.h"
 #include "sync/forms/SyncRunsController.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
@@ -79,15 +80,12 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     if (!m_options.executableDir.isEmpty() && !m_options.executableDir.endsWith(QLatin1Char('/')))
         m_options.executableDir += QLatin1Char('/');
 
-    m_tmUpdates = new QTimer(this);
-    m_tmUpdates->setObjectName(QStringLiteral("tmUpdates"));
     m_tmMarkAsUnread = new QTimer(this);
     m_tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
     m_tmBalloons = new QTimer(this);
     m_tmBalloons->setObjectName(QStringLiteral("tmBalloons"));
     m_tmBalloons->setInterval(10000); // enabled by the alerts only
-    for (QTimer *t : {m_tmUpdates, m_tmMarkAsUnread})
-        t->setInterval(0);
+    m_tmMarkAsUnread->setInterval(0);
 
     buildImageList();
     buildLayout();
@@ -117,6 +115,8 @@ TfmMainFrm::~TfmMainFrm()
 void TfmMainFrm::attachWindows(const MainFrmWindows &windows)
 {
     m_windows = windows;
+    if (m_syncRuns)
+        m_syncRuns->setReportWindow(windows.updateProgress);
     if (windows.updateProgress)
         connect(windows.updateProgress, &TfmUpdateProgressFrm::statusNoticeChanged, sbStatus,
                 [this](const QString &text) { sbStatus->setPanelText(2, text); });
@@ -190,12 +190,15 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
 {
     m_session = std::make_unique<Session>(folder, *this);
     m_session->setDownloadUi(sbStatus);
-    m_session->downloader().setProxyProvider(
+    m_session->setProxyProvider(
         [this] { return m_windows.config ? m_windows.config->proxySettings() : ProxySettings(); });
     tvChannels->setModel(&m_session->channelTree());
-    m_syncRuns = new SyncRunsController(
-        {acSyncAll, acSyncSelected, acChannelsGetSelected, tvChannels, lvHeaders},
-        m_session->channelTree(), m_session->updater(), m_session->downloader(), *this, this);
+    m_syncRuns = new SyncRunsController({acSyncAll, acSyncSelected, acChannelsGetSelected,
+                                         tvChannels, lvHeaders, sbStatus, this, ctTrayIcon},
+                                        m_session->channelTree(), m_session->updater(),
+                                        m_session->downloader(), m_session->syncRun(), *this, this);
+    m_syncRuns->setBalloonsEnabled(
+        [this] { return m_windows.config ? m_windows.config->cbBalloon->isChecked() : true; });
     m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels},
                                         m_session->channelTree(), this);
     tvChannels->setItemDelegate(new UnreadCountDelegate(
@@ -225,6 +228,7 @@ void TfmMainFrm::createConnections()
     ChannelUpdater *updater = &m_session->updater();
     connect(updater, &ChannelUpdater::busyChanged, this, &TfmMainFrm::UpdateActions);
     connect(m_syncRuns, &SyncRunsController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(&m_session->syncRun(), &SyncRun::runningChanged, this, &TfmMainFrm::UpdateActions);
     // leaving once the update in progress has returned
     connect(updater, &ChannelUpdater::busyChanged, this, [this](bool busy) {
         if (!busy && m_quitPending)
@@ -264,7 +268,7 @@ void TfmMainFrm::createConnections()
             &SyncRunsController::acSyncSelectedExecute);
     connect(acChannelsGetSelected, &QAction::triggered, m_syncRuns,
             &SyncRunsController::acChannelsGetSelectedExecute);
-    connect(m_tmUpdates, &QTimer::timeout, m_syncRuns, &SyncRunsController::tmUpdatesTimer);
+    connect(tmUpdates(), &QTimer::timeout, m_syncRuns, &SyncRunsController::tmUpdatesTimer);
     connect(sbStatus, &MainStatusBar::clicked, this, &TfmMainFrm::sbStatusClick);
     connect(sbStatus, &MainStatusBar::noticeChanged, this, &TfmMainFrm::statusNoticeChanged);
 
@@ -285,7 +289,17 @@ bool TfmMainFrm::channelUpdateBusy() const
 
 bool TfmMainFrm::syncAllRunning() const
 {
-    return m_syncRuns && m_syncRuns->syncAllRunning();
+    return m_session && m_session->syncRun().syncAllRunning();
+}
+
+bool TfmMainFrm::cancelRequested() const
+{
+    return m_session && m_session->syncRun().cancelRequested();
+}
+
+QTimer *TfmMainFrm::tmUpdates() const
+{
+    return m_session ? &m_session->syncRun().tmUpdates() : nullptr;
 }
 
 ChannelTree *TfmMainFrm::channelTree() const
@@ -367,7 +381,7 @@ void TfmMainFrm::readStartSettings()
         const AppSettings stored = AppSettings::read(settings);
         channelsListUrl = stored.channelsListUrl;
         headerRows().setSortState(stored.columnToSort, stored.descendingSort);
-        setTimerInterval(m_tmUpdates, stored.updates ? UpdateTimerInterval(stored.interval) : 0);
+        setTimerInterval(tmUpdates(), stored.updates ? UpdateTimerInterval(stored.interval) : 0);
     } catch (const std::exception &e) {
         // Unreadable settings leave their defaults.
         qCWarning(lcApp, "reading the settings: %s", e.what());
@@ -488,8 +502,8 @@ bool TfmMainFrm::dontShowChecked() const
 
 void TfmMainFrm::setCancelRequested()
 {
-    if (m_windows.updateProgress)
-        m_windows.updateProgress->cancelRequested = true;
+    if (m_session)
+        m_session->syncRun().requestCancel();
 }
 
 void TfmMainFrm::saveClosingState()
@@ -574,7 +588,7 @@ void TfmMainFrm::ApplicationEvents1Message()
 
 void TfmMainFrm::stopTimers()
 {
-    for (QTimer *timer : {m_tmUpdates, m_tmBalloons, m_tmMarkAsUnread})
+    for (QTimer *timer : {tmUpdates(), m_tmBalloons, m_tmMarkAsUnread})
         setTimerInterval(timer, 0);
 }
 

@@ -10,6 +10,7 @@
 //                                  sbChannelsAddClick, acCopyToClipBoardExecute,
 //                                  acSelectAllExecute, HandleAppException
 //   MainStatusBar                  the panels, the progress bar, the click (sbStatusClick)
+//   SyncRun (sync)                 the run itself, tmUpdates, cancelRequested
 //   SyncRunsController             acSyncAllExecute, acSyncSelectedExecute,
 //     (sync/forms)                 acChannelsGetSelectedExecute, SyncChannel, SyncAllChannels,
 //                                  tmUpdatesTimer, acSyncAllUpdate, acChannelsGetSelectedUpdate
@@ -91,7 +92,8 @@ public:
     AlertQueue &alertQueue() const; // alertTitles, alertChannels, newItemCount
     bool channelUpdateBusy() const;
     bool syncAllRunning() const;
-    QTimer *tmUpdates() const { return m_tmUpdates; }           // 0 = off
+    bool cancelRequested() const;
+    QTimer *tmUpdates() const;                                  // 0 = off
     QTimer *tmMarkAsUnread() const { return m_tmMarkAsUnread; } // 0 = off
     QTimer *tmBalloons() const { return m_tmBalloons; }         // alerts; 10000 ms
     const QList<QAction *> &alMainFrmActions() const { return m_actions; }
@@ -229,7 +231,7 @@ private:
     QAction *acSelectAll = nullptr, *acFind = nullptr, *acSyncSelected = nullptr;
     QAction *acSaveToFile = nullptr, *acPrintHeader = nullptr, *acChannelsSendChannel = nullptr;
     QList<QAction *> m_actions;
-    QTimer *m_tmUpdates = nullptr, *m_tmMarkAsUnread = nullptr, *m_tmBalloons = nullptr;
+    QTimer *m_tmMarkAsUnread = nullptr, *m_tmBalloons = nullptr;
 
     MainFrmOptions m_options;
     UserFolder m_folder;

@@ -3,18 +3,24 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class ChannelNode;
 class ChannelTree;
 class ChannelUpdater;
 class DocumentDownloader;
 class IReportSink;
-class QAction;
+class MainStatusBar;
 class QAbstractItemView;
+class QAction;
+class QSystemTrayIcon;
 class QWidget;
+class SyncRun;
+class TfmUpdateProgressFrm;
 struct ActionFacts;
 
-// Updating channels from the window: one channel on request, runs over the whole tree.
-// Drives the actions it is handed; owns no widget.
+// Updating channels from the window: one channel on request, runs over the whole tree from
+// the command and from the timer. Drives the widgets it is handed; owns none.
 class SyncRunsController : public QObject
 {
     Q_OBJECT
@@ -26,11 +32,22 @@ public:
         QAction *acChannelsGetSelected = nullptr;
         QAbstractItemView *tvChannels = nullptr;
         QWidget *lvHeaders = nullptr;
+        MainStatusBar *sbStatus = nullptr;
+        QWidget *mainWindow = nullptr; // a run shows the report window only when it is visible
+        QSystemTrayIcon *ctTrayIcon = nullptr;
     };
-    SyncRunsController(const Widgets &widgets, ChannelTree &tree, ChannelUpdater &updater,
-                       DocumentDownloader &downloader, IReportSink &report, QObject *parent);
+    static inline const QString RunNotice = QStringLiteral("Synchronizacja ...");
 
-    bool syncAllRunning() const { return m_syncAllRunning; }
+    SyncRunsController(const Widgets &widgets, ChannelTree &tree, ChannelUpdater &updater,
+                       DocumentDownloader &downloader, SyncRun &run, IReportSink &report,
+                       QObject *parent);
+
+    // The report window, once it exists; runs show their lines and progress in it.
+    void setReportWindow(TfmUpdateProgressFrm *report);
+    // Whether "Pokazuj powiadomienia o nowych wiadomościach" is ticked, read at each run's end.
+    void setBalloonsEnabled(std::function<bool()> enabled) { m_balloons = std::move(enabled); }
+
+    bool syncAllRunning() const;
     // acSyncAllUpdate and acChannelsGetSelectedUpdate.
     void updateActions(const ActionFacts &facts);
 
@@ -38,7 +55,8 @@ public slots:
     void acSyncAllExecute();
     void acSyncSelectedExecute();
     void acChannelsGetSelectedExecute();
-    // Updates one channel now; refused while another update or download runs.
+    // Updates one channel now. Asked during another update, it runs once that update (or
+    // the run it belongs to) has returned, if the node is still in the tree.
     void SyncChannel(ChannelNode *node, const QString &name);
     void SyncAllChannels();
     void tmUpdatesTimer();
@@ -46,14 +64,30 @@ public slots:
 signals:
     // After a single update, failed or not: the header list shows the channel's file.
     void channelSynced(ChannelNode *node);
+    // A run's channel was updated; the header list refills it when it is on show.
+    void channelUpdated(ChannelNode *node);
+    // A run ended with new items and the alerts are on: the first alert plays now.
+    void firstAlertDue();
+    // A run ended with new items: the selected node's headers are shown again.
+    void tvChannelsChangeRequested();
     // Something the actions depend on changed.
     void stateChanged();
 
 private:
+    void runStarted(int total);
+    void runFinished(int newItems);
+    void runningChanged(bool running);
+    void syncWaitingChannel();
+
     Widgets m_w;
     ChannelTree &m_tree;
     ChannelUpdater &m_updater;
     DocumentDownloader &m_downloader;
+    SyncRun &m_run;
     IReportSink &m_report;
-    bool m_syncAllRunning = false;
+    TfmUpdateProgressFrm *m_reportWindow = nullptr;
+    std::function<bool()> m_balloons;
+    bool m_quietRun = false; // a timer run: no report window, no error box
+    ChannelNode *m_waitingNode = nullptr;
+    QString m_waitingName;
 };

@@ -158,7 +158,7 @@ void TfmUpdateProgressFrm::clearLog()
 
 void TfmUpdateProgressFrm::btCancelClick()
 {
-    cancelRequested = true;
+    emit cancelRequested();
     hide();
 }
 

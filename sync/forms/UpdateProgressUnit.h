@@ -27,10 +27,6 @@ public:
     QCheckBox *cbDontShow = nullptr;
     QPushButton *btCancel = nullptr;
 
-    // Set by "&Anuluj", by leaving the program and by the global error handler; a run
-    // clears it at its start and stops before the next channel when it is set.
-    bool cancelRequested = false;
-
     static inline const QString ErrorNotice = QStringLiteral("Wystąpiły błędy. Kliknij...");
 
     // Appends a line; icon 0 (error) also puts the error notice in the status bar.
@@ -41,6 +37,8 @@ public:
     ReportLog *reportLog() const { return m_log; }
 
 signals:
+    // "&Anuluj" or Esc: the run in progress stops after its current channel.
+    void cancelRequested();
     // Text for panel 2 of the main window's status bar.
     void statusNoticeChanged(const QString &text);
 

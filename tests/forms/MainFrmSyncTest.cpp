@@ -179,7 +179,7 @@ TEST_F(MainFrmSyncTest, EndOfWorkDuringAnUpdateWarnsSavesAndLetsTheUpdateFinish)
               QStringLiteral(
                   "Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."));
     EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
-    EXPECT_TRUE(w.report->cancelRequested);
+    EXPECT_TRUE(w.main->cancelRequested());
     EXPECT_FALSE(w.main->tmMarkAsUnread()->isActive());
     EXPECT_TRUE(QFile::exists(cacheFile())) << "the update was let finish";
     EXPECT_TRUE(
@@ -203,7 +203,7 @@ TEST_F(MainFrmSyncTest, TheSessionEndingCutsADownloadShort)
     EXPECT_FALSE(QFile::exists(cacheFile()));
     EXPECT_TRUE(reportLines(w.report).contains(
         QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")));
-    EXPECT_TRUE(w.report->cancelRequested);
+    EXPECT_TRUE(w.main->cancelRequested());
 }
 
 } // namespace

@@ -253,13 +253,13 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
     EXPECT_TRUE(readAll(appFolder() + "data/config.ini").contains("nColumnToSort=1"));
     EXPECT_TRUE(
         treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał B")));
-    EXPECT_FALSE(w.report->cancelRequested);
+    EXPECT_FALSE(w.main->cancelRequested());
     EXPECT_TRUE(w.main->tmUpdates()->isActive());
 
     m_boxes.answers = {true};
     EXPECT_TRUE(w.main->close());
     EXPECT_FALSE(w.main->isVisible());
-    EXPECT_TRUE(w.report->cancelRequested);
+    EXPECT_TRUE(w.main->cancelRequested());
     EXPECT_FALSE(w.main->tmUpdates()->isActive());
     EXPECT_EQ(w.main->tmUpdates()->interval(), 0);
 }
@@ -609,7 +609,7 @@ TEST_F(MainFrmFixture, AnExceptionInAHandlerIsShownAndTheProgramGoesOn)
         m_boxes.shown.first().text,
         QStringLiteral("Wystąpił błąd wewnętrzny (zepsuty plik). Przepraszamy za utrudnienie."));
     EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
-    EXPECT_TRUE(w.report->cancelRequested);
+    EXPECT_TRUE(w.main->cancelRequested());
 }
 
 TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)

@@ -43,7 +43,6 @@ TEST_F(UpdateProgressFrmTest, LooksAsDescribed)
     EXPECT_TRUE(frm.lvLog->showGrid());
     EXPECT_EQ(frm.lvLog->editTriggers(), QAbstractItemView::NoEditTriggers);
     EXPECT_FALSE(frm.cbDontShow->isChecked()); // default without a settings file
-    EXPECT_FALSE(frm.cancelRequested);
 }
 
 TEST_F(UpdateProgressFrmTest, ErrorLinesSetTheNoticeAndShowingClearsIt)
@@ -85,22 +84,23 @@ TEST_F(UpdateProgressFrmTest, ErrorLinesSetTheNoticeAndShowingClearsIt)
 TEST_F(UpdateProgressFrmTest, CancelSetsTheRequestAndHides)
 {
     TfmUpdateProgressFrm frm(config());
+    int requests = 0;
+    QObject::connect(&frm, &TfmUpdateProgressFrm::cancelRequested, &frm, [&] { ++requests; });
     frm.show();
     frm.btCancel->click();
-    EXPECT_TRUE(frm.cancelRequested);
+    EXPECT_EQ(requests, 1);
     EXPECT_FALSE(frm.isVisible());
 
-    frm.cancelRequested = false;
     frm.show();
     frm.close(); // by the frame: hidden, no stop request
     EXPECT_FALSE(frm.isVisible());
-    EXPECT_FALSE(frm.cancelRequested);
+    EXPECT_EQ(requests, 1);
 
     frm.show();
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(frm.lvLog, &esc);
     EXPECT_FALSE(frm.isVisible());
-    EXPECT_TRUE(frm.cancelRequested);
+    EXPECT_EQ(requests, 2);
 }
 
 TEST_F(UpdateProgressFrmTest, DontShowIsKeptBetweenRuns)

@@ -1,0 +1,97 @@
+#include "sync/SyncRun.h"
+
+#include "alerts/AlertQueue.h"
+#include "catalogue/ChannelTree.h"
+#include "sync/ChannelUpdater.h"
+
+#include <QCoreApplication>
+
+SyncRun::SyncRun(ChannelTree &tree, ChannelUpdater &updater, AlertQueue &alerts, QObject *parent)
+    : QObject(parent), m_tree(tree), m_updater(updater), m_alerts(alerts)
+{
+    m_tmUpdates.setObjectName(QStringLiteral("tmUpdates"));
+    m_tmUpdates.setInterval(0);
+    connect(&m_updater, &ChannelUpdater::busyChanged, this, [this](bool busy) {
+        if (!busy && m_runPending)
+            QTimer::singleShot(0, this, &SyncRun::startPending);
+    });
+}
+
+SyncRun::~SyncRun() = default;
+
+bool SyncRun::alertsQueued() const
+{
+    return m_alerts.size() > 0;
+}
+
+void SyncRun::requestCancel()
+{
+    m_cancelRequested = true;
+    m_runPending = false;
+    if (m_syncAllRunning)
+        emit cancelled();
+}
+
+void SyncRun::SyncAllChannels()
+{
+    if (m_syncAllRunning)
+        return;
+    // A single update is in progress (its events are served now): a run must not start a
+    // second update beside it, so it waits for the update to return.
+    if (m_updater.channelUpdateBusy()) {
+        m_runPending = true;
+        return;
+    }
+    run();
+}
+
+void SyncRun::startPending()
+{
+    if (!m_runPending || m_updater.channelUpdateBusy())
+        return;
+    m_runPending = false;
+    run();
+}
+
+void SyncRun::run()
+{
+    m_runPending = false;
+    m_cancelRequested = false;
+    m_syncAllRunning = true;
+    emit runningChanged(true);
+    try {
+        const int total = m_tree.count();
+        emit started(total);
+        m_alerts.startRun();
+        for (int i = 0; i < total; ++i) {
+            visit(i);
+            emit progress(i + 1, total);
+            QCoreApplication::processEvents();
+        }
+        emit finished(m_alerts.newItemCount);
+    } catch (...) {
+        end();
+        throw;
+    }
+    end();
+}
+
+void SyncRun::visit(int position)
+{
+    // Nodes are taken by position at each step: the tree stays editable during a run.
+    const QList<ChannelNode *> nodes = m_tree.nodesInPreOrder();
+    ChannelNode *node = position < nodes.size() ? nodes.at(position) : nullptr;
+    TtvChannel *channel = node ? node->channel() : nullptr;
+    if (m_cancelRequested || !channel || !channel->enabled)
+        return;
+    const QString name = node->text();
+    if (m_updater.UpdateChannel(*channel, name) != -1)
+        emit lineReported(QStringLiteral("Uaktualniono ") + name, 1);
+    emit channelUpdated(node);
+}
+
+void SyncRun::end()
+{
+    m_syncAllRunning = false;
+    emit runningChanged(false);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class ChannelNode;
+class ChannelTree;
+class ChannelUpdater;
+struct AlertQueue;
+
+// One synchronisation run over the whole tree, the same for the window and the command
+// line: every enabled channel in tree order, one update at a time, cancelled between
+// channels. The window follows its signals; it owns the timer of automatic runs.
+class SyncRun : public QObject
+{
+    Q_OBJECT
+public:
+    // `tree`, `updater` and `alerts` must outlive the run.
+    SyncRun(ChannelTree &tree, ChannelUpdater &updater, AlertQueue &alerts,
+            QObject *parent = nullptr);
+    ~SyncRun() override;
+
+    // Interval of automatic runs ("tmUpdates"); 0 = off. Its timeout is the window's to use.
+    QTimer &tmUpdates() { return m_tmUpdates; }
+    bool syncAllRunning() const { return m_syncAllRunning; }
+    bool cancelRequested() const { return m_cancelRequested; }
+    // True while a run waits for a single update to return before it starts.
+    bool runPending() const { return m_runPending; }
+    // The run's alerts queue is not empty.
+    bool alertsQueued() const;
+
+    // Runs over the tree now. Requested while a single update runs, the run starts as soon
+    // as that update has returned; requested during a run, nothing happens. An error raised
+    // by an update ends the run at that node, after the flags are restored and
+    // runningChanged(false) was sent, and reaches the caller.
+    void SyncAllChannels();
+    // The current channel finishes, the remaining nodes are skipped (they still count).
+    void requestCancel();
+
+signals:
+    void runningChanged(bool running);
+    // requestCancel() during a run: whatever the run prepared ahead can stop.
+    void cancelled();
+    // Before the first node: `total` nodes, groups included, will be counted.
+    void started(int total);
+    void lineReported(const QString &text, int icon);
+    void progress(int done, int total);
+    // A channel's update has returned, failed or not; the header list refills it if shown.
+    void channelUpdated(ChannelNode *node);
+    // After the last node, before the flags are restored; not after an error.
+    void finished(int newItems);
+
+private:
+    void run();
+    void visit(int position);
+    void end();
+    void startPending();
+
+    ChannelTree &m_tree;
+    ChannelUpdater &m_updater;
+    AlertQueue &m_alerts;
+    QTimer m_tmUpdates;
+    bool m_syncAllRunning = false;
+    bool m_cancelRequested = false;
+    bool m_runPending = false;
+};

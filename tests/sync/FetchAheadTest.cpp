@@ -1,0 +1,176 @@
+// Fetching ahead during a run: the report in tree order whatever order the downloads end
+// in, a slow server not holding the others up, the connection limits, and cancelling.
+
+#include "sync/FetchAhead.h"
+
+#include "app/Session.h"
+#include "catalogue/ChannelTree.h"
+#include "support/DownloadTestUtil.h"
+#include "support/LoopbackServer.h"
+#include "sync/SyncRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QByteArray feed(const QByteArray &title)
+{
+    return "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>K</title>"
+           "<item><title>" +
+           title + "</title></item></channel></rss>";
+}
+
+// A server answering every path after `delayMs`, with a 404 for paths starting "/missing".
+std::unique_ptr<LoopbackServer> server(int delayMs)
+{
+    auto s = std::make_unique<LoopbackServer>();
+    s->setHandler([delayMs](const LoopbackRequest &request) {
+        LoopbackReply reply = request.target().startsWith("/missing")
+                                  ? LoopbackReply::http("404 Not Found", "")
+                                  : LoopbackReply::http("200 OK", feed(request.target().mid(1)));
+        reply.parts.first().delayMs = delayMs;
+        return reply;
+    });
+    EXPECT_TRUE(s->start());
+    return s;
+}
+
+class FetchAheadRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        QDir().mkpath(home.path() + QStringLiteral("/data"));
+        QDir().mkpath(home.path() + QStringLiteral("/temp"));
+        session = std::make_unique<Session>(UserFolder(home.path()), sink);
+        QObject::connect(&session->syncRun(), &SyncRun::lineReported, &session->syncRun(),
+                         [this](const QString &line) { sink.lines << line; });
+    }
+    ChannelNode *channel(const QString &name, const QString &url)
+    {
+        ChannelTree &tree = session->channelTree();
+        ChannelNode *node = tree.addNode(tree.root(), name, NodeKind::Channel);
+        node->channel()->url = url;
+        node->channel()->enabled = true;
+        node->channel()->GUID = QStringLiteral("{00000000-0000-4000-8000-%1}")
+                                    .arg(tree.count(), 12, 10, QLatin1Char('0'));
+        return node;
+    }
+    QStringList tempFiles() const
+    {
+        return QDir(home.path() + QStringLiteral("/temp")).entryList({"*.xml"}, QDir::Files);
+    }
+
+    QTemporaryDir home;
+    RecordingSink sink; // the report and the run's lines, in the order they came
+    std::unique_ptr<Session> session;
+};
+
+TEST_F(FetchAheadRunTest, TheReportFollowsTheTreeWhateverOrderTheDownloadsEndIn)
+{
+    auto slow = server(400);
+    auto fast = server(0);
+    channel(QStringLiteral("Wolny"), slow->url(QStringLiteral("/a")));
+    channel(QStringLiteral("Brak"), fast->url(QStringLiteral("/missing")));
+    channel(QStringLiteral("Szybki"), fast->url(QStringLiteral("/c")));
+    bool othersAskedFirst = false;
+    QObject::connect(&session->syncRun(), &SyncRun::lineReported, &session->syncRun(),
+                     [&](const QString &line) {
+                         if (line == QLatin1String("Uaktualniono Wolny"))
+                             othersAskedFirst = fast->requestCount() == 2;
+                     });
+    session->syncRun().SyncAllChannels();
+    ASSERT_EQ(sink.lines.size(), 4) << joined(sink.lines);
+    EXPECT_EQ(sink.lines[0], QStringLiteral("Uaktualniono Wolny"));
+    EXPECT_TRUE(sink.lines[1].startsWith(QStringLiteral("Niepoprawny adres URL (")))
+        << joined(sink.lines);
+    EXPECT_EQ(sink.lines[2], QStringLiteral("Nie można pobrać nowych nagłówków z Brak"));
+    EXPECT_EQ(sink.lines[3], QStringLiteral("Uaktualniono Szybki"));
+    EXPECT_TRUE(othersAskedFirst) << "a slow first server must not hold the others up";
+    EXPECT_EQ(slow->requestCount(), 1);
+    EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(' ').toStdString();
+}
+
+TEST_F(FetchAheadRunTest, ACancelledRunStopsItsDownloadsAndLeavesNoFiles)
+{
+    auto first = server(200);
+    auto stalled = std::make_unique<LoopbackServer>();
+    stalled->setHandler([](const LoopbackRequest &) { return LoopbackReply::stall(); });
+    ASSERT_TRUE(stalled->start());
+    auto ready = server(0);
+    channel(QStringLiteral("Pierwszy"), first->url(QStringLiteral("/a")));
+    channel(QStringLiteral("Zawieszony"), stalled->url(QStringLiteral("/b")));
+    channel(QStringLiteral("Gotowy"), ready->url(QStringLiteral("/c")));
+    QTimer::singleShot(100, &session->syncRun(), [this] { session->syncRun().requestCancel(); });
+    session->syncRun().SyncAllChannels();
+    EXPECT_EQ(sink.lines, QStringList({"Uaktualniono Pierwszy"}));
+    EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(' ').toStdString();
+    EXPECT_FALSE(QFile::exists(home.path() +
+                               QStringLiteral("/data/{00000000-0000-4000-8000-000000000004}.xml")))
+        << "a download fetched ahead is not an update";
+}
+
+TEST(FetchAheadLimits, TwoConnectionsToOneServerAndSixInAll)
+{
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<LoopbackServer>> servers;
+    for (int i = 0; i < 4; ++i)
+        servers.push_back(server(150));
+    {
+        FetchAhead oneHost(ProxySettings{});
+        for (int i = 0; i < 5; ++i)
+            oneHost.enqueue({servers[0]->url(QStringLiteral("/%1").arg(i)),
+                             dir.filePath(QStringLiteral("one%1.xml").arg(i)),
+                             {},
+                             {}});
+        for (int i = 0; i < 5; ++i) {
+            const FetchAhead::Result r =
+                oneHost.take({servers[0]->url(QStringLiteral("/%1").arg(i)),
+                              dir.filePath(QStringLiteral("one%1.xml").arg(i)),
+                              {},
+                              {}},
+                             nullptr);
+            EXPECT_EQ(r.code, 0);
+        }
+        EXPECT_EQ(oneHost.highestRunning(), 2);
+    }
+    FetchAhead manyHosts(ProxySettings{});
+    std::vector<FetchAhead::Job> jobs;
+    for (int i = 0; i < 12; ++i)
+        jobs.push_back({servers[i % 4]->url(QStringLiteral("/%1").arg(i)),
+                        dir.filePath(QStringLiteral("many%1.xml").arg(i)),
+                        {},
+                        {}});
+    for (const FetchAhead::Job &job : jobs)
+        manyHosts.enqueue(job);
+    for (const FetchAhead::Job &job : jobs) {
+        EXPECT_EQ(manyHosts.take(job, nullptr).code, 0);
+        EXPECT_EQ(readWholeFile(job.targetFile).substr(0, 5), "<?xml");
+    }
+    EXPECT_EQ(manyHosts.highestRunning(), 6);
+}
+
+TEST(FetchAheadLimits, FilesNobodyTookAreRemoved)
+{
+    QTemporaryDir dir;
+    auto s = server(0);
+    const FetchAhead::Job job{
+        s->url(QStringLiteral("/a")), dir.filePath(QStringLiteral("a.xml")), {}, {}};
+    {
+        FetchAhead ahead(ProxySettings{});
+        ahead.enqueue(job);
+        ASSERT_TRUE(s->waitForRequests(1, 5000));
+        EXPECT_TRUE(ahead.has(job));
+    }
+    EXPECT_FALSE(QFile::exists(job.targetFile));
+}
+
+} // namespace

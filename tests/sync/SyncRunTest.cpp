@@ -1,0 +1,239 @@
+// A run over the tree against a loopback server: order, progress, skipping, cancelling,
+// errors and a run asked for during a single update.
+
+#include "sync/SyncRun.h"
+
+#include "alerts/AlertQueue.h"
+#include "app/Session.h"
+#include "catalogue/ChannelTree.h"
+#include "feed/DocumentDownloader.h"
+#include "reading/ShownChannel.h"
+#include "support/DownloadTestUtil.h"
+#include "support/LoopbackServer.h"
+#include "sync/ChannelUpdater.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+QByteArray feed(const QByteArray &title)
+{
+    return "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>K</title>"
+           "<item><title>" +
+           title + "</title><link>http://example.org/</link></item></channel></rss>";
+}
+
+QString guidOf(int n)
+{
+    return QStringLiteral("{00000000-0000-4000-8000-%1}").arg(n, 12, 10, QLatin1Char('0'));
+}
+
+// A temporary per-user folder, a session over it, and what the run tells.
+class SyncRunTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        QDir().mkpath(home.path() + QStringLiteral("/data"));
+        QDir().mkpath(home.path() + QStringLiteral("/temp"));
+        session = std::make_unique<Session>(UserFolder(home.path()), sink);
+        server.setHandler([](const LoopbackRequest &request) {
+            if (request.target().startsWith("/missing"))
+                return LoopbackReply::http("404 Not Found", "");
+            return LoopbackReply::http("200 OK", feed(request.target().mid(1)));
+        });
+        ASSERT_TRUE(server.start());
+        SyncRun &run = session->syncRun();
+        QObject::connect(&run, &SyncRun::lineReported, &run, [this](const QString &line, int icon) {
+            lines << QStringLiteral("%1 %2").arg(icon).arg(line);
+        });
+        QObject::connect(&run, &SyncRun::progress, &run, [this](int done, int total) {
+            progress << QStringLiteral("%1/%2").arg(done).arg(total);
+        });
+        QObject::connect(&run, &SyncRun::runningChanged, &run,
+                         [this](bool running) { runningEvents << running; });
+        QObject::connect(&run, &SyncRun::finished, &run, [this](int n) { finished << n; });
+    }
+
+    ChannelNode *channel(ChannelNode *parent, const QString &name, const QString &path,
+                         bool enabled = true)
+    {
+        ChannelTree &tree = session->channelTree();
+        ChannelNode *node = tree.addNode(parent, name, NodeKind::Channel);
+        node->channel()->url = server.url(path);
+        node->channel()->enabled = enabled;
+        node->channel()->GUID = guidOf(++guids);
+        return node;
+    }
+    ChannelNode *root() { return session->channelTree().root(); }
+    SyncRun &run() { return session->syncRun(); }
+
+    QTemporaryDir home;
+    RecordingSink sink;
+    LoopbackServer server;
+    std::unique_ptr<Session> session;
+    QStringList lines;
+    QStringList progress;
+    QList<bool> runningEvents;
+    QList<int> finished;
+    int guids = 0;
+};
+
+TEST_F(SyncRunTest, AOneNodeTreeCountsItsRootAndEnds)
+{
+    run().SyncAllChannels();
+    EXPECT_EQ(progress, QStringList({"1/1"}));
+    EXPECT_TRUE(lines.isEmpty());
+    EXPECT_EQ(finished, QList<int>({0}));
+    EXPECT_EQ(runningEvents, QList<bool>({true, false}));
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST_F(SyncRunTest, ChannelsInTreeOrderGroupsAndDisabledChannelsAdvanceTheProgress)
+{
+    ChannelTree &tree = session->channelTree();
+    ChannelNode *group = tree.addNode(root(), QStringLiteral("Grupa"), NodeKind::Group);
+    channel(group, QStringLiteral("Pierwszy"), QStringLiteral("/a"));
+    channel(group, QStringLiteral("Wyłączony"), QStringLiteral("/b"), false);
+    channel(root(), QStringLiteral("Drugi"), QStringLiteral("/c"));
+    session->alertQueue().enqueue(QStringLiteral("stary"), QStringLiteral("z innego biegu"));
+
+    run().SyncAllChannels();
+    EXPECT_EQ(progress, QStringList({"1/5", "2/5", "3/5", "4/5", "5/5"}));
+    EXPECT_EQ(lines, QStringList({"1 Uaktualniono Pierwszy", "1 Uaktualniono Drugi"}));
+    // The downloads may run ahead of the updates, in any order; the disabled one never runs.
+    ASSERT_EQ(server.requestCount(), 2);
+    QStringList targets;
+    for (const LoopbackRequest &request : server.requests())
+        targets << QString::fromLatin1(request.target());
+    targets.sort();
+    EXPECT_EQ(targets, QStringList({"/a", "/c"}));
+    EXPECT_EQ(finished, QList<int>({2}));
+    EXPECT_EQ(session->alertQueue().newItemCount, 2) << "the count starts at 0 for the run";
+    EXPECT_FALSE(session->alertQueue().alertTitles.contains(QStringLiteral("stary")));
+    EXPECT_FALSE(run().syncAllRunning());
+}
+
+TEST_F(SyncRunTest, FailingChannelsGiveNoUpdatedLineAndTheRunGoesOn)
+{
+    channel(root(), QStringLiteral("Zły"), QStringLiteral("/missing1"));
+    channel(root(), QStringLiteral("Dobry"), QStringLiteral("/ok"));
+    channel(root(), QStringLiteral("Też zły"), QStringLiteral("/missing2"));
+    run().SyncAllChannels();
+    EXPECT_EQ(lines, QStringList({"1 Uaktualniono Dobry"}));
+    EXPECT_TRUE(sink.lines.contains(QStringLiteral("Nie można pobrać nowych nagłówków z Zły")));
+    EXPECT_TRUE(sink.lines.contains(QStringLiteral("Nie można pobrać nowych nagłówków z Też zły")));
+    EXPECT_EQ(progress.size(), 4);
+}
+
+TEST_F(SyncRunTest, CancelDuringTheFirstChannelFinishesItAndSkipsTheRest)
+{
+    channel(root(), QStringLiteral("Pierwszy"), QStringLiteral("/slow"));
+    channel(root(), QStringLiteral("Drugi"), QStringLiteral("/b"));
+    server.setHandler([](const LoopbackRequest &request) {
+        LoopbackReply reply = LoopbackReply::http("200 OK", feed(request.target().mid(1)));
+        if (request.target() == "/slow")
+            reply.parts.first().delayMs = 300;
+        return reply;
+    });
+    QTimer::singleShot(100, &run(), [this] { run().requestCancel(); });
+    run().SyncAllChannels();
+    EXPECT_EQ(lines, QStringList({"1 Uaktualniono Pierwszy"}));
+    EXPECT_FALSE(QFile::exists(session->folder().cacheFile(guidOf(2))))
+        << "the second channel was not updated, even if its download had run ahead";
+    EXPECT_EQ(progress, QStringList({"1/3", "2/3", "3/3"})) << "skipped nodes still count";
+    EXPECT_TRUE(run().cancelRequested());
+
+    lines.clear();
+    run().SyncAllChannels();
+    EXPECT_EQ(lines, QStringList({"1 Uaktualniono Pierwszy", "1 Uaktualniono Drugi"}))
+        << "a new run clears the request";
+}
+
+// An update that raises: the run ends at that node, restores its flags, passes it on.
+class RaisingHost : public IChannelUpdateHost
+{
+public:
+    int DownloadDocument(const QString &url, const QString &, const QString &,
+                         const QString &) override
+    {
+        if (url.endsWith(QLatin1String("boom")))
+            throw std::runtime_error("zepsuty");
+        ++downloads;
+        return -1;
+    }
+    void ReportProblem(const QString &) override {}
+    int downloads = 0;
+};
+
+TEST(SyncRunErrors, AnErrorEndsTheRunAtItsNodeAndReachesTheCaller)
+{
+    QTemporaryDir home;
+    const UserFolder folder(home.path());
+    RaisingHost host;
+    ShownChannel shown;
+    AlertQueue alerts;
+    ChannelUpdater updater(folder, host, shown, alerts);
+    ChannelTree tree;
+    SyncRun run(tree, updater, alerts);
+    for (const char *url :
+         {"http://127.0.0.1:1/a", "http://127.0.0.1:1/boom", "http://127.0.0.1:1/c"}) {
+        ChannelNode *node = tree.addNode(tree.root(), QString::fromLatin1(url), NodeKind::Channel);
+        node->channel()->url = QString::fromLatin1(url);
+        node->channel()->enabled = true;
+        node->channel()->GUID = guidOf(tree.count());
+    }
+    QList<bool> running;
+    bool finishedSent = false;
+    QObject::connect(&run, &SyncRun::runningChanged, &run, [&](bool r) { running << r; });
+    QObject::connect(&run, &SyncRun::finished, &run, [&] { finishedSent = true; });
+    EXPECT_THROW(run.SyncAllChannels(), std::runtime_error);
+    EXPECT_EQ(host.downloads, 1) << "the node after the error is not visited";
+    EXPECT_EQ(running, QList<bool>({true, false}));
+    EXPECT_FALSE(run.syncAllRunning());
+    EXPECT_FALSE(updater.channelUpdateBusy());
+    EXPECT_FALSE(finishedSent);
+}
+
+TEST_F(SyncRunTest, ARunAskedForDuringASingleUpdateStartsWhenItReturns)
+{
+    ChannelNode *single = channel(root(), QStringLiteral("Pojedynczy"), QStringLiteral("/slow"));
+    channel(root(), QStringLiteral("Drugi"), QStringLiteral("/b"));
+    server.setHandler([](const LoopbackRequest &request) {
+        LoopbackReply reply = LoopbackReply::http("200 OK", feed(request.target().mid(1)));
+        if (request.target() == "/slow")
+            reply.parts.first().delayMs = 200;
+        return reply;
+    });
+    bool pendingDuringUpdate = false;
+    bool runningDuringUpdate = true;
+    QTimer::singleShot(50, &run(), [&] {
+        run().SyncAllChannels();
+        pendingDuringUpdate = run().runPending();
+        runningDuringUpdate = run().syncAllRunning();
+    });
+    EXPECT_NE(session->updater().UpdateChannel(*single->channel(), single->text()), -1);
+    EXPECT_TRUE(pendingDuringUpdate);
+    EXPECT_FALSE(runningDuringUpdate) << "no second update beside the first";
+    EXPECT_EQ(server.requestCount(), 1);
+
+    QElapsedTimer waited;
+    waited.start();
+    while (finished.isEmpty() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(finished.size(), 1);
+    EXPECT_EQ(server.requestCount(), 3) << "the run updated both channels afterwards";
+    EXPECT_FALSE(run().runPending());
+}
+
+} // namespace
