@@ -137,6 +137,9 @@ void WebPage::applySettingsFor(const QUrl &url)
 
 bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    // Local documents hold items from the web: nothing in them may send a form anywhere.
+    if (type == NavigationTypeFormSubmitted && this->url().isLocalFile())
+        return false;
     if (!isMainFrame) {
         // Frames inside a local document are not given a way into the file system.
         return url.scheme() != QLatin1String("file") || !this->url().isLocalFile();
