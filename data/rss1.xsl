@@ -42,6 +42,13 @@ h1 a:hover { text-decoration: underline; }
 .files .about { color: #5d6675; }
 .empty { color: #5d6675; font-style: italic; margin: 10px 0 0 0; }
 .content { flex: 1 1 auto; min-height: 80px; width: 100%; border: 0; background: #ffffff; }
+/* A low pane scrolls as one page: the header goes up, then the text fills the pane. */
+@media (max-height: 420px) {
+  html, body { height: auto; }
+  body { display: block; }
+  .head { max-height: none; overflow: visible; }
+  .content { display: block; height: 100vh; }
+}
         </style>
       </head>
       <body>
