@@ -5,9 +5,11 @@
 // own earlier cache file beside a bare parse and save of that file.
 
 #include "alerts/AlertQueue.h"
+#include "app/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
+#include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
 #include "sync/ChannelUpdater.h"
 
@@ -169,7 +171,6 @@ public:
     {
         return m_downloader.DownloadDocument(url, target, nullptr, user, password);
     }
-    XmlDocument &shownDocument() override { return m_shown; }
     void ReportProblem(const QString &line) override
     {
         std::fprintf(stderr, "report: %s\n", line.toUtf8().constData());
@@ -177,7 +178,6 @@ public:
 
 private:
     DocumentDownloader m_downloader;
-    XmlDocument m_shown;
 };
 
 void benchManyChannels(const QTemporaryDir &work)
@@ -285,7 +285,9 @@ void benchBigChannel(const QTemporaryDir &work)
     QDir().mkpath(appFolder + QStringLiteral("temp"));
     BenchHost host;
     AlertQueue alerts;
-    ChannelUpdater updater(appFolder, host, alerts);
+    const UserFolder folder(appFolder);
+    ShownChannel shown;
+    ChannelUpdater updater(folder, host, shown, alerts);
     TtvChannel channel;
     channel.GUID = guidFor(1);
     channel.url = server.url(QStringLiteral("/big"));

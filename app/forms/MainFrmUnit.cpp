@@ -2,10 +2,15 @@
 
 #include "app/forms/MainFrmUnit.h"
 
+#include "alerts/AlertQueue.h"
 #include "app/AppFolder.h"
+#include "app/AppLog.h"
 #include "app/AppSettings.h"
+#include "app/GuardedStep.h"
+#include "app/Session.h"
 #include "app/SettingsFile.h"
 #include "app/UserDataLock.h"
+#include "app/UserFolder.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/Application.h"
@@ -16,6 +21,8 @@
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
+#include "reading/ShownChannel.h"
+#include "sync/ChannelUpdater.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
 
@@ -42,17 +49,12 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include <cstdio>
 #include <exception>
 
 const QString TfmMainFrm::HomePageUrl = QStringLiteral("https://kolvani.pl/");
 const QString TfmMainFrm::HelpPageUrl = QStringLiteral("https://kolvani.pl/pomoc/");
 
 namespace {
-
-const QString TreeFileName = QStringLiteral("data/tvChannels.xml");
-const QString DefaultTreeFileName = QStringLiteral("data/tvChannels_e.xml");
-const QString ConfigFileName = QStringLiteral("data/config.ini");
 
 QString exceptionText(const std::exception &e)
 {
@@ -62,22 +64,14 @@ QString exceptionText(const std::exception &e)
 } // namespace
 
 TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
-    : QMainWindow(parent), xmlDocument(std::make_unique<XmlDocument>()), m_options(options)
+    : QMainWindow(parent), m_options(options)
 {
     m_messageBoxes = options.messageBoxes ? options.messageBoxes : &MessageBoxes::standard();
     if (!m_options.executableDir.isEmpty() && !m_options.executableDir.endsWith(QLatin1Char('/')))
         m_options.executableDir += QLatin1Char('/');
 
-    channelTree = new ChannelTree(this);
     tmUpdates = new QTimer(this);
     tmUpdates->setObjectName(QStringLiteral("tmUpdates"));
-    downloader = new DocumentDownloader(this);
-    downloader->setReportSink(this);
-    downloader->setProxyProvider(
-        [this] { return m_config ? m_config->proxySettings() : ProxySettings(); });
-    channelUpdater = new ChannelUpdater(QString(), *this, alertQueue, this);
-    connect(channelUpdater, &ChannelUpdater::busyChanged, this, &TfmMainFrm::scheduleActionUpdate);
-    tmLongResponse = &channelUpdater->tmLongResponse;
     tmMarkAsUnread = new QTimer(this);
     tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
     tmBalloons = new QTimer(this);
@@ -102,16 +96,14 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     m_idleUpdate->setInterval(250);
     connect(m_idleUpdate, &QTimer::timeout, this, &TfmMainFrm::UpdateActions);
     m_idleUpdate->start();
-    connect(tvChannels->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TfmMainFrm::scheduleActionUpdate);
     connect(lvHeaders->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfmMainFrm::scheduleActionUpdate);
-    for (QAbstractItemModel *model : {static_cast<QAbstractItemModel *>(channelTree),
-                                      static_cast<QAbstractItemModel *>(headersModel)}) {
-        connect(model, &QAbstractItemModel::rowsInserted, this, &TfmMainFrm::scheduleActionUpdate);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &TfmMainFrm::scheduleActionUpdate);
-        connect(model, &QAbstractItemModel::modelReset, this, &TfmMainFrm::scheduleActionUpdate);
-    }
+    connect(headersModel, &QAbstractItemModel::rowsInserted, this,
+            &TfmMainFrm::scheduleActionUpdate);
+    connect(headersModel, &QAbstractItemModel::rowsRemoved, this,
+            &TfmMainFrm::scheduleActionUpdate);
+    connect(headersModel, &QAbstractItemModel::modelReset, this,
+            &TfmMainFrm::scheduleActionUpdate);
 
     connect(wbContent, &WebBrowser::DocumentComplete, this, &TfmMainFrm::wbContentDocumentComplete);
     connect(wbContent, &WebBrowser::ProgressChange, this, &TfmMainFrm::wbContentProgressChange);
@@ -162,10 +154,10 @@ void TfmMainFrm::FormCreate()
         lastCategoryRow = -1;
         // 5.
         determineAppFolder();
+        buildSession(m_folder);
         lockUserData();
-        channelUpdater->setAppFolder(appFolder);
         // 6. The lists start empty; the tree owns its records.
-        alertQueue = AlertQueue();
+        alertQueue() = AlertQueue();
         // 7.
         if (!loadChannelTree()) {
             m_startupFailed = true;
@@ -191,22 +183,59 @@ void TfmMainFrm::FormCreate()
         LoadArchiveChannels();
         m_formCreated = true;
     } catch (const std::exception &e) {
+        // Without a folder the window still needs its pieces to show the message and end.
+        if (!m_session)
+            buildSession(m_folder);
         HandleAppException(this, exceptionText(e));
     }
 }
 
 void TfmMainFrm::determineAppFolder()
 {
-    appFolder = DetermineAppFolder(m_options.executableDir);
-    if (!appFolder.endsWith(QLatin1Char('/')))
-        appFolder += QLatin1Char('/');
+    m_folder = UserFolder(DetermineAppFolder(m_options.executableDir), m_options.executableDir);
+}
+
+void TfmMainFrm::buildSession(const UserFolder &folder)
+{
+    m_session = std::make_unique<Session>(folder, *this);
+    m_session->setDownloadUi(this);
+    m_session->downloader().setProxyProvider(
+        [this] { return m_config ? m_config->proxySettings() : ProxySettings(); });
+    ChannelTree *tree = &m_session->channelTree();
+    tvChannels->setModel(tree);
+    connect(tvChannels->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfmMainFrm::scheduleActionUpdate);
+    connect(tree, &QAbstractItemModel::rowsInserted, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(tree, &QAbstractItemModel::rowsRemoved, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(tree, &QAbstractItemModel::modelReset, this, &TfmMainFrm::scheduleActionUpdate);
+    // At once: a click queued behind the update's start must find the action disabled.
+    connect(&m_session->updater(), &ChannelUpdater::busyChanged, this, &TfmMainFrm::UpdateActions);
+    ShownChannel &shown = m_session->shownChannel();
+    connect(&shown, &ShownChannel::replacing, lvHeaders,
+            [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
+    connect(&shown, &ShownChannel::reloaded, wbContent, [this] { wbContent->Refresh(); });
+}
+
+ChannelTree *TfmMainFrm::channelTree() const
+{
+    return m_session ? &m_session->channelTree() : nullptr;
+}
+
+XmlDocument &TfmMainFrm::xmlDocument() const
+{
+    return m_session->shownChannel().document();
+}
+
+AlertQueue &TfmMainFrm::alertQueue() const
+{
+    return m_session->alertQueue();
 }
 
 void TfmMainFrm::lockUserData()
 {
     // A command-line synchronisation of the same folder must wait while a window runs; if
     // one runs right now, the window takes its share as soon as it has finished.
-    m_dataLock = std::make_unique<UserDataLock>(appFolder);
+    m_dataLock = std::make_unique<UserDataLock>(m_folder.lockFile());
     if (m_dataLock->tryLock(UserDataLock::Mode::Shared))
         return;
     auto *retry = new QTimer(this);
@@ -220,15 +249,14 @@ void TfmMainFrm::lockUserData()
 
 bool TfmMainFrm::loadChannelTree()
 {
-    const QString path = appFolder + TreeFileName;
+    const QString path = m_folder.treeFile();
     tvChannels->setUpdatesEnabled(false);
-    const TreeLoadResult result =
-        LoadChannelTree(*channelTree, *xmlDocument, path,
-                        [this](const QString &text) { setStatusPanelText(0, text); });
+    const TreeLoadResult result = m_session->loadChannelTree(
+        [this](const QString &text) { setStatusPanelText(0, text); });
     tvChannels->setUpdatesEnabled(true);
     if (result.ok) {
         for (const QString &warning : result.warnings)
-            std::fprintf(stderr, "kolvani: %s\n", qPrintable(warning));
+            qCWarning(lcApp).noquote() << warning;
         return true;
     }
     m_messageBoxes->error(
@@ -237,10 +265,9 @@ bool TfmMainFrm::loadChannelTree()
                        "konfiguracyjnego. Po ponownym uruchomieniu lista kanałów zostanie "
                        "wyczyszczona. Program kończy działanie."),
         MessageCaptions::Error);
-    xmlDocument->setActive(false);
     QFile::remove(path);
     // QFile::copy never overwrites an existing file.
-    QFile::copy(appFolder + DefaultTreeFileName, path);
+    QFile::copy(m_folder.defaultTreeFile(), path);
     return false;
 }
 
@@ -259,15 +286,16 @@ bool TfmMainFrm::LoadArchiveChannels()
 
 void TfmMainFrm::readStartSettings()
 {
-    const SettingsFile settings(appFolder + ConfigFileName);
+    const SettingsFile settings(m_folder.configFile());
     try {
         const AppSettings stored = AppSettings::read(settings);
         channelsListUrl = stored.channelsListUrl;
         sortDescending = stored.descendingSort;
         sortColumn = stored.columnToSort;
         setTimerInterval(tmUpdates, stored.updates ? UpdateTimerInterval(stored.interval) : 0);
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         // Unreadable settings leave their defaults.
+        qCWarning(lcApp, "reading the settings: %s", e.what());
     }
     applyColumnImages();
 }
@@ -304,24 +332,22 @@ void TfmMainFrm::FormShow()
     // 1.
     repaint();
     // 2.
-    if (channelTree->count() == 1 &&
+    if (channelTree()->count() == 1 &&
         m_messageBoxes->question(this, QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?"),
                                  QApplication::applicationDisplayName()))
         ShowNewChannelWizard();
     // 3. and 4.; errors here are no reason to stop.
-    try {
+    GuardedStep(lcApp, "showing the first channel", [this] {
         SelectFirstChannel();
         if (lvHeaders->model() && lvHeaders->model()->rowCount() > 0) {
             const QModelIndex first = lvHeaders->model()->index(0, 0);
             lvHeaders->setCurrentIndex(first);
         }
-    } catch (const std::exception &) {
-    }
-    try {
-        tvChannels->expand(channelTree->indexOf(channelTree->root()));
+    });
+    GuardedStep(lcApp, "expanding the tree", [this] {
+        tvChannels->expand(channelTree()->indexOf(channelTree()->root()));
         lvHeaders->setFocus();
-    } catch (const std::exception &) {
-    }
+    });
     scheduleActionUpdate();
 }
 
@@ -332,9 +358,9 @@ void TfmMainFrm::ShowNewChannelWizard()
 
 void TfmMainFrm::SelectFirstChannel()
 {
-    for (ChannelNode *node : channelTree->nodesInPreOrder()) {
+    for (ChannelNode *node : channelTree()->nodesInPreOrder()) {
         if (node->isChannel()) {
-            const QModelIndex index = channelTree->indexOf(node);
+            const QModelIndex index = channelTree()->indexOf(node);
             tvChannels->setCurrentIndex(index);
             tvChannels->scrollTo(index);
             return;
@@ -344,7 +370,7 @@ void TfmMainFrm::SelectFirstChannel()
 
 void TfmMainFrm::restorePlacement()
 {
-    try {
+    GuardedStep(lcApp, "restoring the window placement", [this] {
         std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
         const WindowPlacement placement = ReadWindowPlacement(*store);
         if (!placement.valid)
@@ -366,8 +392,7 @@ void TfmMainFrm::restorePlacement()
         }
         if (placement.showCmd == WindowPlacement::ShowMaximised)
             setWindowState(windowState() | Qt::WindowMaximized);
-    } catch (const std::exception &) {
-    }
+    });
 }
 
 void TfmMainFrm::savePlacement()
@@ -376,7 +401,7 @@ void TfmMainFrm::savePlacement()
     // placement nor been laid out: its sizes would only overwrite the user's own.
     if (!m_shownOnce)
         return;
-    try {
+    GuardedStep(lcApp, "saving the window placement", [this] {
         WindowPlacement placement;
         placement.valid = true;
         placement.showCmd = isMaximized()   ? WindowPlacement::ShowMaximised
@@ -389,8 +414,7 @@ void TfmMainFrm::savePlacement()
         std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
         WriteWindowPlacement(*store, placement);
         m_placementSaved = true;
-    } catch (const std::exception &) {
-    }
+    });
 }
 
 // --- closing ---
@@ -417,25 +441,21 @@ void TfmMainFrm::saveClosingState()
     if (m_startupFailed || !m_formCreated)
         return;
     // 1. The document on show goes back to its file.
-    try {
-        if (xmlDocument->active())
-            xmlDocument->save();
-    } catch (const std::exception &) {
-    }
+    GuardedStep(lcApp, "saving the channel on show", [this] {
+        if (xmlDocument().active())
+            xmlDocument().save();
+    });
     // 2.
-    try {
-        SettingsFile settings(appFolder + ConfigFileName);
+    GuardedStep(lcApp, "writing the closing settings", [this] {
+        SettingsFile settings(m_folder.configFile());
         const MainWindowState state = isMaximized()   ? MainWindowState::Maximised
                                       : isMinimized() ? MainWindowState::Minimised
                                                       : MainWindowState::Normal;
         WriteClosingSettings(settings, state, dontShowChecked(), sortDescending, sortColumn);
-    } catch (const std::exception &) {
-    }
+    });
     // 3.
-    try {
-        SaveChannelTree(*channelTree, appFolder + TreeFileName);
-    } catch (const std::exception &) {
-    }
+    GuardedStep(lcApp, "saving the channel tree",
+                [this] { SaveChannelTree(*channelTree(), m_folder.treeFile()); });
 }
 
 void TfmMainFrm::FormCloseQuery()
@@ -495,7 +515,7 @@ void TfmMainFrm::ApplicationEvents1Message()
     // system wants the program to end, and will not wait for a slow server. A download in
     // progress is cut short; its channel keeps its old cache file.
     setCancelRequested();
-    downloader->cancel();
+    m_session->downloader().cancel();
     setTimerInterval(tmUpdates, 0);
     setTimerInterval(tmBalloons, 0);
     setTimerInterval(tmMarkAsUnread, 0);
@@ -532,11 +552,10 @@ void TfmMainFrm::ctTrayIconClick()
     activateWindow();
     tmBalloons->stop();
     setTimerInterval(tmBalloons, 0);
-    try {
+    GuardedStep(lcApp, "refreshing the item view", [this] {
         if (!wbContent->url().isEmpty())
             wbContent->Refresh();
-    } catch (const std::exception &) {
-    }
+    });
 }
 
 // --- dialogs and links ---
@@ -589,7 +608,7 @@ void TfmMainFrm::ReportProblem(const QString &line)
     if (m_updateProgress)
         m_updateProgress->ReportProblem(line);
     else
-        std::fprintf(stderr, "kolvani: %s\n", qPrintable(line));
+        qCWarning(lcApp).noquote() << line;
 }
 
 void TfmMainFrm::setStatusText(const QString &text)
@@ -626,7 +645,7 @@ void TfmMainFrm::HandleAppException(QObject *, const QString &message)
     setCancelRequested();
     if (m_handlingException) {
         // One box at a time; a fault while it is open is only logged.
-        std::fprintf(stderr, "kolvani: %s\n", qPrintable(message));
+        qCWarning(lcApp).noquote() << message;
         return;
     }
     m_handlingException = true;
