@@ -2,6 +2,7 @@
 // of a 100-item and of a 10,000-item channel: the working style sheet is written and the
 // cache file navigated to, as every item display does. A tiny local page loaded the same
 // way is the baseline of the browser itself.
+#include "app/UserFolder.h"
 #include "app/forms/WebBrowser.h"
 #include "reading/ItemDisplay.h"
 
@@ -98,8 +99,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     QTemporaryDir dir;
-    const QString folder = dir.path() + QLatin1Char('/');
-    const QString data = folder + QStringLiteral("data/");
+    const UserFolder folder(dir.path());
+    const QString data = folder.dataFolder();
     QDir().mkpath(data);
     const QString shipped = QStringLiteral(KV_SOURCE_DIR "/data/");
     QFile::copy(shipped + ItemDisplay::Rss2Sheet, data + ItemDisplay::Rss2Sheet);
@@ -128,13 +129,13 @@ int main(int argc, char **argv)
         const QString chGuid = QStringLiteral("{BE0CBE0C-0000-4000-8000-%1}")
                                    .arg(c.items, 12, 10, QLatin1Char('0'));
         const QByteArray doc = channelDocument(c.items);
-        writeFile(data + chGuid + QStringLiteral(".xml"), doc);
+        writeFile(folder.cacheFile(chGuid), doc);
         for (const int index : {0, c.items - 1}) {
             const QString guid = guidFor(index);
             std::vector<double> times;
             for (int r = 0; r < rounds; ++r) {
                 times.push_back(timeDisplay(browser, [&] {
-                    ItemDisplay::WriteWorkingSheet(data, ItemDisplay::Rss2Sheet, guid);
+                    ItemDisplay::WriteWorkingSheet(folder, ItemDisplay::Rss2Sheet, guid);
                     return browser.Navigate(ItemDisplay::ChannelItemAddress(folder, chGuid, guid));
                 }));
             }
@@ -142,7 +143,7 @@ int main(int argc, char **argv)
             if (index == 0) {
                 // The floor of this way of showing an item: the same file through a sheet that
                 // writes one word, so only loading, parsing and handing the file to XSLT count.
-                writeFile(data + ItemDisplay::WorkingSheet,
+                writeFile(folder.itemStyleSheet(),
                           "<xsl:stylesheet version=\"1.0\" "
                           "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
                           "<xsl:template match=\"/\"><html><body>x</body></html></xsl:template>"

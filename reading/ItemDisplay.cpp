@@ -1,9 +1,11 @@
 #include "reading/ItemDisplay.h"
 
+#include "app/UserFolder.h"
 #include "feed/TextOps.h"
 #include "xml/Windows1250.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace ItemDisplay {
@@ -92,9 +94,9 @@ QString SheetForItem(const QString &sheet, const QString &guid)
     return ReplaceAll(GuidMarker, safe, sheet);
 }
 
-bool WriteWorkingSheet(const QString &dataFolder, const QString &sheetName, const QString &guid)
+bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid)
 {
-    QFile shipped(dataFolder + sheetName);
+    QFile shipped(folder.dataFile(sheetName));
     if (!shipped.open(QIODevice::ReadOnly))
         throw ItemDisplayError(QStringLiteral("Cannot read \"%1\": %2")
                                    .arg(shipped.fileName(), shipped.errorString()));
@@ -106,26 +108,27 @@ bool WriteWorkingSheet(const QString &dataFolder, const QString &sheetName, cons
     try {
         // Rewritten at every display: readers must never see half of it, but it is not
         // worth a disk sync.
-        WriteFileAtomically(dataFolder + WorkingSheet, working, Durability::Unsynced);
+        WriteFileAtomically(folder.itemStyleSheet(), working, Durability::Unsynced);
     } catch (const FileError &) {
         return false;
     }
     return true;
 }
 
-QString ChannelItemAddress(const QString &appFolder, const QString &chGuid, const QString &guid)
+QString ChannelItemAddress(const UserFolder &folder, const QString &chGuid, const QString &guid)
 {
-    return appFolder + QStringLiteral("data/") + chGuid + QStringLiteral(".xml#") + guid;
+    return folder.cacheFile(chGuid) + QLatin1Char('#') + guid;
 }
 
-QString ArchiveItemAddress(const QString &appFolder)
+QString ArchiveItemAddress(const UserFolder &folder)
 {
-    return appFolder + QStringLiteral("data/") + ArchiveItemFile;
+    return folder.archiveItemFile();
 }
 
 bool IsItemOrBlankAddress(const QString &address)
 {
-    return address.contains(QLatin1Char('{')) || address.contains(ArchiveItemFile) ||
+    static const QString archiveItem = QFileInfo(UserFolder(QStringLiteral("/")).archiveItemFile()).fileName();
+    return address.contains(QLatin1Char('{')) || address.contains(archiveItem) ||
            address == QLatin1String("about:blank");
 }
 

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class UserFolder;
+
 #include <stdexcept>
 
 // Raised when a shipped style sheet cannot be read: the item cannot be shown.
@@ -23,8 +25,6 @@ namespace ItemDisplay {
 inline const QString ArchiveSheet = QStringLiteral("rss1_archive.xsl");
 inline const QString Rss1Sheet = QStringLiteral("rss1.xsl");
 inline const QString Rss2Sheet = QStringLiteral("rss2.xsl");
-inline const QString WorkingSheet = QStringLiteral("rss_xslt.xsl");
-inline const QString ArchiveItemFile = QStringLiteral("arch_item.xml");
 inline const QString GuidMarker = QStringLiteral("{{GUID}}");
 
 // The shipped sheet for a row: the archive sheet in the archive view, the RSS 1.0 sheet
@@ -44,18 +44,18 @@ QByteArray EncodeWorkingSheet(const QString &text);
 // references.
 QString SheetForItem(const QString &sheet, const QString &guid);
 
-// Reads `dataFolder` + `sheetName`, puts the GUID in and writes `dataFolder` + the working
-// sheet. Raises ItemDisplayError when the shipped sheet cannot be read. Returns false when
-// the working sheet could not be written; the browser then renders with the file as it was.
-bool WriteWorkingSheet(const QString &dataFolder, const QString &sheetName,
-                       const QString &guid);
+// Reads the shipped sheet `sheetName` of the data folder, puts the GUID in and writes the
+// working sheet. Raises ItemDisplayError when the shipped sheet cannot be read. Returns
+// false when the working sheet could not be written; the browser then renders with the file
+// as it was.
+bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid);
 
-// appFolder + "data/<chGUID>.xml#<GUID>": the fragment makes every item's address differ,
+// The channel's cache file + "#<GUID>": the fragment makes every item's address differ,
 // while the file and its instruction are the same for all items of a channel.
-QString ChannelItemAddress(const QString &appFolder, const QString &chGuid,
+QString ChannelItemAddress(const UserFolder &folder, const QString &chGuid,
                            const QString &guid);
-// appFolder + "data/arch_item.xml".
-QString ArchiveItemAddress(const QString &appFolder);
+// The archive item document.
+QString ArchiveItemAddress(const UserFolder &folder);
 
 // Back and Forward make sense only for pages reached from an item: an item address (its
 // fragment is a GUID in braces), the archive item or an empty page disable both.

@@ -1,6 +1,7 @@
 // Items rendered by the shipped style sheets in the real browser: what a reader sees, and
 // what a hostile item cannot do.
 
+#include "app/UserFolder.h"
 #include "app/forms/WebBrowser.h"
 #include "reading/ItemDisplay.h"
 #include "SignalWait.h"
@@ -118,8 +119,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_folder = m_dir.path() + QLatin1Char('/');
-        m_data = m_folder + QStringLiteral("data/");
+        m_folder = UserFolder(m_dir.path());
+        m_data = m_folder.dataFolder();
         QDir().mkpath(m_data);
         for (const QString &sheet : {ItemDisplay::Rss1Sheet, ItemDisplay::Rss2Sheet,
                                      ItemDisplay::ArchiveSheet})
@@ -134,9 +135,9 @@ protected:
     bool show(const QByteArray &document, const QString &guid,
               const QString &sheet = ItemDisplay::Rss2Sheet)
     {
-        if (!writeAll(m_data + ChannelGuid + QStringLiteral(".xml"), document))
+        if (!writeAll(m_folder.cacheFile(ChannelGuid), document))
             return false;
-        if (!ItemDisplay::WriteWorkingSheet(m_data, sheet, guid))
+        if (!ItemDisplay::WriteWorkingSheet(m_folder, sheet, guid))
             return false;
         SignalCounter done(m_browser.get(), &WebBrowser::DocumentComplete);
         if (!m_browser->Navigate(ItemDisplay::ChannelItemAddress(m_folder, ChannelGuid, guid)))
@@ -174,7 +175,8 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QString m_folder, m_data;
+    UserFolder m_folder;
+    QString m_data;
     std::unique_ptr<WebBrowser> m_browser;
 };
 
@@ -293,8 +295,8 @@ TEST_F(ItemPage, RdfAndArchiveItemsShowTheirFields)
         "<pubDate></pubDate><sChannelLink>http://127.0.0.1:9/</sChannelLink>"
         "<sChannelName>Mój kanał</sChannelName><sChannelImage>archive.jpg</sChannelImage>"
         "</item></rdf:RDF>\n";
-    ASSERT_TRUE(writeAll(m_data + ItemDisplay::ArchiveItemFile, arch));
-    ASSERT_TRUE(ItemDisplay::WriteWorkingSheet(m_data, ItemDisplay::ArchiveSheet, GuidB));
+    ASSERT_TRUE(writeAll(m_folder.archiveItemFile(), arch));
+    ASSERT_TRUE(ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::ArchiveSheet, GuidB));
     SignalCounter done(m_browser.get(), &WebBrowser::DocumentComplete);
     ASSERT_TRUE(m_browser->Navigate(ItemDisplay::ArchiveItemAddress(m_folder)));
     ASSERT_TRUE(done.wait(20000));

@@ -1,3 +1,4 @@
+#include "app/UserFolder.h"
 #include "reading/ItemDisplay.h"
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
@@ -77,10 +78,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_data = m_dir.path() + QStringLiteral("/data/");
+        m_folder = UserFolder(m_dir.path());
+        m_data = m_folder.dataFolder();
         QDir().mkpath(m_data);
     }
     QTemporaryDir m_dir;
+    UserFolder m_folder;
     QString m_data;
 };
 
@@ -92,7 +95,7 @@ TEST_F(WorkingSheetFile, ShippedSheetsBecomeWellFormedWorkingSheetsForTheItem)
         ASSERT_TRUE(shipped.contains("{{GUID}}"));
         ASSERT_TRUE(writeAll(m_data + name, shipped));
 
-        ASSERT_TRUE(WriteWorkingSheet(m_data, name, Guid));
+        ASSERT_TRUE(WriteWorkingSheet(m_folder, name, Guid));
         const QByteArray working = readAll(m_data + QStringLiteral("rss_xslt.xsl"));
         ASSERT_TRUE(working.startsWith("\xFF\xFE"));
         const QString text = utf16le(working.mid(2));
@@ -112,24 +115,25 @@ TEST_F(WorkingSheetFile, ShippedSheetsBecomeWellFormedWorkingSheetsForTheItem)
 TEST_F(WorkingSheetFile, MissingSheetRaisesAndUnwritableWorkingSheetIsReportedAsFalse)
 {
     ASSERT_TRUE(writeAll(m_data + QStringLiteral("rss_xslt.xsl"), "old"));
-    EXPECT_THROW(WriteWorkingSheet(m_data, Rss2Sheet, Guid), ItemDisplayError);
+    EXPECT_THROW(WriteWorkingSheet(m_folder, Rss2Sheet, Guid), ItemDisplayError);
     EXPECT_EQ(readAll(m_data + QStringLiteral("rss_xslt.xsl")), QByteArray("old"));
 
     // A folder in the way of the working sheet: the write fails and nothing is raised.
     ASSERT_TRUE(writeAll(m_data + Rss2Sheet, "<s>{{GUID}}</s>"));
     QFile::remove(m_data + QStringLiteral("rss_xslt.xsl"));
     ASSERT_TRUE(QDir().mkpath(m_data + QStringLiteral("rss_xslt.xsl")));
-    EXPECT_FALSE(WriteWorkingSheet(m_data, Rss2Sheet, Guid));
+    EXPECT_FALSE(WriteWorkingSheet(m_folder, Rss2Sheet, Guid));
     EXPECT_TRUE(QFileInfo(m_data + QStringLiteral("rss_xslt.xsl")).isDir());
 }
 
 TEST(ItemDisplay, AddressesAndTheBackForwardRule)
 {
-    const QString folder = QStringLiteral("/home/ala/.local/share/Kolvani/");
+    const QString root = QStringLiteral("/home/ala/.local/share/Kolvani/");
+    const UserFolder folder(root);
     const QString chGuid = QStringLiteral("{11111111-2222-3333-4444-555555555555}");
     const QString item = ChannelItemAddress(folder, chGuid, Guid);
-    EXPECT_EQ(item, folder + QStringLiteral("data/") + chGuid + QStringLiteral(".xml#") + Guid);
-    EXPECT_EQ(ArchiveItemAddress(folder), folder + QStringLiteral("data/arch_item.xml"));
+    EXPECT_EQ(item, root + QStringLiteral("data/") + chGuid + QStringLiteral(".xml#") + Guid);
+    EXPECT_EQ(ArchiveItemAddress(folder), root + QStringLiteral("data/arch_item.xml"));
 
     EXPECT_TRUE(IsItemOrBlankAddress(QStringLiteral("file://") + item));
     EXPECT_TRUE(IsItemOrBlankAddress(QStringLiteral("file://") + ArchiveItemAddress(folder)));
