@@ -187,8 +187,9 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     m_syncRuns = new SyncRunsController(
         {acSyncAll, acSyncSelected, acChannelsGetSelected, tvChannels, lvHeaders},
         m_session->channelTree(), m_session->updater(), m_session->downloader(), *this, this);
-    m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels},
-                                        m_session->channelTree(), this);
+    m_itemView = new ItemViewController(
+        {wbContent, spBack, spForward, sbStatus, tvChannels, lvHeaders, m_tmMarkAsUnread},
+        m_session->channelTree(), folder, this);
     createConnections();
 }
 
@@ -236,6 +237,9 @@ void TfmMainFrm::createConnections()
     connect(acOpenInNewWindow, &QAction::triggered, m_itemView,
             &ItemViewController::acOpenInNewWindowExecute);
     connect(m_itemView, &ItemViewController::openLinkRequested, acOpenLink, &QAction::trigger);
+    connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(m_itemView, &ItemViewController::firstChannelRequested, this,
+            &TfmMainFrm::SelectFirstChannel);
 
     // commands of the window itself
     connect(acCopyToClipBoard, &QAction::triggered, this, &TfmMainFrm::acCopyToClipBoardExecute);
