@@ -8,6 +8,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 namespace {
 
 const QString AppFolderName = QStringLiteral("Kolvani");
@@ -100,4 +105,14 @@ QString DetermineAppFolder(const QString &executableDir)
     if (!dataHome.isEmpty() && !QFileInfo(dataHome).isDir() && QDir().mkpath(dataHome))
         makePrivate(dataHome, true);
     return DetermineAppFolderIn(dataHome, executableDir);
+}
+
+QString FolderWriteProblem(const QString &folder)
+{
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("Folder %1 nie istnieje.").arg(folder);
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0)
+        return QString();
+    return QStringLiteral("Nie można zapisywać w folderze %1 (%2).")
+        .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
 }
