@@ -1,72 +1,258 @@
 ﻿<?xml version="1.0"?>
-<!-- Shows one item of a channel document: the one whose GUID attribute is given below. -->
+<!-- Shows one item of a channel document: the one whose GUID attribute is given below.
+     The program's own texts (channel, title, date, author, attachments) are written here as
+     text; the item's markup goes into a sandboxed frame of its own, where nothing runs, no
+     form is sent and nothing reaches the texts around it. -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
-  <xsl:output method="html" indent="no"/>
+  <xsl:output method="html" indent="no" encoding="UTF-8" doctype-system="about:legacy-compat"/>
+  <xsl:decimal-format name="pl" decimal-separator="," grouping-separator=" "/>
 
-  <xsl:variable name="item" select="//*[local-name()='item'][@GUID='{{GUID}}'][1]"/>
+  <!-- Items are children of the root (RDF) or of the channel (RSS). -->
+  <xsl:variable name="item" select="(/*/*[local-name()='item'] | /*/*/*[local-name()='item'])[@GUID='{{GUID}}'][1]"/>
+  <xsl:variable name="channel" select="/*/*[local-name()='channel'][1]"/>
+  <xsl:variable name="channelName" select="normalize-space($channel/*[local-name()='title'])"/>
+  <xsl:variable name="channelLink" select="$channel/*[local-name()='link']"/>
+  <xsl:variable name="channelImage" select="($channel/*[local-name()='image']/*[local-name()='url'] | /*/*[local-name()='image']/*[local-name()='url'])[1]"/>
 
   <xsl:template match="/">
-    <html>
+    <html lang="pl">
       <head>
-        <title><xsl:value-of select="$item/*[local-name()='title']"/></title>
+        <meta http-equiv="Content-Security-Policy" content="default-src 'none'; img-src * data:; media-src *; font-src * data:; style-src 'unsafe-inline'; form-action 'none'"/>
+        <title><xsl:value-of select="normalize-space($item/*[local-name()='title'])"/></title>
         <style type="text/css">
-      body { margin: 0; padding: 14px 18px; background: #ffffff; color: #222831;
-             font-family: "DejaVu Sans", "Segoe UI", Tahoma, Arial, sans-serif; font-size: 13px; line-height: 1.5; }
-      .channel { color: #6b7585; font-size: 11px; letter-spacing: 0.02em;
-                 border-bottom: 1px solid #dfe2e7; padding-bottom: 6px; margin-bottom: 10px; }
-      .channel a { color: #6b7585; text-decoration: none; }
-      h1 { font-size: 18px; line-height: 1.3; margin: 0 0 4px 0; color: #1b3d70; }
-      h1 a { color: #1b3d70; text-decoration: none; }
-      h1 a:hover { text-decoration: underline; }
-      .meta { color: #6b7585; font-size: 11px; margin-bottom: 12px; }
-      .meta span + span:before { content: " \00b7  "; }
-      .description { overflow-wrap: break-word; }
-      .description img { max-width: 100%; height: auto; }
-      .more { margin-top: 16px; }
-      .more a { color: #2f6db5; }
-      .empty { color: #6b7585; font-style: italic; }
+html, body { height: 100%; margin: 0; }
+body { display: flex; flex-direction: column; background: #f2f3f5; color: #222831;
+       font-family: "Noto Sans", "DejaVu Sans", "Segoe UI", Tahoma, Arial, sans-serif; font-size: 13px; }
+a { color: #2f6db5; }
+.head { flex: none; max-height: 55%; overflow: auto; border-bottom: 1px solid #d3d8e0; }
+.inner { max-width: 720px; margin: 0 auto; padding: 10px 24px 10px 24px; }
+.channel { display: flex; align-items: center; gap: 10px; color: #5d6675; font-size: 12px; margin-bottom: 6px; }
+.channel a { color: #5d6675; text-decoration: none; font-weight: bold; }
+.channel a:hover { text-decoration: underline; }
+.channel img { max-height: 28px; max-width: 120px; }
+h1 { font-size: 19px; line-height: 1.3; margin: 0 0 5px 0; color: #1b3d70; overflow-wrap: anywhere; }
+h1 a { color: #1b3d70; text-decoration: none; }
+h1 a:hover { text-decoration: underline; }
+.meta { color: #5d6675; font-size: 12px; }
+.meta span + span:before { content: "  \00b7  "; }
+.files { margin: 8px 0 0 0; padding: 0; list-style: none; font-size: 12px; }
+.files li { margin: 2px 0; overflow-wrap: anywhere; }
+.files .kind { font-weight: bold; }
+.files .about { color: #5d6675; }
+.empty { color: #5d6675; font-style: italic; margin: 10px 0 0 0; }
+.content { flex: 1 1 auto; min-height: 80px; width: 100%; border: 0; background: #ffffff; }
+/* A low pane scrolls as one page: the header goes up, then the text fills the pane. */
+@media (max-height: 420px) {
+  html, body { height: auto; }
+  body { display: block; }
+  .head { max-height: none; overflow: visible; }
+  .content { display: block; height: 100vh; }
+}
         </style>
       </head>
       <body>
-        <div class="channel">
-          <a href="{/rss/channel/link}"><xsl:value-of select="/rss/channel/title"/></a>
+        <div class="head">
+          <div class="inner">
+            <xsl:if test="$channelName or $channelImage">
+              <div class="channel">
+                <xsl:if test="$channelImage">
+                  <xsl:variable name="src" select="normalize-space($channelImage)"/>
+                  <xsl:variable name="scheme" select="translate(substring($src, 1, 8), 'HTPS', 'htps')"/>
+                  <xsl:if test="starts-with($scheme, 'http://') or starts-with($scheme, 'https://')">
+                    <img src="{$src}" alt=""/>
+                  </xsl:if>
+                </xsl:if>
+                <a>
+                  <xsl:call-template name="href"><xsl:with-param name="url" select="$channelLink"/></xsl:call-template>
+                  <xsl:value-of select="$channelName"/>
+                </a>
+              </div>
+            </xsl:if>
+            <xsl:choose>
+              <xsl:when test="$item">
+                <xsl:apply-templates select="$item" mode="head"/>
+              </xsl:when>
+              <xsl:otherwise>
+                <p class="empty">Wybrana wiadomość nie jest już dostępna.</p>
+              </xsl:otherwise>
+            </xsl:choose>
+          </div>
         </div>
-        <xsl:choose>
-          <xsl:when test="$item">
-            <xsl:apply-templates select="$item"/>
-          </xsl:when>
-          <xsl:otherwise>
-            <p class="empty">Wybrana wiadomość nie jest już dostępna.</p>
-          </xsl:otherwise>
-        </xsl:choose>
+        <xsl:apply-templates select="$item" mode="body"/>
       </body>
     </html>
   </xsl:template>
 
-  <xsl:template match="*">
-    <xsl:variable name="link" select="*[local-name()='link']"/>
-    <xsl:variable name="date">
-      <xsl:choose>
-        <xsl:when test="string(*[local-name()='date'])"><xsl:value-of select="*[local-name()='date']"/></xsl:when>
-        <xsl:otherwise><xsl:value-of select="*[local-name()='pubDate']"/></xsl:otherwise>
-      </xsl:choose>
-    </xsl:variable>
-    <xsl:variable name="author">
-      <xsl:choose>
-        <xsl:when test="string(*[local-name()='creator'])"><xsl:value-of select="*[local-name()='creator']"/></xsl:when>
-        <xsl:otherwise><xsl:value-of select="*[local-name()='author']"/></xsl:otherwise>
-      </xsl:choose>
-    </xsl:variable>
-    <h1><a href="{$link}"><xsl:value-of select="*[local-name()='title']"/></a></h1>
+  <!-- Title, date, author, categories and attachments: plain text, never markup. -->
+  <xsl:template match="*" mode="head">
+    <xsl:variable name="title" select="normalize-space(*[local-name()='title'])"/>
+    <xsl:variable name="pubDate" select="normalize-space(*[local-name()='pubDate'])"/>
+    <xsl:variable name="dcDate" select="normalize-space(*[local-name()='date'])"/>
+    <xsl:variable name="creator" select="normalize-space(*[local-name()='creator'])"/>
+    <xsl:variable name="author" select="normalize-space(*[local-name()='author'])"/>
+    <h1>
+      <a>
+        <xsl:call-template name="href"><xsl:with-param name="url" select="*[local-name()='link']"/></xsl:call-template>
+        <xsl:choose>
+          <xsl:when test="$title"><xsl:value-of select="$title"/></xsl:when>
+          <xsl:otherwise>(bez tytułu)</xsl:otherwise>
+        </xsl:choose>
+      </a>
+    </h1>
     <div class="meta">
-      <xsl:if test="string($date)"><span>Data publikacji: <xsl:value-of select="$date"/></span></xsl:if>
-      <xsl:if test="string($author)"><span>Autor: <xsl:value-of select="$author"/></span></xsl:if>
+      <xsl:choose>
+        <xsl:when test="$pubDate"><span>Opublikowano: <xsl:value-of select="$pubDate"/></span></xsl:when>
+        <xsl:when test="$dcDate"><span>Opublikowano: <xsl:call-template name="date"><xsl:with-param name="text" select="$dcDate"/></xsl:call-template></span></xsl:when>
+      </xsl:choose>
+      <xsl:choose>
+        <xsl:when test="$creator"><span>Autor: <xsl:value-of select="$creator"/></span></xsl:when>
+        <xsl:when test="contains($author, '(') and contains(substring-after($author, '('), ')')">
+          <span>Autor: <xsl:value-of select="normalize-space(substring-before(substring-after($author, '('), ')'))"/></span>
+        </xsl:when>
+        <xsl:when test="$author"><span>Autor: <xsl:value-of select="$author"/></span></xsl:when>
+      </xsl:choose>
+      <xsl:if test="*[local-name()='category' or local-name()='subject'][normalize-space()]">
+        <span>Kategorie: <xsl:for-each select="*[local-name()='category' or local-name()='subject'][normalize-space()]">
+          <xsl:if test="position() &gt; 1">, </xsl:if><xsl:value-of select="normalize-space()"/>
+        </xsl:for-each></span>
+      </xsl:if>
     </div>
-    <div class="description">
-      <xsl:value-of select="*[local-name()='description']" disable-output-escaping="yes"/>
-    </div>
-    <xsl:if test="string($link)">
-      <p class="more"><a href="{$link}">Czytaj całość w serwisie &#187;</a></p>
+    <xsl:variable name="files" select="*[local-name()='enclosure'][normalize-space(@url | @*[local-name()='resource'])]"/>
+    <xsl:if test="$files">
+      <ul class="files">
+        <xsl:for-each select="$files">
+          <xsl:variable name="url" select="normalize-space(@url | @*[local-name()='resource'])"/>
+          <xsl:variable name="type" select="normalize-space(@type)"/>
+          <li>
+            <span class="kind">
+              <xsl:choose>
+                <xsl:when test="starts-with($type, 'audio/')">Nagranie: </xsl:when>
+                <xsl:when test="starts-with($type, 'video/')">Film: </xsl:when>
+                <xsl:when test="starts-with($type, 'image/')">Obraz: </xsl:when>
+                <xsl:otherwise>Załącznik: </xsl:otherwise>
+              </xsl:choose>
+            </span>
+            <a>
+              <xsl:call-template name="href"><xsl:with-param name="url" select="$url"/></xsl:call-template>
+              <xsl:call-template name="file-name"><xsl:with-param name="url" select="$url"/></xsl:call-template>
+            </a>
+            <xsl:variable name="size"><xsl:call-template name="size"><xsl:with-param name="bytes" select="normalize-space(@length)"/></xsl:call-template></xsl:variable>
+            <xsl:if test="$type or string($size)">
+              <span class="about"> (<xsl:value-of select="$type"/><xsl:if test="$type and string($size)">, </xsl:if><xsl:value-of select="$size"/>)</span>
+            </xsl:if>
+          </li>
+        </xsl:for-each>
+      </ul>
     </xsl:if>
+    <xsl:if test="not(normalize-space(*[local-name()='encoded']) or normalize-space(*[local-name()='description']))">
+      <p class="empty">Ta wiadomość nie ma treści.</p>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- The item's own text (the full text when the channel gives one) in its sandbox. -->
+  <xsl:template match="*" mode="body">
+    <xsl:variable name="encoded" select="*[local-name()='encoded'][namespace-uri()='http://purl.org/rss/1.0/modules/content/'][normalize-space()][1]"/>
+    <xsl:variable name="text">
+      <xsl:choose>
+        <xsl:when test="$encoded"><xsl:value-of select="$encoded"/></xsl:when>
+        <xsl:otherwise><xsl:value-of select="*[local-name()='description'][1]"/></xsl:otherwise>
+      </xsl:choose>
+    </xsl:variable>
+    <xsl:variable name="link" select="normalize-space(*[local-name()='link'])"/>
+    <xsl:variable name="scheme" select="translate(substring($link, 1, 8), 'HTPS', 'htps')"/>
+    <xsl:if test="normalize-space($text)">
+      <iframe class="content" title="Treść wiadomości" sandbox="allow-top-navigation-by-user-activation allow-popups">
+        <xsl:attribute name="srcdoc">
+          <xsl:text>&lt;!DOCTYPE html&gt;&lt;html lang="pl"&gt;&lt;head&gt;&lt;meta charset="utf-8"&gt;&lt;base target="_top"</xsl:text>
+          <!-- Relative addresses in the text belong to the item's site. -->
+          <xsl:if test="starts-with($scheme, 'http://') or starts-with($scheme, 'https://')">
+            <xsl:text> href="</xsl:text><xsl:value-of select="translate($link, '&quot;&lt;&gt;', '')"/><xsl:text>"</xsl:text>
+          </xsl:if>
+          <xsl:text>&gt;&lt;style&gt;</xsl:text>
+          <xsl:text>html { background: #ffffff; }
+body { max-width: 720px; margin: 0 auto; padding: 14px 24px 32px 24px; color: #222831;
+       font-family: "Noto Sans", "DejaVu Sans", "Segoe UI", Tahoma, Arial, sans-serif;
+       font-size: 15px; line-height: 1.6; overflow-wrap: break-word; }
+a { color: #2f6db5; }
+img, video, svg, canvas, iframe, embed, object { max-width: 100%; height: auto; }
+figure { margin: 1em 0; } figcaption { color: #5d6675; font-size: 13px; }
+h1, h2, h3, h4 { line-height: 1.3; color: #1b3d70; } h1 { font-size: 20px; } h2 { font-size: 18px; } h3 { font-size: 16px; }
+blockquote { margin: 1em 0; padding: 2px 14px; border-left: 3px solid #c9d1dd; color: #3d4654; }
+pre { white-space: pre-wrap; background: #f2f3f5; padding: 8px 10px; }
+code { background: #f2f3f5; padding: 0 2px; }
+table { border-collapse: collapse; max-width: 100%; } td, th { border: 1px solid #dfe2e7; padding: 3px 6px; }
+.plain { white-space: pre-line; }
+</xsl:text>
+          <xsl:text>&lt;/style&gt;&lt;/head&gt;&lt;body&gt;</xsl:text>
+          <xsl:choose>
+            <xsl:when test="contains($text, '&lt;')"><xsl:value-of select="$text"/></xsl:when>
+            <!-- Plain text keeps its line breaks. -->
+            <xsl:otherwise>
+              <xsl:text>&lt;div class="plain"&gt;</xsl:text>
+              <xsl:call-template name="escape"><xsl:with-param name="text" select="$text"/></xsl:call-template>
+              <xsl:text>&lt;/div&gt;</xsl:text>
+            </xsl:otherwise>
+          </xsl:choose>
+          <xsl:text>&lt;/body&gt;&lt;/html&gt;</xsl:text>
+        </xsl:attribute>
+      </iframe>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- An href only for web addresses: no script, file or other address gets a link. -->
+  <xsl:template name="href">
+    <xsl:param name="url"/>
+    <xsl:variable name="u" select="normalize-space($url)"/>
+    <xsl:variable name="scheme" select="translate(substring($u, 1, 8), 'HTPS', 'htps')"/>
+    <xsl:if test="starts-with($scheme, 'http://') or starts-with($scheme, 'https://')">
+      <xsl:attribute name="href"><xsl:value-of select="$u"/></xsl:attribute>
+    </xsl:if>
+  </xsl:template>
+
+  <!-- "2004-02-03T10:15:00+01:00" as "2004-02-03 10:15". -->
+  <xsl:template name="date">
+    <xsl:param name="text"/>
+    <xsl:choose>
+      <xsl:when test="contains($text, 'T') and string-length(substring-before($text, 'T')) = 10">
+        <xsl:value-of select="concat(substring-before($text, 'T'), ' ', substring(substring-after($text, 'T'), 1, 5))"/>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="file-name">
+    <xsl:param name="url"/>
+    <xsl:variable name="path" select="substring-before(concat(substring-before(concat($url, '?'), '?'), '#'), '#')"/>
+    <xsl:choose>
+      <xsl:when test="contains($path, '/') and substring-after($path, '/') != ''">
+        <xsl:call-template name="file-name"><xsl:with-param name="url" select="substring-after($path, '/')"/></xsl:call-template>
+      </xsl:when>
+      <xsl:when test="$path != ''"><xsl:value-of select="$path"/></xsl:when>
+      <xsl:otherwise><xsl:value-of select="$url"/></xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <xsl:template name="size">
+    <xsl:param name="bytes"/>
+    <xsl:choose>
+      <xsl:when test="not(number($bytes) &gt; 0)"/>
+      <xsl:when test="$bytes &gt;= 1073741824"><xsl:value-of select="format-number($bytes div 1073741824, '0,0', 'pl')"/> GB</xsl:when>
+      <xsl:when test="$bytes &gt;= 1048576"><xsl:value-of select="format-number($bytes div 1048576, '0,0', 'pl')"/> MB</xsl:when>
+      <xsl:when test="$bytes &gt;= 1024"><xsl:value-of select="format-number($bytes div 1024, '0', 'pl')"/> kB</xsl:when>
+      <xsl:otherwise><xsl:value-of select="format-number($bytes, '0', 'pl')"/> B</xsl:otherwise>
+    </xsl:choose>
+  </xsl:template>
+
+  <!-- Plain text as markup: "&" and "<" as references; "&" first. -->
+  <xsl:template name="escape">
+    <xsl:param name="text"/>
+    <xsl:choose>
+      <xsl:when test="contains($text, '&amp;')">
+        <xsl:value-of select="substring-before($text, '&amp;')"/>
+        <xsl:text>&amp;amp;</xsl:text>
+        <xsl:call-template name="escape"><xsl:with-param name="text" select="substring-after($text, '&amp;')"/></xsl:call-template>
+      </xsl:when>
+      <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
+    </xsl:choose>
   </xsl:template>
 </xsl:stylesheet>

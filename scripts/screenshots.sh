@@ -5,6 +5,7 @@
 # touched. Usage: scripts/screenshots.sh [build folder]  ->  <build>/screenshots/*.png
 set -euo pipefail
 
+HERE=$(cd "$(dirname "$0")" && pwd)
 BUILD=$(cd "${1:-build}" && pwd)
 BIN="$BUILD/kolvani"
 OUT="$BUILD/screenshots"
@@ -43,13 +44,26 @@ blocks = [group("Moje kanały"), group("Wiadomości", 0),
 lines = ['<?xml version="1.0"?>', "<tree>", '<treenodes name="tvChannels">'] + blocks + ["</treenodes>", "</tree>"]
 open(sys.argv[1], "wb").write(b"\xff\xfe" + "".join(l + "\r\n" for l in lines).encode("utf-16-le"))
 EOF
-    python3 "$(dirname "$0")/sample_headers.py" "$app/data"
+    python3 "$HERE/sample_channels.py" "$app/data" "http://127.0.0.1:$PICS_PORT"
     cat >"$home/config/Velmar/RSS Quorrel 1.0.conf" <<EOF
 [fmMainFrm]
 ShowCmd=1
 NormPos="0,0,$width,$height"
 EOF
 }
+
+# Pictures of the sample items come from a small web server on this machine, as an item's
+# pictures come from its site.
+PICS=$(mktemp -d)
+convert -size 960x540 gradient:'#3f6fb0-#d6e2f2' -fill white -pointsize 54 -gravity center \
+    -annotate 0 'Zdjęcie z konferencji' "$PICS/photo.jpg"
+convert -size 400x300 plasma:fractal -blur 0x2 "$PICS/small.jpg"
+convert -size 120x40 xc:'#c0392b' -fill white -pointsize 22 -gravity center -annotate 0 'RADIO' \
+    "$PICS/logo.png"
+PICS_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+python3 -m http.server "$PICS_PORT" --bind 127.0.0.1 --directory "$PICS" >/dev/null 2>&1 &
+PICS_PID=$!
+trap 'kill "$PICS_PID" 2>/dev/null || true; rm -rf "$PICS"' EXIT
 
 # shot NAME SCREEN(WxH) WINDOW(WxH) [KOLVANI_SCREENSHOT value]
 shot() {

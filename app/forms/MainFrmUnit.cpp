@@ -199,14 +199,17 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
                                         m_session->downloader(), m_session->syncRun(), *this, this);
     m_syncRuns->setBalloonsEnabled(
         [this] { return m_windows.config ? m_windows.config->cbBalloon->isChecked() : true; });
-    m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels},
-                                        m_session->channelTree(), this);
     tvChannels->setItemDelegate(new UnreadCountDelegate(
         m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
     m_headerList = new HeaderListController(
         {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
         m_session->channelTree(), m_session->shownChannel(), m_session->headerRows(),
         m_session->unreadCounts(), m_session->folder(), *this, m_images, this);
+    m_itemView = new ItemViewController(
+        {wbContent, spBack, spForward, sbStatus, tvChannels, lvHeaders, m_tmMarkAsUnread},
+        m_session->channelTree(), folder, this);
+    m_itemView->setChannelItems(
+        [shown = &m_session->shownChannel()](int id) { return shown->itemNode(id); });
     createConnections();
 }
 
@@ -276,6 +279,9 @@ void TfmMainFrm::createConnections()
     connect(acOpenInNewWindow, &QAction::triggered, m_itemView,
             &ItemViewController::acOpenInNewWindowExecute);
     connect(m_itemView, &ItemViewController::openLinkRequested, acOpenLink, &QAction::trigger);
+    connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(m_itemView, &ItemViewController::firstChannelRequested, this,
+            &TfmMainFrm::SelectFirstChannel);
 
     // commands of the window itself
     connect(acCopyToClipBoard, &QAction::triggered, this, &TfmMainFrm::acCopyToClipBoardExecute);

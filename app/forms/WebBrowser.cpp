@@ -135,8 +135,30 @@ void WebPage::applySettingsFor(const QUrl &url)
     settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scriptsAllowedFor(url));
 }
 
+bool WebPage::confirmNavigation(QUrl &url)
+{
+    if (!m_beforeNavigate)
+        return true;
+    const QString original = addressText(url);
+    QString address = original;
+    bool cancel = false;
+    m_beforeNavigate(address, cancel);
+    if (cancel)
+        return false;
+    if (address != original) {
+        url = WebBrowser::addressToUrl(address);
+        if (!url.isValid())
+            return false;
+        approveOnce(url);
+    }
+    return true;
+}
+
 bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    // Local documents hold items from the web: nothing in them may send a form anywhere.
+    if (type == NavigationTypeFormSubmitted && this->url().isLocalFile())
+        return false;
     if (!isMainFrame) {
         // Frames inside a local document are not given a way into the file system.
         return url.scheme() != QLatin1String("file") || !this->url().isLocalFile();
@@ -252,8 +274,17 @@ bool WebBrowser::Navigate(const QString &address)
     return true;
 }
 
-void WebBrowser::loadUrl(const QUrl &url)
+void WebBrowser::loadUrl(QUrl url)
 {
+    if (url.scheme() == QLatin1String("about")) {
+        // The engine opens empty pages without asking; the watch sees them all the same.
+        if (!m_page->confirmNavigation(url))
+            return;
+        if (url.scheme() == QLatin1String("about")) {
+            m_page->load(url);
+            return;
+        }
+    }
     if (!url.isLocalFile()) {
         m_page->load(url);
         return;

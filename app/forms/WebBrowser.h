@@ -31,6 +31,10 @@ public:
     // handler: it is the address the handler itself chose.
     void approveOnce(const QUrl &url) { m_approved = url; }
 
+    // Asks the handler about an address the engine opens without a navigation request
+    // (about: pages). False when the handler cancelled; `url` becomes the address to open.
+    bool confirmNavigation(QUrl &url);
+
     // Scripts only for web pages; local documents stay inert.
     static bool scriptsAllowedFor(const QUrl &url);
 
@@ -90,7 +94,7 @@ signals:
     void StatusTextChange(const QString &text);
 
 private:
-    void loadUrl(const QUrl &url);
+    void loadUrl(QUrl url);
 
     QWebEngineProfile *m_profile = nullptr;
     WebPage *m_page = nullptr;

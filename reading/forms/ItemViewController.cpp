@@ -5,16 +5,31 @@
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/MakerSite.h"
+#include "reading/ItemDisplay.h"
 #include "reading/ReadingLog.h"
 
+#include <QAbstractItemView>
 #include <QDesktopServices>
+#include <QItemSelectionModel>
+#include <QScopedValueRollback>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
 #include <exception>
 
-ItemViewController::ItemViewController(const Widgets &widgets, ChannelTree &tree, QObject *parent)
-    : QObject(parent), m_w(widgets), m_tree(tree)
+namespace {
+
+// The hidden keys of a header row.
+enum KeyColumn { IdColumn = 3, GuidColumn = 4, ChGuidColumn = 5, VersionColumn = 6 };
+
+constexpr int MarkDelayMs = 2000;
+
+} // namespace
+
+ItemViewController::ItemViewController(const Widgets &widgets, ChannelTree &tree,
+                                       const UserFolder &folder, QObject *parent)
+    : QObject(parent), m_w(widgets), m_tree(tree), m_folder(folder)
 {
     setObjectName(QStringLiteral("ItemViewController"));
     connect(m_w.wbContent, &WebBrowser::DocumentComplete, this,
@@ -27,6 +42,131 @@ ItemViewController::ItemViewController(const Widgets &widgets, ChannelTree &tree
         [this](QString &address, bool &cancel) { wbContentBeforeNavigate2(address, cancel); });
     connect(m_w.spBack, &QToolButton::clicked, this, &ItemViewController::spBackClick);
     connect(m_w.spForward, &QToolButton::clicked, this, &ItemViewController::spForwardClick);
+    attachHeaderList();
+}
+
+void ItemViewController::attachHeaderList()
+{
+    for (const QMetaObject::Connection &c : qAsConst(m_listConnections))
+        disconnect(c);
+    m_listConnections.clear();
+    m_lastShownRow = -1;
+    m_model = m_w.lvHeaders ? m_w.lvHeaders->model() : nullptr;
+    if (!m_model)
+        return;
+    QItemSelectionModel *selection = m_w.lvHeaders->selectionModel();
+    m_listConnections
+        << connect(selection, &QItemSelectionModel::selectionChanged, this,
+                   &ItemViewController::lvHeadersChange)
+        << connect(selection, &QItemSelectionModel::currentChanged, this,
+                   &ItemViewController::lvHeadersChange)
+        << connect(m_model, &QAbstractItemModel::dataChanged, this,
+                   &ItemViewController::lvHeadersChange)
+        << connect(m_model, &QAbstractItemModel::modelReset, this,
+                   &ItemViewController::forgetShownRow);
+}
+
+XmlNode ItemViewController::GetItemNode(int id) const
+{
+    const bool archive = m_archive.archiveViewShown && m_archive.archiveViewShown();
+    const ItemNodeSource &source = archive ? m_archive.itemNode : m_channelItems;
+    return source ? source(id) : XmlNode();
+}
+
+namespace {
+
+// The first selected row in display order; -1 when none. Counted over the selection's
+// ranges, so a selection of every row costs no more than one.
+int firstSelectedRow(const QAbstractItemView *view)
+{
+    const QItemSelectionModel *selection = view ? view->selectionModel() : nullptr;
+    if (!selection)
+        return -1;
+    int first = -1;
+    for (const QItemSelectionRange &range : selection->selection())
+        if (first < 0 || range.top() < first)
+            first = range.top();
+    return first;
+}
+
+} // namespace
+
+void ItemViewController::lvHeadersChange()
+{
+    emit stateChanged();
+    // The recovery below refills the list, which reports changes of its own.
+    if (!m_recovering) {
+        const int row = firstSelectedRow(m_w.lvHeaders);
+        if (row >= 0 && row != m_lastShownRow) {
+            m_lastShownRow = row;
+            bool shown = false;
+            try {
+                shown = showRow(row);
+            } catch (const std::exception &e) {
+                qCWarning(lcReading, "showing an item: %s", e.what());
+            }
+            if (!shown)
+                recover();
+        }
+    }
+    startMarkTimer();
+}
+
+bool ItemViewController::showRow(int row)
+{
+    const QAbstractItemModel *model = m_w.lvHeaders->model();
+    const auto key = [&](int column) { return model->index(row, column).data().toString(); };
+    bool isNumber = false;
+    const int id = key(IdColumn).toInt(&isNumber);
+    if (!isNumber)
+        return false;
+    const XmlNode item = GetItemNode(id);
+    if (item.isNull())
+        return false;
+    const bool archive = m_archive.archiveViewShown && m_archive.archiveViewShown();
+    const QString guid = key(GuidColumn);
+    // A working sheet that cannot be written leaves the old one; the browser shows what it
+    // gives.
+    if (!ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::StyleSheetFor(archive, key(VersionColumn)),
+                                        guid))
+        qCWarning(lcReading, "the working style sheet could not be written");
+    if (archive) {
+        if (!m_archive.writeItemDocument)
+            return false;
+        m_archive.writeItemDocument(item);
+        NavigateContent(ItemDisplay::ArchiveItemAddress(m_folder));
+    } else {
+        NavigateContent(ItemDisplay::ChannelItemAddress(m_folder, key(ChGuidColumn), guid));
+    }
+    return true;
+}
+
+void ItemViewController::recover()
+{
+    QScopedValueRollback<bool> guard(m_recovering, true);
+    try {
+        ChannelNode *node = SelectedNode(m_w.tvChannels, m_tree);
+        if (!node)
+            emit firstChannelRequested();
+        else if (node->channel())
+            emit channelRefillRequested(node);
+        const int row = firstSelectedRow(m_w.lvHeaders);
+        if (row >= 0 && m_w.lvHeaders->model())
+            m_w.lvHeaders->selectionModel()->setCurrentIndex(
+                m_w.lvHeaders->model()->index(row, 0), QItemSelectionModel::NoUpdate);
+        m_w.lvHeaders->setFocus();
+    } catch (const std::exception &e) {
+        qCWarning(lcReading, "recovering the item view: %s", e.what());
+    }
+}
+
+void ItemViewController::startMarkTimer()
+{
+    QTimer *timer = m_w.tmMarkAsUnread;
+    if (!timer || (timer->isActive() && timer->interval() == MarkDelayMs))
+        return;
+    timer->setInterval(MarkDelayMs);
+    timer->start();
 }
 
 void ItemViewController::NavigateContent(const QString &address)
@@ -52,9 +192,7 @@ void ItemViewController::wbContentBeforeNavigate2(QString &address, bool &cancel
             NavigateContent(address);
         }
     }
-    const bool itemOrNothing = address.contains(QLatin1Char('{')) ||
-                               address.contains(QStringLiteral("arch_item.xml")) ||
-                               address == QStringLiteral("about:blank");
+    const bool itemOrNothing = ItemDisplay::IsItemOrBlankAddress(address);
     m_w.spBack->setEnabled(!itemOrNothing);
     m_w.spForward->setEnabled(!itemOrNothing);
 }

@@ -1,16 +1,26 @@
 #pragma once
 
+#include "app/UserFolder.h"
+#include "xml/XmlDocument.h"
+
+#include <QMetaObject>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+#include <functional>
+
+class ChannelNode;
 class ChannelTree;
 class MainStatusBar;
+class QAbstractItemModel;
 class QAbstractItemView;
+class QTimer;
 class QToolButton;
 class WebBrowser;
 
-// The item view on screen: navigation of the browser `wbContent`, its events and the
-// back and forward buttons. Owns no widget.
+// The item view on screen: showing the selected header row's item in the browser
+// `wbContent`, its navigation and events and the back and forward buttons. Owns no widget.
 class ItemViewController : public QObject
 {
     Q_OBJECT
@@ -22,13 +32,45 @@ public:
         QToolButton *spForward = nullptr;
         MainStatusBar *sbStatus = nullptr;
         QAbstractItemView *tvChannels = nullptr; // whose selected channel may sign in
+        QAbstractItemView *lvHeaders = nullptr;  // rows with the hidden keys in columns 3-6
+        QTimer *tmMarkAsUnread = nullptr;        // started after every display
     };
-    ItemViewController(const Widgets &widgets, ChannelTree &tree, QObject *parent);
+    // Where a row's ID leads: the item node, or a null node when the ID leads nowhere.
+    using ItemNodeSource = std::function<XmlNode(int id)>;
+    // The archive's side of the item view, filled in by the archive: whether the list shows
+    // the archive, GetItemNode's archive side (the template item filled from the record at
+    // that position) and the writing of the one-item document for it.
+    struct ArchiveSide
+    {
+        std::function<bool()> archiveViewShown;
+        ItemNodeSource itemNode;
+        std::function<void(XmlNode item)> writeItemDocument;
+    };
+
+    ItemViewController(const Widgets &widgets, ChannelTree &tree, const UserFolder &folder,
+                       QObject *parent);
+
+    // The channel side of GetItemNode: the shown channel's node for an ID.
+    void setChannelItems(ItemNodeSource source) { m_channelItems = std::move(source); }
+    void setArchiveSide(ArchiveSide side) { m_archive = std::move(side); }
 
     // The address of the last page the browser completed.
     const QString &currentLocation() const { return m_currentLocation; }
+    // The header row shown last; -1 when none.
+    int lastShownRow() const { return m_lastShownRow; }
+
+    // The item node of a header row's ID: the archive's in the archive view, else the
+    // shown channel's. A null node when the ID leads to no item.
+    XmlNode GetItemNode(int id) const;
 
 public slots:
+    // The header list changed (selection, focus, a row's text or image): shows the first
+    // selected row's item when that row is not the one shown last.
+    void lvHeadersChange();
+    // The list was refilled or another channel chosen: the next change shows an item again.
+    void forgetShownRow() { m_lastShownRow = -1; }
+    // Follows the header list onto the model it shows now.
+    void attachHeaderList();
     // The one way to navigate the item browser; errors are ignored.
     void NavigateContent(const QString &address);
     void wbContentBeforeNavigate2(QString &address, bool &cancel);
@@ -42,9 +84,26 @@ public slots:
 signals:
     // The item on show is a cache file: the item's own link opens instead (acOpenLink).
     void openLinkRequested();
+    // The enabled states that follow the list (the filter button, the archive buttons).
+    void stateChanged();
+    // An item could not be shown. No channel is selected: select the first one
+    // (SelectFirstChannel). A channel is: refill its list (ShowChannelHeaders).
+    void firstChannelRequested();
+    void channelRefillRequested(ChannelNode *channel);
 
 private:
+    bool showRow(int row);
+    void recover();
+    void startMarkTimer();
+
     Widgets m_w;
     ChannelTree &m_tree;
+    UserFolder m_folder;
+    ItemNodeSource m_channelItems;
+    ArchiveSide m_archive;
     QString m_currentLocation;
+    int m_lastShownRow = -1;
+    bool m_recovering = false;
+    QPointer<QAbstractItemModel> m_model;
+    QList<QMetaObject::Connection> m_listConnections;
 };

@@ -1,0 +1,370 @@
+// The item view against real widgets: a header list, the browser, the buttons and the
+// delayed-mark timer, with the shipped style sheets in a temporary per-user folder.
+
+#include "app/UserFolder.h"
+#include "app/forms/MainStatusBar.h"
+#include "app/forms/WebBrowser.h"
+#include "catalogue/ChannelTree.h"
+#include "reading/ItemDisplay.h"
+#include "reading/forms/ItemViewController.h"
+#include "SignalWait.h"
+#include "support/TestFiles.h"
+#include "xml/XmlDocument.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
+#include <QStandardItemModel>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+const QString ChGuid = QStringLiteral("{C0C0C0C0-1111-2222-3333-444444444444}");
+const QString Guid0 = QStringLiteral("{00000000-AAAA-BBBB-CCCC-000000000000}");
+const QString Guid1 = QStringLiteral("{11111111-AAAA-BBBB-CCCC-111111111111}");
+
+QByteArray cacheFile()
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>\n"
+           "<rss version=\"2.0\"><channel><title>Kanał</title><link>http://127.0.0.1:9/</link>"
+           "<item GUID=\"" +
+           Guid0.toLatin1() +
+           "\"><title>Pierwsza wiadomość</title><description>&lt;p&gt;Treść "
+           "pierwszej&lt;/p&gt;</description><unread>1</unread></item>"
+           "<item GUID=\"" +
+           Guid1.toLatin1() +
+           "\"><title>Druga wiadomość</title><description>Treść drugiej</description>"
+           "<unread>1</unread></item></channel></rss>\n";
+}
+
+// Answers every request with a small page.
+class PageServer
+{
+public:
+    PageServer()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                QObject::connect(s, &QTcpSocket::readyRead, s, [s] {
+                    if (!s->readAll().contains("\r\n\r\n"))
+                        return;
+                    const QByteArray body = "<html><body>Strona serwisu</body></html>";
+                    s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
+                             "Content-Length: " +
+                             QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                    s->disconnectFromHost();
+                });
+                QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/strona").arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+};
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+class ItemViewControllerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_folder = UserFolder(m_dir.path());
+        QDir().mkpath(m_folder.dataFolder());
+        for (const QString &sheet : {ItemDisplay::Rss1Sheet, ItemDisplay::Rss2Sheet,
+                                     ItemDisplay::ArchiveSheet})
+            ASSERT_TRUE(QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/") + sheet,
+                                    m_folder.dataFile(sheet)));
+        ASSERT_TRUE(writeAll(m_folder.cacheFile(ChGuid), cacheFile()));
+        m_document.loadFromFile(m_folder.cacheFile(ChGuid));
+        const XmlNode channel = m_document.documentElement().findChild(QStringLiteral("channel"));
+        for (XmlNode n = channel.findChild(QStringLiteral("item")); n; n = n.nextSibling())
+            m_items.push_back(n);
+
+        m_channel = m_tree.addNode(m_tree.root(), QStringLiteral("Kanał"), NodeKind::Channel);
+        m_tvChannels.setModel(&m_tree);
+        m_rows.setColumnCount(8);
+        addRow(QStringLiteral("Pierwsza wiadomość"), 0, Guid0, QStringLiteral("2.0"));
+        addRow(QStringLiteral("Druga wiadomość"), 1, Guid1, QStringLiteral("2.0"));
+        m_lvHeaders.setModel(&m_rows);
+        m_lvHeaders.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        m_lvHeaders.setSelectionBehavior(QAbstractItemView::SelectRows);
+
+        m_window.resize(800, 600);
+        m_browser = new WebBrowser(&m_window);
+        m_browser->resize(800, 500);
+        m_back = new QToolButton(&m_window);
+        m_forward = new QToolButton(&m_window);
+        m_status = new MainStatusBar(&m_window);
+        m_timer.setInterval(0);
+        m_window.show();
+        m_view = std::make_unique<ItemViewController>(
+            ItemViewController::Widgets{m_browser, m_back, m_forward, m_status, &m_tvChannels,
+                                        &m_lvHeaders, &m_timer},
+            m_tree, m_folder, nullptr);
+        m_view->setChannelItems([this](int id) {
+            return id >= 0 && id < int(m_items.size()) ? m_items[size_t(id)] : XmlNode();
+        });
+    }
+    void TearDown() override
+    {
+        m_view.reset();
+    }
+
+    void addRow(const QString &title, int id, const QString &guid, const QString &version)
+    {
+        QList<QStandardItem *> row;
+        for (const QString &text : {title, QStringLiteral("b.d."), QStringLiteral("b.d."),
+                                    QString::number(id), guid, ChGuid, version,
+                                    QStringLiteral("Kanał")})
+            row << new QStandardItem(text);
+        m_rows.appendRow(row);
+    }
+
+    void selectChannel()
+    {
+        m_tvChannels.selectionModel()->select(m_tree.indexOf(m_channel),
+                                              QItemSelectionModel::ClearAndSelect);
+    }
+
+    // Selects rows first..last alone; true when the browser completed a page in time.
+    bool selectRows(int first, int last, int timeoutMs = 20000)
+    {
+        SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
+        QItemSelection selection(m_rows.index(first, 0), m_rows.index(last, 7));
+        m_lvHeaders.selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        return done.wait(timeoutMs);
+    }
+
+    QString pageText()
+    {
+        std::optional<QString> result;
+        QEventLoop loop;
+        m_browser->page()->toPlainText([&](const QString &text) {
+            result = text;
+            loop.quit();
+        });
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        if (!result)
+            loop.exec();
+        return result.value_or(QString());
+    }
+
+    QString workingSheet() const
+    {
+        return ItemDisplay::DecodeSheetText(readAll(m_folder.itemStyleSheet()));
+    }
+    // The shipped sheet as the working sheet for `guid` reads back.
+    QString shippedFor(const QString &sheet, const QString &guid) const
+    {
+        const QString text = ItemDisplay::DecodeSheetText(readAll(m_folder.dataFile(sheet)));
+        return ItemDisplay::DecodeSheetText(
+            ItemDisplay::EncodeWorkingSheet(ItemDisplay::SheetForItem(text, guid)));
+    }
+
+    QTemporaryDir m_dir;
+    UserFolder m_folder;
+    XmlDocument m_document;
+    std::vector<XmlNode> m_items;
+    ChannelTree m_tree;
+    ChannelNode *m_channel = nullptr;
+    QTreeView m_tvChannels;
+    QStandardItemModel m_rows;
+    QTreeView m_lvHeaders;
+    QWidget m_window;
+    WebBrowser *m_browser = nullptr;
+    QToolButton *m_back = nullptr, *m_forward = nullptr;
+    MainStatusBar *m_status = nullptr;
+    QTimer m_timer;
+    std::unique_ptr<ItemViewController> m_view;
+};
+
+TEST_F(ItemViewControllerTest, SelectedRowShowsItsItemOnceAndOnlyAChangeOfTheFirstRowShowsAnother)
+{
+    selectChannel();
+    ASSERT_TRUE(selectRows(0, 0));
+    EXPECT_TRUE(pageText().contains(QStringLiteral("Pierwsza wiadomość")));
+    EXPECT_FALSE(pageText().contains(QStringLiteral("Druga wiadomość")));
+    EXPECT_EQ(m_view->lastShownRow(), 0);
+    EXPECT_EQ(m_view->currentLocation(),
+              QStringLiteral("file://") + ItemDisplay::ChannelItemAddress(m_folder, ChGuid, Guid0));
+    EXPECT_EQ(workingSheet(), shippedFor(ItemDisplay::Rss2Sheet, Guid0));
+    EXPECT_FALSE(m_back->isEnabled());
+    EXPECT_FALSE(m_forward->isEnabled());
+    EXPECT_TRUE(m_timer.isActive());
+    EXPECT_EQ(m_timer.interval(), 2000);
+
+    // Extending the selection keeps the first row: nothing new is shown; nor does a change of
+    // the shown row's text (a read mark) reload it.
+    EXPECT_FALSE(selectRows(0, 1, 1500));
+    SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
+    m_rows.item(0, 0)->setText(QStringLiteral("Pierwsza wiadomość (przeczytana)"));
+    EXPECT_FALSE(done.wait(1000));
+
+    ASSERT_TRUE(selectRows(1, 1));
+    EXPECT_TRUE(pageText().contains(QStringLiteral("Druga wiadomość")));
+    EXPECT_EQ(m_view->lastShownRow(), 1);
+    EXPECT_EQ(workingSheet(), shippedFor(ItemDisplay::Rss2Sheet, Guid1));
+
+    // A refill forgets the row shown: the same index shows again.
+    m_lvHeaders.selectionModel()->clearSelection();
+    m_view->forgetShownRow();
+    EXPECT_TRUE(selectRows(1, 1));
+}
+
+TEST_F(ItemViewControllerTest, MarkTimerStartsAfterEveryChangeWithoutRestarting)
+{
+    m_view->lvHeadersChange();
+    ASSERT_TRUE(m_timer.isActive());
+    EXPECT_EQ(m_timer.interval(), 2000);
+    ProcessEventsFor(400);
+    const int before = m_timer.remainingTime();
+    m_view->lvHeadersChange();
+    EXPECT_LE(m_timer.remainingTime(), before);
+    // Stopped (interval 0, as its handler leaves it): the next change starts it again.
+    m_timer.stop();
+    m_timer.setInterval(0);
+    m_view->lvHeadersChange();
+    EXPECT_TRUE(m_timer.isActive());
+    EXPECT_EQ(m_timer.interval(), 2000);
+}
+
+TEST_F(ItemViewControllerTest, SheetFollowsTheVersionAndTheArchiveViewShowsItsOwnDocument)
+{
+    m_rows.item(1, 6)->setText(QStringLiteral("1.0"));
+    selectRows(1, 1);
+    EXPECT_EQ(workingSheet(), shippedFor(ItemDisplay::Rss1Sheet, Guid1));
+
+    // The archive side: its own item node, its one-item document, its sheet whatever the
+    // version.
+    XmlDocument archive;
+    archive.loadFromBytes("<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+                          "xmlns=\"http://purl.org/rss/1.0/\"><item GUID=\"" +
+                          Guid0.toLatin1() + "\"><title>Z archiwum</title></item></rdf:RDF>");
+    QList<int> asked;
+    bool archiveShown = true;
+    m_view->setArchiveSide(
+        {[&] { return archiveShown; },
+         [&](int id) {
+             asked << id;
+             return archive.documentElement().firstChild();
+         },
+         [&](XmlNode item) {
+             EXPECT_EQ(item.findChild(QStringLiteral("title")).text(),
+                       QStringLiteral("Z archiwum"));
+             writeAll(m_folder.archiveItemFile(),
+                      "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" "
+                      "href=\"rss_xslt.xsl\"?>\n<rdf:RDF "
+                      "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+                      "xmlns=\"http://purl.org/rss/1.0/\"><item GUID=\"" +
+                          Guid0.toLatin1() +
+                          "\"><title>Z archiwum</title><sChannelName>Mój "
+                          "kanał</sChannelName></item></rdf:RDF>\n");
+         }});
+    ASSERT_TRUE(selectRows(0, 0));
+    EXPECT_EQ(asked, QList<int>{0});
+    EXPECT_EQ(workingSheet(), shippedFor(ItemDisplay::ArchiveSheet, Guid0));
+    EXPECT_TRUE(m_view->currentLocation().endsWith(QStringLiteral("/data/arch_item.xml")));
+    EXPECT_TRUE(pageText().contains(QStringLiteral("Z archiwum")));
+    EXPECT_FALSE(m_back->isEnabled());
+
+    // Back in the channel view, the channel's node and address again.
+    archiveShown = false;
+    ASSERT_TRUE(selectRows(1, 1));
+    EXPECT_EQ(asked, QList<int>{0});
+    EXPECT_TRUE(pageText().contains(QStringLiteral("Druga wiadomość")));
+}
+
+TEST_F(ItemViewControllerTest, ItemThatCannotBeShownRecoversThroughTheListAndTheTree)
+{
+    int firstChannel = 0;
+    QList<ChannelNode *> refills;
+    QObject::connect(m_view.get(), &ItemViewController::firstChannelRequested,
+                     [&] { ++firstChannel; });
+    QObject::connect(m_view.get(), &ItemViewController::channelRefillRequested,
+                     [&](ChannelNode *node) {
+                         refills << node;
+                         // A refill clears the list, which reports its own changes.
+                         m_lvHeaders.selectionModel()->clearSelection();
+                         m_view->forgetShownRow();
+                     });
+
+    // The shipped sheet is gone: a channel is selected, so its list is refilled.
+    QFile::remove(m_folder.dataFile(ItemDisplay::Rss2Sheet));
+    selectChannel();
+    EXPECT_FALSE(selectRows(0, 0, 1000));
+    EXPECT_EQ(refills, QList<ChannelNode *>{m_channel});
+    EXPECT_EQ(firstChannel, 0);
+    EXPECT_TRUE(m_timer.isActive());
+
+    // An ID that leads to no item, with no channel selected: the first channel is chosen.
+    QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/rss2.xsl"),
+                m_folder.dataFile(ItemDisplay::Rss2Sheet));
+    m_tvChannels.selectionModel()->clearSelection();
+    m_rows.item(1, 3)->setText(QStringLiteral("7"));
+    EXPECT_FALSE(selectRows(1, 1, 1000));
+    EXPECT_EQ(firstChannel, 1);
+    EXPECT_EQ(refills.size(), 1);
+    EXPECT_EQ(m_lvHeaders.currentIndex().row(), 1);
+}
+
+TEST_F(ItemViewControllerTest, BackAndForwardFollowTheAddressAndNewWindowOpensThePageShown)
+{
+    PageServer server;
+    ASSERT_TRUE(selectRows(0, 0));
+    int linkRequests = 0;
+    QObject::connect(m_view.get(), &ItemViewController::openLinkRequested,
+                     [&] { ++linkRequests; });
+    // An item on show: the item's own link is what opens.
+    m_view->acOpenInNewWindowExecute();
+    EXPECT_EQ(linkRequests, 1);
+
+    // A page reached from the item: both buttons on, and that page is what opens.
+    SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
+    m_view->NavigateContent(server.url());
+    ASSERT_TRUE(done.wait(20000));
+    EXPECT_TRUE(m_back->isEnabled());
+    EXPECT_TRUE(m_forward->isEnabled());
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
+    m_view->acOpenInNewWindowExecute();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+    EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(server.url())});
+    EXPECT_EQ(linkRequests, 1);
+
+    // Another item disables both again; so does an empty page.
+    ASSERT_TRUE(selectRows(1, 1));
+    EXPECT_FALSE(m_back->isEnabled());
+    m_view->NavigateContent(server.url());
+    ASSERT_TRUE(done.wait(20000));
+    ASSERT_TRUE(m_back->isEnabled());
+    m_view->NavigateContent(QStringLiteral("about:blank"));
+    EXPECT_TRUE(done.wait(5000));
+    EXPECT_FALSE(m_back->isEnabled());
+    EXPECT_FALSE(m_forward->isEnabled());
+}
+
+} // namespace
+
+#include "ItemViewControllerTest.moc"
