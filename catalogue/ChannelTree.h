@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 enum class NodeKind { Group = 0, Channel = 1 };
@@ -79,6 +80,8 @@ private:
 
 // The tree of groups and channels, with exactly one root group. As an item model it has one
 // column and one top-level row (the root).
+class QMimeData;
+
 class ChannelTree : public QAbstractItemModel
 {
     Q_OBJECT
@@ -130,7 +133,30 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     QHash<int, QByteArray> roleNames() const override;
 
+    // Drag and drop of one node with its subtree onto another node (tvChannelsDragOver and
+    // tvChannelsDragDrop). The data names the node by its absolute index in this tree.
+    static QString nodeMimeType();
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    // Refused: no target node, the root dragged, a target that is the node itself, its
+    // parent, or anywhere inside its own subtree, and data from another tree.
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    // Moves the node (records kept) to the end of the target's children, sets the target's
+    // record position to its absolute index and emits nodeDropped.
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+
+signals:
+    // A drop made `target` the new parent of a node: the view expands it.
+    void nodeDropped(ChannelNode *target);
+
 private:
+    // The dragged node and the target of a drop; nulls when the drop is refused.
+    std::pair<ChannelNode *, ChannelNode *> dropNodes(const QMimeData *data,
+                                                      const QModelIndex &parent) const;
     NodeRecord *newRecord(NodeKind kind);
     void freeRecords(const std::vector<NodeRecord *> &records);
     void ensurePreOrder() const;
