@@ -1,5 +1,6 @@
 #include "app/AppFolder.h"
 
+#include "app/UserFolder.h"
 #include "feed/TextOps.h"
 
 #include <QDir>
@@ -76,17 +77,17 @@ QString DetermineAppFolderIn(const QString &dataHome, const QString &executableD
     if (QFileInfo::exists(appFolder))
         return appFolder;
 
+    const UserFolder folder(appFolder, executableDir);
     makeFolder(appFolder);
     makePrivate(appFolder, true); // channel caches, settings and passwords live here
-    makeFolder(appFolder + QStringLiteral("data"));
-    makeFolder(appFolder + QStringLiteral("temp"));
-    const QString exe = withSlash(executableDir);
-    CopyFolder(exe + QStringLiteral("data"), appFolder + QStringLiteral("data/"));
-    CopyFolder(exe + QStringLiteral("temp"), appFolder + QStringLiteral("temp/"));
+    makeFolder(folder.dataFolder());
+    makeFolder(folder.tempFolder());
+    CopyFolder(folder.shippedDataFolder(), folder.dataFolder());
+    CopyFolder(folder.shippedTempFolder(), folder.tempFolder());
 
-    makePrivate(appFolder + QStringLiteral("data"), true);
-    makePrivate(appFolder + QStringLiteral("data/config.ini"), false);
-    makePrivate(appFolder + QStringLiteral("data/tvChannels.xml"), false);
+    makePrivate(folder.dataFolder(), true);
+    makePrivate(folder.configFile(), false);
+    makePrivate(folder.treeFile(), false);
     return appFolder;
 }
 

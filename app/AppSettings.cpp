@@ -1,6 +1,7 @@
 #include "app/AppSettings.h"
 
 #include "app/SettingsFile.h"
+#include "feed/ProxySettings.h"
 
 #include <limits>
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "feed/DownloadUi.h"
-
 #include <QString>
 
 class SettingsFile;
+struct ProxySettings;
 
 // Section and key names of data/config.ini and their defaults, kept in one place.
 namespace SettingsKeys {

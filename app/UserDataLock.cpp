@@ -8,8 +8,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-UserDataLock::UserDataLock(const QString &appFolder)
-    : m_path(appFolder + QStringLiteral("temp/.kolvani.lock"))
+UserDataLock::UserDataLock(const QString &lockFile) : m_path(lockFile)
 {
 }
 

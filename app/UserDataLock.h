@@ -10,7 +10,8 @@ class UserDataLock
 public:
     enum class Mode { Shared, Exclusive };
 
-    explicit UserDataLock(const QString &appFolder);
+    // `lockFile` is the per-user folder's lock file (UserFolder::lockFile).
+    explicit UserDataLock(const QString &lockFile);
     ~UserDataLock();
     UserDataLock(const UserDataLock &) = delete;
     UserDataLock &operator=(const UserDataLock &) = delete;

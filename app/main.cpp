@@ -1,7 +1,7 @@
 #include "app/forms/Application.h"
-#include "catalogue/CheckTreeCommand.h"
-#include "feed/FetchCommand.h"
-#include "sync/SyncCommand.h"
+#include "app/commands/CheckTreeCommand.h"
+#include "app/commands/FetchCommand.h"
+#include "app/commands/SyncCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>

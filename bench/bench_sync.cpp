@@ -5,6 +5,7 @@
 // own earlier cache file beside a bare parse and save of that file.
 
 #include "alerts/AlertQueue.h"
+#include "app/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
@@ -285,7 +286,8 @@ void benchBigChannel(const QTemporaryDir &work)
     QDir().mkpath(appFolder + QStringLiteral("temp"));
     BenchHost host;
     AlertQueue alerts;
-    ChannelUpdater updater(appFolder, host, alerts);
+    const UserFolder folder(appFolder);
+    ChannelUpdater updater(folder, host, alerts);
     TtvChannel channel;
     channel.GUID = guidFor(1);
     channel.url = server.url(QStringLiteral("/big"));

@@ -2,7 +2,7 @@
 
 #include "feed/HttpClient.h"
 #include "feed/TextOps.h"
-#include "sync/ReportSink.h"
+#include "feed/ReportSink.h"
 
 #include <QCoreApplication>
 #include <QSslCertificate>

@@ -2,6 +2,7 @@
 
 #include "feed/DownloadUi.h"
 #include "feed/MakerSite.h"
+#include "feed/ProxySettings.h"
 
 #include <QObject>
 #include <QString>

@@ -13,13 +13,3 @@ public:
     virtual void progressWork(qint64 bytesSoFar) = 0;
     virtual void progressEnd() = 0; // hide the bar
 };
-
-// Proxy settings as the settings dialog holds them; read before every download.
-struct ProxySettings
-{
-    bool enabled = false;
-    QString server;
-    QString port; // as typed; a text that is not a whole number fails the download
-    QString user;
-    QString password;
-};

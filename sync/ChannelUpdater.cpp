@@ -4,6 +4,7 @@
 #include "catalogue/ChannelTree.h"
 #include "feed/FeedNormaliser.h"
 #include "feed/TextOps.h"
+#include "sync/ChannelFiles.h"
 #include "sync/FeedPrologue.h"
 #include "xml/FeedItemScanner.h"
 
@@ -45,9 +46,9 @@ struct ChannelUpdater::ReadMarks
     QSet<QString> unreadTitles;
 };
 
-ChannelUpdater::ChannelUpdater(const QString &appFolder, IChannelUpdateHost &host,
+ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host,
                                AlertQueue &alerts, QObject *parent)
-    : QObject(parent), m_appFolder(appFolder), m_host(host), m_alerts(alerts)
+    : QObject(parent), m_files(files), m_host(host), m_alerts(alerts)
 {
     tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
     tmLongResponse.setSingleShot(true);
@@ -55,16 +56,6 @@ ChannelUpdater::ChannelUpdater(const QString &appFolder, IChannelUpdateHost &hos
 }
 
 ChannelUpdater::~ChannelUpdater() = default;
-
-QString ChannelUpdater::cacheFilePath(const QString &guid) const
-{
-    return m_appFolder + QStringLiteral("data/") + guid + QStringLiteral(".xml");
-}
-
-QString ChannelUpdater::downloadFilePath(const QString &guid) const
-{
-    return m_appFolder + QStringLiteral("temp/") + guid + QStringLiteral(".xml");
-}
 
 void ChannelUpdater::tmLongResponseTimer()
 {
@@ -96,10 +87,10 @@ int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
             }
         }
 
-        const QString cacheFile = cacheFilePath(channel.GUID);
+        const QString cacheFile = m_files.cacheFile(channel.GUID);
         const ReadMarks marks = readOldMarks(cacheFile, name);
 
-        const QString downloadFile = downloadFilePath(channel.GUID);
+        const QString downloadFile = m_files.downloadFile(channel.GUID);
         if (m_host.DownloadDocument(channel.url, downloadFile, channel.username,
                                     channel.password) == -1) {
             m_host.ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
@@ -161,8 +152,8 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
 
 int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks)
 {
-    const QString cacheFile = cacheFilePath(channel.GUID);
-    const QString downloadFile = downloadFilePath(channel.GUID);
+    const QString cacheFile = m_files.cacheFile(channel.GUID);
+    const QString downloadFile = m_files.downloadFile(channel.GUID);
     XmlDocument &shown = m_host.shownDocument();
     int newItems = 0;
     try {

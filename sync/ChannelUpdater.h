@@ -1,12 +1,13 @@
 #pragma once
 
-#include "sync/ReportSink.h"
+#include "feed/ReportSink.h"
 #include "xml/XmlDocument.h"
 
 #include <QObject>
 #include <QTimer>
 
 struct AlertQueue;
+class IChannelFiles;
 struct TtvChannel;
 
 // What a channel update needs from the window it runs in. The main window implements it
@@ -31,7 +32,8 @@ class ChannelUpdater : public QObject
 {
     Q_OBJECT
 public:
-    ChannelUpdater(const QString &appFolder, IChannelUpdateHost &host, AlertQueue &alerts,
+    // `files` names the cache and download files; it must outlive the updater.
+    ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host, AlertQueue &alerts,
                    QObject *parent = nullptr);
     ~ChannelUpdater() override;
 
@@ -40,11 +42,6 @@ public:
     int UpdateChannel(TtvChannel &channel, const QString &name);
 
     bool channelUpdateBusy() const { return m_channelUpdateBusy; }
-    QString cacheFilePath(const QString &guid) const;
-    QString downloadFilePath(const QString &guid) const;
-
-    // The per-user folder, ending with "/"; known only once the window has found it.
-    void setAppFolder(const QString &appFolder) { m_appFolder = appFolder; }
     // Warns about a channel that takes longer than this; tests shorten it.
     void setLongResponseInterval(int ms) { m_longResponseInterval = ms; }
 
@@ -64,7 +61,7 @@ private:
     void reloadShown(const QString &cacheFile);
     void finish();
 
-    QString m_appFolder;
+    const IChannelFiles &m_files;
     IChannelUpdateHost &m_host;
     AlertQueue &m_alerts;
     bool m_channelUpdateBusy = false;

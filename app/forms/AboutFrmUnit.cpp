@@ -1,5 +1,7 @@
 #include "app/forms/AboutFrmUnit.h"
 
+#include "app/UserFolder.h"
+
 #include "app/RtfReader.h"
 #include "feed/TextOps.h"
 
@@ -110,10 +112,7 @@ TfmAboutFrm::TfmAboutFrm(const QString &executableDir, QWidget *parent)
 
 QString TfmAboutFrm::licensePath() const
 {
-    QString dir = m_executableDir;
-    if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
-    return dir + QStringLiteral("licencja.rtf");
+    return UserFolder(QString(), m_executableDir).licenceFile();
 }
 
 void TfmAboutFrm::FormCreate()

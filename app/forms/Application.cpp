@@ -1,5 +1,6 @@
 #include "app/forms/Application.h"
 
+#include "app/AppLog.h"
 #include "app/SingleInstance.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ConfigUnit.h"
@@ -20,7 +21,6 @@
 #include <QTranslator>
 
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -50,7 +50,7 @@ void KolvaniApplication::handle(QObject *receiver, const QString &message)
     try {
         m_handler(receiver, message);
     } catch (...) {
-        std::fprintf(stderr, "kolvani: %s\n", qPrintable(message));
+        qCWarning(lcApp).noquote() << message;
     }
 }
 
@@ -159,7 +159,7 @@ int runApplication(int argc, char **argv)
     // The other windows, once each, in their order. The find dialog, the new channel wizard
     // and the channel properties dialog come here with their parts of the program, before
     // the report window; the notification window after the About box.
-    const QString configPath = mainFrm.appFolder + QStringLiteral("data/config.ini");
+    const QString configPath = mainFrm.userFolder().configFile();
     TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
     TfmConfigFrm config(configPath, mainFrm.tmUpdates, QCoreApplication::applicationFilePath(),
                         &mainFrm);

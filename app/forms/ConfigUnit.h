@@ -1,6 +1,6 @@
 #pragma once
 
-#include "feed/DownloadUi.h"
+#include "feed/ProxySettings.h"
 
 #include "app/forms/ProgramDialog.h"
 

@@ -3,9 +3,12 @@
 #include "app/forms/MainFrmUnit.h"
 
 #include "app/AppFolder.h"
+#include "app/AppLog.h"
 #include "app/AppSettings.h"
+#include "app/GuardedStep.h"
 #include "app/SettingsFile.h"
 #include "app/UserDataLock.h"
+#include "app/UserFolder.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/Application.h"
@@ -42,17 +45,12 @@
 #include <QTreeView>
 #include <QUrl>
 
-#include <cstdio>
 #include <exception>
 
 const QString TfmMainFrm::HomePageUrl = QStringLiteral("https://kolvani.pl/");
 const QString TfmMainFrm::HelpPageUrl = QStringLiteral("https://kolvani.pl/pomoc/");
 
 namespace {
-
-const QString TreeFileName = QStringLiteral("data/tvChannels.xml");
-const QString DefaultTreeFileName = QStringLiteral("data/tvChannels_e.xml");
-const QString ConfigFileName = QStringLiteral("data/config.ini");
 
 QString exceptionText(const std::exception &e)
 {
@@ -75,7 +73,7 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     downloader->setReportSink(this);
     downloader->setProxyProvider(
         [this] { return m_config ? m_config->proxySettings() : ProxySettings(); });
-    channelUpdater = new ChannelUpdater(QString(), *this, alertQueue, this);
+    channelUpdater = new ChannelUpdater(m_folder, *this, alertQueue, this);
     connect(channelUpdater, &ChannelUpdater::busyChanged, this, &TfmMainFrm::scheduleActionUpdate);
     tmLongResponse = &channelUpdater->tmLongResponse;
     tmMarkAsUnread = new QTimer(this);
@@ -163,7 +161,6 @@ void TfmMainFrm::FormCreate()
         // 5.
         determineAppFolder();
         lockUserData();
-        channelUpdater->setAppFolder(appFolder);
         // 6. The lists start empty; the tree owns its records.
         alertQueue = AlertQueue();
         // 7.
@@ -197,16 +194,15 @@ void TfmMainFrm::FormCreate()
 
 void TfmMainFrm::determineAppFolder()
 {
-    appFolder = DetermineAppFolder(m_options.executableDir);
-    if (!appFolder.endsWith(QLatin1Char('/')))
-        appFolder += QLatin1Char('/');
+    m_folder = UserFolder(DetermineAppFolder(m_options.executableDir), m_options.executableDir);
+    appFolder = m_folder.root();
 }
 
 void TfmMainFrm::lockUserData()
 {
     // A command-line synchronisation of the same folder must wait while a window runs; if
     // one runs right now, the window takes its share as soon as it has finished.
-    m_dataLock = std::make_unique<UserDataLock>(appFolder);
+    m_dataLock = std::make_unique<UserDataLock>(m_folder.lockFile());
     if (m_dataLock->tryLock(UserDataLock::Mode::Shared))
         return;
     auto *retry = new QTimer(this);
@@ -220,7 +216,7 @@ void TfmMainFrm::lockUserData()
 
 bool TfmMainFrm::loadChannelTree()
 {
-    const QString path = appFolder + TreeFileName;
+    const QString path = m_folder.treeFile();
     tvChannels->setUpdatesEnabled(false);
     const TreeLoadResult result =
         LoadChannelTree(*channelTree, *xmlDocument, path,
@@ -228,7 +224,7 @@ bool TfmMainFrm::loadChannelTree()
     tvChannels->setUpdatesEnabled(true);
     if (result.ok) {
         for (const QString &warning : result.warnings)
-            std::fprintf(stderr, "kolvani: %s\n", qPrintable(warning));
+            qCWarning(lcApp).noquote() << warning;
         return true;
     }
     m_messageBoxes->error(
@@ -240,7 +236,7 @@ bool TfmMainFrm::loadChannelTree()
     xmlDocument->setActive(false);
     QFile::remove(path);
     // QFile::copy never overwrites an existing file.
-    QFile::copy(appFolder + DefaultTreeFileName, path);
+    QFile::copy(m_folder.defaultTreeFile(), path);
     return false;
 }
 
@@ -259,15 +255,16 @@ bool TfmMainFrm::LoadArchiveChannels()
 
 void TfmMainFrm::readStartSettings()
 {
-    const SettingsFile settings(appFolder + ConfigFileName);
+    const SettingsFile settings(m_folder.configFile());
     try {
         const AppSettings stored = AppSettings::read(settings);
         channelsListUrl = stored.channelsListUrl;
         sortDescending = stored.descendingSort;
         sortColumn = stored.columnToSort;
         setTimerInterval(tmUpdates, stored.updates ? UpdateTimerInterval(stored.interval) : 0);
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         // Unreadable settings leave their defaults.
+        qCWarning(lcApp, "reading the settings: %s", e.what());
     }
     applyColumnImages();
 }
@@ -309,19 +306,17 @@ void TfmMainFrm::FormShow()
                                  QApplication::applicationDisplayName()))
         ShowNewChannelWizard();
     // 3. and 4.; errors here are no reason to stop.
-    try {
+    GuardedStep(lcApp, "showing the first channel", [this] {
         SelectFirstChannel();
         if (lvHeaders->model() && lvHeaders->model()->rowCount() > 0) {
             const QModelIndex first = lvHeaders->model()->index(0, 0);
             lvHeaders->setCurrentIndex(first);
         }
-    } catch (const std::exception &) {
-    }
-    try {
+    });
+    GuardedStep(lcApp, "expanding the tree", [this] {
         tvChannels->expand(channelTree->indexOf(channelTree->root()));
         lvHeaders->setFocus();
-    } catch (const std::exception &) {
-    }
+    });
     scheduleActionUpdate();
 }
 
@@ -344,7 +339,7 @@ void TfmMainFrm::SelectFirstChannel()
 
 void TfmMainFrm::restorePlacement()
 {
-    try {
+    GuardedStep(lcApp, "restoring the window placement", [this] {
         std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
         const WindowPlacement placement = ReadWindowPlacement(*store);
         if (!placement.valid)
@@ -366,8 +361,7 @@ void TfmMainFrm::restorePlacement()
         }
         if (placement.showCmd == WindowPlacement::ShowMaximised)
             setWindowState(windowState() | Qt::WindowMaximized);
-    } catch (const std::exception &) {
-    }
+    });
 }
 
 void TfmMainFrm::savePlacement()
@@ -376,7 +370,7 @@ void TfmMainFrm::savePlacement()
     // placement nor been laid out: its sizes would only overwrite the user's own.
     if (!m_shownOnce)
         return;
-    try {
+    GuardedStep(lcApp, "saving the window placement", [this] {
         WindowPlacement placement;
         placement.valid = true;
         placement.showCmd = isMaximized()   ? WindowPlacement::ShowMaximised
@@ -389,8 +383,7 @@ void TfmMainFrm::savePlacement()
         std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
         WriteWindowPlacement(*store, placement);
         m_placementSaved = true;
-    } catch (const std::exception &) {
-    }
+    });
 }
 
 // --- closing ---
@@ -417,25 +410,21 @@ void TfmMainFrm::saveClosingState()
     if (m_startupFailed || !m_formCreated)
         return;
     // 1. The document on show goes back to its file.
-    try {
+    GuardedStep(lcApp, "saving the channel on show", [this] {
         if (xmlDocument->active())
             xmlDocument->save();
-    } catch (const std::exception &) {
-    }
+    });
     // 2.
-    try {
-        SettingsFile settings(appFolder + ConfigFileName);
+    GuardedStep(lcApp, "writing the closing settings", [this] {
+        SettingsFile settings(m_folder.configFile());
         const MainWindowState state = isMaximized()   ? MainWindowState::Maximised
                                       : isMinimized() ? MainWindowState::Minimised
                                                       : MainWindowState::Normal;
         WriteClosingSettings(settings, state, dontShowChecked(), sortDescending, sortColumn);
-    } catch (const std::exception &) {
-    }
+    });
     // 3.
-    try {
-        SaveChannelTree(*channelTree, appFolder + TreeFileName);
-    } catch (const std::exception &) {
-    }
+    GuardedStep(lcApp, "saving the channel tree",
+                [this] { SaveChannelTree(*channelTree, m_folder.treeFile()); });
 }
 
 void TfmMainFrm::FormCloseQuery()
@@ -532,11 +521,10 @@ void TfmMainFrm::ctTrayIconClick()
     activateWindow();
     tmBalloons->stop();
     setTimerInterval(tmBalloons, 0);
-    try {
+    GuardedStep(lcApp, "refreshing the item view", [this] {
         if (!wbContent->url().isEmpty())
             wbContent->Refresh();
-    } catch (const std::exception &) {
-    }
+    });
 }
 
 // --- dialogs and links ---
@@ -589,7 +577,7 @@ void TfmMainFrm::ReportProblem(const QString &line)
     if (m_updateProgress)
         m_updateProgress->ReportProblem(line);
     else
-        std::fprintf(stderr, "kolvani: %s\n", qPrintable(line));
+        qCWarning(lcApp).noquote() << line;
 }
 
 void TfmMainFrm::setStatusText(const QString &text)
@@ -626,7 +614,7 @@ void TfmMainFrm::HandleAppException(QObject *, const QString &message)
     setCancelRequested();
     if (m_handlingException) {
         // One box at a time; a fault while it is open is only logged.
-        std::fprintf(stderr, "kolvani: %s\n", qPrintable(message));
+        qCWarning(lcApp).noquote() << message;
         return;
     }
     m_handlingException = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alerts/AlertQueue.h"
+#include "app/UserFolder.h"
 #include "feed/DownloadUi.h"
 #include "sync/ChannelUpdater.h"
 
@@ -65,6 +66,8 @@ public:
                        TfmAboutFrm *about);
 
     bool startupFailed() const { return m_startupFailed; }
+    // Every path under appFolder and beside the executable.
+    const UserFolder &userFolder() const { return m_folder; }
     IMessageBoxes &messageBoxes() const { return *m_messageBoxes; }
 
     // Image list indexes shared by the tree, the lists and the tabs.
@@ -375,6 +378,7 @@ private:
     void openAddress(const QString &address);
 
     MainFrmOptions m_options;
+    UserFolder m_folder;
     IMessageBoxes *m_messageBoxes = nullptr;
     QList<QIcon> m_images;
     QList<QLabel *> m_statusPanels;

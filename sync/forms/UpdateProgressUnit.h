@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sync/ReportSink.h"
+#include "feed/ReportSink.h"
 
 #include "app/forms/ProgramDialog.h"
 

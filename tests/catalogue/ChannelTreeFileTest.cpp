@@ -3,7 +3,7 @@
 #include "feed/TextOps.h"
 #include "xml/XmlDocument.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

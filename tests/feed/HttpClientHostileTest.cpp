@@ -5,7 +5,7 @@
 #include "feed/HttpClient.h"
 #include "support/LoopbackServer.h"
 
-#include "DownloadTestUtil.h"
+#include "support/DownloadTestUtil.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

@@ -4,7 +4,7 @@
 #include "feed/DocumentDownloader.h"
 #include "support/LoopbackServer.h"
 
-#include "DownloadTestUtil.h"
+#include "support/DownloadTestUtil.h"
 
 #include <QTemporaryDir>
 

@@ -135,7 +135,7 @@ protected:
     {
         Windows w;
         w.main = create();
-        const QString configPath = w.main->appFolder + QStringLiteral("data/config.ini");
+        const QString configPath = w.main->userFolder().configFile();
         w.report = new TfmUpdateProgressFrm(configPath, w.main.get());
         w.config =
             new TfmConfigFrm(configPath, w.main->tmUpdates, m_exeDir + "kolvani", w.main.get());

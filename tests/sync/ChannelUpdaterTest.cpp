@@ -1,4 +1,5 @@
 #include "sync/ChannelUpdater.h"
+#include "app/UserFolder.h"
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
@@ -113,7 +114,8 @@ protected:
         appFolder = home.path() + QStringLiteral("/");
         QDir().mkpath(appFolder + QStringLiteral("data"));
         QDir().mkpath(appFolder + QStringLiteral("temp"));
-        updater = std::make_unique<ChannelUpdater>(appFolder, host, alerts);
+        folder = UserFolder(appFolder);
+        updater = std::make_unique<ChannelUpdater>(folder, host, alerts);
         host.updater = updater.get();
         channel.GUID = kGuid;
         channel.url = feeds.url(QStringLiteral("/feed.xml"));
@@ -172,6 +174,7 @@ protected:
 
     QTemporaryDir home;
     QString appFolder;
+    UserFolder folder;
     FeedServer feeds;
     Host host;
     AlertQueue alerts;
@@ -456,7 +459,8 @@ TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
     SilentHost host;
     host.document = rss2(titles);
     AlertQueue alerts;
-    ChannelUpdater updater(appFolder, host, alerts);
+    const UserFolder folder(appFolder);
+    ChannelUpdater updater(folder, host, alerts);
     TtvChannel channel;
     channel.GUID = kGuid;
 

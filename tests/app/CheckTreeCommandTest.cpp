@@ -1,6 +1,6 @@
-#include "catalogue/CheckTreeCommand.h"
+#include "app/commands/CheckTreeCommand.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

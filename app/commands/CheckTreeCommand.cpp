@@ -1,4 +1,4 @@
-#include "catalogue/CheckTreeCommand.h"
+#include "app/commands/CheckTreeCommand.h"
 
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "feed/DownloadUi.h"
-#include "sync/ReportSink.h"
+#include "feed/ReportSink.h"
 
 #include <QByteArray>
 #include <QFile>

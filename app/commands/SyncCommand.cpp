@@ -1,10 +1,12 @@
-#include "sync/SyncCommand.h"
+#include "app/commands/SyncCommand.h"
 
 #include "alerts/AlertQueue.h"
 #include "app/AppFolder.h"
 #include "app/AppSettings.h"
 #include "app/SettingsFile.h"
 #include "app/UserDataLock.h"
+#include "app/UserFolder.h"
+#include "app/commands/ConsoleLines.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
@@ -18,10 +20,7 @@ namespace {
 
 void printLine(const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
+    WriteConsoleLine(stderr, text);
 }
 
 // Runs the updates without a window: report lines go to standard error.
@@ -61,21 +60,22 @@ int runSyncCommand(const QStringList &args)
         printLine(QStringLiteral("Użycie: kolvani --sync"));
         return 2;
     }
-    QString appFolder;
+    UserFolder folder;
     try {
-        appFolder = DetermineAppFolder(QCoreApplication::applicationDirPath());
+        folder = UserFolder(DetermineAppFolder(QCoreApplication::applicationDirPath()),
+                            QCoreApplication::applicationDirPath());
     } catch (const std::exception &e) {
         printLine(QString::fromStdString(e.what()));
         return 1;
     }
-    UserDataLock lock(appFolder);
+    UserDataLock lock(folder.lockFile());
     if (!lock.tryLock(UserDataLock::Mode::Exclusive)) {
         printLine(QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
                                  "synchronizacją z wiersza poleceń."));
         return 1;
     }
 
-    const QString treePath = appFolder + QStringLiteral("data/tvChannels.xml");
+    const QString treePath = folder.treeFile();
     ChannelTree tree;
     XmlDocument treeDocument;
     const TreeLoadResult loaded = LoadChannelTree(tree, treeDocument, treePath);
@@ -85,10 +85,10 @@ int runSyncCommand(const QStringList &args)
         return 1;
     }
 
-    const SettingsFile settings(appFolder + QStringLiteral("data/config.ini"));
+    const SettingsFile settings(folder.configFile());
     ConsoleUpdateHost host(AppSettings::read(settings).proxy());
     AlertQueue alerts;
-    ChannelUpdater updater(appFolder, host, alerts);
+    ChannelUpdater updater(folder, host, alerts);
 
     int failed = 0;
     for (ChannelNode *node : tree.channelsInPreOrder()) {

@@ -1,10 +1,13 @@
-#include "feed/FetchCommand.h"
+#include "app/commands/FetchCommand.h"
 
 #include "app/AppFolder.h"
 #include "app/AppSettings.h"
 #include "app/SettingsFile.h"
+#include "app/UserFolder.h"
+#include "app/commands/ConsoleLines.h"
 #include "feed/DocumentDownloader.h"
-#include "sync/ReportSink.h"
+#include "feed/ProxySettings.h"
+#include "feed/ReportSink.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>
@@ -17,10 +20,7 @@ namespace {
 
 void writeLine(FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
+    WriteConsoleLine(stream, text);
 }
 
 // Status texts as lines; on a terminal the transfer shows as a running byte count.
@@ -69,10 +69,10 @@ public:
 
 ProxySettings proxyFromSettingsFile()
 {
-    const QString appFolder =
+    const UserFolder folder(
         AppFolderPath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
-                      QCoreApplication::applicationDirPath());
-    return AppSettings::read(SettingsFile(appFolder + QStringLiteral("data/config.ini"))).proxy();
+                      QCoreApplication::applicationDirPath()));
+    return AppSettings::read(SettingsFile(folder.configFile())).proxy();
 }
 
 int usage()

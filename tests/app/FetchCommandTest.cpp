@@ -1,10 +1,10 @@
 // `kolvani --fetch`: arguments, the proxy of the user's settings file, the exit code, and
 // the built program end to end.
 
-#include "feed/FetchCommand.h"
+#include "app/commands/FetchCommand.h"
 #include "support/LoopbackServer.h"
 
-#include "DownloadTestUtil.h"
+#include "support/DownloadTestUtil.h"
 
 #include <QDir>
 #include <QFileInfo>

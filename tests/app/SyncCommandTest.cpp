@@ -1,4 +1,5 @@
 #include "app/UserDataLock.h"
+#include "app/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"
@@ -117,7 +118,7 @@ TEST_F(SyncCommandTest, RefusesWhileTheProgramRunsForTheSameUser)
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
 
-    UserDataLock running(appFolder);
+    UserDataLock running(UserFolder(appFolder).lockFile());
     ASSERT_TRUE(running.tryLock(UserDataLock::Mode::Shared));
     QString errors;
     EXPECT_EQ(runSync(&errors), 1);

@@ -1,0 +1,3 @@
+#include "archive/ArchiveLog.h"
+
+Q_LOGGING_CATEGORY(lcArchive, "kolvani.archive")

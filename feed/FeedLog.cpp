@@ -1,0 +1,3 @@
+#include "feed/FeedLog.h"
+
+Q_LOGGING_CATEGORY(lcFeed, "kolvani.feed")

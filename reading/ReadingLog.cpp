@@ -1,0 +1,3 @@
+#include "reading/ReadingLog.h"
+
+Q_LOGGING_CATEGORY(lcReading, "kolvani.reading")

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// Where a channel's files live: the updater and the runs ask, the per-user folder answers.
+class IChannelFiles
+{
+public:
+    virtual ~IChannelFiles() = default;
+    // The cache file the header list reads and the update replaces.
+    virtual QString cacheFile(const QString &guid) const = 0;
+    // The file a download of the channel is written into before it becomes the cache file.
+    virtual QString downloadFile(const QString &guid) const = 0;
+};

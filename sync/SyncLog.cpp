@@ -1,0 +1,3 @@
+#include "sync/SyncLog.h"
+
+Q_LOGGING_CATEGORY(lcSync, "kolvani.sync")

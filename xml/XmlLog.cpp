@@ -1,0 +1,3 @@
+#include "xml/XmlLog.h"
+
+Q_LOGGING_CATEGORY(lcXml, "kolvani.xml")
