@@ -1,6 +1,7 @@
 #include "app/forms/Application.h"
 #include "app/commands/CheckTreeCommand.h"
 #include "app/commands/FetchCommand.h"
+#include "app/commands/OpmlCommand.h"
 #include "app/commands/SyncCommand.h"
 
 #include <QCoreApplication>
@@ -29,5 +30,9 @@ int main(int argc, char **argv)
         return runTool(argc, argv, runFetchCommand);
     if (std::strcmp(mode, "--sync") == 0)
         return runTool(argc, argv, runSyncCommand);
+    if (std::strcmp(mode, "--import-opml") == 0)
+        return runTool(argc, argv, runImportOpmlCommand);
+    if (std::strcmp(mode, "--export-opml") == 0)
+        return runTool(argc, argv, runExportOpmlCommand);
     return runApplication(argc, argv);
 }

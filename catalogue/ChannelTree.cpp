@@ -281,7 +281,12 @@ bool ChannelTree::setData(const QModelIndex &index, const QVariant &value, int r
     // An invalid value is what a view's clearing after a move sends: it is no name.
     if (!node || role != Qt::EditRole || !value.isValid())
         return false;
-    renameNode(node, value.toString());
+    const QString name = value.toString();
+    if (name.size() > MaxEditedName) {
+        emit renameRefused(node);
+        return false;
+    }
+    renameNode(node, name);
     return true;
 }
 

@@ -129,7 +129,9 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // A name edited in place: refused, with renameRefused, when longer than MaxEditedName.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    static constexpr int MaxEditedName = 250;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     QHash<int, QByteArray> roleNames() const override;
 
@@ -150,6 +152,8 @@ public:
                       const QModelIndex &parent) override;
 
 signals:
+    // An in-place edit gave a name longer than MaxEditedName; the node kept its old one.
+    void renameRefused(ChannelNode *node);
     // A drop made `target` the new parent of a node: the view expands it.
     void nodeDropped(ChannelNode *target);
 

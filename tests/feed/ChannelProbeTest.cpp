@@ -8,7 +8,7 @@
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
 
-#include "DownloadTestUtil.h"
+#include "support/DownloadTestUtil.h"
 
 #include <QDir>
 #include <QFile>
