@@ -9,6 +9,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
+#include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
 #include "sync/ChannelUpdater.h"
 
@@ -170,7 +171,6 @@ public:
     {
         return m_downloader.DownloadDocument(url, target, nullptr, user, password);
     }
-    XmlDocument &shownDocument() override { return m_shown; }
     void ReportProblem(const QString &line) override
     {
         std::fprintf(stderr, "report: %s\n", line.toUtf8().constData());
@@ -178,7 +178,6 @@ public:
 
 private:
     DocumentDownloader m_downloader;
-    XmlDocument m_shown;
 };
 
 void benchManyChannels(const QTemporaryDir &work)
@@ -287,7 +286,8 @@ void benchBigChannel(const QTemporaryDir &work)
     BenchHost host;
     AlertQueue alerts;
     const UserFolder folder(appFolder);
-    ChannelUpdater updater(folder, host, alerts);
+    ShownChannel shown;
+    ChannelUpdater updater(folder, host, shown, alerts);
     TtvChannel channel;
     channel.GUID = guidFor(1);
     channel.url = server.url(QStringLiteral("/big"));

@@ -6,6 +6,7 @@
 #include "feed/TextOps.h"
 #include "sync/ChannelFiles.h"
 #include "sync/FeedPrologue.h"
+#include "sync/ShownDocument.h"
 #include "xml/FeedItemScanner.h"
 
 #include <QCoreApplication>
@@ -47,45 +48,44 @@ struct ChannelUpdater::ReadMarks
 };
 
 ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host,
-                               AlertQueue &alerts, QObject *parent)
-    : QObject(parent), m_files(files), m_host(host), m_alerts(alerts)
+                               IShownDocument &shown, AlertQueue &alerts, QObject *parent)
+    : QObject(parent), m_files(files), m_host(host), m_shown(shown), m_alerts(alerts)
 {
-    tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
-    tmLongResponse.setSingleShot(true);
-    connect(&tmLongResponse, &QTimer::timeout, this, &ChannelUpdater::tmLongResponseTimer);
+    m_tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
+    m_tmLongResponse.setSingleShot(true);
+    connect(&m_tmLongResponse, &QTimer::timeout, this, &ChannelUpdater::tmLongResponseTimer);
 }
 
 ChannelUpdater::~ChannelUpdater() = default;
 
 void ChannelUpdater::tmLongResponseTimer()
 {
-    tmLongResponse.stop();
-    m_host.ReportProblem(slowChannelMessage);
+    m_tmLongResponse.stop();
+    m_host.ReportProblem(m_slowChannelMessage);
 }
 
 int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
 {
+    const UpdateResult result = update(channel, name);
+    return result.outcome == UpdateOutcome::Updated ? result.newItems : -1;
+}
+
+UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
+{
     // Events are served during an update; one that arrives meanwhile is refused.
     if (m_channelUpdateBusy)
-        return -1;
-    m_host.setSyncSelectedEnabled(false);
+        return {UpdateOutcome::Refused, 0};
     m_channelUpdateBusy = true;
     emit busyChanged(true);
-    tmLongResponse.start(m_longResponseInterval);
-    slowChannelMessage = QStringLiteral("Kanał ") + name +
+    m_tmLongResponse.start(m_longResponseInterval);
+    m_slowChannelMessage = QStringLiteral("Kanał ") + name +
                          QStringLiteral(" może powodować błędy w działaniu programu (czas "
                                         "odświeżania ponad wyniósł ponad 1 minutę).");
 
-    int result = -1;
+    UpdateResult result;
     try {
-        XmlDocument &shown = m_host.shownDocument();
-        if (shown.active()) {
-            try {
-                shown.save();
-            } catch (const std::exception &) {
-                // The marks of the shown channel are lost, the update is not.
-            }
-        }
+        // The marks of the shown channel may be lost, the update is not.
+        m_shown.writeBack();
 
         const QString cacheFile = m_files.cacheFile(channel.GUID);
         const ReadMarks marks = readOldMarks(cacheFile, name);
@@ -107,9 +107,8 @@ int ChannelUpdater::UpdateChannel(TtvChannel &channel, const QString &name)
 
 void ChannelUpdater::finish()
 {
-    m_host.setSyncSelectedEnabled(true);
     m_channelUpdateBusy = false;
-    tmLongResponse.stop();
+    m_tmLongResponse.stop();
     emit busyChanged(false);
 }
 
@@ -134,8 +133,8 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
     // The streaming reader declined: the tree reads the file, or says what is wrong with it.
     marks = ReadMarks();
     try {
-        xmlGetterDocument.loadFromFile(cacheFile);
-        const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
+        m_xmlGetterDocument.loadFromFile(cacheFile);
+        const NormalisedFeed feed = NormaliseFeedFile(m_xmlGetterDocument);
         for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
             if (node.localName() == QLatin1String("item"))
                 addMark(childText(node, QStringLiteral("title")),
@@ -146,18 +145,18 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
         m_host.ReportProblem(QStringLiteral("Nie można odczytać znaczników przeczytania kanału ") +
                              name);
     }
-    xmlGetterDocument.setActive(false);
+    m_xmlGetterDocument.setActive(false);
     return marks;
 }
 
-int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks)
+UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
+                                     const ReadMarks &marks)
 {
     const QString cacheFile = m_files.cacheFile(channel.GUID);
     const QString downloadFile = m_files.downloadFile(channel.GUID);
-    XmlDocument &shown = m_host.shownDocument();
     int newItems = 0;
     try {
-        xmlGetterDocument.setActive(false);
+        m_xmlGetterDocument.setActive(false);
         QFile raw(downloadFile);
         if (!raw.open(QIODevice::ReadOnly))
             throw BadChannelFormat();
@@ -166,14 +165,14 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
 
         // Parsed from memory: the download file is written once, after the walk, unless
         // the document is refused, when it is kept as prepared for a look.
-        xmlGetterDocument.setFileName(downloadFile);
+        m_xmlGetterDocument.setFileName(downloadFile);
         try {
-            xmlGetterDocument.loadFromBytes(prepared);
+            m_xmlGetterDocument.loadFromBytes(prepared);
         } catch (...) {
             WriteFileAtomically(downloadFile, prepared);
             throw;
         }
-        const NormalisedFeed feed = NormaliseFeedFile(xmlGetterDocument);
+        const NormalisedFeed feed = NormaliseFeedFile(m_xmlGetterDocument);
 
         int queued = 0;
         QElapsedTimer sinceEvents; // the download served them just now
@@ -221,39 +220,21 @@ int ChannelUpdater::rebuild(TtvChannel &channel, const QString &name, const Read
             }
         }
 
-        xmlGetterDocument.saveToFile(downloadFile);
-        xmlGetterDocument.setActive(false);
+        m_xmlGetterDocument.saveToFile(downloadFile);
+        m_xmlGetterDocument.setActive(false);
     } catch (...) {
-        xmlGetterDocument.setActive(false);
+        m_xmlGetterDocument.setActive(false);
         m_host.ReportProblem(QStringLiteral("Zły format kanału ") + name);
-        reloadShown(cacheFile);
-        return -1;
+        m_shown.endReplace(cacheFile);
+        return {UpdateOutcome::Failed, 0};
     }
 
-    const bool showsThisChannel = shown.fileName() == cacheFile;
-    if (showsThisChannel) {
-        shown.setActive(false);
-        m_host.setHeadersEnabled(false);
-    }
+    m_shown.beginReplace(cacheFile);
     // One rename replaces the cache file: readers see the old file or the new one.
     if (std::rename(QFile::encodeName(downloadFile).constData(),
                     QFile::encodeName(cacheFile).constData()) != 0)
         QFile::remove(downloadFile);
     channel.lastupdate = QDateTime::currentDateTime();
-    reloadShown(cacheFile);
-    return newItems;
-}
-
-void ChannelUpdater::reloadShown(const QString &cacheFile)
-{
-    XmlDocument &shown = m_host.shownDocument();
-    if (shown.fileName() != cacheFile)
-        return;
-    m_host.setHeadersEnabled(true);
-    try {
-        shown.setActive(true);
-        m_host.refreshContent();
-    } catch (const std::exception &) {
-        // The header list shows what it can; the next selection reloads it.
-    }
+    m_shown.endReplace(cacheFile);
+    return {UpdateOutcome::Updated, newItems};
 }

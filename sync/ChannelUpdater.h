@@ -8,46 +8,51 @@
 
 struct AlertQueue;
 class IChannelFiles;
+class IShownDocument;
 struct TtvChannel;
 
-// What a channel update needs from the window it runs in. The main window implements it
-// with its status bar, header list and browser; the command line and tests with plain ones.
+// What a channel update needs from the program it runs in: the one download operation and
+// the report window (standard error on the command line). The window and the command line
+// follow busyChanged and the shown channel's own signals for everything else.
 class IChannelUpdateHost : public IReportSink
 {
 public:
     // Fetches `url` into `targetFile`; 0 on success, -1 on failure (already reported).
     virtual int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
                                  const QString &password) = 0;
-    // The document shown in the header list; saved before the update, reloaded after it
-    // when it is the updated channel's cache file.
-    virtual XmlDocument &shownDocument() = 0;
-    virtual void setSyncSelectedEnabled(bool) {}
-    virtual void setHeadersEnabled(bool) {}
-    virtual void refreshContent() {}
 };
 
-// Rebuilds one channel's cache file data/<GUID>.xml from a fresh download, carrying the
-// read marks over by item title, counting and queueing the new items.
+// How one update ended: the cache file rebuilt, a failure that has been reported, or a
+// refusal (another update runs) that has reported nothing.
+enum class UpdateOutcome { Updated, Failed, Refused };
+
+struct UpdateResult
+{
+    UpdateOutcome outcome = UpdateOutcome::Failed;
+    int newItems = 0; // only for Updated
+};
+
+// Rebuilds one channel's cache file from a fresh download, carrying the read marks over by
+// item title, counting and queueing the new items.
 class ChannelUpdater : public QObject
 {
     Q_OBJECT
 public:
-    // `files` names the cache and download files; it must outlive the updater.
-    ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host, AlertQueue &alerts,
-                   QObject *parent = nullptr);
+    // `files`, `host`, `shown` and `alerts` must outlive the updater.
+    ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host, IShownDocument &shown,
+                   AlertQueue &alerts, QObject *parent = nullptr);
     ~ChannelUpdater() override;
 
-    // -1 when the update failed (reported) or another update is running (refused,
-    // nothing reported), else the number of new items.
+    UpdateResult update(TtvChannel &channel, const QString &name);
+    // The same with the result as one number: -1 when the update failed or was refused,
+    // else the number of new items.
     int UpdateChannel(TtvChannel &channel, const QString &name);
 
     bool channelUpdateBusy() const { return m_channelUpdateBusy; }
     // Warns about a channel that takes longer than this; tests shorten it.
     void setLongResponseInterval(int ms) { m_longResponseInterval = ms; }
-
-    QTimer tmLongResponse;
-    QString slowChannelMessage;
-    XmlDocument xmlGetterDocument;
+    // The slow channel warning is pending.
+    bool longResponsePending() const { return m_tmLongResponse.isActive(); }
 
 signals:
     // An update begins (true) or has returned (false).
@@ -57,13 +62,16 @@ private:
     struct ReadMarks;
     void tmLongResponseTimer();
     ReadMarks readOldMarks(const QString &cacheFile, const QString &name);
-    int rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks);
-    void reloadShown(const QString &cacheFile);
+    UpdateResult rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks);
     void finish();
 
     const IChannelFiles &m_files;
     IChannelUpdateHost &m_host;
+    IShownDocument &m_shown;
     AlertQueue &m_alerts;
+    QTimer m_tmLongResponse;
+    QString m_slowChannelMessage;
+    XmlDocument m_xmlGetterDocument;
     bool m_channelUpdateBusy = false;
     int m_longResponseInterval = 60000;
 };

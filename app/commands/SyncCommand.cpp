@@ -3,6 +3,7 @@
 #include "alerts/AlertQueue.h"
 #include "app/AppFolder.h"
 #include "app/AppSettings.h"
+#include "app/Session.h"
 #include "app/SettingsFile.h"
 #include "app/UserDataLock.h"
 #include "app/UserFolder.h"
@@ -10,6 +11,8 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
+#include "feed/ProxySettings.h"
+#include "reading/ShownChannel.h"
 #include "sync/ChannelUpdater.h"
 
 #include <QCoreApplication>
@@ -23,22 +26,10 @@ void printLine(const QString &text)
     WriteConsoleLine(stderr, text);
 }
 
-// Runs the updates without a window: report lines go to standard error.
-class ConsoleUpdateHost : public IChannelUpdateHost
+// Report lines go to standard error and are counted.
+class ConsoleReport : public IReportSink
 {
 public:
-    explicit ConsoleUpdateHost(const ProxySettings &proxy)
-    {
-        m_downloader.setReportSink(this);
-        m_downloader.setProxyProvider([proxy] { return proxy; });
-    }
-
-    int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
-                         const QString &password) override
-    {
-        return m_downloader.DownloadDocument(url, targetFile, nullptr, user, password);
-    }
-    XmlDocument &shownDocument() override { return m_shown; }
     void ReportProblem(const QString &line) override
     {
         ++problems;
@@ -46,10 +37,6 @@ public:
     }
 
     int problems = 0;
-
-private:
-    DocumentDownloader m_downloader;
-    XmlDocument m_shown; // nothing is shown on the command line
 };
 
 } // namespace
@@ -75,20 +62,20 @@ int runSyncCommand(const QStringList &args)
         return 1;
     }
 
-    const QString treePath = folder.treeFile();
-    ChannelTree tree;
-    XmlDocument treeDocument;
-    const TreeLoadResult loaded = LoadChannelTree(tree, treeDocument, treePath);
-    treeDocument.setActive(false);
+    ConsoleReport report;
+    Session session(folder, report);
+    ChannelTree &tree = session.channelTree();
+    const TreeLoadResult loaded = session.loadChannelTree();
+    // Nothing is shown on the command line: the shared document lets go of the tree file.
+    session.shownChannel().document().setActive(false);
     if (!loaded.ok) {
         printLine(QStringLiteral("Nie można załadować listy kanałów: ") + loaded.error);
         return 1;
     }
 
-    const SettingsFile settings(folder.configFile());
-    ConsoleUpdateHost host(AppSettings::read(settings).proxy());
-    AlertQueue alerts;
-    ChannelUpdater updater(folder, host, alerts);
+    const ProxySettings proxy = AppSettings::read(SettingsFile(folder.configFile())).proxy();
+    session.downloader().setProxyProvider([proxy] { return proxy; });
+    ChannelUpdater &updater = session.updater();
 
     int failed = 0;
     for (ChannelNode *node : tree.channelsInPreOrder()) {
@@ -99,7 +86,7 @@ int runSyncCommand(const QStringList &args)
         try {
             result = updater.UpdateChannel(*channel, node->text());
         } catch (const std::exception &e) {
-            host.ReportProblem(QString::fromStdString(e.what()));
+            report.ReportProblem(QString::fromStdString(e.what()));
         }
         if (result == -1)
             ++failed;
@@ -108,12 +95,12 @@ int runSyncCommand(const QStringList &args)
     }
 
     try {
-        SaveChannelTree(tree, treePath);
+        SaveChannelTree(tree, folder.treeFile());
     } catch (const std::exception &e) {
         printLine(QStringLiteral("Nie można zapisać listy kanałów: ") +
                   QString::fromStdString(e.what()));
         return 1;
     }
-    printLine(QStringLiteral("Nowych wiadomości: ") + QString::number(alerts.newItemCount));
+    printLine(QStringLiteral("Nowych wiadomości: ") + QString::number(session.alertQueue().newItemCount));
     return failed == 0 ? 0 : 1;
 }

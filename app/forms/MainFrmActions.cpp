@@ -329,12 +329,12 @@ void TfmMainFrm::buildTray()
 
 ChannelNode *TfmMainFrm::selectedNode() const
 {
-    if (!tvChannels || !channelTree || !tvChannels->selectionModel())
+    if (!tvChannels || !channelTree() || !tvChannels->selectionModel())
         return nullptr;
     const QModelIndexList rows = tvChannels->selectionModel()->selectedRows();
     if (rows.isEmpty())
         return nullptr;
-    return channelTree->nodeFromIndex(rows.first());
+    return channelTree()->nodeFromIndex(rows.first());
 }
 
 int TfmMainFrm::selectedHeaderRowCount() const
@@ -393,7 +393,7 @@ void TfmMainFrm::acCopyToClipBoardUpdate()
 
 void TfmMainFrm::acSyncAllUpdate()
 {
-    acSyncAll->setEnabled(channelTree && channelTree->count() >= 2 && !syncAllRunning);
+    acSyncAll->setEnabled(channelTree() && channelTree()->count() >= 2 && !syncAllRunning);
 }
 
 void TfmMainFrm::acAddToArchiveUpdate()

@@ -353,7 +353,6 @@ QWidget *TfmMainFrm::buildLeftPanel()
     tvChannels->setAcceptDrops(true);
     tvChannels->setDropIndicatorShown(true);
     tvChannels->setItemDelegate(new ImageIndexDelegate(m_images, tvChannels));
-    tvChannels->setModel(channelTree);
     UiLook::keepSelectionVisible(tvChannels);
     channels->addWidget(tvChannels, 1);
     pcLeftPanel->addTab(tsChannels, QStringLiteral("Kanały informacyjne"));

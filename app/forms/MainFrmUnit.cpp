@@ -2,10 +2,12 @@
 
 #include "app/forms/MainFrmUnit.h"
 
+#include "alerts/AlertQueue.h"
 #include "app/AppFolder.h"
 #include "app/AppLog.h"
 #include "app/AppSettings.h"
 #include "app/GuardedStep.h"
+#include "app/Session.h"
 #include "app/SettingsFile.h"
 #include "app/UserDataLock.h"
 #include "app/UserFolder.h"
@@ -19,6 +21,8 @@
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
+#include "reading/ShownChannel.h"
+#include "sync/ChannelUpdater.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
 
@@ -60,22 +64,14 @@ QString exceptionText(const std::exception &e)
 } // namespace
 
 TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
-    : QMainWindow(parent), xmlDocument(std::make_unique<XmlDocument>()), m_options(options)
+    : QMainWindow(parent), m_options(options)
 {
     m_messageBoxes = options.messageBoxes ? options.messageBoxes : &MessageBoxes::standard();
     if (!m_options.executableDir.isEmpty() && !m_options.executableDir.endsWith(QLatin1Char('/')))
         m_options.executableDir += QLatin1Char('/');
 
-    channelTree = new ChannelTree(this);
     tmUpdates = new QTimer(this);
     tmUpdates->setObjectName(QStringLiteral("tmUpdates"));
-    downloader = new DocumentDownloader(this);
-    downloader->setReportSink(this);
-    downloader->setProxyProvider(
-        [this] { return m_config ? m_config->proxySettings() : ProxySettings(); });
-    channelUpdater = new ChannelUpdater(m_folder, *this, alertQueue, this);
-    connect(channelUpdater, &ChannelUpdater::busyChanged, this, &TfmMainFrm::scheduleActionUpdate);
-    tmLongResponse = &channelUpdater->tmLongResponse;
     tmMarkAsUnread = new QTimer(this);
     tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
     tmBalloons = new QTimer(this);
@@ -100,16 +96,14 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     m_idleUpdate->setInterval(250);
     connect(m_idleUpdate, &QTimer::timeout, this, &TfmMainFrm::UpdateActions);
     m_idleUpdate->start();
-    connect(tvChannels->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TfmMainFrm::scheduleActionUpdate);
     connect(lvHeaders->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfmMainFrm::scheduleActionUpdate);
-    for (QAbstractItemModel *model : {static_cast<QAbstractItemModel *>(channelTree),
-                                      static_cast<QAbstractItemModel *>(headersModel)}) {
-        connect(model, &QAbstractItemModel::rowsInserted, this, &TfmMainFrm::scheduleActionUpdate);
-        connect(model, &QAbstractItemModel::rowsRemoved, this, &TfmMainFrm::scheduleActionUpdate);
-        connect(model, &QAbstractItemModel::modelReset, this, &TfmMainFrm::scheduleActionUpdate);
-    }
+    connect(headersModel, &QAbstractItemModel::rowsInserted, this,
+            &TfmMainFrm::scheduleActionUpdate);
+    connect(headersModel, &QAbstractItemModel::rowsRemoved, this,
+            &TfmMainFrm::scheduleActionUpdate);
+    connect(headersModel, &QAbstractItemModel::modelReset, this,
+            &TfmMainFrm::scheduleActionUpdate);
 
     connect(wbContent, &WebBrowser::DocumentComplete, this, &TfmMainFrm::wbContentDocumentComplete);
     connect(wbContent, &WebBrowser::ProgressChange, this, &TfmMainFrm::wbContentProgressChange);
@@ -160,9 +154,10 @@ void TfmMainFrm::FormCreate()
         lastCategoryRow = -1;
         // 5.
         determineAppFolder();
+        buildSession(m_folder);
         lockUserData();
         // 6. The lists start empty; the tree owns its records.
-        alertQueue = AlertQueue();
+        alertQueue() = AlertQueue();
         // 7.
         if (!loadChannelTree()) {
             m_startupFailed = true;
@@ -188,6 +183,9 @@ void TfmMainFrm::FormCreate()
         LoadArchiveChannels();
         m_formCreated = true;
     } catch (const std::exception &e) {
+        // Without a folder the window still needs its pieces to show the message and end.
+        if (!m_session)
+            buildSession(m_folder);
         HandleAppException(this, exceptionText(e));
     }
 }
@@ -195,7 +193,42 @@ void TfmMainFrm::FormCreate()
 void TfmMainFrm::determineAppFolder()
 {
     m_folder = UserFolder(DetermineAppFolder(m_options.executableDir), m_options.executableDir);
-    appFolder = m_folder.root();
+}
+
+void TfmMainFrm::buildSession(const UserFolder &folder)
+{
+    m_session = std::make_unique<Session>(folder, *this);
+    m_session->setDownloadUi(this);
+    m_session->downloader().setProxyProvider(
+        [this] { return m_config ? m_config->proxySettings() : ProxySettings(); });
+    ChannelTree *tree = &m_session->channelTree();
+    tvChannels->setModel(tree);
+    connect(tvChannels->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TfmMainFrm::scheduleActionUpdate);
+    connect(tree, &QAbstractItemModel::rowsInserted, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(tree, &QAbstractItemModel::rowsRemoved, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(tree, &QAbstractItemModel::modelReset, this, &TfmMainFrm::scheduleActionUpdate);
+    // At once: a click queued behind the update's start must find the action disabled.
+    connect(&m_session->updater(), &ChannelUpdater::busyChanged, this, &TfmMainFrm::UpdateActions);
+    ShownChannel &shown = m_session->shownChannel();
+    connect(&shown, &ShownChannel::replacing, lvHeaders,
+            [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
+    connect(&shown, &ShownChannel::reloaded, wbContent, [this] { wbContent->Refresh(); });
+}
+
+ChannelTree *TfmMainFrm::channelTree() const
+{
+    return m_session ? &m_session->channelTree() : nullptr;
+}
+
+XmlDocument &TfmMainFrm::xmlDocument() const
+{
+    return m_session->shownChannel().document();
+}
+
+AlertQueue &TfmMainFrm::alertQueue() const
+{
+    return m_session->alertQueue();
 }
 
 void TfmMainFrm::lockUserData()
@@ -218,9 +251,8 @@ bool TfmMainFrm::loadChannelTree()
 {
     const QString path = m_folder.treeFile();
     tvChannels->setUpdatesEnabled(false);
-    const TreeLoadResult result =
-        LoadChannelTree(*channelTree, *xmlDocument, path,
-                        [this](const QString &text) { setStatusPanelText(0, text); });
+    const TreeLoadResult result = m_session->loadChannelTree(
+        [this](const QString &text) { setStatusPanelText(0, text); });
     tvChannels->setUpdatesEnabled(true);
     if (result.ok) {
         for (const QString &warning : result.warnings)
@@ -233,7 +265,6 @@ bool TfmMainFrm::loadChannelTree()
                        "konfiguracyjnego. Po ponownym uruchomieniu lista kanałów zostanie "
                        "wyczyszczona. Program kończy działanie."),
         MessageCaptions::Error);
-    xmlDocument->setActive(false);
     QFile::remove(path);
     // QFile::copy never overwrites an existing file.
     QFile::copy(m_folder.defaultTreeFile(), path);
@@ -301,7 +332,7 @@ void TfmMainFrm::FormShow()
     // 1.
     repaint();
     // 2.
-    if (channelTree->count() == 1 &&
+    if (channelTree()->count() == 1 &&
         m_messageBoxes->question(this, QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?"),
                                  QApplication::applicationDisplayName()))
         ShowNewChannelWizard();
@@ -314,7 +345,7 @@ void TfmMainFrm::FormShow()
         }
     });
     GuardedStep(lcApp, "expanding the tree", [this] {
-        tvChannels->expand(channelTree->indexOf(channelTree->root()));
+        tvChannels->expand(channelTree()->indexOf(channelTree()->root()));
         lvHeaders->setFocus();
     });
     scheduleActionUpdate();
@@ -327,9 +358,9 @@ void TfmMainFrm::ShowNewChannelWizard()
 
 void TfmMainFrm::SelectFirstChannel()
 {
-    for (ChannelNode *node : channelTree->nodesInPreOrder()) {
+    for (ChannelNode *node : channelTree()->nodesInPreOrder()) {
         if (node->isChannel()) {
-            const QModelIndex index = channelTree->indexOf(node);
+            const QModelIndex index = channelTree()->indexOf(node);
             tvChannels->setCurrentIndex(index);
             tvChannels->scrollTo(index);
             return;
@@ -411,8 +442,8 @@ void TfmMainFrm::saveClosingState()
         return;
     // 1. The document on show goes back to its file.
     GuardedStep(lcApp, "saving the channel on show", [this] {
-        if (xmlDocument->active())
-            xmlDocument->save();
+        if (xmlDocument().active())
+            xmlDocument().save();
     });
     // 2.
     GuardedStep(lcApp, "writing the closing settings", [this] {
@@ -424,7 +455,7 @@ void TfmMainFrm::saveClosingState()
     });
     // 3.
     GuardedStep(lcApp, "saving the channel tree",
-                [this] { SaveChannelTree(*channelTree, m_folder.treeFile()); });
+                [this] { SaveChannelTree(*channelTree(), m_folder.treeFile()); });
 }
 
 void TfmMainFrm::FormCloseQuery()
@@ -484,7 +515,7 @@ void TfmMainFrm::ApplicationEvents1Message()
     // system wants the program to end, and will not wait for a slow server. A download in
     // progress is cut short; its channel keeps its old cache file.
     setCancelRequested();
-    downloader->cancel();
+    m_session->downloader().cancel();
     setTimerInterval(tmUpdates, 0);
     setTimerInterval(tmBalloons, 0);
     setTimerInterval(tmMarkAsUnread, 0);

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "alerts/AlertQueue.h"
 #include "app/UserFolder.h"
 #include "feed/DownloadUi.h"
-#include "sync/ChannelUpdater.h"
+#include "feed/ReportSink.h"
 
 #include <QIcon>
 #include <QList>
@@ -13,8 +12,10 @@
 
 #include <memory>
 
+struct AlertQueue;
 class ChannelNode;
 class ChannelTree;
+class ChannelUpdater;
 class DocumentDownloader;
 class IMessageBoxes;
 class QAction;
@@ -32,6 +33,8 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QTreeView;
+class Session;
+class ShownChannel;
 class TfmAboutFrm;
 class TfmConfigFrm;
 class TfmUpdateProgressFrm;
@@ -54,7 +57,7 @@ struct MainFrmOptions
 // The main window: banner, channel tree, header list, item browser, status bar, menus, the
 // action list and the tray icon. It holds the state that the program's parts share.
 // Creating it runs FormCreate; a start-up that must end the program sets startupFailed().
-class TfmMainFrm : public QMainWindow, public IDownloadUi, public IChannelUpdateHost
+class TfmMainFrm : public QMainWindow, public IDownloadUi, public IReportSink
 {
     Q_OBJECT
 public:
@@ -97,11 +100,11 @@ public:
         HeaderColumnCount
     };
 
-    // --- shared state ---
-    QString appFolder;                  // per-user folder, ends with "/"
-    ChannelTree *channelTree = nullptr; // owns nodeDataBlocks
-    std::unique_ptr<XmlDocument> xmlDocument;
-    AlertQueue alertQueue; // alertTitles, alertChannels, newItemCount
+    // --- shared state, owned by the session ---
+    QString appFolder() const { return m_folder.root(); } // per-user folder, ends with "/"
+    ChannelTree *channelTree() const;                     // owns nodeDataBlocks
+    XmlDocument &xmlDocument() const;                     // the channel on show
+    AlertQueue &alertQueue() const; // alertTitles, alertChannels, newItemCount
     QString channelsListUrl;
     int sortColumn = 0;
     bool sortDescending = false;
@@ -110,11 +113,8 @@ public:
     QString currentLocation;
     bool syncAllRunning = false;
     bool archiveViewShown = false;            // the header list shows archive rows
-    DocumentDownloader *downloader = nullptr; // holds idHTTPClient
-    ChannelUpdater *channelUpdater = nullptr;
 
     QTimer *tmUpdates = nullptr;      // synchronisation interval; 0 = off
-    QTimer *tmLongResponse = nullptr; // slow channel warning; 0 = off
     QTimer *tmMarkAsUnread = nullptr; // delayed mark as read; 0 = off
     QTimer *tmBalloons = nullptr;     // alerts; 10000 ms, disabled at start
 
@@ -230,14 +230,8 @@ public:
     void progressWork(qint64 bytesSoFar) override;
     void progressEnd() override;
 
-    // IChannelUpdateHost: an error line in the report window, and what an update touches.
+    // IReportSink: an error line in the report window.
     void ReportProblem(const QString &line) override;
-    int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
-                         const QString &password) override;
-    XmlDocument &shownDocument() override { return *xmlDocument; }
-    void setSyncSelectedEnabled(bool enabled) override;
-    void setHeadersEnabled(bool enabled) override;
-    void refreshContent() override;
 
     // Updates one channel now; refused while another update or download runs.
     void SyncChannel(ChannelNode *node, const QString &name);
@@ -362,6 +356,7 @@ private:
 
     // MainFrmUnit.cpp
     void determineAppFolder();
+    void buildSession(const UserFolder &folder);
     void lockUserData();
     bool loadChannelTree();
     void readStartSettings();
@@ -379,6 +374,7 @@ private:
 
     MainFrmOptions m_options;
     UserFolder m_folder;
+    std::unique_ptr<Session> m_session;
     IMessageBoxes *m_messageBoxes = nullptr;
     QList<QIcon> m_images;
     QList<QLabel *> m_statusPanels;

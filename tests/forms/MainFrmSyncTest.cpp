@@ -1,4 +1,5 @@
 #include "MainFrmFixture.h"
+#include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "support/LoopbackServer.h"
@@ -31,11 +32,11 @@ class MainFrmSyncTest : public MainFrmFixture
 protected:
     ChannelNode *addChannel(TfmMainFrm &main, const QString &path)
     {
-        ChannelNode *node = main.channelTree->addNode(main.channelTree->root(),
+        ChannelNode *node = main.channelTree()->addNode(main.channelTree()->root(),
                                                       QStringLiteral("Kanał"), NodeKind::Channel);
         node->channel()->url = m_server.url(path);
         node->channel()->GUID = QStringLiteral("{11111111-2222-4333-8444-555555555555}");
-        main.tvChannels->setCurrentIndex(main.channelTree->indexOf(node));
+        main.tvChannels->setCurrentIndex(main.channelTree()->indexOf(node));
         main.UpdateActions();
         return node;
     }
@@ -60,7 +61,7 @@ TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
     w.main->acSyncSelected->trigger();
     EXPECT_TRUE(QFile::exists(cacheFile()));
     EXPECT_TRUE(node->channel()->lastupdate.isValid());
-    EXPECT_EQ(w.main->alertQueue.newItemCount, 1);
+    EXPECT_EQ(w.main->alertQueue().newItemCount, 1);
     EXPECT_EQ(w.main->statusPanelText(0), QStringLiteral("Gotowe"));
     EXPECT_TRUE(reportLines(w.report).isEmpty());
     EXPECT_FALSE(w.main->channelUpdateBusy());

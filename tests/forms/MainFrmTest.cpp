@@ -49,13 +49,13 @@ TEST_F(MainFrmFixture, FirstStartCopiesShippedFoldersAndSecondCopiesNothing)
     {
         auto w = create();
         ASSERT_FALSE(w->startupFailed());
-        EXPECT_EQ(w->appFolder, appFolder());
+        EXPECT_EQ(w->appFolder(), appFolder());
         EXPECT_TRUE(QFileInfo(appFolder() + "data/tvChannels.xml").isFile());
         EXPECT_TRUE(QFileInfo(appFolder() + "data/rss2.xsl").isFile());
         EXPECT_TRUE(QFileInfo(appFolder() + "data/sub/nested.txt").isFile());
         EXPECT_TRUE(QFileInfo(appFolder() + "temp").isDir());
-        EXPECT_EQ(w->channelTree->count(), 1);
-        EXPECT_EQ(w->channelTree->root()->text(), QStringLiteral("Moje kanały"));
+        EXPECT_EQ(w->channelTree()->count(), 1);
+        EXPECT_EQ(w->channelTree()->root()->text(), QStringLiteral("Moje kanały"));
         EXPECT_EQ(w->windowTitle(), QStringLiteral("Kolvani"));
     }
     ASSERT_TRUE(QFile::remove(appFolder() + "data/rss2.xsl"));
@@ -71,7 +71,7 @@ TEST_F(MainFrmFixture, WithoutDataHomeTheExecutableFolderIsUsed)
     qputenv("XDG_DATA_HOME", (m_root.path() + QStringLiteral("/plain-file/share")).toUtf8());
     auto w = create();
     ASSERT_FALSE(w->startupFailed());
-    EXPECT_EQ(w->appFolder, m_exeDir);
+    EXPECT_EQ(w->appFolder(), m_exeDir);
     EXPECT_FALSE(QFileInfo::exists(m_exeDir + QStringLiteral("Kolvani")));
 }
 
@@ -163,9 +163,9 @@ TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
         ProcessEventsFor(50);
         EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
 
-        ChannelNode *group = w->channelTree->addNode(w->channelTree->root(),
+        ChannelNode *group = w->channelTree()->addNode(w->channelTree()->root(),
                                                      QStringLiteral("Grupa"), NodeKind::Group);
-        w->channelTree->addNode(group, QStringLiteral("Kanał A"), NodeKind::Channel);
+        w->channelTree()->addNode(group, QStringLiteral("Kanał A"), NodeKind::Channel);
         w->FormCloseQuery();
     }
     m_boxes.shown.clear();
@@ -176,8 +176,8 @@ TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
     // The first channel is selected and the root is open.
     const QModelIndex current = w->tvChannels->currentIndex();
     ASSERT_TRUE(current.isValid());
-    EXPECT_EQ(w->channelTree->nodeFromIndex(current)->text(), QStringLiteral("Kanał A"));
-    EXPECT_TRUE(w->tvChannels->isExpanded(w->channelTree->indexOf(w->channelTree->root())));
+    EXPECT_EQ(w->channelTree()->nodeFromIndex(current)->text(), QStringLiteral("Kanał A"));
+    EXPECT_TRUE(w->tvChannels->isExpanded(w->channelTree()->indexOf(w->channelTree()->root())));
 }
 
 TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
@@ -185,7 +185,7 @@ TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
     Windows &w = createAll();
     w.config->cbCloseAction->setChecked(true);
     w.report->cbDontShow->setChecked(true);
-    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Nowy kanał"),
+    w.main->channelTree()->addNode(w.main->channelTree()->root(), QStringLiteral("Nowy kanał"),
                                  NodeKind::Channel);
     w.main->sortDescending = true;
     w.main->sortColumn = 2;
@@ -229,7 +229,7 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
 {
     Windows &w = createAll();
     w.config->cbCloseAction->setChecked(false);
-    w.main->channelTree->addNode(w.main->channelTree->root(), QStringLiteral("Kanał B"),
+    w.main->channelTree()->addNode(w.main->channelTree()->root(), QStringLiteral("Kanał B"),
                                  NodeKind::Channel);
     w.main->sortColumn = 1;
     w.main->show();
@@ -458,8 +458,8 @@ TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
     EXPECT_TRUE(w->acFind->isEnabled());
 
     ChannelNode *channel =
-        w->channelTree->addNode(w->channelTree->root(), QStringLiteral("K"), NodeKind::Channel);
-    w->tvChannels->setCurrentIndex(w->channelTree->indexOf(channel));
+        w->channelTree()->addNode(w->channelTree()->root(), QStringLiteral("K"), NodeKind::Channel);
+    w->tvChannels->setCurrentIndex(w->channelTree()->indexOf(channel));
     w->UpdateActions();
     EXPECT_TRUE(w->acSyncAll->isEnabled());
     EXPECT_TRUE(w->acRemoveTreeItem->isEnabled());
@@ -628,8 +628,8 @@ TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
         EXPECT_TRUE(w->lvHeaders->isColumnHidden(c)) << c;
     // The tree shows the group and channel pictures of the image list.
     EXPECT_EQ(
-        w->channelTree
-            ->data(w->channelTree->indexOf(w->channelTree->root()), ChannelTree::ImageIndexRole)
+        w->channelTree()
+            ->data(w->channelTree()->indexOf(w->channelTree()->root()), ChannelTree::ImageIndexRole)
             .toInt(),
         TfmMainFrm::ImageGroup);
 }
@@ -637,7 +637,7 @@ TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
 TEST_F(MainFrmFixture, BrowserButtonsAndTheMakerSiteRule)
 {
     auto w = create();
-    QString address = QStringLiteral("file://") + w->appFolder + QStringLiteral("data/{A}.xml#{B}");
+    QString address = QStringLiteral("file://") + w->appFolder() + QStringLiteral("data/{A}.xml#{B}");
     bool cancel = false;
     w->wbContentBeforeNavigate2(address, cancel);
     EXPECT_FALSE(cancel);
@@ -655,11 +655,11 @@ TEST_F(MainFrmFixture, BrowserButtonsAndTheMakerSiteRule)
     // A page of the maker's site gets the selected channel's credentials only when the
     // channel is the maker's own.
     ChannelNode *node =
-        w->channelTree->addNode(w->channelTree->root(), QStringLiteral("K"), NodeKind::Channel);
+        w->channelTree()->addNode(w->channelTree()->root(), QStringLiteral("K"), NodeKind::Channel);
     node->channel()->username = QStringLiteral("jan");
     node->channel()->password = QStringLiteral("tajne");
     node->channel()->url = QStringLiteral("https://obcy.example/rss.xml");
-    w->tvChannels->setCurrentIndex(w->channelTree->indexOf(node));
+    w->tvChannels->setCurrentIndex(w->channelTree()->indexOf(node));
     address = QStringLiteral("https://kolvani.pl/konto");
     cancel = false;
     w->wbContentBeforeNavigate2(address, cancel);

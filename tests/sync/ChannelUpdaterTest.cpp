@@ -4,6 +4,7 @@
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
+#include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
@@ -67,7 +68,24 @@ private:
 class Host : public IChannelUpdateHost
 {
 public:
-    Host() { downloader.setReportSink(this); }
+    Host()
+    {
+        downloader.setReportSink(this);
+        QObject::connect(&shownChannel, &ShownChannel::replacing, &shownChannel,
+                         [this](bool replacing) {
+            headersEnabled = !replacing;
+            headersDisabledCount += replacing;
+        });
+        QObject::connect(&shownChannel, &ShownChannel::reloaded, &shownChannel,
+                         [this] { ++refreshCount; });
+    }
+    // Follows the updater as the window does.
+    void watch(ChannelUpdater *watched)
+    {
+        updater = watched;
+        QObject::connect(watched, &ChannelUpdater::busyChanged, watched,
+                         [this](bool busy) { syncSelectedEnabled = !busy; });
+    }
 
     int DownloadDocument(const QString &url, const QString &target, const QString &user,
                          const QString &password) override
@@ -75,19 +93,11 @@ public:
         busyDuringDownload = updater && updater->channelUpdateBusy();
         return downloader.DownloadDocument(url, target, nullptr, user, password);
     }
-    XmlDocument &shownDocument() override { return shown; }
-    void setSyncSelectedEnabled(bool enabled) override { syncSelectedEnabled = enabled; }
-    void setHeadersEnabled(bool enabled) override
-    {
-        headersEnabled = enabled;
-        if (!enabled)
-            ++headersDisabledCount;
-    }
-    void refreshContent() override { ++refreshCount; }
     void ReportProblem(const QString &line) override { reports.append(line); }
 
     DocumentDownloader downloader;
-    XmlDocument shown;
+    ShownChannel shownChannel;
+    XmlDocument &shown = shownChannel.document();
     ChannelUpdater *updater = nullptr;
     QStringList reports;
     bool syncSelectedEnabled = true;
@@ -115,8 +125,8 @@ protected:
         QDir().mkpath(appFolder + QStringLiteral("data"));
         QDir().mkpath(appFolder + QStringLiteral("temp"));
         folder = UserFolder(appFolder);
-        updater = std::make_unique<ChannelUpdater>(folder, host, alerts);
-        host.updater = updater.get();
+        updater = std::make_unique<ChannelUpdater>(folder, host, host.shownChannel, alerts);
+        host.watch(updater.get());
         channel.GUID = kGuid;
         channel.url = feeds.url(QStringLiteral("/feed.xml"));
         channel.alerts = true;
@@ -423,7 +433,7 @@ TEST_F(ChannelUpdaterTest, SlowChannelIsReportedOnceWhileTheUpdateGoesOn)
     EXPECT_EQ(host.reports,
               QStringList(QStringLiteral("Kanał Wolny może powodować błędy w działaniu programu "
                                          "(czas odświeżania ponad wyniósł ponad 1 minutę).")));
-    EXPECT_FALSE(updater->tmLongResponse.isActive());
+    EXPECT_FALSE(updater->longResponsePending());
 }
 
 } // namespace
@@ -439,11 +449,10 @@ public:
     {
         return writeAll(target, document) ? 0 : -1;
     }
-    XmlDocument &shownDocument() override { return shown; }
     void ReportProblem(const QString &line) override { reports.append(line); }
 
     QByteArray document;
-    XmlDocument shown;
+    ShownChannel shown;
     QStringList reports;
 };
 
@@ -460,19 +469,22 @@ TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
     host.document = rss2(titles);
     AlertQueue alerts;
     const UserFolder folder(appFolder);
-    ChannelUpdater updater(folder, host, alerts);
+    ChannelUpdater updater(folder, host, host.shown, alerts);
     TtvChannel channel;
     channel.GUID = kGuid;
 
     bool servedDuringUpdate = false;
     int secondUpdate = 0;
+    UpdateOutcome thirdUpdate = UpdateOutcome::Updated;
     QTimer::singleShot(0, &updater, [&] {
         servedDuringUpdate = updater.channelUpdateBusy();
         secondUpdate = updater.UpdateChannel(channel, QStringLiteral("Drugi raz"));
+        thirdUpdate = updater.update(channel, QStringLiteral("Trzeci raz")).outcome;
     });
     EXPECT_EQ(updater.UpdateChannel(channel, QStringLiteral("Długi")), 20000);
     EXPECT_TRUE(servedDuringUpdate);
     EXPECT_EQ(secondUpdate, -1) << "a second update must not start meanwhile";
+    EXPECT_EQ(thirdUpdate, UpdateOutcome::Refused) << "told apart from a failure";
     EXPECT_FALSE(updater.channelUpdateBusy());
     EXPECT_TRUE(host.reports.isEmpty());
 }
