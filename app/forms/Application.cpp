@@ -161,10 +161,10 @@ int runApplication(int argc, char **argv)
     // the report window; the notification window after the About box.
     const QString configPath = mainFrm.userFolder().configFile();
     TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
-    TfmConfigFrm config(configPath, mainFrm.tmUpdates, QCoreApplication::applicationFilePath(),
+    TfmConfigFrm config(configPath, mainFrm.tmUpdates(), QCoreApplication::applicationFilePath(),
                         &mainFrm);
     TfmAboutFrm about(options.executableDir, &mainFrm);
-    mainFrm.attachWindows(&updateProgress, &config, &about);
+    mainFrm.attachWindows({&updateProgress, &config, &about});
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainFrm,
                      [&mainFrm](QSessionManager &) { mainFrm.FormCloseQuery(); });

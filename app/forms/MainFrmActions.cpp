@@ -1,16 +1,17 @@
 // The main window's action list, its menus, the tray menu and the enabling rules.
 
+#include "app/forms/ActionFacts.h"
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/UiLook.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
+#include "sync/forms/SyncRunsController.h"
 
 #include <QAction>
 #include <QCursor>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStandardItemModel>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
@@ -59,7 +60,7 @@ QAction *aliasOf(QAction *action, const char *name, const QString &caption,
 } // namespace
 
 QAction *TfmMainFrm::makeAction(const char *name, const QString &caption, const QString &hint,
-                                const QKeySequence &shortcut, void (TfmMainFrm::*execute)())
+                                const QKeySequence &shortcut)
 {
     auto *action = new QAction(caption, this);
     action->setObjectName(QString::fromLatin1(name));
@@ -71,68 +72,55 @@ QAction *TfmMainFrm::makeAction(const char *name, const QString &caption, const 
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
     }
-    connect(action, &QAction::triggered, this, execute);
-    alMainFrmActions.append(action);
+    m_actions.append(action);
     return action;
 }
 
 void TfmMainFrm::buildActions()
 {
     const QKeySequence none;
-    acChannelsAdd = makeAction(
-        "acChannelsAdd", QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("Dodaj nowy kanał"),
-        QKeySequence(QStringLiteral("Ctrl+Shift+N")), &TfmMainFrm::acChannelsAddExecute);
+    acChannelsAdd = makeAction("acChannelsAdd", QStringLiteral("Dodaj nowy &kanał"),
+                               QStringLiteral("Dodaj nowy kanał"),
+                               QKeySequence(QStringLiteral("Ctrl+Shift+N")));
     acChannelsGroupAdd = makeAction("acChannelsGroupAdd", QStringLiteral("&Dodaj nową grupę"),
-                                    QStringLiteral("Dodaj nową grupę"), none,
-                                    &TfmMainFrm::acChannelsGroupAddExecute);
-    acRemoveTreeItem = makeAction("acRemoveTreeItem", QString(), QStringLiteral("Usuń"), none,
-                                  &TfmMainFrm::acRemoveTreeItemExecute);
-    acChannelsEdit = makeAction("acChannelsEdit", QString(), QStringLiteral("Edytuj/zmień nazwę"),
-                                none, &TfmMainFrm::acChannelsEditExecute);
-    acChannelsEditChanel =
-        makeAction("acChannelsEditChanel", QStringLiteral("&Edytuj kanał"),
-                   QStringLiteral("Edytuj kanał"), none, &TfmMainFrm::acChannelsEditChanelExecute);
-    acChannelsGetSelected =
-        makeAction("acChannelsGetSelected", QString(), QStringLiteral("Pobierz wybrany kanał"),
-                   none, &TfmMainFrm::acChannelsGetSelectedExecute);
-    acOpenInNewWindow = makeAction("acOpenInNewWindow", QStringLiteral("&Otwórz w nowym oknie"),
-                                   QString(), none, &TfmMainFrm::acOpenInNewWindowExecute);
-    acCopyToClipBoard =
-        makeAction("acCopyToClipBoard", QStringLiteral("&Kopiuj"), QString(),
-                   QKeySequence(QStringLiteral("Ctrl+C")), &TfmMainFrm::acCopyToClipBoardExecute);
-    acMarkAsRead = makeAction("acMarkAsRead", QStringLiteral("Oznacz jako przeczytane"), QString(),
-                              none, &TfmMainFrm::acMarkAsReadExecute);
-    acMarkAsUnread =
-        makeAction("acMarkAsUnread", QStringLiteral("Oznacz jako nieprzeczytane"), QString(),
-                   QKeySequence(QStringLiteral("Ctrl+U")), &TfmMainFrm::acMarkAsUnreadExecute);
-    acSendAsMail = makeAction("acSendAsMail", QStringLiteral("Wyślij pocztą"), QString(), none,
-                              &TfmMainFrm::acSendAsMailExecute);
-    acCopyLink = makeAction("acCopyLink", QStringLiteral("Kopiuj link do schowka"), QString(), none,
-                            &TfmMainFrm::acCopyLinkExecute);
-    acOpenLink = makeAction("acOpenLink", QStringLiteral("Otwórz link w nowym oknie"), QString(),
-                            none, &TfmMainFrm::acOpenLinkExecute);
-    acSyncAll = makeAction("acSyncAll", QStringLiteral("&Synchronizuj wszystkie"), QString(), none,
-                           &TfmMainFrm::acSyncAllExecute);
+                                    QStringLiteral("Dodaj nową grupę"), none);
+    acRemoveTreeItem = makeAction("acRemoveTreeItem", QString(), QStringLiteral("Usuń"), none);
+    acChannelsEdit =
+        makeAction("acChannelsEdit", QString(), QStringLiteral("Edytuj/zmień nazwę"), none);
+    acChannelsEditChanel = makeAction("acChannelsEditChanel", QStringLiteral("&Edytuj kanał"),
+                                      QStringLiteral("Edytuj kanał"), none);
+    acChannelsGetSelected = makeAction("acChannelsGetSelected", QString(),
+                                       QStringLiteral("Pobierz wybrany kanał"), none);
+    acOpenInNewWindow =
+        makeAction("acOpenInNewWindow", QStringLiteral("&Otwórz w nowym oknie"), QString(), none);
+    acCopyToClipBoard = makeAction("acCopyToClipBoard", QStringLiteral("&Kopiuj"), QString(),
+                                   QKeySequence(QStringLiteral("Ctrl+C")));
+    acMarkAsRead =
+        makeAction("acMarkAsRead", QStringLiteral("Oznacz jako przeczytane"), QString(), none);
+    acMarkAsUnread = makeAction("acMarkAsUnread", QStringLiteral("Oznacz jako nieprzeczytane"),
+                                QString(), QKeySequence(QStringLiteral("Ctrl+U")));
+    acSendAsMail = makeAction("acSendAsMail", QStringLiteral("Wyślij pocztą"), QString(), none);
+    acCopyLink =
+        makeAction("acCopyLink", QStringLiteral("Kopiuj link do schowka"), QString(), none);
+    acOpenLink =
+        makeAction("acOpenLink", QStringLiteral("Otwórz link w nowym oknie"), QString(), none);
+    acSyncAll = makeAction("acSyncAll", QStringLiteral("&Synchronizuj wszystkie"), QString(), none);
     acAddToArchive = makeAction("acAddToArchive", QStringLiteral("&Dodaj do archiwum"), QString(),
-                                QKeySequence(QStringLiteral("Ctrl+Shift+A")),
-                                &TfmMainFrm::acAddToArchiveExecute);
-    acArchiveDelete = makeAction("acArchiveDelete", QStringLiteral("&Usuń z archiwum"), QString(),
-                                 none, &TfmMainFrm::acArchiveDeleteExecute);
-    acSelectAll =
-        makeAction("acSelectAll", QStringLiteral("&Zaznacz wszystkie"), QString(),
-                   QKeySequence(QStringLiteral("Ctrl+A")), &TfmMainFrm::acSelectAllExecute);
+                                QKeySequence(QStringLiteral("Ctrl+Shift+A")));
+    acArchiveDelete =
+        makeAction("acArchiveDelete", QStringLiteral("&Usuń z archiwum"), QString(), none);
+    acSelectAll = makeAction("acSelectAll", QStringLiteral("&Zaznacz wszystkie"), QString(),
+                             QKeySequence(QStringLiteral("Ctrl+A")));
     acFind = makeAction("acFind", QStringLiteral("&Wyszukaj..."), QString(),
-                        QKeySequence(QStringLiteral("Ctrl+F")), &TfmMainFrm::acFindExecute);
-    acSyncSelected = makeAction("acSyncSelected", QStringLiteral("&Synchronizuj kanał"), QString(),
-                                none, &TfmMainFrm::acSyncSelectedExecute);
-    acSaveToFile =
-        makeAction("acSaveToFile", QStringLiteral("Ek&sportuj wiadomość do pliku XML"), QString(),
-                   QKeySequence(QStringLiteral("Ctrl+E")), &TfmMainFrm::acSaveToFileExecute);
-    acPrintHeader =
-        makeAction("acPrintHeader", QStringLiteral("&Drukuj"), QString(),
-                   QKeySequence(QStringLiteral("Ctrl+P")), &TfmMainFrm::acPrintHeaderExecute);
-    acChannelsSendChannel = makeAction("acChannelsSendChannel", QStringLiteral("&Poleć znajomemu"),
-                                       QString(), none, &TfmMainFrm::acChannelsSendChannelExecute);
+                        QKeySequence(QStringLiteral("Ctrl+F")));
+    acSyncSelected =
+        makeAction("acSyncSelected", QStringLiteral("&Synchronizuj kanał"), QString(), none);
+    acSaveToFile = makeAction("acSaveToFile", QStringLiteral("Ek&sportuj wiadomość do pliku XML"),
+                              QString(), QKeySequence(QStringLiteral("Ctrl+E")));
+    acPrintHeader = makeAction("acPrintHeader", QStringLiteral("&Drukuj"), QString(),
+                               QKeySequence(QStringLiteral("Ctrl+P")));
+    acChannelsSendChannel =
+        makeAction("acChannelsSendChannel", QStringLiteral("&Poleć znajomemu"), QString(), none);
 
     const std::pair<QAction *, const char *> pictures[] = {
         {acChannelsAdd, "add"},
@@ -162,7 +150,7 @@ void TfmMainFrm::buildActions()
 
     // Shortcuts work wherever the focus is in the window, also for actions that stand in no
     // menu of the menu bar.
-    addActions(alMainFrmActions);
+    addActions(m_actions);
 
     bindButton(spAddChannel, acChannelsAdd, QStringLiteral("Dodaj nowy kanał"));
     bindButton(spRefresh, acSyncSelected, QStringLiteral("Synchronizuj kanał"));
@@ -173,11 +161,9 @@ void TfmMainFrm::buildActions()
     bindButton(sbAddToArchive, acAddToArchive, QStringLiteral("Dodaj do archiwum"));
     bindButton(sbArchiveDelete, acArchiveDelete, QStringLiteral("Usuń z archiwum"));
     connect(sbChannelsAdd, &QToolButton::clicked, this, &TfmMainFrm::sbChannelsAddClick);
-    connect(spBack, &QToolButton::clicked, this, &TfmMainFrm::spBackClick);
-    connect(spForward, &QToolButton::clicked, this, &TfmMainFrm::spForwardClick);
     connect(tvChannels, &QTreeView::doubleClicked, this, [this] {
         if (acChannelsEdit->isEnabled())
-            acChannelsEditExecute();
+            acChannelsEdit->trigger();
     });
 }
 
@@ -327,108 +313,52 @@ void TfmMainFrm::buildTray()
 
 // --- enabling rules ---
 
-ChannelNode *TfmMainFrm::selectedNode() const
+ActionFacts TfmMainFrm::actionFacts() const
 {
-    if (!tvChannels || !channelTree() || !tvChannels->selectionModel())
-        return nullptr;
-    const QModelIndexList rows = tvChannels->selectionModel()->selectedRows();
-    if (rows.isEmpty())
-        return nullptr;
-    return channelTree()->nodeFromIndex(rows.first());
+    ActionFacts f;
+    if (ChannelTree *tree = channelTree()) {
+        f.node = SelectedNode(tvChannels, *tree);
+        f.treeCount = tree->count();
+    }
+    f.headerSelection = SelectionSize(lvHeaders->selectionModel());
+    f.headerRows = lvHeaders->model() ? lvHeaders->model()->rowCount() : 0;
+    f.archiveView = archiveViewShown;
+    f.syncAllRunning = syncAllRunning();
+    f.updateBusy = channelUpdateBusy();
+    return f;
 }
 
-int TfmMainFrm::selectedHeaderRowCount() const
+void TfmMainFrm::applyActionFacts(const ActionFacts &f)
 {
-    if (!lvHeaders || !lvHeaders->selectionModel())
-        return 0;
-    return int(lvHeaders->selectionModel()->selectedRows().size());
-}
-
-void TfmMainFrm::acRemoveTreeItemUpdate()
-{
-    const ChannelNode *node = selectedNode();
-    acRemoveTreeItem->setEnabled(node && node->parent() && !syncAllRunning);
-}
-
-void TfmMainFrm::acChannelsEditUpdate()
-{
-    acChannelsEdit->setEnabled(selectedNode() != nullptr);
-}
-
-void TfmMainFrm::acChannelsEditChanelUpdate()
-{
-    const ChannelNode *node = selectedNode();
-    const bool channel = node && node->isChannel();
+    if (m_syncRuns)
+        m_syncRuns->updateActions(f); // acSyncAllUpdate, acChannelsGetSelectedUpdate
+    // acRemoveTreeItemUpdate, acChannelsEditUpdate, acChannelsEditChanelUpdate
+    acRemoveTreeItem->setEnabled(f.node && f.node->parent() && !f.syncAllRunning);
+    acChannelsEdit->setEnabled(f.node != nullptr);
+    const bool channel = f.node && f.node->isChannel();
     acChannelsEditChanel->setEnabled(channel);
     acChannelsSendChannel->setEnabled(channel);
-}
-
-void TfmMainFrm::acChannelsGetSelectedUpdate()
-{
-    const ChannelNode *node = selectedNode();
-    const bool enabled = node && node->isChannel() && !channelUpdateBusy();
-    acChannelsGetSelected->setEnabled(enabled);
-    acSyncSelected->setEnabled(enabled);
-}
-
-void TfmMainFrm::acMarkAsReadUpdate()
-{
-    const bool single = selectedHeaderRowCount() == 1;
+    // acMarkAsReadUpdate, acMarkAsUnreadUpdate (acCopyToClipBoard is always enabled)
+    const bool single = f.headerSelection == 1;
     for (QAction *a :
          {acOpenInNewWindow, acSendAsMail, acCopyLink, acOpenLink, acSaveToFile, acPrintHeader})
         a->setEnabled(single);
-}
-
-void TfmMainFrm::acMarkAsUnreadUpdate()
-{
-    const bool any = selectedHeaderRowCount() > 0;
-    acMarkAsRead->setEnabled(any);
-    acMarkAsUnread->setEnabled(any);
-}
-
-void TfmMainFrm::acCopyToClipBoardUpdate()
-{
-    // Copying is always possible; the browser copies whatever is selected.
-}
-
-void TfmMainFrm::acSyncAllUpdate()
-{
-    acSyncAll->setEnabled(channelTree() && channelTree()->count() >= 2 && !syncAllRunning);
-}
-
-void TfmMainFrm::acAddToArchiveUpdate()
-{
-    const bool enabled = !archiveViewShown && selectedHeaderRowCount() > 0;
-    acAddToArchive->setEnabled(enabled);
-    sbAddToArchive->setVisible(enabled);
-}
-
-void TfmMainFrm::acArchiveDeleteUpdate()
-{
-    const bool enabled = archiveViewShown && selectedHeaderRowCount() > 0;
-    acArchiveDelete->setEnabled(enabled);
-    sbArchiveDelete->setVisible(enabled);
-}
-
-void TfmMainFrm::acSelectAllUpdate()
-{
-    acSelectAll->setEnabled(lvHeaders->model() && lvHeaders->model()->rowCount() > 0);
+    acMarkAsRead->setEnabled(f.headerSelection > 0);
+    acMarkAsUnread->setEnabled(f.headerSelection > 0);
+    // acAddToArchiveUpdate, acArchiveDeleteUpdate: the two buttons share one place
+    const bool add = !f.archiveView && f.headerSelection > 0;
+    acAddToArchive->setEnabled(add);
+    sbAddToArchive->setVisible(add);
+    const bool remove = f.archiveView && f.headerSelection > 0;
+    acArchiveDelete->setEnabled(remove);
+    sbArchiveDelete->setVisible(remove);
+    // acSelectAllUpdate
+    acSelectAll->setEnabled(f.headerRows > 0);
 }
 
 void TfmMainFrm::UpdateActions()
 {
-    acRemoveTreeItemUpdate();
-    acChannelsEditUpdate();
-    acChannelsEditChanelUpdate();
-    acChannelsGetSelectedUpdate();
-    acMarkAsReadUpdate();
-    acMarkAsUnreadUpdate();
-    acCopyToClipBoardUpdate();
-    acSyncAllUpdate();
-    acAddToArchiveUpdate();
-    acArchiveDeleteUpdate();
-    acSelectAllUpdate();
-    quitWhenIdle();
+    applyActionFacts(actionFacts());
 }
 
 void TfmMainFrm::scheduleActionUpdate()
@@ -462,32 +392,15 @@ void TfmMainFrm::sbChannelsAddClick()
     mnChannelsAdd->popup(QCursor::pos());
 }
 
-// --- commands that the channel, reading, synchronisation and archive windows fill in ---
-
-void TfmMainFrm::acChannelsAddExecute()
+// Commands whose parts of the program are still to come. Until its controller takes it,
+// each of these actions runs nothing:
+//   acChannelsGroupAddExecute, acRemoveTreeItemExecute, acChannelsEditExecute,
+//   acChannelsEditChanelExecute, acChannelsSendChannelExecute (tree editing);
+//   acMarkAsReadExecute, acMarkAsUnreadExecute, acSendAsMailExecute, acCopyLinkExecute,
+//   acOpenLinkExecute, acFindExecute, acSaveToFileExecute, acPrintHeaderExecute (item
+//   commands); acAddToArchiveExecute, acArchiveDeleteExecute (archive).
+// The new channel wizard is a placeholder step of its own.
+void TfmMainFrm::placeholderHandlers()
 {
-    ShowNewChannelWizard();
+    connect(acChannelsAdd, &QAction::triggered, this, &TfmMainFrm::ShowNewChannelWizard);
 }
-
-void TfmMainFrm::acChannelsGroupAddExecute() {}
-void TfmMainFrm::acRemoveTreeItemExecute() {}
-void TfmMainFrm::acChannelsEditExecute() {}
-void TfmMainFrm::acChannelsEditChanelExecute() {}
-void TfmMainFrm::acChannelsGetSelectedExecute() {}
-void TfmMainFrm::acMarkAsReadExecute() {}
-void TfmMainFrm::acMarkAsUnreadExecute() {}
-void TfmMainFrm::acSendAsMailExecute() {}
-void TfmMainFrm::acCopyLinkExecute() {}
-void TfmMainFrm::acOpenLinkExecute() {}
-void TfmMainFrm::acSyncAllExecute() {}
-void TfmMainFrm::acAddToArchiveExecute() {}
-void TfmMainFrm::acArchiveDeleteExecute() {}
-void TfmMainFrm::acFindExecute() {}
-void TfmMainFrm::acSyncSelectedExecute()
-{
-    if (ChannelNode *node = selectedNode())
-        SyncChannel(node, node->text());
-}
-void TfmMainFrm::acSaveToFileExecute() {}
-void TfmMainFrm::acPrintHeaderExecute() {}
-void TfmMainFrm::acChannelsSendChannelExecute() {}

@@ -1,6 +1,8 @@
 // Builds and arranges the main window's controls.
 
+#include "app/forms/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
+#include "app/forms/MainStatusBar.h"
 #include "app/forms/UiLook.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
@@ -12,13 +14,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStandardItemModel>
-#include <QStatusBar>
-#include <QStyleOptionProgressBar>
-#include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -27,32 +25,17 @@
 
 namespace {
 
-// Shows the node's image (group or channel) from the window's image list.
-class ImageIndexDelegate : public QStyledItemDelegate
-{
-public:
-    ImageIndexDelegate(QList<QIcon> images, QObject *parent)
-        : QStyledItemDelegate(parent), m_images(std::move(images))
-    {
-    }
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        const QVariant image = index.data(ChannelTree::ImageIndexRole);
-        if (!image.isValid())
-            return;
-        const int i = image.toInt();
-        if (i < 0 || i >= m_images.size())
-            return;
-        option->icon = m_images.at(i);
-        option->features |= QStyleOptionViewItem::HasDecoration;
-        option->decorationSize = QSize(16, 16);
-    }
-
-private:
-    QList<QIcon> m_images;
+// Columns of the header list.
+enum HeaderColumn {
+    ColTitle,
+    ColDate,
+    ColAuthor,
+    ColId,
+    ColGuid,
+    ColChGuid,
+    ColVersion,
+    ColChName,
+    HeaderColumnCount
 };
 
 // Tabs of the left panel, drawn by the window: every tab looks the same whether active or not.
@@ -114,47 +97,6 @@ public:
     LeftPanelTabs(const QList<QIcon> &images, QWidget *parent) : QTabWidget(parent)
     {
         setTabBar(new LeftPanelTabBar(images, this));
-    }
-};
-
-// Panel 1 of the status bar: filled with the window colour; the progress bar lies on it.
-class StatusDrawnPanel : public QWidget
-{
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), UiLook::WindowColour);
-    }
-};
-
-// Progress bar with a navy-to-window-colour gradient.
-class GradientProgressBar : public QProgressBar
-{
-public:
-    using QProgressBar::QProgressBar;
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        const QRect frame = rect().adjusted(0, 0, -1, -1);
-        painter.fillRect(frame, Qt::white);
-        const qint64 span = qint64(maximum()) - minimum();
-        const double share = span > 0 ? double(qint64(value()) - minimum()) / double(span) : 0.0;
-        const int width = int((frame.width() - 2) * qBound(0.0, share, 1.0));
-        if (width > 0) {
-            const QRect chunk(frame.left() + 1, frame.top() + 1, width, frame.height() - 1);
-            QLinearGradient gradient(chunk.topLeft(), chunk.topRight());
-            gradient.setColorAt(0.0, QColor(0, 0, 128));
-            gradient.setColorAt(1.0, UiLook::DialogColour);
-            painter.fillRect(chunk, gradient);
-        }
-        painter.setPen(UiLook::BorderColour);
-        painter.drawRect(frame);
     }
 };
 
@@ -227,7 +169,8 @@ void TfmMainFrm::buildLayout()
     column->addWidget(body, 1);
     setCentralWidget(central);
 
-    buildStatusBar();
+    sbStatus = new MainStatusBar(this);
+    setStatusBar(sbStatus);
 }
 
 QWidget *TfmMainFrm::buildBanner()
@@ -352,7 +295,8 @@ QWidget *TfmMainFrm::buildLeftPanel()
     tvChannels->setDragEnabled(true);
     tvChannels->setAcceptDrops(true);
     tvChannels->setDropIndicatorShown(true);
-    tvChannels->setItemDelegate(new ImageIndexDelegate(m_images, tvChannels));
+    tvChannels->setItemDelegate(
+        new ImageIndexDelegate(m_images, ChannelTree::ImageIndexRole, tvChannels));
     UiLook::keepSelectionVisible(tvChannels);
     channels->addWidget(tvChannels, 1);
     pcLeftPanel->addTab(tsChannels, QStringLiteral("Kanały informacyjne"));
@@ -518,59 +462,6 @@ QWidget *TfmMainFrm::buildMainPane()
     return pnMainPane;
 }
 
-void TfmMainFrm::buildStatusBar()
-{
-    sbStatus = new QStatusBar(this);
-    sbStatus->setObjectName(QStringLiteral("sbStatus"));
-    sbStatus->setSizeGripEnabled(false);
-    sbStatus->setAutoFillBackground(true);
-    QPalette pal = sbStatus->palette();
-    pal.setColor(QPalette::Window, UiLook::WindowColour);
-    sbStatus->setPalette(pal);
-    sbStatus->setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
-
-    auto *panel0 = new QLabel(ReadyText, sbStatus);
-    panel0->setObjectName(QStringLiteral("sbStatusPanel0"));
-    panel0->setFixedWidth(300);
-    panel0->setIndent(4);
-    auto *panel1 = new StatusDrawnPanel(sbStatus);
-    panel1->setObjectName(QStringLiteral("sbStatusPanel1"));
-    panel1->setFixedWidth(200);
-    auto *panel2 = new QLabel(QStringLiteral("Wystąpiły błędy. Kliknij..."), sbStatus);
-    panel2->setObjectName(QStringLiteral("sbStatusPanel2"));
-    panel2->setIndent(4);
-    QPalette notice = panel2->palette();
-    notice.setColor(QPalette::WindowText, QColor(160, 32, 24));
-    panel2->setPalette(notice);
-    sbStatus->addWidget(panel0, 0);
-    sbStatus->addWidget(panel1, 0);
-    sbStatus->addWidget(panel2, 1);
-    m_statusPanels = {panel0, nullptr, panel2};
-    for (QWidget *w : {static_cast<QWidget *>(sbStatus), static_cast<QWidget *>(panel0),
-                       static_cast<QWidget *>(panel1), static_cast<QWidget *>(panel2)}) {
-        w->installEventFilter(this);
-        w->setCursor(Qt::PointingHandCursor);
-    }
-    sbStatus->setToolTip(QStringLiteral("Kliknij, aby zobaczyć raport synchronizacji"));
-    setStatusBar(sbStatus);
-
-    pbDownloadProgress = new GradientProgressBar(sbStatus);
-    pbDownloadProgress->setObjectName(QStringLiteral("pbDownloadProgress"));
-    pbDownloadProgress->setTextVisible(false);
-    pbDownloadProgress->setRange(1, 10001);
-    pbDownloadProgress->hide();
-}
-
-void TfmMainFrm::placeProgressBar()
-{
-    if (!pbDownloadProgress || m_statusPanels.isEmpty())
-        return;
-    // The bar starts where panel 0 ends, 2 pixels from the top, and reaches the bottom edge.
-    const int left = m_statusPanels.at(0)->width();
-    pbDownloadProgress->setGeometry(left, 2, statusPanelWidth(1) - 4,
-                                    qMax(4, sbStatus->height() - 2));
-}
-
 void TfmMainFrm::applyColumnImages()
 {
     for (int c = 0; c < HeaderColumnCount; ++c)
@@ -584,38 +475,18 @@ void TfmMainFrm::applyColumnImages()
 
 QString TfmMainFrm::statusPanelText(int panel) const
 {
-    if (panel < 0 || panel >= m_statusPanels.size() || !m_statusPanels.at(panel))
-        return QString();
-    return m_statusPanels.at(panel)->text();
+    return sbStatus->panelText(panel);
 }
 
 void TfmMainFrm::setStatusPanelText(int panel, const QString &text)
 {
-    if (panel < 0 || panel >= m_statusPanels.size() || !m_statusPanels.at(panel))
-        return;
-    m_statusPanels.at(panel)->setText(text);
-    if (panel == 2)
-        emit statusNoticeChanged(text);
-}
-
-int TfmMainFrm::statusPanelWidth(int panel) const
-{
-    if (!sbStatus)
-        return 0;
-    const auto panels =
-        sbStatus->findChildren<QWidget *>(QStringLiteral("sbStatusPanel%1").arg(panel));
-    return panels.isEmpty() ? 0 : panels.first()->width();
+    sbStatus->setPanelText(panel, text);
 }
 
 void TfmMainFrm::FormResize()
 {
-    if (m_statusPanels.isEmpty())
-        return;
-    m_statusPanels.at(0)->setFixedWidth(int(0.6 * width()));
-    // The bar follows once the status bar has laid the panels out anew.
-    placeProgressBar();
-    QMetaObject::invokeMethod(
-        this, [this] { placeProgressBar(); }, Qt::QueuedConnection);
+    if (sbStatus)
+        sbStatus->fitToWindowWidth(width());
 }
 
 void TfmMainFrm::pnFillerResize()

@@ -15,6 +15,7 @@
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/Application.h"
 #include "app/forms/ConfigUnit.h"
+#include "app/forms/MainStatusBar.h"
 #include "app/forms/MessageBoxes.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
@@ -22,7 +23,9 @@
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
 #include "reading/ShownChannel.h"
+#include "reading/forms/ItemViewController.h"
 #include "sync/ChannelUpdater.h"
+#include "sync/forms/SyncRunsController.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
 
@@ -70,14 +73,14 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     if (!m_options.executableDir.isEmpty() && !m_options.executableDir.endsWith(QLatin1Char('/')))
         m_options.executableDir += QLatin1Char('/');
 
-    tmUpdates = new QTimer(this);
-    tmUpdates->setObjectName(QStringLiteral("tmUpdates"));
-    tmMarkAsUnread = new QTimer(this);
-    tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
-    tmBalloons = new QTimer(this);
-    tmBalloons->setObjectName(QStringLiteral("tmBalloons"));
-    tmBalloons->setInterval(10000); // enabled by the alerts only
-    for (QTimer *t : {tmUpdates, tmMarkAsUnread})
+    m_tmUpdates = new QTimer(this);
+    m_tmUpdates->setObjectName(QStringLiteral("tmUpdates"));
+    m_tmMarkAsUnread = new QTimer(this);
+    m_tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
+    m_tmBalloons = new QTimer(this);
+    m_tmBalloons->setObjectName(QStringLiteral("tmBalloons"));
+    m_tmBalloons->setInterval(10000); // enabled by the alerts only
+    for (QTimer *t : {m_tmUpdates, m_tmMarkAsUnread})
         t->setInterval(0);
 
     buildImageList();
@@ -85,31 +88,13 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     buildActions();
     buildMenus();
     buildTray();
+    placeholderHandlers();
 
+    // The actions are recomputed once after each event that changed one of their facts.
     m_actionUpdate = new QTimer(this);
     m_actionUpdate->setSingleShot(true);
     m_actionUpdate->setInterval(0);
     connect(m_actionUpdate, &QTimer::timeout, this, &TfmMainFrm::UpdateActions);
-    // "When idle": besides the changes below, a quiet periodic look catches state that
-    // other parts change without telling.
-    m_idleUpdate = new QTimer(this);
-    m_idleUpdate->setInterval(250);
-    connect(m_idleUpdate, &QTimer::timeout, this, &TfmMainFrm::UpdateActions);
-    m_idleUpdate->start();
-    connect(lvHeaders->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TfmMainFrm::scheduleActionUpdate);
-    connect(headersModel, &QAbstractItemModel::rowsInserted, this,
-            &TfmMainFrm::scheduleActionUpdate);
-    connect(headersModel, &QAbstractItemModel::rowsRemoved, this,
-            &TfmMainFrm::scheduleActionUpdate);
-    connect(headersModel, &QAbstractItemModel::modelReset, this,
-            &TfmMainFrm::scheduleActionUpdate);
-
-    connect(wbContent, &WebBrowser::DocumentComplete, this, &TfmMainFrm::wbContentDocumentComplete);
-    connect(wbContent, &WebBrowser::ProgressChange, this, &TfmMainFrm::wbContentProgressChange);
-    connect(wbContent, &WebBrowser::StatusTextChange, this, &TfmMainFrm::wbContentStatusTextChange);
-    wbContent->setBeforeNavigate2(
-        [this](QString &address, bool &cancel) { wbContentBeforeNavigate2(address, cancel); });
 
     FormCreate();
     UpdateActions();
@@ -123,15 +108,12 @@ TfmMainFrm::~TfmMainFrm()
         savePlacement();
 }
 
-void TfmMainFrm::attachWindows(TfmUpdateProgressFrm *updateProgress, TfmConfigFrm *config,
-                               TfmAboutFrm *about)
+void TfmMainFrm::attachWindows(const MainFrmWindows &windows)
 {
-    m_updateProgress = updateProgress;
-    m_config = config;
-    m_about = about;
-    if (updateProgress)
-        connect(updateProgress, &TfmUpdateProgressFrm::statusNoticeChanged, this,
-                [this](const QString &text) { setStatusPanelText(2, text); });
+    m_windows = windows;
+    if (windows.updateProgress)
+        connect(windows.updateProgress, &TfmUpdateProgressFrm::statusNoticeChanged, sbStatus,
+                [this](const QString &text) { sbStatus->setPanelText(2, text); });
 }
 
 // --- creation ---
@@ -173,8 +155,8 @@ void TfmMainFrm::FormCreate()
                            ? QStringLiteral("Kolvani")
                            : QApplication::applicationDisplayName());
         // 10.
-        pbDownloadProgress->setRange(1, 10001);
-        placeProgressBar();
+        sbStatus->progressBar()->setRange(1, 10001);
+        sbStatus->placeProgressBar();
         // 11.
         readStartSettings();
         // 12.
@@ -198,22 +180,76 @@ void TfmMainFrm::determineAppFolder()
 void TfmMainFrm::buildSession(const UserFolder &folder)
 {
     m_session = std::make_unique<Session>(folder, *this);
-    m_session->setDownloadUi(this);
+    m_session->setDownloadUi(sbStatus);
     m_session->downloader().setProxyProvider(
-        [this] { return m_config ? m_config->proxySettings() : ProxySettings(); });
+        [this] { return m_windows.config ? m_windows.config->proxySettings() : ProxySettings(); });
+    tvChannels->setModel(&m_session->channelTree());
+    m_syncRuns = new SyncRunsController(
+        {acSyncAll, acSyncSelected, acChannelsGetSelected, tvChannels, lvHeaders},
+        m_session->channelTree(), m_session->updater(), m_session->downloader(), *this, this);
+    m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels},
+                                        m_session->channelTree(), this);
+    createConnections();
+}
+
+void TfmMainFrm::createConnections()
+{
+    // the action facts
     ChannelTree *tree = &m_session->channelTree();
-    tvChannels->setModel(tree);
-    connect(tvChannels->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TfmMainFrm::scheduleActionUpdate);
-    connect(tree, &QAbstractItemModel::rowsInserted, this, &TfmMainFrm::scheduleActionUpdate);
-    connect(tree, &QAbstractItemModel::rowsRemoved, this, &TfmMainFrm::scheduleActionUpdate);
-    connect(tree, &QAbstractItemModel::modelReset, this, &TfmMainFrm::scheduleActionUpdate);
+    for (QItemSelectionModel *selection :
+         {tvChannels->selectionModel(), lvHeaders->selectionModel()})
+        connect(selection, &QItemSelectionModel::selectionChanged, this,
+                &TfmMainFrm::scheduleActionUpdate);
+    for (QAbstractItemModel *model : {static_cast<QAbstractItemModel *>(tree),
+                                      static_cast<QAbstractItemModel *>(headersModel)}) {
+        connect(model, &QAbstractItemModel::rowsInserted, this, &TfmMainFrm::scheduleActionUpdate);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &TfmMainFrm::scheduleActionUpdate);
+        connect(model, &QAbstractItemModel::modelReset, this, &TfmMainFrm::scheduleActionUpdate);
+    }
     // At once: a click queued behind the update's start must find the action disabled.
-    connect(&m_session->updater(), &ChannelUpdater::busyChanged, this, &TfmMainFrm::UpdateActions);
+    ChannelUpdater *updater = &m_session->updater();
+    connect(updater, &ChannelUpdater::busyChanged, this, &TfmMainFrm::UpdateActions);
+    connect(m_syncRuns, &SyncRunsController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    // leaving once the update in progress has returned
+    connect(updater, &ChannelUpdater::busyChanged, this, [this](bool busy) {
+        if (!busy && m_quitPending)
+            QTimer::singleShot(0, this, &TfmMainFrm::quitWhenIdle);
+    });
+
+    // the channel on show
     ShownChannel &shown = m_session->shownChannel();
     connect(&shown, &ShownChannel::replacing, lvHeaders,
             [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
     connect(&shown, &ShownChannel::reloaded, wbContent, [this] { wbContent->Refresh(); });
+
+    // updating channels
+    connect(acSyncAll, &QAction::triggered, m_syncRuns, &SyncRunsController::acSyncAllExecute);
+    connect(acSyncSelected, &QAction::triggered, m_syncRuns,
+            &SyncRunsController::acSyncSelectedExecute);
+    connect(acChannelsGetSelected, &QAction::triggered, m_syncRuns,
+            &SyncRunsController::acChannelsGetSelectedExecute);
+    connect(m_tmUpdates, &QTimer::timeout, m_syncRuns, &SyncRunsController::tmUpdatesTimer);
+    connect(sbStatus, &MainStatusBar::clicked, this, &TfmMainFrm::sbStatusClick);
+    connect(sbStatus, &MainStatusBar::noticeChanged, this, &TfmMainFrm::statusNoticeChanged);
+
+    // the item view
+    connect(acOpenInNewWindow, &QAction::triggered, m_itemView,
+            &ItemViewController::acOpenInNewWindowExecute);
+    connect(m_itemView, &ItemViewController::openLinkRequested, acOpenLink, &QAction::trigger);
+
+    // commands of the window itself
+    connect(acCopyToClipBoard, &QAction::triggered, this, &TfmMainFrm::acCopyToClipBoardExecute);
+    connect(acSelectAll, &QAction::triggered, this, &TfmMainFrm::acSelectAllExecute);
+}
+
+bool TfmMainFrm::channelUpdateBusy() const
+{
+    return m_session && m_session->updater().channelUpdateBusy();
+}
+
+bool TfmMainFrm::syncAllRunning() const
+{
+    return m_syncRuns && m_syncRuns->syncAllRunning();
 }
 
 ChannelTree *TfmMainFrm::channelTree() const
@@ -251,8 +287,8 @@ bool TfmMainFrm::loadChannelTree()
 {
     const QString path = m_folder.treeFile();
     tvChannels->setUpdatesEnabled(false);
-    const TreeLoadResult result = m_session->loadChannelTree(
-        [this](const QString &text) { setStatusPanelText(0, text); });
+    const TreeLoadResult result =
+        m_session->loadChannelTree([this](const QString &text) { setStatusPanelText(0, text); });
     tvChannels->setUpdatesEnabled(true);
     if (result.ok) {
         for (const QString &warning : result.warnings)
@@ -292,7 +328,7 @@ void TfmMainFrm::readStartSettings()
         channelsListUrl = stored.channelsListUrl;
         sortDescending = stored.descendingSort;
         sortColumn = stored.columnToSort;
-        setTimerInterval(tmUpdates, stored.updates ? UpdateTimerInterval(stored.interval) : 0);
+        setTimerInterval(m_tmUpdates, stored.updates ? UpdateTimerInterval(stored.interval) : 0);
     } catch (const std::exception &e) {
         // Unreadable settings leave their defaults.
         qCWarning(lcApp, "reading the settings: %s", e.what());
@@ -422,18 +458,18 @@ void TfmMainFrm::savePlacement()
 bool TfmMainFrm::closeActionChecked() const
 {
     // Without the settings dialog the stored default applies: hide to the tray.
-    return m_config ? m_config->cbCloseAction->isChecked() : true;
+    return m_windows.config ? m_windows.config->cbCloseAction->isChecked() : true;
 }
 
 bool TfmMainFrm::dontShowChecked() const
 {
-    return m_updateProgress ? m_updateProgress->cbDontShow->isChecked() : false;
+    return m_windows.updateProgress ? m_windows.updateProgress->cbDontShow->isChecked() : false;
 }
 
 void TfmMainFrm::setCancelRequested()
 {
-    if (m_updateProgress)
-        m_updateProgress->cancelRequested = true;
+    if (m_windows.updateProgress)
+        m_windows.updateProgress->cancelRequested = true;
 }
 
 void TfmMainFrm::saveClosingState()
@@ -486,9 +522,7 @@ void TfmMainFrm::closeEvent(QCloseEvent *event)
         return;
     }
     setCancelRequested();
-    setTimerInterval(tmUpdates, 0);
-    setTimerInterval(tmBalloons, 0);
-    setTimerInterval(tmMarkAsUnread, 0);
+    stopTimers();
     event->accept();
     requestQuit();
 }
@@ -501,9 +535,7 @@ void TfmMainFrm::Koniecpracy1Click()
             QStringLiteral(
                 "Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."),
             MessageCaptions::Information);
-    setTimerInterval(tmUpdates, 0);
-    setTimerInterval(tmBalloons, 0);
-    setTimerInterval(tmMarkAsUnread, 0);
+    stopTimers();
     setCancelRequested();
     FormCloseQuery();
     requestQuit();
@@ -516,11 +548,15 @@ void TfmMainFrm::ApplicationEvents1Message()
     // progress is cut short; its channel keeps its old cache file.
     setCancelRequested();
     m_session->downloader().cancel();
-    setTimerInterval(tmUpdates, 0);
-    setTimerInterval(tmBalloons, 0);
-    setTimerInterval(tmMarkAsUnread, 0);
+    stopTimers();
     FormCloseQuery();
     requestQuit();
+}
+
+void TfmMainFrm::stopTimers()
+{
+    for (QTimer *timer : {m_tmUpdates, m_tmBalloons, m_tmMarkAsUnread})
+        setTimerInterval(timer, 0);
 }
 
 void TfmMainFrm::requestQuit()
@@ -550,8 +586,8 @@ void TfmMainFrm::ctTrayIconClick()
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
-    tmBalloons->stop();
-    setTimerInterval(tmBalloons, 0);
+    m_tmBalloons->stop();
+    setTimerInterval(m_tmBalloons, 0);
     GuardedStep(lcApp, "refreshing the item view", [this] {
         if (!wbContent->url().isEmpty())
             wbContent->Refresh();
@@ -562,14 +598,14 @@ void TfmMainFrm::ctTrayIconClick()
 
 void TfmMainFrm::Konfiguracja1Click()
 {
-    if (m_config)
-        m_config->exec();
+    if (m_windows.config)
+        m_windows.config->exec();
 }
 
 void TfmMainFrm::Oprogramie1Click()
 {
-    if (m_about)
-        m_about->exec();
+    if (m_windows.about)
+        m_windows.about->exec();
 }
 
 void TfmMainFrm::openAddress(const QString &address)
@@ -596,46 +632,19 @@ void TfmMainFrm::imLink2Click()
 
 void TfmMainFrm::sbStatusClick()
 {
-    if (!m_updateProgress)
+    if (!m_windows.updateProgress)
         return;
-    m_updateProgress->show();
-    m_updateProgress->raise();
-    m_updateProgress->activateWindow();
+    m_windows.updateProgress->show();
+    m_windows.updateProgress->raise();
+    m_windows.updateProgress->activateWindow();
 }
 
 void TfmMainFrm::ReportProblem(const QString &line)
 {
-    if (m_updateProgress)
-        m_updateProgress->ReportProblem(line);
+    if (m_windows.updateProgress)
+        m_windows.updateProgress->ReportProblem(line);
     else
         qCWarning(lcApp).noquote() << line;
-}
-
-void TfmMainFrm::setStatusText(const QString &text)
-{
-    setStatusPanelText(0, text);
-}
-
-void TfmMainFrm::progressBegin(qint64 expectedBytes)
-{
-    const int maximum = int(qBound<qint64>(qint64(2), expectedBytes, qint64(0x7fffffff)));
-    pbDownloadProgress->setRange(1, maximum);
-    pbDownloadProgress->setValue(1);
-    placeProgressBar();
-    pbDownloadProgress->show();
-}
-
-void TfmMainFrm::progressWork(qint64 bytesSoFar)
-{
-    const qint64 value = qBound<qint64>(qint64(pbDownloadProgress->minimum()), bytesSoFar,
-                                        qint64(pbDownloadProgress->maximum()));
-    pbDownloadProgress->setValue(int(value));
-}
-
-void TfmMainFrm::progressEnd()
-{
-    pbDownloadProgress->hide();
-    pbDownloadProgress->setValue(pbDownloadProgress->minimum());
 }
 
 // --- errors ---
@@ -679,13 +688,7 @@ bool TfmMainFrm::eventFilter(QObject *watched, QEvent *event)
                 imLink2Click();
                 return true;
             }
-            if (watched == sbStatus || (watched && watched->parent() == sbStatus)) {
-                sbStatusClick();
-                return true;
-            }
         }
-    } else if (event->type() == QEvent::Resize && watched == sbStatus) {
-        placeProgressBar();
     }
     return QMainWindow::eventFilter(watched, event);
 }

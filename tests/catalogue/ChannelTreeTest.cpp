@@ -2,6 +2,8 @@
 
 #include "support/QtPrinters.h"
 
+#include <QAbstractItemModelTester>
+
 #include <gtest/gtest.h>
 
 #include <QPersistentModelIndex>
@@ -132,6 +134,8 @@ private:
 TEST(ChannelTree, StartsWithTheRootGroupAlone)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     ChannelNode *root = tree.root();
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->text(), QStringLiteral("Moje kanały"));
@@ -150,6 +154,8 @@ TEST(ChannelTree, StartsWithTheRootGroupAlone)
 TEST(ChannelTree, AddedNodeIsLastChildWithKindAndNewRecord)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     ChannelNode *a = tree.addNode(tree.root(), QStringLiteral("A"), NodeKind::Group);
     ChannelNode *a1 = tree.addNode(a, QStringLiteral("a1"), NodeKind::Channel);
     ChannelNode *b = tree.addNode(tree.root(), QStringLiteral("B"), NodeKind::Group);
@@ -196,6 +202,8 @@ TEST(ChannelTree, AddedNodeIsLastChildWithKindAndNewRecord)
 TEST(ChannelTree, ForeignOrMissingNodesAreRefused)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     ChannelTree other;
     ChannelNode *foreign = other.addNode(other.root(), QStringLiteral("x"), NodeKind::Group);
     EXPECT_EQ(tree.absoluteIndex(foreign), -1);
@@ -211,6 +219,8 @@ TEST(ChannelTree, ForeignOrMissingNodesAreRefused)
 TEST(ChannelTree, DeleteNodeRemovesTheSubtreeAndFreesItsRecords)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     ChannelNode *g = tree.addNode(tree.root(), QStringLiteral("G"), NodeKind::Group);
     ChannelNode *sub = tree.addNode(g, QStringLiteral("sub"), NodeKind::Group);
     tree.addNode(sub, QStringLiteral("deep"), NodeKind::Channel);
@@ -233,6 +243,8 @@ TEST(ChannelTree, DeleteNodeRemovesTheSubtreeAndFreesItsRecords)
 TEST(ChannelTree, MoveNodeCarriesTheSubtreeAndItsRecords)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     ChannelNode *a = tree.addNode(tree.root(), QStringLiteral("A"), NodeKind::Group);
     ChannelNode *c1 = tree.addNode(a, QStringLiteral("c1"), NodeKind::Channel);
     ChannelNode *c1child = tree.addNode(c1, QStringLiteral("c1child"), NodeKind::Channel);
@@ -276,6 +288,8 @@ TEST(ChannelTree, MoveNodeCarriesTheSubtreeAndItsRecords)
 TEST(ChannelTree, ClearLeavesTheDefaultRootAlone)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     tree.renameNode(tree.root(), QStringLiteral("Inna nazwa"));
     ChannelNode *g = tree.addNode(tree.root(), QStringLiteral("G"), NodeKind::Group);
     tree.addNode(g, QStringLiteral("c"), NodeKind::Channel);
@@ -293,6 +307,8 @@ TEST(ChannelTree, ClearLeavesTheDefaultRootAlone)
 TEST(ChannelTreeModel, RenamingThroughTheModel)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     ChannelNode *g = tree.addNode(tree.root(), QStringLiteral("G"), NodeKind::Group);
     SignalLog log(tree);
     EXPECT_TRUE(tree.setData(tree.indexOf(g), QStringLiteral("Nowa"), Qt::EditRole));
@@ -311,6 +327,8 @@ TEST(ChannelTreeModel, RenamingThroughTheModel)
 TEST(ChannelTreeModel, SignalsNameTheRowsThatChange)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     SignalLog log(tree);
     ChannelNode *a = tree.addNode(tree.root(), QStringLiteral("A"), NodeKind::Group);
     ChannelNode *b = tree.addNode(tree.root(), QStringLiteral("B"), NodeKind::Group);
@@ -336,6 +354,8 @@ TEST(ChannelTreeModel, SignalsNameTheRowsThatChange)
 TEST(ChannelTreeModel, PersistentIndexesFollowTheirNodesThroughRandomEdits)
 {
     ChannelTree tree;
+    const QAbstractItemModelTester watch(&tree,
+                                         QAbstractItemModelTester::FailureReportingMode::Fatal);
     std::mt19937 random(20240229);
     std::map<ChannelNode *, QPersistentModelIndex> tracked;
     tracked[tree.root()] = QPersistentModelIndex(tree.indexOf(tree.root()));

@@ -21,6 +21,14 @@
 
 namespace mainfrm_test {
 
+// A child of the window by its objectName; a missing one fails the test.
+template <typename T, typename Window> T *child(const Window &window, const char *name)
+{
+    T *found = (&*window)->template findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
 // Answers questions from a script and remembers every box shown.
 class ScriptedBoxes : public IMessageBoxes
 {
@@ -138,9 +146,9 @@ protected:
         const QString configPath = w.main->userFolder().configFile();
         w.report = new TfmUpdateProgressFrm(configPath, w.main.get());
         w.config =
-            new TfmConfigFrm(configPath, w.main->tmUpdates, m_exeDir + "kolvani", w.main.get());
+            new TfmConfigFrm(configPath, w.main->tmUpdates(), m_exeDir + "kolvani", w.main.get());
         w.about = new TfmAboutFrm(m_exeDir, w.main.get());
-        w.main->attachWindows(w.report, w.config, w.about);
+        w.main->attachWindows({w.report, w.config, w.about});
         m_windows.push_back(std::move(w));
         return m_windows.back();
     }

@@ -4,6 +4,7 @@
 #include "feed/DocumentDownloader.h"
 #include "support/LoopbackServer.h"
 #include "sync/ReportLog.h"
+#include "sync/forms/SyncRunsController.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -33,10 +34,10 @@ protected:
     ChannelNode *addChannel(TfmMainFrm &main, const QString &path)
     {
         ChannelNode *node = main.channelTree()->addNode(main.channelTree()->root(),
-                                                      QStringLiteral("Kanał"), NodeKind::Channel);
+                                                        QStringLiteral("Kanał"), NodeKind::Channel);
         node->channel()->url = m_server.url(path);
         node->channel()->GUID = QStringLiteral("{11111111-2222-4333-8444-555555555555}");
-        main.tvChannels->setCurrentIndex(main.channelTree()->indexOf(node));
+        child<QTreeView>(&main, "tvChannels")->setCurrentIndex(main.channelTree()->indexOf(node));
         main.UpdateActions();
         return node;
     }
@@ -56,16 +57,16 @@ TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
     ASSERT_TRUE(m_server.start());
     Windows &w = createAll();
     ChannelNode *node = addChannel(*w.main, QStringLiteral("/feed"));
-    ASSERT_TRUE(w.main->acSyncSelected->isEnabled());
+    ASSERT_TRUE(child<QAction>(w.main, "acSyncSelected")->isEnabled());
 
-    w.main->acSyncSelected->trigger();
+    child<QAction>(w.main, "acSyncSelected")->trigger();
     EXPECT_TRUE(QFile::exists(cacheFile()));
     EXPECT_TRUE(node->channel()->lastupdate.isValid());
     EXPECT_EQ(w.main->alertQueue().newItemCount, 1);
     EXPECT_EQ(w.main->statusPanelText(0), QStringLiteral("Gotowe"));
     EXPECT_TRUE(reportLines(w.report).isEmpty());
     EXPECT_FALSE(w.main->channelUpdateBusy());
-    EXPECT_TRUE(w.main->acSyncSelected->isEnabled());
+    EXPECT_TRUE(child<QAction>(w.main, "acSyncSelected")->isEnabled());
 }
 
 TEST_F(MainFrmSyncTest, AFailedUpdateIsReportedWithTheNotice)
@@ -76,7 +77,7 @@ TEST_F(MainFrmSyncTest, AFailedUpdateIsReportedWithTheNotice)
     Windows &w = createAll();
     addChannel(*w.main, QStringLiteral("/missing"));
 
-    w.main->acSyncSelected->trigger();
+    child<QAction>(w.main, "acSyncSelected")->trigger();
     const QStringList lines = reportLines(w.report);
     ASSERT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("Niepoprawny adres URL (") + m_server.url("/missing") + ")");
@@ -106,10 +107,12 @@ TEST_F(MainFrmSyncTest, DuringAnUpdateTimersRunAndASecondUpdateIsRefused)
         timerFired = true;
         busyWhenFired = w.main->channelUpdateBusy();
         w.main->UpdateActions();
-        enabledWhenFired = w.main->acSyncSelected->isEnabled() || w.main->spRefresh->isEnabled();
-        w.main->acSyncSelectedExecute(); // a click that slipped through
+        enabledWhenFired = child<QAction>(w.main, "acSyncSelected")->isEnabled() ||
+                           child<QToolButton>(w.main, "spRefresh")->isEnabled();
+        child<SyncRunsController>(w.main, "SyncRunsController")
+            ->acSyncSelectedExecute(); // a click that slipped through
     });
-    w.main->acSyncSelected->trigger();
+    child<QAction>(w.main, "acSyncSelected")->trigger();
 
     EXPECT_TRUE(timerFired);
     EXPECT_TRUE(busyWhenFired);
@@ -135,11 +138,11 @@ TEST_F(MainFrmSyncTest, EndOfWorkDuringAnUpdateWarnsSavesAndLetsTheUpdateFinish)
     Windows &w = createAll();
     w.config->cbCloseAction->setChecked(true);
     addChannel(*w.main, QStringLiteral("/slow"));
-    w.main->tmMarkAsUnread->start(2000);
+    w.main->tmMarkAsUnread()->start(2000);
     m_boxes.shown.clear();
 
     QTimer::singleShot(100, w.main.get(), [&] { w.main->Koniecpracy1Click(); });
-    w.main->acSyncSelected->trigger();
+    child<QAction>(w.main, "acSyncSelected")->trigger();
 
     ASSERT_EQ(m_boxes.shown.size(), 1);
     EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("information"));
@@ -148,7 +151,7 @@ TEST_F(MainFrmSyncTest, EndOfWorkDuringAnUpdateWarnsSavesAndLetsTheUpdateFinish)
                   "Trwa synchronizacja kanału, po jej zakończeniu program zostanie zamknięty."));
     EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
     EXPECT_TRUE(w.report->cancelRequested);
-    EXPECT_FALSE(w.main->tmMarkAsUnread->isActive());
+    EXPECT_FALSE(w.main->tmMarkAsUnread()->isActive());
     EXPECT_TRUE(QFile::exists(cacheFile())) << "the update was let finish";
     EXPECT_TRUE(
         treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał")));
@@ -165,7 +168,7 @@ TEST_F(MainFrmSyncTest, TheSessionEndingCutsADownloadShort)
     QTimer::singleShot(200, w.main.get(), [&] { w.main->ApplicationEvents1Message(); });
     QElapsedTimer timer;
     timer.start();
-    w.main->acSyncSelected->trigger();
+    child<QAction>(w.main, "acSyncSelected")->trigger();
     EXPECT_LT(timer.elapsed(), 3000) << "the read time-out was not waited for";
     EXPECT_FALSE(w.main->channelUpdateBusy());
     EXPECT_FALSE(QFile::exists(cacheFile()));

@@ -2,12 +2,16 @@
 #include "SignalWait.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
+#include "app/forms/ActionFacts.h"
 #include "app/forms/Application.h"
 #include "app/forms/ConfigUnit.h"
+#include "app/forms/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
+#include "app/forms/MainStatusBar.h"
 #include "app/forms/MessageBoxes.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "reading/forms/ItemViewController.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
 #include <QAbstractItemModel>
@@ -140,9 +144,10 @@ TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
         w->show();
         ProcessEventsFor(50);
         EXPECT_EQ(w->geometry().size(), QSize(900, 560));
-        EXPECT_EQ(w->pcLeftPanel->width(), 300);
-        EXPECT_EQ(w->pnTop->height(), 150);
-        w->spLeft->setSizes({260, w->spLeft->width() - 260});
+        EXPECT_EQ(child<QTabWidget>(w, "pcLeftPanel")->width(), 300);
+        EXPECT_EQ(child<QWidget>(w, "pnTop")->height(), 150);
+        child<QSplitter>(w, "spLeft")
+            ->setSizes({260, child<QSplitter>(w, "spLeft")->width() - 260});
         ProcessEventsFor(20);
         w->FormCloseQuery();
     }
@@ -164,7 +169,7 @@ TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
         EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
 
         ChannelNode *group = w->channelTree()->addNode(w->channelTree()->root(),
-                                                     QStringLiteral("Grupa"), NodeKind::Group);
+                                                       QStringLiteral("Grupa"), NodeKind::Group);
         w->channelTree()->addNode(group, QStringLiteral("Kanał A"), NodeKind::Channel);
         w->FormCloseQuery();
     }
@@ -174,10 +179,11 @@ TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
     ProcessEventsFor(50);
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 0);
     // The first channel is selected and the root is open.
-    const QModelIndex current = w->tvChannels->currentIndex();
+    const QModelIndex current = child<QTreeView>(w, "tvChannels")->currentIndex();
     ASSERT_TRUE(current.isValid());
     EXPECT_EQ(w->channelTree()->nodeFromIndex(current)->text(), QStringLiteral("Kanał A"));
-    EXPECT_TRUE(w->tvChannels->isExpanded(w->channelTree()->indexOf(w->channelTree()->root())));
+    EXPECT_TRUE(child<QTreeView>(w, "tvChannels")
+                    ->isExpanded(w->channelTree()->indexOf(w->channelTree()->root())));
 }
 
 TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
@@ -186,7 +192,7 @@ TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
     w.config->cbCloseAction->setChecked(true);
     w.report->cbDontShow->setChecked(true);
     w.main->channelTree()->addNode(w.main->channelTree()->root(), QStringLiteral("Nowy kanał"),
-                                 NodeKind::Channel);
+                                   NodeKind::Channel);
     w.main->sortDescending = true;
     w.main->sortColumn = 2;
     w.main->show();
@@ -230,12 +236,12 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
     Windows &w = createAll();
     w.config->cbCloseAction->setChecked(false);
     w.main->channelTree()->addNode(w.main->channelTree()->root(), QStringLiteral("Kanał B"),
-                                 NodeKind::Channel);
+                                   NodeKind::Channel);
     w.main->sortColumn = 1;
     w.main->show();
     ProcessEventsFor(50);
     m_boxes.shown.clear();
-    w.main->tmUpdates->start(60000);
+    w.main->tmUpdates()->start(60000);
 
     m_boxes.answers = {false};
     EXPECT_FALSE(w.main->close());
@@ -248,14 +254,14 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
     EXPECT_TRUE(
         treeFileText(appFolder() + "data/tvChannels.xml").contains(QStringLiteral("Kanał B")));
     EXPECT_FALSE(w.report->cancelRequested);
-    EXPECT_TRUE(w.main->tmUpdates->isActive());
+    EXPECT_TRUE(w.main->tmUpdates()->isActive());
 
     m_boxes.answers = {true};
     EXPECT_TRUE(w.main->close());
     EXPECT_FALSE(w.main->isVisible());
     EXPECT_TRUE(w.report->cancelRequested);
-    EXPECT_FALSE(w.main->tmUpdates->isActive());
-    EXPECT_EQ(w.main->tmUpdates->interval(), 0);
+    EXPECT_FALSE(w.main->tmUpdates()->isActive());
+    EXPECT_EQ(w.main->tmUpdates()->interval(), 0);
 }
 
 TEST_F(MainFrmFixture, BrokenOrMissingTreeFileIsReplacedByTheDefaultAndTheProgramEnds)
@@ -317,12 +323,12 @@ TEST_F(MainFrmFixture, SettingsReadAtStart)
               "[config]\r\ncbUpdates=1\r\nseInterval=30\r\nbDescendingSort=1\r\nnColumnToSort=1\r\n"
               "[Channels]\r\nChannelsListURL=http://127.0.0.1/lista.xml\r\n");
     auto w = create();
-    EXPECT_EQ(w->tmUpdates->interval(), 1800000);
-    EXPECT_TRUE(w->tmUpdates->isActive());
+    EXPECT_EQ(w->tmUpdates()->interval(), 1800000);
+    EXPECT_TRUE(w->tmUpdates()->isActive());
     EXPECT_TRUE(w->sortDescending);
     EXPECT_EQ(w->sortColumn, 1);
     EXPECT_EQ(w->channelsListUrl, QStringLiteral("http://127.0.0.1/lista.xml"));
-    QAbstractItemModel *headers = w->lvHeaders->model();
+    QAbstractItemModel *headers = child<QTreeView>(w, "lvHeaders")->model();
     for (int c = 0; c < headers->columnCount(); ++c) {
         const bool hasImage =
             !headers->headerData(c, Qt::Horizontal, Qt::DecorationRole).value<QIcon>().isNull();
@@ -333,13 +339,13 @@ TEST_F(MainFrmFixture, SettingsReadAtStart)
     // must still run, at its longest period, instead of wrapping around and stopping.
     writeFile(appFolder() + "data/config.ini", "[config]\r\ncbUpdates=1\r\nseInterval=50000\r\n");
     auto longInterval = create();
-    EXPECT_TRUE(longInterval->tmUpdates->isActive());
-    EXPECT_EQ(longInterval->tmUpdates->interval(), std::numeric_limits<int>::max());
+    EXPECT_TRUE(longInterval->tmUpdates()->isActive());
+    EXPECT_EQ(longInterval->tmUpdates()->interval(), std::numeric_limits<int>::max());
 
     writeFile(appFolder() + "data/config.ini", "[config]\r\ncbUpdates=0\r\nseInterval=30\r\n");
     auto off = create();
-    EXPECT_FALSE(off->tmUpdates->isActive());
-    EXPECT_EQ(off->tmUpdates->interval(), 0);
+    EXPECT_FALSE(off->tmUpdates()->isActive());
+    EXPECT_EQ(off->tmUpdates()->interval(), 0);
     EXPECT_FALSE(off->sortDescending);
     EXPECT_EQ(off->sortColumn, 0);
 }
@@ -382,7 +388,7 @@ TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
         {"acPrintHeader", QStringLiteral("&Drukuj"), QString(), "Ctrl+P"},
         {"acChannelsSendChannel", QStringLiteral("&Poleć znajomemu"), QString(), ""},
     };
-    EXPECT_EQ(w->alMainFrmActions.size(), int(std::size(rows)));
+    EXPECT_EQ(w->alMainFrmActions().size(), int(std::size(rows)));
     for (const ActionRow &row : rows) {
         auto *action = w->findChild<QAction *>(QString::fromLatin1(row.name));
         ASSERT_NE(action, nullptr) << row.name;
@@ -397,37 +403,41 @@ TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
             list << (a->isSeparator() ? QStringLiteral("-") : a->text());
         return list;
     };
-    EXPECT_EQ(texts(w->mnTray),
+    EXPECT_EQ(texts(child<QMenu>(w, "mnTray")),
               (QStringList{QStringLiteral("Pokaż program"), QStringLiteral("Konfiguracja programu"),
                            QStringLiteral("-"), QStringLiteral("&Synchronizuj wszystkie"),
                            QStringLiteral("-"), QStringLiteral("&Koniec pracy")}));
-    EXPECT_EQ(w->mnTray->defaultAction(), w->Pokazprogram1);
+    EXPECT_EQ(child<QMenu>(w, "mnTray")->defaultAction(), child<QAction>(w, "Pokazprogram1"));
     const QString sep = QStringLiteral("-");
-    EXPECT_EQ(texts(w->mnPlik),
+    EXPECT_EQ(texts(child<QMenu>(w, "mnPlik")),
               (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
                            sep, QStringLiteral("Ek&sportuj wiadomość do pliku XML"),
                            QStringLiteral("&Drukuj"), sep, QStringLiteral("&Koniec pracy")}));
     EXPECT_EQ(
-        texts(w->mnNarzedzia),
+        texts(child<QMenu>(w, "mnNarzedzia")),
         (QStringList{QStringLiteral("&Synchronizuj wszystkie"),
                      QStringLiteral("&Synchronizuj kanał"), sep, QStringLiteral("&Edytuj kanał"),
                      sep, QStringLiteral("Nagłówek"), sep, QStringLiteral("&Konfiguracja")}));
-    EXPECT_EQ(w->mnNarzedzia->actions().at(5)->menu(), w->mnNaglowek);
-    EXPECT_EQ(texts(w->mnNaglowek), (QStringList{QStringLiteral("Oznacz jako przeczytane"),
-                                                 QStringLiteral("Oznacz jako nieprzeczytane"),
-                                                 QStringLiteral("Kopiuj link do schowka"),
-                                                 QStringLiteral("Wyślij pocztą")}));
-    EXPECT_EQ(texts(w->mnPomoc), (QStringList{QStringLiteral("&O programie"), QStringLiteral("-"),
-                                              QStringLiteral("&Kolvani w Internecie")}));
-    EXPECT_EQ(texts(w->mnChannelsAdd), (QStringList{QStringLiteral("Dodaj nowy &kanał"),
-                                                    QStringLiteral("&Dodaj nową grupę")}));
-    EXPECT_EQ(texts(w->mnChannels),
+    EXPECT_EQ(child<QMenu>(w, "mnNarzedzia")->actions().at(5)->menu(),
+              child<QMenu>(w, "mnNaglowek"));
+    EXPECT_EQ(
+        texts(child<QMenu>(w, "mnNaglowek")),
+        (QStringList{QStringLiteral("Oznacz jako przeczytane"),
+                     QStringLiteral("Oznacz jako nieprzeczytane"),
+                     QStringLiteral("Kopiuj link do schowka"), QStringLiteral("Wyślij pocztą")}));
+    EXPECT_EQ(texts(child<QMenu>(w, "mnPomoc")),
+              (QStringList{QStringLiteral("&O programie"), QStringLiteral("-"),
+                           QStringLiteral("&Kolvani w Internecie")}));
+    EXPECT_EQ(
+        texts(child<QMenu>(w, "mnChannelsAdd")),
+        (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę")}));
+    EXPECT_EQ(texts(child<QMenu>(w, "mnChannels")),
               (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
                            sep, QStringLiteral("&Edytuj kanał"), QStringLiteral("&Poleć znajomemu"),
                            sep, QStringLiteral("&Synchronizuj wszystkie"), sep,
                            QStringLiteral("&Zmień nazwę"), QStringLiteral("&Usuń")}));
     EXPECT_EQ(
-        texts(w->mnHeaders),
+        texts(child<QMenu>(w, "mnHeaders")),
         (QStringList{QStringLiteral("Otwórz link w nowym oknie"), sep,
                      QStringLiteral("Oznacz jako przeczytane"),
                      QStringLiteral("Oznacz jako nieprzeczytane"), sep,
@@ -435,10 +445,10 @@ TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
                      QStringLiteral("Ek&sportuj wiadomość do pliku XML"), sep,
                      QStringLiteral("Wyślij pocztą"), QStringLiteral("Kopiuj link do schowka"), sep,
                      QStringLiteral("&Dodaj do archiwum"), QStringLiteral("&Usuń z archiwum")}));
-    EXPECT_EQ(w->Usun1->text(), QStringLiteral("&Usuń"));
-    EXPECT_EQ(w->Usun1->shortcut(), QKeySequence(Qt::Key_Delete));
-    EXPECT_EQ(w->Usunzarchiwum1->shortcut(), QKeySequence(Qt::Key_Delete));
-    EXPECT_EQ(w->mnHeaders->defaultAction(), w->acOpenLink);
+    EXPECT_EQ(child<QAction>(w, "Usun1")->text(), QStringLiteral("&Usuń"));
+    EXPECT_EQ(child<QAction>(w, "Usun1")->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(child<QAction>(w, "Usunzarchiwum1")->shortcut(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(child<QMenu>(w, "mnHeaders")->defaultAction(), child<QAction>(w, "acOpenLink"));
     QStringList bar;
     for (QAction *a : w->menuBar()->actions())
         bar << a->text();
@@ -451,56 +461,56 @@ TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
     auto w = create();
     w->UpdateActions();
     // Only the root: nothing to synchronise, the root cannot be removed.
-    EXPECT_FALSE(w->acSyncAll->isEnabled());
-    EXPECT_FALSE(w->acRemoveTreeItem->isEnabled());
-    EXPECT_FALSE(w->acSyncSelected->isEnabled());
-    EXPECT_FALSE(w->acSelectAll->isEnabled());
-    EXPECT_TRUE(w->acFind->isEnabled());
+    EXPECT_FALSE(child<QAction>(w, "acSyncAll")->isEnabled());
+    EXPECT_FALSE(child<QAction>(w, "acRemoveTreeItem")->isEnabled());
+    EXPECT_FALSE(child<QAction>(w, "acSyncSelected")->isEnabled());
+    EXPECT_FALSE(child<QAction>(w, "acSelectAll")->isEnabled());
+    EXPECT_TRUE(child<QAction>(w, "acFind")->isEnabled());
 
     ChannelNode *channel =
         w->channelTree()->addNode(w->channelTree()->root(), QStringLiteral("K"), NodeKind::Channel);
-    w->tvChannels->setCurrentIndex(w->channelTree()->indexOf(channel));
+    child<QTreeView>(w, "tvChannels")->setCurrentIndex(w->channelTree()->indexOf(channel));
     w->UpdateActions();
-    EXPECT_TRUE(w->acSyncAll->isEnabled());
-    EXPECT_TRUE(w->acRemoveTreeItem->isEnabled());
-    EXPECT_TRUE(w->Usun1->isEnabled());
-    EXPECT_TRUE(w->acSyncSelected->isEnabled());
-    EXPECT_TRUE(w->acChannelsEditChanel->isEnabled());
-    EXPECT_TRUE(w->spRefresh->isEnabled());
+    EXPECT_TRUE(child<QAction>(w, "acSyncAll")->isEnabled());
+    EXPECT_TRUE(child<QAction>(w, "acRemoveTreeItem")->isEnabled());
+    EXPECT_TRUE(child<QAction>(w, "Usun1")->isEnabled());
+    EXPECT_TRUE(child<QAction>(w, "acSyncSelected")->isEnabled());
+    EXPECT_TRUE(child<QAction>(w, "acChannelsEditChanel")->isEnabled());
+    EXPECT_TRUE(child<QToolButton>(w, "spRefresh")->isEnabled());
 
     // (During a channel update: see MainFrmSyncTest.)
-    w->syncAllRunning = true;
-    w->UpdateActions();
-    EXPECT_FALSE(w->acSyncAll->isEnabled());
-    EXPECT_FALSE(w->acRemoveTreeItem->isEnabled());
-    w->syncAllRunning = false;
+    ActionFacts running = w->actionFacts();
+    running.syncAllRunning = true;
+    w->applyActionFacts(running);
+    EXPECT_FALSE(child<QAction>(w, "acSyncAll")->isEnabled());
+    EXPECT_FALSE(child<QAction>(w, "acRemoveTreeItem")->isEnabled());
 
     // Header rows: one selected enables the single-row commands; the archive buttons share
     // one place and at most one shows.
-    auto *model = qobject_cast<QStandardItemModel *>(w->lvHeaders->model());
+    auto *model = qobject_cast<QStandardItemModel *>(child<QTreeView>(w, "lvHeaders")->model());
     ASSERT_NE(model, nullptr);
     model->appendRow(
         {new QStandardItem(QStringLiteral("a")), new QStandardItem(QStringLiteral("b"))});
     model->appendRow(
         {new QStandardItem(QStringLiteral("c")), new QStandardItem(QStringLiteral("d"))});
     w->UpdateActions();
-    EXPECT_TRUE(w->acSelectAll->isEnabled());
-    EXPECT_FALSE(w->acMarkAsRead->isEnabled());
-    w->lvHeaders->setCurrentIndex(model->index(0, 0));
+    EXPECT_TRUE(child<QAction>(w, "acSelectAll")->isEnabled());
+    EXPECT_FALSE(child<QAction>(w, "acMarkAsRead")->isEnabled());
+    child<QTreeView>(w, "lvHeaders")->setCurrentIndex(model->index(0, 0));
     w->UpdateActions();
-    EXPECT_TRUE(w->acOpenLink->isEnabled());
-    EXPECT_TRUE(w->acAddToArchive->isEnabled());
-    EXPECT_FALSE(w->acArchiveDelete->isEnabled());
-    EXPECT_FALSE(w->sbArchiveDelete->isVisibleTo(w.get()));
-    EXPECT_TRUE(w->sbAddToArchive->isVisibleTo(w.get()));
-    w->acSelectAll->trigger();
+    EXPECT_TRUE(child<QAction>(w, "acOpenLink")->isEnabled());
+    EXPECT_TRUE(child<QAction>(w, "acAddToArchive")->isEnabled());
+    EXPECT_FALSE(child<QAction>(w, "acArchiveDelete")->isEnabled());
+    EXPECT_FALSE(child<QToolButton>(w, "sbArchiveDelete")->isVisibleTo(w.get()));
+    EXPECT_TRUE(child<QToolButton>(w, "sbAddToArchive")->isVisibleTo(w.get()));
+    child<QAction>(w, "acSelectAll")->trigger();
     w->UpdateActions();
-    EXPECT_FALSE(w->acOpenLink->isEnabled());
-    EXPECT_TRUE(w->acMarkAsUnread->isEnabled());
+    EXPECT_FALSE(child<QAction>(w, "acOpenLink")->isEnabled());
+    EXPECT_TRUE(child<QAction>(w, "acMarkAsUnread")->isEnabled());
     w->archiveViewShown = true;
     w->UpdateActions();
-    EXPECT_FALSE(w->sbAddToArchive->isVisibleTo(w.get()));
-    EXPECT_TRUE(w->sbArchiveDelete->isVisibleTo(w.get()));
+    EXPECT_FALSE(child<QToolButton>(w, "sbAddToArchive")->isVisibleTo(w.get()));
+    EXPECT_TRUE(child<QToolButton>(w, "sbArchiveDelete")->isVisibleTo(w.get()));
 }
 
 TEST_F(MainFrmFixture, StatusPanelsAndTheProgressBar)
@@ -511,30 +521,34 @@ TEST_F(MainFrmFixture, StatusPanelsAndTheProgressBar)
     // Loading the tree ends with "Gotowe.".
     EXPECT_EQ(w->statusPanelText(0), QStringLiteral("Gotowe."));
     EXPECT_TRUE(w->statusPanelText(2).isEmpty());
-    EXPECT_FALSE(w->pbDownloadProgress->isVisible());
-    EXPECT_EQ(w->pbDownloadProgress->parentWidget(), w->sbStatus);
-    EXPECT_EQ(w->pbDownloadProgress->minimum(), 1);
-    EXPECT_EQ(w->pbDownloadProgress->maximum(), 10001);
+    EXPECT_FALSE(child<QProgressBar>(w, "pbDownloadProgress")->isVisible());
+    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->parentWidget(),
+              child<QStatusBar>(w, "sbStatus"));
+    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->minimum(), 1);
+    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->maximum(), 10001);
 
     w->resize(1000, 600);
     ProcessEventsFor(50);
-    EXPECT_EQ(w->statusPanelWidth(0), 600);
-    EXPECT_EQ(w->pbDownloadProgress->x(), 600);
-    EXPECT_EQ(w->pbDownloadProgress->y(), 2);
-    EXPECT_EQ(w->pbDownloadProgress->height(), w->sbStatus->height() - 2);
+    EXPECT_EQ(child<QWidget>(w, "sbStatusPanel0")->width(), 600);
+    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->x(), 600);
+    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->y(), 2);
+    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->height(),
+              child<QStatusBar>(w, "sbStatus")->height() - 2);
 
-    IDownloadUi &ui = *w;
+    IDownloadUi &ui = *child<MainStatusBar>(w, "sbStatus");
     ui.setStatusText(QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"));
     EXPECT_EQ(w->statusPanelText(0), QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"));
     ui.progressBegin(5000);
-    EXPECT_TRUE(w->pbDownloadProgress->isVisible());
+    EXPECT_TRUE(child<QProgressBar>(w, "pbDownloadProgress")->isVisible());
     ui.progressWork(2500);
-    EXPECT_EQ(w->pbDownloadProgress->value(), 2500);
+    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->value(), 2500);
     ui.progressEnd();
-    EXPECT_FALSE(w->pbDownloadProgress->isVisible());
+    EXPECT_FALSE(child<QProgressBar>(w, "pbDownloadProgress")->isVisible());
 
     // The banner's menu stays centred.
-    EXPECT_EQ(w->pnTopMenu->x(), (w->pnFiller->width() - w->pnTopMenu->width()) / 2);
+    EXPECT_EQ(child<QWidget>(w, "pnTopMenu")->x(),
+              (child<QWidget>(w, "pnFiller")->width() - child<QWidget>(w, "pnTopMenu")->width()) /
+                  2);
 }
 
 TEST_F(MainFrmFixture, DialogsAreCentredOnTheScreenNotOverTheMainWindow)
@@ -564,13 +578,15 @@ TEST_F(MainFrmFixture, ErrorLineSetsTheNoticeAndAClickOnTheStatusBarShowsTheRepo
     EXPECT_EQ(w.main->statusPanelText(2), QStringLiteral("Wystąpiły błędy. Kliknij..."));
     EXPECT_FALSE(w.report->isVisible());
 
-    const QPoint at(5, w.main->sbStatus->height() / 2);
-    QMouseEvent press(QEvent::MouseButtonPress, at, w.main->sbStatus->mapToGlobal(at),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, w.main->sbStatus->mapToGlobal(at),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(w.main->sbStatus, &press);
-    QCoreApplication::sendEvent(w.main->sbStatus, &release);
+    const QPoint at(5, child<QStatusBar>(w.main, "sbStatus")->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, at,
+                      child<QStatusBar>(w.main, "sbStatus")->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at,
+                        child<QStatusBar>(w.main, "sbStatus")->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(child<QStatusBar>(w.main, "sbStatus"), &press);
+    QCoreApplication::sendEvent(child<QStatusBar>(w.main, "sbStatus"), &release);
     ProcessEventsFor(50);
     EXPECT_TRUE(w.report->isVisible());
     EXPECT_FALSE(w.report->isModal());
@@ -600,23 +616,27 @@ TEST_F(MainFrmFixture, AnExceptionInAHandlerIsShownAndTheProgramGoesOn)
 TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
 {
     auto w = create();
-    EXPECT_EQ(w->pcLeftPanel->count(), 2);
-    EXPECT_EQ(w->pcLeftPanel->tabText(0), QStringLiteral("Kanały informacyjne"));
-    EXPECT_EQ(w->pcLeftPanel->tabText(1), QStringLiteral("Archiwum"));
-    EXPECT_EQ(w->lbName->text(), QStringLiteral("Kanały informacyjne"));
-    EXPECT_FALSE(w->spBack->isEnabled());
-    EXPECT_FALSE(w->spForward->isEnabled());
-    EXPECT_EQ(w->pnBanner->height(), 81);
-    EXPECT_EQ(w->pnTopMenu->size(), QSize(314, 19));
+    EXPECT_EQ(child<QTabWidget>(w, "pcLeftPanel")->count(), 2);
+    EXPECT_EQ(child<QTabWidget>(w, "pcLeftPanel")->tabText(0),
+              QStringLiteral("Kanały informacyjne"));
+    EXPECT_EQ(child<QTabWidget>(w, "pcLeftPanel")->tabText(1), QStringLiteral("Archiwum"));
+    EXPECT_EQ(child<QLabel>(w, "lbName")->text(), QStringLiteral("Kanały informacyjne"));
+    EXPECT_FALSE(child<QToolButton>(w, "spBack")->isEnabled());
+    EXPECT_FALSE(child<QToolButton>(w, "spForward")->isEnabled());
+    EXPECT_EQ(child<QWidget>(w, "pnBanner")->height(), 81);
+    EXPECT_EQ(child<QWidget>(w, "pnTopMenu")->size(), QSize(314, 19));
     EXPECT_EQ(w->minimumSize(), QSize(800, 480));
-    EXPECT_EQ(w->sbShowAllArchive->text(), QStringLiteral("&Pokaż wszystkie nagłówki z archiwum"));
-    EXPECT_EQ(w->sbShowAllArchive->toolTip(), QStringLiteral("Pokazuje całą zawartość archiwum"));
+    EXPECT_EQ(child<QToolButton>(w, "sbShowAllArchive")->text(),
+              QStringLiteral("&Pokaż wszystkie nagłówki z archiwum"));
+    EXPECT_EQ(child<QToolButton>(w, "sbShowAllArchive")->toolTip(),
+              QStringLiteral("Pokazuje całą zawartość archiwum"));
     // At the smallest window size the long caption still shows whole in the narrow panel.
     w->show();
-    w->pcLeftPanel->setCurrentWidget(w->tsArchive);
+    child<QTabWidget>(w, "pcLeftPanel")->setCurrentWidget(child<QWidget>(w, "tsArchive"));
     ProcessEventsFor(50);
-    EXPECT_GE(w->sbShowAllArchive->width(), w->sbShowAllArchive->sizeHint().width());
-    QAbstractItemModel *headers = w->lvHeaders->model();
+    EXPECT_GE(child<QToolButton>(w, "sbShowAllArchive")->width(),
+              child<QToolButton>(w, "sbShowAllArchive")->sizeHint().width());
+    QAbstractItemModel *headers = child<QTreeView>(w, "lvHeaders")->model();
     QStringList captions;
     for (int c = 0; c < headers->columnCount(); ++c)
         captions << headers->headerData(c, Qt::Horizontal).toString();
@@ -625,32 +645,33 @@ TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
                                      QStringLiteral("GUID"), QStringLiteral("chGUID"),
                                      QStringLiteral("sVersion"), QStringLiteral("CHName")}));
     for (int c = 3; c < headers->columnCount(); ++c)
-        EXPECT_TRUE(w->lvHeaders->isColumnHidden(c)) << c;
+        EXPECT_TRUE(child<QTreeView>(w, "lvHeaders")->isColumnHidden(c)) << c;
     // The tree shows the group and channel pictures of the image list.
     EXPECT_EQ(
         w->channelTree()
             ->data(w->channelTree()->indexOf(w->channelTree()->root()), ChannelTree::ImageIndexRole)
             .toInt(),
-        TfmMainFrm::ImageGroup);
+        ImageGroup);
 }
 
 TEST_F(MainFrmFixture, BrowserButtonsAndTheMakerSiteRule)
 {
     auto w = create();
-    QString address = QStringLiteral("file://") + w->appFolder() + QStringLiteral("data/{A}.xml#{B}");
+    QString address =
+        QStringLiteral("file://") + w->appFolder() + QStringLiteral("data/{A}.xml#{B}");
     bool cancel = false;
-    w->wbContentBeforeNavigate2(address, cancel);
+    child<ItemViewController>(w, "ItemViewController")->wbContentBeforeNavigate2(address, cancel);
     EXPECT_FALSE(cancel);
-    EXPECT_FALSE(w->spBack->isEnabled());
+    EXPECT_FALSE(child<QToolButton>(w, "spBack")->isEnabled());
     address = QStringLiteral("http://127.0.0.1/strona.html");
-    w->wbContentBeforeNavigate2(address, cancel);
+    child<ItemViewController>(w, "ItemViewController")->wbContentBeforeNavigate2(address, cancel);
     EXPECT_FALSE(cancel);
     EXPECT_EQ(address, QStringLiteral("http://127.0.0.1/strona.html"));
-    EXPECT_TRUE(w->spBack->isEnabled());
-    EXPECT_TRUE(w->spForward->isEnabled());
+    EXPECT_TRUE(child<QToolButton>(w, "spBack")->isEnabled());
+    EXPECT_TRUE(child<QToolButton>(w, "spForward")->isEnabled());
     address = QStringLiteral("about:blank");
-    w->wbContentBeforeNavigate2(address, cancel);
-    EXPECT_FALSE(w->spForward->isEnabled());
+    child<ItemViewController>(w, "ItemViewController")->wbContentBeforeNavigate2(address, cancel);
+    EXPECT_FALSE(child<QToolButton>(w, "spForward")->isEnabled());
 
     // A page of the maker's site gets the selected channel's credentials only when the
     // channel is the maker's own.
@@ -659,21 +680,23 @@ TEST_F(MainFrmFixture, BrowserButtonsAndTheMakerSiteRule)
     node->channel()->username = QStringLiteral("jan");
     node->channel()->password = QStringLiteral("tajne");
     node->channel()->url = QStringLiteral("https://obcy.example/rss.xml");
-    w->tvChannels->setCurrentIndex(w->channelTree()->indexOf(node));
+    child<QTreeView>(w, "tvChannels")->setCurrentIndex(w->channelTree()->indexOf(node));
     address = QStringLiteral("https://kolvani.pl/konto");
     cancel = false;
-    w->wbContentBeforeNavigate2(address, cancel);
+    child<ItemViewController>(w, "ItemViewController")->wbContentBeforeNavigate2(address, cancel);
     EXPECT_FALSE(cancel);
     EXPECT_EQ(address, QStringLiteral("https://kolvani.pl/konto"));
     node->channel()->url = QStringLiteral("https://kolvani.pl/kanaly/premium.xml");
-    w->wbContentBeforeNavigate2(address, cancel);
+    child<ItemViewController>(w, "ItemViewController")->wbContentBeforeNavigate2(address, cancel);
     EXPECT_TRUE(cancel);
     EXPECT_EQ(address, QStringLiteral("https://kolvani.pl/konto?UserName=jan&Password=tajne"));
 
     // The status bar never shows an address that carries a password.
-    w->wbContentStatusTextChange(QStringLiteral("https://kolvani.pl/?UserName=a&Password=b"));
+    child<ItemViewController>(w, "ItemViewController")
+        ->wbContentStatusTextChange(QStringLiteral("https://kolvani.pl/?UserName=a&Password=b"));
     EXPECT_FALSE(w->statusPanelText(0).contains(QStringLiteral("Password")));
-    w->wbContentStatusTextChange(QStringLiteral("http://127.0.0.1/"));
+    child<ItemViewController>(w, "ItemViewController")
+        ->wbContentStatusTextChange(QStringLiteral("http://127.0.0.1/"));
     EXPECT_EQ(w->statusPanelText(0), QStringLiteral("http://127.0.0.1/"));
 }
 

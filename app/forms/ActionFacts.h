@@ -1,0 +1,26 @@
+#pragma once
+
+class ChannelNode;
+class ChannelTree;
+class QAbstractItemView;
+class QItemSelectionModel;
+
+// The cheap facts that every action's enabled state is computed from, gathered once per
+// pass when some state has changed.
+struct ActionFacts
+{
+    const ChannelNode *node = nullptr; // the selected tree node
+    int headerSelection = 0;           // selected header rows: 0, 1 or 2 meaning "many"
+    int headerRows = 0;
+    int treeCount = 0;
+    bool archiveView = false;
+    bool syncAllRunning = false;
+    bool updateBusy = false;
+};
+
+// 0, 1 or 2 ("more than one"), summed over the selection's ranges: no list of rows is built,
+// so a selection of 100,000 rows costs as little as one of a single row.
+int SelectionSize(const QItemSelectionModel *selection);
+
+// The node selected in `view` over `tree`, or null.
+ChannelNode *SelectedNode(const QAbstractItemView *view, const ChannelTree &tree);

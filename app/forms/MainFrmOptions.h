@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class IMessageBoxes;
+class TfmAboutFrm;
+class TfmConfigFrm;
+class TfmUpdateProgressFrm;
+
+// Where the main window finds its environment; tests give their own.
+struct MainFrmOptions
+{
+    QString executableDir;                 // folder of the executable, ending with "/"
+    bool startHidden = false;              // first parameter "hid": only the tray icon at start
+    IMessageBoxes *messageBoxes = nullptr; // null: the real message boxes
+    bool showTrayIcon = true;
+    // Without a system tray (some desktops have none) "to the tray" means minimised, so
+    // that the program can always be reached again.
+    bool trayAvailable = true;
+};
+
+// The windows created after the main window, handed to it once.
+struct MainFrmWindows
+{
+    TfmUpdateProgressFrm *updateProgress = nullptr; // the report window
+    TfmConfigFrm *config = nullptr;
+    TfmAboutFrm *about = nullptr;
+};
