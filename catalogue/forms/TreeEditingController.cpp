@@ -5,7 +5,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeOps.h"
 #include "catalogue/Opml.h"
-#include "catalogue/forms/EditChannelUnit.h"
+#include "app/forms/ActionFacts.h"
 #include "feed/MakerSite.h"
 
 #include <QAction>
@@ -25,9 +25,9 @@ void PopupAtCursor(QMenu *menu)
 }
 
 TreeEditingController::TreeEditingController(const Widgets &widgets, ChannelTree &tree,
-                                             TfmEditChannelFrm &editFrm, const UserFolder &folder,
-                                             IMessageBoxes &boxes, Outside outside, QObject *parent)
-    : QObject(parent), m_w(widgets), m_tree(tree), m_editFrm(editFrm), m_folder(folder),
+                                             const UserFolder &folder, IMessageBoxes &boxes,
+                                             Outside outside, QObject *parent)
+    : QObject(parent), m_w(widgets), m_tree(tree), m_folder(folder),
       m_boxes(boxes), m_outside(std::move(outside))
 {
     if (!m_outside.openUrl)
@@ -62,10 +62,10 @@ ChannelNode *TreeEditingController::selectedNode() const
     return m_tree.nodeFromIndex(current);
 }
 
-void TreeEditingController::updateActions()
+void TreeEditingController::updateActions(const ActionFacts &facts)
 {
-    const ChannelNode *node = selectedNode();
-    const bool running = m_outside.syncAllRunning && m_outside.syncAllRunning();
+    const ChannelNode *node = facts.node;
+    const bool running = facts.syncAllRunning;
     // acRemoveTreeItemUpdate, acChannelsEditUpdate, acChannelsEditChanelUpdate
     if (m_w.acRemoveTreeItem)
         m_w.acRemoveTreeItem->setEnabled(node && node->parent() && !running);
@@ -76,6 +76,7 @@ void TreeEditingController::updateActions()
         m_w.acChannelsEditChanel->setEnabled(channel);
     if (m_w.acChannelsSendChannel)
         m_w.acChannelsSendChannel->setEnabled(channel);
+    // A run walks the tree; nothing is added to it meanwhile.
     m_acImportOpml->setEnabled(!running);
 }
 
@@ -135,8 +136,8 @@ void TreeEditingController::acChannelsEditExecute()
 void TreeEditingController::acChannelsEditChanelExecute()
 {
     ChannelNode *node = selectedNode();
-    if (node && node->isChannel())
-        m_editFrm.editChannel(m_tree, node);
+    if (node && node->isChannel() && m_outside.editChannel && m_outside.editChannel(node))
+        emit stateChanged();
 }
 
 void TreeEditingController::nodeDropped(ChannelNode *target)
@@ -188,9 +189,7 @@ bool TreeEditingController::tvChannelsKeyDown(int key)
     // Keys of a name being edited go to the editor, not to the view.
     if (key != Qt::Key_Delete)
         return false;
-    updateActions();
-    if (!m_w.acRemoveTreeItem || m_w.acRemoveTreeItem->isEnabled())
-        acRemoveTreeItemExecute();
+    acRemoveTreeItemExecute(); // it checks the rule of its action itself
     return true;
 }
 
@@ -232,6 +231,8 @@ void TreeEditingController::acChannelsSendChannelExecute()
 
 void TreeEditingController::acImportOpmlExecute()
 {
+    if (m_outside.syncAllRunning && m_outside.syncAllRunning())
+        return;
     const QString file = m_outside.openOpmlFile ? m_outside.openOpmlFile() : QString();
     if (file.isEmpty())
         return;

@@ -13,7 +13,7 @@ class QAction;
 class QMenu;
 class QTreeView;
 class QWidget;
-class TfmEditChannelFrm;
+struct ActionFacts;
 class UserFolder;
 
 // Opens a popup menu where the mouse is.
@@ -40,13 +40,14 @@ public:
     struct Outside
     {
         std::function<void()> showWizard;                   // the new channel wizard, modal
+        std::function<bool(ChannelNode *)> editChannel;     // the properties dialog; true on OK
         std::function<bool()> syncAllRunning;               // a run over all channels
         std::function<void(const QUrl &)> openUrl;          // mail and links
         std::function<QString()> openOpmlFile, saveOpmlFile; // file choosers; empty: cancelled
     };
 
-    TreeEditingController(const Widgets &widgets, ChannelTree &tree, TfmEditChannelFrm &editFrm,
-                          const UserFolder &folder, IMessageBoxes &boxes, Outside outside,
+    TreeEditingController(const Widgets &widgets, ChannelTree &tree, const UserFolder &folder,
+                          IMessageBoxes &boxes, Outside outside,
                           QObject *parent = nullptr);
 
     // "Importuj kanały z pliku OPML..." and "Eksportuj kanały do pliku OPML...".
@@ -66,8 +67,8 @@ public slots:
     void acChannelsSendChannelExecute();
     void acImportOpmlExecute();
     void acExportOpmlExecute();
-    // The enabled states; the frame calls this when the facts they rest on change.
-    void updateActions();
+    // The enabled states, from the facts the frame gathered.
+    void updateActions(const ActionFacts &facts);
 
 signals:
     // The cache file is about to be deleted: whoever holds it open closes it now.
@@ -92,10 +93,10 @@ private:
 
     Widgets m_w;
     ChannelTree &m_tree;
-    TfmEditChannelFrm &m_editFrm;
     const UserFolder &m_folder;
     IMessageBoxes &m_boxes;
     Outside m_outside;
     QAction *m_acImportOpml = nullptr;
     QAction *m_acExportOpml = nullptr;
+    bool m_syncAllRunning = false;
 };

@@ -7,6 +7,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "catalogue/forms/TreeEditingController.h"
+#include "app/forms/ActionFacts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,8 +52,8 @@ protected:
         outside.openOpmlFile = [this] { return opmlFile; };
         outside.saveOpmlFile = [this] { return opmlFile; };
         outside.showWizard = [this] { ++wizardShown; };
-        controller = std::make_unique<TreeEditingController>(w, tree, editFrm, folder, boxes,
-                                                              outside);
+        outside.editChannel = [this](ChannelNode *node) { return editFrm.editChannel(tree, node); };
+        controller = std::make_unique<TreeEditingController>(w, tree, folder, boxes, outside);
         QObject::connect(controller.get(), &TreeEditingController::releaseCacheFile,
                          [this](const QString &path) { released << path; });
 
@@ -79,7 +80,14 @@ protected:
         view.setCurrentIndex(node ? tree.indexOf(node) : QModelIndex());
         if (!node)
             view.selectionModel()->clear();
-        controller->updateActions();
+        updateActions();
+    }
+    void updateActions()
+    {
+        ActionFacts facts;
+        facts.node = controller->selectedNode();
+        facts.syncAllRunning = running;
+        controller->updateActions(facts);
     }
     // The editor open on the selected node, if any.
     QLineEdit *editor() { return qobject_cast<QLineEdit *>(view.indexWidget(view.currentIndex())); }
@@ -202,7 +210,7 @@ TEST_F(TreeEditingControllerTest, DeletionIsRefusedForTheRootAndDuringARun)
     EXPECT_TRUE(acRemove->isEnabled());
     EXPECT_TRUE(acEditChanel->isEnabled() && acSend->isEnabled());
     running = true;
-    controller->updateActions();
+    updateActions();
     EXPECT_FALSE(acRemove->isEnabled());
     QTest::keyClick(&view, Qt::Key_Delete);
     EXPECT_TRUE(boxes.shown.isEmpty());
