@@ -4,7 +4,6 @@ void AlertQueue::startRun()
 {
     alertTitles.clear();
     alertChannels.clear();
-    alertCursor = 0;
     newItemCount = 0;
 }
 

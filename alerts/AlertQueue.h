@@ -11,7 +11,8 @@ struct AlertQueue
     int alertChannelRow = -1;
     int newItemCount = 0; // new items counted in the current run, all channels
 
-    // Empties the lists and the count at the start of a run.
+    // Empties the lists and the count at the start of a run. The cursor stays: a window left
+    // over from the last run may still close and ask for the next entry.
     void startRun();
     void enqueue(const QString &title, const QString &channelName);
     int size() const { return static_cast<int>(alertTitles.size()); }

@@ -78,3 +78,28 @@ shot report 1024x768 1024x768 report
 shot wizard-list 1024x768 1024x768 wizard-list
 shot wizard-address 1024x768 1024x768 wizard-address
 shot channel 1024x768 1024x768 channel
+
+# The new-item pop-up over another application's window, under a real window manager, at
+# the first and at the last of three alerts.
+alert_shot() {
+    local name=$1 next=$2
+    local tests="$BUILD/tests/test_forms"
+    [ -x "$tests" ] || { echo "no $tests: build the tests first" >&2; return; }
+    command -v openbox >/dev/null || { echo "openbox missing" >&2; return; }
+    QT_QPA_PLATFORM=xcb KV_ALERT_NEXT="$next" \
+    QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}" \
+        xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+            openbox & wm=$!
+            sleep 1
+            "$1" --gtest_also_run_disabled_tests --gtest_filter=NotifyFrmDesktopHelper.DISABLED_OtherApplication >/dev/null & other=$!
+            sleep 2
+            "$1" --gtest_also_run_disabled_tests --gtest_filter=NotifyFrmDesktopHelper.DISABLED_ShowAlerts >/dev/null & alert=$!
+            sleep 3
+            import -window root "$2"
+            kill "$alert" "$other" "$wm" 2>/dev/null || true
+            wait 2>/dev/null || true' _ "$tests" "$OUT/$name.png"
+    echo "$OUT/$name.png"
+}
+
+alert_shot alert-first 0
+alert_shot alert-last 2

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// Links of items handed to the desktop. Items are hostile input: only web pages and mail
+// addresses go to the system, never a file, a script or another program's scheme.
+bool IsOpenableLink(const QUrl &url);
+// A new message for the user's mail program: no recipient, the item's title as subject and
+// its link as body, percent-encoded so that "&", "?" and "#" stay text.
+QUrl MailtoUrl(const QString &subject, const QString &body);

@@ -1,0 +1,110 @@
+#include "reading/forms/FindUnit.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+TfmFindFrm::TfmFindFrm(QWidget *parent) : ProgramDialog(parent)
+{
+    setObjectName(QStringLiteral("fmFindFrm"));
+    setWindowTitle(QStringLiteral("Wyszukaj:"));
+    setModal(true);
+
+    edWhat = new QLineEdit(this);
+    edWhat->setObjectName(QStringLiteral("edWhat"));
+    edWhat->setMinimumWidth(280);
+    auto *lbWhat = new QLabel(QStringLiteral("&Wyszukaj zawierające:"), this);
+    lbWhat->setBuddy(edWhat);
+
+    cbDesc = new QRadioButton(QStringLiteral("w polu \"&Opis\""), this);
+    cbDesc->setObjectName(QStringLiteral("cbDesc"));
+    cbDesc->setChecked(true);
+    cbAut = new QRadioButton(QStringLiteral("w polu \"&Autor\""), this);
+    cbAut->setObjectName(QStringLiteral("cbAut"));
+    cbTit = new QRadioButton(QStringLiteral("w polu \"&Tytuł\""), this);
+    cbTit->setObjectName(QStringLiteral("cbTit"));
+    cbArch = new QCheckBox(QStringLiteral("&Przeszukuj archiwum"), this);
+    cbArch->setObjectName(QStringLiteral("cbArch"));
+
+    btOK = new QPushButton(QStringLiteral("&OK"), this);
+    btOK->setObjectName(QStringLiteral("btOK"));
+    btCancel = new QPushButton(QStringLiteral("&Anuluj"), this);
+    btCancel->setObjectName(QStringLiteral("btCancel"));
+    for (QPushButton *b : {btOK, btCancel}) {
+        b->setFlat(true);
+        b->setAutoDefault(false);
+        b->setCursor(Qt::PointingHandCursor);
+        b->setMinimumWidth(75);
+    }
+
+    auto *fields = new QVBoxLayout;
+    fields->addWidget(cbDesc);
+    fields->addWidget(cbAut);
+    fields->addWidget(cbTit);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->addWidget(lbWhat);
+    layout->addWidget(edWhat);
+    layout->addLayout(fields);
+    layout->addWidget(cbArch);
+    layout->addLayout(buttons);
+    setFixedSize(sizeHint());
+
+    connect(btOK, &QPushButton::clicked, this, &TfmFindFrm::btOKClick);
+    connect(btCancel, &QPushButton::clicked, this, &TfmFindFrm::btCancelClick);
+    enableKeyPreview();
+}
+
+QString TfmFindFrm::what() const
+{
+    return edWhat->text();
+}
+
+TfmFindFrm::Field TfmFindFrm::field() const
+{
+    if (cbAut->isChecked())
+        return Field::Author;
+    if (cbTit->isChecked())
+        return Field::Title;
+    return Field::Description;
+}
+
+bool TfmFindFrm::searchArchive() const
+{
+    return cbArch->isChecked();
+}
+
+void TfmFindFrm::btOKClick()
+{
+    accept();
+}
+
+void TfmFindFrm::btCancelClick()
+{
+    reject();
+}
+
+bool TfmFindFrm::keyPreview(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        btOKClick();
+        return true;
+    case Qt::Key_Escape:
+        btCancelClick();
+        return true;
+    default:
+        return false;
+    }
+}

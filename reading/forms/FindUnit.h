@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/forms/ProgramDialog.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The find dialog: a text, the field to look in and whether to look in the archive. Made
+// once and kept, so it remembers the last search.
+class TfmFindFrm : public ProgramDialog
+{
+    Q_OBJECT
+public:
+    enum class Field { Description, Author, Title };
+
+    explicit TfmFindFrm(QWidget *parent = nullptr);
+
+    QString what() const;
+    Field field() const;
+    bool searchArchive() const;
+
+public slots:
+    void btOKClick();
+    void btCancelClick();
+
+protected:
+    bool keyPreview(QKeyEvent *event) override;
+
+private:
+    QLineEdit *edWhat = nullptr;
+    QRadioButton *cbDesc = nullptr;
+    QRadioButton *cbAut = nullptr;
+    QRadioButton *cbTit = nullptr;
+    QCheckBox *cbArch = nullptr;
+    QPushButton *btOK = nullptr;
+    QPushButton *btCancel = nullptr;
+};

@@ -1,0 +1,147 @@
+#include "alerts/AlertPlayback.h"
+#include "alerts/AlertQueue.h"
+#include "alerts/forms/NotifyFrm.h"
+#include "catalogue/ChannelTree.h"
+#include "support/XvfbDesktop.h"
+
+#include "SignalWait.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QScreen>
+#include <QThread>
+
+#include <cstdio>
+
+#include <gtest/gtest.h>
+
+// What a window manager does with the pop-up: another application keeps the focus, and the
+// pop-up sits in the corner of the work area, above the panel's place.
+
+namespace {
+
+void printLine(const QString &line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+bool onDesktop()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+// Reads the helper's output until a line starting with `tag`; returns the rest of it.
+QString waitForLine(QProcess &process, const QString &tag, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    QByteArray out;
+    while (!deadline.hasExpired() && process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(100);
+        out += process.readAllStandardOutput();
+        for (const QByteArray &line : out.split('\n')) {
+            if (line.startsWith(tag.toUtf8()))
+                return QString::fromUtf8(line.mid(tag.size())).trimmed();
+        }
+    }
+    return QString();
+}
+
+void startHelper(QProcess &process, const XvfbDesktop &desktop, const char *name, int nextClicks = 0)
+{
+    QProcessEnvironment env = desktop.environment();
+    env.insert(QStringLiteral("KV_ALERT_NEXT"), QString::number(nextClicks));
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--gtest_also_run_disabled_tests"),
+                   QStringLiteral("--gtest_filter=NotifyFrmDesktopHelper.DISABLED_%1").arg(QLatin1String(name))});
+}
+
+void stop(QProcess &process)
+{
+    process.kill();
+    process.waitForFinished(3000);
+}
+
+} // namespace
+
+// Not a test: another application's window that has the focus.
+TEST(NotifyFrmDesktopHelper, DISABLED_OtherApplication)
+{
+    if (!onDesktop())
+        GTEST_SKIP();
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Edytor tekstu"));
+    window.setGeometry(60, 60, 760, 520);
+    auto *text = new QLabel(QStringLiteral("Inna aplikacja, w której pracuje użytkownik."), &window);
+    text->setGeometry(20, 20, 600, 30);
+    window.show();
+    window.activateWindow();
+    window.raise();
+    QDeadlineTimer deadline(5000);
+    while (!window.isActiveWindow() && !deadline.hasExpired())
+        ProcessEventsFor(50);
+    printLine(QStringLiteral("window %1").arg(window.winId()));
+    ProcessEventsFor(30000);
+}
+
+// Not a test: three alerts played as after a run; KV_ALERT_NEXT steps forward with the arrow.
+TEST(NotifyFrmDesktopHelper, DISABLED_ShowAlerts)
+{
+    if (!onDesktop())
+        GTEST_SKIP();
+    ChannelTree tree;
+    tree.addNode(tree.root(), QStringLiteral("Wiadomości z kraju"), NodeKind::Channel);
+    AlertQueue queue;
+    queue.enqueue(QStringLiteral("Sejm przyjął ustawę o ochronie źródeł wody pitnej w małych gminach"),
+                  QStringLiteral("Wiadomości z kraju"));
+    queue.enqueue(QStringLiteral("Pociągi na trasie Gdańsk–Kraków pojadą szybciej od grudnia"),
+                  QStringLiteral("Wiadomości z kraju"));
+    queue.enqueue(QStringLiteral("Żółw błotny wraca nad Biebrzę"), QStringLiteral("Wiadomości z kraju"));
+    queue.newItemCount = 3;
+    AlertPlayback playback(queue, tree);
+    TfmNotifyFrm form(playback);
+    playback.endRun(true);
+    ProcessEventsFor(800);
+    for (int i = qEnvironmentVariableIntValue("KV_ALERT_NEXT"); i > 0; --i)
+        form.lbNextClick();
+    ProcessEventsFor(200);
+    printLine(QStringLiteral("alert %1").arg(form.winId()));
+    ProcessEventsFor(30000);
+}
+
+TEST(NotifyFrmDesktop, AnotherApplicationKeepsTheFocusAndThePanelStaysUncovered)
+{
+    XvfbDesktop desktop(40);
+    if (!desktop.unavailable().isEmpty())
+        GTEST_SKIP() << desktop.unavailable().toStdString();
+
+    QProcess other;
+    startHelper(other, desktop, "OtherApplication");
+    const quint64 otherWindow = waitForLine(other, QStringLiteral("window"), 15000).toULongLong();
+    ASSERT_NE(otherWindow, 0u);
+    QDeadlineTimer focused(5000);
+    while (desktop.activeWindow() != otherWindow && !focused.hasExpired())
+        QThread::msleep(50);
+    ASSERT_EQ(desktop.activeWindow(), otherWindow);
+
+    QProcess alert;
+    startHelper(alert, desktop, "ShowAlerts");
+    const quint64 alertWindow = waitForLine(alert, QStringLiteral("alert"), 15000).toULongLong();
+    ASSERT_NE(alertWindow, 0u);
+    QThread::msleep(300);
+
+    EXPECT_EQ(desktop.activeWindow(), otherWindow);
+    const QRect area = desktop.workArea();
+    ASSERT_EQ(area, QRect(0, 0, 1024, 728));
+    const QRect placed = desktop.windowGeometry(alertWindow);
+    EXPECT_EQ(placed.size(), QSize(264, 160));
+    EXPECT_EQ(placed.bottomRight(), area.bottomRight());
+
+    stop(alert);
+    stop(other);
+}
