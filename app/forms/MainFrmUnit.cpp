@@ -449,7 +449,6 @@ NewChannelFrmEnv TfmMainFrm::newChannelEnv() const
             {m_folder.dataFolder(), m_folder.shippedDataFolder()},
             [this] { return channelsListUrl; }};
 }
-}
 
 void TfmMainFrm::SelectFirstChannel()
 {
