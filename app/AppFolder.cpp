@@ -8,6 +8,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
 namespace {
 
 const QString AppFolderName = QStringLiteral("Kolvani");
@@ -35,6 +40,27 @@ void makePrivate(const QString &path, bool folder)
     QFile::setPermissions(path, perms);
 }
 
+// Copies one file unless the target exists, taking the target's name only once the whole
+// content is in it: a first start on a full disk leaves no empty tree file behind.
+bool copyFile(const QString &from, const QString &to)
+{
+    if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+        return false;
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return false;
+    try {
+        WriteFileAtomically(to, bytes);
+    } catch (const FileError &) {
+        return false;
+    }
+    QFile::setPermissions(to, in.permissions());
+    return true;
+}
+
 } // namespace
 
 bool CopyFolder(const QString &source, const QString &target)
@@ -52,7 +78,7 @@ bool CopyFolder(const QString &source, const QString &target)
         if (entry.isDir() && !entry.isSymLink()) {
             if (!CopyFolder(from + name, to + name))
                 return false;
-        } else if (!QFile::copy(from + name, to + name)) {
+        } else if (!copyFile(from + name, to + name)) {
             return false; // also when the target file exists: never overwrite
         }
     }
@@ -100,4 +126,14 @@ QString DetermineAppFolder(const QString &executableDir)
     if (!dataHome.isEmpty() && !QFileInfo(dataHome).isDir() && QDir().mkpath(dataHome))
         makePrivate(dataHome, true);
     return DetermineAppFolderIn(dataHome, executableDir);
+}
+
+QString FolderWriteProblem(const QString &folder)
+{
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("Folder %1 nie istnieje.").arg(folder);
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0)
+        return QString();
+    return QStringLiteral("Nie można zapisywać w folderze %1 (%2).")
+        .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
 }

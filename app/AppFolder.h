@@ -19,3 +19,7 @@ QString AppFolderPath(const QString &dataHome, const QString &executableDir);
 // Creates `target`. Stops at the first failure with false; true otherwise, also for an
 // empty or missing source.
 bool CopyFolder(const QString &source, const QString &target);
+
+// What keeps the program from writing into `folder`, as a sentence for the user; empty when
+// it can be written.
+QString FolderWriteProblem(const QString &folder);

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -67,8 +66,5 @@ void setAutostart(bool enabled, const QString &executablePath)
                                             "X-GNOME-Autostart-enabled=true\n")
                                  .arg(AutostartExecLine(executablePath))
                                  .toUtf8();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
-        throw FileError(QStringLiteral("Nie można zapisać pliku autostartu %1: %2")
-                            .arg(path, file.errorString()));
+    WriteFileAtomically(path, entry);
 }

@@ -3,7 +3,6 @@
 #include "feed/TextOps.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 
 namespace {
@@ -166,15 +165,8 @@ void SettingsFile::writeString(const QString &section, const QString &key, const
     const QString eol = ini.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     const QByteArray bytes = (ini.lines.join(eol) + eol).toUtf8();
 
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileError(
-            QStringLiteral("Nie można zapisać pliku %1: %2").arg(m_path, file.errorString()));
-    // The temporary file is made private before the text (and the password) is in it.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw FileError(
-            QStringLiteral("Nie można zapisać pliku %1: %2").arg(m_path, file.errorString()));
+    // Private from its first byte: the file holds the proxy password.
+    WriteFileAtomically(m_path, bytes, Durability::Synced, FileAccess::OwnerOnly);
 }
 
 void SettingsFile::writeBool(const QString &section, const QString &key, bool value)

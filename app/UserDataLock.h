@@ -16,11 +16,16 @@ public:
     UserDataLock(const UserDataLock &) = delete;
     UserDataLock &operator=(const UserDataLock &) = delete;
 
-    // Does not wait: false when another process holds a conflicting lock.
+    // Does not wait: false when another process holds a conflicting lock, or when the lock
+    // file cannot be made (problem() then says why).
     bool tryLock(Mode mode);
     void unlock();
+    // After a failed tryLock: empty when another process holds the lock, else what is wrong
+    // with the folder, as a sentence for the user.
+    QString problem() const { return m_problem; }
 
 private:
     QString m_path;
+    QString m_problem;
     int m_fd = -1;
 };

@@ -6,7 +6,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
-#include <QSaveFile>
+#include <QSet>
 
 namespace {
 
@@ -296,18 +296,9 @@ QByteArray ChannelTreeFileBytes(const ChannelTree &tree)
 void SaveChannelTree(const ChannelTree &tree, const QString &path)
 {
     const QByteArray bytes = ChannelTreeFileBytes(tree);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw FileError(
-            QStringLiteral("Nie można utworzyć pliku %1: %2").arg(path, file.errorString()));
-    // The file holds the channels' passwords. The permissions apply to the file written
-    // beside, which then takes the name, so an older readable file is not kept readable.
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        throw FileError(QStringLiteral("Nie można ustawić uprawnień pliku %1: %2")
-                            .arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw FileError(
-            QStringLiteral("Nie można zapisać pliku %1: %2").arg(path, file.errorString()));
+    // The file holds the channels' passwords: the new file is private, so an older
+    // readable one is not kept readable.
+    WriteFileAtomically(path, bytes, Durability::Synced, FileAccess::OwnerOnly);
 }
 
 TreeLoadResult LoadChannelTree(ChannelTree &tree, XmlDocument &xmlDocument, const QString &path,
@@ -336,6 +327,7 @@ TreeLoadResult LoadChannelTree(ChannelTree &tree, XmlDocument &xmlDocument, cons
     ChannelNode *root = tree.root();
     bool rootRead = false;
     int number = 0;
+    QSet<QString> guids;
     for (XmlNode entryNode = container ? container.firstChild() : XmlNode(); entryNode;
          entryNode = entryNode.nextSibling()) {
         if (!entryNode.isElement())
@@ -395,8 +387,20 @@ TreeLoadResult LoadChannelTree(ChannelTree &tree, XmlDocument &xmlDocument, cons
         }
 
         ChannelNode *node = tree.addNode(parent, name, kind);
-        if (TtvChannel *channel = node->channel())
+        if (TtvChannel *channel = node->channel()) {
             readChannelFields(entry, *channel);
+            // The GUID names the channel's files: one that is no GUID could name a file
+            // anywhere, and channels that share one would share their read marks.
+            if (!IsGuidText(channel->GUID) || guids.contains(channel->GUID.toUpper())) {
+                const QString old = channel->GUID;
+                channel->GUID = NewGuidText();
+                if (!old.isEmpty()) // a channel without one just gets one
+                        entry.warn(QStringLiteral("identyfikator \"%1\" kanału \"%2\" zastąpiono "
+                                              "nowym: %3")
+                                   .arg(old, name, channel->GUID));
+            }
+            guids.insert(channel->GUID.toUpper());
+        }
     }
     result.ok = true;
     return result;

@@ -40,14 +40,31 @@ QString DecodeCharRefs(const QString &text);
 QString ConvertFeedDate(const QString &text);
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hexadecimal.
 QString NewGuidText();
+// A GUID text as NewGuidText makes it (hexadecimal digits of either case): the only names
+// that files of a channel may be given.
+bool IsGuidText(const QString &text);
 // Synced writes wait until the data is on the disk: for user data. Unsynced ones are still
 // all-or-nothing for readers: for downloads that are short-lived anyway.
 enum class Durability { Synced, Unsynced };
+// A replaced file keeps the permissions of the file it replaces (a new one gets the usual
+// ones); files that hold passwords are readable by their owner alone.
+enum class FileAccess { Kept, OwnerOnly };
+
+// The replacements below take the file's name only once every byte is known to be in the
+// new file: each write checked, the size read back and, when Synced, the file on the disk.
+// Otherwise, on a full disk too, the old file stays as it was and FileError is raised.
 
 // Writes `text` up to its first NUL as lines ending in CR LF, bytes unchanged, replacing
 // the file atomically. Raises FileError.
 void SaveTextToFile(const QString &path, const QByteArray &text,
-                    Durability durability = Durability::Synced);
+                    Durability durability = Durability::Synced,
+                    FileAccess access = FileAccess::Kept);
 // Replaces `path` atomically with `bytes`. Raises FileError.
 void WriteFileAtomically(const QString &path, const QByteArray &bytes,
-                         Durability durability = Durability::Synced);
+                         Durability durability = Durability::Synced,
+                         FileAccess access = FileAccess::Kept);
+
+// The call that writes the pieces of the files above, write(2) unless replaced; tests put in
+// one that writes less than asked or fails. nullptr restores write(2).
+using FileWriteCall = qint64 (*)(int fd, const char *data, qint64 size);
+void SetFileWriteCall(FileWriteCall call);

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QSet>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -83,6 +84,12 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
                                         "odświeżania ponad wyniósł ponad 1 minutę).");
 
     UpdateResult result;
+    if (!IsGuidText(channel.GUID)) {
+        // The GUID names files: one that is not a GUID could name any file.
+        m_host.ReportProblem(QStringLiteral("Zły identyfikator kanału ") + name);
+        finish();
+        return result;
+    }
     try {
         // The marks of the shown channel may be lost, the update is not.
         m_shown.writeBack();
@@ -155,6 +162,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
     const QString cacheFile = m_files.cacheFile(channel.GUID);
     const QString downloadFile = m_files.downloadFile(channel.GUID);
     int newItems = 0;
+    QByteArray rebuilt;
     try {
         m_xmlGetterDocument.setActive(false);
         QFile raw(downloadFile);
@@ -172,6 +180,9 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
             WriteFileAtomically(downloadFile, prepared);
             throw;
         }
+        // The cache file names our style sheet and no other: the feed's own instructions,
+        // which would point the browser elsewhere, are dropped.
+        m_xmlGetterDocument.keepFirstTopLevelInstruction(QStringLiteral("xml-stylesheet"));
         const NormalisedFeed feed = NormaliseFeedFile(m_xmlGetterDocument);
 
         int queued = 0;
@@ -220,7 +231,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
             }
         }
 
-        m_xmlGetterDocument.saveToFile(downloadFile);
+        rebuilt = m_xmlGetterDocument.toBytes();
         m_xmlGetterDocument.setActive(false);
     } catch (...) {
         m_xmlGetterDocument.setActive(false);
@@ -230,11 +241,35 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
     }
 
     m_shown.beginReplace(cacheFile);
-    // One rename replaces the cache file: readers see the old file or the new one.
-    if (std::rename(QFile::encodeName(downloadFile).constData(),
-                    QFile::encodeName(cacheFile).constData()) != 0)
-        QFile::remove(downloadFile);
+    if (!replaceCacheFile(cacheFile, downloadFile, rebuilt)) {
+        // A full disk or a folder that cannot be written: the old file and its marks stay,
+        // and the channel counts as not updated.
+        m_host.ReportProblem(QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name);
+        m_shown.endReplace(cacheFile);
+        return {UpdateOutcome::Failed, 0};
+    }
     channel.lastupdate = QDateTime::currentDateTime();
     m_shown.endReplace(cacheFile);
     return {UpdateOutcome::Updated, newItems};
+}
+
+// The download's file becomes the cache file by one rename, once its whole new content is
+// on the disk: readers see the old file or the new one.
+bool ChannelUpdater::replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
+                                      const QByteArray &content)
+{
+    try {
+        WriteFileAtomically(downloadFile, content);
+        if (std::rename(QFile::encodeName(downloadFile).constData(),
+                        QFile::encodeName(cacheFile).constData()) == 0)
+            return true;
+        if (errno != EXDEV)
+            return false;
+        // temp/ on another file system than data/.
+        WriteFileAtomically(cacheFile, content);
+        QFile::remove(downloadFile);
+        return true;
+    } catch (const FileError &) {
+        return false;
+    }
 }

@@ -63,6 +63,8 @@ private:
     void tmLongResponseTimer();
     ReadMarks readOldMarks(const QString &cacheFile, const QString &name);
     UpdateResult rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks);
+    bool replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
+                          const QByteArray &content);
     void finish();
 
     const IChannelFiles &m_files;

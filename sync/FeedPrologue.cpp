@@ -9,12 +9,34 @@ namespace {
 
 const char *const kDeclaration = "<?xml version=\"1.0\"?>";
 
+bool isXmlSpace(char16_t c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+char16_t unitAt(const QByteArray &text, qsizetype i)
+{
+    return static_cast<unsigned char>(text.at(i));
+}
+
+char16_t unitAt(const QString &text, qsizetype i)
+{
+    return text.at(i).unicode();
+}
+
+// Only a declaration at the very start counts: "<?xml" or "?>" anywhere else may be in a
+// comment, a section or a title, or begin the feed's own instruction.
 template <typename Text>
 Text insertInto(Text text, const Text &declaration, const Text &instruction, int bodyStart)
 {
-    if (text.indexOf(declaration.left(5)) < 0)
-        text.insert(bodyStart, declaration);
-    const auto end = text.indexOf(declaration.right(2)); // "?>"
+    const Text opener = declaration.left(5); // "<?xml"
+    const bool declared = text.mid(bodyStart, 5) == opener && text.size() > bodyStart + 5 &&
+                          isXmlSpace(unitAt(text, bodyStart + 5));
+    if (!declared) {
+        text.insert(bodyStart, declaration + instruction);
+        return text;
+    }
+    const auto end = text.indexOf(declaration.right(2), bodyStart); // "?>"
     if (end >= 0)
         text.insert(end + 2, instruction);
     return text;

@@ -1,10 +1,11 @@
 #include "xml/XmlDocument.h"
 
+#include "feed/TextOps.h"
+
 #include "xml/XmlParse.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <libxml/entities.h>
 #include <libxml/parser.h>
@@ -541,16 +542,11 @@ void XmlDocument::saveToFile(const QString &path) const
 {
     d->requireActive();
     const QByteArray bytes = XmlParse::serialise(d->doc);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw XmlError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw XmlError(QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
+    try {
+        WriteFileAtomically(path, bytes);
+    } catch (const FileError &e) {
+        throw XmlError(QString::fromUtf8(e.what()));
     }
-    if (!file.commit())
-        throw XmlError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
 }
 
 void XmlDocument::save() const
@@ -572,6 +568,24 @@ XmlNode XmlDocument::documentElement() const
     if (!d->doc)
         return XmlNode();
     return XmlNode::fromHandle(xmlDocGetRootElement(d->doc));
+}
+
+void XmlDocument::keepFirstTopLevelInstruction(const QString &target)
+{
+    d->requireActive();
+    const QByteArray name = target.toUtf8();
+    bool seen = false;
+    for (xmlNodePtr node = d->doc->children; node;) {
+        xmlNodePtr next = node->next;
+        if (node->type == XML_PI_NODE && xmlStrEqual(node->name, asXml(name))) {
+            if (seen) {
+                xmlUnlinkNode(node);
+                xmlFreeNode(node);
+            }
+            seen = true;
+        }
+        node = next;
+    }
 }
 
 QString XmlDocument::encoding() const

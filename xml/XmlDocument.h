@@ -123,6 +123,9 @@ public:
     QStringList lines() const;
 
     XmlNode documentElement() const;
+    // Of the processing instructions named `target` outside the document element, keeps the
+    // first and removes the others.
+    void keepFirstTopLevelInstruction(const QString &target);
 
     // The encoding named by the XML declaration, as written there; empty when none.
     QString encoding() const;

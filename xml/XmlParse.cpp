@@ -18,6 +18,8 @@
 #include <climits>
 #include <memory>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -363,6 +365,89 @@ void *parseDocument(const QByteArray &bytes, const QByteArray &url)
 
 namespace {
 
+// libxml2 writes namespace names as they are, where it escapes attribute values: a name
+// holding "<" or "&" (read from "&lt;" or "&amp;") would make the saved file unreadable.
+// For the time of one save, each such name is replaced by its escaped text, which reads
+// back as the name. Characters beyond ASCII become references too, as no target encoding
+// then can lack them.
+class EscapedNamespaceNames
+{
+public:
+    explicit EscapedNamespaceNames(xmlDocPtr doc)
+    {
+        xmlNodePtr node = xmlDocGetRootElement(doc);
+        while (node) {
+            if (node->type == XML_ELEMENT_NODE)
+                for (xmlNsPtr ns = node->nsDef; ns; ns = ns->next)
+                    escape(ns);
+            if (node->type == XML_ELEMENT_NODE && node->children) {
+                node = node->children;
+                continue;
+            }
+            while (node && !node->next) {
+                node = node->parent;
+                if (node && node->type != XML_ELEMENT_NODE)
+                    node = nullptr;
+            }
+            if (node)
+                node = node->next;
+        }
+    }
+
+    ~EscapedNamespaceNames()
+    {
+        for (const auto &[ns, original] : m_replaced) {
+            xmlFree(const_cast<xmlChar *>(ns->href));
+            ns->href = original;
+        }
+    }
+
+    EscapedNamespaceNames(const EscapedNamespaceNames &) = delete;
+    EscapedNamespaceNames &operator=(const EscapedNamespaceNames &) = delete;
+
+private:
+    static bool needsEscaping(const xmlChar *href)
+    {
+        for (const xmlChar *p = href; *p; ++p)
+            if (*p == '&' || *p == '<' || *p == '>' || *p == '"' || *p < 0x20 || *p >= 0x80)
+                return true;
+        return false;
+    }
+
+    void escape(xmlNsPtr ns)
+    {
+        if (!ns->href || !needsEscaping(ns->href))
+            return;
+        const QString name = QString::fromUtf8(reinterpret_cast<const char *>(ns->href));
+        QByteArray escaped;
+        const QList<uint> characters = name.toUcs4();
+        for (qsizetype i = 0; i < characters.size(); ++i) {
+            const char32_t c = characters.at(i);
+            // libxml2 holds an escaped "&" of the document as "&#38;", which reads back as
+            // "&": only a bare one needs escaping.
+            const bool held = i + 4 < characters.size() && characters.at(i + 1) == '#' &&
+                              characters.at(i + 2) == '3' && characters.at(i + 3) == '8' &&
+                              characters.at(i + 4) == ';';
+            if (c == '&' && !held)
+                escaped += "&#38;";
+            else if (c == '<')
+                escaped += "&lt;";
+            else if (c == '>')
+                escaped += "&gt;";
+            else if (c == '"')
+                escaped += "&quot;";
+            else if (c < 0x20 || c >= 0x80)
+                escaped += "&#" + QByteArray::number(uint(c)) + ';';
+            else
+                escaped += char(c);
+        }
+        m_replaced.emplace_back(ns, ns->href);
+        ns->href = xmlStrdup(reinterpret_cast<const xmlChar *>(escaped.constData()));
+    }
+
+    std::vector<std::pair<xmlNsPtr, const xmlChar *>> m_replaced;
+};
+
 // The declaration is written by hand when the bytes are UTF-8 but no encoding is declared, or
 // when the text is only wanted as a QString.
 QByteArray declaration(xmlDocPtr doc, const xmlChar *encoding)
@@ -414,6 +499,7 @@ QByteArray serialise(void *handle)
     RegisterFastWindows1250();
     ErrorCollector errors;
     ErrorScope scope(&errors);
+    const EscapedNamespaceNames escaped(doc);
     const char *target = reinterpret_cast<const char *>(doc->encoding);
     if (!target)
         return utf8WithDeclaration(doc, nullptr, errors);
@@ -438,6 +524,7 @@ QString serialiseText(void *handle)
     auto *doc = static_cast<xmlDocPtr>(handle);
     ErrorCollector errors;
     ErrorScope scope(&errors);
+    const EscapedNamespaceNames escaped(doc);
     return QString::fromUtf8(utf8WithDeclaration(doc, doc->encoding, errors));
 }
 

@@ -57,9 +57,20 @@ int runSyncCommand(const QStringList &args)
     }
     UserDataLock lock(folder.lockFile());
     if (!lock.tryLock(UserDataLock::Mode::Exclusive)) {
-        printLine(QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
-                                 "synchronizacją z wiersza poleceń."));
+        printLine(!lock.problem().isEmpty()
+                      ? lock.problem()
+                      : QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
+                                       "synchronizacją z wiersza poleceń."));
         return 1;
+    }
+
+    // Nothing could be saved: say so before any download.
+    for (const QString &path : {folder.dataFolder(), folder.tempFolder()}) {
+        const QString problem = FolderWriteProblem(path);
+        if (!problem.isEmpty()) {
+            printLine(problem);
+            return 1;
+        }
     }
 
     ConsoleReport report;

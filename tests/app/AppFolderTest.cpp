@@ -1,4 +1,5 @@
 #include "app/AppFolder.h"
+#include "support/ShortWrite.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,23 @@ TEST(CopyFolder, NeverOverwritesAndStopsAtTheFirstFailure)
     QFile::remove(dst + "/1.txt");
     EXPECT_FALSE(CopyFolder(src, dst));
     EXPECT_EQ(readAll(dst + "/zsub/x.txt"), "oldx");
+}
+
+// A copy that does not get every byte in (a first start on a full disk) leaves no file of
+// that name, so that the next start copies it again rather than reading an empty one.
+TEST(CopyFolder, AShortWriteLeavesNoPartOfAFile)
+{
+    QTemporaryDir dir;
+    const QString src = dir.filePath("src");
+    writeAll(src + "/tvChannels.xml", QByteArray(5000, 't'));
+    const QString dst = dir.filePath("dst");
+    {
+        InjectedShortWrite fullDisk;
+        EXPECT_FALSE(CopyFolder(src, dst));
+    }
+    EXPECT_TRUE(QDir(dst).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(CopyFolder(src, dst));
+    EXPECT_EQ(readAll(dst + "/tvChannels.xml"), QByteArray(5000, 't'));
 }
 
 TEST(CopyFolder, MissingOrEmptySourceIsNotAFailure)

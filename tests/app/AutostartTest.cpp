@@ -1,5 +1,6 @@
 #include "app/Autostart.h"
 #include "feed/TextOps.h"
+#include "support/ShortWrite.h"
 
 #include <gtest/gtest.h>
 
@@ -77,4 +78,15 @@ TEST_F(AutostartTest, FailureRaises)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
     blocker.close();
     EXPECT_THROW(setAutostart(true, "/usr/bin/kolvani"), FileError);
+}
+
+TEST_F(AutostartTest, AShortWriteLeavesTheOldEntry)
+{
+    setAutostart(true, "/opt/kolvani/kolvani");
+    const QByteArray before = entryText();
+    {
+        InjectedShortWrite fullDisk;
+        EXPECT_THROW(setAutostart(true, "/usr/bin/kolvani"), FileError);
+    }
+    EXPECT_EQ(entryText(), before);
 }

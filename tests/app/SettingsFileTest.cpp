@@ -1,4 +1,5 @@
 #include "app/SettingsFile.h"
+#include "support/ShortWrite.h"
 #include "feed/TextOps.h"
 #include "support/TestFiles.h"
 
@@ -165,4 +166,14 @@ TEST_F(SettingsFileTest, FailedWriteRaisesAndLeavesTheOldFile)
     EXPECT_THROW(underFile.writeInt("config", "seInterval", 1), FileError);
     EXPECT_EQ(readAll(blocker), QByteArray("x"));
     EXPECT_EQ(SettingsFile(path()).readInt("config", "seInterval", 0), 45);
+}
+
+TEST_F(SettingsFileTest, AShortWriteLeavesTheOldFile)
+{
+    writeAll(path(), "[config]\nseInterval=45\n");
+    {
+        InjectedShortWrite fullDisk;
+        EXPECT_THROW(SettingsFile(path()).writeInt("config", "seInterval", 1), FileError);
+    }
+    EXPECT_EQ(readAll(path()), QByteArray("[config]\nseInterval=45\n"));
 }

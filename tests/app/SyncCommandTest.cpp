@@ -3,6 +3,8 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"
+#include "support/SmallFileSystem.h"
+#include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +23,14 @@ QByteArray feed(const QString &title)
            title.toUtf8() + "</title></item></channel></rss>";
 }
 
+QByteArray bigFeed()
+{
+    QString titles;
+    for (int i = 0; i < 100; ++i)
+        titles += QStringLiteral("</title></item><item><title>Wiadomość %1").arg(i);
+    return feed(titles);
+}
+
 // `kolvani --sync` run as a user would from cron, against a loopback server.
 class SyncCommandTest : public ::testing::Test
 {
@@ -32,6 +42,8 @@ protected:
         QDir().mkpath(appFolder + QStringLiteral("data"));
         QDir().mkpath(appFolder + QStringLiteral("temp"));
         server.setHandler([](const LoopbackRequest &request) {
+            if (request.target().startsWith("/big"))
+                return LoopbackReply::http("200 OK", bigFeed());
             if (request.target().startsWith("/ok"))
                 return LoopbackReply::http("200 OK", feed(QStringLiteral("Wiadomość")));
             return LoopbackReply::http("404 Not Found", "brak");
@@ -51,11 +63,11 @@ protected:
         return node;
     }
 
-    int runSync(QString *errors)
+    int runSync(QString *errors, const QString &dataHome = QString())
     {
         QProcess sync;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.isEmpty() ? home.path() : dataHome);
         sync.setProcessEnvironment(env);
         sync.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {QStringLiteral("--sync")});
         EXPECT_TRUE(sync.waitForFinished(60000));
@@ -135,6 +147,85 @@ TEST_F(SyncCommandTest, AMissingTreeFileIsAnErrorNotAnEmptyRun)
     EXPECT_EQ(runSync(&errors), 1);
     EXPECT_FALSE(errors.isEmpty());
     EXPECT_FALSE(QFile::exists(treePath())) << "nothing is invented in the user's folder";
+}
+
+// A folder the run cannot write into is named as the problem: the program is not running.
+TEST_F(SyncCommandTest, AFolderThatCannotBeWrittenIsSaid)
+{
+    ChannelTree tree;
+    addChannel(tree, QStringLiteral("Dobry"), QStringLiteral("/ok"), true);
+    SaveChannelTree(tree, treePath());
+    const QByteArray before = readAll(treePath());
+
+    for (const QString &folder : {QStringLiteral("temp"), QStringLiteral("data")}) {
+        const QString path = appFolder + folder;
+        SmallFileSystem readOnly(path);
+        if (readOnly.mounted()) {
+            ASSERT_TRUE(writeAll(path + QStringLiteral("/tvChannels.xml"), before));
+            ASSERT_TRUE(readOnly.makeReadOnly());
+        } else if (::geteuid() != 0) {
+            ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner |
+                                                        QFileDevice::ExeOwner));
+        } else {
+            GTEST_SKIP() << "root writes anywhere unless a read-only file system can be mounted";
+        }
+        QString errors;
+        EXPECT_EQ(runSync(&errors), 1);
+        EXPECT_FALSE(errors.contains(QStringLiteral("uruchomiony"))) << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QStringLiteral("Nie można zapisywać w folderze ") + path))
+            << errors.toStdString();
+        EXPECT_EQ(server.requestCount(), 0);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ExeOwner);
+    }
+    EXPECT_EQ(readAll(treePath()), before);
+}
+
+// A full disk: the tree file and the cache files keep what they held, and the run says what
+// it could not save instead of "Uaktualniono".
+TEST_F(SyncCommandTest, AFullDiskKeepsTheTreeAndTheCacheFiles)
+{
+    SmallFileSystem disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "needs root to mount a small file system";
+    const QString folder = disk.path() + QStringLiteral("/Kolvani/");
+    const QString tree = folder + QStringLiteral("data/tvChannels.xml");
+    QDir().mkpath(folder + QStringLiteral("data"));
+    QDir().mkpath(folder + QStringLiteral("temp"));
+    ChannelTree channels;
+    ChannelNode *node = addChannel(channels, QStringLiteral("Dobry"), QStringLiteral("/big"), true);
+    const QString cache = folder + QStringLiteral("data/") + node->channel()->GUID + ".xml";
+    SaveChannelTree(channels, tree);
+
+    QString errors;
+    ASSERT_EQ(runSync(&errors, disk.path()), 0) << errors.toStdString();
+    const QByteArray treeBefore = readAll(tree);
+    const QByteArray cacheBefore = readAll(cache);
+    ASSERT_GT(cacheBefore.size(), 8192);
+
+    // Room for the download and a page more: the tree fits, the new cache file does not.
+    const qint64 page = 4096;
+    ASSERT_TRUE(disk.fill((bigFeed().size() + 2 + page - 1) / page * page + page));
+    EXPECT_EQ(runSync(&errors, disk.path()), 1);
+    EXPECT_FALSE(errors.contains(QStringLiteral("Uaktualniono"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("Nie można zapisać nowych nagłówków kanału Dobry")))
+        << errors.toStdString();
+    EXPECT_EQ(readAll(cache), cacheBefore);
+    EXPECT_EQ(readAll(tree), treeBefore) << "the channel was not updated";
+
+    // Nothing left: not even the tree can be written, and it stays.
+    ASSERT_TRUE(disk.fill(0));
+    EXPECT_EQ(runSync(&errors, disk.path()), 1);
+    EXPECT_FALSE(errors.contains(QStringLiteral("Uaktualniono"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(QStringLiteral("Nie można zapisać listy kanałów")))
+        << errors.toStdString();
+    EXPECT_EQ(readAll(tree), treeBefore);
+    EXPECT_EQ(readAll(cache), cacheBefore);
+
+    ChannelTree reloaded;
+    XmlDocument document;
+    ASSERT_TRUE(LoadChannelTree(reloaded, document, tree).ok);
+    EXPECT_EQ(reloaded.count(), 2);
 }
 
 } // namespace

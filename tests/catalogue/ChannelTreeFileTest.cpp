@@ -1,6 +1,7 @@
 #include "catalogue/ChannelTreeFile.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/TextOps.h"
+#include "support/ShortWrite.h"
 #include "xml/XmlDocument.h"
 
 #include "support/QtPrinters.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QSet>
 #include <QTemporaryDir>
 
 namespace {
@@ -267,6 +269,44 @@ TEST_F(ChannelTreeFileTest, LongGuidIsCutOnReading)
     EXPECT_EQ(tree.nodeAt(1)->channel()->GUID.size(), 38);
 }
 
+// A GUID names the channel's files. One that is not a GUID (a path, an empty text) or that
+// an earlier channel holds already gets a new one, which the next save keeps; good ones,
+// in either letter case, stay.
+TEST_F(ChannelTreeFileTest, ChannelsWithoutAGuidOfTheirOwnGetANewOne)
+{
+    const QString good = QStringLiteral("{0A1B2C3D-4E5F-6A7B-8C9D-0E1F2A3B4C5D}");
+    const QString lower = QStringLiteral("{0a1b2c3d-4e5f-6a7b-8c9d-0e1f2a3b4c5e}");
+    const QString entries =
+        rootEntry + entry("good", "1", "0", "<GUID>" + good + "</GUID>") +
+        entry("lower", "1", "0", "<GUID>" + lower + "</GUID>") +
+        entry("path", "1", "0", "<GUID>/../../../x</GUID>") + entry("empty", "1", "0", "<GUID></GUID>") +
+        entry("missing", "1", "0") + entry("empty2", "1", "0", "<GUID/>") +
+        entry("copy", "1", "0", "<GUID>" + good.toLower() + "</GUID>") +
+        entry("short", "1", "0", "<GUID>{0A1B2C3D-4E5F-6A7B-8C9D-0E1F2A3B4C5}</GUID>");
+    ChannelTree tree;
+    const TreeLoadResult result = loadBytes(tree, treeFile(entries));
+    ASSERT_TRUE(result.ok);
+    ASSERT_EQ(tree.count(), 9);
+    EXPECT_EQ(tree.nodeAt(1)->channel()->GUID, good);
+    EXPECT_EQ(tree.nodeAt(2)->channel()->GUID, lower);
+    QSet<QString> seen;
+    for (int i = 1; i < tree.count(); ++i) {
+        const QString guid = tree.nodeAt(i)->channel()->GUID;
+        EXPECT_TRUE(IsGuidText(guid)) << guid.toStdString();
+        seen.insert(guid.toUpper());
+    }
+    EXPECT_EQ(seen.size(), 8) << "no two channels share a GUID";
+    // The path, the short one and the copy; channels without any just get one.
+    EXPECT_EQ(result.warnings.size(), 3) << result.warnings.join('\n').toStdString();
+
+    const QString file = path(QStringLiteral("saved.xml"));
+    SaveChannelTree(tree, file);
+    ChannelTree again;
+    ASSERT_TRUE(load(again, file).ok);
+    for (int i = 1; i < tree.count(); ++i)
+        EXPECT_EQ(again.nodeAt(i)->channel()->GUID, tree.nodeAt(i)->channel()->GUID);
+}
+
 TEST_F(ChannelTreeFileTest, ChannelDroppedOnChannelStaysItsChild)
 {
     ChannelTree tree;
@@ -433,10 +473,15 @@ TEST_F(ChannelTreeFileTest, NastyTextsComeBackUnchanged)
                             "A && B"};
     ChannelTree tree;
     ChannelNode *group = tree.addNode(tree.root(), texts.first(), NodeKind::Group);
+    // GUIDs are no free text: the loader replaces any that is not a GUID.
+    const auto guid = [](int i) {
+        return QStringLiteral("{00000000-0000-4000-8000-%1}").arg(i, 12, 10, QLatin1Char('0'));
+    };
+    int number = 0;
     for (const QString &text : texts) {
         tree.addNode(group, text, NodeKind::Group);
         TtvChannel *c = tree.addNode(group, text, NodeKind::Channel)->channel();
-        c->GUID = text.left(38);
+        c->GUID = guid(++number);
         c->lastbuild = text;
         c->url = QStringLiteral("http://x/?q=") + text;
         c->description = text;
@@ -453,13 +498,14 @@ TEST_F(ChannelTreeFileTest, NastyTextsComeBackUnchanged)
     ASSERT_TRUE(result.ok) << result.error.toStdString();
     // Texts holding "|amp|" cannot survive the fields escaped that way; the name and the
     // fields escaped only as XML can.
+    number = 0;
     ChannelTree expected;
     ChannelNode *eg = expected.addNode(expected.root(), texts.first(), NodeKind::Group);
     for (const QString &text : texts) {
         expected.addNode(eg, text, NodeKind::Group);
         TtvChannel *c = expected.addNode(eg, text, NodeKind::Channel)->channel();
         const QString viaMark = ReplaceAll(QStringLiteral("|amp|"), QStringLiteral("&"), text);
-        c->GUID = text.left(38);
+        c->GUID = guid(++number);
         c->lastbuild = text;
         c->url = QStringLiteral("http://x/?q=") + viaMark;
         c->description = viaMark;
@@ -594,4 +640,21 @@ TEST_F(ChannelTreeFileTest, LoadingAgainReadsTheFileAsItIsNow)
     ASSERT_TRUE(m_document.active());
     ASSERT_TRUE(loadBytes(tree, treeFile(rootEntry + entry("second", "0", "0"))).ok);
     EXPECT_EQ(kindsAndNames(tree), (QStringList{"g-1:Korzeń", "g0:second"}));
+}
+
+TEST_F(ChannelTreeFileTest, AShortWriteLeavesTheOldFile)
+{
+    const QString file = path(QStringLiteral("tvChannels.xml"));
+    ChannelTree tree;
+    buildFullTree(tree);
+    SaveChannelTree(tree, file);
+    const QByteArray before = readBytes(file);
+    tree.addNode(tree.root(), QStringLiteral("nowa"), NodeKind::Group);
+    {
+        InjectedShortWrite fullDisk;
+        EXPECT_THROW(SaveChannelTree(tree, file), FileError);
+    }
+    EXPECT_EQ(readBytes(file), before);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"tvChannels.xml"}));
 }

@@ -166,6 +166,34 @@ TEST_F(HttpTlsTest, RedirectsCrossBetweenHttpAndHttps)
     EXPECT_FALSE(plainServer.requests().last().raw.contains("Authorization"));
 }
 
+// Cookies are kept by host, not by port or scheme: one marked Secure must still never travel
+// in clear, neither on the redirect's plain hop nor to a later plain address of that host.
+TEST_F(HttpTlsTest, SecureCookiesAreNeverSentOverPlainHttp)
+{
+    downloader.addTrustedCertificate(local.certificate);
+    tlsServer.enqueue(LoopbackReply::http(
+        "302 Found", QByteArray(),
+        "Set-Cookie: session=tls-only; Secure; Path=/\r\n"
+        "Set-Cookie: theme=plain; Path=/\r\n"
+        "Location: " + plainServer.url(QStringLiteral("/plain")).toLatin1() + "\r\n"));
+    plainServer.enqueue(LoopbackReply::http("200 OK", "in clear"));
+    ASSERT_EQ(download(secureUrl(QStringLiteral("/login"))), 0);
+    ASSERT_EQ(plainServer.requests().size(), 1);
+    EXPECT_TRUE(plainServer.requests().last().raw.contains("Cookie: theme=plain\r\n"))
+        << plainServer.requests().last().raw.constData();
+    EXPECT_FALSE(plainServer.requests().last().raw.contains("tls-only"));
+
+    plainServer.enqueue(LoopbackReply::http("200 OK", "later"));
+    ASSERT_EQ(download(plainServer.url(QStringLiteral("/later"))), 0);
+    EXPECT_FALSE(plainServer.requests().last().raw.contains("tls-only"));
+    EXPECT_TRUE(plainServer.requests().last().raw.contains("theme=plain"));
+
+    // Over TLS it goes back.
+    tlsServer.enqueue(LoopbackReply::http("200 OK", "secure"));
+    ASSERT_EQ(download(secureUrl(QStringLiteral("/again"))), 0);
+    EXPECT_TRUE(tlsServer.requests().last().raw.contains("session=tls-only"));
+}
+
 TEST_F(HttpTlsTest, HttpsThroughAProxyUsesATunnel)
 {
     LoopbackServer proxyServer;

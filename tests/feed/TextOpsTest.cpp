@@ -1,4 +1,5 @@
 #include "feed/TextOps.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -186,6 +187,18 @@ TEST(TextOpsTest, ConvertFeedDate)
     EXPECT_EQ(ConvertFeedDate("2004-01-05T10:00:00Z"), "--");
 }
 
+TEST(TextOpsTest, IsGuidTextAcceptsOnlyWhatCanNameAFile)
+{
+    EXPECT_TRUE(IsGuidText(NewGuidText()));
+    EXPECT_TRUE(IsGuidText(QStringLiteral("{0a1b2c3d-0000-4000-8000-00000000abcd}")));
+    for (const char *text :
+         {"", "{}", "/../../../x", "{0A1B2C3D-0000-4000-8000-00000000ABCD", "0A1B2C3D-0000-4000-8000-00000000ABCD",
+          "{0A1B2C3D-0000-4000-8000-00000000ABC/}", "{0A1B2C3D-0000-4000-8000-00000000ABCD}x",
+          "{0A1B2C3D+0000-4000-8000-00000000ABCD}", "{../../../../../../../../../../../../x}",
+          "{0A1B2C3D-0000-4000-8000-00000000ABCG}"})
+        EXPECT_FALSE(IsGuidText(QString::fromLatin1(text))) << text;
+}
+
 TEST(TextOpsTest, NewGuidTextFormat)
 {
     const QRegularExpression format(
@@ -330,4 +343,117 @@ TEST_F(TextFileTest, SavesReplaceFilesAtomically)
     WriteFileAtomically(path("g.bin"), "unsynced", Durability::Unsynced);
     EXPECT_EQ(readAll(path("g.bin")), "unsynced");
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList({"f.txt", "g.bin"}));
+}
+
+namespace {
+
+QByteArray g_injected; // what the injected calls really put in the files
+qint64 g_budget = 0;
+
+// Writes up to the budget, then fails as a full disk does.
+qint64 writeUntilFull(int fd, const char *data, qint64 size)
+{
+    const qint64 n = qMin(size, g_budget);
+    if (n <= 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    g_budget -= n;
+    return qint64(::write(fd, data, size_t(n)));
+}
+
+// Says it wrote everything but writes only half: the size read back must show it.
+qint64 writeHalfSilently(int fd, const char *data, qint64 size)
+{
+    const qint64 half = size / 2;
+    if (half > 0 && ::write(fd, data, size_t(half)) < 0)
+        return -1;
+    return size;
+}
+
+struct InjectedWrite
+{
+    explicit InjectedWrite(FileWriteCall call) { SetFileWriteCall(call); }
+    ~InjectedWrite() { SetFileWriteCall(nullptr); }
+};
+
+} // namespace
+
+// Whatever a write reports, a replacement that did not get every byte into the new file
+// leaves the old one and no file beside it.
+TEST_F(TextFileTest, AShortWriteKeepsTheOldFile)
+{
+    ASSERT_TRUE(writeAll(path("f.txt"), "old\r\n"));
+    for (FileWriteCall call : {&writeUntilFull, &writeHalfSilently}) {
+        InjectedWrite injected(call);
+        for (Durability durability : {Durability::Synced, Durability::Unsynced}) {
+            g_budget = 10;
+            EXPECT_THROW(WriteFileAtomically(path("f.txt"), QByteArray(100, 'x'), durability),
+                         FileError);
+            g_budget = 10;
+            EXPECT_THROW(SaveTextToFile(path("f.txt"), QByteArray(100, 'y'), durability),
+                         FileError);
+        }
+        EXPECT_EQ(readAll(path("f.txt")), "old\r\n");
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"f.txt"});
+    }
+    // A write that takes only part at a time is no failure.
+    {
+        qint64 (*const inPieces)(int, const char *, qint64) = [](int fd, const char *data,
+                                                                  qint64 size) {
+            return qint64(::write(fd, data, size_t(qMin<qint64>(size, 7))));
+        };
+        InjectedWrite injected(inPieces);
+        WriteFileAtomically(path("f.txt"), QByteArray(100, 'z'));
+    }
+    EXPECT_EQ(readAll(path("f.txt")), QByteArray(100, 'z'));
+}
+
+TEST_F(TextFileTest, ReplacementsKeepPermissionsAndLinks)
+{
+    ASSERT_TRUE(writeAll(path("shared.txt"), "a"));
+    ASSERT_TRUE(QFile::setPermissions(path("shared.txt"), QFileDevice::ReadOwner |
+                                                              QFileDevice::WriteOwner |
+                                                              QFileDevice::ReadOther));
+    WriteFileAtomically(path("shared.txt"), "b");
+    EXPECT_TRUE(QFileInfo(path("shared.txt")).permissions() & QFileDevice::ReadOther);
+    WriteFileAtomically(path("shared.txt"), "c", Durability::Synced, FileAccess::OwnerOnly);
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther;
+    EXPECT_FALSE(QFileInfo(path("shared.txt")).permissions() & others);
+    EXPECT_EQ(readAll(path("shared.txt")), "c");
+
+    // A link stays a link; the file it names gets the content.
+    ASSERT_TRUE(writeAll(path("real.txt"), "old"));
+    ASSERT_TRUE(QFile::link(path("real.txt"), path("link.txt")));
+    WriteFileAtomically(path("link.txt"), "new");
+    EXPECT_TRUE(QFileInfo(path("link.txt")).isSymLink());
+    EXPECT_EQ(readAll(path("real.txt")), "new");
+}
+
+// A real full file system: with no space left, or a page left and more to write, the old
+// file stays whole and the failure is raised.
+TEST(TextFileFullDiskTest, AFullDiskKeepsTheOldFile)
+{
+    SmallFileSystem disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "needs root to mount a small file system";
+    const QString file = disk.path() + QStringLiteral("/f.txt");
+    const QByteArray old(1000, 'o');
+    WriteFileAtomically(file, old);
+    for (qint64 leave : {0, 4096}) {
+        ASSERT_TRUE(disk.fill(leave));
+        EXPECT_THROW(WriteFileAtomically(file, QByteArray(leave + 100, 'n')), FileError)
+            << leave;
+        EXPECT_THROW(SaveTextToFile(file, QByteArray(leave + 100, 'n'), Durability::Unsynced),
+                     FileError)
+            << leave;
+        EXPECT_EQ(readAll(file), old);
+        EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files),
+                  QStringList{"f.txt"});
+    }
+    // What fits is written.
+    WriteFileAtomically(file, "small");
+    EXPECT_EQ(readAll(file), "small");
 }

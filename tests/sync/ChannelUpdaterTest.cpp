@@ -6,6 +6,7 @@
 #include "feed/TextOps.h"
 #include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
 
@@ -339,7 +340,9 @@ TEST_F(ChannelUpdaterTest, FailedDownloadLeavesCacheAndLastUpdate)
 {
     ASSERT_EQ(update(rss2({"A"})), 1);
     const QByteArray before = cacheBytes();
-    const QDateTime lastUpdate = channel.lastupdate;
+    // Far from any time the update could stamp, so a stamp shows whatever the clock does.
+    const QDateTime lastUpdate(QDate(2001, 2, 3), QTime(4, 5, 6));
+    channel.lastupdate = lastUpdate;
     channel.url = feeds.url(QStringLiteral("/missing.xml"));
     EXPECT_EQ(updater->UpdateChannel(channel, QStringLiteral("Mój kanał")), -1);
     ASSERT_EQ(host.reports.size(), 2);
@@ -355,7 +358,8 @@ TEST_F(ChannelUpdaterTest, BadDocumentsAreReportedAndLeaveTheCacheUntouched)
 {
     ASSERT_EQ(update(rss2({"A"})), 1);
     const QByteArray before = cacheBytes();
-    const QDateTime lastUpdate = channel.lastupdate;
+    const QDateTime lastUpdate(QDate(2001, 2, 3), QTime(4, 5, 6));
+    channel.lastupdate = lastUpdate;
     const QList<QByteArray> bad = {
         "<rss version=\"2.0\"><channel><item><title>A</title></item>", // not well-formed
         "<rss version=\"2.0\"><title>no channel</title></rss>",
@@ -487,6 +491,163 @@ TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
     EXPECT_EQ(thirdUpdate, UpdateOutcome::Refused) << "told apart from a failure";
     EXPECT_FALSE(updater.channelUpdateBusy());
     EXPECT_TRUE(host.reports.isEmpty());
+}
+
+// Titles are matched as the cache file holds them, with their references decoded: matched
+// undecoded, such items would come back unread and new, with alerts, at every update.
+TEST_F(ChannelUpdaterTest, ReadMarksOfTitlesWithCharacterReferencesCarryOver)
+{
+    const QByteArray document = rss2({"Caf&#233; &#185;", "&#x17C;&#243;&#322;w", "Zwykły"});
+    ASSERT_EQ(update(document), 3);
+    QList<Item> items = cachedItems();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0].title, QStringLiteral("Café ą"));
+    EXPECT_EQ(items[1].title, QStringLiteral("żółw"));
+    markRead(QStringLiteral("Café ą"));
+    alerts.startRun();
+
+    EXPECT_EQ(update(document), 0);
+    EXPECT_EQ(alerts.newItemCount, 0);
+    EXPECT_TRUE(alerts.alertTitles.isEmpty()) << alerts.alertTitles.join('|').toStdString();
+    items = cachedItems();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0].unread, "0");
+    EXPECT_EQ(items[1].unread, "1");
+    EXPECT_EQ(items[2].unread, "1");
+}
+
+// The feed never decides which style sheet the cache file names, nor where the program's
+// instruction goes: not by a "<?xml" or "?>" in a comment, a section or a title, not by an
+// instruction of its own.
+TEST_F(ChannelUpdaterTest, TheCacheFileNamesOurStyleSheetFirstAndOnly)
+{
+    const QByteArray body = "<rss version=\"2.0\"><!-- <?xml ?> --><channel><title>K</title>"
+                            "<item><title><![CDATA[A <?xml ?> B]]></title></item>"
+                            "</channel></rss>";
+    const QByteArray evil = "<?xml-stylesheet type=\"text/xsl\" href=\"file:///etc/evil.xsl\"?>";
+    const QByteArray documents[] = {
+        body,
+        evil + "\n" + body,
+        "<?xml version=\"1.0\"?>\n" + evil + body,
+        "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ELEMENT rss ANY>]>" + evil + body + evil,
+    };
+    for (const QByteArray &document : documents) {
+        host.reports.clear();
+        ASSERT_GE(update(document), 0) << host.reports.join('\n').toStdString();
+        const QByteArray bytes = cacheBytes();
+        EXPECT_EQ(bytes.count("xml-stylesheet"), 1) << bytes.constData();
+        EXPECT_FALSE(bytes.contains("evil")) << bytes.constData();
+        const int declarationEnd = bytes.indexOf("?>");
+        EXPECT_TRUE(bytes.startsWith("<?xml "));
+        EXPECT_TRUE(bytes.mid(declarationEnd + 2)
+                        .trimmed()
+                        .startsWith("<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>"))
+            << bytes.constData();
+        const QList<Item> items = cachedItems();
+        ASSERT_EQ(items.size(), 1);
+        EXPECT_EQ(items[0].title, QStringLiteral("A <?xml ?> B"));
+    }
+}
+
+// A namespace name that holds what XML must escape is written back escaped: the cache file
+// reads back, with the same name, and the marks carry over.
+TEST_F(ChannelUpdaterTest, NamespaceNamesNeedingEscapesReadBack)
+{
+    const QByteArray document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\" "
+        "xmlns:x=\"urn:a&lt;b&amp;c&quot;d&gt;\" xmlns:y='urn:&#9;ż'><channel><title>K</title>"
+        "<item><title>A</title><x:e>v</x:e><y:f>w</y:f></item></channel></rss>";
+    ASSERT_EQ(update(document), 1);
+    XmlDocument downloaded;
+    downloaded.loadFromBytes(document);
+    XmlDocument cache;
+    ASSERT_NO_THROW(cache.loadFromFile(cacheFile())) << cacheBytes().constData();
+    for (const QString &prefix : {QStringLiteral("x"), QStringLiteral("y")})
+        EXPECT_EQ(cache.documentElement().lookupNamespaceURI(prefix),
+                  downloaded.documentElement().lookupNamespaceURI(prefix));
+    EXPECT_TRUE(cache.documentElement().lookupNamespaceURI(QStringLiteral("x")).contains('<'));
+    markRead(QStringLiteral("A"));
+    alerts.startRun();
+    EXPECT_EQ(update(document), 0);
+    EXPECT_TRUE(host.reports.isEmpty()) << host.reports.join('\n').toStdString();
+    EXPECT_EQ(cachedItems().value(0).unread, "0");
+}
+
+// A GUID that is not one names no file: neither outside the per-user folder nor one that
+// channels without a GUID would share.
+TEST_F(ChannelUpdaterTest, AChannelWhoseGuidIsNoGuidIsRefused)
+{
+    for (const QString &guid : {QStringLiteral("/../../../x"), QString(),
+                                QStringLiteral("{0A1B2C3D-0000-4000-8000-00000000AB/}")}) {
+        channel.GUID = guid;
+        host.reports.clear();
+        EXPECT_EQ(update(rss2({"A"})), -1);
+        EXPECT_EQ(host.reports, QStringList{QStringLiteral("Zły identyfikator kanału Mój kanał")});
+        EXPECT_FALSE(updater->channelUpdateBusy());
+    }
+    EXPECT_EQ(feeds.server.requestCount(), 0);
+    EXPECT_TRUE(QDir(appFolder + QStringLiteral("data")).isEmpty());
+    EXPECT_TRUE(QDir(appFolder + QStringLiteral("temp")).isEmpty());
+    EXPECT_FALSE(QFile::exists(home.path() + QStringLiteral("/../x.xml")));
+}
+
+namespace {
+
+// Fails as a full disk does, for the rebuilt document only (the download has no marks).
+qint64 failingWrite(int fd, const char *data, qint64 size)
+{
+    if (QByteArray::fromRawData(data, size).contains("<unread>")) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return qint64(::write(fd, data, size_t(size)));
+}
+
+QByteArray manyItems(int count)
+{
+    QStringList titles;
+    for (int i = 0; i < count; ++i)
+        titles << QStringLiteral("Wiadomość numer %1").arg(i);
+    return rss2(titles);
+}
+
+} // namespace
+
+// A cache file that cannot be replaced (a full disk, a read-only folder) is reported, keeps
+// its content and marks, and the channel counts as not updated.
+TEST_F(ChannelUpdaterTest, ACacheFileThatCannotBeReplacedIsReportedAndKept)
+{
+    ASSERT_EQ(update(rss2({"A"})), 1);
+    markRead(QStringLiteral("A"));
+    const QByteArray before = cacheBytes();
+    const QDateTime lastUpdate(QDate(2001, 2, 3), QTime(4, 5, 6));
+    channel.lastupdate = lastUpdate;
+    const QStringList failure{QStringLiteral("Nie można zapisać nowych nagłówków kanału Mój kanał")};
+
+    SetFileWriteCall(&failingWrite);
+    host.reports.clear();
+    const int result = update(manyItems(200));
+    SetFileWriteCall(nullptr);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(host.reports, failure);
+    EXPECT_EQ(cacheBytes(), before);
+    EXPECT_EQ(channel.lastupdate, lastUpdate);
+    EXPECT_FALSE(updater->channelUpdateBusy());
+
+    // data/ on a small file system of its own: first read-only, then with a page left.
+    for (const bool readOnly : {true, false}) {
+        SmallFileSystem data(appFolder + QStringLiteral("data"));
+        if (!data.mounted())
+            GTEST_SKIP() << "needs root to mount a small file system";
+        ASSERT_TRUE(writeAll(cacheFile(), before));
+        ASSERT_TRUE(readOnly ? data.makeReadOnly() : data.fill(4096));
+        host.reports.clear();
+        EXPECT_EQ(update(manyItems(200)), -1) << readOnly;
+        EXPECT_EQ(host.reports, failure) << readOnly;
+        EXPECT_EQ(cacheBytes(), before);
+        EXPECT_EQ(channel.lastupdate, lastUpdate);
+        EXPECT_EQ(QDir(data.path()).entryList(QDir::Files), QStringList{kGuid + ".xml"});
+    }
 }
 
 } // namespace

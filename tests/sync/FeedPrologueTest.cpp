@@ -54,4 +54,33 @@ TEST(FeedPrologueTest, TextWithoutAnyInstructionEndGetsOnlyTheDeclaration)
         utf16(QStringLiteral("<?xml version=\"1.0\"?>") + QString::fromLatin1(kInstruction), true));
 }
 
+// The feed must not choose where the instruction goes: "<?xml" and "?>" that are not a
+// declaration at the very start, in a comment, a section, a title or the feed's own
+// instruction, leave the instruction first after a declaration of our own.
+TEST(FeedPrologueTest, OnlyADeclarationAtTheStartPlacesTheInstruction)
+{
+    const QByteArray ours = "<?xml version=\"1.0\"?>" + kInstruction;
+    const QByteArray bodies[] = {
+        "<?xml-stylesheet type=\"text/xsl\" href=\"file:///etc/x.xsl\"?><rss/>",
+        "<rss><!-- <?xml ?> --></rss>",
+        "<rss><channel><title><![CDATA[<?xml a?>b]]></title></channel></rss>",
+        "<rss><item><title>a <?xml b ?> c</title></item></rss>",
+        " <?xml version=\"1.0\"?><rss/>",
+        "<?xmlfoo?><rss/>",
+    };
+    for (const QByteArray &body : bodies)
+        EXPECT_EQ(InsertStyleSheetInstruction(body), ours + body) << body.constData();
+    EXPECT_EQ(InsertStyleSheetInstruction("\xEF\xBB\xBF<?xml-stylesheet href=\"a\"?><rss/>"),
+              "\xEF\xBB\xBF" + ours + "<?xml-stylesheet href=\"a\"?><rss/>");
+    EXPECT_EQ(InsertStyleSheetInstruction(utf16(QStringLiteral("<rss><!-- ?> --></rss>"), true)),
+              utf16(QString::fromLatin1(ours) + QStringLiteral("<rss><!-- ?> --></rss>"), true));
+
+    // A real declaration, whatever white space follows its name.
+    EXPECT_EQ(InsertStyleSheetInstruction("<?xml\tversion=\"1.0\"?><!-- ?> --><rss/>"),
+              "<?xml\tversion=\"1.0\"?>" + kInstruction + "<!-- ?> --><rss/>");
+    EXPECT_EQ(InsertStyleSheetInstruction(
+                  "<?xml version=\"1.0\"?><?xml-stylesheet href=\"file:///x\"?><rss/>"),
+              "<?xml version=\"1.0\"?>" + kInstruction + "<?xml-stylesheet href=\"file:///x\"?><rss/>");
+}
+
 } // namespace

@@ -1,5 +1,6 @@
 #include "xml/XmlDocument.h"
 #include "support/TestFiles.h"
+#include "support/ShortWrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,6 +138,33 @@ TEST_F(XmlDocumentTest, SetTextReplacesContentAndEscapesOnSave)
     load(again, bytes);
     EXPECT_EQ(again.documentElement().findChild("a").text(), u8("a < b & \"c\" > ą"));
     EXPECT_EQ(again.documentElement().findChild("b").text(), "plain");
+}
+
+// Namespace names are written so that they read back as they were, in any encoding; the
+// save leaves the document's own names as they are.
+TEST_F(XmlDocumentTest, NamespaceNamesReadBackAfterASave)
+{
+    for (const char *encoding : {"", " encoding=\"windows-1250\"", " encoding=\"ISO-8859-1\""}) {
+        XmlDocument doc;
+        load(doc, QByteArray("<?xml version=\"1.0\"") + encoding +
+                      "?><r xmlns:x=\"urn:a&lt;b&amp;c&quot;d'e&gt;&#9;&#380;&#38;#38;\" "
+                      "xmlns='&lt;&amp;&quot;'><x:a x:k=\"1\"/></r>");
+        const QString named = doc.documentElement().lookupNamespaceURI("x");
+        const QString unnamed = doc.documentElement().lookupNamespaceURI("");
+        ASSERT_TRUE(named.contains('<') && named.contains('\t') && named.contains(u8("ż")));
+        for (int round = 0; round < 2; ++round) {
+            const QString file = path(QStringLiteral("ns.xml"));
+            doc.saveToFile(file);
+            EXPECT_EQ(doc.documentElement().lookupNamespaceURI("x"), named);
+            XmlDocument again;
+            ASSERT_NO_THROW(again.loadFromFile(file)) << encoding << readAll(file).constData();
+            EXPECT_EQ(again.documentElement().lookupNamespaceURI("x"), named) << encoding;
+            EXPECT_EQ(again.documentElement().lookupNamespaceURI(""), unnamed) << encoding;
+            EXPECT_EQ(again.documentElement().firstChild().namespaceURI(), named);
+            EXPECT_EQ(again.encoding(), doc.encoding());
+            doc.loadFromFile(file);
+        }
+    }
 }
 
 TEST_F(XmlDocumentTest, ChildAppendsInParentNamespace)
@@ -374,4 +402,18 @@ TEST_F(XmlDocumentTest, LinesGiveTheSerialisedDocument)
               (QStringList{"<?xml version=\"1.0\"?>", "<r>", u8("  <a>ą</a>"), "</r>"}));
     EXPECT_EQ(plain.toBytes(),
               QByteArray("<?xml version=\"1.0\"?>\n<r>\n  <a>\xC4\x85</a>\n</r>\n"));
+}
+
+TEST_F(XmlDocumentTest, AShortWriteLeavesTheOldFile)
+{
+    const QString file = path(QStringLiteral("doc.xml"));
+    ASSERT_TRUE(writeAll(file, "<r>old</r>"));
+    XmlDocument doc;
+    doc.loadFromFile(file);
+    doc.documentElement().setText("new");
+    {
+        InjectedShortWrite fullDisk;
+        EXPECT_THROW(doc.save(), XmlError);
+    }
+    EXPECT_EQ(readAll(file), "<r>old</r>");
 }
