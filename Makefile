@@ -1,9 +1,10 @@
 # Thin wrapper: every target installs what is missing and builds first.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 export QTWEBENGINE_CHROMIUM_FLAGS ?= --no-sandbox
 
-.PHONY: all deps build run test bench clean screenshots
+.PHONY: all deps build run test bench clean screenshots install package
 
 all: build
 
@@ -19,6 +20,12 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 bench: build
 	@scripts/bench.sh $(BUILD)

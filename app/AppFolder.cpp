@@ -63,6 +63,18 @@ bool copyFile(const QString &from, const QString &to)
 
 } // namespace
 
+QString ShippedFolder(const QString &executableDir)
+{
+    const QString exe = withSlash(executableDir);
+    if (exe.isEmpty() || QFileInfo(exe + QStringLiteral("data")).isDir())
+        return exe;
+    const QString installed =
+        withSlash(QDir::cleanPath(exe + QStringLiteral("../share/kolvani")));
+    if (QFileInfo(installed + QStringLiteral("data")).isDir())
+        return installed;
+    return exe;
+}
+
 bool CopyFolder(const QString &source, const QString &target)
 {
     QDir().mkpath(target); // an existing folder is fine; a failure shows in the copies

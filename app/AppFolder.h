@@ -3,9 +3,10 @@
 #include <QString>
 
 // The per-user folder, always ending with "/": the XDG data home + "Kolvani/". On the
-// first run it is created with data/ and temp/, and the executable's data/ and temp/ are
-// copied into them (results not checked). A missing data home is created first; only when
-// that fails is the executable's folder (with a trailing "/") used, and nothing is created.
+// first run it is created with data/ and temp/, and the shipped data/ and temp/
+// (ShippedFolder) are copied into them (results not checked). A missing data home is
+// created first; only when that fails is the executable's folder (with a trailing "/")
+// used, and nothing is created.
 // Raises FileError when the per-user folder cannot be created.
 QString DetermineAppFolder(const QString &executableDir);
 // The same with the data home given, which is used only when it exists already: an empty
@@ -14,6 +15,12 @@ QString DetermineAppFolderIn(const QString &dataHome, const QString &executableD
 
 // The folder DetermineAppFolderIn gives, creating nothing: for tools that only read.
 QString AppFolderPath(const QString &dataHome, const QString &executableDir);
+
+// The folder that holds the shipped data/ and temp/ folders and the licence, ending with
+// "/": the executable's own folder when it holds data/ (a build folder, an unpacked copy),
+// else P/share/kolvani/ for an executable installed as P/bin/kolvani, else the executable's
+// folder again.
+QString ShippedFolder(const QString &executableDir);
 
 // Copies a folder tree, hidden files included, never overwriting an existing file.
 // Creates `target`. Stops at the first failure with false; true otherwise, also for an

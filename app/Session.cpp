@@ -1,6 +1,8 @@
 #include "app/Session.h"
 
 #include "alerts/AlertQueue.h"
+#include "archive/ArchiveItemDocument.h"
+#include "archive/ArchiveStore.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
@@ -59,4 +61,11 @@ TreeLoadResult Session::loadChannelTree(const std::function<void(const QString &
     if (!result.ok)
         document.setActive(false);
     return result;
+}
+
+void Session::openArchive()
+{
+    auto items = std::make_unique<ArchiveItemDocument>();
+    m_archive = ArchiveStore::open(m_folder.archiveFile());
+    m_archiveItems = std::move(items);
 }

@@ -8,6 +8,8 @@
 #include <memory>
 
 struct AlertQueue;
+class ArchiveItemDocument;
+class ArchiveStore;
 struct TreeLoadResult;
 class ChannelTree;
 class ChannelUpdater;
@@ -34,12 +36,19 @@ public:
     AlertQueue &alertQueue() { return *m_alerts; }
     DocumentDownloader &downloader() { return *m_downloader; }
     ChannelUpdater &updater() { return *m_updater; }
+    // The archive, once openArchive has succeeded; until then the calls below must not be made.
+    ArchiveStore &archive() { return *m_archive; }
+    ArchiveItemDocument &archiveItems() { return *m_archiveItems; }
+    bool archiveOpen() const { return m_archive != nullptr; }
 
     // Where the downloads of updates show their status and progress; null shows nothing.
     void setDownloadUi(IDownloadUi *ui);
     // Reads the tree file into the tree through the shared document, which is closed again
     // on failure. `status` receives panel-0 texts of a long load.
     TreeLoadResult loadChannelTree(const std::function<void(const QString &)> &status = {});
+    // Opens data/archive.mdb and parses the archive item document. Raises ArchiveError or
+    // XmlError; the archive stays closed then.
+    void openArchive();
 
 private:
     class UpdateHost;
@@ -51,4 +60,6 @@ private:
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;
     std::unique_ptr<ChannelUpdater> m_updater;
+    std::unique_ptr<ArchiveStore> m_archive;
+    std::unique_ptr<ArchiveItemDocument> m_archiveItems;
 };

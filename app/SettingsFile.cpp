@@ -3,6 +3,7 @@
 #include "feed/TextOps.h"
 
 #include <QFile>
+#include <QDir>
 #include <QStringList>
 
 namespace {
@@ -148,6 +149,10 @@ int SettingsFile::readInt(const QString &section, const QString &key, int defaul
 
 void SettingsFile::writeString(const QString &section, const QString &key, const QString &value)
 {
+    if (m_path.isEmpty() || QDir::isRelativePath(m_path))
+        throw FileError(QStringLiteral("brak folderu danych użytkownika, plik %1 nie został "
+                                       "zapisany")
+                            .arg(m_path.isEmpty() ? QStringLiteral("config.ini") : m_path));
     IniLines ini = loadLines(m_path);
     const KeyPosition pos = findKey(ini.lines, section, key);
     const QString line = key + QLatin1Char('=') + value;

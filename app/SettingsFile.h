@@ -23,7 +23,9 @@ public:
     int readInt(const QString &section, const QString &key, int defaultValue) const;
 
     // Each write persists at once. Raises FileError (feed/TextOps.h) when the file cannot
-    // be written; the old file is then left whole.
+    // be written; the old file is then left whole. A file without a place of its own (an
+    // empty or relative path, as when there is no per-user folder) is never written: it
+    // would land in whatever folder the program was started from.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeBool(const QString &section, const QString &key, bool value); // "1" / "0"
     void writeInt(const QString &section, const QString &key, int value);

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "app/CommandLine.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -13,6 +15,9 @@
 namespace {
 
 const QByteArray ActivateMessage = QByteArrayLiteral("activate\n");
+const QByteArray SubscribePrefix = QByteArrayLiteral("subscribe ");
+// Longer than any address a desktop hands over; anything beyond is not one of ours.
+const int MaxMessage = 16 * 1024;
 
 QString runtimeFolder()
 {
@@ -47,7 +52,7 @@ QString SingleInstance::lockFilePath() const
     return runtimeFolder() + QLatin1Char('/') + m_key + QStringLiteral(".lock");
 }
 
-bool SingleInstance::tryBecomeFirst()
+bool SingleInstance::tryBecomeFirst(const QString &subscribeAddress)
 {
     if (m_first)
         return true;
@@ -58,7 +63,9 @@ bool SingleInstance::tryBecomeFirst()
     }
     if (!m_lock->tryLock(0)) {
         if (m_lock->error() == QLockFile::LockFailedError) {
-            askFirstToActivate();
+            const QString address = SubscribeAddressFrom(subscribeAddress);
+            askFirst(address.isEmpty() ? ActivateMessage
+                                       : SubscribePrefix + address.toUtf8() + '\n');
             return false;
         }
         // No lock can be made at all (unwritable folder): run rather than refuse to start.
@@ -83,18 +90,24 @@ void SingleInstance::onNewConnection()
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (socket->canReadLine()) {
-                const QByteArray line = socket->readLine();
+                const QByteArray line = socket->readLine(MaxMessage + 1);
                 socket->disconnectFromServer();
-                if (line == ActivateMessage)
+                if (line == ActivateMessage) {
                     emit activationRequested();
-            } else if (socket->bytesAvailable() > 256) {
+                } else if (line.startsWith(SubscribePrefix) && line.endsWith('\n')) {
+                    const QString address = SubscribeAddressFrom(QString::fromUtf8(
+                        line.mid(SubscribePrefix.size(), line.size() - SubscribePrefix.size() - 1)));
+                    if (!address.isEmpty())
+                        emit subscribeRequested(address);
+                }
+            } else if (socket->bytesAvailable() > MaxMessage) {
                 socket->abort(); // not one of ours
             }
         });
     }
 }
 
-bool SingleInstance::askFirstToActivate()
+bool SingleInstance::askFirst(const QByteArray &message)
 {
     const QString socketName = runtimeFolder() + QLatin1Char('/') + m_key + QStringLiteral(".sock");
     // The first instance may have its lock but not yet its socket: try for a short while.
@@ -102,7 +115,7 @@ bool SingleInstance::askFirstToActivate()
         QLocalSocket socket;
         socket.connectToServer(socketName);
         if (socket.waitForConnected(250)) {
-            socket.write(ActivateMessage);
+            socket.write(message);
             const bool written = socket.waitForBytesWritten(1000);
             socket.disconnectFromServer();
             return written;

@@ -21,8 +21,9 @@ public:
     ~SingleInstance() override;
 
     // True: this is the first instance (it keeps the lock while this object lives).
-    // False: another instance runs and has been asked to activate itself.
-    bool tryBecomeFirst();
+    // False: another instance runs and has been asked to activate itself or, with
+    // `subscribeAddress`, to subscribe to that address.
+    bool tryBecomeFirst(const QString &subscribeAddress = QString());
     bool isFirst() const { return m_first; }
 
     // Name shared by the lock file and the local socket of this executable path.
@@ -31,10 +32,12 @@ public:
 
 signals:
     void activationRequested();
+    // A later start was handed this address (already checked with SubscribeAddressFrom).
+    void subscribeRequested(const QString &address);
 
 private:
     void onNewConnection();
-    bool askFirstToActivate();
+    bool askFirst(const QByteArray &message);
 
     QString m_key;
     bool m_first = false;

@@ -1,5 +1,7 @@
 #include "app/UserFolder.h"
 
+#include "app/AppFolder.h"
+
 namespace {
 
 QString withSlash(const QString &path)
@@ -12,23 +14,31 @@ QString withSlash(const QString &path)
 } // namespace
 
 UserFolder::UserFolder(const QString &root, const QString &executableDir)
-    : m_root(withSlash(root)), m_exeDir(withSlash(executableDir))
+    : m_root(withSlash(root)), m_exeDir(withSlash(executableDir)),
+      m_shippedDir(ShippedFolder(executableDir))
 {
 }
 
+// Without a per-user folder every path is empty, never relative: a relative one would put
+// the user's files into whatever folder the program was started from.
 QString UserFolder::dataFolder() const
 {
-    return m_root + QStringLiteral("data/");
+    return m_root.isEmpty() ? QString() : m_root + QStringLiteral("data/");
 }
 
 QString UserFolder::tempFolder() const
 {
-    return m_root + QStringLiteral("temp/");
+    return m_root.isEmpty() ? QString() : m_root + QStringLiteral("temp/");
 }
 
 QString UserFolder::dataFile(const QString &name) const
 {
-    return dataFolder() + name;
+    return m_root.isEmpty() ? QString() : dataFolder() + name;
+}
+
+QString UserFolder::tempFile(const QString &name) const
+{
+    return m_root.isEmpty() ? QString() : tempFolder() + name;
 }
 
 QString UserFolder::treeFile() const
@@ -63,40 +73,40 @@ QString UserFolder::archiveItemFile() const
 
 QString UserFolder::providerListFile() const
 {
-    return tempFolder() + QStringLiteral("lvChannels.xml");
+    return tempFile(QStringLiteral("lvChannels.xml"));
 }
 
 QString UserFolder::probeFile() const
 {
-    return tempFolder() + QStringLiteral("channel_info.xml");
+    return tempFile(QStringLiteral("channel_info.xml"));
 }
 
 QString UserFolder::lockFile() const
 {
-    return tempFolder() + QStringLiteral(".kolvani.lock");
+    return tempFile(QStringLiteral(".kolvani.lock"));
 }
 
 QString UserFolder::cacheFile(const QString &guid) const
 {
-    return dataFolder() + guid + QStringLiteral(".xml");
+    return dataFile(guid + QStringLiteral(".xml"));
 }
 
 QString UserFolder::downloadFile(const QString &guid) const
 {
-    return tempFolder() + guid + QStringLiteral(".xml");
+    return tempFile(guid + QStringLiteral(".xml"));
 }
 
 QString UserFolder::shippedDataFolder() const
 {
-    return m_exeDir + QStringLiteral("data/");
+    return m_shippedDir + QStringLiteral("data/");
 }
 
 QString UserFolder::shippedTempFolder() const
 {
-    return m_exeDir + QStringLiteral("temp/");
+    return m_shippedDir + QStringLiteral("temp/");
 }
 
 QString UserFolder::licenceFile() const
 {
-    return m_exeDir + QStringLiteral("licencja.rtf");
+    return m_shippedDir + QStringLiteral("licencja.rtf");
 }

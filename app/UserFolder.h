@@ -10,7 +10,8 @@ class UserFolder : public IChannelFiles
 {
 public:
     UserFolder() = default;
-    // `root` is the per-user folder; a trailing "/" is added when it has none.
+    // `root` is the per-user folder; a trailing "/" is added when it has none. With an
+    // empty root (no usable per-user folder) every path under it is empty.
     explicit UserFolder(const QString &root, const QString &executableDir = QString());
 
     const QString &root() const { return m_root; }
@@ -29,16 +30,20 @@ public:
     QString lockFile() const;            // temp/.kolvani.lock
     QString cacheFile(const QString &guid) const override;    // data/<GUID>.xml
     QString downloadFile(const QString &guid) const override; // temp/<GUID>.xml
-    // A file of data/ by its bare name, e.g. another style sheet.
+    // A file of data/ or temp/ by its bare name, e.g. another style sheet.
     QString dataFile(const QString &name) const;
+    QString tempFile(const QString &name) const;
 
-    // The executable's folder, ending with "/", and what ships in it.
+    // The executable's folder, ending with "/", and what ships with it: in the shipped
+    // folder (ShippedFolder, app/AppFolder.h), beside the executable or under share/kolvani/.
     const QString &executableDir() const { return m_exeDir; }
-    QString shippedDataFolder() const;   // data/ beside the executable
-    QString shippedTempFolder() const;   // temp/ beside the executable
-    QString licenceFile() const;         // licencja.rtf beside the executable
+    const QString &shippedDir() const { return m_shippedDir; }
+    QString shippedDataFolder() const;   // data/ of the shipped folder
+    QString shippedTempFolder() const;   // temp/ of the shipped folder
+    QString licenceFile() const;         // licencja.rtf of the shipped folder
 
 private:
     QString m_root;
     QString m_exeDir;
+    QString m_shippedDir;
 };

@@ -102,3 +102,30 @@ void WriteWindowPlacement(QSettings &store, const WindowPlacement &p)
     store.endGroup();
     store.sync();
 }
+
+QRect FitOnScreens(const QRect &rect, const QMargins &frame, const QList<QRect> &areas,
+                   const QRect &primary)
+{
+    if (areas.isEmpty() || !rect.isValid())
+        return rect;
+    const QRect outer = rect.marginsAdded(frame);
+    QRect area;
+    qint64 best = 0;
+    for (const QRect &candidate : areas) {
+        const QRect common = candidate.intersected(outer);
+        const qint64 size = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+        if (size > best) {
+            best = size;
+            area = candidate;
+        }
+    }
+    if (best == 0)
+        area = primary.isValid() ? primary : areas.first();
+
+    QRect fitted = outer;
+    fitted.setWidth(qMin(outer.width(), area.width()));
+    fitted.setHeight(qMin(outer.height(), area.height()));
+    fitted.moveLeft(qBound(area.left(), fitted.left(), area.right() - fitted.width() + 1));
+    fitted.moveTop(qBound(area.top(), fitted.top(), area.bottom() - fitted.height() + 1));
+    return fitted.marginsRemoved(frame);
+}

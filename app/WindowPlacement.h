@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -38,3 +40,12 @@ void WriteWindowPlacement(QSettings &store, const WindowPlacement &placement);
 // "MinMaxPos" and "NormPos" texts: four comma-separated integers.
 QString PlacementPointsText(const QPoint &first, const QPoint &second);
 QString PlacementRectText(const QRect &rect); // left, top, right, bottom (right/bottom exclusive)
+
+// Where a stored frame goes on the screens as they are now, as the desktop places a window:
+// onto the available area (`areas`, as QScreen::availableGeometry gives them) of the screen
+// that holds the largest part of it, or of the primary screen (`primary`) when no screen
+// holds any, moved as little as it takes to lie inside and made smaller when it is larger
+// than the area. `frame` is the decoration the window manager adds around `rect`, which
+// must fit too. An empty `areas` leaves `rect` as it is.
+QRect FitOnScreens(const QRect &rect, const QMargins &frame, const QList<QRect> &areas,
+                   const QRect &primary);

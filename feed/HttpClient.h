@@ -124,6 +124,8 @@ public:
     void setLowSpeedLimit(qint64 bytes, int windowMs);
     // A whole get() taking longer than this fails with ReadTimeout.
     void setMaxDocumentTime(int ms) { m_maxDocumentMs = ms; }
+    // Name lookup and connect together may take this long (kConnectTimeoutMs by default).
+    void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
 
     // An extra certificate authority (or self-signed server certificate) to trust.
     void addTrustedCertificate(const QSslCertificate &certificate);
@@ -149,8 +151,10 @@ private:
     Error sendAndReadHead(const Target &target, ResponseHead &head, HttpResult &result);
     Error ensureConnection(const Target &target, bool &reused, HttpResult &result);
     Error openSocket(const QString &host, quint16 port, bool tls);
-    Error connectToAddresses(const QList<QHostAddress> &addresses, quint16 port, bool tls);
-    Error lookupHost(const QString &host, QList<QHostAddress> &addresses);
+    Error connectToAddresses(const QList<QHostAddress> &addresses, quint16 port, bool tls,
+                             const QDeadlineTimer &deadline);
+    Error lookupHost(const QString &host, QList<QHostAddress> &addresses,
+                     const QDeadlineTimer &deadline);
     Error openTunnel(const Target &target, HttpResult &result);
     Error startEncryption(const QString &peerName, HttpResult &result);
     Error readHead(ResponseHead &head, bool &sawAnyByte);
@@ -180,6 +184,7 @@ private:
     qint64 m_lowSpeedBytes = kDefaultLowSpeedBytes;
     int m_lowSpeedWindowMs = kDefaultLowSpeedWindowMs;
     int m_maxDocumentMs = kDefaultMaxDocumentMs;
+    int m_connectTimeoutMs = kConnectTimeoutMs;
     QList<QSslCertificate> m_trusted;
 
     std::unique_ptr<QTcpSocket> m_socket;

@@ -84,20 +84,23 @@ HttpResult::Error HttpClient::ensureConnection(const Target &target, bool &reuse
 
 HttpResult::Error HttpClient::openSocket(const QString &host, quint16 port, bool tls)
 {
+    // One budget for the lookup and the connect: a slow name server leaves less to connect.
+    const QDeadlineTimer deadline(m_connectTimeoutMs);
     QList<QHostAddress> addresses;
     const QHostAddress numeric(host);
     if (!numeric.isNull()) {
         addresses.append(numeric);
     } else {
         emit status(QStringLiteral("Znajdowanie adresu %1.").arg(host));
-        const Error error = lookupHost(host, addresses);
+        const Error error = lookupHost(host, addresses, deadline);
         if (error != Error::None)
             return error;
     }
-    return connectToAddresses(addresses, port, tls);
+    return connectToAddresses(addresses, port, tls, deadline);
 }
 
-HttpResult::Error HttpClient::lookupHost(const QString &host, QList<QHostAddress> &addresses)
+HttpResult::Error HttpClient::lookupHost(const QString &host, QList<QHostAddress> &addresses,
+                                         const QDeadlineTimer &deadline)
 {
     // The answer may come after a time-out or a cancel: the callback owns what it writes to.
     struct Lookup
@@ -112,7 +115,7 @@ HttpResult::Error HttpClient::lookupHost(const QString &host, QList<QHostAddress
             lookup->addresses = info.addresses();
         wake();
     });
-    waitUntil([&] { return lookup->done; }, QDeadlineTimer(kConnectTimeoutMs));
+    waitUntil([&] { return lookup->done; }, deadline);
     if (!lookup->done) {
         QHostInfo::abortHostLookup(id);
         return m_cancelled ? Error::Cancelled : Error::HostNotFound;
@@ -124,9 +127,8 @@ HttpResult::Error HttpClient::lookupHost(const QString &host, QList<QHostAddress
 }
 
 HttpResult::Error HttpClient::connectToAddresses(const QList<QHostAddress> &addresses, quint16 port,
-                                                 bool tls)
+                                                 bool tls, const QDeadlineTimer &deadline)
 {
-    const QDeadlineTimer deadline(kConnectTimeoutMs);
     for (const QHostAddress &address : addresses) {
         if (deadline.hasExpired() || m_cancelled)
             break;

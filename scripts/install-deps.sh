@@ -12,6 +12,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth x11-utils openbox imagemagick fonts-dejavu-core
   curl openssl
+  desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

@@ -1,11 +1,13 @@
 #include "app/forms/Application.h"
 
 #include "app/AppLog.h"
+#include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/MessageBoxes.h"
+#include "app/forms/ProgramStyle.h"
 #include "app/forms/UiLook.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/EditChannelUnit.h"
@@ -19,6 +21,7 @@
 #include <QTabWidget>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
@@ -52,10 +55,11 @@ bool KolvaniApplication::notify(QObject *receiver, QEvent *event)
 
 void KolvaniApplication::handle(QObject *receiver, const QString &message)
 {
+    // Also on standard error: a box alone is lost when nobody looks at the screen.
+    qCWarning(lcApp).noquote() << message;
     try {
         m_handler(receiver, message);
     } catch (...) {
-        qCWarning(lcApp).noquote() << message;
     }
 }
 
@@ -132,15 +136,37 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
     });
 }
 
+// The browser engine reports its start-up parameters, GPU trouble and pages' script
+// messages on standard error; started from a terminal or cron that is only noise. Standard
+// error stays for the program's own messages unless KOLVANI_DEBUG asks for everything.
+// Rules of QT_LOGGING_RULES still win over these.
+void quietenBrowserEngine()
+{
+    if (!qEnvironmentVariableIsEmpty("KOLVANI_DEBUG"))
+        return;
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.debug=false\n"
+                                                    "qt.webenginecontext.info=false\n"
+                                                    "qt.webenginecontext.warning=false\n"
+                                                    "js.debug=false\n"
+                                                    "js.info=false\n"
+                                                    "js.warning=false\n"));
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--log-level"))
+        flags += (flags.isEmpty() ? "" : " ") + QByteArray("--log-level=3");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
 } // namespace
 
-int runApplication(int argc, char **argv)
+int runApplication(int argc, char **argv, const CommandLine &commandLine)
 {
-    const bool startHidden = StartsHidden(argc, argv);
+    const bool startHidden = commandLine.startHidden;
+    quietenBrowserEngine();
     // The browser needs a shared GL context made before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     KolvaniApplication app(argc, argv);
     UiLook::ensureResources();
+    ProgramStyle::install();
     // A compact dialog font, as the windows were laid out for.
     QFont font = QApplication::font();
     if (font.pointSizeF() > 9.0) {
@@ -153,15 +179,17 @@ int runApplication(int argc, char **argv)
                              QStringLiteral("_"),
                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(qtTranslations);
+    // The application title. Not set as the display name too: Qt would append that to every
+    // caption it hands the window manager ("Pytanie: — Kolvani"); the display name falls
+    // back to this one.
     QApplication::setApplicationName(QStringLiteral("Kolvani"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kolvani"));
     QApplication::setWindowIcon(UiLook::svgIcon(QStringLiteral(":/icons/kolvani.svg")));
     // The program lives on in the tray when its window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 
     // One instance per executable: a second start brings the first to the front and ends.
     SingleInstance instance;
-    if (!instance.tryBecomeFirst())
+    if (!instance.tryBecomeFirst(commandLine.subscribeAddress))
         return 0;
 
     MainFrmOptions options;
@@ -171,15 +199,19 @@ int runApplication(int argc, char **argv)
     TfmMainFrm mainFrm(options);
     if (mainFrm.startupFailed())
         return 1;
-    QObject::connect(&instance, &SingleInstance::activationRequested, &mainFrm, [&mainFrm] {
+    const auto activate = [&mainFrm] {
         // A first instance hidden in the tray stays hidden.
         if (mainFrm.isVisible())
             mainFrm.ctTrayIconClick();
-    });
+    };
+    QObject::connect(&instance, &SingleInstance::activationRequested, &mainFrm, activate);
+    QObject::connect(&instance, &SingleInstance::subscribeRequested, &mainFrm, activate);
 
     // The other windows, once each, in their order. The find dialog comes before the wizard
     // with its part of the program; the notification window after the About box.
-    const QString configPath = mainFrm.userFolder().configFile();
+    // No per-user folder: no settings file; the windows read defaults and write nothing.
+    const QString configPath =
+        mainFrm.userFolder().isEmpty() ? QString() : mainFrm.userFolder().configFile();
     TfmNewChannelFrm newChannel(mainFrm.newChannelEnv(), &mainFrm);
     TfmEditChannelFrm editChannel(&mainFrm);
     TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+struct CommandLine;
+
 // The GUI application. An exception that escapes an event handler ends here and goes to
 // the exception handler (the main window's HandleAppException); the program goes on.
 // Until a handler is set, exceptions pass on as with a plain QApplication.
@@ -28,5 +30,5 @@ private:
 bool StartsHidden(int argc, char **argv);
 
 // Runs the windowed program: single instance, the windows, the message loop. Returns the
-// process exit code.
-int runApplication(int argc, char **argv);
+// process exit code. `commandLine` is what ParseCommandLine made of the arguments.
+int runApplication(int argc, char **argv, const CommandLine &commandLine);

@@ -49,12 +49,19 @@ void RaiseLater(QObject *context, const QString &message)
 IntervalSpinEdit::IntervalSpinEdit(QWidget *parent) : QSpinBox(parent)
 {
     connect(lineEdit(), &QLineEdit::textChanged, this, &IntervalSpinEdit::typedTextChanged);
+    connect(this, &QAbstractSpinBox::editingFinished, this,
+            [this] { emit typingEnded(lineEdit()->text()); });
 }
 
 int IntervalSpinEdit::typedValue() const
 {
     qint64 v = 0;
     return parseWholeNumber(lineEdit()->text(), &v) ? int(v) : minimum();
+}
+
+QString IntervalSpinEdit::typedText() const
+{
+    return lineEdit()->text();
 }
 
 void IntervalSpinEdit::showValue(int value)
@@ -213,7 +220,7 @@ void TfmConfigFrm::buildControls()
 
     connect(btOK, &QPushButton::clicked, this, &TfmConfigFrm::btOKClick);
     connect(btCancel, &QPushButton::clicked, this, &TfmConfigFrm::btCancelClick);
-    connect(seInterval, &IntervalSpinEdit::typedTextChanged, this, &TfmConfigFrm::seIntervalChange);
+    connect(seInterval, &IntervalSpinEdit::typingEnded, this, &TfmConfigFrm::seIntervalChange);
     connect(cbAutorun, &QCheckBox::toggled, this, &TfmConfigFrm::cbAutorunClick);
 
     // Enter and Esc reach the dialog first, whichever control has the focus.
@@ -273,6 +280,8 @@ void TfmConfigFrm::btOKClick()
         return;
     }
 
+    // Enter and OK end the editing of the interval as leaving the field does.
+    seIntervalChange(seInterval->typedText());
     try {
         writeSettings();
     } catch (const std::exception &e) {

@@ -16,7 +16,8 @@ class QTimer;
 
 // Spin edit whose value is the number typed, like a classic spin edit: arrows and leaving
 // the field keep it between minimum and maximum, but a larger number typed and confirmed
-// with Enter at once stays as typed. Text that is not a number reads as the minimum.
+// with Enter at once stays as typed. While the user types, any number stands, so that "45"
+// can be typed through its "4". Text that is not a number reads as the minimum.
 class IntervalSpinEdit : public QSpinBox
 {
     Q_OBJECT
@@ -25,6 +26,8 @@ public:
 
     // The number in the field as typed; the minimum when the text is not a whole number.
     int typedValue() const;
+    // The text in the field.
+    QString typedText() const;
     // Sets the value (kept in range) and shows it, also when the value itself is unchanged.
     void showValue(int value);
 
@@ -39,6 +42,8 @@ protected:
 signals:
     // Every change of the text, typed or set (QSpinBox itself only tells value changes).
     void typedTextChanged(const QString &text);
+    // Editing ended (the focus left, or Enter) with this text in the field.
+    void typingEnded(const QString &text);
 };
 
 // The settings dialog. Its controls are the live settings of the run: other parts of the
@@ -82,7 +87,8 @@ public slots:
     void btCancelClick();
     // Enter is OK, Esc is Cancel, wherever the focus is. True when the key was taken.
     bool FormKeyDown(QKeyEvent *event);
-    // A typed number below the minimum becomes the minimum.
+    // A typed number below the minimum becomes the minimum, once editing ends (the focus
+    // leaves, Enter, OK): on every keystroke it would turn "45" into "305".
     void seIntervalChange(const QString &text);
     // Writes or deletes the autostart entry at once; failures go to the global handler.
     void cbAutorunClick(bool checked);

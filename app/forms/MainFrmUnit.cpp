@@ -18,6 +18,7 @@
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/MessageBoxes.h"
+#include "archive/forms/ArchiveController.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
@@ -358,9 +359,8 @@ bool TfmMainFrm::loadChannelTree()
 
 bool TfmMainFrm::OpenArchive()
 {
-    // The archive database comes with the archive part of the program; until then there
-    // is nothing to connect to and start-up goes on.
-    return true;
+    return ArchiveController::OpenArchive([this] { m_session->openArchive(); }, *m_messageBoxes,
+                                          this);
 }
 
 bool TfmMainFrm::LoadArchiveChannels()

@@ -166,6 +166,33 @@ TEST(AppFolder, FirstRunCreatesAndCopiesSecondRunCopiesNothing)
     EXPECT_FALSE(QFileInfo::exists(otherHome + "/Kolvani/data"));
 }
 
+// Built or unpacked, the shipped folders sit beside the executable; installed as P/bin/kolvani
+// they sit in P/share/kolvani/. The first run copies from wherever they are.
+TEST(AppFolder, ShippedFoldersAreFoundBesideTheExecutableOrInstalledUnderShare)
+{
+    QTemporaryDir dir;
+    const QString beside = dir.filePath("build");
+    makeShippedFolders(beside);
+    EXPECT_EQ(ShippedFolder(beside), beside + "/");
+
+    const QString prefix = dir.filePath("usr");
+    makeShippedFolders(prefix + "/share/kolvani");
+    QDir().mkpath(prefix + "/bin");
+    EXPECT_EQ(ShippedFolder(prefix + "/bin/"), prefix + "/share/kolvani/");
+    const QString dataHome = dir.filePath("home");
+    QDir().mkpath(dataHome);
+    const QString appFolder = DetermineAppFolderIn(dataHome, prefix + "/bin");
+    EXPECT_EQ(readAll(appFolder + "data/tvChannels_e.xml"), "<default/>");
+    EXPECT_EQ(readAll(appFolder + "temp/placeholder.txt"), "t");
+
+    // Folders beside the executable win over an installed copy.
+    makeShippedFolders(prefix + "/bin");
+    EXPECT_EQ(ShippedFolder(prefix + "/bin"), prefix + "/bin/");
+    // Neither: the executable's folder, as before.
+    QDir().mkpath(dir.filePath("bare/bin"));
+    EXPECT_EQ(ShippedFolder(dir.filePath("bare/bin")), dir.filePath("bare/bin") + "/");
+}
+
 TEST(AppFolder, WithoutDataHomeTheExecutablesFolderIsUsed)
 {
     QTemporaryDir dir;

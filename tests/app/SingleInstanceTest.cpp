@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -88,6 +89,39 @@ TEST_F(SingleInstanceTest, SecondIsRefusedAndActivatesTheFirst)
 
     // Asking twice changes nothing in the first one.
     EXPECT_TRUE(first.tryBecomeFirst());
+}
+
+// An address handed to a later start reaches the first instance, which subscribes to it.
+TEST_F(SingleInstanceTest, AddressHandedToASecondStartReachesTheFirst)
+{
+    makeExe("kolvani");
+    SingleInstance first(exe("kolvani"));
+    QStringList addresses;
+    int activations = 0;
+    QObject::connect(&first, &SingleInstance::subscribeRequested,
+                     [&](const QString &address) { addresses << address; });
+    QObject::connect(&first, &SingleInstance::activationRequested, [&] { ++activations; });
+    ASSERT_TRUE(first.tryBecomeFirst());
+
+    EXPECT_FALSE(SingleInstance(exe("kolvani")).tryBecomeFirst("feed://example.org/rss?a=1&b=2"));
+    ASSERT_TRUE(waitFor([&] { return addresses.size() == 1; }));
+    EXPECT_EQ(addresses.first(), "http://example.org/rss?a=1&b=2");
+    EXPECT_EQ(activations, 0);
+
+    // What is not an address only brings the first to the front.
+    EXPECT_FALSE(SingleInstance(exe("kolvani")).tryBecomeFirst("file:///etc/passwd"));
+    EXPECT_TRUE(waitFor([&] { return activations == 1; }));
+    EXPECT_EQ(addresses.size(), 1);
+
+    // The first checks what arrives itself: another program of the user may write anything.
+    QLocalSocket raw;
+    raw.connectToServer(runtime.path() + '/' + first.instanceKey() + ".sock");
+    ASSERT_TRUE(raw.waitForConnected(5000));
+    raw.write("subscribe javascript:alert(1)\n");
+    raw.waitForBytesWritten(5000);
+    waitFor([&] { return raw.state() == QLocalSocket::UnconnectedState; }, 3000);
+    EXPECT_EQ(addresses.size(), 1);
+    EXPECT_EQ(activations, 1);
 }
 
 TEST_F(SingleInstanceTest, CopyInAnotherFolderIsSeparate)

@@ -79,3 +79,35 @@ TEST(WindowPlacement, StoreIsNamedAfterTheKeyPath)
     EXPECT_TRUE(store->fileName().endsWith("Velmar/RSS Quorrel 1.0.conf"))
         << store->fileName().toStdString();
 }
+
+// A frame stored on a monitor that is gone, or beyond the edge of the one that is left,
+// comes back where the user can reach it.
+TEST(WindowPlacement, FitOnScreensKeepsTheWindowWithinReach)
+{
+    const QRect left(0, 0, 1920, 1050);     // available areas: a task bar below each
+    const QRect right(1920, 0, 1280, 994);
+    const QMargins frame(1, 24, 1, 1);      // title bar above the contents
+    const QList<QRect> both{left, right};
+
+    // Wholly on a screen: left alone.
+    EXPECT_EQ(FitOnScreens(QRect(100, 100, 800, 480), frame, both, left),
+              QRect(100, 100, 800, 480));
+    EXPECT_EQ(FitOnScreens(QRect(2000, 50, 800, 480), frame, both, left),
+              QRect(2000, 50, 800, 480));
+    // The title bar above the top of the screen: moved down until it shows.
+    EXPECT_EQ(FitOnScreens(QRect(100, 0, 800, 480), frame, both, left), QRect(100, 24, 800, 480));
+    // Mostly on the right screen, hanging over its bottom: onto that screen.
+    EXPECT_EQ(FitOnScreens(QRect(2400, 800, 800, 480), frame, both, left),
+              QRect(2399, 513, 800, 480));
+    // On a monitor that is no longer there: onto the primary screen, as near as it gets.
+    EXPECT_EQ(FitOnScreens(QRect(3500, 200, 800, 480), frame, {left}, left),
+              QRect(1119, 200, 800, 480));
+    EXPECT_EQ(FitOnScreens(QRect(-3000, -2000, 800, 480), frame, both, right),
+              QRect(1921, 24, 800, 480));
+    // Larger than the screen: made to fit.
+    EXPECT_EQ(FitOnScreens(QRect(0, 0, 2600, 1400), frame, {left}, left),
+              QRect(1, 24, 1918, 1025));
+    // No screens known: nothing to fit to.
+    EXPECT_EQ(FitOnScreens(QRect(5000, 5000, 800, 480), frame, {}, QRect()),
+              QRect(5000, 5000, 800, 480));
+}

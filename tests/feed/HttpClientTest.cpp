@@ -7,6 +7,7 @@
 #include "support/DownloadTestUtil.h"
 
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -249,6 +250,29 @@ TEST_F(HttpClientTest, ClientReportsTheNameLookupForANamedHostOnly)
     EXPECT_EQ(statuses,
               (QStringList{QStringLiteral("Rozłączanie."), QStringLiteral("Rozłączono."),
                            QStringLiteral("Łączenie z 127.0.0.1."), QStringLiteral("Połączono.")}));
+}
+
+// The connect time-out covers the name lookup and the connect together: time that the
+// lookup took is not given again to the connect.
+TEST_F(HttpClientTest, NameLookupAndConnectShareOneTimeOut)
+{
+    HttpClient client;
+    client.setConnectTimeout(400);
+    QObject::connect(&client, &HttpClient::status, [](const QString &text) {
+        if (text.startsWith(QStringLiteral("Znajdowanie adresu")))
+            QThread::msleep(600); // a name server that answers late
+    });
+    const HttpResult late = client.get(QStringLiteral("http://localhost:%1/a").arg(server.port()));
+    // Out of time during the lookup or right after it: no connection either way.
+    EXPECT_TRUE(late.error == HttpResult::Error::HostNotFound ||
+                late.error == HttpResult::Error::ConnectFailed)
+        << int(late.error);
+    EXPECT_TRUE(server.requests().isEmpty());
+
+    // Within the budget the same address is fetched.
+    HttpClient quick;
+    quick.setConnectTimeout(5000);
+    EXPECT_TRUE(quick.get(QStringLiteral("http://localhost:%1/a").arg(server.port())).ok());
 }
 
 } // namespace

@@ -248,6 +248,31 @@ TEST_F(ConfigFrmTest, UnchangedIntervalKeepsTheRunningPeriod)
     EXPECT_GT(timer.remainingTime(), 61 * 60000 - 30000); // a new period
 }
 
+// Without a per-user folder the settings file has no place: nothing is written into the
+// folder the program was started from, and the user is told.
+TEST_F(ConfigFrmTest, WithoutAPerUserFolderTheSettingsAreNotWrittenAnywhere)
+{
+    QTemporaryDir startedFrom;
+    QDir().mkpath(startedFrom.filePath("data"));
+    const QString oldCurrent = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(startedFrom.path()));
+    for (const QString &path : {QString(), QStringLiteral("data/config.ini")}) {
+        TfmConfigFrm dlg(path, &timer, "/opt/kolvani/kolvani");
+        dlg.show();
+        dlg.cbEnableProxy->setChecked(true);
+        dlg.edProxyPort->setText("8080");
+        dlg.edProxyPassword->setText("tajne");
+        MessageBoxCatcher catcher;
+        dlg.btOKClick();
+        EXPECT_TRUE(catcher.text.startsWith(QString::fromUtf8("Nie można zapisać ustawień")))
+            << qPrintable(catcher.text);
+        EXPECT_EQ(catcher.title, QString::fromUtf8("Błąd:"));
+    }
+    QDir::setCurrent(oldCurrent);
+    EXPECT_TRUE(QDir(startedFrom.filePath("data")).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(startedFrom.filePath("config.ini")));
+}
+
 TEST_F(ConfigFrmTest, ProxyPortMustBeAWholeNumberOnlyWhileTheProxyIsOn)
 {
     auto dlg = makeDialog();
@@ -320,10 +345,7 @@ TEST_F(ConfigFrmTest, IntervalTypedAboveMaximumAndConfirmedWithEnterIsStoredAsTy
     auto dlg = makeDialog();
     dlg->show();
     dlg->cbUpdates->setChecked(true);
-    // Typed digit by digit a leading "2" would become 30 at once, so the user adds a digit.
-    dlg->seInterval->showValue(250);
-    key(dlg->seInterval, Qt::Key_End);
-    key(dlg->seInterval, Qt::Key_0, "0");
+    typeInto(dlg->seInterval, "2500");
     EXPECT_EQ(spinText(dlg->seInterval), "2500");
     EXPECT_EQ(dlg->seInterval->typedValue(), 2500);
     key(dlg->seInterval, Qt::Key_Enter);
@@ -332,30 +354,53 @@ TEST_F(ConfigFrmTest, IntervalTypedAboveMaximumAndConfirmedWithEnterIsStoredAsTy
     EXPECT_EQ(timer.interval(), 2500 * 60000);
 }
 
+// Enter and OK end the editing as leaving the field does: a number below the minimum,
+// typed and confirmed at once, is stored and shown as the minimum.
+TEST_F(ConfigFrmTest, IntervalBelowTheMinimumConfirmedWithEnterBecomesTheMinimum)
+{
+    auto dlg = makeDialog();
+    dlg->show();
+    dlg->cbUpdates->setChecked(true);
+    typeInto(dlg->seInterval, "7");
+    EXPECT_EQ(spinText(dlg->seInterval), "7");
+    key(dlg->seInterval, Qt::Key_Enter);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(SettingsFile(config()).readInt("config", "seInterval", 0), 30);
+    EXPECT_EQ(timer.interval(), 30 * 60000);
+    EXPECT_EQ(spinText(dlg->seInterval), "30");
+}
+
 TEST_F(ConfigFrmTest, IntervalRules)
 {
     auto dlg = makeDialog();
     dlg->show();
     IntervalSpinEdit *se = dlg->seInterval;
 
-    // A number below the minimum becomes the minimum as soon as it is typed.
+    // A number below the minimum stands while it is typed (else "45" could not be typed
+    // through its "4") and becomes the minimum when the field loses the focus.
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    typeInto(se, "45");
+    EXPECT_EQ(spinText(se), "45");
+    EXPECT_EQ(se->typedValue(), 45);
     typeInto(se, "1");
+    EXPECT_EQ(spinText(se), "1");
+    QApplication::sendEvent(se, &out);
     EXPECT_EQ(spinText(se), "30");
     EXPECT_EQ(se->typedValue(), 30);
     typeInto(se, "-5");
+    QApplication::sendEvent(se, &out);
     EXPECT_EQ(spinText(se), "30");
 
     // Letters cannot be typed.
     typeInto(se, "4");
     key(se, Qt::Key_A, "a");
-    EXPECT_EQ(spinText(se), "30");
+    EXPECT_EQ(spinText(se), "4");
 
     // Above the maximum: kept while typing, brought back when the field loses the focus.
     se->showValue(250);
     key(se, Qt::Key_End);
     key(se, Qt::Key_0, "0");
     EXPECT_EQ(se->typedValue(), 2500);
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(se, &out);
     EXPECT_EQ(spinText(se), "2000");
     EXPECT_EQ(se->typedValue(), 2000);

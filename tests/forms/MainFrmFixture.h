@@ -98,6 +98,8 @@ protected:
         const QDir shipped(QStringLiteral(KV_SOURCE_DIR "/data"));
         for (const QString &name : shipped.entryList(QDir::Files))
             QFile::copy(shipped.filePath(name), m_exeDir + "data/" + name);
+        // The empty archive is made by the build.
+        QFile::copy(QStringLiteral(KV_BINARY_DIR "/data/archive.mdb"), m_exeDir + "data/archive.mdb");
         writeFile(m_exeDir + "data/sub/nested.txt", "zagnieżdżony");
         writeFile(m_exeDir + "temp/.gitkeep", "");
         QFile::copy(QStringLiteral(KV_SOURCE_DIR "/resources/licencja.rtf"),

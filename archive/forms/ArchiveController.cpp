@@ -1,0 +1,341 @@
+#include "archive/forms/ArchiveController.h"
+
+#include "app/forms/MessageBoxes.h"
+#include "archive/ArchiveChannelsModel.h"
+#include "archive/ArchiveHeaderRows.h"
+#include "archive/ArchiveItem.h"
+#include "archive/ArchiveItemDocument.h"
+#include "archive/ArchiveLog.h"
+#include "archive/ArchiveStore.h"
+#include "catalogue/ChannelTree.h"
+#include "feed/DownloadUi.h"
+#include "reading/HeaderListModel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <algorithm>
+
+namespace {
+
+const QString Ready = QStringLiteral("Gotowe.");
+
+// The selected rows of a view in list order.
+std::vector<int> selectedRows(const QTreeView *view)
+{
+    std::vector<int> rows;
+    const QItemSelectionModel *selection = view->selectionModel();
+    if (!selection)
+        return rows;
+    for (const QItemSelectionRange &range : selection->selection()) {
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+} // namespace
+
+ArchiveController::ArchiveController(const Widgets &w, ChannelTree &tree, HeaderListModel &rows,
+                                     IDownloadUi &status, IMessageBoxes &boxes,
+                                     const QString &itemFile, QObject *parent)
+    : QObject(parent), m_w(w), m_tree(tree), m_rows(rows), m_status(status), m_boxes(boxes),
+      m_itemFile(itemFile), m_channels(new ArchiveChannelsModel(this))
+{
+    QTreeView *list = m_w.lvArchiveCategories;
+    list->setModel(m_channels);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionResizeMode(ArchiveChannelsModel::NameColumn, QHeaderView::Stretch);
+    list->setColumnHidden(ArchiveChannelsModel::GuidColumn, true);
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ArchiveController::lvArchiveCategoriesChange);
+}
+
+ArchiveController::~ArchiveController() = default;
+
+void ArchiveController::setArchive(ArchiveStore *store, ArchiveItemDocument *items)
+{
+    m_store = store;
+    m_items = items;
+}
+
+QString ArchiveController::openFailedMessage()
+{
+    return QStringLiteral("Nie można nawiązać połączenia z bazą danych archiwum. Jest to "
+                          "spowodowane brakiem pliku bazy lub brakiem sterowników w systemie. "
+                          "Program kończy działanie.");
+}
+
+bool ArchiveController::OpenArchive(const std::function<void()> &open, IMessageBoxes &boxes,
+                                    QWidget *window)
+{
+    try {
+        open();
+        return true;
+    } catch (const std::exception &e) {
+        qCWarning(lcArchive) << "archive not opened:" << e.what();
+    }
+    boxes.error(window, openFailedMessage(), MessageCaptions::Error);
+    return false;
+}
+
+bool ArchiveController::archiveViewShown() const
+{
+    return m_store && m_store->archiveViewShown();
+}
+
+void ArchiveController::reportError(const QString &message)
+{
+    m_boxes.error(m_w.window, message, MessageCaptions::Error);
+}
+
+void ArchiveController::LoadArchiveChannels()
+{
+    if (!m_store)
+        return;
+    std::vector<ArchiveChannel> rows;
+    try {
+        m_store->archiveChannelsQuery().open();
+        rows = m_store->archiveChannelsQuery().rows();
+    } catch (const ArchiveError &e) {
+        reportError(e.message());
+    }
+    // A refilled list has no selection, so the row shown last is forgotten as well:
+    // otherwise picking the row at that position again would show nothing.
+    m_lastCategoryRow = -1;
+    const QSignalBlocker quiet(m_w.lvArchiveCategories->selectionModel());
+    m_channels->setRows(std::move(rows));
+}
+
+void ArchiveController::ShowArchive(const QString &channelGuid)
+{
+    if (!m_store)
+        return;
+    m_w.cbAllArchiveFilter->setVisible(true);
+    m_rows.clear();
+    ArchiveQuery &query = m_store->archiveQuery();
+    query.close();
+    try {
+        query.open(channelGuid, m_w.edKeyWord->text());
+    } catch (const ArchiveError &e) {
+        emit stateChanged();
+        reportError(e.message());
+        return;
+    }
+    m_status.setStatusText(QStringLiteral("Pokazywanie archiwum..."));
+    m_status.progressBegin(query.recordCount());
+    m_rows.setRows(ArchiveHeaderRows(query), HeaderListModel::RowSource::Archive);
+    m_status.progressWork(query.recordCount());
+    m_status.setStatusText(Ready);
+    m_status.progressEnd();
+    m_w.lvHeaders->setFocus();
+    emit stateChanged();
+}
+
+XmlNode ArchiveController::GetItemNode(int id)
+{
+    if (!archiveViewShown() || !m_items)
+        return XmlNode();
+    ArchiveQuery &query = m_store->archiveQuery();
+    query.first();
+    query.moveBy(id);
+    return m_items->fill(query.record());
+}
+
+QString ArchiveController::writeItemDocument(int id)
+{
+    if (!archiveViewShown() || !m_items)
+        return QString();
+    try {
+        const XmlNode item = GetItemNode(id);
+        if (item.isNull())
+            return QString();
+        m_items->write(item, m_itemFile);
+    } catch (const std::exception &e) {
+        reportError(QString::fromUtf8(e.what()));
+        return QString();
+    }
+    return m_itemFile;
+}
+
+void ArchiveController::closeArchiveView()
+{
+    if (m_store)
+        m_store->archiveQuery().close();
+    m_w.cbAllArchiveFilter->setVisible(false);
+    emit stateChanged();
+}
+
+int ArchiveController::selectedChannelRow() const
+{
+    const std::vector<int> rows = selectedRows(m_w.lvArchiveCategories);
+    return rows.empty() ? -1 : rows.front();
+}
+
+QString ArchiveController::selectedChannelGuid() const
+{
+    return m_channels->guidAt(selectedChannelRow());
+}
+
+// Asked for "the selected channel" while none is selected (right after the list was
+// refilled): the first channel is picked, as the archive page does when it opens. An empty
+// list shows the (empty) archive.
+void ArchiveController::showSelectedOrFirstChannel()
+{
+    if (selectedChannelRow() >= 0) {
+        ShowArchive(selectedChannelGuid());
+        return;
+    }
+    if (m_channels->rowCount() == 0) {
+        ShowArchive(QString());
+        return;
+    }
+    m_w.lvArchiveCategories->setCurrentIndex(m_channels->index(0, 0));
+    if (m_lastCategoryRow != 0 || !archiveViewShown())
+        ShowArchive(selectedChannelGuid());
+}
+
+void ArchiveController::applyFilter()
+{
+    if (m_w.cbAllArchiveFilter->isChecked())
+        ShowArchive(QString());
+    else
+        showSelectedOrFirstChannel();
+}
+
+void ArchiveController::lvArchiveCategoriesChange()
+{
+    const int row = selectedChannelRow();
+    if (row < 0 || row == m_lastCategoryRow)
+        return;
+    m_w.cbAllArchiveFilter->setChecked(false);
+    ShowArchive(m_channels->guidAt(row));
+    m_lastCategoryRow = row;
+}
+
+void ArchiveController::sbShowAllArchiveClick()
+{
+    ShowArchive(QString());
+    m_w.cbAllArchiveFilter->setChecked(true);
+}
+
+void ArchiveController::cbAllArchiveFilterClick()
+{
+    applyFilter();
+}
+
+void ArchiveController::pcLeftPanelChange()
+{
+    if (!m_store || m_channels->rowCount() == 0)
+        return;
+    if (selectedChannelRow() < 0)
+        m_w.lvArchiveCategories->setCurrentIndex(m_channels->index(0, 0));
+    ShowArchive(selectedChannelGuid());
+}
+
+void ArchiveController::updateActions(int headerSelection)
+{
+    const bool archiveView = archiveViewShown();
+    const bool canAdd = m_store && !archiveView && headerSelection > 0;
+    const bool canDelete = archiveView && headerSelection > 0;
+    m_w.acAddToArchive->setEnabled(canAdd);
+    m_w.sbAddToArchive->setVisible(canAdd);
+    m_w.acArchiveDelete->setEnabled(canDelete);
+    m_w.sbArchiveDelete->setVisible(canDelete);
+}
+
+void ArchiveController::acAddToArchiveExecute()
+{
+    if (!m_store || archiveViewShown() || !m_channelItemNode)
+        return;
+    const std::vector<int> selected = selectedRows(m_w.lvHeaders);
+    if (selected.empty())
+        return;
+    m_status.setStatusText(QStringLiteral("Chwileczkę... Archiwizowanie danych."));
+    m_status.progressBegin(qint64(selected.size()));
+    const ChannelsByGuid channels(m_tree);
+    std::vector<ArchiveRecord> records;
+    records.reserve(selected.size());
+    qint64 done = 0;
+    for (int r : selected) {
+        const HeaderRow &row = m_rows.row(r);
+        // A row whose item cannot be read is left out; the others go on.
+        try {
+            const XmlNode item = m_channelItemNode(row.id);
+            if (!item.isNull())
+                records.push_back(MakeArchiveRecord(item, row.chGuid, row.chName, row.date,
+                                                    row.author, channels.find(row.chGuid)));
+        } catch (const XmlError &) {
+        }
+        m_status.progressWork(++done);
+    }
+    try {
+        m_store->archiveTable().insert(records);
+    } catch (const ArchiveError &e) {
+        m_status.progressEnd();
+        m_status.setStatusText(Ready);
+        reportError(e.message());
+        return;
+    }
+    LoadArchiveChannels();
+    m_status.progressEnd();
+    m_status.setStatusText(Ready);
+    emit stateChanged();
+}
+
+void ArchiveController::acArchiveDeleteExecute()
+{
+    if (!archiveViewShown())
+        return;
+    const std::vector<int> selected = selectedRows(m_w.lvHeaders);
+    if (selected.empty())
+        return;
+    if (!m_boxes.question(m_w.window, QStringLiteral("Czy chcesz trwale usunąć wybrane elementy?"),
+                          MessageCaptions::Question))
+        return;
+    m_status.setStatusText(QStringLiteral("Chwileczkę... Aktualizowanie archiwum."));
+    m_status.progressBegin(qint64(selected.size()));
+    std::vector<QString> guids;
+    guids.reserve(selected.size());
+    for (int r : selected)
+        guids.push_back(m_rows.row(r).guid);
+    bool deleted = true;
+    try {
+        m_store->dbCommand().deleteByGuids(guids);
+    } catch (const ArchiveError &e) {
+        deleted = false;
+        reportError(e.message());
+    }
+    if (deleted) {
+        // The view is not queried again: the remaining rows keep their IDs, which still
+        // address the open query.
+        std::vector<HeaderRow> remaining;
+        const std::vector<HeaderRow> &all = m_rows.rows();
+        remaining.reserve(all.size() - selected.size());
+        size_t next = 0;
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (next < selected.size() && int(i) == selected[next]) {
+                ++next;
+                continue;
+            }
+            remaining.push_back(all[i]);
+        }
+        m_rows.setRows(std::move(remaining), HeaderListModel::RowSource::Archive);
+    }
+    m_status.progressWork(qint64(selected.size()));
+    m_status.progressEnd();
+    m_status.setStatusText(Ready);
+    // A failed deletion changed nothing (one transaction), so the list needs no reload.
+    if (deleted)
+        LoadArchiveChannels();
+    emit stateChanged();
+}

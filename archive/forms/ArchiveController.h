@@ -1,0 +1,114 @@
+#pragma once
+
+#include "xml/XmlDocument.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ArchiveChannelsModel;
+class ArchiveItemDocument;
+class ArchiveStore;
+class ChannelTree;
+class HeaderListModel;
+class IDownloadUi;
+class IMessageBoxes;
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QTreeView;
+class QToolButton;
+class QWidget;
+
+// The archive on screen: the archive page of the left panel, the archive view of the header
+// list, adding and deleting archived rows and showing one. Owns no widget.
+class ArchiveController : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Widgets
+    {
+        QWidget *window;                 // parent of the messages
+        QToolButton *sbShowAllArchive;
+        QTreeView *lvArchiveCategories;
+        QCheckBox *cbAllArchiveFilter;
+        QLineEdit *edKeyWord;
+        QTreeView *lvHeaders;
+        QAction *acAddToArchive;
+        QAction *acArchiveDelete;
+        QToolButton *sbAddToArchive;     // these two share one place on the item tool bar
+        QToolButton *sbArchiveDelete;
+    };
+    // The item node of a channel row by its ID (the channel side of GetItemNode); a null
+    // node when there is none.
+    using ChannelItemNode = std::function<XmlNode(int id)>;
+
+    // `itemFile` is where an archived item is written to be shown (data/arch_item.xml).
+    ArchiveController(const Widgets &w, ChannelTree &tree, HeaderListModel &rows,
+                      IDownloadUi &status, IMessageBoxes &boxes, const QString &itemFile,
+                      QObject *parent);
+    ~ArchiveController() override;
+
+    // The archive is opened by the session; until then every handler does nothing.
+    void setArchive(ArchiveStore *store, ArchiveItemDocument *items);
+    void setChannelItemNode(ChannelItemNode itemNode) { m_channelItemNode = std::move(itemNode); }
+    // The message shown when the archive cannot be opened at start-up (the program ends).
+    static QString openFailedMessage();
+    // Runs `open` (the session's openArchive); when it raises, shows openFailedMessage()
+    // with the error icon and gives false: the start-up ends.
+    static bool OpenArchive(const std::function<void()> &open, IMessageBoxes &boxes,
+                            QWidget *window);
+
+    bool archiveViewShown() const;
+    int lastCategoryRow() const { return m_lastCategoryRow; }
+
+    void LoadArchiveChannels();
+    // One channel's archived rows, or the whole archive for an empty GUID, narrowed by the
+    // keyword edit's text whenever it holds one.
+    void ShowArchive(const QString &channelGuid);
+    // The archive side of GetItemNode: the template filled from the row at that position.
+    XmlNode GetItemNode(int id);
+    // Writes the archive item document for the row and gives its path; empty when the row
+    // cannot be read (the message has been shown).
+    QString writeItemDocument(int id);
+    // A channel is shown in the header list: the archive view ends.
+    void closeArchiveView();
+    // The filter button in the archive view: the whole archive or the selected channel.
+    void applyFilter();
+    // acAddToArchiveUpdate and acArchiveDeleteUpdate, from the facts of the moment.
+    void updateActions(int headerSelection);
+
+public slots:
+    void acAddToArchiveExecute();
+    void acArchiveDeleteExecute();
+    void lvArchiveCategoriesChange();
+    void sbShowAllArchiveClick();
+    void cbAllArchiveFilterClick();
+    // The archive page became active.
+    void pcLeftPanelChange();
+
+signals:
+    // The archive view began or ended, or rows changed: the frame recomputes the actions.
+    void stateChanged();
+
+private:
+    QString selectedChannelGuid() const;
+    int selectedChannelRow() const;
+    void showSelectedOrFirstChannel();
+    void reportError(const QString &message);
+
+    Widgets m_w;
+    ChannelTree &m_tree;
+    HeaderListModel &m_rows;
+    IDownloadUi &m_status;
+    IMessageBoxes &m_boxes;
+    QString m_itemFile;
+    ArchiveStore *m_store = nullptr;
+    ArchiveItemDocument *m_items = nullptr;
+    ArchiveChannelsModel *m_channels = nullptr;
+    ChannelItemNode m_channelItemNode;
+    int m_lastCategoryRow = -1;
+};

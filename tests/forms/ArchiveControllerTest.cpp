@@ -1,0 +1,399 @@
+#include "archive/forms/ArchiveController.h"
+
+#include "MainFrmFixture.h"
+#include "archive/ArchiveItemDocument.h"
+#include "archive/ArchiveStore.h"
+#include "catalogue/ChannelTree.h"
+#include "feed/DownloadUi.h"
+#include "reading/HeaderListModel.h"
+#include "support/TestFiles.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+namespace {
+
+using mainfrm_test::ScriptedBoxes;
+
+const QString Ch1 = QStringLiteral("{11111111-0000-0000-0000-000000000001}");
+const QString Ch2 = QStringLiteral("{22222222-0000-0000-0000-000000000002}");
+
+class StatusLog : public IDownloadUi
+{
+public:
+    void setStatusText(const QString &text) override { texts << text; }
+    void progressBegin(qint64 maximum) override { maxima << maximum; visible = true; }
+    void progressWork(qint64) override {}
+    void progressEnd() override { visible = false; }
+    QStringList texts;
+    QList<qint64> maxima;
+    bool visible = false;
+};
+
+class ArchiveControllerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        const QString path = m_dir.filePath("archive.mdb");
+        ArchiveStore::create(path);
+        m_store = ArchiveStore::open(path);
+
+        ChannelNode *channel = m_tree.addNode(m_tree.root(), "Kanał", NodeKind::Channel);
+        channel->channel()->GUID = Ch1;
+        channel->channel()->link = "http://example.org/";
+        channel->channel()->image = "http://example.org/logo.png";
+
+        m_channelDoc.loadFromBytes(
+            "<rss version=\"2.0\"><channel>"
+            "<item GUID=\"{I0}\"><title>Pierwszy \"cytat\"</title><link>http://example.org/0"
+            "</link><description>opis zero</description></item>"
+            "<item GUID=\"{I1}\"><title>Zły <b>tytuł</b></title></item>"
+            "<item GUID=\"{I2}\"><title>Trzeci</title><description>opis</description></item>"
+            "</channel></rss>");
+
+        for (QWidget *w : std::initializer_list<QWidget *>{&m_sbShowAll, &m_sbAdd, &m_sbDelete,
+                                                            &m_lvCategories, &m_lvHeaders,
+                                                            &m_cbAll, &m_edKeyWord})
+            w->setParent(&m_window);
+        m_lvHeaders.setModel(&m_rows);
+        m_lvHeaders.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        m_lvHeaders.setSelectionBehavior(QAbstractItemView::SelectRows);
+        m_acAdd = new QAction(&m_window);
+        m_acDelete = new QAction(&m_window);
+        ArchiveController::Widgets w{&m_window,       &m_sbShowAll, &m_lvCategories,
+                                     &m_cbAll,        &m_edKeyWord, &m_lvHeaders,
+                                     m_acAdd,         m_acDelete,   &m_sbAdd,
+                                     &m_sbDelete};
+        m_controller = std::make_unique<ArchiveController>(
+            w, m_tree, m_rows, m_status, m_boxes, m_dir.filePath("arch_item.xml"), nullptr);
+        m_controller->setArchive(m_store.get(), &m_items);
+        m_controller->setChannelItemNode([this](int id) {
+            XmlNode item = m_channelDoc.documentElement().firstChild().firstChild();
+            for (int i = 0; i < id && item; ++i)
+                item = item.nextSibling();
+            return item;
+        });
+        m_cbAll.hide();
+        QObject::connect(&m_cbAll, &QCheckBox::clicked, m_controller.get(),
+                         &ArchiveController::cbAllArchiveFilterClick);
+    }
+
+    void showChannelRows()
+    {
+        std::vector<HeaderRow> rows;
+        const char *titles[] = {"Pierwszy \"cytat\"", "Zły tytuł", "Trzeci"};
+        for (int i = 0; i < 3; ++i) {
+            HeaderRow r;
+            r.title = QString::fromUtf8(titles[i]);
+            r.date = QStringLiteral("2024-01-0%1").arg(i + 1);
+            r.author = QStringLiteral("Autor %1").arg(i);
+            r.id = i;
+            r.guid = QStringLiteral("{I%1}").arg(i);
+            r.chGuid = Ch1;
+            r.chName = QStringLiteral("Kanał \"K\"");
+            r.version = QStringLiteral("2.0");
+            rows.push_back(r);
+        }
+        m_rows.setRows(rows);
+    }
+
+    void selectHeaderRows(std::initializer_list<int> rows)
+    {
+        m_lvHeaders.selectionModel()->clearSelection();
+        for (int r : rows)
+            m_lvHeaders.selectionModel()->select(
+                m_rows.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    void archive(std::vector<ArchiveRecord> records)
+    {
+        m_store->archiveTable().insert(records);
+    }
+
+    static ArchiveRecord stored(const QString &guid, const QString &ch, const QString &title,
+                                const QString &name)
+    {
+        ArchiveRecord r;
+        r.sGUID = guid;
+        r.sChGUID = ch;
+        r.sTitle = title;
+        r.sDescription = QStringLiteral("opis ") + title;
+        r.sAuthor = QStringLiteral("A|B|");
+        r.sDate = QStringLiteral("2024-02-02");
+        r.sChannelName = name;
+        return r;
+    }
+
+    QStringList listedTitles() const
+    {
+        QStringList out;
+        for (const HeaderRow &r : m_rows.rows())
+            out << r.title;
+        return out;
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ArchiveStore> m_store;
+    ArchiveItemDocument m_items;
+    ChannelTree m_tree;
+    XmlDocument m_channelDoc;
+    HeaderListModel m_rows;
+    QWidget m_window;
+    QToolButton m_sbShowAll, m_sbAdd, m_sbDelete;
+    QTreeView m_lvCategories, m_lvHeaders;
+    QCheckBox m_cbAll;
+    QLineEdit m_edKeyWord;
+    QAction *m_acAdd = nullptr, *m_acDelete = nullptr;
+    StatusLog m_status;
+    ScriptedBoxes m_boxes;
+    std::unique_ptr<ArchiveController> m_controller;
+};
+
+TEST_F(ArchiveControllerTest, AddingArchivesEachSelectedRowWithItsOwnValuesAndSkipsAnUnreadableOne)
+{
+    showChannelRows();
+    selectHeaderRows({0, 1, 2});
+    m_controller->updateActions(2);
+    EXPECT_TRUE(m_acAdd->isEnabled());
+    EXPECT_FALSE(m_sbAdd.isHidden());
+    EXPECT_FALSE(m_acDelete->isEnabled());
+    EXPECT_TRUE(m_sbDelete.isHidden());
+
+    m_controller->acAddToArchiveExecute();
+    EXPECT_EQ(m_status.texts,
+              QStringList({"Chwileczkę... Archiwizowanie danych.", "Gotowe."}));
+    EXPECT_EQ(m_status.maxima, QList<qint64>({3}));
+    EXPECT_FALSE(m_status.visible);
+    EXPECT_TRUE(m_boxes.shown.isEmpty());
+
+    ArchiveQuery &query = m_store->archiveQuery();
+    query.open(QString(), QString());
+    ASSERT_EQ(query.recordCount(), 2) << "the item whose title holds markup is left out";
+    query.first();
+    ArchiveRecord first = query.record();
+    EXPECT_EQ(first.sTitle, "Pierwszy |cytat|");
+    EXPECT_EQ(first.sDate, "2024-01-01");
+    EXPECT_EQ(first.sAuthor, "Autor 0");
+    EXPECT_EQ(first.sChannelName, "Kanał |K|");
+    EXPECT_EQ(first.sChannelLink, "http://example.org/");
+    EXPECT_EQ(first.sChannelImage, "http://example.org/logo.png");
+    EXPECT_EQ(first.sLink, "http://example.org/0");
+    query.next();
+    EXPECT_EQ(query.record().sDate, "2024-01-03");
+    EXPECT_EQ(query.record().sAuthor, "Autor 2");
+    query.close();
+
+    // The channel list was read again; adding the same item again gives another row.
+    EXPECT_EQ(m_lvCategories.model()->rowCount(), 1);
+    EXPECT_EQ(m_lvCategories.model()->index(0, 0).data().toString(), "Kanał |K|");
+    selectHeaderRows({0});
+    m_controller->acAddToArchiveExecute();
+    EXPECT_EQ(m_store->archiveTable().recordCount(), 3);
+}
+
+TEST_F(ArchiveControllerTest, ArchivePageShowsChannelsAndTheWholeArchiveAsTheButtonsAsk)
+{
+    archive({stored("{A}", Ch1, "jeden |x|", "Pierwszy"), stored("{B}", Ch2, "dwa", "Drugi"),
+             stored("{C}", Ch1, "trzy", "Pierwszy")});
+    m_store->dbCommand().setUnread("{C}", true);
+    m_controller->LoadArchiveChannels();
+    ASSERT_EQ(m_lvCategories.model()->rowCount(), 2);
+    EXPECT_FALSE(m_lvCategories.selectionModel()->hasSelection());
+
+    // The page opens on the first channel (in name order: "Drugi").
+    m_controller->pcLeftPanelChange();
+    EXPECT_TRUE(m_controller->archiveViewShown());
+    EXPECT_FALSE(m_cbAll.isHidden());
+    EXPECT_FALSE(m_cbAll.isChecked());
+    EXPECT_EQ(listedTitles(), QStringList({"dwa"}));
+
+    m_controller->sbShowAllArchiveClick();
+    EXPECT_TRUE(m_cbAll.isChecked());
+    EXPECT_EQ(listedTitles(), QStringList({"jeden \"x\"", "dwa", "trzy"}));
+    const std::vector<HeaderRow> &rows = m_rows.rows();
+    EXPECT_EQ(rows[1].id, 1);
+    EXPECT_EQ(rows[2].id, 2);
+    EXPECT_EQ(rows[0].version, "1.0");
+    EXPECT_EQ(rows[0].author, "A\"B\"");
+    EXPECT_EQ(rows[0].chGuid, Ch1);
+    EXPECT_EQ(rows[0].guid, "{A}");
+    EXPECT_FALSE(rows[0].unread);
+    EXPECT_TRUE(rows[2].unread);
+
+    // A keyword typed but not applied narrows the next channel shown.
+    m_edKeyWord.setText(QStringLiteral("TRZY"));
+    m_lvCategories.setCurrentIndex(m_lvCategories.model()->index(1, 0));
+    EXPECT_FALSE(m_cbAll.isChecked());
+    EXPECT_EQ(listedTitles(), QStringList({"trzy"}));
+    m_edKeyWord.clear();
+
+    m_cbAll.click();
+    EXPECT_TRUE(m_cbAll.isChecked());
+    EXPECT_EQ(m_rows.rowCount(), 3);
+    m_cbAll.click();
+    EXPECT_EQ(listedTitles(), QStringList({"jeden \"x\"", "trzy"}));
+
+    // In the archive view adding is off and deleting is on, each button where the other was.
+    selectHeaderRows({0});
+    m_controller->updateActions(1);
+    EXPECT_FALSE(m_acAdd->isEnabled());
+    EXPECT_TRUE(m_sbAdd.isHidden());
+    EXPECT_TRUE(m_acDelete->isEnabled());
+    EXPECT_FALSE(m_sbDelete.isHidden());
+
+    m_controller->closeArchiveView();
+    EXPECT_FALSE(m_controller->archiveViewShown());
+    EXPECT_TRUE(m_cbAll.isHidden());
+}
+
+TEST_F(ArchiveControllerTest, AnEmptyArchiveLeavesTheListAndARefilledListShowsAgain)
+{
+    showChannelRows();
+    m_controller->LoadArchiveChannels();
+    m_controller->pcLeftPanelChange();
+    EXPECT_FALSE(m_controller->archiveViewShown());
+    EXPECT_EQ(m_rows.rowCount(), 3) << "the channel's headers stay";
+
+    archive({stored("{A}", Ch1, "jeden", "Pierwszy"), stored("{B}", Ch2, "dwa", "Drugi")});
+    m_controller->LoadArchiveChannels();
+    m_lvCategories.setCurrentIndex(m_lvCategories.model()->index(0, 0));
+    EXPECT_EQ(listedTitles(), QStringList({"dwa"}));
+
+    // After a refill no channel is selected; unchecking "whole archive" then picks the
+    // first channel, and the row shown before the refill shows again.
+    m_controller->LoadArchiveChannels();
+    EXPECT_EQ(m_controller->lastCategoryRow(), -1);
+    m_controller->sbShowAllArchiveClick();
+    m_cbAll.click();
+    EXPECT_FALSE(m_cbAll.isChecked());
+    EXPECT_EQ(listedTitles(), QStringList({"dwa"}));
+    EXPECT_EQ(m_controller->lastCategoryRow(), 0);
+}
+
+TEST_F(ArchiveControllerTest, DeletingAsksFirstAndTakesEveryCopyWhileTheOtherRowsKeepTheirIds)
+{
+    archive({stored("{SAME}", Ch1, "kopia 1", "K"), stored("{O}", Ch1, "inny", "K"),
+             stored("{SAME}", Ch1, "kopia 2", "K")});
+    m_controller->LoadArchiveChannels();
+    m_controller->sbShowAllArchiveClick();
+    selectHeaderRows({0});
+
+    m_boxes.answers = {false};
+    m_controller->acArchiveDeleteExecute();
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown[0].text, "Czy chcesz trwale usunąć wybrane elementy?");
+    EXPECT_EQ(m_boxes.shown[0].caption, "Pytanie:");
+    EXPECT_EQ(m_store->archiveTable().recordCount(), 3);
+    EXPECT_EQ(m_rows.rowCount(), 3);
+
+    m_boxes.answers = {true};
+    m_controller->acArchiveDeleteExecute();
+    EXPECT_EQ(m_store->archiveTable().recordCount(), 1);
+    EXPECT_EQ(listedTitles(), QStringList({"inny", "kopia 2"}));
+    EXPECT_EQ(m_rows.rows()[0].id, 1);
+    EXPECT_EQ(m_rows.rows()[1].id, 2);
+    EXPECT_EQ(m_status.texts.mid(m_status.texts.size() - 2),
+              QStringList({"Chwileczkę... Aktualizowanie archiwum.", "Gotowe."}));
+
+    // The rows left still address the open query: the remaining one by its ID, the other
+    // copy with what was listed of it.
+    EXPECT_EQ(m_controller->GetItemNode(1).findChild("title").text(), "inny");
+    EXPECT_EQ(m_controller->GetItemNode(1).findChild("description").text(), "opis inny");
+    EXPECT_EQ(m_controller->GetItemNode(2).findChild("title").text(), "kopia 2");
+}
+
+TEST_F(ArchiveControllerTest, ARowOnShowIsWrittenAsTheArchiveItemDocument)
+{
+    ArchiveRecord r = stored("{G}", Ch1, "Tytuł |z| ąę", "Kanał |Q|");
+    r.sChannelLink = "http://example.org/";
+    r.sChannelImage = "http://example.org/logo.png";
+    r.sLink = "http://example.org/item";
+    archive({stored("{F}", Ch1, "pierwszy", "Kanał |Q|"), r});
+    m_controller->sbShowAllArchiveClick();
+
+    const QString path = m_controller->writeItemDocument(1);
+    EXPECT_EQ(path, m_dir.filePath("arch_item.xml"));
+    XmlDocument doc;
+    doc.loadFromFile(path);
+    const XmlNode item = doc.documentElement().firstChild();
+    EXPECT_EQ(item.attribute("GUID"), "{G}");
+    EXPECT_EQ(item.findChild("title").text(), QStringLiteral("Tytuł \"z\" ąę"));
+    EXPECT_EQ(item.findChild("link").text(), "http://example.org/item");
+    EXPECT_EQ(item.findChild("sChannelName").text(), "Kanał \"Q\"");
+    EXPECT_EQ(item.findChild("sChannelImage").text(), "http://example.org/logo.png");
+    EXPECT_TRUE(readAll(path).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+
+    m_controller->closeArchiveView();
+    EXPECT_TRUE(m_controller->writeItemDocument(1).isEmpty());
+}
+
+TEST_F(ArchiveControllerTest, ADatabaseErrorIsShownAndTheListsStayAsTheyWere)
+{
+    archive({stored("{A}", Ch1, "jeden", "K")});
+    m_controller->LoadArchiveChannels();
+    m_controller->sbShowAllArchiveClick();
+    selectHeaderRows({0});
+
+    sqlite3 *other = nullptr;
+    sqlite3_open(QFile::encodeName(m_store->path()).constData(), &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    m_boxes.answers = {true};
+    m_controller->acArchiveDeleteExecute();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    ASSERT_EQ(m_boxes.shown.size(), 2) << "the question, then the error";
+    EXPECT_EQ(m_boxes.shown.last().kind, "error");
+    EXPECT_EQ(m_boxes.shown.last().caption, "Błąd:");
+    EXPECT_TRUE(m_boxes.shown.last().text.contains("zablokowane"));
+    EXPECT_EQ(listedTitles(), QStringList({"jeden"})) << "nothing was deleted, nothing removed";
+    EXPECT_EQ(m_store->archiveTable().recordCount(), 1);
+    EXPECT_FALSE(m_status.visible);
+}
+
+} // namespace
+
+namespace {
+
+using ArchiveStartup = mainfrm_test::MainFrmFixture;
+
+TEST_F(ArchiveStartup, TheShippedArchiveIsCopiedAndAMissingOrForeignOneEndsTheStart)
+{
+    const QString archivePath = appFolder() + QStringLiteral("data/archive.mdb");
+    {
+        auto w = create();
+        EXPECT_FALSE(w->startupFailed());
+        EXPECT_TRUE(m_boxes.shown.isEmpty());
+        EXPECT_NO_THROW(ArchiveStore::open(archivePath)) << "the first start copied it";
+    }
+    const QString message = ArchiveController::openFailedMessage();
+    EXPECT_EQ(message, "Nie można nawiązać połączenia z bazą danych archiwum. Jest to "
+                       "spowodowane brakiem pliku bazy lub brakiem sterowników w systemie. "
+                       "Program kończy działanie.");
+    for (const QByteArray &content : {QByteArray(), QByteArray("Standard Jet DB\0\0\0", 18)}) {
+        QFile::remove(archivePath);
+        if (!content.isNull())
+            ASSERT_TRUE(writeAll(archivePath, content));
+        m_boxes.shown.clear();
+        auto w = create();
+        EXPECT_TRUE(w->startupFailed());
+        ASSERT_EQ(m_boxes.shown.size(), 1);
+        EXPECT_EQ(m_boxes.shown.first().kind, "error");
+        EXPECT_EQ(m_boxes.shown.first().caption, "Błąd:");
+        EXPECT_EQ(m_boxes.shown.first().text, message);
+    }
+    EXPECT_EQ(readAll(archivePath), QByteArray("Standard Jet DB\0\0\0", 18))
+        << "a file that is not an archive is left for the user";
+}
+
+} // namespace
