@@ -61,7 +61,9 @@ CommandLine ParseCommandLine(const QStringList &args)
         CommandLine::Mode mode;
     } tools[] = {{"--check-tree", CommandLine::Mode::CheckTree},
                  {"--fetch", CommandLine::Mode::Fetch},
-                 {"--sync", CommandLine::Mode::Sync}};
+                 {"--sync", CommandLine::Mode::Sync},
+                 {"--import-opml", CommandLine::Mode::ImportOpml},
+                 {"--export-opml", CommandLine::Mode::ExportOpml}};
     for (const auto &tool : tools) {
         if (first == QLatin1String(tool.name)) {
             line.mode = tool.mode;
@@ -108,6 +110,8 @@ QString CommandLineHelp()
         "(http://, https:// lub feed:)\n"
         "  --sync                   synchronizuje wszystkie włączone kanały bez okna "
         "(np. z crona)\n"
+        "  --import-opml PLIK       dodaje kanały z pliku OPML innego czytnika\n"
+        "  --export-opml PLIK       zapisuje wszystkie kanały do pliku OPML (bez haseł)\n"
         "  --fetch ADRES PLIK [--user NAZWA --password HASŁO]  pobiera jeden dokument "
         "do pliku, tak jak program\n"
         "  --check-tree PLIK [--save WYNIK]  wczytuje plik drzewa kanałów, wypisuje je "

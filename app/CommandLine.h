@@ -9,7 +9,8 @@
 // handed to the new channel wizard.
 struct CommandLine
 {
-    enum class Mode { Window, Help, Version, UsageError, CheckTree, Fetch, Sync };
+    enum class Mode { Window, Help, Version, UsageError, CheckTree, Fetch, Sync,
+                      ImportOpml, ExportOpml };
 
     Mode mode = Mode::Window;
     bool startHidden = false;   // first argument exactly "hid"

@@ -2,6 +2,7 @@
 #include "app/forms/Application.h"
 #include "app/commands/CheckTreeCommand.h"
 #include "app/commands/FetchCommand.h"
+#include "app/commands/OpmlCommand.h"
 #include "app/commands/SyncCommand.h"
 
 #include <QCoreApplication>
@@ -51,6 +52,10 @@ int main(int argc, char **argv)
         return runTool(argc, argv, runFetchCommand, line.toolArguments);
     case CommandLine::Mode::Sync:
         return runTool(argc, argv, runSyncCommand, line.toolArguments);
+    case CommandLine::Mode::ImportOpml:
+        return runTool(argc, argv, runImportOpmlCommand, line.toolArguments);
+    case CommandLine::Mode::ExportOpml:
+        return runTool(argc, argv, runExportOpmlCommand, line.toolArguments);
     case CommandLine::Mode::Window:
         break;
     }

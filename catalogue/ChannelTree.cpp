@@ -1,5 +1,10 @@
 #include "catalogue/ChannelTree.h"
 
+#include <QDataStream>
+#include <QIODevice>
+#include <QMimeData>
+#include <QStringList>
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -273,9 +278,15 @@ QVariant ChannelTree::data(const QModelIndex &index, int role) const
 bool ChannelTree::setData(const QModelIndex &index, const QVariant &value, int role)
 {
     ChannelNode *node = nodeFromIndex(index);
-    if (!node || role != Qt::EditRole)
+    // An invalid value is what a view's clearing after a move sends: it is no name.
+    if (!node || role != Qt::EditRole || !value.isValid())
         return false;
-    renameNode(node, value.toString());
+    const QString name = value.toString();
+    if (name.size() > MaxEditedName) {
+        emit renameRefused(node);
+        return false;
+    }
+    renameNode(node, name);
     return true;
 }
 
@@ -296,6 +307,80 @@ QHash<int, QByteArray> ChannelTree::roleNames() const
     QHash<int, QByteArray> names = QAbstractItemModel::roleNames();
     names.insert(ImageIndexRole, "imageIndex");
     return names;
+}
+
+QString ChannelTree::nodeMimeType()
+{
+    return QStringLiteral("application/x-kolvani-channel-node");
+}
+
+QStringList ChannelTree::mimeTypes() const
+{
+    return {nodeMimeType()};
+}
+
+QMimeData *ChannelTree::mimeData(const QModelIndexList &indexes) const
+{
+    for (const QModelIndex &index : indexes) {
+        const ChannelNode *node = nodeFromIndex(index);
+        if (!node || node == m_root.get())
+            continue;
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << quint64(reinterpret_cast<quintptr>(this)) << qint32(absoluteIndex(node));
+        auto *data = new QMimeData;
+        data->setData(nodeMimeType(), bytes);
+        return data;
+    }
+    return nullptr;
+}
+
+Qt::DropActions ChannelTree::supportedDragActions() const
+{
+    return Qt::MoveAction;
+}
+
+Qt::DropActions ChannelTree::supportedDropActions() const
+{
+    return Qt::MoveAction;
+}
+
+std::pair<ChannelNode *, ChannelNode *> ChannelTree::dropNodes(const QMimeData *data,
+                                                               const QModelIndex &parent) const
+{
+    if (!data || !data->hasFormat(nodeMimeType()))
+        return {};
+    QDataStream in(data->data(nodeMimeType()));
+    quint64 tree = 0;
+    qint32 index = -1;
+    in >> tree >> index;
+    if (in.status() != QDataStream::Ok || tree != quint64(reinterpret_cast<quintptr>(this)))
+        return {};
+    ChannelNode *dragged = nodeAt(index);
+    ChannelNode *target = nodeFromIndex(parent);
+    if (!dragged || !target || dragged == m_root.get() || target == dragged->m_parent ||
+        dragged->contains(target))
+        return {};
+    return {dragged, target};
+}
+
+bool ChannelTree::canDropMimeData(const QMimeData *data, Qt::DropAction action, int, int,
+                                  const QModelIndex &parent) const
+{
+    return action == Qt::MoveAction && dropNodes(data, parent).first != nullptr;
+}
+
+bool ChannelTree::dropMimeData(const QMimeData *data, Qt::DropAction action, int row,
+                               int column, const QModelIndex &parent)
+{
+    if (!canDropMimeData(data, action, row, column, parent))
+        return false;
+    const auto [dragged, target] = dropNodes(data, parent);
+    if (!moveNode(dragged, target))
+        return false;
+    target->m_record->position = absoluteIndex(target);
+    emit nodeDropped(target);
+    return true;
 }
 
 NodeRecord *ChannelTree::newRecord(NodeKind kind)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 enum class NodeKind { Group = 0, Channel = 1 };
@@ -79,6 +80,8 @@ private:
 
 // The tree of groups and channels, with exactly one root group. As an item model it has one
 // column and one top-level row (the root).
+class QMimeData;
+
 class ChannelTree : public QAbstractItemModel
 {
     Q_OBJECT
@@ -126,11 +129,38 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // A name edited in place: refused, with renameRefused, when longer than MaxEditedName.
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    static constexpr int MaxEditedName = 250;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     QHash<int, QByteArray> roleNames() const override;
 
+    // Drag and drop of one node with its subtree onto another node (tvChannelsDragOver and
+    // tvChannelsDragDrop). The data names the node by its absolute index in this tree.
+    static QString nodeMimeType();
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+    Qt::DropActions supportedDropActions() const override;
+    // Refused: no target node, the root dragged, a target that is the node itself, its
+    // parent, or anywhere inside its own subtree, and data from another tree.
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    // Moves the node (records kept) to the end of the target's children, sets the target's
+    // record position to its absolute index and emits nodeDropped.
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+
+signals:
+    // An in-place edit gave a name longer than MaxEditedName; the node kept its old one.
+    void renameRefused(ChannelNode *node);
+    // A drop made `target` the new parent of a node: the view expands it.
+    void nodeDropped(ChannelNode *target);
+
 private:
+    // The dragged node and the target of a drop; nulls when the drop is refused.
+    std::pair<ChannelNode *, ChannelNode *> dropNodes(const QMimeData *data,
+                                                      const QModelIndex &parent) const;
     NodeRecord *newRecord(NodeKind kind);
     void freeRecords(const std::vector<NodeRecord *> &records);
     void ensurePreOrder() const;

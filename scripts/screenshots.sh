@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the program under a virtual screen: the main window at 800x480 and on a full
-# 1920x1080 screen, the settings dialog, the About box and the report window. Each run uses
+# 1920x1080 screen, the settings dialog, the About box, the report window, the new channel
+# wizard on both pages (with the shipped list) and the channel properties dialog. Each run uses
 # a temporary home with a small sample channel tree, so the real per-user folder is never
 # touched. Usage: scripts/screenshots.sh [build folder]  ->  <build>/screenshots/*.png
 set -euo pipefail
@@ -89,6 +90,9 @@ shot main-fullscreen 1920x1080 1920x1080
 shot settings 1024x768 1024x768 config
 shot about 1024x768 1024x768 about
 shot report 1024x768 1024x768 report
+shot wizard-list 1024x768 1024x768 wizard-list
+shot wizard-address 1024x768 1024x768 wizard-address
+shot channel 1024x768 1024x768 channel
 
 # The new-item pop-up over another application's window, under a real window manager, at
 # the first and at the last of three alerts.

@@ -9,11 +9,16 @@
 #include "app/forms/MessageBoxes.h"
 #include "app/forms/ProgramStyle.h"
 #include "app/forms/UiLook.h"
+#include "catalogue/ChannelTree.h"
+#include "catalogue/forms/EditChannelUnit.h"
+#include "feed/forms/NewChanellUnit.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QLineEdit>
+#include <QTabWidget>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -95,14 +100,30 @@ void watchTerminationSignals(TfmMainFrm *mainFrm)
 }
 
 // Opens one window right after start, for pictures of the program (KOLVANI_SCREENSHOT).
-void openWindowForScreenshot(TfmMainFrm *mainFrm, TfmConfigFrm *config, TfmAboutFrm *about,
-                             TfmUpdateProgressFrm *report)
+void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
 {
     const QByteArray which = qgetenv("KOLVANI_SCREENSHOT");
     if (which.isEmpty())
         return;
-    QTimer::singleShot(1500, mainFrm, [which, config, about, report] {
-        if (which == "config")
+    TfmConfigFrm *config = windows.config;
+    TfmAboutFrm *about = windows.about;
+    TfmUpdateProgressFrm *report = windows.updateProgress;
+    TfmNewChannelFrm *wizard = windows.newChannel;
+    TfmEditChannelFrm *properties = windows.editChannel;
+    QTimer::singleShot(1500, mainFrm, [=] {
+        if (which == "wizard-list") {
+            wizard->show();
+        } else if (which == "wizard-address") {
+            wizard->findChild<QTabWidget *>(QStringLiteral("pgMain"))->setCurrentIndex(0);
+            wizard->show();
+            wizard->findChild<QLineEdit *>(QStringLiteral("edURL"))
+                ->setText(QStringLiteral("https://lwn.net/headlines/rss"));
+        } else if (which == "channel") {
+            const QList<ChannelNode *> channels = mainFrm->channelTree()->channelsInPreOrder();
+            if (!channels.isEmpty())
+                properties->fill(*channels.first());
+            properties->show();
+        } else if (which == "config")
             config->show();
         else if (which == "about")
             about->show();
@@ -186,22 +207,29 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     QObject::connect(&instance, &SingleInstance::activationRequested, &mainFrm, activate);
     QObject::connect(&instance, &SingleInstance::subscribeRequested, &mainFrm, activate);
 
-    // The other windows, once each, in their order. The find dialog, the new channel wizard
-    // and the channel properties dialog come here with their parts of the program, before
-    // the report window; the notification window after the About box.
+    // The other windows, once each, in their order. The find dialog comes before the wizard
+    // with its part of the program; the notification window after the About box.
     // No per-user folder: no settings file; the windows read defaults and write nothing.
     const QString configPath =
         mainFrm.userFolder().isEmpty() ? QString() : mainFrm.userFolder().configFile();
+    TfmNewChannelFrm newChannel(mainFrm.newChannelEnv(), &mainFrm);
+    TfmEditChannelFrm editChannel(&mainFrm);
     TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
     TfmConfigFrm config(configPath, mainFrm.tmUpdates(), QCoreApplication::applicationFilePath(),
                         &mainFrm);
     TfmAboutFrm about(options.executableDir, &mainFrm);
-    mainFrm.attachWindows({&updateProgress, &config, &about});
+    MainFrmWindows windows;
+    windows.updateProgress = &updateProgress;
+    windows.config = &config;
+    windows.about = &about;
+    windows.newChannel = &newChannel;
+    windows.editChannel = &editChannel;
+    mainFrm.attachWindows(windows);
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainFrm,
                      [&mainFrm](QSessionManager &) { mainFrm.FormCloseQuery(); });
     watchTerminationSignals(&mainFrm);
-    openWindowForScreenshot(&mainFrm, &config, &about, &updateProgress);
+    openWindowForScreenshot(&mainFrm, windows);
 
     if (!startHidden)
         mainFrm.show();

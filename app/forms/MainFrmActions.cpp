@@ -5,6 +5,7 @@
 #include "app/forms/UiLook.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/TreeEditingController.h"
 #include "sync/forms/SyncRunsController.h"
 
 #include <QAction>
@@ -332,13 +333,8 @@ void TfmMainFrm::applyActionFacts(const ActionFacts &f)
 {
     if (m_syncRuns)
         m_syncRuns->updateActions(f); // acSyncAllUpdate, acChannelsGetSelectedUpdate
-    // acRemoveTreeItemUpdate, acChannelsEditUpdate, acChannelsEditChanelUpdate
-    acRemoveTreeItem->setEnabled(f.node && f.node->parent() && !f.syncAllRunning);
-    acChannelsAdd->setEnabled(!f.syncAllRunning); // a run keeps the tree's shape
-    acChannelsEdit->setEnabled(f.node != nullptr);
-    const bool channel = f.node && f.node->isChannel();
-    acChannelsEditChanel->setEnabled(channel);
-    acChannelsSendChannel->setEnabled(channel);
+    if (m_treeEditing) // acRemoveTreeItemUpdate, acChannelsEditUpdate, acChannelsEditChanelUpdate
+        m_treeEditing->updateActions(f);
     // acMarkAsReadUpdate, acMarkAsUnreadUpdate (acCopyToClipBoard is always enabled)
     const bool single = f.headerSelection == 1;
     for (QAction *a :
@@ -395,13 +391,9 @@ void TfmMainFrm::sbChannelsAddClick()
 
 // Commands whose parts of the program are still to come. Until its controller takes it,
 // each of these actions runs nothing:
-//   acChannelsGroupAddExecute, acRemoveTreeItemExecute, acChannelsEditExecute,
-//   acChannelsEditChanelExecute, acChannelsSendChannelExecute (tree editing);
 //   acMarkAsReadExecute, acMarkAsUnreadExecute, acSendAsMailExecute, acCopyLinkExecute,
 //   acOpenLinkExecute, acFindExecute, acSaveToFileExecute, acPrintHeaderExecute (item
 //   commands); acAddToArchiveExecute, acArchiveDeleteExecute (archive).
-// The new channel wizard is a placeholder step of its own.
 void TfmMainFrm::placeholderHandlers()
 {
-    connect(acChannelsAdd, &QAction::triggered, this, &TfmMainFrm::ShowNewChannelWizard);
 }

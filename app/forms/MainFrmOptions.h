@@ -5,6 +5,8 @@
 class IMessageBoxes;
 class TfmAboutFrm;
 class TfmConfigFrm;
+class TfmEditChannelFrm;
+class TfmNewChannelFrm;
 class TfmUpdateProgressFrm;
 
 // Where the main window finds its environment; tests give their own.
@@ -25,4 +27,6 @@ struct MainFrmWindows
     TfmUpdateProgressFrm *updateProgress = nullptr; // the report window
     TfmConfigFrm *config = nullptr;
     TfmAboutFrm *about = nullptr;
+    TfmNewChannelFrm *newChannel = nullptr;   // the new channel wizard
+    TfmEditChannelFrm *editChannel = nullptr; // the channel properties dialog
 };

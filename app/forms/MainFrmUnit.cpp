@@ -13,6 +13,7 @@
 #include "app/UserFolder.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
+#include "app/forms/ActionFacts.h"
 #include "app/forms/Application.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainStatusBar.h"
@@ -21,8 +22,11 @@
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "catalogue/forms/EditChannelUnit.h"
+#include "catalogue/forms/TreeEditingController.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
+#include "feed/forms/NewChanellUnit.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
@@ -42,6 +46,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -210,6 +215,25 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         m_session->channelTree(), folder, this);
     m_itemView->setChannelItems(
         [shown = &m_session->shownChannel()](int id) { return shown->itemNode(id); });
+    const QString opml = QStringLiteral("Pliki OPML (*.opml *.xml);;Wszystkie pliki (*)");
+    TreeEditingController::Outside outside;
+    outside.showWizard = [this] { ShowNewChannelWizard(); };
+    outside.syncAllRunning = [this] { return syncAllRunning(); };
+    outside.editChannel = [this](ChannelNode *node) {
+        return m_windows.editChannel && m_windows.editChannel->editChannel(*channelTree(), node);
+    };
+    outside.openOpmlFile = [this, opml] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Importuj kanały z pliku OPML"),
+                                            QString(), opml);
+    };
+    outside.saveOpmlFile = [this, opml] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Eksportuj kanały do pliku OPML"),
+                                            QStringLiteral("kanaly.opml"), opml);
+    };
+    m_treeEditing = new TreeEditingController(
+        {this, tvChannels, mnChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,
+         acChannelsSendChannel},
+        m_session->channelTree(), m_session->folder(), *m_messageBoxes, outside, this);
     createConnections();
 }
 
@@ -282,6 +306,31 @@ void TfmMainFrm::createConnections()
     connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     connect(m_itemView, &ItemViewController::firstChannelRequested, this,
             &TfmMainFrm::SelectFirstChannel);
+
+    // tree editing
+    connect(acChannelsAdd, &QAction::triggered, m_treeEditing, &TreeEditingController::acChannelsAddExecute);
+    connect(acChannelsGroupAdd, &QAction::triggered, m_treeEditing,
+            &TreeEditingController::acChannelsGroupAddExecute);
+    connect(acRemoveTreeItem, &QAction::triggered, m_treeEditing,
+            &TreeEditingController::acRemoveTreeItemExecute);
+    connect(acChannelsEdit, &QAction::triggered, m_treeEditing, &TreeEditingController::acChannelsEditExecute);
+    connect(acChannelsEditChanel, &QAction::triggered, m_treeEditing,
+            &TreeEditingController::acChannelsEditChanelExecute);
+    connect(acChannelsSendChannel, &QAction::triggered, m_treeEditing,
+            &TreeEditingController::acChannelsSendChannelExecute);
+    connect(m_treeEditing, &TreeEditingController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(m_treeEditing, &TreeEditingController::releaseCacheFile, &shown, [&shown](const QString &file) {
+        if (shown.shows(file))
+            shown.document().setActive(false);
+    });
+    connect(m_treeEditing, &TreeEditingController::nodeRemoved, m_itemView, [this] {
+        m_itemView->NavigateContent(QStringLiteral("about:blank"));
+        if (!SelectedNode(tvChannels, *channelTree()))
+            SelectFirstChannel();
+    });
+    const QList<QAction *> plik = mnPlik->actions();
+    mnPlik->insertActions(plik.value(plik.indexOf(acChannelsGroupAdd) + 1),
+                          {m_treeEditing->acImportOpml(), m_treeEditing->acExportOpml()});
 
     // commands of the window itself
     connect(acCopyToClipBoard, &QAction::triggered, this, &TfmMainFrm::acCopyToClipBoardExecute);
@@ -441,7 +490,16 @@ void TfmMainFrm::FormShow()
 
 void TfmMainFrm::ShowNewChannelWizard()
 {
-    // The new channel wizard comes with the subscription part of the program.
+    if (m_windows.newChannel)
+        m_windows.newChannel->exec();
+}
+
+NewChannelFrmEnv TfmMainFrm::newChannelEnv() const
+{
+    return {&m_session->channelTree(), tvChannels, &m_session->downloader(), m_messageBoxes,
+            m_folder.providerListFile(), m_folder.probeFile(),
+            {m_folder.dataFolder(), m_folder.shippedDataFolder()},
+            [this] { return channelsListUrl; }};
 }
 
 void TfmMainFrm::restorePlacement()

@@ -25,8 +25,14 @@
 //     (reading/forms)              wbContentDocumentComplete, wbContentProgressChange,
 //                                  wbContentStatusTextChange, spBackClick, spForwardClick,
 //                                  acOpenInNewWindowExecute
-//   still waiting for their owner  see placeholderHandlers() in MainFrmActions.cpp: the tree
-//                                  editing, item commands, archive and wizard handlers
+//   TreeEditingController          acChannelsAddExecute, acChannelsGroupAddExecute,
+//     (catalogue/forms)            acRemoveTreeItemExecute, acChannelsEditExecute,
+//                                  acChannelsEditChanelExecute, acChannelsSendChannelExecute,
+//                                  tvChannelsKeyDown, tvChannelsMouseDown, tvChannelsEdited,
+//                                  the OPML import and export, and the Update handlers
+//   TfmNewChannelFrm (feed/forms)  the wizard's handlers; ShowNewChannelWizard opens it
+//   still waiting for their owner  see placeholderHandlers() in MainFrmActions.cpp: the
+//                                  item commands and archive handlers
 
 #include "app/UserFolder.h"
 #include "app/forms/MainFrmOptions.h"
@@ -63,6 +69,8 @@ class QToolButton;
 class QTreeView;
 class Session;
 class SyncRunsController;
+class TreeEditingController;
+struct NewChannelFrmEnv;
 class UserDataLock;
 class WebBrowser;
 class XmlDocument;
@@ -82,6 +90,8 @@ public:
     bool startupFailed() const { return m_startupFailed; }
     IMessageBoxes &messageBoxes() const { return *m_messageBoxes; }
     const UserFolder &userFolder() const { return m_folder; }
+    // What the new channel wizard subscribes into.
+    NewChannelFrmEnv newChannelEnv() const;
     QIcon channelsImage(int index) const; // by ImageIndex
 
     // --- shared state, owned by the session and the controllers ---
@@ -239,6 +249,7 @@ private:
     SyncRunsController *m_syncRuns = nullptr;
     ItemViewController *m_itemView = nullptr;
     HeaderListController *m_headerList = nullptr;
+    TreeEditingController *m_treeEditing = nullptr;
     IMessageBoxes *m_messageBoxes = nullptr;
     QList<QIcon> m_images;
     QTimer *m_actionUpdate = nullptr;

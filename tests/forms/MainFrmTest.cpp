@@ -411,6 +411,8 @@ TEST_F(MainFrmFixture, EveryActionHasItsCaptionHintAndShortcut)
     const QString sep = QStringLiteral("-");
     EXPECT_EQ(texts(child<QMenu>(w, "mnPlik")),
               (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
+                           QString::fromUtf8("Importuj kanały z pliku OPML..."),
+                           QString::fromUtf8("Eksportuj kanały do pliku OPML..."),
                            sep, QStringLiteral("Ek&sportuj wiadomość do pliku XML"),
                            QStringLiteral("&Drukuj"), sep, QStringLiteral("&Koniec pracy")}));
     EXPECT_EQ(

@@ -1,0 +1,93 @@
+#include "app/commands/OpmlCommand.h"
+
+#include "app/AppFolder.h"
+#include "app/UserDataLock.h"
+#include "app/UserFolder.h"
+#include "app/commands/ConsoleLines.h"
+#include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
+#include "catalogue/Opml.h"
+#include "xml/XmlDocument.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+void printLine(const QString &text)
+{
+    WriteConsoleLine(stderr, text);
+}
+
+// Loads the user's tree under the per-user lock and hands it to `work`; `work` answers
+// whether the tree is to be written back.
+int withUserTree(const QString &usage, const QStringList &args,
+                 const std::function<bool(ChannelTree &, const QString &file)> &work)
+{
+    if (args.size() != 1 || args.first().isEmpty()) {
+        printLine(usage);
+        return 2;
+    }
+    const QString file = QFileInfo(args.first()).absoluteFilePath();
+    UserFolder folder;
+    try {
+        folder = UserFolder(DetermineAppFolder(QCoreApplication::applicationDirPath()),
+                            QCoreApplication::applicationDirPath());
+    } catch (const std::exception &e) {
+        printLine(QString::fromStdString(e.what()));
+        return 1;
+    }
+    UserDataLock lock(folder.lockFile());
+    if (!lock.tryLock(UserDataLock::Mode::Exclusive)) {
+        printLine(QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
+                                 "zmianą listy kanałów z wiersza poleceń."));
+        return 1;
+    }
+
+    ChannelTree tree;
+    XmlDocument treeDocument;
+    const TreeLoadResult loaded = LoadChannelTree(tree, treeDocument, folder.treeFile());
+    treeDocument.setActive(false);
+    if (!loaded.ok) {
+        printLine(QStringLiteral("Nie można załadować listy kanałów: ") + loaded.error);
+        return 1;
+    }
+    try {
+        if (!work(tree, file))
+            return 0;
+        SaveChannelTree(tree, folder.treeFile());
+    } catch (const OpmlError &e) {
+        printLine(e.message());
+        return 1;
+    } catch (const std::exception &e) {
+        printLine(QString::fromStdString(e.what()));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int runImportOpmlCommand(const QStringList &args)
+{
+    return withUserTree(QStringLiteral("Użycie: kolvani --import-opml PLIK"), args,
+                        [](ChannelTree &tree, const QString &file) {
+                            const OpmlImportResult result = ImportOpml(file, tree, tree.root());
+                            printLine(OpmlImportSummary(result));
+                            return result.channels + result.groups > 0;
+                        });
+}
+
+int runExportOpmlCommand(const QStringList &args)
+{
+    return withUserTree(QStringLiteral("Użycie: kolvani --export-opml PLIK"), args,
+                        [](ChannelTree &tree, const QString &file) {
+                            ExportOpml(tree, file);
+                            printLine(QStringLiteral("Zapisano kanałów: ") +
+                                      QString::number(tree.channelsInPreOrder().size()));
+                            return false;
+                        });
+}

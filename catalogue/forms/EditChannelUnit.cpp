@@ -1,0 +1,230 @@
+#include "catalogue/forms/EditChannelUnit.h"
+
+#include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton *flatButton(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setFlat(true);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setAutoDefault(false);
+    b->setMinimumWidth(90);
+    b->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid #b2b9c4; padding: 3px 10px; }"
+                                    "QPushButton:hover { background: #ffffff; }"));
+    return b;
+}
+
+QLineEdit *lineEdit(const char *name, QWidget *parent)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    return e;
+}
+
+// Feed content chose the link: only web addresses are handed to the system.
+bool isWebLink(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+} // namespace
+
+TfmEditChannelFrm::TfmEditChannelFrm(QWidget *parent) : ProgramDialog(parent)
+{
+    setObjectName(QStringLiteral("fmEditChannelFrm"));
+    setWindowTitle(QStringLiteral("Właściwości kanału:"));
+    setFixedSize(322, 442);
+    m_openLink = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    buildControls();
+    enableKeyPreview();
+}
+
+void TfmEditChannelFrm::buildControls()
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(10, 8, 10, 8);
+    column->setSpacing(4);
+
+    auto *nameLabel = new QLabel(QStringLiteral("&Nazwa:"), this);
+    edName = lineEdit("edName", this);
+    nameLabel->setBuddy(edName);
+    auto *urlLabel = new QLabel(QStringLiteral("Adres &URL:"), this);
+    edURL = lineEdit("edURL", this);
+    urlLabel->setBuddy(edURL);
+    column->addWidget(nameLabel);
+    column->addWidget(edName);
+    column->addWidget(urlLabel);
+    column->addWidget(edURL);
+
+    cbEnabled = new QCheckBox(QStringLiteral("&Aktualizuj automatycznie"), this);
+    cbEnabled->setObjectName(QStringLiteral("cbEnabled"));
+    cbBalloonAlerts =
+        new QCheckBox(QStringLiteral("Po synchronizacji informuj o nowych wiadomościach"), this);
+    cbBalloonAlerts->setObjectName(QStringLiteral("cbBalloonAlerts"));
+    column->addWidget(cbEnabled);
+    column->addWidget(cbBalloonAlerts);
+
+    auto *descriptionLabel = new QLabel(QStringLiteral("&Opis:"), this);
+    mmDescription = new QPlainTextEdit(this);
+    mmDescription->setObjectName(QStringLiteral("mmDescription"));
+    mmDescription->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mmDescription->setTabChangesFocus(true);
+    descriptionLabel->setBuddy(mmDescription);
+    column->addWidget(descriptionLabel);
+    column->addWidget(mmDescription, 1);
+
+    gbAuthorization = new QGroupBox(QStringLiteral("Uwierzytelnianie: "), this);
+    gbAuthorization->setObjectName(QStringLiteral("gbAuthorization"));
+    auto *auth = new QFormLayout(gbAuthorization);
+    auth->setContentsMargins(8, 4, 8, 6);
+    edUserName = lineEdit("edUserName", gbAuthorization);
+    edPassword = lineEdit("edPassword", gbAuthorization);
+    edPassword->setEchoMode(QLineEdit::Password);
+    auto *userLabel = new QLabel(QStringLiteral("&Nazwa użytkownika:"), gbAuthorization);
+    userLabel->setBuddy(edUserName);
+    auth->addRow(userLabel, edUserName);
+    auth->addRow(new QLabel(QStringLiteral("Hasło:"), gbAuthorization), edPassword);
+    column->addWidget(gbAuthorization);
+
+    auto *facts = new QFormLayout;
+    facts->setHorizontalSpacing(6);
+    facts->setVerticalSpacing(2);
+    lbLink = new QLabel(this);
+    lbLink->setObjectName(QStringLiteral("lbLink"));
+    lbLink->setStyleSheet(QStringLiteral("color: navy; text-decoration: underline;"));
+    lbLink->setCursor(Qt::PointingHandCursor);
+    lbLink->setTextFormat(Qt::PlainText);
+    lbLink->installEventFilter(this);
+    facts->addRow(new QLabel(QStringLiteral("Link:"), this), lbLink);
+    lbCopyRight = lineEdit("lbCopyRight", this);
+    lbCopyRight->setReadOnly(true);
+    lbCopyRight->setFrame(false);
+    lbCopyRight->setStyleSheet(QStringLiteral("background: transparent;"));
+    facts->addRow(new QLabel(QStringLiteral("Prawa autorskie:"), this), lbCopyRight);
+    lbLastUpdate = new QLabel(this);
+    lbLastUpdate->setObjectName(QStringLiteral("lbLastUpdate"));
+    lbLastUpdate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    facts->addRow(new QLabel(QStringLiteral("Data ostatniej synchronizacji:"), this), lbLastUpdate);
+    lbLastBuildCaption = new QLabel(QStringLiteral("Data ostatniej aktualizacji:"), this);
+    lbLastBuild = new QLabel(this);
+    lbLastBuild->setObjectName(QStringLiteral("lbLastBuild"));
+    facts->addRow(lbLastBuildCaption, lbLastBuild);
+    lbLastBuildCaption->hide();
+    lbLastBuild->hide();
+    column->addLayout(facts);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    btOK = flatButton("btOK", QStringLiteral("&OK"), this);
+    btCancel = flatButton("btCancel", QStringLiteral("&Anuluj"), this);
+    buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
+    column->addLayout(buttons);
+
+    connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString TfmEditChannelFrm::dateText(const QDateTime &value)
+{
+    if (!value.isValid())
+        return QStringLiteral("b.d.");
+    return QLocale().toString(value, QLocale::ShortFormat);
+}
+
+void TfmEditChannelFrm::fill(const ChannelNode &node)
+{
+    const TtvChannel *c = node.channel();
+    if (!c)
+        return;
+    edName->setText(node.text());
+    edURL->setText(c->url);
+    mmDescription->setPlainText(c->description);
+    cbEnabled->setChecked(c->enabled);
+    cbBalloonAlerts->setChecked(c->alerts);
+    edUserName->setText(c->username);
+    edPassword->setText(c->password);
+    lbCopyRight->setText(c->copyright);
+    lbCopyRight->setCursorPosition(0);
+    lbLink->setText(c->link);
+    lbLastUpdate->setText(dateText(c->lastupdate));
+    lbLastBuild->setText(dateText(LastUpdateFromText(c->lastbuild)));
+    edName->setFocus();
+}
+
+void TfmEditChannelFrm::apply(ChannelTree &tree, ChannelNode *node) const
+{
+    TtvChannel *c = node ? node->channel() : nullptr;
+    if (!c)
+        return;
+    tree.renameNode(node, edName->text());
+    c->url = edURL->text();
+    c->description = mmDescription->toPlainText();
+    c->enabled = cbEnabled->isChecked();
+    c->username = edUserName->text();
+    c->password = edPassword->text();
+    c->link = lbLink->text();
+    c->alerts = cbBalloonAlerts->isChecked();
+}
+
+bool TfmEditChannelFrm::editChannel(ChannelTree &tree, ChannelNode *node)
+{
+    if (!node || !node->channel())
+        return false;
+    fill(*node);
+    if (exec() != QDialog::Accepted)
+        return false;
+    apply(tree, node);
+    return true;
+}
+
+void TfmEditChannelFrm::lbLinkClick()
+{
+    const QUrl url(lbLink->text().trimmed());
+    if (isWebLink(url) && m_openLink)
+        m_openLink(url);
+}
+
+bool TfmEditChannelFrm::keyPreview(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        accept();
+        return true;
+    case Qt::Key_Escape:
+        reject();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TfmEditChannelFrm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lbLink && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        lbLinkClick();
+        return true;
+    }
+    return ProgramDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,139 @@
+// Moving a node with its subtree by drag and drop, through the model's drop support as a
+// view calls it, with a model tester watching every signal.
+
+#include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
+#include "xml/XmlDocument.h"
+
+#include <QAbstractItemModelTester>
+#include <QMimeData>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class ChannelTreeDragDropTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        tester = std::make_unique<QAbstractItemModelTester>(
+            &tree, QAbstractItemModelTester::FailureReportingMode::Warning);
+        news = tree.addNode(tree.root(), QStringLiteral("News"), NodeKind::Group);
+        a = tree.addNode(news, QStringLiteral("A"), NodeKind::Channel);
+        b = tree.addNode(news, QStringLiteral("B"), NodeKind::Channel);
+        tech = tree.addNode(tree.root(), QStringLiteral("Tech"), NodeKind::Group);
+        sub = tree.addNode(tech, QStringLiteral("Sub"), NodeKind::Group);
+        c = tree.addNode(sub, QStringLiteral("C"), NodeKind::Channel);
+        a->channel()->GUID = QStringLiteral("{A}");
+    }
+
+    std::unique_ptr<QMimeData> drag(ChannelNode *node)
+    {
+        return std::unique_ptr<QMimeData>(tree.mimeData({tree.indexOf(node)}));
+    }
+
+    bool drop(ChannelNode *dragged, ChannelNode *target)
+    {
+        const auto data = drag(dragged);
+        if (!data)
+            return false;
+        const QModelIndex at = target ? tree.indexOf(target) : QModelIndex();
+        const bool can = tree.canDropMimeData(data.get(), Qt::MoveAction, -1, -1, at);
+        const bool done = tree.dropMimeData(data.get(), Qt::MoveAction, -1, -1, at);
+        EXPECT_EQ(can, done);
+        return done;
+    }
+
+    ChannelTree tree;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+    ChannelNode *news, *a, *b, *tech, *sub, *c;
+};
+
+TEST_F(ChannelTreeDragDropTest, TheModelOffersOneMoveOfOneNode)
+{
+    EXPECT_EQ(tree.mimeTypes(), QStringList{ChannelTree::nodeMimeType()});
+    EXPECT_EQ(tree.supportedDropActions(), Qt::MoveAction);
+    EXPECT_EQ(tree.supportedDragActions(), Qt::MoveAction);
+    EXPECT_EQ(drag(tree.root()), nullptr);
+    ASSERT_NE(drag(a), nullptr);
+    EXPECT_TRUE(drag(a)->hasFormat(ChannelTree::nodeMimeType()));
+    EXPECT_TRUE(tree.flags(tree.indexOf(a)) & Qt::ItemIsDragEnabled);
+    EXPECT_FALSE(tree.flags(tree.indexOf(tree.root())) & Qt::ItemIsDragEnabled);
+}
+
+TEST_F(ChannelTreeDragDropTest, ADropMovesTheSubtreeWithItsRecordsAndExpandsTheTarget)
+{
+    NodeRecord *subRecord = sub->record();
+    TtvChannel *cRecord = c->channel();
+    const size_t records = tree.nodeDataBlocks().size();
+    QList<ChannelNode *> dropped;
+    QObject::connect(&tree, &ChannelTree::nodeDropped,
+                     [&dropped](ChannelNode *target) { dropped << target; });
+
+    ASSERT_TRUE(drop(sub, news));
+    EXPECT_EQ(sub->parent(), news);
+    EXPECT_EQ(news->child(news->childCount() - 1), sub);
+    EXPECT_EQ(sub->record(), subRecord);
+    EXPECT_EQ(c->channel(), cRecord);
+    EXPECT_EQ(tree.nodeDataBlocks().size(), records);
+    EXPECT_EQ(tech->childCount(), 0);
+    EXPECT_EQ(news->record()->position, tree.absoluteIndex(news));
+    EXPECT_EQ(dropped, QList<ChannelNode *>{news});
+}
+
+TEST_F(ChannelTreeDragDropTest, RefusedDropsChangeNothing)
+{
+    const QList<ChannelNode *> before = tree.nodesInPreOrder();
+    EXPECT_FALSE(drop(a, news));          // its own parent
+    EXPECT_FALSE(drop(a, a));             // itself
+    EXPECT_FALSE(drop(tech, sub));        // inside its own subtree
+    EXPECT_FALSE(drop(tech, c));          // deeper inside it
+    EXPECT_FALSE(drop(a, nullptr));       // no node under the drop point
+    EXPECT_EQ(tree.nodesInPreOrder(), before);
+
+    // The root cannot be dragged, not even by data claiming to be it.
+    ChannelTree other;
+    ChannelNode *foreign = other.addNode(other.root(), QStringLiteral("X"), NodeKind::Group);
+    std::unique_ptr<QMimeData> data(other.mimeData({other.indexOf(foreign)}));
+    EXPECT_FALSE(tree.canDropMimeData(data.get(), Qt::MoveAction, -1, -1, tree.indexOf(news)));
+    EXPECT_FALSE(tree.dropMimeData(data.get(), Qt::MoveAction, -1, -1, tree.indexOf(news)));
+    QMimeData empty;
+    EXPECT_FALSE(tree.canDropMimeData(&empty, Qt::MoveAction, -1, -1, tree.indexOf(news)));
+    EXPECT_FALSE(tree.canDropMimeData(drag(a).get(), Qt::CopyAction, -1, -1, tree.indexOf(tech)));
+    EXPECT_EQ(tree.nodesInPreOrder(), before);
+}
+
+TEST_F(ChannelTreeDragDropTest, AGroupDroppedOnAChannelStaysItsChildInTheTreeFile)
+{
+    ASSERT_TRUE(drop(tech, a));
+    EXPECT_EQ(tech->parent(), a);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tvChannels.xml"));
+    SaveChannelTree(tree, path);
+    ChannelTree loaded;
+    XmlDocument document;
+    ASSERT_TRUE(LoadChannelTree(loaded, document, path).ok);
+    ChannelNode *loadedA = loaded.nodeAt(tree.absoluteIndex(a));
+    ASSERT_NE(loadedA, nullptr);
+    EXPECT_EQ(loadedA->text(), "A");
+    ASSERT_EQ(loadedA->childCount(), 1);
+    EXPECT_EQ(loadedA->child(0)->text(), "Tech");
+    EXPECT_EQ(loadedA->child(0)->child(0)->child(0)->text(), "C");
+}
+
+TEST_F(ChannelTreeDragDropTest, AViewClearingTheMovedRowAfterTheDropKeepsItsName)
+{
+    ASSERT_TRUE(drop(a, tech));
+    // What a view in overwrite mode sends for the source once the move is done.
+    EXPECT_FALSE(tree.setData(tree.indexOf(a), QVariant(), Qt::EditRole));
+    EXPECT_EQ(a->text(), "A");
+    EXPECT_TRUE(tree.setData(tree.indexOf(a), QString(), Qt::EditRole)); // an empty name is one
+    EXPECT_EQ(a->text(), "");
+}
+
+} // namespace

@@ -1,0 +1,138 @@
+// The channel properties dialog: what it shows, OK and Cancel, Enter inside the
+// description, the dates it cannot show, and the link label.
+
+#include "catalogue/ChannelTree.h"
+#include "catalogue/forms/EditChannelUnit.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class EditChannelFrmTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        node = tree.addNode(tree.root(), QStringLiteral("Kanał"), NodeKind::Channel);
+        TtvChannel *c = node->channel();
+        c->url = QStringLiteral("http://x.test/rss");
+        c->link = QStringLiteral("http://x.test/");
+        c->description = QStringLiteral("Opis");
+        c->copyright = QStringLiteral("(c) X");
+        c->username = QStringLiteral("jan");
+        c->password = QStringLiteral("tajne");
+        c->enabled = true;
+        c->alerts = false;
+        c->lastupdate = QDateTime(QDate(2024, 3, 5), QTime(14, 30));
+        c->lastbuild = QStringLiteral("not a date");
+        frm.setLinkOpener([this](const QUrl &url) { opened << url; });
+    }
+    template <typename T> T *child(const char *name)
+    {
+        return frm.findChild<T *>(QString::fromLatin1(name));
+    }
+    // Opens the dialog modally and runs `step` inside it.
+    bool edit(const std::function<void()> &step)
+    {
+        QTimer::singleShot(0, &frm, step);
+        QTimer::singleShot(5000, &frm, [this] { frm.reject(); }); // a bound, never reached
+        return frm.editChannel(tree, node);
+    }
+
+    ChannelTree tree;
+    ChannelNode *node = nullptr;
+    TfmEditChannelFrm frm;
+    QList<QUrl> opened;
+};
+
+TEST_F(EditChannelFrmTest, ShowsTheChannel)
+{
+    frm.fill(*node);
+    EXPECT_EQ(frm.windowTitle(), QString::fromUtf8("Właściwości kanału:"));
+    EXPECT_EQ(frm.size(), QSize(322, 442));
+    EXPECT_EQ(child<QLineEdit>("edName")->text(), QString::fromUtf8("Kanał"));
+    EXPECT_EQ(child<QLineEdit>("edURL")->text(), "http://x.test/rss");
+    EXPECT_EQ(child<QPlainTextEdit>("mmDescription")->toPlainText(), "Opis");
+    EXPECT_TRUE(child<QCheckBox>("cbEnabled")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>("cbBalloonAlerts")->isChecked());
+    EXPECT_EQ(child<QGroupBox>("gbAuthorization")->title(), "Uwierzytelnianie: ");
+    EXPECT_EQ(child<QLineEdit>("edUserName")->text(), "jan");
+    EXPECT_EQ(child<QLineEdit>("edPassword")->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(child<QLabel>("lbLink")->text(), "http://x.test/");
+    EXPECT_TRUE(child<QLineEdit>("lbCopyRight")->isReadOnly());
+    EXPECT_EQ(child<QLineEdit>("lbCopyRight")->text(), "(c) X");
+    EXPECT_EQ(child<QLabel>("lbLastUpdate")->text(),
+              QLocale().toString(node->channel()->lastupdate, QLocale::ShortFormat));
+    EXPECT_EQ(child<QLabel>("lbLastBuild")->text(), "b.d.");
+    EXPECT_EQ(child<QPushButton>("btOK")->text(), "&OK");
+    EXPECT_EQ(child<QPushButton>("btCancel")->text(), "&Anuluj");
+
+    node->channel()->lastupdate = QDateTime();
+    frm.fill(*node);
+    EXPECT_EQ(child<QLabel>("lbLastUpdate")->text(), "b.d.");
+}
+
+TEST_F(EditChannelFrmTest, EnterInTheDescriptionIsOkAndWritesEveryField)
+{
+    const bool ok = edit([this] {
+        child<QLineEdit>("edName")->setText(QString(300, QLatin1Char('n')));
+        child<QLineEdit>("edURL")->setText(QStringLiteral("https://y.test/feed"));
+        child<QCheckBox>("cbEnabled")->setChecked(false);
+        child<QCheckBox>("cbBalloonAlerts")->setChecked(true);
+        child<QLineEdit>("edUserName")->setText(QStringLiteral("ala"));
+        child<QLineEdit>("edPassword")->setText(QStringLiteral("kot"));
+        auto *description = child<QPlainTextEdit>("mmDescription");
+        description->setFocus();
+        description->setPlainText(QStringLiteral("Nowy opis"));
+        QTest::keyClick(description, Qt::Key_Return);
+    });
+    ASSERT_TRUE(ok);
+    const TtvChannel *c = node->channel();
+    EXPECT_EQ(node->text(), QString(300, QLatin1Char('n'))); // any length
+    EXPECT_EQ(c->url, "https://y.test/feed");
+    EXPECT_EQ(c->description, "Nowy opis"); // no line break from the Enter
+    EXPECT_FALSE(c->enabled);
+    EXPECT_TRUE(c->alerts);
+    EXPECT_EQ(c->username, "ala");
+    EXPECT_EQ(c->password, "kot");
+    EXPECT_EQ(c->link, "http://x.test/");
+}
+
+TEST_F(EditChannelFrmTest, EscapeAndCancelChangeNothing)
+{
+    EXPECT_FALSE(edit([this] {
+        child<QLineEdit>("edName")->setText(QStringLiteral("Inna"));
+        QTest::keyClick(child<QLineEdit>("edName"), Qt::Key_Escape);
+    }));
+    EXPECT_FALSE(edit([this] {
+        child<QLineEdit>("edURL")->setText(QStringLiteral("http://other"));
+        child<QPushButton>("btCancel")->click();
+    }));
+    EXPECT_EQ(node->text(), QString::fromUtf8("Kanał"));
+    EXPECT_EQ(node->channel()->url, "http://x.test/rss");
+}
+
+TEST_F(EditChannelFrmTest, TheLinkLabelOpensOnlyWebAddresses)
+{
+    frm.fill(*node);
+    frm.show();
+    QTest::mouseClick(child<QLabel>("lbLink"), Qt::LeftButton);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QUrl("http://x.test/"));
+
+    node->channel()->link = QStringLiteral("file:///etc/passwd");
+    frm.fill(*node);
+    frm.lbLinkClick();
+    EXPECT_EQ(opened.size(), 1);
+}
+
+} // namespace

@@ -1,0 +1,67 @@
+// The main window opens the new channel wizard and the channel properties dialog, as the
+// program makes them, and deletes a channel on the Del key.
+
+#include "MainFrmFixture.h"
+
+#include "catalogue/ChannelTree.h"
+#include "catalogue/forms/EditChannelUnit.h"
+#include "feed/forms/NewChanellUnit.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+namespace mainfrm_test {
+namespace {
+
+class MainFrmSubscribeTest : public MainFrmFixture
+{
+protected:
+    Windows &createWithDialogs()
+    {
+        Windows &w = createAll();
+        wizard = new TfmNewChannelFrm(w.main->newChannelEnv(), w.main.get());
+        properties = new TfmEditChannelFrm(w.main.get());
+        w.main->attachWindows({w.report, w.config, w.about, wizard, properties});
+        return w;
+    }
+    TfmNewChannelFrm *wizard = nullptr;
+    TfmEditChannelFrm *properties = nullptr;
+};
+
+TEST_F(MainFrmSubscribeTest, AddOpensTheWizardAndEditOpensTheChannelsProperties)
+{
+    Windows &w = createWithDialogs();
+    bool wizardShown = false;
+    QTimer::singleShot(0, wizard, [&] {
+        wizardShown = wizard->isVisible();
+        wizard->reject();
+    });
+    w.main->findChild<QAction *>(QStringLiteral("acChannelsAdd"))->trigger();
+    EXPECT_TRUE(wizardShown);
+
+    ChannelTree *tree = w.main->channelTree();
+    ChannelNode *node = tree->addNode(tree->root(), QStringLiteral("Kanał"), NodeKind::Channel);
+    node->channel()->url = QStringLiteral("http://x.test/rss");
+    auto *view = w.main->findChild<QTreeView *>(QStringLiteral("tvChannels"));
+    view->setCurrentIndex(tree->indexOf(node));
+    w.main->UpdateActions();
+    QAction *edit = w.main->findChild<QAction *>(QStringLiteral("acChannelsEditChanel"));
+    ASSERT_TRUE(edit->isEnabled());
+    QTimer::singleShot(0, properties, [&] {
+        properties->findChild<QLineEdit *>(QStringLiteral("edName"))->setText(QStringLiteral("Nowa"));
+        properties->accept();
+    });
+    edit->trigger();
+    EXPECT_EQ(node->text(), "Nowa");
+
+    m_boxes.answers = {true};
+    w.main->findChild<QAction *>(QStringLiteral("acRemoveTreeItem"))->trigger();
+    EXPECT_EQ(m_boxes.count(QStringLiteral("question"), QString::fromUtf8("Czy chcesz usunąć kanał Nowa?")), 1);
+    EXPECT_EQ(tree->count(), 1);
+}
+
+} // namespace
+} // namespace mainfrm_test
