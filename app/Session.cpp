@@ -28,19 +28,19 @@ public:
     int DownloadDocument(const QString &url, const QString &targetFile, const QString &user,
                          const QString &password) override
     {
-        const FetchAhead::Job job{url, targetFile, user, password};
-        if (m_ahead && m_ahead->has(job)) {
-            // Fetched during the updates before: its lines come now, in the run's order.
-            const FetchAhead::Result result = m_ahead->take(job, m_ui);
-            for (const QString &line : result.reports)
-                m_report.ReportProblem(line);
-            return result.code;
-        }
         return m_downloader.DownloadDocument(url, targetFile, m_ui, user, password);
     }
     ChannelFetch FetchChannel(const QString &url, const QString &targetFile, const QString &user,
                               const QString &password, const HttpValidators &conditions) override
     {
+        const FetchAhead::Job job{url, targetFile, user, password, conditions};
+        if (m_ahead && m_ahead->has(job)) {
+            // Fetched during the updates before: its lines come now, in the run's order.
+            const FetchAhead::Result result = m_ahead->take(job, m_ui);
+            for (const QString &line : result.reports)
+                m_report.ReportProblem(line);
+            return result.fetch;
+        }
         return m_downloader.FetchChannel(url, targetFile, m_ui, user, password, conditions);
     }
     void ReportProblem(const QString &line) override { m_report.ReportProblem(line); }
@@ -90,9 +90,10 @@ void Session::fetchAhead(bool running)
         std::make_unique<FetchAhead>(m_proxyProvider ? m_proxyProvider() : ProxySettings());
     for (ChannelNode *node : m_tree->channelsInPreOrder()) {
         const TtvChannel *channel = node->channel();
-        if (channel && channel->enabled)
+        if (channel && m_syncRun->willUpdate(*channel))
             m_host->m_ahead->enqueue({channel->url, m_folder.downloadFile(channel->GUID),
-                                      channel->username, channel->password});
+                                      channel->username, channel->password,
+                                      m_updater->conditionsFor(*channel)});
     }
 }
 

@@ -61,6 +61,15 @@ ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &h
 
 ChannelUpdater::~ChannelUpdater() = default;
 
+HttpValidators ChannelUpdater::conditionsFor(const TtvChannel &channel)
+{
+    // Validators stand for the cache file's content: without the file, ask in full.
+    m_validators.setPath(m_files.validatorsFile());
+    if (!QFile::exists(m_files.cacheFile(channel.GUID)))
+        return HttpValidators();
+    return m_validators.conditionsFor(channel.GUID, channel.url);
+}
+
 bool ChannelUpdater::mayUpdateOnTimer(const TtvChannel &channel, const QDateTime &now) const
 {
     const QDateTime notBefore = m_retryNotBefore.value(channel.GUID);
@@ -103,11 +112,7 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
         m_shown.writeBack();
 
         const QString cacheFile = m_files.cacheFile(channel.GUID);
-        // Validators stand for the cache file's content: without the file, ask in full.
-        m_validators.setPath(m_files.validatorsFile());
-        const HttpValidators conditions =
-            QFile::exists(cacheFile) ? m_validators.conditionsFor(channel.GUID, channel.url)
-                                     : HttpValidators();
+        const HttpValidators conditions = conditionsFor(channel);
         // A conditional request reads the old marks only when a new document came; a
         // plain one keeps the usual order.
         ReadMarks marks;

@@ -72,6 +72,9 @@ public:
     // command of the user still asks at once.
     bool mayUpdateOnTimer(const TtvChannel &channel,
                           const QDateTime &now = QDateTime::currentDateTime()) const;
+    // What the next update of the channel will ask its server: the validators of its last
+    // download while its cache file exists, else nothing (a full request).
+    HttpValidators conditionsFor(const TtvChannel &channel);
     // When that pause ends; invalid when there is none.
     QDateTime retryNotBefore(const QString &guid) const { return m_retryNotBefore.value(guid); }
 

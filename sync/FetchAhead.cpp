@@ -70,7 +70,7 @@ bool FetchAhead::has(const Job &job) const
     for (const auto &entry : m_entries)
         if (entry->state != Entry::State::Taken && entry->job.targetFile == job.targetFile &&
             entry->job.url == job.url && entry->job.user == job.user &&
-            entry->job.password == job.password)
+            entry->job.password == job.password && entry->job.conditions == job.conditions)
             return true;
     return false;
 }
@@ -111,12 +111,12 @@ void FetchAhead::startNext()
                     return;
                 entry->downloader = &downloader;
             }
-            const int code =
-                downloader.DownloadDocument(entry->job.url, entry->job.targetFile, nullptr,
-                                            entry->job.user, entry->job.password);
+            const ChannelFetch fetch =
+                downloader.FetchChannel(entry->job.url, entry->job.targetFile, nullptr,
+                                        entry->job.user, entry->job.password, entry->job.conditions);
             QMutexLocker lock(&entry->mutex);
             entry->downloader = nullptr;
-            entry->result.code = code;
+            entry->result.fetch = fetch;
             entry->result.reports = sink.lines;
         });
         connect(entry->thread, &QThread::finished, this, [this, entry] { finished(entry); });
@@ -171,7 +171,7 @@ FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
     entry->state = Entry::State::Taken;
     if (ui) {
         ui->progressEnd();
-        if (entry->result.code == 0)
+        if (entry->result.fetch.result == 0)
             ui->setStatusText(QStringLiteral("Gotowe"));
     }
     return started ? entry->result : Result();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "feed/DocumentDownloader.h"
 #include "feed/ProxySettings.h"
 
 #include <QObject>
@@ -29,10 +30,11 @@ public:
         QString targetFile;
         QString user;
         QString password;
+        HttpValidators conditions; // a conditional request when not empty
     };
     struct Result
     {
-        int code = -1;       // DocumentDownloader::DownloadDocument's result
+        ChannelFetch fetch;  // DocumentDownloader::FetchChannel's result
         QStringList reports; // its report lines, in order
     };
 

@@ -32,10 +32,12 @@ void SyncRun::requestCancel()
         emit cancelled();
 }
 
-void SyncRun::SyncAllChannels()
+void SyncRun::SyncAllChannels(Trigger trigger)
 {
     if (m_syncAllRunning)
         return;
+    // A command asked for while a timer run waits makes it a command's run.
+    m_trigger = m_runPending && trigger == Trigger::Timer ? m_trigger : trigger;
     // A single update is in progress (its events are served now): a run must not start a
     // second update beside it, so it waits for the update to return.
     if (m_updater.channelUpdateBusy()) {
@@ -82,12 +84,18 @@ void SyncRun::visit(int position)
     const QList<ChannelNode *> nodes = m_tree.nodesInPreOrder();
     ChannelNode *node = position < nodes.size() ? nodes.at(position) : nullptr;
     TtvChannel *channel = node ? node->channel() : nullptr;
-    if (m_cancelRequested || !channel || !channel->enabled)
+    if (m_cancelRequested || !channel || !willUpdate(*channel))
         return;
     const QString name = node->text();
     if (m_updater.UpdateChannel(*channel, name) != -1)
         emit lineReported(QStringLiteral("Uaktualniono ") + name, 1);
     emit channelUpdated(node);
+}
+
+bool SyncRun::willUpdate(const TtvChannel &channel) const
+{
+    return channel.enabled &&
+           (m_trigger == Trigger::Command || m_updater.mayUpdateOnTimer(channel));
 }
 
 void SyncRun::end()

@@ -7,6 +7,7 @@
 class ChannelNode;
 class ChannelTree;
 class ChannelUpdater;
+struct TtvChannel;
 struct AlertQueue;
 
 // One synchronisation run over the whole tree, the same for the window and the command
@@ -34,7 +35,11 @@ public:
     // as that update has returned; requested during a run, nothing happens. An error raised
     // by an update ends the run at that node, after the flags are restored and
     // runningChanged(false) was sent, and reaches the caller.
-    void SyncAllChannels();
+    // A run of the update timer skips the channels whose server asked for a pause.
+    enum class Trigger { Command, Timer };
+    void SyncAllChannels(Trigger trigger = Trigger::Command);
+    // Whether the run in progress (or the next one) updates this channel.
+    bool willUpdate(const TtvChannel &channel) const;
     // The current channel finishes, the remaining nodes are skipped (they still count).
     void requestCancel();
 
@@ -64,4 +69,5 @@ private:
     bool m_syncAllRunning = false;
     bool m_cancelRequested = false;
     bool m_runPending = false;
+    Trigger m_trigger = Trigger::Command;
 };

@@ -231,7 +231,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
                                             QStringLiteral("kanaly.opml"), opml);
     };
     m_treeEditing = new TreeEditingController(
-        {this, tvChannels, mnChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,
+        {this, tvChannels, mnChannelsAdd, acChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,
          acChannelsSendChannel},
         m_session->channelTree(), m_session->folder(), *m_messageBoxes, outside, this);
     createConnections();
@@ -304,8 +304,10 @@ void TfmMainFrm::createConnections()
             &ItemViewController::acOpenInNewWindowExecute);
     connect(m_itemView, &ItemViewController::openLinkRequested, acOpenLink, &QAction::trigger);
     connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
-    connect(m_itemView, &ItemViewController::firstChannelRequested, this,
-            &TfmMainFrm::SelectFirstChannel);
+    connect(m_itemView, &ItemViewController::firstChannelRequested, m_headerList,
+            &HeaderListController::SelectFirstChannel);
+    connect(m_itemView, &ItemViewController::channelRefillRequested, m_headerList,
+            [this](ChannelNode *node) { m_headerList->ShowChannelHeaders(node, node->text(), false); });
 
     // tree editing
     connect(acChannelsAdd, &QAction::triggered, m_treeEditing, &TreeEditingController::acChannelsAddExecute);
@@ -326,7 +328,7 @@ void TfmMainFrm::createConnections()
     connect(m_treeEditing, &TreeEditingController::nodeRemoved, m_itemView, [this] {
         m_itemView->NavigateContent(QStringLiteral("about:blank"));
         if (!SelectedNode(tvChannels, *channelTree()))
-            SelectFirstChannel();
+            m_headerList->SelectFirstChannel();
     });
     const QList<QAction *> plik = mnPlik->actions();
     mnPlik->insertActions(plik.value(plik.indexOf(acChannelsGroupAdd) + 1),

@@ -77,6 +77,8 @@ void TreeEditingController::updateActions(const ActionFacts &facts)
     if (m_w.acChannelsSendChannel)
         m_w.acChannelsSendChannel->setEnabled(channel);
     // A run walks the tree; nothing is added to it meanwhile.
+    if (m_w.acChannelsAdd)
+        m_w.acChannelsAdd->setEnabled(!running);
     m_acImportOpml->setEnabled(!running);
 }
 

@@ -31,6 +31,7 @@ public:
         QWidget *window = nullptr;       // parent of the messages
         QTreeView *tvChannels = nullptr;
         QMenu *mnChannelsAdd = nullptr;
+        QAction *acChannelsAdd = nullptr;
         QAction *acRemoveTreeItem = nullptr;
         QAction *acChannelsEdit = nullptr;
         QAction *acChannelsEditChanel = nullptr;

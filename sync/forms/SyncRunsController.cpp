@@ -122,7 +122,7 @@ void SyncRunsController::tmUpdatesTimer()
         return;
     m_quietRun = true;
     try {
-        m_run.SyncAllChannels();
+        m_run.SyncAllChannels(SyncRun::Trigger::Timer);
     } catch (const std::exception &e) {
         // A timer run's error is not shown to the user.
         qCWarning(lcSync, "automatic synchronisation: %s", e.what());

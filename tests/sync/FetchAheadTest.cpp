@@ -138,7 +138,7 @@ TEST(FetchAheadLimits, TwoConnectionsToOneServerAndSixInAll)
                               {},
                               {}},
                              nullptr);
-            EXPECT_EQ(r.code, 0);
+            EXPECT_EQ(r.fetch.result, 0);
         }
         EXPECT_EQ(oneHost.highestRunning(), 2);
     }
@@ -152,7 +152,7 @@ TEST(FetchAheadLimits, TwoConnectionsToOneServerAndSixInAll)
     for (const FetchAhead::Job &job : jobs)
         manyHosts.enqueue(job);
     for (const FetchAhead::Job &job : jobs) {
-        EXPECT_EQ(manyHosts.take(job, nullptr).code, 0);
+        EXPECT_EQ(manyHosts.take(job, nullptr).fetch.result, 0);
         EXPECT_EQ(readWholeFile(job.targetFile).substr(0, 5), "<?xml");
     }
     EXPECT_EQ(manyHosts.highestRunning(), 6);

@@ -124,6 +124,32 @@ TEST_F(SyncRunTest, ChannelsInTreeOrderGroupsAndDisabledChannelsAdvanceTheProgre
     EXPECT_FALSE(run().syncAllRunning());
 }
 
+TEST_F(SyncRunTest, ATimerRunLeavesAPausedServerAloneWhileACommandAsksAtOnce)
+{
+    server.setHandler([](const LoopbackRequest &request) {
+        if (request.target() == "/busy")
+            return LoopbackReply::http("503 Service Unavailable", "", "Retry-After: 600\r\n");
+        return LoopbackReply::http("200 OK", feed(request.target().mid(1)));
+    });
+    channel(root(), QStringLiteral("Zajęty"), QStringLiteral("/busy"));
+    channel(root(), QStringLiteral("Wolny"), QStringLiteral("/free"));
+    const auto asked = [this](const QByteArray &target) {
+        int n = 0;
+        for (const LoopbackRequest &request : server.requests())
+            n += request.target() == target;
+        return n;
+    };
+
+    run().SyncAllChannels();
+    ASSERT_EQ(asked("/busy"), 1);
+    run().SyncAllChannels(SyncRun::Trigger::Timer);
+    EXPECT_EQ(asked("/busy"), 1) << "neither the run nor its downloads ahead ask during the pause";
+    EXPECT_EQ(asked("/free"), 2);
+    EXPECT_EQ(progress.last(), QStringLiteral("3/3"));
+    run().SyncAllChannels();
+    EXPECT_EQ(asked("/busy"), 2);
+}
+
 TEST_F(SyncRunTest, FailingChannelsGiveNoUpdatedLineAndTheRunGoesOn)
 {
     channel(root(), QStringLiteral("Zły"), QStringLiteral("/missing1"));
