@@ -1,0 +1,256 @@
+// The main window's parts wired together: the controllers, each handed its widgets and the
+// session's pieces, and the connections between them. The frame is their switchboard.
+
+#include "app/forms/MainFrmUnit.h"
+
+#include "alerts/AlertQueue.h"
+#include "app/AppFolder.h"
+#include "app/AppLog.h"
+#include "app/AppSettings.h"
+#include "app/GuardedStep.h"
+#include "app/Session.h"
+#include "app/SettingsFile.h"
+#include "app/UserDataLock.h"
+#include "app/UserFolder.h"
+#include "app/WindowPlacement.h"
+#include "app/forms/AboutFrmUnit.h"
+#include "app/forms/ActionFacts.h"
+#include "app/forms/Application.h"
+#include "app/forms/ConfigUnit.h"
+#include "app/forms/MainStatusBar.h"
+#include "app/forms/MessageBoxes.h"
+#include "archive/forms/ArchiveController.h"
+#include "app/forms/WebBrowser.h"
+#include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
+#include "catalogue/forms/EditChannelUnit.h"
+#include "catalogue/forms/TreeEditingController.h"
+#include "feed/DocumentDownloader.h"
+#include "feed/TextOps.h"
+#include "feed/forms/NewChanellUnit.h"
+#include "reading/HeaderListModel.h"
+#include "reading/ShownChannel.h"
+#include "reading/UnreadCounts.h"
+#include "reading/forms/HeaderListController.h"
+#include "reading/forms/UnreadCountDelegate.h"
+#include "reading/forms/ItemViewController.h"
+#include "sync/ChannelUpdater.h"
+#include "sync/SyncRun.h"
+#include "sync/forms/SyncRunsController.h"
+#include "sync/forms/UpdateProgressUnit.h"
+#include "xml/XmlDocument.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+
+#include <exception>
+
+void TfmMainFrm::buildSession(const UserFolder &folder)
+{
+    m_session = std::make_unique<Session>(folder, *this);
+    m_session->setDownloadUi(sbStatus);
+    m_session->setProxyProvider(
+        [this] { return m_windows.config ? m_windows.config->proxySettings() : ProxySettings(); });
+    tvChannels->setModel(&m_session->channelTree());
+    m_syncRuns = new SyncRunsController({acSyncAll, acSyncSelected, acChannelsGetSelected,
+                                         tvChannels, lvHeaders, sbStatus, this, ctTrayIcon},
+                                        m_session->channelTree(), m_session->updater(),
+                                        m_session->downloader(), m_session->syncRun(), *this, this);
+    m_syncRuns->setBalloonsEnabled(
+        [this] { return m_windows.config ? m_windows.config->cbBalloon->isChecked() : true; });
+    tvChannels->setItemDelegate(new UnreadCountDelegate(
+        m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
+    m_headerList = new HeaderListController(
+        {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
+        m_session->channelTree(), m_session->shownChannel(), m_session->headerRows(),
+        m_session->unreadCounts(), m_session->folder(), *this, m_images, this);
+    m_itemView = new ItemViewController(
+        {wbContent, spBack, spForward, sbStatus, tvChannels, lvHeaders, m_tmMarkAsUnread},
+        m_session->channelTree(), folder, this);
+    m_itemView->setChannelItems(
+        [shown = &m_session->shownChannel()](int id) { return shown->itemNode(id); });
+    const QString opml = QStringLiteral("Pliki OPML (*.opml *.xml);;Wszystkie pliki (*)");
+    TreeEditingController::Outside outside;
+    outside.showWizard = [this] { ShowNewChannelWizard(); };
+    outside.syncAllRunning = [this] { return syncAllRunning(); };
+    outside.editChannel = [this](ChannelNode *node) {
+        return m_windows.editChannel && m_windows.editChannel->editChannel(*channelTree(), node);
+    };
+    outside.openOpmlFile = [this, opml] {
+        return QFileDialog::getOpenFileName(this, QStringLiteral("Importuj kanały z pliku OPML"),
+                                            QString(), opml);
+    };
+    outside.saveOpmlFile = [this, opml] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Eksportuj kanały do pliku OPML"),
+                                            QStringLiteral("kanaly.opml"), opml);
+    };
+    m_treeEditing = new TreeEditingController(
+        {this, tvChannels, mnChannelsAdd, acChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,
+         acChannelsSendChannel},
+        m_session->channelTree(), m_session->folder(), *m_messageBoxes, outside, this);
+    createConnections();
+}
+
+void TfmMainFrm::createConnections()
+{
+    // the action facts
+    ChannelTree *tree = &m_session->channelTree();
+    for (QItemSelectionModel *selection :
+         {tvChannels->selectionModel(), lvHeaders->selectionModel()})
+        connect(selection, &QItemSelectionModel::selectionChanged, this,
+                &TfmMainFrm::scheduleActionUpdate);
+    for (QAbstractItemModel *model : {static_cast<QAbstractItemModel *>(tree),
+                                      static_cast<QAbstractItemModel *>(&headerRows())}) {
+        connect(model, &QAbstractItemModel::rowsInserted, this, &TfmMainFrm::scheduleActionUpdate);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, &TfmMainFrm::scheduleActionUpdate);
+        connect(model, &QAbstractItemModel::modelReset, this, &TfmMainFrm::scheduleActionUpdate);
+    }
+    // At once: a click queued behind the update's start must find the action disabled.
+    ChannelUpdater *updater = &m_session->updater();
+    connect(updater, &ChannelUpdater::busyChanged, this, &TfmMainFrm::UpdateActions);
+    connect(m_syncRuns, &SyncRunsController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(&m_session->syncRun(), &SyncRun::runningChanged, this, &TfmMainFrm::UpdateActions);
+    // leaving once the update in progress has returned
+    connect(updater, &ChannelUpdater::busyChanged, this, [this](bool busy) {
+        if (!busy && m_quitPending)
+            QTimer::singleShot(0, this, &TfmMainFrm::quitWhenIdle);
+    });
+
+    // the channel on show
+    ShownChannel &shown = m_session->shownChannel();
+    connect(&shown, &ShownChannel::replacing, lvHeaders,
+            [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
+    connect(&shown, &ShownChannel::reloaded, wbContent, [this] { wbContent->Refresh(); });
+    connect(&shown, &ShownChannel::cacheFileReplaced, &m_session->unreadCounts(),
+            [this](const QString &file) {
+                m_session->unreadCounts().recount(QFileInfo(file).completeBaseName(), file);
+            });
+
+    // the header list
+    connect(tvChannels->selectionModel(), &QItemSelectionModel::currentChanged, m_headerList,
+            &HeaderListController::tvChannelsChange);
+    connect(lvHeaders->header(), &QHeaderView::sectionClicked, m_headerList,
+            &HeaderListController::lvHeadersColumnClick);
+    connect(btFilter, &QPushButton::clicked, m_headerList, &HeaderListController::btFilterClick);
+    connect(pcLeftPanel, &QTabWidget::currentChanged, m_headerList,
+            &HeaderListController::pcLeftPanelChange);
+    connect(m_headerList, &HeaderListController::syncRequested, m_syncRuns,
+            &SyncRunsController::SyncChannel);
+    connect(m_syncRuns, &SyncRunsController::channelSynced, m_headerList,
+            &HeaderListController::channelUpdated);
+    connect(m_headerList, &HeaderListController::navigateRequested, m_itemView,
+            &ItemViewController::NavigateContent);
+    connect(m_headerList, &HeaderListController::stateChanged, this,
+            &TfmMainFrm::scheduleActionUpdate);
+
+    // updating channels
+    connect(acSyncAll, &QAction::triggered, m_syncRuns, &SyncRunsController::acSyncAllExecute);
+    connect(acSyncSelected, &QAction::triggered, m_syncRuns,
+            &SyncRunsController::acSyncSelectedExecute);
+    connect(acChannelsGetSelected, &QAction::triggered, m_syncRuns,
+            &SyncRunsController::acChannelsGetSelectedExecute);
+    connect(tmUpdates(), &QTimer::timeout, m_syncRuns, &SyncRunsController::tmUpdatesTimer);
+    connect(sbStatus, &MainStatusBar::clicked, this, &TfmMainFrm::sbStatusClick);
+    connect(sbStatus, &MainStatusBar::noticeChanged, this, &TfmMainFrm::statusNoticeChanged);
+
+    // the item view
+    connect(acOpenInNewWindow, &QAction::triggered, m_itemView,
+            &ItemViewController::acOpenInNewWindowExecute);
+    connect(m_itemView, &ItemViewController::openLinkRequested, acOpenLink, &QAction::trigger);
+    connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(m_itemView, &ItemViewController::firstChannelRequested, m_headerList,
+            &HeaderListController::SelectFirstChannel);
+    connect(m_itemView, &ItemViewController::channelRefillRequested, m_headerList,
+            [this](ChannelNode *node) { m_headerList->ShowChannelHeaders(node, node->text(), false); });
+
+    // tree editing
+    connect(acChannelsAdd, &QAction::triggered, m_treeEditing, &TreeEditingController::acChannelsAddExecute);
+    connect(acChannelsGroupAdd, &QAction::triggered, m_treeEditing,
+            &TreeEditingController::acChannelsGroupAddExecute);
+    connect(acRemoveTreeItem, &QAction::triggered, m_treeEditing,
+            &TreeEditingController::acRemoveTreeItemExecute);
+    connect(acChannelsEdit, &QAction::triggered, m_treeEditing, &TreeEditingController::acChannelsEditExecute);
+    connect(acChannelsEditChanel, &QAction::triggered, m_treeEditing,
+            &TreeEditingController::acChannelsEditChanelExecute);
+    connect(acChannelsSendChannel, &QAction::triggered, m_treeEditing,
+            &TreeEditingController::acChannelsSendChannelExecute);
+    connect(m_treeEditing, &TreeEditingController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(m_treeEditing, &TreeEditingController::releaseCacheFile, &shown, [&shown](const QString &file) {
+        if (shown.shows(file))
+            shown.document().setActive(false);
+    });
+    connect(m_treeEditing, &TreeEditingController::nodeRemoved, m_itemView, [this] {
+        m_itemView->NavigateContent(QStringLiteral("about:blank"));
+        if (!SelectedNode(tvChannels, *channelTree()))
+            m_headerList->SelectFirstChannel();
+    });
+    const QList<QAction *> plik = mnPlik->actions();
+    mnPlik->insertActions(plik.value(plik.indexOf(acChannelsGroupAdd) + 1),
+                          {m_treeEditing->acImportOpml(), m_treeEditing->acExportOpml()});
+
+    // commands of the window itself
+    connect(acCopyToClipBoard, &QAction::triggered, this, &TfmMainFrm::acCopyToClipBoardExecute);
+    connect(acSelectAll, &QAction::triggered, this, &TfmMainFrm::acSelectAllExecute);
+}
+
+bool TfmMainFrm::channelUpdateBusy() const
+{
+    return m_session && m_session->updater().channelUpdateBusy();
+}
+
+bool TfmMainFrm::syncAllRunning() const
+{
+    return m_session && m_session->syncRun().syncAllRunning();
+}
+
+bool TfmMainFrm::cancelRequested() const
+{
+    return m_session && m_session->syncRun().cancelRequested();
+}
+
+QTimer *TfmMainFrm::tmUpdates() const
+{
+    return m_session ? &m_session->syncRun().tmUpdates() : nullptr;
+}
+
+ChannelTree *TfmMainFrm::channelTree() const
+{
+    return m_session ? &m_session->channelTree() : nullptr;
+}
+
+HeaderListModel &TfmMainFrm::headerRows() const
+{
+    return m_session->headerRows();
+}
+
+XmlDocument &TfmMainFrm::xmlDocument() const
+{
+    return m_session->shownChannel().document();
+}
+
+AlertQueue &TfmMainFrm::alertQueue() const
+{
+    return m_session->alertQueue();
+}
