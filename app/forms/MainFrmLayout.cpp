@@ -5,7 +5,6 @@
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/UiLook.h"
 #include "app/forms/WebBrowser.h"
-#include "archive/ArchiveChannelsModel.h"
 #include "catalogue/ChannelTree.h"
 
 #include <QCheckBox>
@@ -313,11 +312,7 @@ QWidget *TfmMainFrm::buildLeftPanel()
     lvArchiveCategories->setRootIsDecorated(false);
     lvArchiveCategories->setUniformRowHeights(true);
     lvArchiveCategories->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    archiveCategoriesModel = new ArchiveChannelsModel(lvArchiveCategories);
-    lvArchiveCategories->setModel(archiveCategoriesModel);
-    lvArchiveCategories->header()->setStretchLastSection(false);
-    lvArchiveCategories->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    lvArchiveCategories->setColumnHidden(1, true);
+    // Its model and columns are the archive controller's.
     UiLook::keepSelectionVisible(lvArchiveCategories);
     archive->addWidget(lvArchiveCategories, 1);
     pcLeftPanel->addTab(tsArchive, QStringLiteral("Archiwum"));
