@@ -307,6 +307,15 @@ void TfmMainFrm::ShowNewChannelWizard()
         m_windows.newChannel->exec();
 }
 
+void TfmMainFrm::subscribeTo(const QString &address)
+{
+    if (!m_windows.newChannel || m_windows.newChannel->isVisible())
+        return; // the wizard open already keeps what the user is doing
+    ctTrayIconClick();
+    m_windows.newChannel->setStartAddress(address);
+    ShowNewChannelWizard();
+}
+
 NewChannelFrmEnv TfmMainFrm::newChannelEnv() const
 {
     return {&m_session->channelTree(), tvChannels, &m_session->downloader(), m_messageBoxes,

@@ -143,6 +143,9 @@ public slots:
     // saves and ends.
     void ApplicationEvents1Message();
     void Konfiguracja1Click();
+    // An address handed to the program (its command line, a second start): the wizard
+    // opens on its address page with it.
+    void subscribeTo(const QString &address);
     void Oprogramie1Click();
     void KolvaniwInternecie1Click();
     void imLink1Click();
