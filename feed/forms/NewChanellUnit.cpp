@@ -88,9 +88,9 @@ IMessageBoxes &TfmNewChannelFrm::boxes() const
 void TfmNewChannelFrm::FormCreate()
 {
     setWindowTitle(QStringLiteral("Dodaj nowy kanał RSS:"));
-    setFixedSize(322, 358);
     m_rows = new ProviderListModel(this);
     buildControls();
+    fixSizeAtLeast(QSize(322, 358));
     enableKeyPreview();
     lvChannels->viewport()->installEventFilter(this);
 }
