@@ -1,46 +1,7 @@
 #pragma once
 
-// Who carries each handler of the main window (grep a handler's name to find its owner):
-//
-//   TfmMainFrm (here)              FormCreate, FormShow, FormCloseQuery, Koniecpracy1Click,
-//                                  ctTrayIconClick, ApplicationEvents1Message,
-//                                  Konfiguracja1Click, Oprogramie1Click,
-//                                  KolvaniwInternecie1Click, imLink1Click, imLink2Click,
-//                                  FormResize, pnFillerResize, UpdateActions, Zmienazw1Click,
-//                                  sbChannelsAddClick, HandleAppException
-//   MainStatusBar                  the panels, the progress bar, the click (sbStatusClick)
-//   SyncRun (sync)                 the run itself, tmUpdates, cancelRequested
-//   SyncRunsController             acSyncAllExecute, acSyncSelectedExecute,
-//     (sync/forms)                 acChannelsGetSelectedExecute, SyncChannel, SyncAllChannels,
-//                                  tmUpdatesTimer, acSyncAllUpdate, acChannelsGetSelectedUpdate
-//   ChannelUpdater (sync)          tmLongResponseTimer
-//   TfmUpdateProgressFrm           sbStatusClick (shows it), btCancelClick, AddReportLine,
-//     (sync/forms)                 ReportProblem
-//   HeaderListController           ShowChannelHeaders, tvChannelsChange, lvHeadersColumnClick,
-//     (reading/forms)              lvHeadersCompare (HeaderListModel's sort), btFilterClick,
-//                                  edKeyWordKeyDown, SelectFirstChannel, pcLeftPanelChange
-//                                  (the channel tab)
-//   ItemViewController             NavigateContent, wbContentBeforeNavigate2,
-//     (reading/forms)              wbContentDocumentComplete, wbContentProgressChange,
-//                                  wbContentStatusTextChange, spBackClick, spForwardClick,
-//                                  acOpenInNewWindowExecute
-//   TreeEditingController          acChannelsAddExecute, acChannelsGroupAddExecute,
-//     (catalogue/forms)            acRemoveTreeItemExecute, acChannelsEditExecute,
-//                                  acChannelsEditChanelExecute, acChannelsSendChannelExecute,
-//                                  tvChannelsKeyDown, tvChannelsMouseDown, tvChannelsEdited,
-//                                  the OPML import and export, and the Update handlers
-//   TfmNewChannelFrm (feed/forms)  the wizard's handlers; ShowNewChannelWizard opens it
-//   ItemCommandsController         acMarkAsReadExecute, acMarkAsUnreadExecute,
-//     (reading/forms)              tmMarkAsUnreadTimer, acSendAsMailExecute, acCopyLinkExecute,
-//                                  acOpenLinkExecute, acFindExecute, acSaveToFileExecute,
-//                                  acPrintHeaderExecute, acCopyToClipBoardExecute,
-//                                  acSelectAllExecute and their Update handlers
-//   ArchiveController              acAddToArchiveExecute, acArchiveDeleteExecute,
-//     (archive/forms)              LoadArchiveChannels, ShowArchive, lvArchiveCategoriesChange,
-//                                  sbShowAllArchiveClick, cbAllArchiveFilterClick,
-//                                  pcLeftPanelChange (the archive tab), the Update handlers
-//   AlertPlayback (alerts),        tmBalloonsTimer, FormClick, lbBackClick, lbNextClick;
-//     TfmNotifyFrm (alerts/forms)  a clicked alert comes back to alertClicked here
+// The handlers of the main window live with their parts: the map is at the top of
+// MainFrmWiring.cpp.
 
 #include "app/UserFolder.h"
 #include "app/forms/MainFrmOptions.h"
