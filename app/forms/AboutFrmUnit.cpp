@@ -105,8 +105,7 @@ TfmAboutFrm::TfmAboutFrm(const QString &executableDir, QWidget *parent)
     connect(btCancel, &QPushButton::clicked, this, &TfmAboutFrm::btCancelClick);
     enableKeyPreview();
 
-    const QSize hint = sizeHint();
-    setFixedSize(qMax(476, hint.width()), qMax(410, hint.height()));
+    fixSizeAtLeast(QSize(476, 410));
     FormCreate();
 }
 

@@ -226,8 +226,7 @@ void TfmConfigFrm::buildControls()
     // Enter and Esc reach the dialog first, whichever control has the focus.
     enableKeyPreview();
 
-    const QSize hint = sizeHint();
-    setFixedSize(qMax(317, hint.width()), qMax(276, hint.height()));
+    fixSizeAtLeast(QSize(317, 276));
 }
 
 void TfmConfigFrm::FormCreate()

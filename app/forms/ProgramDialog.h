@@ -16,6 +16,10 @@ public:
 protected:
     // Sends key presses in this window to keyPreview(); call once the controls exist.
     void enableKeyPreview();
+    // Fixes the dialog's size at its designed size, or larger where the controls need more
+    // room with this system's fonts (a clipped caption is never what the design meant).
+    // Call once the controls exist.
+    void fixSizeAtLeast(const QSize &designed);
     // True when the dialog took the key.
     virtual bool keyPreview(QKeyEvent *) { return false; }
 

@@ -52,9 +52,9 @@ TfmEditChannelFrm::TfmEditChannelFrm(QWidget *parent) : ProgramDialog(parent)
 {
     setObjectName(QStringLiteral("fmEditChannelFrm"));
     setWindowTitle(QStringLiteral("Właściwości kanału:"));
-    setFixedSize(322, 442);
     m_openLink = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     buildControls();
+    fixSizeAtLeast(QSize(322, 442));
     enableKeyPreview();
 }
 

@@ -88,9 +88,9 @@ IMessageBoxes &TfmNewChannelFrm::boxes() const
 void TfmNewChannelFrm::FormCreate()
 {
     setWindowTitle(QStringLiteral("Dodaj nowy kanał RSS:"));
-    setFixedSize(322, 358);
     m_rows = new ProviderListModel(this);
     buildControls();
+    fixSizeAtLeast(QSize(322, 358));
     enableKeyPreview();
     lvChannels->viewport()->installEventFilter(this);
 }
@@ -288,6 +288,13 @@ void TfmNewChannelFrm::showEvent(QShowEvent *event)
 void TfmNewChannelFrm::FormShow()
 {
     edURL->setText(QStringLiteral("http://"));
+    if (!m_startAddress.isEmpty()) {
+        // Opened for an address handed to the program: its page, the address typed in.
+        const QSignalBlocker quiet(pgMain);
+        pgMain->setCurrentIndex(PageEnterName);
+        edURL->setText(m_startAddress);
+        m_startAddress.clear();
+    }
     pnProgress->hide();
     pgMain->setEnabled(true);
     if (pgMain->currentIndex() == PageList)

@@ -53,6 +53,9 @@ public:
     void AddChannelFromAddress(const QString &address, const QString &user,
                                const QString &password, bool alerts);
 
+    // The next showing opens on the address page with this address filled in.
+    void setStartAddress(const QString &address) { m_startAddress = address; }
+
     ProviderListModel *channelsModel() const { return m_rows; }
     bool probing() const { return m_probing; }
 
@@ -94,6 +97,7 @@ private:
     IMessageBoxes &boxes() const;
 
     NewChannelFrmEnv m_env;
+    QString m_startAddress;
     ProviderListModel *m_rows = nullptr;
 
     QLabel *Label1 = nullptr;
