@@ -1,6 +1,7 @@
 // The item commands at size, on a real header list in an offscreen window: marking 10,000
 // selected rows read and unread, the find over a 10,000-item channel in each field, and the
-// find over a 100,000-row archive, in the archive view and through the archive store.
+// find over a 100,000-row archive, in the archive view and through the archive store with
+// "Przeszukuj archiwum".
 // Targets: under 0.3 s each.
 #include "BenchData.h"
 #include "app/UserFolder.h"
@@ -8,6 +9,8 @@
 #include "app/forms/MessageBoxes.h"
 #include "archive/ArchiveHeaderRows.h"
 #include "archive/ArchiveStore.h"
+#include "archive/forms/ArchiveController.h"
+#include "catalogue/ChannelTree.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"
@@ -15,6 +18,7 @@
 #include "reading/forms/ItemCommandsController.h"
 #include "xml/XmlDocument.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -24,6 +28,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <algorithm>
@@ -77,8 +82,10 @@ double bestMs(const std::function<void()> &prepare, const std::function<void()> 
 
 void print(const char *what, double ms, const QString &note = QString())
 {
-    std::printf("  %-52s %8.1f ms  %s%s\n", what, ms, ms < 300 ? "" : "OVER 0.3 s  ",
-                qPrintable(note));
+    // Padded by letters, not bytes: the labels hold Polish ones.
+    std::printf("  %s %8.1f ms  %s%s\n",
+                qPrintable(QString::fromUtf8(what).leftJustified(52)), ms,
+                ms < 300 ? "" : "OVER 0.3 s  ", qPrintable(note));
 }
 
 // The window part the commands need: the header list, the status bar, the find dialog.
@@ -199,15 +206,35 @@ public:
         ms = find(QStringLiteral("redakcja 7"), "cbAut", false, &selected);
         print("archive view, author, \"redakcja 7\"", ms, QStringLiteral("%1 rows").arg(selected));
 
-        // "Przeszukuj archiwum": the store's bound search, then the rows it found are shown.
-        m_commands->setArchiveFinder([&](int, const QString &text) {
-            query.open(QString(), text);
-            m_rows.setRows(ArchiveHeaderRows(query), HeaderListModel::RowSource::Archive);
-            return query.recordCount() > 0;
+        // "Przeszukuj archiwum": the archive controller's find through the store, one column,
+        // a bound value; the rows it found fill the archive view.
+        QToolButton showAll, addToArchive, archiveDelete;
+        QTreeView categories;
+        QCheckBox allArchiveFilter;
+        QLineEdit keyWord;
+        QAction acAddToArchive(nullptr), acArchiveDelete(nullptr);
+        ChannelTree tree;
+        ArchiveController::Widgets aw{&m_window,     &showAll,        &categories,
+                                      &allArchiveFilter, &keyWord,    m_lvHeaders,
+                                      &acAddToArchive, &acArchiveDelete, &addToArchive,
+                                      &archiveDelete};
+        ArchiveController archiveSide(aw, tree, m_rows, *m_sbStatus, m_boxes,
+                                      m_dir.path() + QStringLiteral("/data/arch_item.xml"),
+                                      nullptr);
+        archiveSide.setArchive(store.get(), nullptr);
+        m_commands->setArchiveFinder([&](int field, const QString &text) {
+            return archiveSide.showMatching(field, text);
         });
         ms = find(QStringLiteral("żółwiem"), "cbDesc", true, &selected);
-        print("through the store, \"żółwiem\", and the rows shown", ms,
+        print("archive, description, \"żółwiem\"", ms,
               QStringLiteral("%1 rows listed").arg(m_rows.rowCount()));
+        ms = find(QStringLiteral("REDAKCJA 36"), "cbAut", true, &selected);
+        print("archive, author, \"REDAKCJA 36\"", ms,
+              QStringLiteral("%1 rows listed").arg(m_rows.rowCount()));
+        ms = find(QStringLiteral("numer 99999:"), "cbTit", true, &selected);
+        print("archive, title, \"numer 99999:\"", ms,
+              QStringLiteral("%1 rows listed").arg(m_rows.rowCount()));
+        m_commands->setArchiveFinder({});
         query.close();
     }
 
