@@ -533,20 +533,6 @@ void TfmNewChannelFrm::btCancelClick()
         reject();
 }
 
-bool TfmNewChannelFrm::keyPreview(QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        btNextClick();
-        return true;
-    case Qt::Key_Escape:
-        btCancelClick();
-        return true;
-    default:
-        return false;
-    }
-}
 
 void TfmNewChannelFrm::setStatusText(const QString &text)
 {

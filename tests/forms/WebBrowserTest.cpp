@@ -1,4 +1,5 @@
 #include "app/forms/WebBrowser.h"
+#include "PageAnswers.h"
 #include "SignalWait.h"
 
 #include <QByteArray>
@@ -6,6 +7,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QPointer>
+#include <QPrinter>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -91,35 +93,13 @@ protected:
         return done.wait(timeoutMs);
     }
 
-    QString plainText()
-    {
-        std::optional<QString> result;
-        QEventLoop loop;
-        m_browser->page()->toPlainText([&](const QString &text) {
-            result = text;
-            loop.quit();
-        });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!result)
-            loop.exec();
-        return result.value_or(QStringLiteral("<no answer>"));
-    }
+    QString plainText() { return PagePlainText(m_browser->page(), QStringLiteral("<no answer>")); }
 
     // Runs a script in the program's own isolated world, which works whatever the page's
     // settings; the page's own scripts run in the main world.
     QVariant runInApplicationWorld(const QString &script)
     {
-        std::optional<QVariant> result;
-        QEventLoop loop;
-        m_browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                         [&](const QVariant &value) {
-                                             result = value;
-                                             loop.quit();
-                                         });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!result)
-            loop.exec();
-        return result.value_or(QVariant(QStringLiteral("<no answer>")));
+        return RunInApplicationWorld(m_browser->page(), script, QStringLiteral("<no answer>"));
     }
 
     void settle(int ms) { ProcessEventsFor(ms); }
@@ -206,6 +186,31 @@ TEST_F(BrowserFixture, RendersItemThroughStyleSheetRewrittenJustBefore)
     // The address reported is the one navigated to, fragment included.
     EXPECT_TRUE(m_browser->LocationURL().endsWith(QStringLiteral("{CHANNEL}.xml#") + GuidA))
         << m_browser->LocationURL().toStdString();
+}
+
+// The item shown prints; to a PDF file here, as the print dialog's "print to file" does.
+TEST_F(BrowserFixture, TheItemShownPrintsAndASecondPrintWaitsForTheFirst)
+{
+    const QString doc = m_data + QStringLiteral("{CHANNEL}.xml");
+    writeFile(doc, channelDocument("Wydrukowana wiadomość", "Treść do druku"));
+    writeFile(m_data + "rss_xslt.xsl", styleSheetFor("rss2.xsl", GuidA));
+    ASSERT_TRUE(navigateAndWait(doc + "#" + GuidA));
+
+    const QString pdf = m_dir.filePath(QStringLiteral("wiadomosc.pdf"));
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    SignalCounter finished(m_browser.get(), &QWebEngineView::printFinished);
+    m_browser->PrintTo(printer);
+    m_browser->PrintTo(printer); // while printing: ignored, not a second job
+    ASSERT_TRUE(finished.wait(30000));
+    settle(300);
+    EXPECT_EQ(finished.count(), 1);
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF")) << bytes.left(16).toStdString();
+    EXPECT_GT(bytes.size(), 1000);
 }
 
 TEST_F(BrowserFixture, Rss1AndArchiveStyleSheetsShowTheirItem)
