@@ -1,5 +1,6 @@
 #include "app/Session.h"
 
+#include "alerts/AlertPlayback.h"
 #include "alerts/AlertQueue.h"
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
@@ -66,6 +67,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_host = std::make_unique<UpdateHost>(*m_downloader, report);
     m_updater = std::make_unique<ChannelUpdater>(m_folder, *m_host, *m_shown, *m_alerts);
     m_syncRun = std::make_unique<SyncRun>(*m_tree, *m_updater, *m_alerts);
+    m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);
     QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_syncRun.get(),
                      [this](bool running) { fetchAhead(running); });
     QObject::connect(m_syncRun.get(), &SyncRun::cancelled, m_syncRun.get(), [this] {

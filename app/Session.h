@@ -9,6 +9,7 @@
 
 struct AlertQueue;
 struct ProxySettings;
+class AlertPlayback;
 class ArchiveItemDocument;
 class ArchiveStore;
 struct TreeLoadResult;
@@ -23,7 +24,7 @@ class SyncRun;
 class UnreadCounts;
 
 // What the program holds while it runs, one owner per piece: the channel tree, the channel
-// on show, the alert queue, the downloader, the updater and the runs over the tree. No widgets: the
+// on show, the alert queue and its playback, the downloader, the updater and the runs over the tree. No widgets: the
 // window shows each piece, the command-line synchronisation uses the same object.
 class Session
 {
@@ -40,6 +41,8 @@ public:
     HeaderListModel &headerRows() { return *m_headerRows; }
     UnreadCounts &unreadCounts() { return *m_unreadCounts; }
     AlertQueue &alertQueue() { return *m_alerts; }
+    // The alerts of the last run, played one after another.
+    AlertPlayback &alertPlayback() { return *m_alertPlayback; }
     DocumentDownloader &downloader() { return *m_downloader; }
     ChannelUpdater &updater() { return *m_updater; }
     SyncRun &syncRun() { return *m_syncRun; }
@@ -75,6 +78,7 @@ private:
     std::unique_ptr<UpdateHost> m_host;
     std::unique_ptr<ChannelUpdater> m_updater;
     std::unique_ptr<SyncRun> m_syncRun;
+    std::unique_ptr<AlertPlayback> m_alertPlayback;
     std::function<ProxySettings()> m_proxyProvider;
     std::unique_ptr<ArchiveStore> m_archive;
     std::unique_ptr<ArchiveItemDocument> m_archiveItems;

@@ -461,6 +461,28 @@ int ArchiveTable::recordCount() const
 
 // --- ArchiveQuery
 
+namespace {
+
+std::vector<ArchiveListedRow> listedRows(Statement &statement)
+{
+    std::vector<ArchiveListedRow> rows;
+    while (statement.step()) {
+        ArchiveListedRow row;
+        row.rowId = statement.integer(0);
+        row.sGUID = statement.text(1);
+        row.sChGUID = statement.text(2);
+        row.sTitle = statement.text(3);
+        row.sAuthor = statement.text(4);
+        row.sDate = statement.text(5);
+        row.sChannelName = statement.text(6);
+        row.bUnread = int(statement.integer(7) != 0);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+} // namespace
+
 void ArchiveQuery::open(const QString &channelGuid, const QString &keyword)
 {
     close();
@@ -482,22 +504,36 @@ void ArchiveQuery::open(const QString &channelGuid, const QString &keyword)
         statement.bind(1, channelGuid);
     if (byKeyword)
         statement.bind(2, archiveText(keyword, ArchiveTextWay::ToStored));
-    std::vector<ArchiveListedRow> rows;
-    while (statement.step()) {
-        ArchiveListedRow row;
-        row.rowId = statement.integer(0);
-        row.sGUID = statement.text(1);
-        row.sChGUID = statement.text(2);
-        row.sTitle = statement.text(3);
-        row.sAuthor = statement.text(4);
-        row.sDate = statement.text(5);
-        row.sChannelName = statement.text(6);
-        row.bUnread = int(statement.integer(7) != 0);
-        rows.push_back(std::move(row));
+    m_rows = listedRows(statement);
+    m_position = 0;
+    m_active = true;
+}
+
+bool ArchiveQuery::openMatching(Column column, const QString &text)
+{
+    QByteArray sql = ListedColumns;
+    switch (column) {
+    case Column::Description:
+        sql += " WHERE kv_contains(sDescription, ?1)";
+        break;
+    case Column::Author:
+        sql += " WHERE kv_contains(sAuthor, ?1)";
+        break;
+    case Column::Title:
+        sql += " WHERE kv_contains(sTitle, ?1)";
+        break;
     }
+    sql += " ORDER BY rowid";
+    Statement statement(m_c.db, sql.constData(), Stage::Reading);
+    statement.bind(1, archiveText(text, ArchiveTextWay::ToStored));
+    std::vector<ArchiveListedRow> rows = listedRows(statement);
+    if (rows.empty())
+        return false;
+    close();
     m_rows = std::move(rows);
     m_position = 0;
     m_active = true;
+    return true;
 }
 
 void ArchiveQuery::close()

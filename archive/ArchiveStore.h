@@ -83,6 +83,10 @@ public:
     // case (Polish letters included); "%", "_" and "\" in it are plain characters. Closes
     // what was open first. Raises ArchiveError; the query is closed then.
     void open(const QString &channelGuid, const QString &keyword);
+    // The rows of the whole archive whose one column holds the text, compared as the keyword
+    // is. False when no row does: the query stays as it was. Raises ArchiveError.
+    enum class Column { Description, Author, Title };
+    bool openMatching(Column column, const QString &text);
     void close();
     bool active() const { return m_active; }
 

@@ -1,5 +1,6 @@
 #include "feed/ChannelProbe.h"
 
+#include "feed/FeedConverter.h"
 #include "feed/FeedDiscovery.h"
 #include "feed/FeedNormaliser.h"
 #include "xml/XmlDocument.h"
@@ -53,7 +54,14 @@ QByteArray fileBytes(const QString &path)
 ChannelInfo ReadChannelInfo(const QString &address, const QString &probeFile)
 {
     XmlDocument document;
-    document.loadFromFile(probeFile);
+    // An Atom or JSON Feed channel is read as the RSS its updates will turn it into.
+    QFile raw(probeFile);
+    QByteArray rss;
+    if (raw.open(QIODevice::ReadOnly) && ConvertFeedToRss(raw.readAll(), address, rss))
+        document.loadFromBytes(rss);
+    else
+        document.loadFromFile(probeFile);
+    raw.close();
     try {
         NormaliseFeedFile(document);
     } catch (const FeedFormatError &) {

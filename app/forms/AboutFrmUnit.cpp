@@ -105,8 +105,7 @@ TfmAboutFrm::TfmAboutFrm(const QString &executableDir, QWidget *parent)
     connect(btCancel, &QPushButton::clicked, this, &TfmAboutFrm::btCancelClick);
     enableKeyPreview();
 
-    const QSize hint = sizeHint();
-    setFixedSize(qMax(476, hint.width()), qMax(410, hint.height()));
+    fixSizeAtLeast(QSize(476, 410));
     FormCreate();
 }
 
@@ -137,15 +136,7 @@ void TfmAboutFrm::btCancelClick()
 
 bool TfmAboutFrm::FormKeyDown(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        btCancelClick();
-        return true;
-    default:
-        return false;
-    }
+    return enterOrEscape(event); // both close the box
 }
 
 bool TfmAboutFrm::keyPreview(QKeyEvent *event)

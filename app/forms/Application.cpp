@@ -205,7 +205,9 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
             mainFrm.ctTrayIconClick();
     };
     QObject::connect(&instance, &SingleInstance::activationRequested, &mainFrm, activate);
-    QObject::connect(&instance, &SingleInstance::subscribeRequested, &mainFrm, activate);
+    // Queued: the wizard's own event loop must not run inside the socket's handler.
+    QObject::connect(&instance, &SingleInstance::subscribeRequested, &mainFrm,
+                     &TfmMainFrm::subscribeTo, Qt::QueuedConnection);
 
     // The other windows, once each, in their order. The find dialog comes before the wizard
     // with its part of the program; the notification window after the About box.
@@ -235,5 +237,9 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
         mainFrm.show();
     else if (!options.trayAvailable)
         mainFrm.showMinimized();
+    if (!commandLine.subscribeAddress.isEmpty())
+        QTimer::singleShot(0, &mainFrm, [&mainFrm, address = commandLine.subscribeAddress] {
+            mainFrm.subscribeTo(address);
+        });
     return app.exec();
 }

@@ -4,8 +4,10 @@
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/UiLook.h"
 #include "app/forms/WebBrowser.h"
+#include "archive/forms/ArchiveController.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/TreeEditingController.h"
+#include "reading/forms/ItemCommandsController.h"
 #include "sync/forms/SyncRunsController.h"
 
 #include <QAction>
@@ -323,7 +325,7 @@ ActionFacts TfmMainFrm::actionFacts() const
     }
     f.headerSelection = SelectionSize(lvHeaders->selectionModel());
     f.headerRows = lvHeaders->model() ? lvHeaders->model()->rowCount() : 0;
-    f.archiveView = archiveViewShown;
+    f.archiveView = m_archive && m_archive->archiveViewShown();
     f.syncAllRunning = syncAllRunning();
     f.updateBusy = channelUpdateBusy();
     return f;
@@ -335,22 +337,10 @@ void TfmMainFrm::applyActionFacts(const ActionFacts &f)
         m_syncRuns->updateActions(f); // acSyncAllUpdate, acChannelsGetSelectedUpdate
     if (m_treeEditing) // acRemoveTreeItemUpdate, acChannelsEditUpdate, acChannelsEditChanelUpdate
         m_treeEditing->updateActions(f);
-    // acMarkAsReadUpdate, acMarkAsUnreadUpdate (acCopyToClipBoard is always enabled)
-    const bool single = f.headerSelection == 1;
-    for (QAction *a :
-         {acOpenInNewWindow, acSendAsMail, acCopyLink, acOpenLink, acSaveToFile, acPrintHeader})
-        a->setEnabled(single);
-    acMarkAsRead->setEnabled(f.headerSelection > 0);
-    acMarkAsUnread->setEnabled(f.headerSelection > 0);
-    // acAddToArchiveUpdate, acArchiveDeleteUpdate: the two buttons share one place
-    const bool add = !f.archiveView && f.headerSelection > 0;
-    acAddToArchive->setEnabled(add);
-    sbAddToArchive->setVisible(add);
-    const bool remove = f.archiveView && f.headerSelection > 0;
-    acArchiveDelete->setEnabled(remove);
-    sbArchiveDelete->setVisible(remove);
-    // acSelectAllUpdate
-    acSelectAll->setEnabled(f.headerRows > 0);
+    if (m_itemCommands) // acMarkAsReadUpdate, acMarkAsUnreadUpdate, acSelectAllUpdate ...
+        m_itemCommands->updateActions(f);
+    if (m_archive) // acAddToArchiveUpdate, acArchiveDeleteUpdate
+        m_archive->updateActions(f.headerSelection);
 }
 
 void TfmMainFrm::UpdateActions()
@@ -366,17 +356,6 @@ void TfmMainFrm::scheduleActionUpdate()
 
 // --- commands whose work is done here ---
 
-void TfmMainFrm::acCopyToClipBoardExecute()
-{
-    wbContent->CopySelection();
-}
-
-void TfmMainFrm::acSelectAllExecute()
-{
-    lvHeaders->selectAll();
-    scheduleActionUpdate();
-}
-
 void TfmMainFrm::Zmienazw1Click()
 {
     const QModelIndex index = tvChannels->currentIndex();
@@ -387,13 +366,4 @@ void TfmMainFrm::Zmienazw1Click()
 void TfmMainFrm::sbChannelsAddClick()
 {
     mnChannelsAdd->popup(QCursor::pos());
-}
-
-// Commands whose parts of the program are still to come. Until its controller takes it,
-// each of these actions runs nothing:
-//   acMarkAsReadExecute, acMarkAsUnreadExecute, acSendAsMailExecute, acCopyLinkExecute,
-//   acOpenLinkExecute, acFindExecute, acSaveToFileExecute, acPrintHeaderExecute (item
-//   commands); acAddToArchiveExecute, acArchiveDeleteExecute (archive).
-void TfmMainFrm::placeholderHandlers()
-{
 }

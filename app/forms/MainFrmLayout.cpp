@@ -5,7 +5,6 @@
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/UiLook.h"
 #include "app/forms/WebBrowser.h"
-#include "archive/ArchiveChannelsModel.h"
 #include "catalogue/ChannelTree.h"
 
 #include <QCheckBox>
@@ -105,6 +104,19 @@ QLabel *pictureLabel(const char *name, const QString &svg, const QSize &size, QW
     label->setPixmap(UiLook::svgPixmap(svg, size, label->devicePixelRatioF()));
     label->setFixedSize(size);
     return label;
+}
+
+// A strip of fixed height holding a row of controls: the tool bars above the lists and the
+// browser. The caller fills the row it gives back.
+QHBoxLayout *strip(QWidget *panel, const char *name, int height, const QMargins &margins,
+                   int spacing)
+{
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFixedHeight(height);
+    auto *row = new QHBoxLayout(panel);
+    row->setContentsMargins(margins);
+    row->setSpacing(spacing);
+    return row;
 }
 
 } // namespace
@@ -213,15 +225,11 @@ QWidget *TfmMainFrm::buildBanner()
 QWidget *TfmMainFrm::buildMainTop()
 {
     pnMainTop = new QWidget(this);
-    pnMainTop->setObjectName(QStringLiteral("pnMainTop"));
-    pnMainTop->setFixedHeight(33);
+    auto *row = strip(pnMainTop, "pnMainTop", 33, QMargins(6, 2, 8, 2), 4);
     pnMainTop->setAutoFillBackground(true);
     QPalette pal = pnMainTop->palette();
     pal.setColor(QPalette::Window, UiLook::DialogColour);
     pnMainTop->setPalette(pal);
-    auto *row = new QHBoxLayout(pnMainTop);
-    row->setContentsMargins(6, 2, 8, 2);
-    row->setSpacing(4);
     spAddChannel = flatButton("spAddChannel", pnMainTop);
     spRefresh = flatButton("spRefresh", pnMainTop);
     spRefreshAll = flatButton("spRefreshAll", pnMainTop);
@@ -252,11 +260,7 @@ QWidget *TfmMainFrm::buildLeftPanel()
     channels->setContentsMargins(0, 0, 0, 0);
     channels->setSpacing(0);
     pnChannelsTop = new QWidget(tsChannels);
-    pnChannelsTop->setObjectName(QStringLiteral("pnChannelsTop"));
-    pnChannelsTop->setFixedHeight(27);
-    auto *strip = new QHBoxLayout(pnChannelsTop);
-    strip->setContentsMargins(3, 1, 3, 1);
-    strip->setSpacing(2);
+    auto *channelStrip = strip(pnChannelsTop, "pnChannelsTop", 27, QMargins(3, 1, 3, 1), 2);
     sbChannelsAdd = flatButton("sbChannelsAdd", pnChannelsTop);
     sbChannelsAdd->setToolButtonStyle(Qt::ToolButtonIconOnly);
     sbChannelsAdd->setIcon(UiLook::svgIcon(QStringLiteral(":/icons/add.svg")));
@@ -266,8 +270,8 @@ QWidget *TfmMainFrm::buildLeftPanel()
     SpeedButton1 = flatButton("SpeedButton1", pnChannelsTop);
     SpeedButton1->setToolButtonStyle(Qt::ToolButtonIconOnly);
     for (QToolButton *b : {sbChannelsAdd, sbChannelsDelete, SpeedButton1})
-        strip->addWidget(b);
-    strip->addStretch(1);
+        channelStrip->addWidget(b);
+    channelStrip->addStretch(1);
     channels->addWidget(pnChannelsTop);
 
     tvChannels = new QTreeView(tsChannels);
@@ -292,10 +296,7 @@ QWidget *TfmMainFrm::buildLeftPanel()
     archive->setContentsMargins(0, 0, 0, 0);
     archive->setSpacing(0);
     auto *archiveTop = new QWidget(tsArchive);
-    archiveTop->setObjectName(QStringLiteral("pnArchiveTop"));
-    archiveTop->setFixedHeight(27);
-    auto *archiveStrip = new QHBoxLayout(archiveTop);
-    archiveStrip->setContentsMargins(1, 1, 1, 1);
+    auto *archiveStrip = strip(archiveTop, "pnArchiveTop", 27, QMargins(1, 1, 1, 1), -1);
     sbShowAllArchive = flatButton("sbShowAllArchive", archiveTop);
     sbShowAllArchive->setText(QStringLiteral("&Pokaż wszystkie nagłówki z archiwum"));
     sbShowAllArchive->setToolTip(QStringLiteral("Pokazuje całą zawartość archiwum"));
@@ -313,11 +314,7 @@ QWidget *TfmMainFrm::buildLeftPanel()
     lvArchiveCategories->setRootIsDecorated(false);
     lvArchiveCategories->setUniformRowHeights(true);
     lvArchiveCategories->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    archiveCategoriesModel = new ArchiveChannelsModel(lvArchiveCategories);
-    lvArchiveCategories->setModel(archiveCategoriesModel);
-    lvArchiveCategories->header()->setStretchLastSection(false);
-    lvArchiveCategories->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    lvArchiveCategories->setColumnHidden(1, true);
+    // Its model and columns are the archive controller's.
     UiLook::keepSelectionVisible(lvArchiveCategories);
     archive->addWidget(lvArchiveCategories, 1);
     pcLeftPanel->addTab(tsArchive, QStringLiteral("Archiwum"));
@@ -342,11 +339,7 @@ QWidget *TfmMainFrm::buildMainPane()
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(0);
     pnFind = new QWidget(pnTop);
-    pnFind->setObjectName(QStringLiteral("pnFind"));
-    pnFind->setFixedHeight(34);
-    auto *find = new QHBoxLayout(pnFind);
-    find->setContentsMargins(6, 4, 6, 4);
-    find->setSpacing(6);
+    auto *find = strip(pnFind, "pnFind", 34, QMargins(6, 4, 6, 4), 6);
     imFilterIcon =
         pictureLabel("imFilterIcon", QStringLiteral(":/icons/filter.svg"), QSize(16, 16), pnFind);
     lbKeyWord = new QLabel(QStringLiteral("Filtruj, słowo kluczowe:"), pnFind);
@@ -389,11 +382,7 @@ QWidget *TfmMainFrm::buildMainPane()
     bottom->setContentsMargins(0, 0, 0, 0);
     bottom->setSpacing(0);
     pnBrowswerButtons = new QWidget(pnBottom);
-    pnBrowswerButtons->setObjectName(QStringLiteral("pnBrowswerButtons"));
-    pnBrowswerButtons->setFixedHeight(33);
-    auto *buttons = new QHBoxLayout(pnBrowswerButtons);
-    buttons->setContentsMargins(4, 3, 4, 3);
-    buttons->setSpacing(2);
+    auto *buttons = strip(pnBrowswerButtons, "pnBrowswerButtons", 33, QMargins(4, 3, 4, 3), 2);
     spBack = flatButton("spBack", pnBrowswerButtons);
     spBack->setText(QStringLiteral("Wstecz"));
     spBack->setToolTip(QStringLiteral("Przeglądarka WWW: Wstecz"));

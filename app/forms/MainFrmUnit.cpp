@@ -18,6 +18,7 @@
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/MessageBoxes.h"
+#include "alerts/forms/NotifyFrm.h"
 #include "archive/forms/ArchiveController.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
@@ -32,6 +33,7 @@
 #include "reading/UnreadCounts.h"
 #include "reading/forms/HeaderListController.h"
 #include "reading/forms/UnreadCountDelegate.h"
+#include "reading/forms/ItemCommandsController.h"
 #include "reading/forms/ItemViewController.h"
 #include "sync/ChannelUpdater.h"
 #include "sync/SyncRun.h"
@@ -125,19 +127,11 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
     if (!m_options.executableDir.isEmpty() && !m_options.executableDir.endsWith(QLatin1Char('/')))
         m_options.executableDir += QLatin1Char('/');
 
-    m_tmMarkAsUnread = new QTimer(this);
-    m_tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
-    m_tmBalloons = new QTimer(this);
-    m_tmBalloons->setObjectName(QStringLiteral("tmBalloons"));
-    m_tmBalloons->setInterval(10000); // enabled by the alerts only
-    m_tmMarkAsUnread->setInterval(0);
-
     buildImageList();
     buildLayout();
     buildActions();
     buildMenus();
     buildTray();
-    placeholderHandlers();
 
     // The actions are recomputed once after each event that changed one of their facts.
     m_actionUpdate = new QTimer(this);
@@ -151,6 +145,11 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
 
 TfmMainFrm::~TfmMainFrm()
 {
+    // The pop-up and the controllers use the session's pieces, which go before the children.
+    delete m_notify;
+    for (QObject *controller : std::initializer_list<QObject *>{
+             m_itemView, m_itemCommands, m_archive, m_headerList, m_treeEditing, m_syncRuns})
+        delete controller;
     if (auto *app = qobject_cast<KolvaniApplication *>(QCoreApplication::instance()))
         app->setExceptionHandler({});
     if (!m_placementSaved && m_formCreated && !m_startupFailed)
@@ -183,8 +182,6 @@ void TfmMainFrm::FormCreate()
             hide();
         // 4.
         lbName->setText(pcLeftPanel->tabText(pcLeftPanel->currentIndex()));
-        lastShownRow = -1;
-        lastCategoryRow = -1;
         // 5.
         determineAppFolder();
         buildSession(m_folder);
@@ -273,14 +270,16 @@ bool TfmMainFrm::loadChannelTree()
 
 bool TfmMainFrm::OpenArchive()
 {
-    return ArchiveController::OpenArchive([this] { m_session->openArchive(); }, *m_messageBoxes,
-                                          this);
+    if (!ArchiveController::OpenArchive([this] { m_session->openArchive(); }, *m_messageBoxes,
+                                        this))
+        return false;
+    m_archive->setArchive(&m_session->archive(), &m_session->archiveItems());
+    return true;
 }
 
-bool TfmMainFrm::LoadArchiveChannels()
+void TfmMainFrm::LoadArchiveChannels()
 {
-    // Filled by the archive part: the channels that have archived items.
-    return true;
+    m_archive->LoadArchiveChannels();
 }
 
 void TfmMainFrm::readStartSettings()
@@ -363,6 +362,15 @@ void TfmMainFrm::ShowNewChannelWizard()
 {
     if (m_windows.newChannel)
         m_windows.newChannel->exec();
+}
+
+void TfmMainFrm::subscribeTo(const QString &address)
+{
+    if (!m_windows.newChannel || m_windows.newChannel->isVisible())
+        return; // the wizard open already keeps what the user is doing
+    ctTrayIconClick();
+    m_windows.newChannel->setStartAddress(address);
+    ShowNewChannelWizard();
 }
 
 NewChannelFrmEnv TfmMainFrm::newChannelEnv() const
@@ -531,7 +539,7 @@ void TfmMainFrm::ApplicationEvents1Message()
 
 void TfmMainFrm::stopTimers()
 {
-    for (QTimer *timer : {tmUpdates(), m_tmBalloons, m_tmMarkAsUnread})
+    for (QTimer *timer : {tmUpdates(), tmMarkAsUnread()})
         setTimerInterval(timer, 0);
 }
 
@@ -562,8 +570,6 @@ void TfmMainFrm::ctTrayIconClick()
     setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
-    m_tmBalloons->stop();
-    setTimerInterval(m_tmBalloons, 0);
     GuardedStep(lcApp, "refreshing the item view", [this] {
         if (!wbContent->url().isEmpty())
             wbContent->Refresh();

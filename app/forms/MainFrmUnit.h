@@ -1,38 +1,7 @@
 #pragma once
 
-// Who carries each handler of the main window (grep a handler's name to find its owner):
-//
-//   TfmMainFrm (here)              FormCreate, FormShow, FormCloseQuery, Koniecpracy1Click,
-//                                  ctTrayIconClick, ApplicationEvents1Message,
-//                                  Konfiguracja1Click, Oprogramie1Click,
-//                                  KolvaniwInternecie1Click, imLink1Click, imLink2Click,
-//                                  FormResize, pnFillerResize, UpdateActions, Zmienazw1Click,
-//                                  sbChannelsAddClick, acCopyToClipBoardExecute,
-//                                  acSelectAllExecute, HandleAppException
-//   MainStatusBar                  the panels, the progress bar, the click (sbStatusClick)
-//   SyncRun (sync)                 the run itself, tmUpdates, cancelRequested
-//   SyncRunsController             acSyncAllExecute, acSyncSelectedExecute,
-//     (sync/forms)                 acChannelsGetSelectedExecute, SyncChannel, SyncAllChannels,
-//                                  tmUpdatesTimer, acSyncAllUpdate, acChannelsGetSelectedUpdate
-//   ChannelUpdater (sync)          tmLongResponseTimer
-//   TfmUpdateProgressFrm           sbStatusClick (shows it), btCancelClick, AddReportLine,
-//     (sync/forms)                 ReportProblem
-//   HeaderListController           ShowChannelHeaders, tvChannelsChange, lvHeadersColumnClick,
-//     (reading/forms)              lvHeadersCompare (HeaderListModel's sort), btFilterClick,
-//                                  edKeyWordKeyDown, SelectFirstChannel, pcLeftPanelChange
-//                                  (the channel tab)
-//   ItemViewController             NavigateContent, wbContentBeforeNavigate2,
-//     (reading/forms)              wbContentDocumentComplete, wbContentProgressChange,
-//                                  wbContentStatusTextChange, spBackClick, spForwardClick,
-//                                  acOpenInNewWindowExecute
-//   TreeEditingController          acChannelsAddExecute, acChannelsGroupAddExecute,
-//     (catalogue/forms)            acRemoveTreeItemExecute, acChannelsEditExecute,
-//                                  acChannelsEditChanelExecute, acChannelsSendChannelExecute,
-//                                  tvChannelsKeyDown, tvChannelsMouseDown, tvChannelsEdited,
-//                                  the OPML import and export, and the Update handlers
-//   TfmNewChannelFrm (feed/forms)  the wizard's handlers; ShowNewChannelWizard opens it
-//   still waiting for their owner  see placeholderHandlers() in MainFrmActions.cpp: the
-//                                  item commands and archive handlers
+// The handlers of the main window live with their parts: the map is at the top of
+// MainFrmWiring.cpp.
 
 #include "app/UserFolder.h"
 #include "app/forms/MainFrmOptions.h"
@@ -47,12 +16,13 @@
 
 struct ActionFacts;
 struct AlertQueue;
-class ArchiveChannelsModel;
+class ArchiveController;
 class ChannelNode;
 class ChannelTree;
 class HeaderListController;
 class HeaderListModel;
 class IMessageBoxes;
+class ItemCommandsController;
 class ItemViewController;
 class MainStatusBar;
 class QAction;
@@ -69,6 +39,7 @@ class QToolButton;
 class QTreeView;
 class Session;
 class SyncRunsController;
+class TfmNotifyFrm;
 class TreeEditingController;
 struct NewChannelFrmEnv;
 class UserDataLock;
@@ -104,13 +75,9 @@ public:
     bool syncAllRunning() const;
     bool cancelRequested() const;
     QTimer *tmUpdates() const;                                  // 0 = off
-    QTimer *tmMarkAsUnread() const { return m_tmMarkAsUnread; } // 0 = off
-    QTimer *tmBalloons() const { return m_tmBalloons; }         // alerts; 10000 ms
+    QTimer *tmMarkAsUnread() const; // the delayed read mark
     const QList<QAction *> &alMainFrmActions() const { return m_actions; }
     QString channelsListUrl;
-    int lastShownRow = -1;
-    int lastCategoryRow = -1;
-    bool archiveViewShown = false; // the header list shows archive rows
 
     QString statusPanelText(int panel) const;
     void setStatusPanelText(int panel, const QString &text);
@@ -137,6 +104,9 @@ public slots:
     // saves and ends.
     void ApplicationEvents1Message();
     void Konfiguracja1Click();
+    // An address handed to the program (its command line, a second start): the wizard
+    // opens on its address page with it.
+    void subscribeTo(const QString &address);
     void Oprogramie1Click();
     void KolvaniwInternecie1Click();
     void imLink1Click();
@@ -172,15 +142,17 @@ private:
     void buildTray();
     QAction *makeAction(const char *name, const QString &caption, const QString &hint,
                         const QKeySequence &shortcut);
-    void placeholderHandlers();
     void Zmienazw1Click();
     void sbChannelsAddClick();
-    void acCopyToClipBoardExecute();
-    void acSelectAllExecute();
     // MainFrmUnit.cpp
     void determineAppFolder();
+    // MainFrmWiring.cpp
     void buildSession(const UserFolder &folder);
     void createConnections();
+    void connectArchive();
+    void connectItemCommands();
+    void connectAlerts();
+    void alertClicked(int channelRow, const QString &itemTitle);
     void lockUserData();
     bool loadChannelTree();
     void readStartSettings();
@@ -196,9 +168,8 @@ private:
     void setCancelRequested();
     void sbStatusClick();
     void openAddress(const QString &address);
-    // Steps that later parts of the program fill.
     bool OpenArchive();
-    bool LoadArchiveChannels();
+    void LoadArchiveChannels();
     void ShowNewChannelWizard();
 
     // --- controls ---
@@ -212,7 +183,6 @@ private:
     QToolButton *sbChannelsAdd = nullptr, *sbChannelsDelete = nullptr, *SpeedButton1 = nullptr;
     QToolButton *sbShowAllArchive = nullptr;
     QTreeView *tvChannels = nullptr, *lvArchiveCategories = nullptr, *lvHeaders = nullptr;
-    ArchiveChannelsModel *archiveCategoriesModel = nullptr;
     QWidget *pnMainPane = nullptr, *pnTop = nullptr, *pnFind = nullptr, *pnBottom = nullptr;
     QLabel *imFilterIcon = nullptr, *lbKeyWord = nullptr;
     QLineEdit *edKeyWord = nullptr;
@@ -242,7 +212,6 @@ private:
     QAction *acSelectAll = nullptr, *acFind = nullptr, *acSyncSelected = nullptr;
     QAction *acSaveToFile = nullptr, *acPrintHeader = nullptr, *acChannelsSendChannel = nullptr;
     QList<QAction *> m_actions;
-    QTimer *m_tmMarkAsUnread = nullptr, *m_tmBalloons = nullptr;
 
     MainFrmOptions m_options;
     UserFolder m_folder;
@@ -251,6 +220,9 @@ private:
     ItemViewController *m_itemView = nullptr;
     HeaderListController *m_headerList = nullptr;
     TreeEditingController *m_treeEditing = nullptr;
+    ArchiveController *m_archive = nullptr;
+    ItemCommandsController *m_itemCommands = nullptr;
+    TfmNotifyFrm *m_notify = nullptr; // a window of its own, deleted with this one
     IMessageBoxes *m_messageBoxes = nullptr;
     QList<QIcon> m_images;
     QTimer *m_actionUpdate = nullptr;

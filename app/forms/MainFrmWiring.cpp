@@ -1,6 +1,48 @@
 // The main window's parts wired together: the controllers, each handed its widgets and the
 // session's pieces, and the connections between them. The frame is their switchboard.
 
+// Who carries each handler of the main window (grep a handler's name to find its owner):
+//
+//   TfmMainFrm (MainFrm*)          FormCreate, FormShow, FormCloseQuery, Koniecpracy1Click,
+//                                  ctTrayIconClick, ApplicationEvents1Message,
+//                                  Konfiguracja1Click, Oprogramie1Click,
+//                                  KolvaniwInternecie1Click, imLink1Click, imLink2Click,
+//                                  FormResize, pnFillerResize, UpdateActions, Zmienazw1Click,
+//                                  sbChannelsAddClick, HandleAppException
+//   MainStatusBar                  the panels, the progress bar, the click (sbStatusClick)
+//   SyncRun (sync)                 the run itself, tmUpdates, cancelRequested
+//   SyncRunsController             acSyncAllExecute, acSyncSelectedExecute,
+//     (sync/forms)                 acChannelsGetSelectedExecute, SyncChannel, SyncAllChannels,
+//                                  tmUpdatesTimer, acSyncAllUpdate, acChannelsGetSelectedUpdate
+//   ChannelUpdater (sync)          tmLongResponseTimer
+//   TfmUpdateProgressFrm           sbStatusClick (shows it), btCancelClick, AddReportLine,
+//     (sync/forms)                 ReportProblem
+//   HeaderListController           ShowChannelHeaders, tvChannelsChange, lvHeadersColumnClick,
+//     (reading/forms)              lvHeadersCompare (HeaderListModel's sort), btFilterClick,
+//                                  edKeyWordKeyDown, SelectFirstChannel, pcLeftPanelChange
+//                                  (the channel tab)
+//   ItemViewController             NavigateContent, wbContentBeforeNavigate2,
+//     (reading/forms)              wbContentDocumentComplete, wbContentProgressChange,
+//                                  wbContentStatusTextChange, spBackClick, spForwardClick,
+//                                  acOpenInNewWindowExecute
+//   TreeEditingController          acChannelsAddExecute, acChannelsGroupAddExecute,
+//     (catalogue/forms)            acRemoveTreeItemExecute, acChannelsEditExecute,
+//                                  acChannelsEditChanelExecute, acChannelsSendChannelExecute,
+//                                  tvChannelsKeyDown, tvChannelsMouseDown, tvChannelsEdited,
+//                                  the OPML import and export, and the Update handlers
+//   TfmNewChannelFrm (feed/forms)  the wizard's handlers; ShowNewChannelWizard opens it
+//   ItemCommandsController         acMarkAsReadExecute, acMarkAsUnreadExecute,
+//     (reading/forms)              tmMarkAsUnreadTimer, acSendAsMailExecute, acCopyLinkExecute,
+//                                  acOpenLinkExecute, acFindExecute, acSaveToFileExecute,
+//                                  acPrintHeaderExecute, acCopyToClipBoardExecute,
+//                                  acSelectAllExecute and their Update handlers
+//   ArchiveController              acAddToArchiveExecute, acArchiveDeleteExecute,
+//     (archive/forms)              LoadArchiveChannels, ShowArchive, lvArchiveCategoriesChange,
+//                                  sbShowAllArchiveClick, cbAllArchiveFilterClick,
+//                                  pcLeftPanelChange (the archive tab), the Update handlers
+//   AlertPlayback (alerts),        tmBalloonsTimer, FormClick, lbBackClick, lbNextClick;
+//     TfmNotifyFrm (alerts/forms)  a clicked alert comes back to alertClicked here
+
 #include "app/forms/MainFrmUnit.h"
 
 #include "alerts/AlertQueue.h"
@@ -19,6 +61,8 @@
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/MessageBoxes.h"
+#include "alerts/AlertPlayback.h"
+#include "alerts/forms/NotifyFrm.h"
 #include "archive/forms/ArchiveController.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
@@ -31,7 +75,9 @@
 #include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
+#include "reading/forms/FindUnit.h"
 #include "reading/forms/HeaderListController.h"
+#include "reading/forms/ItemCommandsController.h"
 #include "reading/forms/UnreadCountDelegate.h"
 #include "reading/forms/ItemViewController.h"
 #include "sync/ChannelUpdater.h"
@@ -86,11 +132,36 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
         m_session->channelTree(), m_session->shownChannel(), m_session->headerRows(),
         m_session->unreadCounts(), m_session->folder(), *this, m_images, this);
-    m_itemView = new ItemViewController(
-        {wbContent, spBack, spForward, sbStatus, tvChannels, lvHeaders, m_tmMarkAsUnread},
-        m_session->channelTree(), folder, this);
-    m_itemView->setChannelItems(
-        [shown = &m_session->shownChannel()](int id) { return shown->itemNode(id); });
+    ShownChannel *shown = &m_session->shownChannel();
+    m_itemCommands = new ItemCommandsController(
+        {lvHeaders, wbContent, sbStatus, new TfmFindFrm(this), this},
+        {acMarkAsRead, acMarkAsUnread, acCopyLink, acOpenLink, acSendAsMail, acSaveToFile,
+         acPrintHeader, acOpenInNewWindow, acCopyToClipBoard, acSelectAll, acFind},
+        m_session->headerRows(), *shown, m_session->folder(), *m_messageBoxes, this);
+    m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels,
+                                         lvHeaders, m_itemCommands->tmMarkAsUnread()},
+                                        m_session->channelTree(), folder, this);
+    m_itemView->setChannelItems([shown](int id) { return shown->itemNode(id); });
+    m_archive = new ArchiveController(
+        {this, sbShowAllArchive, lvArchiveCategories, cbAllArchiveFilter, edKeyWord, lvHeaders,
+         acAddToArchive, acArchiveDelete, sbAddToArchive, sbArchiveDelete},
+        m_session->channelTree(), m_session->headerRows(), *sbStatus, *m_messageBoxes,
+        folder.archiveItemFile(), this);
+    m_archive->setChannelItemNode([shown](int id) { return shown->itemNode(id); });
+    // The archive view shows archive rows in the same list and the same item view.
+    m_headerList->setArchiveSide(m_archive);
+    ArchiveController *archive = m_archive;
+    m_itemView->setArchiveSide({[archive] { return archive->archiveViewShown(); },
+                                [archive](int id) { return archive->GetItemNode(id); },
+                                [archive](XmlNode item) { archive->writeItemDocument(item); }});
+    m_itemCommands->setItemNodeSource([archive, shown](const HeaderRow &row) {
+        return archive->archiveViewShown() ? archive->GetItemNode(row.id) : shown->itemNode(row.id);
+    });
+    m_itemCommands->setArchiveMarker(
+        [archive](const QString &guid, bool unread) { archive->setUnreadMark(guid, unread); });
+    m_itemCommands->setArchiveFinder(
+        [archive](int field, const QString &text) { return archive->showMatching(field, text); });
+    m_notify = new TfmNotifyFrm(m_session->alertPlayback());
     const QString opml = QStringLiteral("Pliki OPML (*.opml *.xml);;Wszystkie pliki (*)");
     TreeEditingController::Outside outside;
     outside.showWizard = [this] { ShowNewChannelWizard(); };
@@ -210,9 +281,64 @@ void TfmMainFrm::createConnections()
     mnPlik->insertActions(plik.value(plik.indexOf(acChannelsGroupAdd) + 1),
                           {m_treeEditing->acImportOpml(), m_treeEditing->acExportOpml()});
 
-    // commands of the window itself
-    connect(acCopyToClipBoard, &QAction::triggered, this, &TfmMainFrm::acCopyToClipBoardExecute);
-    connect(acSelectAll, &QAction::triggered, this, &TfmMainFrm::acSelectAllExecute);
+    connectItemCommands();
+    connectArchive();
+    connectAlerts();
+}
+
+void TfmMainFrm::connectItemCommands()
+{
+    ItemCommandsController *c = m_itemCommands;
+    const std::pair<QAction *, void (ItemCommandsController::*)()> commands[] = {
+        {acMarkAsRead, &ItemCommandsController::acMarkAsReadExecute},
+        {acMarkAsUnread, &ItemCommandsController::acMarkAsUnreadExecute},
+        {acCopyLink, &ItemCommandsController::acCopyLinkExecute},
+        {acOpenLink, &ItemCommandsController::acOpenLinkExecute},
+        {acSendAsMail, &ItemCommandsController::acSendAsMailExecute},
+        {acSaveToFile, &ItemCommandsController::acSaveToFileExecute},
+        {acPrintHeader, &ItemCommandsController::acPrintHeaderExecute},
+        {acCopyToClipBoard, &ItemCommandsController::acCopyToClipBoardExecute},
+        {acSelectAll, &ItemCommandsController::acSelectAllExecute},
+        {acFind, &ItemCommandsController::acFindExecute},
+    };
+    for (const auto &[action, slot] : commands)
+        connect(action, &QAction::triggered, c, slot);
+    connect(c, &ItemCommandsController::marksChanged, this, &TfmMainFrm::scheduleActionUpdate);
+}
+
+void TfmMainFrm::connectArchive()
+{
+    ArchiveController *a = m_archive;
+    connect(acAddToArchive, &QAction::triggered, a, &ArchiveController::acAddToArchiveExecute);
+    connect(acArchiveDelete, &QAction::triggered, a, &ArchiveController::acArchiveDeleteExecute);
+    connect(sbShowAllArchive, &QToolButton::clicked, a, &ArchiveController::sbShowAllArchiveClick);
+    connect(cbAllArchiveFilter, &QCheckBox::clicked, a,
+            &ArchiveController::cbAllArchiveFilterClick);
+    // The channel tab is the header list's; the archive tab is the archive's.
+    connect(pcLeftPanel, &QTabWidget::currentChanged, a, [this](int index) {
+        if (pcLeftPanel->widget(index) == tsArchive)
+            m_archive->pcLeftPanelChange();
+    });
+    connect(a, &ArchiveController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+}
+
+void TfmMainFrm::connectAlerts()
+{
+    connect(m_syncRuns, &SyncRunsController::firstAlertDue, m_notify,
+            [this] { m_session->alertPlayback().endRun(true); });
+    connect(m_notify, &TfmNotifyFrm::alertClicked, this, &TfmMainFrm::alertClicked);
+}
+
+void TfmMainFrm::alertClicked(int channelRow, const QString &itemTitle)
+{
+    ctTrayIconClick();
+    GuardedStep(lcApp, "showing the alert's item",
+                [&] { m_headerList->showAlertItem(channelRow, itemTitle); });
+}
+
+QTimer *TfmMainFrm::tmMarkAsUnread() const
+{
+    return m_itemCommands ? m_itemCommands->tmMarkAsUnread() : nullptr;
 }
 
 bool TfmMainFrm::channelUpdateBusy() const

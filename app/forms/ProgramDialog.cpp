@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QPalette>
+#include <QTabBar>
 
 ProgramDialog::ProgramDialog(QWidget *parent) : QDialog(parent)
 {
@@ -11,6 +12,31 @@ ProgramDialog::ProgramDialog(QWidget *parent) : QDialog(parent)
     pal.setColor(QPalette::Window, UiLook::DialogColour);
     setPalette(pal);
     setAutoFillBackground(true);
+}
+
+void ProgramDialog::fixSizeAtLeast(const QSize &designed)
+{
+    QSize needed = sizeHint();
+    // A tab widget's hint leaves its tabs to scroll buttons: ask the tab bars themselves
+    // (with room for the dialog's margins and the tab widget's frame).
+    for (const QTabBar *bar : findChildren<QTabBar *>())
+        needed.setWidth(qMax(needed.width(), bar->sizeHint().width() + 32));
+    setFixedSize(needed.expandedTo(designed));
+}
+
+bool ProgramDialog::enterOrEscape(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        enterPressed();
+        return true;
+    case Qt::Key_Escape:
+        escapePressed();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void ProgramDialog::enableKeyPreview()

@@ -16,8 +16,17 @@ public:
 protected:
     // Sends key presses in this window to keyPreview(); call once the controls exist.
     void enableKeyPreview();
-    // True when the dialog took the key.
-    virtual bool keyPreview(QKeyEvent *) { return false; }
+    // Fixes the dialog's size at its designed size, or larger where the controls need more
+    // room with this system's fonts (a clipped caption is never what the design meant).
+    // Call once the controls exist.
+    void fixSizeAtLeast(const QSize &designed);
+    // True when the dialog took the key. By default Enter and Esc are taken.
+    virtual bool keyPreview(QKeyEvent *event) { return enterOrEscape(event); }
+    // Sends Enter to enterPressed() and Esc to escapePressed(); true for those two keys.
+    bool enterOrEscape(QKeyEvent *event);
+    // By default OK and Cancel.
+    virtual void enterPressed() { accept(); }
+    virtual void escapePressed() { reject(); }
 
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -333,6 +333,13 @@ void WebBrowser::PrintPage()
     dialog.setWindowTitle(QStringLiteral("Drukuj"));
     if (dialog.exec() != QDialog::Accepted)
         return;
+    PrintTo(printer);
+}
+
+void WebBrowser::PrintTo(const std::shared_ptr<QPrinter> &printer)
+{
+    if (m_printing)
+        return;
     m_printing = true;
     // The printer must outlive the asynchronous print job.
     auto connection = std::make_shared<QMetaObject::Connection>();

@@ -6,6 +6,9 @@
 #include <QWebEngineView>
 
 #include <functional>
+#include <memory>
+
+class QPrinter;
 
 class QWebEngineProfile;
 
@@ -78,6 +81,9 @@ public:
     void CopySelection();
     // Asks for a printer with the print dialog and prints the page shown.
     void PrintPage();
+    // Prints the page shown on that printer (the print dialog's choice, or a PDF file);
+    // printFinished tells when it is done.
+    void PrintTo(const std::shared_ptr<QPrinter> &printer);
 
     // The address the browser shows now, as text.
     QString LocationURL() const;

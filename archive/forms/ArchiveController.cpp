@@ -131,6 +131,12 @@ void ArchiveController::ShowArchive(const QString &channelGuid)
         reportError(e.message());
         return;
     }
+    showQueryRows();
+}
+
+void ArchiveController::showQueryRows()
+{
+    ArchiveQuery &query = m_store->archiveQuery();
     m_status.setStatusText(QStringLiteral("Pokazywanie archiwum..."));
     m_status.progressBegin(query.recordCount());
     m_rows.setRows(ArchiveHeaderRows(query), HeaderListModel::RowSource::Archive);
@@ -139,6 +145,29 @@ void ArchiveController::ShowArchive(const QString &channelGuid)
     m_status.progressEnd();
     m_w.lvHeaders->setFocus();
     emit stateChanged();
+}
+
+bool ArchiveController::showMatching(int field, const QString &text)
+{
+    if (!m_store)
+        return false;
+    const auto column = static_cast<ArchiveQuery::Column>(field);
+    try {
+        if (!m_store->archiveQuery().openMatching(column, text))
+            return false;
+    } catch (const ArchiveError &e) {
+        reportError(e.message());
+        return true; // said already: no second message
+    }
+    m_w.cbAllArchiveFilter->setVisible(true);
+    showQueryRows();
+    return true;
+}
+
+void ArchiveController::setUnreadMark(const QString &guid, bool unread)
+{
+    if (m_store)
+        m_store->dbCommand().setUnread(guid, unread);
 }
 
 XmlNode ArchiveController::GetItemNode(int id)

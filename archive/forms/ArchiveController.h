@@ -1,5 +1,6 @@
 #pragma once
 
+#include "reading/HeaderListArchiveSide.h"
 #include "xml/XmlDocument.h"
 
 #include <QObject>
@@ -24,7 +25,7 @@ class QWidget;
 
 // The archive on screen: the archive page of the left panel, the archive view of the header
 // list, adding and deleting archived rows and showing one. Owns no widget.
-class ArchiveController : public QObject
+class ArchiveController : public QObject, public IHeaderListArchiveSide
 {
     Q_OBJECT
 
@@ -62,7 +63,7 @@ public:
     static bool OpenArchive(const std::function<void()> &open, IMessageBoxes &boxes,
                             QWidget *window);
 
-    bool archiveViewShown() const;
+    bool archiveViewShown() const override;
     int lastCategoryRow() const { return m_lastCategoryRow; }
 
     void LoadArchiveChannels();
@@ -78,11 +79,17 @@ public:
     // item file. Raises XmlError.
     void writeItemDocument(XmlNode item);
     // A channel is shown in the header list: the archive view ends.
-    void closeArchiveView();
+    void closeArchiveView() override;
     // The filter button in the archive view: the whole archive or the selected channel.
     void applyFilter();
     // The header list's filter changed in the archive view: the same as applyFilter().
-    void refillArchive() { applyFilter(); }
+    void refillArchive() override { applyFilter(); }
+    // The find over the archive: the whole archive's rows whose field (the find dialog's:
+    // description, author, title) holds the text, shown in the archive view. False when no
+    // row does; the list stays as it was then.
+    bool showMatching(int field, const QString &text);
+    // A read mark made in the archive view, stored at once. Raises ArchiveError.
+    void setUnreadMark(const QString &guid, bool unread);
     // acAddToArchiveUpdate and acArchiveDeleteUpdate, from the facts of the moment.
     void updateActions(int headerSelection);
 
@@ -100,6 +107,7 @@ signals:
     void stateChanged();
 
 private:
+    void showQueryRows();
     QString selectedChannelGuid() const;
     int selectedChannelRow() const;
     void showSelectedOrFirstChannel();

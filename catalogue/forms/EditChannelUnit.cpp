@@ -52,9 +52,9 @@ TfmEditChannelFrm::TfmEditChannelFrm(QWidget *parent) : ProgramDialog(parent)
 {
     setObjectName(QStringLiteral("fmEditChannelFrm"));
     setWindowTitle(QStringLiteral("Właściwości kanału:"));
-    setFixedSize(322, 442);
     m_openLink = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     buildControls();
+    fixSizeAtLeast(QSize(322, 442));
     enableKeyPreview();
 }
 
@@ -204,20 +204,6 @@ void TfmEditChannelFrm::lbLinkClick()
         m_openLink(url);
 }
 
-bool TfmEditChannelFrm::keyPreview(QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        accept();
-        return true;
-    case Qt::Key_Escape:
-        reject();
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool TfmEditChannelFrm::eventFilter(QObject *watched, QEvent *event)
 {

@@ -88,9 +88,9 @@ IMessageBoxes &TfmNewChannelFrm::boxes() const
 void TfmNewChannelFrm::FormCreate()
 {
     setWindowTitle(QStringLiteral("Dodaj nowy kanał RSS:"));
-    setFixedSize(322, 358);
     m_rows = new ProviderListModel(this);
     buildControls();
+    fixSizeAtLeast(QSize(322, 358));
     enableKeyPreview();
     lvChannels->viewport()->installEventFilter(this);
 }
@@ -288,6 +288,13 @@ void TfmNewChannelFrm::showEvent(QShowEvent *event)
 void TfmNewChannelFrm::FormShow()
 {
     edURL->setText(QStringLiteral("http://"));
+    if (!m_startAddress.isEmpty()) {
+        // Opened for an address handed to the program: its page, the address typed in.
+        const QSignalBlocker quiet(pgMain);
+        pgMain->setCurrentIndex(PageEnterName);
+        edURL->setText(m_startAddress);
+        m_startAddress.clear();
+    }
     pnProgress->hide();
     pgMain->setEnabled(true);
     if (pgMain->currentIndex() == PageList)
@@ -526,20 +533,6 @@ void TfmNewChannelFrm::btCancelClick()
         reject();
 }
 
-bool TfmNewChannelFrm::keyPreview(QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        btNextClick();
-        return true;
-    case Qt::Key_Escape:
-        btCancelClick();
-        return true;
-    default:
-        return false;
-    }
-}
 
 void TfmNewChannelFrm::setStatusText(const QString &text)
 {

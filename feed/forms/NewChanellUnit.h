@@ -53,6 +53,9 @@ public:
     void AddChannelFromAddress(const QString &address, const QString &user,
                                const QString &password, bool alerts);
 
+    // The next showing opens on the address page with this address filled in.
+    void setStartAddress(const QString &address) { m_startAddress = address; }
+
     ProviderListModel *channelsModel() const { return m_rows; }
     bool probing() const { return m_probing; }
 
@@ -75,7 +78,8 @@ public slots:
     void btCancelClick();
 
 protected:
-    bool keyPreview(QKeyEvent *event) override;
+    void enterPressed() override { btNextClick(); }
+    void escapePressed() override { btCancelClick(); }
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -94,6 +98,7 @@ private:
     IMessageBoxes &boxes() const;
 
     NewChannelFrmEnv m_env;
+    QString m_startAddress;
     ProviderListModel *m_rows = nullptr;
 
     QLabel *Label1 = nullptr;

@@ -142,6 +142,31 @@ void HeaderListController::SelectFirstChannel()
     }
 }
 
+void HeaderListController::showAlertItem(int channelRow, const QString &title)
+{
+    const QList<ChannelNode *> nodes = m_tree.nodesInPreOrder();
+    if (channelRow < 0 || channelRow >= nodes.size())
+        return;
+    const QModelIndex node = m_tree.indexOf(nodes.at(channelRow));
+    if (m_w.tvChannels->currentIndex() == node)
+        tvChannelsChange();
+    else
+        m_w.tvChannels->setCurrentIndex(node); // shows the channel's headers
+    QItemSelectionModel *selection = m_w.lvHeaders->selectionModel();
+    selection->clear();
+    const QAbstractItemModel *model = m_w.lvHeaders->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex caption = model->index(row, ColTitle);
+        if (caption.data().toString().startsWith(title, Qt::CaseInsensitive)) {
+            selection->setCurrentIndex(caption, QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+            m_w.lvHeaders->scrollTo(caption);
+            break;
+        }
+    }
+    emit stateChanged();
+}
+
 void HeaderListController::firstShow()
 {
     SelectFirstChannel();

@@ -51,6 +51,9 @@ public:
     void ShowChannelHeaders(ChannelNode *channel, const QString &name, bool reuseDocument);
     // Selects the first channel of the tree in tree order, which shows it.
     void SelectFirstChannel();
+    // A clicked alert: the channel at that tree position, and in its list the first row whose
+    // caption begins with the title in any letter case (none selected when none does).
+    void showAlertItem(int channelRow, const QString &title);
     // The window's first show: the first channel, its first row, that item.
     void firstShow();
     // The filter button's state: true while the filter is on (tag 1).

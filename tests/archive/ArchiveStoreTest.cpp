@@ -137,6 +137,32 @@ TEST_F(ArchiveStoreTest, KeywordMatchesTitlesAndDescriptionsInAnyLetterCaseButNo
     EXPECT_TRUE(titles(query).isEmpty());
 }
 
+TEST_F(ArchiveStoreTest, TheFindLooksInItsOneColumnAndAMissLeavesTheViewAsItWas)
+{
+    auto store = openStore();
+    ArchiveRecord byAuthor = archiveRow("g3", ChB, "nic");
+    byAuthor.sAuthor = QStringLiteral("Józef O'Brien 100%");
+    store->archiveTable().insert({
+        archiveRow("g1", ChA, QStringLiteral("Żółw w ogrodzie")),
+        archiveRow("g2", ChB, "opis", QStringLiteral("<p>ŻÓŁW jaja</p>")),
+        byAuthor,
+    });
+    ArchiveQuery &query = store->archiveQuery();
+    using Column = ArchiveQuery::Column;
+    ASSERT_TRUE(query.openMatching(Column::Title, QStringLiteral("żółw")));
+    EXPECT_EQ(titles(query), QStringList({"Żółw w ogrodzie"}));
+    ASSERT_TRUE(query.openMatching(Column::Description, QStringLiteral("żółw")));
+    EXPECT_EQ(titles(query), QStringList({"opis"}));
+    ASSERT_TRUE(query.openMatching(Column::Author, QStringLiteral("o'brien 100%")));
+    EXPECT_EQ(titles(query), QStringList({"nic"}));
+
+    query.open(ChA, QString());
+    EXPECT_FALSE(query.openMatching(Column::Author, QStringLiteral("_")));
+    EXPECT_FALSE(query.openMatching(Column::Title, QStringLiteral("\" OR 1=1 --")));
+    EXPECT_TRUE(query.active());
+    EXPECT_EQ(titles(query), QStringList({"Żółw w ogrodzie"})) << "the view shown before stays";
+}
+
 TEST_F(ArchiveStoreTest, HostileValuesAreStoredAndFoundAsThemselves)
 {
     auto store = openStore();

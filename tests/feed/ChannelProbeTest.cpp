@@ -67,6 +67,27 @@ TEST_F(ChannelProbeTest, ReadsTheChannelFieldsOfRss2)
     EXPECT_EQ(info.image, "http://x.test/logo.png");
 }
 
+TEST_F(ChannelProbeTest, AtomAndJsonFeedChannelsAreReadAsTheirUpdatesWillSeeThem)
+{
+    ChannelInfo info = read(
+        "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atomowy dziennik</title>"
+        "<subtitle>Co słychać</subtitle><link rel=\"alternate\" href=\"http://x.test/blog/\"/>"
+        "<rights>(c) A</rights><logo>http://x.test/logo.png</logo><entry><title>e</title>"
+        "<id>urn:1</id><updated>2024-01-01T10:00:00Z</updated></entry></feed>");
+    EXPECT_EQ(info.title, QStringLiteral("Atomowy dziennik"));
+    EXPECT_EQ(info.link, "http://x.test/blog/");
+    EXPECT_EQ(info.description, QStringLiteral("Co słychać"));
+    EXPECT_EQ(info.copyright, "(c) A");
+    EXPECT_EQ(info.image, "http://x.test/logo.png");
+
+    info = read("{\"version\": \"https://jsonfeed.org/version/1.1\", \"title\": \"Dziennik JSON\","
+                " \"home_page_url\": \"http://x.test/\", \"items\": [{\"id\": \"1\","
+                " \"content_text\": \"t\"}]}");
+    EXPECT_EQ(info.title, QStringLiteral("Dziennik JSON"));
+    EXPECT_EQ(info.link, "http://x.test/");
+    EXPECT_EQ(info.image, DefaultChannelImage);
+}
+
 TEST_F(ChannelProbeTest, TheImageComesFromBesideTheChannelInRss1OrIsTheDefault)
 {
     EXPECT_EQ(read("<rss version=\"0.91\"><channel><title>T</title></channel></rss>").image,

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -61,6 +62,33 @@ TEST_F(MainFrmSubscribeTest, AddOpensTheWizardAndEditOpensTheChannelsProperties)
     w.main->findChild<QAction *>(QStringLiteral("acRemoveTreeItem"))->trigger();
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), QString::fromUtf8("Czy chcesz usunąć kanał Nowa?")), 1);
     EXPECT_EQ(tree->count(), 1);
+}
+
+// An address handed to the program (its command line, a second start) opens the wizard on its
+// address page with it, once; an address arriving while the wizard is open changes nothing.
+TEST_F(MainFrmSubscribeTest, AnAddressHandedOverOpensTheWizardOnItsAddressPage)
+{
+    Windows &w = createWithDialogs();
+    w.main->hide();
+    QString typed;
+    int page = -1;
+    QTimer::singleShot(0, wizard, [&] {
+        typed = wizard->findChild<QLineEdit *>(QStringLiteral("edURL"))->text();
+        page = wizard->findChild<QTabWidget *>(QStringLiteral("pgMain"))->currentIndex();
+        w.main->subscribeTo(QStringLiteral("http://inny.example.org/"));
+        wizard->reject();
+    });
+    w.main->subscribeTo(QStringLiteral("http://example.org/rss?a=1&b=2"));
+    EXPECT_TRUE(w.main->isVisible()) << "out of the tray";
+    EXPECT_EQ(typed, QStringLiteral("http://example.org/rss?a=1&b=2"));
+    EXPECT_EQ(page, int(TfmNewChannelFrm::PageEnterName));
+
+    QTimer::singleShot(0, wizard, [&] {
+        typed = wizard->findChild<QLineEdit *>(QStringLiteral("edURL"))->text();
+        wizard->reject();
+    });
+    w.main->findChild<QAction *>(QStringLiteral("acChannelsAdd"))->trigger();
+    EXPECT_EQ(typed, QStringLiteral("http://")) << "the handed address is used once";
 }
 
 } // namespace

@@ -513,8 +513,13 @@ TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
     w->UpdateActions();
     EXPECT_FALSE(child<QAction>(w, "acOpenLink")->isEnabled());
     EXPECT_TRUE(child<QAction>(w, "acMarkAsUnread")->isEnabled());
-    w->archiveViewShown = true;
+    // Both rows into the archive, then its tab: the list shows archive rows.
+    child<QAction>(w, "acAddToArchive")->trigger();
+    child<QTabWidget>(w, "pcLeftPanel")->setCurrentIndex(1);
+    ASSERT_EQ(model->rowCount(), 2);
+    child<QAction>(w, "acSelectAll")->trigger();
     w->UpdateActions();
+    EXPECT_FALSE(child<QAction>(w, "acAddToArchive")->isEnabled());
     EXPECT_FALSE(child<QToolButton>(w, "sbAddToArchive")->isVisibleTo(w.get()));
     EXPECT_TRUE(child<QToolButton>(w, "sbArchiveDelete")->isVisibleTo(w.get()));
 }

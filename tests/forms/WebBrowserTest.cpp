@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QPointer>
+#include <QPrinter>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -206,6 +207,31 @@ TEST_F(BrowserFixture, RendersItemThroughStyleSheetRewrittenJustBefore)
     // The address reported is the one navigated to, fragment included.
     EXPECT_TRUE(m_browser->LocationURL().endsWith(QStringLiteral("{CHANNEL}.xml#") + GuidA))
         << m_browser->LocationURL().toStdString();
+}
+
+// The item shown prints; to a PDF file here, as the print dialog's "print to file" does.
+TEST_F(BrowserFixture, TheItemShownPrintsAndASecondPrintWaitsForTheFirst)
+{
+    const QString doc = m_data + QStringLiteral("{CHANNEL}.xml");
+    writeFile(doc, channelDocument("Wydrukowana wiadomość", "Treść do druku"));
+    writeFile(m_data + "rss_xslt.xsl", styleSheetFor("rss2.xsl", GuidA));
+    ASSERT_TRUE(navigateAndWait(doc + "#" + GuidA));
+
+    const QString pdf = m_dir.filePath(QStringLiteral("wiadomosc.pdf"));
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(pdf);
+    SignalCounter finished(m_browser.get(), &QWebEngineView::printFinished);
+    m_browser->PrintTo(printer);
+    m_browser->PrintTo(printer); // while printing: ignored, not a second job
+    ASSERT_TRUE(finished.wait(30000));
+    settle(300);
+    EXPECT_EQ(finished.count(), 1);
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF")) << bytes.left(16).toStdString();
+    EXPECT_GT(bytes.size(), 1000);
 }
 
 TEST_F(BrowserFixture, Rss1AndArchiveStyleSheetsShowTheirItem)

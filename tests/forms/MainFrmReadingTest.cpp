@@ -1,0 +1,173 @@
+// Reading in the real window, its parts wired together: marks that reach the cache file when
+// the program is told to end, the archive tab and its find, and a clicked alert.
+
+#include "MainFrmFixture.h"
+#include "alerts/forms/NotifyFrm.h"
+#include "catalogue/ChannelTree.h"
+#include "reading/forms/FindUnit.h"
+#include "support/LoopbackServer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+using namespace mainfrm_test;
+
+const QString Guid = QStringLiteral("{11111111-2222-4333-8444-555555555555}");
+
+QByteArray channelDocument(const QStringList &titles)
+{
+    QByteArray bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+                       "<title>K</title><link>http://example.org/</link>";
+    for (int i = 0; i < titles.size(); ++i)
+        bytes += "<item><title>" + titles[i].toUtf8() + "</title><link>http://example.org/" +
+                 QByteArray::number(i) + "</link><description>opis " + QByteArray::number(i) +
+                 "</description></item>";
+    return bytes + "</channel></rss>";
+}
+
+class MainFrmReadingTest : public MainFrmFixture
+{
+protected:
+    void SetUp() override
+    {
+        MainFrmFixture::SetUp();
+        TfmNotifyFrm::setAnimationMs(0);
+        m_server.setHandler([](const LoopbackRequest &) {
+            return LoopbackReply::http(
+                "200 OK", channelDocument({QStringLiteral("Pierwsza wiadomość"),
+                                           QStringLiteral("Żółta kartka dla sędziego")}));
+        });
+        ASSERT_TRUE(m_server.start());
+    }
+    void TearDown() override
+    {
+        MainFrmFixture::TearDown();
+        TfmNotifyFrm::setAnimationMs(180);
+    }
+
+    // A channel fetched once by selecting it: its two rows are shown, the first selected.
+    ChannelNode *showChannel(Windows &w)
+    {
+        ChannelTree *tree = w.main->channelTree();
+        ChannelNode *node = tree->addNode(tree->root(), QStringLiteral("Kanał"), NodeKind::Channel);
+        node->channel()->url = m_server.url("/feed");
+        node->channel()->GUID = Guid;
+        node->channel()->alerts = true;
+        child<QTreeView>(w.main, "tvChannels")->setCurrentIndex(tree->indexOf(node));
+        EXPECT_EQ(headers(w)->model()->rowCount(), 2);
+        return node;
+    }
+    static QTreeView *headers(Windows &w) { return child<QTreeView>(w.main, "lvHeaders"); }
+    static QString title(Windows &w, int row)
+    {
+        return headers(w)->model()->index(row, 0).data().toString();
+    }
+    static void selectRow(Windows &w, int row)
+    {
+        headers(w)->selectionModel()->setCurrentIndex(
+            headers(w)->model()->index(row, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        w.main->UpdateActions();
+    }
+    QString cacheText() const { return QString::fromUtf8(readAll(appFolder() + "data/" + Guid + ".xml")); }
+
+    LoopbackServer m_server;
+};
+
+TEST_F(MainFrmReadingTest, AMarkMadeInTheListReachesTheCacheFileWhenTheProgramIsToldToEnd)
+{
+    Windows &w = createAll();
+    showChannel(w);
+    ASSERT_TRUE(cacheText().contains(QStringLiteral("<unread>1</unread>")));
+    selectRow(w, 1);
+    child<QAction>(w.main, "acMarkAsRead")->trigger();
+
+    // What a SIGTERM or the session's end leads to.
+    w.main->ApplicationEvents1Message();
+    const QString text = cacheText();
+    const int second = text.indexOf(QStringLiteral("Żółta kartka"));
+    ASSERT_GT(second, 0);
+    EXPECT_TRUE(text.mid(second).contains(QStringLiteral("<unread>0</unread>"))) << text.toStdString();
+    EXPECT_TRUE(text.left(second).contains(QStringLiteral("<unread>1</unread>")))
+        << "the first row was not marked";
+}
+
+TEST_F(MainFrmReadingTest, ArchivedRowsShowInTheArchiveTabAndTheFindOverTheArchiveShowsMatches)
+{
+    Windows &w = createAll();
+    showChannel(w);
+    selectRow(w, 1);
+    ASSERT_TRUE(child<QAction>(w.main, "acAddToArchive")->isEnabled());
+    child<QAction>(w.main, "acAddToArchive")->trigger();
+
+    child<QTabWidget>(w.main, "pcLeftPanel")->setCurrentIndex(1);
+    ASSERT_EQ(headers(w)->model()->rowCount(), 1);
+    EXPECT_EQ(title(w, 0), QStringLiteral("Żółta kartka dla sędziego"));
+    EXPECT_EQ(child<QTreeView>(w.main, "lvArchiveCategories")->model()->rowCount(), 1);
+    selectRow(w, 0);
+    EXPECT_TRUE(child<QAction>(w.main, "acArchiveDelete")->isEnabled());
+    EXPECT_FALSE(child<QAction>(w.main, "acAddToArchive")->isEnabled());
+    EXPECT_TRUE(QFile::exists(appFolder() + "data/arch_item.xml")) << "the archived item is shown";
+
+    // Back on the channel: its rows again, then a find in the archive's titles.
+    child<QTabWidget>(w.main, "pcLeftPanel")->setCurrentIndex(0);
+    ASSERT_EQ(headers(w)->model()->rowCount(), 2);
+    auto *find = w.main->findChild<TfmFindFrm *>();
+    ASSERT_NE(find, nullptr);
+    QTimer::singleShot(0, find, [find] {
+        find->findChild<QLineEdit *>()->setText(QStringLiteral("ŻÓŁTA"));
+        for (QRadioButton *b : find->findChildren<QRadioButton *>())
+            if (b->text().contains(QStringLiteral("Tytuł")))
+                b->setChecked(true);
+        for (QCheckBox *c : find->findChildren<QCheckBox *>())
+            c->setChecked(true); // search the archive
+        find->accept();
+    });
+    child<QAction>(w.main, "acFind")->trigger();
+    ASSERT_EQ(headers(w)->model()->rowCount(), 1);
+    EXPECT_EQ(title(w, 0), QStringLiteral("Żółta kartka dla sędziego"));
+    selectRow(w, 0);
+    EXPECT_TRUE(child<QAction>(w.main, "acArchiveDelete")->isEnabled()) << "the archive view";
+}
+
+TEST_F(MainFrmReadingTest, AClickedAlertBringsUpTheWindowWithTheItemsChannelAndRow)
+{
+    Windows &w = createAll();
+    w.report->cbDontShow->setChecked(true);
+    ChannelTree *tree = w.main->channelTree();
+    ChannelNode *other = tree->addNode(tree->root(), QStringLiteral("Inny"), NodeKind::Group);
+    ChannelNode *node = tree->addNode(tree->root(), QStringLiteral("Kanał"), NodeKind::Channel);
+    node->channel()->url = m_server.url("/feed");
+    node->channel()->GUID = Guid;
+    node->channel()->alerts = true;
+    node->channel()->enabled = true;
+    child<QTreeView>(w.main, "tvChannels")->setCurrentIndex(tree->indexOf(other));
+    w.main->UpdateActions();
+    w.main->hide();
+
+    child<QAction>(w.main, "acSyncAll")->trigger();
+    TfmNotifyFrm *notify = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *n = qobject_cast<TfmNotifyFrm *>(top))
+            notify = n;
+    ASSERT_NE(notify, nullptr);
+    ASSERT_TRUE(notify->isShowing()) << "the run's first alert is on screen";
+    notify->lbNextClick(); // the second item, as the arrows leave it
+    notify->FormClick();
+
+    EXPECT_TRUE(w.main->isVisible());
+    EXPECT_EQ(child<QTreeView>(w.main, "tvChannels")->currentIndex(), tree->indexOf(node));
+    const QModelIndexList selected = headers(w)->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.first().data().toString(), QStringLiteral("Żółta kartka dla sędziego"));
+}
+
+} // namespace
