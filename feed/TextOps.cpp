@@ -100,6 +100,18 @@ bool parseReferenceNumber(const QString &text, qint64 &value)
     return true;
 }
 
+// The entries of a folder on the disk.
+void flushFolder(const QByteArray &folder)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+thread_local FolderSyncBatch *t_folderBatch = nullptr;
+
 } // namespace
 
 QString ReplaceAll(const QString &find, const QString &replacement, const QString &text)
@@ -368,11 +380,8 @@ private:
     void syncFolder() const
     {
         const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
-        const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
+        if (!FolderSyncBatch::defer(folder))
+            flushFolder(folder);
     }
 
     QString m_path;
@@ -448,6 +457,27 @@ void writeCrLfLines(ReplacementFile &file, const QByteArray &text)
 }
 
 } // namespace
+
+FolderSyncBatch::FolderSyncBatch() : m_outer(t_folderBatch)
+{
+    t_folderBatch = this;
+}
+
+FolderSyncBatch::~FolderSyncBatch()
+{
+    t_folderBatch = m_outer;
+    for (const QByteArray &folder : m_folders)
+        flushFolder(folder);
+}
+
+bool FolderSyncBatch::defer(const QByteArray &folder)
+{
+    if (!t_folderBatch)
+        return false;
+    if (!t_folderBatch->m_folders.contains(folder))
+        t_folderBatch->m_folders.append(folder);
+    return true;
+}
 
 void SetFileWriteCall(FileWriteCall call)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <stdexcept>
@@ -63,6 +64,28 @@ void SaveTextToFile(const QString &path, const QByteArray &text,
 void WriteFileAtomically(const QString &path, const QByteArray &bytes,
                          Durability durability = Durability::Synced,
                          FileAccess access = FileAccess::Kept);
+
+// While one lives on this thread, Synced replacements still put their file on the disk but
+// leave their folder's entry to the batch's end, when each folder is flushed once: a run
+// that replaces 150 cache files waits for the folder once, not 150 times. Until then a
+// crash may bring back the old file, whole, never a half-written one.
+class FolderSyncBatch
+{
+public:
+    FolderSyncBatch();
+    ~FolderSyncBatch();
+    FolderSyncBatch(const FolderSyncBatch &) = delete;
+    FolderSyncBatch &operator=(const FolderSyncBatch &) = delete;
+
+    // The folders waiting for their flush.
+    int pendingFolders() const { return int(m_folders.size()); }
+    // Called by a replacement: true when the batch takes the folder's flush.
+    static bool defer(const QByteArray &folder);
+
+private:
+    FolderSyncBatch *m_outer;
+    QList<QByteArray> m_folders;
+};
 
 // The call that writes the pieces of the files above, write(2) unless replaced; tests put in
 // one that writes less than asked or fails. nullptr restores write(2).

@@ -2,6 +2,7 @@
 
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
+#include "feed/TextOps.h"
 #include "sync/ChannelUpdater.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,8 @@ void SyncRun::run()
     m_syncAllRunning = true;
     emit runningChanged(true);
     try {
+        // The cache files of the run reach their folder's entry together, at its end.
+        FolderSyncBatch folderSync;
         const int total = m_tree.count();
         emit started(total);
         m_alerts.startRun();

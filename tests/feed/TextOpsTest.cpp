@@ -381,6 +381,31 @@ struct InjectedWrite
 
 // Whatever a write reports, a replacement that did not get every byte into the new file
 // leaves the old one and no file beside it.
+// A batch takes the folder flushes of the synced replacements made while it lives, once per
+// folder; the files themselves are replaced at once, and unsynced ones owe it nothing.
+TEST_F(TextFileTest, ABatchFlushesEachFolderOnceAtItsEnd)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("data")));
+    EXPECT_FALSE(FolderSyncBatch::defer("/tmp")) << "no batch: a replacement flushes itself";
+    {
+        FolderSyncBatch batch;
+        WriteFileAtomically(path("data/a.xml"), "a");
+        WriteFileAtomically(path("data/b.xml"), "b");
+        WriteFileAtomically(path("c.txt"), "c");
+        WriteFileAtomically(path("temp.xml"), "t", Durability::Unsynced);
+        EXPECT_EQ(readAll(path("data/a.xml")), "a") << "the file is replaced at once";
+        EXPECT_EQ(batch.pendingFolders(), 2);
+        {
+            FolderSyncBatch inner;
+            WriteFileAtomically(path("data/a.xml"), "a2");
+            EXPECT_EQ(inner.pendingFolders(), 1);
+        }
+        EXPECT_EQ(batch.pendingFolders(), 2) << "an inner batch flushes its own";
+    }
+    EXPECT_FALSE(FolderSyncBatch::defer("/tmp")) << "the batch has ended";
+    EXPECT_EQ(readAll(path("data/a.xml")), "a2");
+}
+
 TEST_F(TextFileTest, AShortWriteKeepsTheOldFile)
 {
     ASSERT_TRUE(writeAll(path("f.txt"), "old\r\n"));
