@@ -31,9 +31,9 @@
 
 namespace {
 
-const int kChannels = 200;
-const int kItemsPerChannel = 100;
-const int kBigChannelItems = 10000;
+const int ChannelCount = 200;
+const int ItemsPerChannel = 100;
+const int BigChannelItems = 10000;
 
 QString polishText(int i)
 {
@@ -185,15 +185,15 @@ void benchManyChannels(const QTemporaryDir &work)
     QHash<QByteArray, QByteArray> documents;
     QStringList urls;
     LoopbackServer server;
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < ChannelCount; ++c)
         documents.insert("/feed/" + QByteArray::number(c),
-                         channelDocument(c, kItemsPerChannel, c % 2 == 1, c % 4 >= 2));
+                         channelDocument(c, ItemsPerChannel, c % 2 == 1, c % 4 >= 2));
     server.setHandler([&documents](const LoopbackRequest &request) {
         return LoopbackReply::http("200 OK", documents.value(request.target()),
                                    "Content-Type: application/xml\r\n");
     });
     server.start();
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < ChannelCount; ++c)
         urls.append(server.url(QStringLiteral("/feed/%1").arg(c)));
 
     const QString dataHome = work.path() + QStringLiteral("/home");
@@ -201,7 +201,7 @@ void benchManyChannels(const QTemporaryDir &work)
     QDir().mkpath(appFolder + QStringLiteral("data"));
     QDir().mkpath(appFolder + QStringLiteral("temp"));
     ChannelTree tree;
-    for (int c = 0; c < kChannels; ++c) {
+    for (int c = 0; c < ChannelCount; ++c) {
         ChannelNode *node =
             tree.addNode(tree.root(), QStringLiteral("Kanał %1").arg(c), NodeKind::Channel);
         node->channel()->url = urls[c];
@@ -223,7 +223,7 @@ void benchManyChannels(const QTemporaryDir &work)
                          sync.readAllStandardError().right(400).constData());
     };
     const auto removeCacheFiles = [&] {
-        for (int c = 0; c < kChannels; ++c)
+        for (int c = 0; c < ChannelCount; ++c)
             QFile::remove(appFolder + QStringLiteral("data/") + guidFor(c) +
                           QStringLiteral(".xml"));
     };
@@ -242,13 +242,13 @@ void benchManyChannels(const QTemporaryDir &work)
     const double bare =
         bestOf3([] {},
                 [&] {
-                    for (int c = 0; c < kChannels; ++c)
+                    for (int c = 0; c < ChannelCount; ++c)
                         bareParseAndSave(documents.value("/feed/" + QByteArray::number(c)),
                                          bareFolder + QString::number(c) + QStringLiteral(".xml"));
                 });
 
     std::printf("%d channels x %d items (RSS 2.0 and RDF, UTF-8 and windows-1250), best of 3\n",
-                kChannels, kItemsPerChannel);
+                ChannelCount, ItemsPerChannel);
     std::printf("  bare libxml2 parse + save:            %8.3f s\n", bare);
     if (curlEach < 0) {
         std::printf("  curl:                                 not installed\n");
@@ -273,7 +273,7 @@ void benchManyChannels(const QTemporaryDir &work)
 
 void benchBigChannel(const QTemporaryDir &work)
 {
-    const QByteArray document = channelDocument(1, kBigChannelItems, false, false);
+    const QByteArray document = channelDocument(1, BigChannelItems, false, false);
     LoopbackServer server;
     server.setHandler([&document](const LoopbackRequest &) {
         return LoopbackReply::http("200 OK", document, "Content-Type: application/xml\r\n");
@@ -299,7 +299,7 @@ void benchBigChannel(const QTemporaryDir &work)
     const double bare = bestOf3(
         [] {}, [&] { bareParseAndSave(document, work.path() + QStringLiteral("/big.xml")); });
     std::printf("\none channel of %d items (%.1f MB) against its earlier cache file\n",
-                kBigChannelItems, document.size() / 1048576.0);
+                BigChannelItems, document.size() / 1048576.0);
     std::printf("  bare libxml2 parse + save: %8.3f s\n", bare);
     std::printf("  UpdateChannel:             %8.3f s  (%.2fx bare; target within 3x)%s\n", update,
                 update / bare, result < 0 ? "  FAILED" : "");
@@ -362,7 +362,7 @@ void benchLatency(const QTemporaryDir &work)
     QHash<QByteArray, QByteArray> documents;
     for (int c = 0; c < channels; ++c)
         documents.insert("/feed/" + QByteArray::number(c),
-                         channelDocument(c, kItemsPerChannel, c % 2 == 1, false));
+                         channelDocument(c, ItemsPerChannel, c % 2 == 1, false));
     LoopbackServer server;
     server.setHandler([&documents, latencyMs](const LoopbackRequest &request) {
         LoopbackReply reply = LoopbackReply::http("200 OK", documents.value(request.target()),
@@ -385,7 +385,7 @@ void benchLatency(const QTemporaryDir &work)
             curl = std::min(curl, curlParallelSeconds(urls, work.path()));
     }
     std::printf("\n%d channels x %d items, %d ms per response, best of 3\n", channels,
-                kItemsPerChannel, latencyMs);
+                ItemsPerChannel, latencyMs);
     std::printf("  one after another would take at least %6.3f s\n", channels * latencyMs / 1000.0);
     if (curl > 0)
         std::printf("  curl --parallel --parallel-max 6:     %8.3f s\n", curl);

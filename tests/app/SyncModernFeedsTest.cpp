@@ -14,7 +14,7 @@
 
 namespace {
 
-const QByteArray kAtom = R"(<?xml version="1.0" encoding="UTF-8"?>
+const QByteArray AtomDocument = R"(<?xml version="1.0" encoding="UTF-8"?>
 <feed xmlns="http://www.w3.org/2005/Atom" xml:base="http://example.org/atom/">
   <title>Kanał Atom</title>
   <link href="./"/>
@@ -35,7 +35,7 @@ const QByteArray kAtom = R"(<?xml version="1.0" encoding="UTF-8"?>
 </feed>
 )";
 
-const QByteArray kJson = R"({
+const QByteArray JsonDocument = R"({
   "version": "https://jsonfeed.org/version/1.1",
   "title": "Kanał JSON",
   "home_page_url": "https://example.org/json/",
@@ -69,9 +69,9 @@ protected:
             if (path == "/etag" && conditional && etagHonoured)
                 return LoopbackReply::http("304 Not Modified", "");
             if (path == "/atom" || path == "/etag")
-                return LoopbackReply::http("200 OK", kAtom, "ETag: \"7\"\r\n");
+                return LoopbackReply::http("200 OK", AtomDocument, "ETag: \"7\"\r\n");
             if (path == "/json")
-                return LoopbackReply::http("200 OK", kJson, "Content-Type: text/plain\r\n");
+                return LoopbackReply::http("200 OK", JsonDocument, "Content-Type: text/plain\r\n");
             if (path == "/busy")
                 return LoopbackReply::http("429 Too Many Requests", "", "Retry-After: 600\r\n");
             if (path == "/broken")

@@ -104,8 +104,8 @@ TEST_F(DownloadDocumentTest, EndlessRedirectGivesAnEmptyDocumentAfterFifteenRequ
     writeWholeFile(target(), "old");
     ASSERT_EQ(download(QStringLiteral("/loop")), 0);
     EXPECT_EQ(readWholeFile(target()), std::string());
-    EXPECT_EQ(server.requestCount(), HttpClient::kMaxRequests);
-    EXPECT_EQ(HttpClient::kMaxRequests, 15);
+    EXPECT_EQ(server.requestCount(), HttpClient::MaxRequests);
+    EXPECT_EQ(HttpClient::MaxRequests, 15);
 
     // The count starts afresh with every call.
     ASSERT_EQ(download(QStringLiteral("/loop")), 0);
@@ -223,7 +223,7 @@ TEST_F(DownloadDocumentTest, InterimContinueIsSkipped)
 
 TEST_F(DownloadDocumentTest, LinesOverTheLimitFailWithoutALine)
 {
-    const QByteArray atLimit(HttpClient::kMaxLineLength - 8, 'v'); // "X-Long: " + value
+    const QByteArray atLimit(HttpClient::MaxLineLength - 8, 'v'); // "X-Long: " + value
     server.enqueue(LoopbackReply::http("200 OK", "fits", "X-Long: " + atLimit + "\r\n"));
     ASSERT_EQ(download(QStringLiteral("/at-limit")), 0);
     EXPECT_EQ(readWholeFile(target()), std::string("fits\r\n"));
@@ -319,7 +319,7 @@ TEST_F(DownloadDocumentTest, UnwritableTargetFailsWithoutALine)
 
 TEST_F(DownloadDocumentTest, BodiesOverTheLimitAreRefusedWithALine)
 {
-    EXPECT_EQ(DocumentDownloader::kMaxDocumentBytes, 64ll * 1024 * 1024);
+    EXPECT_EQ(DocumentDownloader::MaxDocumentBytes, 64ll * 1024 * 1024);
     downloader.setMaxDocumentBytes(1000);
     writeWholeFile(target(), "old");
 
@@ -388,7 +388,7 @@ TEST_F(DownloadDocumentTest, StalledServerTimesOutWhileTimersKeepFiring)
     timer.stop();
 
     const qint64 elapsed = clock.elapsed();
-    EXPECT_GE(elapsed, HttpClient::kReadTimeoutMs - 200);
+    EXPECT_GE(elapsed, HttpClient::ReadTimeoutMs - 200);
     EXPECT_GE(ticks, 20);
     EXPECT_LT(longestGap, 1000);
     EXPECT_EQ(joined(sink.lines),

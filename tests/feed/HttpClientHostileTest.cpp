@@ -50,15 +50,14 @@ TEST_F(HttpClientHostileTest, EndlessInterimRepliesEndTheDownload)
 {
     const QByteArray interim = "HTTP/1.1 100 Continue\r\n\r\n";
     const QByteArray final = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
-    server.enqueue(LoopbackReply::raw(interim.repeated(HttpClient::kMaxInterimReplies) + final));
+    server.enqueue(LoopbackReply::raw(interim.repeated(HttpClient::MaxInterimReplies) + final));
     ASSERT_EQ(download(QStringLiteral("/some")), 0);
     EXPECT_EQ(readWholeFile(target()), std::string("ok\r\n"));
 
     writeWholeFile(target(), "old");
     QElapsedTimer clock;
     clock.start();
-    server.enqueue(
-        LoopbackReply::raw(interim.repeated(HttpClient::kMaxInterimReplies + 1) + final));
+    server.enqueue(LoopbackReply::raw(interim.repeated(HttpClient::MaxInterimReplies + 1) + final));
     EXPECT_EQ(download(QStringLiteral("/endless")), -1);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(readWholeFile(target()), std::string("old"));

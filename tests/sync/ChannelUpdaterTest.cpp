@@ -21,7 +21,7 @@
 
 namespace {
 
-const QString kGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-00000000ABCD}");
+const QString ChannelGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-00000000ABCD}");
 
 QByteArray rss2(const QStringList &titles, const QByteArray &extraItem = QByteArray())
 {
@@ -128,13 +128,13 @@ protected:
         folder = UserFolder(appFolder);
         updater = std::make_unique<ChannelUpdater>(folder, host, host.shownChannel, alerts);
         host.watch(updater.get());
-        channel.GUID = kGuid;
+        channel.GUID = ChannelGuid;
         channel.url = feeds.url(QStringLiteral("/feed.xml"));
         channel.alerts = true;
     }
 
-    QString cacheFile() const { return appFolder + QStringLiteral("data/") + kGuid + ".xml"; }
-    QString tempFile() const { return appFolder + QStringLiteral("temp/") + kGuid + ".xml"; }
+    QString cacheFile() const { return appFolder + QStringLiteral("data/") + ChannelGuid + ".xml"; }
+    QString tempFile() const { return appFolder + QStringLiteral("temp/") + ChannelGuid + ".xml"; }
 
     int update(const QByteArray &document)
     {
@@ -475,7 +475,7 @@ TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
     const UserFolder folder(appFolder);
     ChannelUpdater updater(folder, host, host.shown, alerts);
     TtvChannel channel;
-    channel.GUID = kGuid;
+    channel.GUID = ChannelGuid;
 
     bool servedDuringUpdate = false;
     int secondUpdate = 0;
@@ -646,7 +646,7 @@ TEST_F(ChannelUpdaterTest, ACacheFileThatCannotBeReplacedIsReportedAndKept)
         EXPECT_EQ(host.reports, failure) << readOnly;
         EXPECT_EQ(cacheBytes(), before);
         EXPECT_EQ(channel.lastupdate, lastUpdate);
-        EXPECT_EQ(QDir(data.path()).entryList(QDir::Files), QStringList{kGuid + ".xml"});
+        EXPECT_EQ(QDir(data.path()).entryList(QDir::Files), QStringList{ChannelGuid + ".xml"});
     }
 }
 
