@@ -1,46 +1,18 @@
 // DownloadDocument against a loopback server: response shapes, report lines, the target
 // file, the status bar and progress bar, connections, and events served during a download.
 
-#include "feed/DocumentDownloader.h"
 #include "feed/HttpClient.h"
-#include "support/LoopbackServer.h"
-
-#include "support/DownloadTestUtil.h"
+#include "support/DownloadFixture.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class DownloadDocumentTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.start());
-        ASSERT_TRUE(dir.isValid());
-        downloader.setReportSink(&sink);
-    }
-
-    int download(const QString &path, const QString &user = QString(),
-                 const QString &password = QString())
-    {
-        ui.events.clear();
-        return downloader.DownloadDocument(server.url(path), target(), &ui, user, password);
-    }
-
-    QString target() const { return dir.filePath(QStringLiteral("doc.xml")); }
-
-    LoopbackServer server;
-    QTemporaryDir dir;
-    RecordingUi ui;
-    RecordingSink sink;
-    DocumentDownloader downloader;
-};
+using DownloadDocumentTest = DownloadFixture;
 
 TEST_F(DownloadDocumentTest, WritesTheBodyWithCrLfLinesAndShowsWhatItDoes)
 {
