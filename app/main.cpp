@@ -1,30 +1,49 @@
+// `kolvani`: the command-line tools themselves, on QtCore alone, so that a run from cron or a
+// terminal starts without loading the window's libraries; for the window it hands over to
+// `kolvani-window` beside it, with the same arguments and in the same process.
 #include "app/CommandLine.h"
-#include "app/forms/Application.h"
-#include "app/commands/CheckTreeCommand.h"
-#include "app/commands/FetchCommand.h"
-#include "app/commands/OpmlCommand.h"
-#include "app/commands/SyncCommand.h"
+#include "app/commands/ToolModes.h"
 
-#include <QCoreApplication>
 #include <QStringList>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-// Command-line tools run without a window and without the single-instance rule.
-int runTool(int argc, char **argv, int (*tool)(const QStringList &), const QStringList &args)
+// The window program sits beside the real file of this one (a symbolic link to `kolvani`
+// still finds it); never looked up in PATH or the current folder.
+std::string windowProgram()
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Kolvani"));
-    return tool(args);
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return std::string();
+    std::string path(self, size_t(length));
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return std::string();
+    return path.substr(0, slash + 1) + "kolvani-window";
 }
 
-void print(FILE *stream, const QString &text)
+int startWindow(int argc, char **argv)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    const std::string program = windowProgram();
+    if (!program.empty()) {
+        std::vector<char *> args(argv, argv + argc);
+        args[0] = const_cast<char *>(program.c_str());
+        args.push_back(nullptr);
+        ::execv(program.c_str(), args.data());
+    }
+    const int error = errno;
+    std::fprintf(stderr, "kolvani: nie można uruchomić %s: %s\n",
+                 program.empty() ? "kolvani-window" : program.c_str(), std::strerror(error));
+    return 1;
 }
 
 } // namespace
@@ -35,29 +54,8 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     const CommandLine line = ParseCommandLine(args);
-    switch (line.mode) {
-    case CommandLine::Mode::Help:
-        print(stdout, CommandLineHelp());
-        return 0;
-    case CommandLine::Mode::Version:
-        print(stdout, VersionText() + QLatin1Char('\n'));
-        return 0;
-    case CommandLine::Mode::UsageError:
-        print(stderr, QStringLiteral("kolvani: nieznana opcja %1\n\n").arg(line.badArgument) +
-                          CommandLineHelp());
-        return 2;
-    case CommandLine::Mode::CheckTree:
-        return runTool(argc, argv, runCheckTreeCommand, line.toolArguments);
-    case CommandLine::Mode::Fetch:
-        return runTool(argc, argv, runFetchCommand, line.toolArguments);
-    case CommandLine::Mode::Sync:
-        return runTool(argc, argv, runSyncCommand, line.toolArguments);
-    case CommandLine::Mode::ImportOpml:
-        return runTool(argc, argv, runImportOpmlCommand, line.toolArguments);
-    case CommandLine::Mode::ExportOpml:
-        return runTool(argc, argv, runExportOpmlCommand, line.toolArguments);
-    case CommandLine::Mode::Window:
-        break;
-    }
-    return runApplication(argc, argv, line);
+    int exitCode = 0;
+    if (RunToolMode(argc, argv, line, &exitCode))
+        return exitCode;
+    return startWindow(argc, argv);
 }

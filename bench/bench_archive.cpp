@@ -1,6 +1,7 @@
 // The archive at 100,000 rows (descriptions of about 1 KB, 200 channels): the view of the
 // whole archive, of one channel, a keyword over everything, the channel list and adding
 // 1,000 rows, each beside the engine's bare query of the same rows in the same run.
+#include "BenchData.h"
 #include "archive/ArchiveHeaderRows.h"
 #include "archive/ArchiveItem.h"
 #include "archive/ArchiveRecord.h"
@@ -28,36 +29,6 @@ constexpr int RowCount = 100000;
 constexpr int ChannelCount = 200;
 constexpr int AddCount = 1000;
 constexpr int Rounds = 3;
-
-QString channelGuid(int i)
-{
-    return QStringLiteral("{%1-0000-4000-8000-00000000CAFE}").arg(i, 8, 10, QLatin1Char('0'));
-}
-
-ArchiveRecord makeRow(int i, const QString &tag)
-{
-    const int ch = i % ChannelCount;
-    ArchiveRecord r;
-    r.sGUID = QStringLiteral("{%1-1111-4000-8000-%2}")
-                  .arg(i, 8, 10, QLatin1Char('0'))
-                  .arg(tag.left(12), 12, QLatin1Char('0'));
-    r.sChGUID = channelGuid(ch);
-    r.sTitle = QStringLiteral("Wiadomość numer %1: rząd ogłosił |plan| na rok").arg(i);
-    QString description = QStringLiteral("<p>Treść wiadomości %1. ").arg(i);
-    while (description.size() < 1000)
-        description += QStringLiteral("Lorem ipsum dolor sit amet, consectetur adipiscing. ");
-    if (i % 1000 == 7)
-        description += QStringLiteral(" Spotkanie z ŻÓŁWIEM w zoo.");
-    r.sDescription = description + QStringLiteral("</p>");
-    r.sAuthor = QStringLiteral("Redakcja %1").arg(i % 37);
-    r.sDate = QStringLiteral("2024-%1-%2").arg(1 + i % 12, 2, 10, QLatin1Char('0'))
-                  .arg(1 + i % 28, 2, 10, QLatin1Char('0'));
-    r.sLink = QStringLiteral("http://example.com/%1/wiadomosc/%2.html").arg(ch).arg(i);
-    r.sChannelName = QStringLiteral("Kanał informacyjny %1").arg(ch);
-    r.sChannelLink = QStringLiteral("http://example.com/%1/").arg(ch);
-    r.sChannelImage = QStringLiteral("http://example.com/%1/logo.png").arg(ch);
-    return r;
-}
 
 double cpuMs()
 {
@@ -170,7 +141,7 @@ int main(int argc, char **argv)
         std::vector<ArchiveRecord> rows;
         rows.reserve(RowCount);
         for (int i = 0; i < RowCount; ++i)
-            rows.push_back(makeRow(i, QStringLiteral("0")));
+            rows.push_back(BenchArchiveRow(i, QStringLiteral("0"), ChannelCount));
         QElapsedTimer timer;
         timer.start();
         store->archiveTable().insert(rows);
@@ -185,7 +156,7 @@ int main(int argc, char **argv)
     sqlite3_open_v2(QFile::encodeName(path).constData(), &bare, SQLITE_OPEN_READWRITE, nullptr);
     sqlite3_exec(bare, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     ArchiveQuery &query = store->archiveQuery();
-    const QString oneChannel = channelGuid(42);
+    const QString oneChannel = BenchArchiveChannelGuid(42);
     const QString keyword = QStringLiteral("żółwiem");
     int n = 0, b = 0;
     Figure ms, bareMs;
@@ -224,7 +195,7 @@ int main(int argc, char **argv)
     XmlDocument channelDoc;
     QByteArray feed = "<rss version=\"2.0\"><channel><title>Kanał</title>";
     for (int i = 0; i < AddCount; ++i) {
-        const ArchiveRecord r = makeRow(i, QStringLiteral("F"));
+        const ArchiveRecord r = BenchArchiveRow(i, QStringLiteral("F"), ChannelCount);
         feed += "<item GUID=\"" + r.sGUID.toUtf8() + "\"><title>" + r.sTitle.toUtf8() +
                 "</title><link>" + r.sLink.toUtf8() + "</link><description>" +
                 r.sDescription.toHtmlEscaped().toUtf8() + "</description></item>";
@@ -254,7 +225,7 @@ int main(int argc, char **argv)
     bareMs = best([&] {
         std::vector<ArchiveRecord> rows;
         for (int i = 0; i < AddCount; ++i)
-            rows.push_back(makeRow(i, QStringLiteral("B%1").arg(round)));
+            rows.push_back(BenchArchiveRow(i, QStringLiteral("B%1").arg(round), ChannelCount));
         ++round;
         return bareInsert(bare, rows);
     }, b);

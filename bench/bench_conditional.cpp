@@ -3,8 +3,7 @@
 // the validators and sends every document in full (target: the 304 run at least 5x faster).
 // A third figure converts the same channels from Atom instead of reading RSS.
 
-#include "catalogue/ChannelTree.h"
-#include "catalogue/ChannelTreeFile.h"
+#include "BenchData.h"
 #include "support/LoopbackServer.h"
 
 #include <QCoreApplication>
@@ -33,24 +32,6 @@ QString itemText(int channel, int i)
         .arg(i);
 }
 
-QByteArray rssDocument(int channel)
-{
-    QString doc =
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                       "<rss version=\"2.0\"><channel><title>Kanał %1</title>"
-                       "<link>http://example.org/</link><description>Opis</description>\n")
-            .arg(channel);
-    for (int i = 0; i < ItemsPerChannel; ++i)
-        doc += QStringLiteral("<item><title>%1</title><link>http://example.org/%2/%3</link>"
-                              "<description>%4</description>"
-                              "<pubDate>Mon, 05 Jan 2004 10:00:00 GMT</pubDate></item>\n")
-                   .arg(itemText(channel, i).left(40))
-                   .arg(channel)
-                   .arg(i)
-                   .arg(itemText(channel, i + 1));
-    return (doc + QStringLiteral("</channel></rss>\n")).toUtf8();
-}
-
 QByteArray atomDocument(int channel)
 {
     QString doc = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -68,11 +49,6 @@ QByteArray atomDocument(int channel)
     return (doc + QStringLiteral("</feed>\n")).toUtf8();
 }
 
-QString guidFor(int channel)
-{
-    return QStringLiteral("{00000000-0000-4000-8000-%1}").arg(channel, 12, 10, QLatin1Char('0'));
-}
-
 // Serves every channel with an ETag; answers a matching If-None-Match with 304 unless told
 // to ignore validators.
 class ChannelServer
@@ -82,7 +58,8 @@ public:
     {
         for (int c = 0; c < ChannelCount; ++c)
             m_documents.insert("/feed/" + QByteArray::number(c),
-                               atom ? atomDocument(c) : rssDocument(c));
+                               atom ? atomDocument(c)
+                                    : BenchChannelDocument(c, ItemsPerChannel, false, false));
         m_server.setHandler([this](const LoopbackRequest &request) {
             const QByteArray etag = "\"" + request.target().toHex() + "\"";
             if (m_honour && request.raw.contains("\r\nIf-None-Match: " + etag + "\r\n")) {
@@ -105,45 +82,20 @@ private:
     LoopbackServer m_server;
 };
 
+// The per-user folder of one benchmark, subscribed to every channel of the server.
 class Subscriptions
 {
 public:
     Subscriptions(const QString &work, const ChannelServer &server)
         : m_dataHome(work + QStringLiteral("/home"))
     {
-        const QString appFolder = m_dataHome + QStringLiteral("/Kolvani/");
-        QDir().mkpath(appFolder + QStringLiteral("data"));
-        QDir().mkpath(appFolder + QStringLiteral("temp"));
-        ChannelTree tree;
-        for (int c = 0; c < ChannelCount; ++c) {
-            ChannelNode *node =
-                tree.addNode(tree.root(), QStringLiteral("Kanał %1").arg(c), NodeKind::Channel);
-            node->channel()->url = server.url(c);
-            node->channel()->GUID = guidFor(c);
-            node->channel()->enabled = true;
-        }
-        SaveChannelTree(tree, appFolder + QStringLiteral("data/tvChannels.xml"));
+        QStringList urls;
+        for (int c = 0; c < ChannelCount; ++c)
+            urls << server.url(c);
+        MakeBenchUserFolder(m_dataHome, urls, true);
     }
-
     // One `kolvani --sync`, in seconds; negative when it failed.
-    double sync() const
-    {
-        QProcess sync;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dataHome);
-        sync.setProcessEnvironment(env);
-        QElapsedTimer timer;
-        timer.start();
-        sync.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {QStringLiteral("--sync")});
-        sync.waitForFinished(600000);
-        const double seconds = timer.nsecsElapsed() / 1e9;
-        if (sync.exitCode() != 0) {
-            std::fprintf(stderr, "kolvani --sync failed (%d): %s\n", sync.exitCode(),
-                         sync.readAllStandardError().right(400).constData());
-            return -1;
-        }
-        return seconds;
-    }
+    double sync() const { return RunSyncCommandSeconds(m_dataHome); }
 
 private:
     QString m_dataHome;

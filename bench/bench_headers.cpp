@@ -1,6 +1,7 @@
 // The header list: filling it from a 10,000-item cache file beside a bare libxml2 parse of the
 // same file, sorting 100,000 rows by title and by date, the keyword filter over 10,000 items,
 // and reading the unread counts of 200 channels at start.
+#include "BenchData.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/FeedNormaliser.h"
 #include "reading/HeaderListModel.h"
@@ -26,53 +27,6 @@
 namespace {
 
 constexpr int rounds = 5;
-
-const char *const Words[] = {"wybory", "Sejm", "pogoda", "żółw", "Łódź", "gospodarka", "sport",
-                             "mecz", "kultura", "nauka", "Kraków", "ćwiczenia", "źródło",
-                             "energia", "szkoła", "zdrowie", "prawo", "świat", "technologia",
-                             "rynek", "Gdańsk", "Warszawa", "podatki", "muzyka"};
-constexpr int wordCount = int(sizeof(Words) / sizeof(Words[0]));
-
-QString words(std::mt19937 &random, int count)
-{
-    QStringList list;
-    for (int i = 0; i < count; ++i)
-        list << QString::fromUtf8(Words[random() % wordCount]);
-    return list.join(QLatin1Char(' '));
-}
-
-QString dateText(std::mt19937 &random)
-{
-    return QStringLiteral("%1-%2-%3")
-        .arg(2022 + int(random() % 3))
-        .arg(1 + int(random() % 12), 2, 10, QLatin1Char('0'))
-        .arg(1 + int(random() % 28), 2, 10, QLatin1Char('0'));
-}
-
-QByteArray cacheFile(int items)
-{
-    std::mt19937 random(7);
-    QString text = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-        "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>\r\n"
-        "<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel>"
-        "<title>Wiadomości</title><link>http://example.com/</link>\r\n");
-    for (int i = 0; i < items; ++i) {
-        text += QStringLiteral("<item GUID=\"{%1-0000-4000-8000-000000000000}\"><title>%2 %3"
-                               "</title><link>http://example.com/a/%3</link><description>&lt;p&gt;"
-                               "%4&lt;/p&gt;</description><pubDate>%5</pubDate><dc:creator>%6"
-                               "</dc:creator><unread>%7</unread></item>\r\n")
-                    .arg(i, 8, 10, QLatin1Char('0'))
-                    .arg(words(random, 6))
-                    .arg(i)
-                    .arg(words(random, 40))
-                    .arg(dateText(random))
-                    .arg(words(random, 2))
-                    .arg(random() % 3 == 0 ? 1 : 0);
-    }
-    text += QStringLiteral("</channel></rss>\r\n");
-    return text.toUtf8();
-}
 
 // Processor time of the whole process (all threads), in milliseconds: on a busy machine the
 // wall clock says more about the neighbours than about the code.
@@ -118,9 +72,9 @@ std::vector<HeaderRow> manyRows(int count)
     std::vector<HeaderRow> rows(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         HeaderRow &r = rows[size_t(i)];
-        r.title = words(random, 6) + QLatin1Char(' ') + QString::number(i);
-        r.date = dateText(random);
-        r.author = words(random, 2);
+        r.title = BenchWords(random, 6) + QLatin1Char(' ') + QString::number(i);
+        r.date = BenchDate(random);
+        r.author = BenchWords(random, 2);
         r.id = i;
         r.guid = QStringLiteral("{%1-0000-4000-8000-000000000000}").arg(i, 8, 10, QLatin1Char('0'));
         r.chGuid = QStringLiteral("{CH}");
@@ -135,7 +89,7 @@ int run()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("channel.xml"));
-    const QByteArray bytes = cacheFile(10000);
+    const QByteArray bytes = BenchCacheFile(10000);
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
@@ -218,7 +172,7 @@ int run()
 
     std::printf("unread counts at start: 200 channels of 100 items\n");
     ChannelTree tree;
-    const QByteArray small = cacheFile(100);
+    const QByteArray small = BenchCacheFile(100);
     for (int i = 0; i < 200; ++i) {
         ChannelNode *node = tree.addNode(tree.root(), QStringLiteral("Kanał %1").arg(i), NodeKind::Channel);
         node->channel()->GUID = QStringLiteral("{%1}").arg(i);

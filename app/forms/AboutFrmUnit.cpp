@@ -136,15 +136,7 @@ void TfmAboutFrm::btCancelClick()
 
 bool TfmAboutFrm::FormKeyDown(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        btCancelClick();
-        return true;
-    default:
-        return false;
-    }
+    return enterOrEscape(event); // both close the box
 }
 
 bool TfmAboutFrm::keyPreview(QKeyEvent *event)

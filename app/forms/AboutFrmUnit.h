@@ -35,6 +35,8 @@ public slots:
 
 protected:
     bool keyPreview(QKeyEvent *event) override;
+    void enterPressed() override { btCancelClick(); }
+    void escapePressed() override { btCancelClick(); }
 
 private:
     QString m_executableDir;

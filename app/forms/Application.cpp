@@ -156,6 +156,16 @@ void quietenBrowserEngine()
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
+// The program as users start it: `kolvani` beside this window program, which it hands the
+// window to. Autostart names it, and one instance runs per installed program.
+QString programFile()
+{
+    const QFileInfo launcher(QCoreApplication::applicationDirPath() + QStringLiteral("/kolvani"));
+    if (launcher.isFile() && launcher.isExecutable())
+        return launcher.absoluteFilePath();
+    return QCoreApplication::applicationFilePath();
+}
+
 } // namespace
 
 int runApplication(int argc, char **argv, const CommandLine &commandLine)
@@ -188,7 +198,7 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     QApplication::setQuitOnLastWindowClosed(false);
 
     // One instance per executable: a second start brings the first to the front and ends.
-    SingleInstance instance;
+    SingleInstance instance(programFile());
     if (!instance.tryBecomeFirst(commandLine.subscribeAddress))
         return 0;
 
@@ -217,7 +227,7 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     TfmNewChannelFrm newChannel(mainFrm.newChannelEnv(), &mainFrm);
     TfmEditChannelFrm editChannel(&mainFrm);
     TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
-    TfmConfigFrm config(configPath, mainFrm.tmUpdates(), QCoreApplication::applicationFilePath(),
+    TfmConfigFrm config(configPath, mainFrm.tmUpdates(), programFile(),
                         &mainFrm);
     TfmAboutFrm about(options.executableDir, &mainFrm);
     MainFrmWindows windows;

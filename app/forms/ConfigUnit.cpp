@@ -324,20 +324,16 @@ void TfmConfigFrm::btCancelClick()
 
 bool TfmConfigFrm::FormKeyDown(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (QApplication::focusWidget() == btCancel)
-            btCancelClick();
-        else
-            btOKClick();
-        return true;
-    case Qt::Key_Escape:
+    return enterOrEscape(event);
+}
+
+void TfmConfigFrm::enterPressed()
+{
+    // Enter on the focused Cancel button cancels.
+    if (QApplication::focusWidget() == btCancel)
         btCancelClick();
-        return true;
-    default:
-        return false;
-    }
+    else
+        btOKClick();
 }
 
 void TfmConfigFrm::seIntervalChange(const QString &text)

@@ -95,6 +95,8 @@ public slots:
 
 protected:
     bool keyPreview(QKeyEvent *event) override { return FormKeyDown(event); }
+    void enterPressed() override;
+    void escapePressed() override { btCancelClick(); }
 
 private:
     void buildControls();

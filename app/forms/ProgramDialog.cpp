@@ -24,6 +24,21 @@ void ProgramDialog::fixSizeAtLeast(const QSize &designed)
     setFixedSize(needed.expandedTo(designed));
 }
 
+bool ProgramDialog::enterOrEscape(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        enterPressed();
+        return true;
+    case Qt::Key_Escape:
+        escapePressed();
+        return true;
+    default:
+        return false;
+    }
+}
+
 void ProgramDialog::enableKeyPreview()
 {
     installEventFilter(this);

@@ -20,8 +20,13 @@ protected:
     // room with this system's fonts (a clipped caption is never what the design meant).
     // Call once the controls exist.
     void fixSizeAtLeast(const QSize &designed);
-    // True when the dialog took the key.
-    virtual bool keyPreview(QKeyEvent *) { return false; }
+    // True when the dialog took the key. By default Enter and Esc are taken.
+    virtual bool keyPreview(QKeyEvent *event) { return enterOrEscape(event); }
+    // Sends Enter to enterPressed() and Esc to escapePressed(); true for those two keys.
+    bool enterOrEscape(QKeyEvent *event);
+    // By default OK and Cancel.
+    virtual void enterPressed() { accept(); }
+    virtual void escapePressed() { reject(); }
 
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -204,20 +204,6 @@ void TfmEditChannelFrm::lbLinkClick()
         m_openLink(url);
 }
 
-bool TfmEditChannelFrm::keyPreview(QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        accept();
-        return true;
-    case Qt::Key_Escape:
-        reject();
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool TfmEditChannelFrm::eventFilter(QObject *watched, QEvent *event)
 {

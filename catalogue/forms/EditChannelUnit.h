@@ -40,7 +40,6 @@ public slots:
     void lbLinkClick();
 
 protected:
-    bool keyPreview(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -227,7 +227,11 @@ QWidget *TfmNewChannelFrm::buildListPage()
     header->setHighlightSections(false);
     header->setSectionResizeMode(ProviderListModel::ColName, QHeaderView::Stretch);
     header->setSectionResizeMode(ProviderListModel::ColAuth, QHeaderView::Fixed);
-    header->resizeSection(ProviderListModel::ColAuth, 94);
+    // The designed width, or the caption's where this system's font needs more.
+    const QString authCaption =
+        m_rows->headerData(ProviderListModel::ColAuth, Qt::Horizontal).toString();
+    header->resizeSection(ProviderListModel::ColAuth,
+                          qMax(94, header->fontMetrics().horizontalAdvance(authCaption) + 16));
     for (int c = ProviderListModel::ColUrl; c < ProviderListModel::ColumnCount; ++c)
         lvChannels->setColumnHidden(c, true);
     UiLook::keepSelectionVisible(lvChannels);
@@ -533,20 +537,6 @@ void TfmNewChannelFrm::btCancelClick()
         reject();
 }
 
-bool TfmNewChannelFrm::keyPreview(QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        btNextClick();
-        return true;
-    case Qt::Key_Escape:
-        btCancelClick();
-        return true;
-    default:
-        return false;
-    }
-}
 
 void TfmNewChannelFrm::setStatusText(const QString &text)
 {

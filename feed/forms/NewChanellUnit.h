@@ -78,7 +78,8 @@ public slots:
     void btCancelClick();
 
 protected:
-    bool keyPreview(QKeyEvent *event) override;
+    void enterPressed() override { btNextClick(); }
+    void escapePressed() override { btCancelClick(); }
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

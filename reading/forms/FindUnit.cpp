@@ -94,17 +94,3 @@ void TfmFindFrm::btCancelClick()
     reject();
 }
 
-bool TfmFindFrm::keyPreview(QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        btOKClick();
-        return true;
-    case Qt::Key_Escape:
-        btCancelClick();
-        return true;
-    default:
-        return false;
-    }
-}

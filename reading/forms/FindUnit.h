@@ -26,7 +26,8 @@ public slots:
     void btCancelClick();
 
 protected:
-    bool keyPreview(QKeyEvent *event) override;
+    void enterPressed() override { btOKClick(); }
+    void escapePressed() override { btCancelClick(); }
 
 private:
     QLineEdit *edWhat = nullptr;

@@ -137,6 +137,7 @@ QString InstallTree::s_installLog;
 TEST_F(InstallTree, HoldsEveryFile)
 {
     EXPECT_TRUE(QFileInfo(path("bin/kolvani")).isExecutable());
+    EXPECT_TRUE(QFileInfo(path("bin/kolvani-window")).isExecutable());
     for (const char *file :
          {"share/kolvani/data/tvChannels_e.xml", "share/kolvani/data/tvChannels.xml",
           "share/kolvani/data/config.ini", "share/kolvani/data/rss1.xsl",
@@ -253,12 +254,15 @@ TEST(DebianPackage, InstallsWithItsDependenciesAndRemovesCleanly)
     QStringList depends;
     for (const QString &entry : status.out.split(QLatin1Char(','), Qt::SkipEmptyParts))
         depends << entry.trimmed().section(QLatin1Char(' '), 0, 0);
-    // Computed from the program: every library it links comes with a dependency, and the
-    // browser's helper process with it.
-    const ToolRun objdump =
-        run(QStringLiteral("objdump"), {QStringLiteral("-p"), QStringLiteral("/usr/bin/kolvani")});
+    // Computed from the programs (the tools and the window): every library they link comes
+    // with a dependency, and the browser's helper process with it.
+    QString linked;
+    for (const char *program : {"/usr/bin/kolvani", "/usr/bin/kolvani-window"})
+        linked += run(QStringLiteral("objdump"),
+                      {QStringLiteral("-p"), QString::fromLatin1(program)})
+                      .out;
     static const QRegularExpression neededPattern(QStringLiteral("NEEDED\\s+(\\S+)"));
-    auto needed = neededPattern.globalMatch(objdump.out);
+    auto needed = neededPattern.globalMatch(linked);
     int libraries = 0;
     while (needed.hasNext()) {
         const QString soname = needed.next().captured(1);
@@ -294,7 +298,7 @@ TEST(DebianPackage, InstallsWithItsDependenciesAndRemovesCleanly)
                                QStringList{QStringLiteral("kolvani")},
                            600000, env);
     EXPECT_EQ(removal.exitCode, 0) << qPrintable(removal.out + removal.err);
-    for (const char *gone : {"/usr/bin/kolvani", "/usr/share/kolvani",
+    for (const char *gone : {"/usr/bin/kolvani", "/usr/bin/kolvani-window", "/usr/share/kolvani",
                              "/usr/share/applications/kolvani.desktop",
                              "/usr/share/icons/hicolor/scalable/apps/kolvani.svg"})
         EXPECT_FALSE(QFileInfo::exists(QString::fromLatin1(gone))) << gone;

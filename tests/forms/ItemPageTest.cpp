@@ -4,6 +4,7 @@
 #include "app/UserFolder.h"
 #include "app/forms/WebBrowser.h"
 #include "reading/ItemDisplay.h"
+#include "PageAnswers.h"
 #include "SignalWait.h"
 #include "support/TestFiles.h"
 
@@ -145,33 +146,11 @@ protected:
         return done.wait(20000);
     }
 
-    QString plainText()
-    {
-        std::optional<QString> result;
-        QEventLoop loop;
-        m_browser->page()->toPlainText([&](const QString &text) {
-            result = text;
-            loop.quit();
-        });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!result)
-            loop.exec();
-        return result.value_or(QStringLiteral("<no answer>"));
-    }
+    QString plainText() { return PagePlainText(m_browser->page(), QStringLiteral("<no answer>")); }
 
     QVariant inspect(const QString &script)
     {
-        std::optional<QVariant> result;
-        QEventLoop loop;
-        m_browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                         [&](const QVariant &value) {
-                                             result = value;
-                                             loop.quit();
-                                         });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!result)
-            loop.exec();
-        return result.value_or(QVariant(QStringLiteral("<no answer>")));
+        return RunInApplicationWorld(m_browser->page(), script, QStringLiteral("<no answer>"));
     }
 
     QTemporaryDir m_dir;

@@ -7,6 +7,7 @@
 #include "catalogue/ChannelTree.h"
 #include "reading/ItemDisplay.h"
 #include "reading/forms/ItemViewController.h"
+#include "PageAnswers.h"
 #include "SignalWait.h"
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
@@ -157,19 +158,7 @@ protected:
         return done.wait(timeoutMs);
     }
 
-    QString pageText()
-    {
-        std::optional<QString> result;
-        QEventLoop loop;
-        m_browser->page()->toPlainText([&](const QString &text) {
-            result = text;
-            loop.quit();
-        });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!result)
-            loop.exec();
-        return result.value_or(QString());
-    }
+    QString pageText() { return PagePlainText(m_browser->page()); }
 
     QString workingSheet() const
     {

@@ -1,4 +1,5 @@
 #include "app/forms/WebBrowser.h"
+#include "PageAnswers.h"
 #include "SignalWait.h"
 
 #include <QByteArray>
@@ -92,35 +93,13 @@ protected:
         return done.wait(timeoutMs);
     }
 
-    QString plainText()
-    {
-        std::optional<QString> result;
-        QEventLoop loop;
-        m_browser->page()->toPlainText([&](const QString &text) {
-            result = text;
-            loop.quit();
-        });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!result)
-            loop.exec();
-        return result.value_or(QStringLiteral("<no answer>"));
-    }
+    QString plainText() { return PagePlainText(m_browser->page(), QStringLiteral("<no answer>")); }
 
     // Runs a script in the program's own isolated world, which works whatever the page's
     // settings; the page's own scripts run in the main world.
     QVariant runInApplicationWorld(const QString &script)
     {
-        std::optional<QVariant> result;
-        QEventLoop loop;
-        m_browser->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                         [&](const QVariant &value) {
-                                             result = value;
-                                             loop.quit();
-                                         });
-        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-        if (!result)
-            loop.exec();
-        return result.value_or(QVariant(QStringLiteral("<no answer>")));
+        return RunInApplicationWorld(m_browser->page(), script, QStringLiteral("<no answer>"));
     }
 
     void settle(int ms) { ProcessEventsFor(ms); }
