@@ -1,15 +1,15 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramRun.h"
 #include "support/TestFiles.h"
+#include "support/TestUserFolder.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QMutex>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -59,9 +59,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        appFolder = home.path() + QStringLiteral("/Kolvani/");
-        QDir().mkpath(appFolder + QStringLiteral("data"));
-        QDir().mkpath(appFolder + QStringLiteral("temp"));
+        appFolder = makeUserFolder(home.path() + QStringLiteral("/Kolvani"));
+        ASSERT_FALSE(appFolder.isEmpty());
         server.setHandler([this](const LoopbackRequest &request) {
             QMutexLocker lock(&mutex);
             const QByteArray path = request.target();
@@ -94,14 +93,7 @@ protected:
 
     int runSync(QString *errors)
     {
-        QProcess sync;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
-        sync.setProcessEnvironment(env);
-        sync.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {QStringLiteral("--sync")});
-        EXPECT_TRUE(sync.waitForFinished(60000));
-        *errors = QString::fromUtf8(sync.readAllStandardError());
-        return sync.exitStatus() == QProcess::NormalExit ? sync.exitCode() : -1;
+        return runKolvani({QStringLiteral("--sync")}, home.path(), errors);
     }
 
     QString cacheFile(const QString &guid) const

@@ -1,6 +1,6 @@
 #include "sync/ChannelUpdater.h"
-#include "app/UserFolder.h"
 #include "alerts/AlertQueue.h"
+#include "app/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
@@ -8,6 +8,7 @@
 #include "support/LoopbackServer.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
+#include "support/TestUserFolder.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
@@ -122,9 +123,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        appFolder = home.path() + QStringLiteral("/");
-        QDir().mkpath(appFolder + QStringLiteral("data"));
-        QDir().mkpath(appFolder + QStringLiteral("temp"));
+        appFolder = makeUserFolder(home.path());
+        ASSERT_FALSE(appFolder.isEmpty());
         folder = UserFolder(appFolder);
         updater = std::make_unique<ChannelUpdater>(folder, host, host.shownChannel, alerts);
         host.watch(updater.get());
@@ -463,9 +463,8 @@ public:
 TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
 {
     QTemporaryDir home;
-    const QString appFolder = home.path() + QStringLiteral("/");
-    QDir().mkpath(appFolder + QStringLiteral("data"));
-    QDir().mkpath(appFolder + QStringLiteral("temp"));
+    const QString appFolder = makeUserFolder(home.path());
+    ASSERT_FALSE(appFolder.isEmpty());
     QStringList titles;
     for (int i = 0; i < 20000; ++i)
         titles.append(QStringLiteral("Wiadomość %1").arg(i));

@@ -5,12 +5,12 @@
 #include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
 #include "support/TestFiles.h"
+#include "support/TestUserFolder.h"
 #include "sync/ChannelUpdater.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QTemporaryDir>
@@ -70,9 +70,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        appFolder = home.path() + QStringLiteral("/");
-        QDir().mkpath(appFolder + QStringLiteral("data"));
-        QDir().mkpath(appFolder + QStringLiteral("temp"));
+        appFolder = makeUserFolder(home.path());
+        ASSERT_FALSE(appFolder.isEmpty());
         server.setHandler([this](const LoopbackRequest &request) {
             QMutexLocker lock(&mutex);
             return reply(request.raw);
