@@ -106,7 +106,10 @@ int runSyncCommand(const QStringList &args)
     const bool failed = raised || attempted != updated;
 
     try {
-        SaveChannelTree(tree, folder.treeFile());
+        // Only an updated channel changes the tree; a run that tried none leaves the file
+        // alone rather than rewriting it unchanged.
+        if (attempted > 0)
+            SaveChannelTree(tree, folder.treeFile());
     } catch (const std::exception &e) {
         printLine(QStringLiteral("Nie można zapisać listy kanałów: ") +
                   QString::fromStdString(e.what()));

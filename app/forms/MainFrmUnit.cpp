@@ -56,15 +56,19 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QQuickWidget>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
+#include <QWindow>
 
 #include <exception>
 
@@ -76,6 +80,42 @@ namespace {
 QString exceptionText(const std::exception &e)
 {
     return QString::fromUtf8(e.what());
+}
+
+// The embedded browser draws through a GPU surface of the whole window. A window gets one
+// when it is created with a child of that kind; a child that appears only once the window is
+// on screen (the browser's, at its first page) makes Qt replace the native window, and the
+// window manager then forgets the state it was mapped with: a maximised window comes back
+// normal, a minimised one opens. A hidden child of that kind, added before the window is
+// first mapped, makes the replacement happen while nothing is on screen yet.
+void prepareBrowserSurface(QWidget *window)
+{
+    const QString name = QStringLiteral("browserSurface");
+    if (window->findChild<QQuickWidget *>(name, Qt::FindDirectChildrenOnly))
+        return;
+    auto *surface = new QQuickWidget(window);
+    surface->setObjectName(name);
+    surface->setAttribute(Qt::WA_TransparentForMouseEvents);
+    surface->hide();
+}
+
+// The native window forgets its state when it is replaced and at every change of its
+// geometry, while the widget keeps it: this hands the widget's state on again.
+void restoreNativeState(QWidget *window)
+{
+    if (QWindow *handle = window->windowHandle())
+        handle->setWindowStates(window->windowState() & ~Qt::WindowActive);
+}
+
+// What the window manager will add around the window, which it tells only once the window
+// is on screen: a title bar and borders as the style draws them, and room at the bottom for
+// a resize grip, which is often thicker than the border.
+QMargins expectedFrame(const QWidget *window)
+{
+    const QStyle *style = window->style();
+    const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
+    const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+    return QMargins(border, title + border, border, 2 * border);
 }
 
 } // namespace
@@ -276,9 +316,18 @@ void TfmMainFrm::setTimerInterval(QTimer *timer, int milliseconds)
 void TfmMainFrm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (m_shownOnce)
+    if (m_shownOnce) {
+        // A window restored from its minimised start: the user sees it for the first time.
+        if (m_firstChannelOfferPending && !isMinimized()) {
+            m_firstChannelOfferPending = false;
+            QTimer::singleShot(0, this, &TfmMainFrm::offerFirstChannel);
+        }
         return;
+    }
     m_shownOnce = true;
+    // The final native window first, so that the placement's state is the one it is mapped with.
+    prepareBrowserSurface(this);
+    restoreNativeState(this);
     restorePlacement();
     QTimer::singleShot(0, this, &TfmMainFrm::FormShow);
 }
@@ -287,11 +336,11 @@ void TfmMainFrm::FormShow()
 {
     // 1.
     repaint();
-    // 2.
-    if (channelTree()->count() == 1 &&
-        m_messageBoxes->question(this, QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?"),
-                                 QApplication::applicationDisplayName()))
-        ShowNewChannelWizard();
+    // 2. A start hidden without a tray leaves the window minimised: nobody is there to answer.
+    if (isMinimized())
+        m_firstChannelOfferPending = channelTree()->count() == 1;
+    else
+        offerFirstChannel();
     // 3. and 4.; errors here are no reason to stop.
     GuardedStep(lcApp, "showing the first channel", [this] { m_headerList->firstShow(); });
     GuardedStep(lcApp, "expanding the tree", [this] {
@@ -299,6 +348,14 @@ void TfmMainFrm::FormShow()
         lvHeaders->setFocus();
     });
     scheduleActionUpdate();
+}
+
+void TfmMainFrm::offerFirstChannel()
+{
+    if (channelTree()->count() == 1 &&
+        m_messageBoxes->question(this, QStringLiteral("Czy chcesz dodać nowy kanał informacyjny?"),
+                                 QApplication::applicationDisplayName()))
+        ShowNewChannelWizard();
 }
 
 void TfmMainFrm::ShowNewChannelWizard()
@@ -332,8 +389,16 @@ void TfmMainFrm::restorePlacement()
         if (!placement.valid)
             return;
         if (placement.normalRect.isValid() && placement.normalRect.width() >= minimumWidth() &&
-            placement.normalRect.height() >= minimumHeight())
-            setGeometry(placement.normalRect);
+            placement.normalRect.height() >= minimumHeight()) {
+            // A place on a monitor that is gone, or a larger screen, must not lose the window.
+            QList<QRect> areas;
+            for (const QScreen *screen : QGuiApplication::screens())
+                areas.append(screen->availableGeometry());
+            const QScreen *primary = QGuiApplication::primaryScreen();
+            setGeometry(FitOnScreens(placement.normalRect, expectedFrame(this), areas,
+                                     primary ? primary->availableGeometry() : QRect()));
+            restoreNativeState(this);
+        }
         if (placement.leftPanelWidth > 0) {
             QList<int> sizes = spLeft->sizes();
             const int total = sizes.value(0) + sizes.value(1);

@@ -158,6 +158,7 @@ private:
     void readStartSettings();
     void restorePlacement();
     void savePlacement();
+    void offerFirstChannel();
     void saveClosingState();
     void stopTimers();
     void requestQuit();
@@ -230,4 +231,5 @@ private:
     bool m_startupFailed = false, m_formCreated = false, m_shownOnce = false;
     bool m_placementSaved = false, m_quitPending = false, m_ending = false;
     bool m_handlingException = false;
+    bool m_firstChannelOfferPending = false; // started minimised: asked once the user opens it
 };

@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -140,6 +142,28 @@ TEST_F(SyncCommandTest, AMissingTreeFileIsAnErrorNotAnEmptyRun)
     EXPECT_EQ(runSync(&errors), 1);
     EXPECT_FALSE(errors.isEmpty());
     EXPECT_FALSE(QFile::exists(treePath())) << "nothing is invented in the user's folder";
+}
+
+// A run with nothing to update (every channel disabled) leaves the tree file as it was: a
+// cron job does not rewrite the user's tree every few minutes for nothing.
+TEST_F(SyncCommandTest, ARunWithNothingToUpdateLeavesTheTreeFileAlone)
+{
+    ChannelTree tree;
+    addChannel(tree, QStringLiteral("Wyłączony"), QStringLiteral("/ok"), false);
+    SaveChannelTree(tree, treePath());
+    const QDateTime old = QDateTime::currentDateTime().addDays(-3);
+    {
+        QFile file(treePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    const QByteArray before = readAll(treePath());
+
+    QString errors;
+    EXPECT_EQ(runSync(&errors), 0) << errors.toStdString();
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_EQ(readAll(treePath()), before);
+    EXPECT_EQ(QFileInfo(treePath()).lastModified().toSecsSinceEpoch(), old.toSecsSinceEpoch());
 }
 
 // A folder the run cannot write into is named as the problem: the program is not running.

@@ -121,13 +121,13 @@ TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
         store->remove(WindowPlacementGroup);
         WindowPlacement p;
         p.valid = true;
-        p.normalRect = QRect(10, 20, 900, 560);
+        p.normalRect = QRect(10, 20, 800, 560); // fits on the offscreen screen of 800 x 600
         p.leftPanelWidth = 300;
         p.topPanelHeight = 150;
         WriteWindowPlacement(*store, p);
     }
     const QStringList before = storedValues();
-    ASSERT_EQ(before, (QStringList{QStringLiteral("10,20,910,580"), QStringLiteral("300"),
+    ASSERT_EQ(before, (QStringList{QStringLiteral("10,20,810,580"), QStringLiteral("300"),
                                    QStringLiteral("150")}));
 
     // Started in the tray and ended from its menu without ever being shown: the window was
@@ -144,7 +144,7 @@ TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
         auto w = create();
         w->show();
         ProcessEventsFor(50);
-        EXPECT_EQ(w->geometry().size(), QSize(900, 560));
+        EXPECT_EQ(w->geometry().size(), QSize(800, 560));
         EXPECT_EQ(child<QTabWidget>(w, "pcLeftPanel")->width(), 300);
         EXPECT_EQ(child<QWidget>(w, "pnTop")->height(), 150);
         child<QSplitter>(w, "spLeft")

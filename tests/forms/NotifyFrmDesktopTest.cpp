@@ -2,7 +2,7 @@
 #include "alerts/AlertQueue.h"
 #include "alerts/forms/NotifyFrm.h"
 #include "catalogue/ChannelTree.h"
-#include "support/XvfbDesktop.h"
+#include "support/X11Session.h"
 
 #include "SignalWait.h"
 
@@ -50,7 +50,7 @@ QString waitForLine(QProcess &process, const QString &tag, int ms)
     return QString();
 }
 
-void startHelper(QProcess &process, const XvfbDesktop &desktop, const char *name, int nextClicks = 0)
+void startHelper(QProcess &process, const X11Session &desktop, const char *name, int nextClicks = 0)
 {
     QProcessEnvironment env = desktop.environment();
     env.insert(QStringLiteral("KV_ALERT_NEXT"), QString::number(nextClicks));
@@ -116,29 +116,30 @@ TEST(NotifyFrmDesktopHelper, DISABLED_ShowAlerts)
 
 TEST(NotifyFrmDesktop, AnotherApplicationKeepsTheFocusAndThePanelStaysUncovered)
 {
-    XvfbDesktop desktop(40);
-    if (!desktop.unavailable().isEmpty())
-        GTEST_SKIP() << desktop.unavailable().toStdString();
+    if (!X11Session::missingTools().isEmpty())
+        GTEST_SKIP() << qPrintable(X11Session::missingTools());
+    X11Session desktop(QStringLiteral("1024x768x24"), 40);
+    ASSERT_TRUE(desktop.start()) << qPrintable(desktop.error());
 
     QProcess other;
     startHelper(other, desktop, "OtherApplication");
-    const quint64 otherWindow = waitForLine(other, QStringLiteral("window"), 15000).toULongLong();
-    ASSERT_NE(otherWindow, 0u);
-    QDeadlineTimer focused(5000);
-    while (desktop.activeWindow() != otherWindow && !focused.hasExpired())
-        QThread::msleep(50);
+    const quint64 otherNumber = waitForLine(other, QStringLiteral("window"), 15000).toULongLong();
+    ASSERT_NE(otherNumber, 0u);
+    const QString otherWindow = X11Session::windowId(otherNumber);
+    X11Session::waitUntil([&] { return desktop.activeWindow() == otherWindow; }, 5000);
     ASSERT_EQ(desktop.activeWindow(), otherWindow);
 
     QProcess alert;
     startHelper(alert, desktop, "ShowAlerts");
-    const quint64 alertWindow = waitForLine(alert, QStringLiteral("alert"), 15000).toULongLong();
-    ASSERT_NE(alertWindow, 0u);
+    const quint64 alertNumber = waitForLine(alert, QStringLiteral("alert"), 15000).toULongLong();
+    ASSERT_NE(alertNumber, 0u);
+    const QString alertWindow = X11Session::windowId(alertNumber);
     QThread::msleep(300);
 
     EXPECT_EQ(desktop.activeWindow(), otherWindow);
     const QRect area = desktop.workArea();
     ASSERT_EQ(area, QRect(0, 0, 1024, 728));
-    const QRect placed = desktop.windowGeometry(alertWindow);
+    const QRect placed = desktop.geometry(alertWindow);
     EXPECT_EQ(placed.size(), QSize(264, 160));
     EXPECT_EQ(placed.bottomRight(), area.bottomRight());
 

@@ -1,6 +1,7 @@
 // The real program on a virtual screen under a real window manager (openbox): what the
 // window manager sees of its windows, which offscreen tests cannot show.
 
+#include "support/QtPrinters.h"
 #include "support/TestFiles.h"
 #include "support/X11Session.h"
 
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -20,6 +22,8 @@ class WindowManagerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        if (!X11Session::missingTools().isEmpty())
+            GTEST_SKIP() << qPrintable(X11Session::missingTools());
         ASSERT_TRUE(home.isValid());
         ASSERT_TRUE(session.start()) << qPrintable(session.error());
         for (const char *sub : {"/share", "/config", "/runtime"})
@@ -27,7 +31,9 @@ protected:
         QFile::setPermissions(home.path() + "/runtime",
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    void TearDown() override
+    void TearDown() override { stopProgram(); }
+
+    void stopProgram()
     {
         if (program.state() != QProcess::NotRunning) {
             program.terminate();
@@ -35,6 +41,53 @@ protected:
                 program.kill();
             program.waitForFinished(5000);
         }
+    }
+
+    // The window placement store of this test's user, as the program keeps it on Linux.
+    QString placementFile() const
+    {
+        return home.path() + QStringLiteral("/config/Velmar/RSS Quorrel 1.0.conf");
+    }
+
+    void writePlacement(int showCmd, const QString &normPos)
+    {
+        QDir().mkpath(home.path() + "/config/Velmar");
+        const QString text = QStringLiteral("[fmMainFrm]\nShowCmd=%1\nNormPos=\"%2\"\n")
+                                 .arg(showCmd)
+                                 .arg(normPos);
+        QFile::remove(placementFile());
+        ASSERT_TRUE(writeAll(placementFile(), text.toUtf8()));
+    }
+
+    QVariant storedPlacement(const QString &key) const
+    {
+        QSettings store(placementFile(), QSettings::IniFormat);
+        return store.value(QStringLiteral("fmMainFrm/") + key);
+    }
+
+    // The window with its decoration, as the user sees it on the screen.
+    QRect outerFrame(const QString &id) const
+    {
+        return session.geometry(id).marginsAdded(session.frameExtents(id));
+    }
+
+    bool hasState(const QString &id, const char *atom) const
+    {
+        return session.netWmState(id).contains(QLatin1String(atom));
+    }
+
+    bool maximised(const QString &id) const
+    {
+        return hasState(id, "_NET_WM_STATE_MAXIMIZED_VERT") &&
+               hasState(id, "_NET_WM_STATE_MAXIMIZED_HORZ");
+    }
+
+    int windowsNamed(const QString &name) const
+    {
+        int count = 0;
+        for (const X11Session::Window &window : session.clientWindows())
+            count += window.name == name ? 1 : 0;
+        return count;
     }
 
     // Starts the built program for this test's own user on the virtual screen.
@@ -76,7 +129,7 @@ protected:
     }
 
     QTemporaryDir home;
-    X11Session session;
+    X11Session session{QStringLiteral("1280x800x24"), 40}; // a 40-pixel panel at the bottom
     QProcess program;
 };
 
@@ -124,4 +177,84 @@ TEST_F(WindowManagerTest, StandardErrorHoldsOnlyTheProgramsOwnMessages)
     QProcessEnvironment debug;
     debug.insert("KOLVANI_DEBUG", "1");
     EXPECT_TRUE(runAndCollect(debug).contains("qt.webenginecontext"));
+}
+
+// A place stored on a monitor that is gone, or reaching under the panel, would leave the
+// window or its title bar out of reach: it comes back whole inside the work area, at its size.
+TEST_F(WindowManagerTest, StoredPlacementIsBroughtIntoTheWorkArea)
+{
+    prepareTreeWithAChannel();
+    const QRect area = session.workArea();
+    ASSERT_EQ(area, QRect(0, 0, 1280, 760));
+    for (const char *stored : {"2000,100,2800,580", "300,500,1100,980", "-900,-700,-100,-220"}) {
+        SCOPED_TRACE(stored);
+        writePlacement(1, QLatin1String(stored));
+        startProgram({});
+        const QString main = session.waitForWindow(QStringLiteral("Kolvani"));
+        ASSERT_FALSE(main.isEmpty());
+        X11Session::waitUntil([&] { return !session.frameExtents(main).isNull(); }, 10000);
+        const QRect outer = outerFrame(main);
+        EXPECT_TRUE(area.contains(outer))
+            << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
+        EXPECT_EQ(session.geometry(main).size(), QSize(800, 480));
+        stopProgram();
+    }
+}
+
+// The window manager has to be told before it maps the window; the place the window had
+// before it was maximised is the one kept for the next start.
+TEST_F(WindowManagerTest, WindowClosedMaximisedComesBackMaximisedOverItsNormalPlace)
+{
+    prepareTreeWithAChannel();
+    writePlacement(3, QStringLiteral("100,100,900,580"));
+    startProgram({});
+    const QString main = session.waitForWindow(QStringLiteral("Kolvani"));
+    ASSERT_FALSE(main.isEmpty());
+    EXPECT_TRUE(X11Session::waitUntil([&] { return maximised(main); }, 10000))
+        << qPrintable(session.netWmState(main).join(' '));
+    // Held, not undone once the item view has started.
+    QThread::msleep(1500);
+    EXPECT_TRUE(maximised(main)) << qPrintable(session.netWmState(main).join(' '));
+
+    session.tool(QStringLiteral("wmctrl"),
+                 {QStringLiteral("-i"), QStringLiteral("-r"), main, QStringLiteral("-b"),
+                  QStringLiteral("remove,maximized_vert,maximized_horz")});
+    EXPECT_TRUE(X11Session::waitUntil(
+        [&] { return session.geometry(main) == QRect(100, 100, 800, 480); }, 10000));
+    session.tool(QStringLiteral("wmctrl"),
+                 {QStringLiteral("-i"), QStringLiteral("-r"), main, QStringLiteral("-b"),
+                  QStringLiteral("add,maximized_vert,maximized_horz")});
+    ASSERT_TRUE(X11Session::waitUntil([&] { return maximised(main); }, 10000));
+
+    // Closed by the window manager, as the user closes it.
+    session.tool(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-c"), main});
+    EXPECT_TRUE(X11Session::waitUntil(
+        [&] { return storedPlacement(QStringLiteral("PixelsPerInch")).isValid(); }, 10000));
+    EXPECT_EQ(storedPlacement(QStringLiteral("ShowCmd")).toInt(), 3);
+    EXPECT_EQ(storedPlacement(QStringLiteral("NormPos")).toString(),
+              QStringLiteral("100,100,900,580"));
+}
+
+// Without a tray, "hid" leaves the window minimised, and a tree of only its root asks for a
+// first channel only once the user opens the window.
+TEST_F(WindowManagerTest, HiddenStartWithoutATrayIsMinimisedAndAsksWhenOpened)
+{
+    startProgram({QStringLiteral("hid")});
+    const QString main = session.waitForWindow(QStringLiteral("Kolvani"));
+    ASSERT_FALSE(main.isEmpty());
+    EXPECT_TRUE(X11Session::waitUntil(
+        [&] { return session.wmState(main) == QLatin1String("Iconic"); }, 10000))
+        << qPrintable(session.wmState(main));
+    // The first show has run its course by now; nothing opened in the meantime.
+    QThread::msleep(2000);
+    EXPECT_EQ(session.wmState(main), QStringLiteral("Iconic"));
+    EXPECT_TRUE(hasState(main, "_NET_WM_STATE_HIDDEN"));
+    EXPECT_EQ(windowsNamed(QStringLiteral("Kolvani")), 1);
+
+    session.tool(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-a"), main});
+    EXPECT_TRUE(X11Session::waitUntil(
+        [&] { return session.wmState(main) == QLatin1String("Normal"); }, 10000));
+    EXPECT_TRUE(
+        X11Session::waitUntil([&] { return windowsNamed(QStringLiteral("Kolvani")) == 2; }, 10000))
+        << "the question about a first channel";
 }
