@@ -252,14 +252,7 @@ QString benchLatency(const QTemporaryDir &work, int servers)
     QHash<QByteArray, QByteArray> documents;
     for (int c = 0; c < channels; ++c)
         documents.insert("/feed/" + QByteArray::number(c),
-<<<<<<< HEAD
                          BenchChannelDocument(c, ItemsPerChannel, c % 2 == 1, false));
-    // Channels come from many sites: 25 servers of 6 channels each, so that the limit of two
-    // connections to one server holds a run back no more than it would on the web.
-    const int servers = 25;
-=======
-                         BenchChannelDocument(c, ItemsPerChannel, c % 2 == 1, false));
->>>>>>> main
     std::vector<std::unique_ptr<LoopbackServer>> sites;
     QStringList urls;
     for (int s = 0; s < servers; ++s) {
@@ -284,16 +277,11 @@ QString benchLatency(const QTemporaryDir &work, int servers)
         for (int i = 0; i < 3; ++i)
             curl = std::min(curl, curlParallelSeconds(urls, work.path()));
     }
-<<<<<<< HEAD
-    std::printf("\n%d channels x %d items from %d servers, %d ms per response, best of 3\n",
-                channels, ItemsPerChannel, servers, latencyMs);
-=======
     std::printf("\n%d channels x %d items from %d server%s, %d ms per response, best of 3\n",
                 channels, ItemsPerChannel, servers, servers == 1 ? "" : "s", latencyMs);
     if (servers == 1)
         std::printf("  (at most 2 connections to one server: at least %.3f s)\n",
                     channels * latencyMs / 2000.0);
->>>>>>> main
     std::printf("  one after another would take at least %6.3f s\n", channels * latencyMs / 1000.0);
     if (curl > 0)
         std::printf("  curl --parallel --parallel-max 6:     %8.3f s\n", curl);
