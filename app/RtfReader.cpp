@@ -64,7 +64,7 @@ public:
     explicit RtfParser(const QByteArray &rtf) : m_in(rtf)
     {
         for (int i = 0; i < 128; ++i)
-            m_high[i] = QChar(kWindows1250High[i]);
+            m_high[i] = QChar(Windows1250High[i]);
         m_stack.push_back(GroupState());
         m_paragraphs.push_back(Paragraph());
     }

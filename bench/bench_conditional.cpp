@@ -21,8 +21,8 @@
 
 namespace {
 
-const int kChannels = 150;
-const int kItemsPerChannel = 100;
+const int ChannelCount = 150;
+const int ItemsPerChannel = 100;
 
 QString itemText(int channel, int i)
 {
@@ -38,7 +38,7 @@ QByteArray atomDocument(int channel)
                                  "<feed xmlns=\"http://www.w3.org/2005/Atom\">"
                                  "<title>Kanał %1</title><link href=\"http://example.org/\"/>\n")
                       .arg(channel);
-    for (int i = 0; i < kItemsPerChannel; ++i)
+    for (int i = 0; i < ItemsPerChannel; ++i)
         doc += QStringLiteral("<entry><title>%1</title><link href=\"http://example.org/%2/%3\"/>"
                               "<id>urn:%2:%3</id><updated>2004-01-05T10:00:00Z</updated>"
                               "<content type=\"html\">%4</content></entry>\n")
@@ -56,10 +56,10 @@ class ChannelServer
 public:
     explicit ChannelServer(bool atom)
     {
-        for (int c = 0; c < kChannels; ++c)
+        for (int c = 0; c < ChannelCount; ++c)
             m_documents.insert("/feed/" + QByteArray::number(c),
                                atom ? atomDocument(c)
-                                    : BenchChannelDocument(c, kItemsPerChannel, false, false));
+                                    : BenchChannelDocument(c, ItemsPerChannel, false, false));
         m_server.setHandler([this](const LoopbackRequest &request) {
             const QByteArray etag = "\"" + request.target().toHex() + "\"";
             if (m_honour && request.raw.contains("\r\nIf-None-Match: " + etag + "\r\n")) {
@@ -90,7 +90,7 @@ public:
         : m_dataHome(work + QStringLiteral("/home"))
     {
         QStringList urls;
-        for (int c = 0; c < kChannels; ++c)
+        for (int c = 0; c < ChannelCount; ++c)
             urls << server.url(c);
         MakeBenchUserFolder(m_dataHome, urls, true);
     }
@@ -124,12 +124,12 @@ void bench(const char *label, bool atom)
     const double notModified = bestOf3(subscriptions);
     const int answered = server.takeNotModified();
 
-    std::printf("%d %s channels x %d items, warm kolvani --sync, best of 3\n", kChannels, label,
-                kItemsPerChannel);
+    std::printf("%d %s channels x %d items, warm kolvani --sync, best of 3\n", ChannelCount, label,
+                ItemsPerChannel);
     std::printf("  full 200 replies:   %8.3f s\n", full);
     std::printf("  304 replies:        %8.3f s  (%.1fx faster; target at least 5x)%s\n",
                 notModified, full / notModified,
-                answered == 3 * kChannels ? "" : "  NOT ALL ANSWERED 304");
+                answered == 3 * ChannelCount ? "" : "  NOT ALL ANSWERED 304");
 }
 
 } // namespace

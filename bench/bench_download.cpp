@@ -29,9 +29,9 @@
 
 namespace {
 
-constexpr int kLargeBytes = 20 * 1000 * 1000;
-constexpr int kSmallCount = 200;
-constexpr int kRounds = 5;
+constexpr int LargeBytes = 20 * 1000 * 1000;
+constexpr int SmallCount = 200;
+constexpr int Rounds = 5;
 
 // A plain keep-alive HTTP server on 127.0.0.1 with a thread per connection: "/large"
 // answers the large document, anything else a small one.
@@ -185,7 +185,7 @@ int main(int argc, char **argv)
     if (!dir.isValid())
         return 1;
 
-    BenchServer server(response(feedText(kLargeBytes)), response(feedText(2000)));
+    BenchServer server(response(feedText(LargeBytes)), response(feedText(2000)));
     if (!server.start()) {
         std::fprintf(stderr, "cannot start the loopback server\n");
         return 1;
@@ -195,7 +195,7 @@ int main(int argc, char **argv)
     const QString largeFile = dir.filePath(QStringLiteral("large.xml"));
 
     std::vector<double> ours;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < Rounds; ++round) {
         QElapsedTimer clock;
         clock.start();
         if (downloader.DownloadDocument(server.url("/large"), largeFile, nullptr, QString(),
@@ -208,7 +208,7 @@ int main(int argc, char **argv)
     const double oursLarge = median(ours);
 
     std::vector<double> clientLargeRounds;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < Rounds; ++round) {
         QElapsedTimer clock;
         clock.start();
         if (!downloader.idHTTPClient()->get(server.url("/large")).ok()) {
@@ -220,10 +220,10 @@ int main(int argc, char **argv)
     const double clientLarge = median(clientLargeRounds);
 
     std::vector<double> oursSmallRounds;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < Rounds; ++round) {
         QElapsedTimer clock;
         clock.start();
-        for (int i = 0; i < kSmallCount; ++i) {
+        for (int i = 0; i < SmallCount; ++i) {
             const QString file = dir.filePath(QStringLiteral("small%1.xml").arg(i));
             if (downloader.DownloadDocument(server.url("/small") + QString::number(i), file,
                                             nullptr, QString(), QString()) != 0) {
@@ -237,10 +237,10 @@ int main(int argc, char **argv)
 
     // The same requests without the file: the client's own share of the time.
     std::vector<double> clientSmallRounds;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < Rounds; ++round) {
         QElapsedTimer clock;
         clock.start();
-        for (int i = 0; i < kSmallCount; ++i) {
+        for (int i = 0; i < SmallCount; ++i) {
             if (!downloader.idHTTPClient()->get(server.url("/small") + QString::number(i)).ok()) {
                 std::fprintf(stderr, "small request failed\n");
                 return 1;
@@ -251,13 +251,13 @@ int main(int argc, char **argv)
     const double clientSmall = median(clientSmallRounds);
 
     std::printf("DownloadDocument, 20 MB document:        %8.1f ms (%.0f MB/s)\n", oursLarge,
-                kLargeBytes / 1e3 / oursLarge);
+                LargeBytes / 1e3 / oursLarge);
     std::printf("  of which the HTTP exchange alone:      %8.1f ms\n", clientLarge);
-    std::printf("DownloadDocument, %d small documents:   %8.1f ms (%.3f ms each)\n", kSmallCount,
-                oursSmall, oursSmall / kSmallCount);
+    std::printf("DownloadDocument, %d small documents:   %8.1f ms (%.3f ms each)\n", SmallCount,
+                oursSmall, oursSmall / SmallCount);
     std::printf("  of which the HTTP exchange alone:      %8.1f ms (%.3f ms each; the rest is the\n"
                 "  file written beside the target and renamed over it)\n",
-                clientSmall, clientSmall / kSmallCount);
+                clientSmall, clientSmall / SmallCount);
 
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     if (curl.isEmpty()) {
@@ -267,7 +267,7 @@ int main(int argc, char **argv)
 
     std::vector<double> curlLargeRounds;
     std::vector<double> curlNullRounds;
-    for (int round = 0; round < kRounds; ++round) {
+    for (int round = 0; round < Rounds; ++round) {
         curlLargeRounds.push_back(
             timeCurl(curl, {QStringLiteral("-s"), QStringLiteral("-o"),
                             dir.filePath(QStringLiteral("curl.xml")), server.url("/large")}));
@@ -277,11 +277,11 @@ int main(int argc, char **argv)
     }
     // One curl process for all small documents, over one kept-alive connection.
     QStringList smallToFiles{QStringLiteral("-s")};
-    for (int i = 0; i < kSmallCount; ++i)
+    for (int i = 0; i < SmallCount; ++i)
         smallToFiles << QStringLiteral("-o") << dir.filePath(QStringLiteral("c%1.xml").arg(i))
                      << server.url("/small") + QString::number(i);
     std::vector<double> curlSmallRounds;
-    for (int round = 0; round < kRounds; ++round)
+    for (int round = 0; round < Rounds; ++round)
         curlSmallRounds.push_back(timeCurl(curl, smallToFiles));
 
     const double curlLarge = median(curlLargeRounds);
@@ -293,8 +293,8 @@ int main(int argc, char **argv)
     }
     std::printf("curl, 20 MB document into a file:        %8.1f ms (to /dev/null %.1f ms)\n",
                 curlLarge, curlNull);
-    std::printf("curl, %d small documents, one process:  %8.1f ms (%.3f ms each)\n", kSmallCount,
-                curlSmall, curlSmall / kSmallCount);
+    std::printf("curl, %d small documents, one process:  %8.1f ms (%.3f ms each)\n", SmallCount,
+                curlSmall, curlSmall / SmallCount);
     // Both write a file; DownloadDocument also re-ends the lines and replaces its file by a
     // rename (without waiting for the disk), where curl writes into the file in place. Each
     // curl figure includes starting the curl process.
@@ -304,8 +304,8 @@ int main(int argc, char **argv)
                 clientLarge / curlNull);
     std::printf("ratio small, DownloadDocument / curl into files:  %6.2f\n", oursSmall / curlSmall);
     std::printf("DownloadDocument per small document:    %8.3f ms (aim: under 2 ms)\n",
-                oursSmall / kSmallCount);
+                oursSmall / SmallCount);
     std::printf("  of which the exchange:                %8.3f ms, the file %.3f ms\n",
-                clientSmall / kSmallCount, (oursSmall - clientSmall) / kSmallCount);
+                clientSmall / SmallCount, (oursSmall - clientSmall) / SmallCount);
     return 0;
 }

@@ -22,10 +22,10 @@ namespace {
 constexpr int itemCount = 10000;
 constexpr int rounds = 3;
 
-const char *const kWords[] = {"zażółć",  "gęślą",  "jaźń",   "wiadomość",  "Łódź",
-                              "źródło",  "świeży", "pociąg", "Kraków",     "żółw",
-                              "ćma",     "ślimak", "Gdańsk", "mięso",      "szczęście",
-                              "książka", "ósmy",   "dźwig",  "niedźwiedź", "pająk"};
+const char *const SampleWords[] = {"zażółć",  "gęślą",  "jaźń",   "wiadomość",  "Łódź",
+                                   "źródło",  "świeży", "pociąg", "Kraków",     "żółw",
+                                   "ćma",     "ślimak", "Gdańsk", "mięso",      "szczęście",
+                                   "książka", "ósmy",   "dźwig",  "niedźwiedź", "pająk"};
 
 QString sentence(int seed, int words)
 {
@@ -33,7 +33,7 @@ QString sentence(int seed, int words)
     for (int i = 0; i < words; ++i) {
         if (i)
             text += QLatin1Char(' ');
-        text += QString::fromUtf8(kWords[(seed * 7 + i * 13) % 20]);
+        text += QString::fromUtf8(SampleWords[(seed * 7 + i * 13) % 20]);
     }
     return text;
 }

@@ -33,9 +33,9 @@
 
 namespace {
 
-const int kChannels = 150;
-const int kItemsPerChannel = 100;
-const int kBigChannelItems = 10000;
+const int ChannelCount = 150;
+const int ItemsPerChannel = 100;
+const int BigChannelItems = 10000;
 
 double secondsOf(const std::function<void()> &work)
 {
@@ -129,22 +129,22 @@ void benchManyChannels(const QTemporaryDir &work)
     QHash<QByteArray, QByteArray> documents;
     QStringList urls;
     LoopbackServer server;
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < ChannelCount; ++c)
         documents.insert("/feed/" + QByteArray::number(c),
-                         BenchChannelDocument(c, kItemsPerChannel, c % 2 == 1, c % 4 >= 2));
+                         BenchChannelDocument(c, ItemsPerChannel, c % 2 == 1, c % 4 >= 2));
     server.setHandler([&documents](const LoopbackRequest &request) {
         return LoopbackReply::http("200 OK", documents.value(request.target()),
                                    "Content-Type: application/xml\r\n");
     });
     server.start();
-    for (int c = 0; c < kChannels; ++c)
+    for (int c = 0; c < ChannelCount; ++c)
         urls.append(server.url(QStringLiteral("/feed/%1").arg(c)));
 
     const QString dataHome = work.path() + QStringLiteral("/home");
     const QString appFolder = MakeBenchUserFolder(dataHome, urls, true, true);
     auto runSync = [&] { RunSyncCommandSeconds(dataHome); };
     const auto removeCacheFiles = [&] {
-        for (int c = 0; c < kChannels; ++c)
+        for (int c = 0; c < ChannelCount; ++c)
             QFile::remove(appFolder + QStringLiteral("data/") + BenchChannelGuid(c) +
                           QStringLiteral(".xml"));
     };
@@ -163,13 +163,13 @@ void benchManyChannels(const QTemporaryDir &work)
     const double bare =
         bestOf3([] {},
                 [&] {
-                    for (int c = 0; c < kChannels; ++c)
+                    for (int c = 0; c < ChannelCount; ++c)
                         bareParseAndSave(documents.value("/feed/" + QByteArray::number(c)),
                                          bareFolder + QString::number(c) + QStringLiteral(".xml"));
                 });
 
     std::printf("%d channels x %d items (RSS 2.0 and RDF, UTF-8 and windows-1250), best of 3\n",
-                kChannels, kItemsPerChannel);
+                ChannelCount, ItemsPerChannel);
     std::printf("  bare libxml2 parse + save:            %8.3f s\n", bare);
     if (curlEach < 0) {
         std::printf("  curl:                                 not installed\n");
@@ -193,7 +193,7 @@ void benchManyChannels(const QTemporaryDir &work)
 
 void benchBigChannel(const QTemporaryDir &work)
 {
-    const QByteArray document = BenchChannelDocument(1, kBigChannelItems, false, false);
+    const QByteArray document = BenchChannelDocument(1, BigChannelItems, false, false);
     LoopbackServer server;
     server.setHandler([&document](const LoopbackRequest &) {
         return LoopbackReply::http("200 OK", document, "Content-Type: application/xml\r\n");
@@ -219,7 +219,7 @@ void benchBigChannel(const QTemporaryDir &work)
     const double bare = bestOf3(
         [] {}, [&] { bareParseAndSave(document, work.path() + QStringLiteral("/big.xml")); });
     std::printf("\none channel of %d items (%.1f MB) against its earlier cache file\n",
-                kBigChannelItems, document.size() / 1048576.0);
+                BigChannelItems, document.size() / 1048576.0);
     std::printf("  bare libxml2 parse + save: %8.3f s\n", bare);
     std::printf("  UpdateChannel:             %8.3f s  (%.2fx bare; target within 3x)%s\n", update,
                 update / bare, result < 0 ? "  FAILED" : "");
@@ -252,7 +252,7 @@ QString benchLatency(const QTemporaryDir &work, int servers)
     QHash<QByteArray, QByteArray> documents;
     for (int c = 0; c < channels; ++c)
         documents.insert("/feed/" + QByteArray::number(c),
-                         BenchChannelDocument(c, kItemsPerChannel, c % 2 == 1, false));
+                         BenchChannelDocument(c, ItemsPerChannel, c % 2 == 1, false));
     std::vector<std::unique_ptr<LoopbackServer>> sites;
     QStringList urls;
     for (int s = 0; s < servers; ++s) {
@@ -278,7 +278,7 @@ QString benchLatency(const QTemporaryDir &work, int servers)
             curl = std::min(curl, curlParallelSeconds(urls, work.path()));
     }
     std::printf("\n%d channels x %d items from %d server%s, %d ms per response, best of 3\n",
-                channels, kItemsPerChannel, servers, servers == 1 ? "" : "s", latencyMs);
+                channels, ItemsPerChannel, servers, servers == 1 ? "" : "s", latencyMs);
     if (servers == 1)
         std::printf("  (at most 2 connections to one server: at least %.3f s)\n",
                     channels * latencyMs / 2000.0);

@@ -11,12 +11,12 @@
 
 namespace FeedConversion {
 
-const char *const kAtom10Namespace = "http://www.w3.org/2005/Atom";
-const char *const kAtom03Namespace = "http://purl.org/atom/ns#";
+const char *const Atom10Namespace = "http://www.w3.org/2005/Atom";
+const char *const Atom03Namespace = "http://purl.org/atom/ns#";
 
 namespace {
 
-const char *const kXhtmlNamespace = "http://www.w3.org/1999/xhtml";
+const char *const XhtmlNamespace = "http://www.w3.org/1999/xhtml";
 
 QString fromXml(const xmlChar *text)
 {
@@ -40,7 +40,7 @@ bool inNamespace(const xmlNode *node, const char *uri)
 bool isAtom(const xmlNode *node, const char *local)
 {
     return named(node, local) &&
-           (inNamespace(node, kAtom10Namespace) || inNamespace(node, kAtom03Namespace));
+           (inNamespace(node, Atom10Namespace) || inNamespace(node, Atom03Namespace));
 }
 
 xmlNodePtr firstAtomChild(const xmlNode *parent, const char *local)
@@ -199,7 +199,7 @@ TextConstruct readText(const xmlNode *node, const QString &address)
                 ++elements;
             }
         if (elements == 1 && named(element, "div") &&
-            (inNamespace(element, kXhtmlNamespace) || !element->ns))
+            (inNamespace(element, XhtmlNamespace) || !element->ns))
             inner = element->children;
         writeHtml(inner, address, result.html);
         QString plain;

@@ -6,8 +6,8 @@ class XmlDocument;
 
 namespace FeedConversion {
 
-extern const char *const kAtom10Namespace;
-extern const char *const kAtom03Namespace;
+extern const char *const Atom10Namespace;
+extern const char *const Atom03Namespace;
 
 // True when the document element is `feed` in the Atom 1.0 or Atom 0.3 namespace.
 bool isAtomDocument(const XmlDocument &document);

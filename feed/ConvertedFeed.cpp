@@ -8,8 +8,8 @@ namespace FeedConversion {
 
 namespace {
 
-const char *const kDublinCore = "http://purl.org/dc/elements/1.1/";
-const int kDerivedTitleLength = 80;
+const char *const DublinCoreNamespace = "http://purl.org/dc/elements/1.1/";
+const int DerivedTitleLength = 80;
 
 // Characters XML 1.0 cannot carry at all (JSON strings may hold them) are dropped, and
 // so are lone surrogates, which no encoder can write.
@@ -42,11 +42,11 @@ void textElement(QXmlStreamWriter &xml, const QString &name, const QString &valu
 QString derivedTitle(const QString &description)
 {
     const QString text = plainTextOfHtml(description);
-    if (text.size() <= kDerivedTitleLength)
+    if (text.size() <= DerivedTitleLength)
         return text;
-    qsizetype cut = text.lastIndexOf(QLatin1Char(' '), kDerivedTitleLength);
-    if (cut < kDerivedTitleLength / 2)
-        cut = kDerivedTitleLength;
+    qsizetype cut = text.lastIndexOf(QLatin1Char(' '), DerivedTitleLength);
+    if (cut < DerivedTitleLength / 2)
+        cut = DerivedTitleLength;
     return text.left(cut) + QChar(0x2026);
 }
 
@@ -68,7 +68,7 @@ void writeItem(QXmlStreamWriter &xml, const ConvertedItem &item)
     if (item.date.isValid())
         textElement(xml, QStringLiteral("pubDate"), rfc822Date(item.date));
     if (!item.author.isEmpty())
-        xml.writeTextElement(QString::fromLatin1(kDublinCore), QStringLiteral("creator"),
+        xml.writeTextElement(QString::fromLatin1(DublinCoreNamespace), QStringLiteral("creator"),
                              xmlSafe(item.author));
     for (const ConvertedEnclosure &enclosure : item.enclosures) {
         if (enclosure.url.isEmpty())
@@ -208,7 +208,7 @@ QByteArray writeRss(const ConvertedFeed &feed)
     xml.setAutoFormatting(true);
     xml.setAutoFormattingIndent(2);
     xml.writeStartDocument();
-    xml.writeNamespace(QString::fromLatin1(kDublinCore), QStringLiteral("dc"));
+    xml.writeNamespace(QString::fromLatin1(DublinCoreNamespace), QStringLiteral("dc"));
     xml.writeStartElement(QStringLiteral("rss"));
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("2.0"));
     xml.writeStartElement(QStringLiteral("channel"));

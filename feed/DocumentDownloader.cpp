@@ -35,7 +35,7 @@ DocumentDownloader::DocumentDownloader(QObject *parent)
     : QObject(parent), m_client(new HttpClient(this))
 {
     m_client->setProtectedAddress(QString::fromLatin1(makerSiteAddress));
-    m_client->setMaxBodyBytes(kMaxDocumentBytes);
+    m_client->setMaxBodyBytes(MaxDocumentBytes);
 
     connect(m_client, &HttpClient::status, this, [this](const QString &text) {
         if (m_ui)

@@ -36,7 +36,7 @@ class DocumentDownloader : public QObject
 
 public:
     // A body above this size is refused, so a hostile server cannot exhaust memory.
-    static constexpr qint64 kMaxDocumentBytes = 64ll * 1024 * 1024;
+    static constexpr qint64 MaxDocumentBytes = 64ll * 1024 * 1024;
 
     explicit DocumentDownloader(QObject *parent = nullptr);
     ~DocumentDownloader() override;

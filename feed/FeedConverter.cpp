@@ -7,13 +7,13 @@
 namespace {
 
 // Far enough for any prolog of declarations, comments and a document type.
-const qsizetype kRootSearchBytes = 64 * 1024;
+const qsizetype RootSearchBytes = 64 * 1024;
 
 // The qualified name of the document element, found by a scan of the prolog; empty when
 // the start does not read as XML in an ASCII-compatible encoding or in UTF-16.
 QByteArray rootElementName(const QByteArray &document)
 {
-    QByteArray text = document.left(kRootSearchBytes);
+    QByteArray text = document.left(RootSearchBytes);
     if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
         const bool little = text.startsWith("\xFF\xFE");
         QString decoded;

@@ -16,8 +16,8 @@
 
 namespace {
 
-constexpr int kMaxHeaderLines = 1000;
-constexpr int kMaxStrayEmptyLines = 8;
+constexpr int MaxHeaderLines = 1000;
+constexpr int MaxStrayEmptyLines = 8;
 
 // "HTTP/1.1 200 OK": the protocol, a blank, exactly three digits, then a blank or nothing.
 int statusCodeOf(const QByteArray &line)
@@ -55,7 +55,7 @@ using namespace HttpWire;
 HttpClient::HttpClient(QObject *parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("idHTTPClient"));
-    m_pump.setInterval(kPumpIntervalMs);
+    m_pump.setInterval(PumpIntervalMs);
     connect(&m_pump, &QTimer::timeout, this, &HttpClient::wake);
 }
 
@@ -146,7 +146,7 @@ HttpResult HttpClient::get(const QString &address, const HttpValidators &conditi
         }
         if (next.isEmpty())
             break;
-        if (request == kMaxRequests) {
+        if (request == MaxRequests) {
             result.body.clear(); // still redirected after the last allowed request
             break;
         }
@@ -188,7 +188,7 @@ HttpResult::Error HttpClient::exchange(const Target &target, HttpResult &result,
     if ((redirect && !location.isEmpty()) || !success) {
         // Not the document: read the body away within a short grace so the connection can
         // serve the next request; give the connection up when that does not work out.
-        QDeadlineTimer grace(redirect ? kRedirectBodyWaitMs : kErrorBodyWaitMs);
+        QDeadlineTimer grace(redirect ? RedirectBodyWaitMs : ErrorBodyWaitMs);
         if (readBody(head, nullptr, &grace) != Error::None)
             m_closeAfterResponse = true;
         if (m_closeAfterResponse)
@@ -245,7 +245,7 @@ HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
             return error;
         }
         sawAnyByte = true;
-        if (line.isEmpty() && ++strayEmptyLines <= kMaxStrayEmptyLines)
+        if (line.isEmpty() && ++strayEmptyLines <= MaxStrayEmptyLines)
             continue;
 
         const int status = statusCodeOf(line);
@@ -260,7 +260,7 @@ HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
                 return error;
             if (line.isEmpty())
                 break;
-            if (count >= kMaxHeaderLines)
+            if (count >= MaxHeaderLines)
                 return Error::ProtocolError;
             if ((line.startsWith(' ') || line.startsWith('\t')) && !head.fields.isEmpty()) {
                 head.fields.last().second += ' ' + line.trimmed();
@@ -275,7 +275,7 @@ HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
         // Interim replies (100 Continue and the like) are followed by the real one; a server
         // that sends nothing else would keep the download going for ever.
         if (status >= 100 && status < 200 && status != 101) {
-            if (++interimReplies > kMaxInterimReplies)
+            if (++interimReplies > MaxInterimReplies)
                 return Error::ProtocolError;
             continue;
         }
@@ -285,7 +285,7 @@ HttpResult::Error HttpClient::readHead(ResponseHead &head, bool &sawAnyByte)
 
 HttpResult::Error HttpClient::readLine(QByteArray &line, const QDeadlineTimer *overall)
 {
-    const qint64 limit = kMaxLineLength + 2; // the line and its CR LF
+    const qint64 limit = MaxLineLength + 2; // the line and its CR LF
     for (;;) {
         if (m_socket->canReadLine()) {
             line = m_socket->readLine(limit + 1);
@@ -295,7 +295,7 @@ HttpResult::Error HttpClient::readLine(QByteArray &line, const QDeadlineTimer *o
             line.chop(1);
             if (line.endsWith('\r'))
                 line.chop(1);
-            return line.size() > kMaxLineLength ? Error::LineTooLong : Error::None;
+            return line.size() > MaxLineLength ? Error::LineTooLong : Error::None;
         }
         const qint64 have = m_socket->bytesAvailable();
         if (have > limit)
@@ -385,7 +385,7 @@ HttpResult::Error HttpClient::readChunkedBody(QByteArray *keep, const QDeadlineT
                     return error;
                 if (line.isEmpty())
                     return Error::None;
-                if (count >= kMaxHeaderLines)
+                if (count >= MaxHeaderLines)
                     return Error::ProtocolError;
             }
         }
@@ -460,7 +460,7 @@ HttpResult::Error HttpClient::takeBytes(qint64 count, QByteArray *keep, qint64 &
 HttpClient::Wait HttpClient::waitForData(qint64 have, const QDeadlineTimer *overall)
 {
     QTcpSocket *socket = m_socket.get();
-    const QDeadlineTimer silence(kReadTimeoutMs);
+    const QDeadlineTimer silence(ReadTimeoutMs);
     for (;;) {
         if (tooSlow())
             return Wait::TimedOut;
@@ -583,9 +583,9 @@ QByteArray HttpClient::requestHead(const Target &target) const
     if (target.port != defaultPort(target.scheme))
         head += ':' + port;
     head += "\r\nAccept: ";
-    head += kAccept;
+    head += AcceptedTypes;
     head += "\r\nUser-Agent: ";
-    head += kUserAgent;
+    head += UserAgent;
     head += "\r\n";
     if (sendsAuthorization(target))
         head += "Authorization: " + basicCredentials(m_user, m_password) + "\r\n";

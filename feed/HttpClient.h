@@ -54,7 +54,7 @@ struct HttpResult
         ConnectFailed,    // refused, unreachable, or no connection within the connect time-out
         ReadTimeout,      // no data for ReadTimeout, or too little for too long
         ConnectionClosed, // closed before a complete status line and head
-        LineTooLong,      // a status, header or chunk-size line over kMaxLineLength
+        LineTooLong,      // a status, header or chunk-size line over MaxLineLength
         ProtocolError,    // a reply that is not HTTP, or a broken chunked body
         StatusError,      // a final status outside 2xx that is not a followed redirect
         CertificateError, // the TLS peer could not be verified
@@ -90,23 +90,23 @@ class HttpClient : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kReadTimeoutMs = 6000;
-    static constexpr int kConnectTimeoutMs = 120000;
-    static constexpr int kPumpIntervalMs = 100;
-    static constexpr int kMaxRequests = 15; // per document, redirects included
-    static constexpr int kMaxLineLength = 16384;
-    static constexpr int kRedirectBodyWaitMs = 4000;
-    static constexpr int kErrorBodyWaitMs = 2000;
-    static constexpr int kMaxInterimReplies = 16; // "100 Continue" and the like per request
+    static constexpr int ReadTimeoutMs = 6000;
+    static constexpr int ConnectTimeoutMs = 120000;
+    static constexpr int PumpIntervalMs = 100;
+    static constexpr int MaxRequests = 15; // per document, redirects included
+    static constexpr int MaxLineLength = 16384;
+    static constexpr int RedirectBodyWaitMs = 4000;
+    static constexpr int ErrorBodyWaitMs = 2000;
+    static constexpr int MaxInterimReplies = 16; // "100 Continue" and the like per request
     // A server that trickles keeps every single wait short of the read time-out; a reply
     // must bring at least this many bytes in every window of this length instead, and one
     // document may take no longer than the last figure, redirects included.
-    static constexpr qint64 kDefaultLowSpeedBytes = 1024;
-    static constexpr int kDefaultLowSpeedWindowMs = 60000;
-    static constexpr int kDefaultMaxDocumentMs = 30 * 60000;
-    static constexpr const char *kAccept = "text/html, */*";
-    static constexpr const char *kUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
-    static constexpr const char *kDefaultContentType = "text/html";
+    static constexpr qint64 DefaultLowSpeedBytes = 1024;
+    static constexpr int DefaultLowSpeedWindowMs = 60000;
+    static constexpr int DefaultMaxDocumentMs = 30 * 60000;
+    static constexpr const char *AcceptedTypes = "text/html, */*";
+    static constexpr const char *UserAgent = "Mozilla/3.0 (compatible; Indy Library)";
+    static constexpr const char *DefaultContentType = "text/html";
 
     explicit HttpClient(QObject *parent = nullptr);
     ~HttpClient() override;
@@ -146,7 +146,7 @@ public:
     void setLowSpeedLimit(qint64 bytes, int windowMs);
     // A whole get() taking longer than this fails with ReadTimeout.
     void setMaxDocumentTime(int ms) { m_maxDocumentMs = ms; }
-    // Name lookup and connect together may take this long (kConnectTimeoutMs by default).
+    // Name lookup and connect together may take this long (ConnectTimeoutMs by default).
     void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
 
     // An extra certificate authority (or self-signed server certificate) to trust.
@@ -197,16 +197,16 @@ private:
     bool sendsAuthorization(const Target &target) const;
 
     QString m_protectedAddress;
-    QString m_contentType = QString::fromLatin1(kDefaultContentType);
+    QString m_contentType = QString::fromLatin1(DefaultContentType);
     QString m_user;
     QString m_password;
     bool m_basicAuth = false;
     HttpProxy m_proxy;
     qint64 m_maxBodyBytes = 64ll * 1024 * 1024;
-    qint64 m_lowSpeedBytes = kDefaultLowSpeedBytes;
-    int m_lowSpeedWindowMs = kDefaultLowSpeedWindowMs;
-    int m_maxDocumentMs = kDefaultMaxDocumentMs;
-    int m_connectTimeoutMs = kConnectTimeoutMs;
+    qint64 m_lowSpeedBytes = DefaultLowSpeedBytes;
+    int m_lowSpeedWindowMs = DefaultLowSpeedWindowMs;
+    int m_maxDocumentMs = DefaultMaxDocumentMs;
+    int m_connectTimeoutMs = ConnectTimeoutMs;
     QList<QSslCertificate> m_trusted;
 
     std::unique_ptr<QTcpSocket> m_socket;

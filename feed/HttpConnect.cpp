@@ -181,7 +181,7 @@ HttpResult::Error HttpClient::openTunnel(const Target &target, HttpResult &resul
 {
     const QByteArray authority = hostText(target.host) + ':' + QByteArray::number(target.port);
     QByteArray request = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority +
-                         "\r\nUser-Agent: " + kUserAgent + "\r\n";
+                         "\r\nUser-Agent: " + UserAgent + "\r\n";
     if (!m_proxy.user.isEmpty())
         request +=
             "Proxy-Authorization: " + basicCredentials(m_proxy.user, m_proxy.password) + "\r\n";
@@ -218,7 +218,7 @@ HttpResult::Error HttpClient::startEncryption(const QString &peerName, HttpResul
         [socket] {
             return socket->isEncrypted() || socket->state() != QAbstractSocket::ConnectedState;
         },
-        QDeadlineTimer(kReadTimeoutMs));
+        QDeadlineTimer(ReadTimeoutMs));
     if (socket->isEncrypted())
         return Error::None;
     if (m_cancelled)

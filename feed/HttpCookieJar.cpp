@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr int kMaxCookiesPerHost = 100;
-constexpr int kMaxCookieBytes = 4096;
+constexpr int MaxCookiesPerHost = 100;
+constexpr int MaxCookieBytes = 4096;
 
 QDateTime parseCookieDate(const QByteArray &text)
 {
@@ -62,7 +62,7 @@ void HttpCookieJar::store(const QUrl &url, const QList<QPair<QByteArray, QByteAr
     for (const auto &field : fields) {
         if (field.first != "set-cookie" && field.first != "set-cookie2")
             continue;
-        if (field.second.size() > kMaxCookieBytes || hasControlCharacter(field.second))
+        if (field.second.size() > MaxCookieBytes || hasControlCharacter(field.second))
             continue;
         const QList<QByteArray> parts = field.second.split(';');
         const QByteArray pair = parts.first();
@@ -106,7 +106,7 @@ void HttpCookieJar::store(const QUrl &url, const QList<QPair<QByteArray, QByteAr
         });
         if (remove)
             continue;
-        if (jar.size() >= kMaxCookiesPerHost)
+        if (jar.size() >= MaxCookiesPerHost)
             jar.removeFirst();
         jar.append(cookie);
     }

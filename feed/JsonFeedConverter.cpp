@@ -98,7 +98,7 @@ bool looksLikeJson(const QByteArray &document)
 
 ConvertedFeed readJsonFeed(const QByteArray &document, const QString &address)
 {
-    if (document.size() > kMaxJsonFeedBytes)
+    if (document.size() > MaxJsonFeedBytes)
         throw FeedFormatError(QStringLiteral("The JSON document is too large"));
     const QByteArray text = document.startsWith("\xEF\xBB\xBF") ? document.mid(3) : document;
     QJsonParseError error;

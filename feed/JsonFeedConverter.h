@@ -5,7 +5,7 @@
 namespace FeedConversion {
 
 // A JSON document above this size is refused before it is parsed.
-constexpr qint64 kMaxJsonFeedBytes = 16ll * 1024 * 1024;
+constexpr qint64 MaxJsonFeedBytes = 16ll * 1024 * 1024;
 
 // True when the text's first character (after a byte-order mark and blanks) opens a JSON
 // object: the one shape a JSON Feed can have, and one no XML document has.

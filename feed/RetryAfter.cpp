@@ -10,8 +10,8 @@ QDateTime RetryAfterTime(const QByteArray &value, const QDateTime &now)
     QDateTime until;
     if (std::all_of(text.cbegin(), text.cend(), [](char c) { return c >= '0' && c <= '9'; })) {
         bool ok = false;
-        const qint64 seconds = text.size() > 12 ? kMaxRetryAfterSeconds : text.toLongLong(&ok);
-        until = now.addSecs(qMin(seconds, kMaxRetryAfterSeconds));
+        const qint64 seconds = text.size() > 12 ? MaxRetryAfterSeconds : text.toLongLong(&ok);
+        until = now.addSecs(qMin(seconds, MaxRetryAfterSeconds));
         if (seconds == 0)
             return QDateTime();
     } else {
@@ -22,7 +22,7 @@ QDateTime RetryAfterTime(const QByteArray &value, const QDateTime &now)
         until = QDateTime::fromString(date, Qt::RFC2822Date);
         if (!until.isValid())
             return QDateTime();
-        until = std::min(until.toLocalTime(), now.addSecs(kMaxRetryAfterSeconds));
+        until = std::min(until.toLocalTime(), now.addSecs(MaxRetryAfterSeconds));
     }
     return until > now ? until.toLocalTime() : QDateTime();
 }

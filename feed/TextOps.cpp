@@ -19,7 +19,7 @@
 
 namespace {
 
-const char16_t kReplacement = 0xFFFD;
+const char16_t ReplacementCharacter = 0xFFFD;
 
 bool isXmlControl(qint64 code)
 {
@@ -32,14 +32,14 @@ bool isXmlControl(qint64 code)
 QString referencedCharacter(qint64 number)
 {
     if (number < 0 || isXmlControl(number))
-        return QString(QChar(kReplacement));
+        return QString(QChar(ReplacementCharacter));
     if (number < 0x80)
         return QString(QChar(char16_t(number)));
     if (number < 0x100)
-        return QString(QChar(kWindows1250High[number - 0x80]));
+        return QString(QChar(Windows1250High[number - 0x80]));
     if (number > 0x10FFFF || (number >= 0xD800 && number <= 0xDFFF) || number == 0xFFFE ||
         number == 0xFFFF)
-        return QString(QChar(kReplacement));
+        return QString(QChar(ReplacementCharacter));
     const char32_t code = char32_t(number);
     return QString::fromUcs4(&code, 1);
 }
@@ -200,8 +200,8 @@ QString DecodeCharRefs(const QString &text)
 
 QString ConvertFeedDate(const QString &text)
 {
-    static const char *const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char *const MonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     // Piece k (from 0) is the text ending at blank k + 1; it exists only when that blank does.
     QStringView pieces[4];
     qsizetype pieceStart = 0;
@@ -221,7 +221,7 @@ QString ConvertFeedDate(const QString &text)
     result.append(year).append(QLatin1Char('-'));
     int monthNumber = 0;
     for (int i = 0; i < 12 && monthNumber == 0; ++i)
-        if (month == QLatin1String(kMonths[i]))
+        if (month == QLatin1String(MonthNames[i]))
             monthNumber = i + 1;
     if (monthNumber > 0)
         result.append(QLatin1Char('0' + monthNumber / 10))
@@ -396,13 +396,13 @@ private:
 class PieceWriter
 {
 public:
-    explicit PieceWriter(ReplacementFile &file) : m_file(file), m_buffer(new char[kPiece]) {}
+    explicit PieceWriter(ReplacementFile &file) : m_file(file), m_buffer(new char[PieceBytes]) {}
 
     void append(const char *data, qsizetype size)
     {
-        if (m_used + size > kPiece) {
+        if (m_used + size > PieceBytes) {
             flush();
-            if (size > kPiece) {
+            if (size > PieceBytes) {
                 m_file.write(data, size);
                 return;
             }
@@ -419,7 +419,7 @@ public:
     }
 
 private:
-    static constexpr qsizetype kPiece = 1024 * 1024;
+    static constexpr qsizetype PieceBytes = 1024 * 1024;
     ReplacementFile &m_file;
     std::unique_ptr<char[]> m_buffer;
     qsizetype m_used = 0;

@@ -31,7 +31,7 @@ QString decodeWindows1250(QByteArrayView bytes)
     text.reserve(bytes.size());
     for (char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        text.append(byte < 0x80 ? QChar(byte) : QChar(kWindows1250High[byte - 0x80]));
+        text.append(byte < 0x80 ? QChar(byte) : QChar(Windows1250High[byte - 0x80]));
     }
     return text;
 }

@@ -21,8 +21,8 @@
 
 namespace {
 
-const int kMaxAlertsPerUpdate = 3;
-const qint64 kEventIntervalNs = 2000000;
+const int MaxAlertsPerUpdate = 3;
+const qint64 EventIntervalNs = 2000000;
 
 // Titles are matched without regard to letter case.
 QString titleKey(const QString &title)
@@ -234,7 +234,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
         for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
             // Events wait at most a couple of milliseconds: as alive as pumping after every
             // item, without a poll of the system for each of ten thousand items.
-            if (sinceEvents.nsecsElapsed() >= kEventIntervalNs) {
+            if (sinceEvents.nsecsElapsed() >= EventIntervalNs) {
                 QCoreApplication::processEvents();
                 sinceEvents.start();
             }
@@ -258,7 +258,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
             if (!read && !marks.unreadTitles.contains(key)) {
                 ++newItems;
                 ++m_alerts.newItemCount;
-                if (channel.alerts && queued < kMaxAlertsPerUpdate) {
+                if (channel.alerts && queued < MaxAlertsPerUpdate) {
                     m_alerts.enqueue(t, name);
                     ++queued;
                 }

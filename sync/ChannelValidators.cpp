@@ -10,8 +10,8 @@
 
 namespace {
 
-const qsizetype kMaxValidatorLength = 1024;
-const qint64 kMaxFileBytes = 8 * 1024 * 1024;
+const qsizetype MaxValidatorLength = 1024;
+const qint64 MaxFileBytes = 8 * 1024 * 1024;
 
 } // namespace
 
@@ -29,7 +29,7 @@ void ChannelValidatorStore::setPath(const QString &path)
 bool ChannelValidatorStore::usable(const QByteArray &value)
 {
     // Control characters would break the request head, and an endless value bloats it.
-    return value.size() <= kMaxValidatorLength &&
+    return value.size() <= MaxValidatorLength &&
            std::none_of(value.cbegin(), value.cend(),
                         [](char c) { return uchar(c) < 0x20 || uchar(c) == 0x7F; });
 }
@@ -41,7 +41,7 @@ void ChannelValidatorStore::load()
     m_loaded = true;
     m_entries.clear();
     QFile file(m_path);
-    if (m_path.isEmpty() || file.size() > kMaxFileBytes || !file.open(QIODevice::ReadOnly))
+    if (m_path.isEmpty() || file.size() > MaxFileBytes || !file.open(QIODevice::ReadOnly))
         return;
     const QJsonObject channels = QJsonDocument::fromJson(file.readAll())
                                      .object()

@@ -2,12 +2,12 @@
 
 #include <QString>
 
-const char *const kStyleSheetInstruction =
+const char *const StyleSheetInstruction =
     "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>";
 
 namespace {
 
-const char *const kDeclaration = "<?xml version=\"1.0\"?>";
+const char *const XmlDeclaration = "<?xml version=\"1.0\"?>";
 
 bool isXmlSpace(char16_t c)
 {
@@ -52,8 +52,8 @@ QByteArray editUtf16(const QByteArray &document, bool littleEndian)
         const unsigned a = bytes[2 * i], b = bytes[2 * i + 1];
         text.append(QChar(static_cast<char16_t>(littleEndian ? a | (b << 8) : (a << 8) | b)));
     }
-    text = insertInto(text, QString::fromLatin1(kDeclaration),
-                      QString::fromLatin1(kStyleSheetInstruction), 0);
+    text = insertInto(text, QString::fromLatin1(XmlDeclaration),
+                      QString::fromLatin1(StyleSheetInstruction), 0);
     QByteArray out = document.left(2);
     out.reserve(2 + text.size() * 2);
     for (const QChar c : text) {
@@ -74,6 +74,6 @@ QByteArray InsertStyleSheetInstruction(const QByteArray &document)
     if (document.startsWith("\xFE\xFF"))
         return editUtf16(document, false);
     const int bodyStart = document.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    return insertInto(document, QByteArray(kDeclaration), QByteArray(kStyleSheetInstruction),
+    return insertInto(document, QByteArray(XmlDeclaration), QByteArray(StyleSheetInstruction),
                       bodyStart);
 }

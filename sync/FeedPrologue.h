@@ -11,4 +11,4 @@
 // UTF-8 byte-order mark stays first).
 QByteArray InsertStyleSheetInstruction(const QByteArray &document);
 
-extern const char *const kStyleSheetInstruction;
+extern const char *const StyleSheetInstruction;

@@ -12,7 +12,7 @@
 
 namespace {
 
-const int kMaxDepth = 1024;
+const int MaxElementDepth = 1024;
 
 struct ScanState
 {
@@ -71,7 +71,7 @@ void startElement(void *context, const xmlChar *localName, const xmlChar *prefix
 {
     ScanState *s = stateOf(context);
     ++s->depth;
-    if (s->depth > kMaxDepth)
+    if (s->depth > MaxElementDepth)
         return s->fail();
     if (s->fieldDepth)
         return s->fail(); // a title or mark with element children

@@ -6,7 +6,7 @@
 namespace {
 
 // Past this depth the parser refuses the document itself, before it reaches any later tag.
-constexpr size_t kDepthWorthFollowing = 1100;
+constexpr size_t DepthWorthFollowing = 1100;
 
 // Bytes of an ASCII-compatible encoding (UTF-8, Windows-1250, ISO-8859-x).
 struct EightBit
@@ -75,9 +75,9 @@ public:
                 i = after(i + 2, "?>");
             } else if (startsWith(i, "<!")) {
                 const qsizetype end = afterDeclaration(i);
-                if ((end - i) * Text::unitBytes > MarkupLimits::kMaxDoctypeBytes)
+                if ((end - i) * Text::unitBytes > MarkupLimits::MaxDoctypeBytes)
                     return QStringLiteral("The document type declaration is larger than %1 bytes")
-                        .arg(MarkupLimits::kMaxDoctypeBytes);
+                        .arg(MarkupLimits::MaxDoctypeBytes);
                 i = end;
             } else if (startsWith(i, "</")) {
                 if (!openNamespaces.empty()) {
@@ -93,14 +93,14 @@ public:
                 int namespaces = 0;
                 bool empty = false;
                 i = startTag(i + 1, attributes, namespaces, empty);
-                if (attributes > MarkupLimits::kMaxAttributes)
+                if (attributes > MarkupLimits::MaxAttributes)
                     return QStringLiteral("An element has more than %1 attributes")
-                        .arg(MarkupLimits::kMaxAttributes);
-                if (inScope + namespaces > MarkupLimits::kMaxNamespacesInScope)
+                        .arg(MarkupLimits::MaxAttributes);
+                if (inScope + namespaces > MarkupLimits::MaxNamespacesInScope)
                     return QStringLiteral("More than %1 namespace declarations are in scope")
-                        .arg(MarkupLimits::kMaxNamespacesInScope);
+                        .arg(MarkupLimits::MaxNamespacesInScope);
                 if (!empty) {
-                    if (openNamespaces.size() >= kDepthWorthFollowing)
+                    if (openNamespaces.size() >= DepthWorthFollowing)
                         return {};
                     openNamespaces.push_back(namespaces);
                     inScope += namespaces;

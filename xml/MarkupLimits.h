@@ -11,9 +11,9 @@
 // declaration small.
 namespace MarkupLimits {
 
-constexpr int kMaxAttributes = 256;         // in one start tag, namespace declarations included
-constexpr int kMaxNamespacesInScope = 256;  // declarations on the open elements together
-constexpr int kMaxDoctypeBytes = 64 * 1024; // the whole <!DOCTYPE ...> with its internal subset
+constexpr int MaxAttributes = 256;         // in one start tag, namespace declarations included
+constexpr int MaxNamespacesInScope = 256;  // declarations on the open elements together
+constexpr int MaxDoctypeBytes = 64 * 1024; // the whole <!DOCTYPE ...> with its internal subset
 
 // An empty text when the document keeps within the limits, else what it breaks.
 QString check(const QByteArray &document);

@@ -6,7 +6,7 @@
 #include <array>
 #include <mutex>
 
-const char16_t kWindows1250High[128] = {
+const char16_t Windows1250High[128] = {
     0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021, 0xFFFD, 0x2030, 0x0160, 0x2039,
     0x015A, 0x0164, 0x017D, 0x0179, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0xFFFD, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
@@ -30,8 +30,8 @@ const std::array<unsigned char, 0x2200> &reverseTable()
         for (int b = 0; b < 0x80; ++b)
             t[size_t(b)] = static_cast<unsigned char>(b);
         for (int b = 0x80; b < 0x100; ++b)
-            if (kWindows1250High[b - 0x80] != 0xFFFD)
-                t[kWindows1250High[b - 0x80]] = static_cast<unsigned char>(b);
+            if (Windows1250High[b - 0x80] != 0xFFFD)
+                t[Windows1250High[b - 0x80]] = static_cast<unsigned char>(b);
         return t;
     }();
     return table;
@@ -46,7 +46,7 @@ int toUtf8(unsigned char *out, int *outlen, const unsigned char *in, int *inlen)
     int result = 0;
     while (in < inEnd) {
         const unsigned byte = *in;
-        const char16_t u = byte < 0x80 ? char16_t(byte) : kWindows1250High[byte - 0x80];
+        const char16_t u = byte < 0x80 ? char16_t(byte) : Windows1250High[byte - 0x80];
         if (u == 0xFFFD) {
             result = -2;
             break;

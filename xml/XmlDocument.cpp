@@ -21,7 +21,7 @@ xmlNodePtr asNode(void *handle)
     return static_cast<xmlNodePtr>(handle);
 }
 
-const char kNotSingleText[] = "Element does not contain a single text node";
+const char NotSingleText[] = "Element does not contain a single text node";
 
 QString fromXml(const xmlChar *text)
 {
@@ -334,7 +334,7 @@ QString XmlNode::text() const
         case XML_PI_NODE:
             break;
         default:
-            throw XmlError(QString::fromLatin1(kNotSingleText));
+            throw XmlError(QString::fromLatin1(NotSingleText));
         }
     }
     return QString::fromUtf8(value);

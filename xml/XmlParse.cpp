@@ -95,21 +95,21 @@ struct EntityGuard
     bool tripped = false;
     std::unordered_map<const void *, qint64> sizes;
 
-    static constexpr int kMaxDepth = 40;
-    static constexpr qint64 kTooMuch = XmlParse::kMaxEntityExpansion + 1;
+    static constexpr int MaxEntityNesting = 40;
+    static constexpr qint64 TooMuch = XmlParse::MaxEntityExpansion + 1;
 
     // Full replacement size of an internal general entity, nested references included.
     qint64 expandedSize(xmlEntityPtr entity, int depth)
     {
-        if (depth > kMaxDepth)
-            return kTooMuch;
+        if (depth > MaxEntityNesting)
+            return TooMuch;
         auto known = sizes.find(entity);
         if (known != sizes.end())
-            return known->second < 0 ? kTooMuch : known->second; // negative: a reference loop
+            return known->second < 0 ? TooMuch : known->second; // negative: a reference loop
         sizes[entity] = -1;
         const xmlChar *content = entity->content;
         qint64 total = 0;
-        for (const xmlChar *p = content; p && *p && total < kTooMuch; ++p) {
+        for (const xmlChar *p = content; p && *p && total < TooMuch; ++p) {
             ++total;
             if (*p != '&' || p[1] == '#')
                 continue;
@@ -127,7 +127,7 @@ struct EntityGuard
                 total += end - p;
             p = end;
         }
-        total = qMin(total, kTooMuch);
+        total = qMin(total, TooMuch);
         sizes[entity] = total;
         return total;
     }
@@ -151,16 +151,16 @@ struct EntityGuard
     void add(xmlParserCtxtPtr current, qint64 amount)
     {
         expanded += amount;
-        if (expanded > XmlParse::kMaxEntityExpansion)
+        if (expanded > XmlParse::MaxEntityExpansion)
             trip(current, QStringLiteral("Entity expansion exceeds the limit of %1 bytes")
-                              .arg(XmlParse::kMaxEntityExpansion));
+                              .arg(XmlParse::MaxEntityExpansion));
     }
 
     int depth = 0;
 };
 
 // XML_PARSE_HUGE also lifts libxml2's nesting limit; code that copies trees recurses.
-constexpr int kMaxDepth = 1024;
+constexpr int MaxElementDepth = 1024;
 
 EntityGuard *guardOf(void *context)
 {
@@ -202,17 +202,18 @@ void guardedStartElement(void *context, const xmlChar *localName, const xmlChar 
                          int attributeCount, int defaultedCount, const xmlChar **attributes)
 {
     EntityGuard *guard = guardOf(context);
-    if (++guard->depth > kMaxDepth) {
-        guard->trip(static_cast<xmlParserCtxtPtr>(context),
-                    QStringLiteral("Elements are nested deeper than %1 levels").arg(kMaxDepth));
+    if (++guard->depth > MaxElementDepth) {
+        guard->trip(
+            static_cast<xmlParserCtxtPtr>(context),
+            QStringLiteral("Elements are nested deeper than %1 levels").arg(MaxElementDepth));
         return;
     }
     // Markup from entities escapes the scan before parsing; building a huge attribute list
     // would cost time with the square of its length.
-    if (attributeCount + namespaceCount > MarkupLimits::kMaxAttributes) {
+    if (attributeCount + namespaceCount > MarkupLimits::MaxAttributes) {
         guard->trip(static_cast<xmlParserCtxtPtr>(context),
                     QStringLiteral("An element has more than %1 attributes")
-                        .arg(MarkupLimits::kMaxAttributes));
+                        .arg(MarkupLimits::MaxAttributes));
         return;
     }
     xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces,
@@ -223,7 +224,7 @@ void guardedEndElement(void *context, const xmlChar *localName, const xmlChar *p
                        const xmlChar *uri)
 {
     EntityGuard *guard = guardOf(context);
-    if (guard->depth-- > kMaxDepth)
+    if (guard->depth-- > MaxElementDepth)
         return;
     xmlSAX2EndElementNs(context, localName, prefix, uri);
 }

@@ -10,10 +10,10 @@
 namespace XmlParse {
 
 // Upper bound on the text that entity references in one document may expand to.
-constexpr qint64 kMaxEntityExpansion = 10 * 1024 * 1024;
+constexpr qint64 MaxEntityExpansion = 10 * 1024 * 1024;
 
 // Parses a whole document held in memory. Never loads an external DTD or entity, never uses the
-// network, keeps entity expansion within kMaxEntityExpansion and nesting within 1024 levels,
+// network, keeps entity expansion within MaxEntityExpansion and nesting within 1024 levels,
 // refuses markup beyond MarkupLimits (which libxml2 would take minutes over), drops whitespace-only
 // text between elements and reads CDATA sections as text. Raises XmlError with the first error
 // message and its line; nothing is printed.

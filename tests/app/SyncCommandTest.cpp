@@ -3,17 +3,17 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramRun.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
+#include "support/TestUserFolder.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <QFile>
-#include <QProcess>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -40,9 +40,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        appFolder = home.path() + QStringLiteral("/Kolvani/");
-        QDir().mkpath(appFolder + QStringLiteral("data"));
-        QDir().mkpath(appFolder + QStringLiteral("temp"));
+        appFolder = makeUserFolder(home.path() + QStringLiteral("/Kolvani"));
+        ASSERT_FALSE(appFolder.isEmpty());
         server.setHandler([](const LoopbackRequest &request) {
             if (request.target().startsWith("/big"))
                 return LoopbackReply::http("200 OK", bigFeed());
@@ -67,14 +66,8 @@ protected:
 
     int runSync(QString *errors, const QString &dataHome = QString())
     {
-        QProcess sync;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.isEmpty() ? home.path() : dataHome);
-        sync.setProcessEnvironment(env);
-        sync.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {QStringLiteral("--sync")});
-        EXPECT_TRUE(sync.waitForFinished(60000));
-        *errors = QString::fromUtf8(sync.readAllStandardError());
-        return sync.exitStatus() == QProcess::NormalExit ? sync.exitCode() : -1;
+        return runKolvani({QStringLiteral("--sync")}, dataHome.isEmpty() ? home.path() : dataHome,
+                          errors);
     }
 
     QString treePath() const { return appFolder + QStringLiteral("data/tvChannels.xml"); }
@@ -212,10 +205,9 @@ TEST_F(SyncCommandTest, AFullDiskKeepsTheTreeAndTheCacheFiles)
     SmallFileSystem disk;
     if (!disk.mounted())
         GTEST_SKIP() << "needs root to mount a small file system";
-    const QString folder = disk.path() + QStringLiteral("/Kolvani/");
+    const QString folder = makeUserFolder(disk.path() + QStringLiteral("/Kolvani"));
+    ASSERT_FALSE(folder.isEmpty());
     const QString tree = folder + QStringLiteral("data/tvChannels.xml");
-    QDir().mkpath(folder + QStringLiteral("data"));
-    QDir().mkpath(folder + QStringLiteral("temp"));
     ChannelTree channels;
     ChannelNode *node = addChannel(channels, QStringLiteral("Dobry"), QStringLiteral("/big"), true);
     const QString cache = folder + QStringLiteral("data/") + node->channel()->GUID + ".xml";

@@ -1,20 +1,20 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramRun.h"
 #include "support/TestFiles.h"
+#include "support/TestUserFolder.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QMutex>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
 
-const QByteArray kAtom = R"(<?xml version="1.0" encoding="UTF-8"?>
+const QByteArray AtomDocument = R"(<?xml version="1.0" encoding="UTF-8"?>
 <feed xmlns="http://www.w3.org/2005/Atom" xml:base="http://example.org/atom/">
   <title>Kanał Atom</title>
   <link href="./"/>
@@ -35,7 +35,7 @@ const QByteArray kAtom = R"(<?xml version="1.0" encoding="UTF-8"?>
 </feed>
 )";
 
-const QByteArray kJson = R"({
+const QByteArray JsonDocument = R"({
   "version": "https://jsonfeed.org/version/1.1",
   "title": "Kanał JSON",
   "home_page_url": "https://example.org/json/",
@@ -59,9 +59,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        appFolder = home.path() + QStringLiteral("/Kolvani/");
-        QDir().mkpath(appFolder + QStringLiteral("data"));
-        QDir().mkpath(appFolder + QStringLiteral("temp"));
+        appFolder = makeUserFolder(home.path() + QStringLiteral("/Kolvani"));
+        ASSERT_FALSE(appFolder.isEmpty());
         server.setHandler([this](const LoopbackRequest &request) {
             QMutexLocker lock(&mutex);
             const QByteArray path = request.target();
@@ -69,9 +68,9 @@ protected:
             if (path == "/etag" && conditional && etagHonoured)
                 return LoopbackReply::http("304 Not Modified", "");
             if (path == "/atom" || path == "/etag")
-                return LoopbackReply::http("200 OK", kAtom, "ETag: \"7\"\r\n");
+                return LoopbackReply::http("200 OK", AtomDocument, "ETag: \"7\"\r\n");
             if (path == "/json")
-                return LoopbackReply::http("200 OK", kJson, "Content-Type: text/plain\r\n");
+                return LoopbackReply::http("200 OK", JsonDocument, "Content-Type: text/plain\r\n");
             if (path == "/busy")
                 return LoopbackReply::http("429 Too Many Requests", "", "Retry-After: 600\r\n");
             if (path == "/broken")
@@ -94,14 +93,7 @@ protected:
 
     int runSync(QString *errors)
     {
-        QProcess sync;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
-        sync.setProcessEnvironment(env);
-        sync.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {QStringLiteral("--sync")});
-        EXPECT_TRUE(sync.waitForFinished(60000));
-        *errors = QString::fromUtf8(sync.readAllStandardError());
-        return sync.exitStatus() == QProcess::NormalExit ? sync.exitCode() : -1;
+        return runKolvani({QStringLiteral("--sync")}, home.path(), errors);
     }
 
     QString cacheFile(const QString &guid) const

@@ -2,31 +2,28 @@
 // loopback server, finding the channel a web page announces.
 
 #include "feed/ChannelProbe.h"
-#include "feed/DocumentDownloader.h"
 #include "feed/FeedNormaliser.h"
-#include "support/LoopbackServer.h"
+#include "support/DownloadFixture.h"
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
 
-#include "support/DownloadTestUtil.h"
-
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class ChannelProbeTest : public ::testing::Test
+class ChannelProbeTest : public DownloadFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
+        DownloadFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("temp")));
         probeFile = dir.filePath(QStringLiteral("temp/channel_info.xml"));
-        downloader.setReportSink(&sink);
     }
 
     ChannelInfo read(const QByteArray &bytes)
@@ -43,11 +40,7 @@ protected:
         });
     }
 
-    QTemporaryDir dir;
     QString probeFile;
-    RecordingUi ui;
-    RecordingSink sink;
-    DocumentDownloader downloader;
     QStringList requested;
 };
 
@@ -145,8 +138,6 @@ TEST_F(ChannelProbeTest, SchemeRulesOfATypedAddress)
 
 TEST_F(ChannelProbeTest, AProbeReadsTheChannelAndLeavesNoProbeFile)
 {
-    LoopbackServer server;
-    ASSERT_TRUE(server.start());
     server.enqueue(LoopbackReply::http(
         "200 OK", "<rss version=\"2.0\"><channel><title>Feed</title></channel></rss>"));
     const ProbeResult result = probe(server.url(QStringLiteral("/rss.xml")));
@@ -158,8 +149,6 @@ TEST_F(ChannelProbeTest, AProbeReadsTheChannelAndLeavesNoProbeFile)
 
 TEST_F(ChannelProbeTest, AWebPageLeadsToTheChannelItAnnouncesRelativeToThePage)
 {
-    LoopbackServer server;
-    ASSERT_TRUE(server.start());
     server.enqueue(LoopbackReply::http(
         "200 OK", "<!DOCTYPE html><html><head><title>Blog</title>"
                   "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"feed/rss.xml\">"
@@ -179,8 +168,6 @@ TEST_F(ChannelProbeTest, AWebPageLeadsToTheChannelItAnnouncesRelativeToThePage)
 
 TEST_F(ChannelProbeTest, APageWithoutChannelOrAFailedDownloadIsToldApart)
 {
-    LoopbackServer server;
-    ASSERT_TRUE(server.start());
     server.enqueue(LoopbackReply::http("200 OK", "<html><head></head><body>x</body></html>"));
     EXPECT_EQ(probe(server.url(QStringLiteral("/page"))).outcome, ProbeResult::NotAChannel);
     EXPECT_FALSE(QFile::exists(probeFile));

@@ -1,46 +1,18 @@
 // DownloadDocument against a loopback server: response shapes, report lines, the target
 // file, the status bar and progress bar, connections, and events served during a download.
 
-#include "feed/DocumentDownloader.h"
 #include "feed/HttpClient.h"
-#include "support/LoopbackServer.h"
-
-#include "support/DownloadTestUtil.h"
+#include "support/DownloadFixture.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class DownloadDocumentTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.start());
-        ASSERT_TRUE(dir.isValid());
-        downloader.setReportSink(&sink);
-    }
-
-    int download(const QString &path, const QString &user = QString(),
-                 const QString &password = QString())
-    {
-        ui.events.clear();
-        return downloader.DownloadDocument(server.url(path), target(), &ui, user, password);
-    }
-
-    QString target() const { return dir.filePath(QStringLiteral("doc.xml")); }
-
-    LoopbackServer server;
-    QTemporaryDir dir;
-    RecordingUi ui;
-    RecordingSink sink;
-    DocumentDownloader downloader;
-};
+using DownloadDocumentTest = DownloadFixture;
 
 TEST_F(DownloadDocumentTest, WritesTheBodyWithCrLfLinesAndShowsWhatItDoes)
 {
@@ -104,8 +76,8 @@ TEST_F(DownloadDocumentTest, EndlessRedirectGivesAnEmptyDocumentAfterFifteenRequ
     writeWholeFile(target(), "old");
     ASSERT_EQ(download(QStringLiteral("/loop")), 0);
     EXPECT_EQ(readWholeFile(target()), std::string());
-    EXPECT_EQ(server.requestCount(), HttpClient::kMaxRequests);
-    EXPECT_EQ(HttpClient::kMaxRequests, 15);
+    EXPECT_EQ(server.requestCount(), HttpClient::MaxRequests);
+    EXPECT_EQ(HttpClient::MaxRequests, 15);
 
     // The count starts afresh with every call.
     ASSERT_EQ(download(QStringLiteral("/loop")), 0);
@@ -223,7 +195,7 @@ TEST_F(DownloadDocumentTest, InterimContinueIsSkipped)
 
 TEST_F(DownloadDocumentTest, LinesOverTheLimitFailWithoutALine)
 {
-    const QByteArray atLimit(HttpClient::kMaxLineLength - 8, 'v'); // "X-Long: " + value
+    const QByteArray atLimit(HttpClient::MaxLineLength - 8, 'v'); // "X-Long: " + value
     server.enqueue(LoopbackReply::http("200 OK", "fits", "X-Long: " + atLimit + "\r\n"));
     ASSERT_EQ(download(QStringLiteral("/at-limit")), 0);
     EXPECT_EQ(readWholeFile(target()), std::string("fits\r\n"));
@@ -319,7 +291,7 @@ TEST_F(DownloadDocumentTest, UnwritableTargetFailsWithoutALine)
 
 TEST_F(DownloadDocumentTest, BodiesOverTheLimitAreRefusedWithALine)
 {
-    EXPECT_EQ(DocumentDownloader::kMaxDocumentBytes, 64ll * 1024 * 1024);
+    EXPECT_EQ(DocumentDownloader::MaxDocumentBytes, 64ll * 1024 * 1024);
     downloader.setMaxDocumentBytes(1000);
     writeWholeFile(target(), "old");
 
@@ -388,7 +360,7 @@ TEST_F(DownloadDocumentTest, StalledServerTimesOutWhileTimersKeepFiring)
     timer.stop();
 
     const qint64 elapsed = clock.elapsed();
-    EXPECT_GE(elapsed, HttpClient::kReadTimeoutMs - 200);
+    EXPECT_GE(elapsed, HttpClient::ReadTimeoutMs - 200);
     EXPECT_GE(ticks, 20);
     EXPECT_LT(longestGap, 1000);
     EXPECT_EQ(joined(sink.lines),

@@ -36,9 +36,9 @@ QByteArray converted(const QByteArray &document, const QString &address = QStrin
     return rss;
 }
 
-const QByteArray kAtomEntry = "<?xml version=\"1.0\"?>\n"
-                              "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>T</title>"
-                              "<entry><title>E</title><published>%1</published></entry></feed>";
+const QByteArray AtomEntry = "<?xml version=\"1.0\"?>\n"
+                             "<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>T</title>"
+                             "<entry><title>E</title><published>%1</published></entry></feed>";
 
 } // namespace
 
@@ -137,13 +137,13 @@ TEST(FeedConverterTest, DatesComeOutInRfc822FormThatTheUpdateConverts)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.iso);
-        const QByteArray rss = converted(QString::fromLatin1(kAtomEntry).arg(c.iso).toUtf8());
+        const QByteArray rss = converted(QString::fromLatin1(AtomEntry).arg(c.iso).toUtf8());
         const QByteArray pubDate = QByteArray("<pubDate>") + c.rfc822 + "</pubDate>";
         ASSERT_TRUE(rss.contains(pubDate)) << rss.constData();
         EXPECT_EQ(ConvertFeedDate(QString::fromLatin1(c.rfc822)), c.stored);
     }
     EXPECT_FALSE(
-        converted(QString::fromLatin1(kAtomEntry).arg("5 stycznia").toUtf8()).contains("pubDate"));
+        converted(QString::fromLatin1(AtomEntry).arg("5 stycznia").toUtf8()).contains("pubDate"));
 }
 
 TEST(FeedConverterTest, HostileJsonIsRefusedAsABadFormat)
@@ -151,7 +151,7 @@ TEST(FeedConverterTest, HostileJsonIsRefusedAsABadFormat)
     QByteArray rss;
     // Above the size bound: refused before a parse could take the memory.
     QByteArray huge = "{\"version\": \"https://jsonfeed.org/version/1\", \"title\": \"";
-    huge += QByteArray(FeedConversion::kMaxJsonFeedBytes, 'a');
+    huge += QByteArray(FeedConversion::MaxJsonFeedBytes, 'a');
     huge += "\"}";
     EXPECT_THROW(ConvertFeedToRss(huge, QString(), rss), FeedFormatError);
     for (const char *document :

@@ -12,7 +12,7 @@
 
 namespace {
 
-const char kPolish[] = "ąćęłńóśźż ĄĆĘŁŃÓŚŹŻ";
+const char PolishLetters[] = "ąćęłńóśźż ĄĆĘŁŃÓŚŹŻ";
 
 QString feedsFolder()
 {
@@ -99,7 +99,7 @@ TEST_F(FeedNormaliserTest, IsoLatin2IsRewrittenAsWindows1250InAnyLetterCase)
         EXPECT_EQ(doc.encoding(), "windows-1250");
         EXPECT_EQ(feed.version, "2.0");
         ASSERT_FALSE(feed.firstItem.isNull());
-        EXPECT_EQ(feed.firstItem.findChild("title").text(), QString::fromUtf8(kPolish));
+        EXPECT_EQ(feed.firstItem.findChild("title").text(), QString::fromUtf8(PolishLetters));
 
         const QByteArray saved = readAll(path("feed.xml"));
         EXPECT_TRUE(saved.startsWith("<?xml version=\"1.0\" encoding=\"windows-1250\"?>"))
@@ -112,7 +112,7 @@ TEST_F(FeedNormaliserTest, IsoLatin2IsRewrittenAsWindows1250InAnyLetterCase)
                       .findChild("item")
                       .findChild("title")
                       .text(),
-                  QString::fromUtf8(kPolish));
+                  QString::fromUtf8(PolishLetters));
         // The file now declares windows-1250: a second pass changes nothing.
         NormaliseFeedFile(again);
         EXPECT_EQ(readAll(path("feed.xml")), saved);
@@ -124,7 +124,7 @@ TEST_F(FeedNormaliserTest, OtherEncodingsAreLeftUntouched)
     const QByteArray documents[] = {
         QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss "
                    "version=\"2.0\"><channel><item><title>") +
-            kPolish + "</title></item></channel></rss>\n",
+            PolishLetters + "</title></item></channel></rss>\n",
         QByteArray("<rss version=\"2.0\">   <channel><item/></channel></rss>"),
         QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><rss><channel/></rss>"),
         QByteArray("<?xml version=\"1.0\" "

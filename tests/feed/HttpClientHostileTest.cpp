@@ -1,64 +1,46 @@
 // DownloadDocument against servers that misbehave on purpose: each must end in a clean -1
 // (with the right report line, or none), in bounded time, with the old target file kept.
 
-#include "feed/DocumentDownloader.h"
 #include "feed/HttpClient.h"
-#include "support/LoopbackServer.h"
-
-#include "support/DownloadTestUtil.h"
+#include "support/DownloadFixture.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class HttpClientHostileTest : public ::testing::Test
+class HttpClientHostileTest : public DownloadFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.start());
-        ASSERT_TRUE(dir.isValid());
-        downloader.setReportSink(&sink);
+        DownloadFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         writeWholeFile(target(), "old");
     }
 
-    int download(const QString &path)
-    {
-        ui.events.clear();
-        return downloader.DownloadDocument(server.url(path), target(), &ui, QString(), QString());
-    }
-
-    QString target() const { return dir.filePath(QStringLiteral("doc.xml")); }
     QString timeoutLine(const char *path) const
     {
         return QStringLiteral("Zbyt długi czas oczekiwania (") +
                server.url(QString::fromLatin1(path)) + QLatin1Char(')');
     }
-
-    LoopbackServer server;
-    QTemporaryDir dir;
-    RecordingUi ui;
-    RecordingSink sink;
-    DocumentDownloader downloader;
 };
 
 TEST_F(HttpClientHostileTest, EndlessInterimRepliesEndTheDownload)
 {
     const QByteArray interim = "HTTP/1.1 100 Continue\r\n\r\n";
     const QByteArray final = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
-    server.enqueue(LoopbackReply::raw(interim.repeated(HttpClient::kMaxInterimReplies) + final));
+    server.enqueue(LoopbackReply::raw(interim.repeated(HttpClient::MaxInterimReplies) + final));
     ASSERT_EQ(download(QStringLiteral("/some")), 0);
     EXPECT_EQ(readWholeFile(target()), std::string("ok\r\n"));
 
     writeWholeFile(target(), "old");
     QElapsedTimer clock;
     clock.start();
-    server.enqueue(
-        LoopbackReply::raw(interim.repeated(HttpClient::kMaxInterimReplies + 1) + final));
+    server.enqueue(LoopbackReply::raw(interim.repeated(HttpClient::MaxInterimReplies + 1) + final));
     EXPECT_EQ(download(QStringLiteral("/endless")), -1);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(readWholeFile(target()), std::string("old"));

@@ -1,61 +1,25 @@
 // The request heads the client writes, byte for byte, across several downloads.
 
 #include "feed/HttpClient.h"
-#include "feed/DocumentDownloader.h"
-#include "support/LoopbackServer.h"
+#include "support/DownloadFixture.h"
 
-#include "support/DownloadTestUtil.h"
-
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class HttpClientTest : public ::testing::Test
+class HttpClientTest : public DownloadFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.start());
-        ASSERT_TRUE(dir.isValid());
-        downloader.setReportSink(&sink);
-        downloader.setProxyProvider([this] { return proxy; });
+        DownloadFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         server.setHandler(
             [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", "<rss/>"); });
     }
-
-    int download(const QString &address, const QString &user = QString(),
-                 const QString &password = QString())
-    {
-        return downloader.DownloadDocument(address, dir.filePath(QStringLiteral("doc.xml")), &ui,
-                                           user, password);
-    }
-
-    std::string head(int index) const
-    {
-        const QList<LoopbackRequest> requests = server.requests();
-        return index < requests.size() ? requests.at(index).raw.toStdString() : "<no request>";
-    }
-
-    QByteArray hostPort() const { return "127.0.0.1:" + QByteArray::number(server.port()); }
-
-    void useProxy(const QString &user = QString(), const QString &password = QString())
-    {
-        proxy.enabled = true;
-        proxy.server = QStringLiteral("127.0.0.1");
-        proxy.port = QString::number(server.port());
-        proxy.user = user;
-        proxy.password = password;
-    }
-
-    LoopbackServer server;
-    QTemporaryDir dir;
-    RecordingUi ui;
-    RecordingSink sink;
-    ProxySettings proxy;
-    DocumentDownloader downloader;
 };
 
 TEST_F(HttpClientTest, ContentTypeIsSentOnlyUntilTheFirstDownloadWithCredentials)
@@ -142,7 +106,6 @@ TEST_F(HttpClientTest, ProxyPortThatIsNotAWholeNumberFailsWithoutARequest)
     for (const QString &port : {QString(), QStringLiteral("abc"), QStringLiteral("80x")}) {
         useProxy();
         proxy.port = port;
-        ui.events.clear();
         EXPECT_EQ(download(QStringLiteral("http://feeds.example.test/a"), QStringLiteral("user"),
                            QStringLiteral("secret")),
                   -1)

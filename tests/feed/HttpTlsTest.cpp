@@ -1,16 +1,12 @@
 // "https" downloads: certificate verification, a trusted test certificate, redirects
 // between http and https, and CONNECT tunnels through a proxy.
 
-#include "feed/DocumentDownloader.h"
-#include "support/LoopbackServer.h"
-
-#include "support/DownloadTestUtil.h"
+#include "support/DownloadFixture.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QSslSocket>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -51,45 +47,30 @@ bool makeCertificate(const QString &folder, const QString &commonName, const QSt
     return !out.key.isNull();
 }
 
-class HttpTlsTest : public ::testing::Test
+class HttpTlsTest : public DownloadFixture
 {
 protected:
     void SetUp() override
     {
+        DownloadFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         if (!QSslSocket::supportsSsl())
             GTEST_SKIP() << "no TLS backend";
-        ASSERT_TRUE(dir.isValid());
         if (!makeCertificate(dir.path(), QStringLiteral("127.0.0.1"),
                              QStringLiteral("IP:127.0.0.1,DNS:localhost"), local))
             GTEST_SKIP() << "openssl could not make a test certificate";
         tlsServer.setTls(local.certificate, local.key);
         ASSERT_TRUE(tlsServer.start());
-        ASSERT_TRUE(plainServer.start());
-        downloader.setReportSink(&sink);
-        downloader.setProxyProvider([this] { return proxy; });
     }
 
-    int download(const QString &address, const QString &user = QString(),
-                 const QString &password = QString())
-    {
-        ui.events.clear();
-        return downloader.DownloadDocument(address, target(), &ui, user, password);
-    }
-
-    QString target() const { return dir.filePath(QStringLiteral("doc.xml")); }
     QString secureUrl(const QString &path) const
     {
         return QStringLiteral("https://127.0.0.1:%1%2").arg(tlsServer.port()).arg(path);
     }
 
-    QTemporaryDir dir;
     TestCertificate local;
-    LoopbackServer tlsServer;
-    LoopbackServer plainServer;
-    RecordingUi ui;
-    RecordingSink sink;
-    ProxySettings proxy;
-    DocumentDownloader downloader;
+    LoopbackServer tlsServer; // `server` serves in clear
 };
 
 TEST_F(HttpTlsTest, UntrustedCertificateIsRefusedWithALineAndTheOldFileStays)
@@ -146,24 +127,24 @@ TEST_F(HttpTlsTest, CertificateForAnotherNameIsRefused)
 TEST_F(HttpTlsTest, RedirectsCrossBetweenHttpAndHttps)
 {
     downloader.addTrustedCertificate(local.certificate);
-    plainServer.enqueue(LoopbackReply::http(
+    server.enqueue(LoopbackReply::http(
         "302 Found", QByteArray(),
         "Location: " + secureUrl(QStringLiteral("/moved")).toLatin1() + "\r\n"));
     tlsServer.enqueue(LoopbackReply::http("200 OK", "over tls"));
-    ASSERT_EQ(download(plainServer.url(QStringLiteral("/start"))), 0);
+    ASSERT_EQ(download(server.url(QStringLiteral("/start"))), 0);
     EXPECT_EQ(readWholeFile(target()), std::string("over tls\r\n"));
 
     tlsServer.enqueue(LoopbackReply::http(
         "301 Moved", QByteArray(),
-        "Location: " + plainServer.url(QStringLiteral("/plain")).toLatin1() + "\r\n"));
-    plainServer.enqueue(LoopbackReply::http("200 OK", "in clear"));
+        "Location: " + server.url(QStringLiteral("/plain")).toLatin1() + "\r\n"));
+    server.enqueue(LoopbackReply::http("200 OK", "in clear"));
     ASSERT_EQ(download(secureUrl(QStringLiteral("/down")), QStringLiteral("user"),
                        QStringLiteral("secret")),
               0);
     EXPECT_EQ(readWholeFile(target()), std::string("in clear\r\n"));
     // The password went over TLS only; the plain-text hop got none.
     EXPECT_TRUE(tlsServer.requests().last().raw.contains("Authorization: Basic"));
-    EXPECT_FALSE(plainServer.requests().last().raw.contains("Authorization"));
+    EXPECT_FALSE(server.requests().last().raw.contains("Authorization"));
 }
 
 // Cookies are kept by host, not by port or scheme: one marked Secure must still never travel
@@ -175,18 +156,18 @@ TEST_F(HttpTlsTest, SecureCookiesAreNeverSentOverPlainHttp)
         "302 Found", QByteArray(),
         "Set-Cookie: session=tls-only; Secure; Path=/\r\n"
         "Set-Cookie: theme=plain; Path=/\r\n"
-        "Location: " + plainServer.url(QStringLiteral("/plain")).toLatin1() + "\r\n"));
-    plainServer.enqueue(LoopbackReply::http("200 OK", "in clear"));
+        "Location: " + server.url(QStringLiteral("/plain")).toLatin1() + "\r\n"));
+    server.enqueue(LoopbackReply::http("200 OK", "in clear"));
     ASSERT_EQ(download(secureUrl(QStringLiteral("/login"))), 0);
-    ASSERT_EQ(plainServer.requests().size(), 1);
-    EXPECT_TRUE(plainServer.requests().last().raw.contains("Cookie: theme=plain\r\n"))
-        << plainServer.requests().last().raw.constData();
-    EXPECT_FALSE(plainServer.requests().last().raw.contains("tls-only"));
+    ASSERT_EQ(server.requests().size(), 1);
+    EXPECT_TRUE(server.requests().last().raw.contains("Cookie: theme=plain\r\n"))
+        << server.requests().last().raw.constData();
+    EXPECT_FALSE(server.requests().last().raw.contains("tls-only"));
 
-    plainServer.enqueue(LoopbackReply::http("200 OK", "later"));
-    ASSERT_EQ(download(plainServer.url(QStringLiteral("/later"))), 0);
-    EXPECT_FALSE(plainServer.requests().last().raw.contains("tls-only"));
-    EXPECT_TRUE(plainServer.requests().last().raw.contains("theme=plain"));
+    server.enqueue(LoopbackReply::http("200 OK", "later"));
+    ASSERT_EQ(download(server.url(QStringLiteral("/later"))), 0);
+    EXPECT_FALSE(server.requests().last().raw.contains("tls-only"));
+    EXPECT_TRUE(server.requests().last().raw.contains("theme=plain"));
 
     // Over TLS it goes back.
     tlsServer.enqueue(LoopbackReply::http("200 OK", "secure"));
@@ -206,11 +187,7 @@ TEST_F(HttpTlsTest, HttpsThroughAProxyUsesATunnel)
     proxyServer.enqueue(LoopbackReply::http("200 OK", "second"));
 
     downloader.addTrustedCertificate(local.certificate);
-    proxy.enabled = true;
-    proxy.server = QStringLiteral("127.0.0.1");
-    proxy.port = QString::number(proxyServer.port());
-    proxy.user = QStringLiteral("pu");
-    proxy.password = QStringLiteral("pp");
+    useProxy(proxyServer, QStringLiteral("pu"), QStringLiteral("pp"));
 
     ASSERT_EQ(download(QStringLiteral("https://127.0.0.1/secure.xml"), QStringLiteral("user"),
                        QStringLiteral("secret")),
@@ -239,9 +216,7 @@ TEST_F(HttpTlsTest, ProxyRefusingTheTunnelFailsWithoutALine)
     LoopbackServer proxyServer;
     ASSERT_TRUE(proxyServer.start());
     proxyServer.enqueue(LoopbackReply::http("407 Proxy Authentication Required", "no"));
-    proxy.enabled = true;
-    proxy.server = QStringLiteral("127.0.0.1");
-    proxy.port = QString::number(proxyServer.port());
+    useProxy(proxyServer);
     writeWholeFile(target(), "old");
     EXPECT_EQ(download(QStringLiteral("https://feeds.example.test/x")), -1);
     EXPECT_EQ(proxyServer.requestCount(), 1);

@@ -9,7 +9,7 @@ TEST(RetryAfterTest, SecondsAndDatesAreReadAndHostileValuesBounded)
     EXPECT_EQ(RetryAfterTime(" 3600 ", now), now.addSecs(3600));
     EXPECT_EQ(RetryAfterTime("Fri, 01 Mar 2024 13:30:00 GMT", now), now.addSecs(5400));
     // A server cannot silence its channel for ever.
-    const QDateTime cap = now.addSecs(kMaxRetryAfterSeconds);
+    const QDateTime cap = now.addSecs(MaxRetryAfterSeconds);
     EXPECT_EQ(RetryAfterTime("999999999999999999999999", now), cap);
     EXPECT_EQ(RetryAfterTime("Sat, 01 Mar 2025 12:00:00 GMT", now), cap);
     // Nothing to wait for.

@@ -17,8 +17,9 @@ namespace {
 
 using namespace mainfrm_test;
 
-const QByteArray kFeed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
-                         "<title>K</title><item><title>Pierwsza</title></item></channel></rss>";
+const QByteArray FeedDocument =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+    "<title>K</title><item><title>Pierwsza</title></item></channel></rss>";
 
 QStringList reportLines(TfmUpdateProgressFrm *report)
 {
@@ -59,7 +60,7 @@ protected:
 TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
 {
     m_server.setHandler(
-        [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", kFeed); });
+        [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", FeedDocument); });
     ASSERT_TRUE(m_server.start());
     Windows &w = createAll();
     ChannelNode *node = addChannel(*w.main, QStringLiteral("/feed"));
@@ -79,7 +80,7 @@ TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
 TEST_F(MainFrmSyncTest, SelectingAChannelWithoutCacheFileFetchesItAndShowsItsRows)
 {
     m_server.setHandler(
-        [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", kFeed); });
+        [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", FeedDocument); });
     ASSERT_TRUE(m_server.start());
     Windows &w = createAll();
     ChannelNode *node = w.main->channelTree()->addNode(
@@ -120,9 +121,9 @@ TEST_F(MainFrmSyncTest, DuringAnUpdateTimersRunAndASecondUpdateIsRefused)
 {
     m_server.setHandler([](const LoopbackRequest &) {
         LoopbackReply reply;
-        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(kFeed.size()) +
-                          "\r\n\r\n");
-        reply.then(700, kFeed);
+        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " +
+                          QByteArray::number(FeedDocument.size()) + "\r\n\r\n");
+        reply.then(700, FeedDocument);
         return reply;
     });
     ASSERT_TRUE(m_server.start());
@@ -158,9 +159,9 @@ TEST_F(MainFrmSyncTest, EndOfWorkDuringAnUpdateWarnsSavesAndLetsTheUpdateFinish)
 {
     m_server.setHandler([](const LoopbackRequest &) {
         LoopbackReply reply;
-        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(kFeed.size()) +
-                          "\r\n\r\n");
-        reply.then(500, kFeed);
+        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " +
+                          QByteArray::number(FeedDocument.size()) + "\r\n\r\n");
+        reply.then(500, FeedDocument);
         return reply;
     });
     ASSERT_TRUE(m_server.start());

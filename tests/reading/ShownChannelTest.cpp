@@ -11,8 +11,9 @@
 
 namespace {
 
-const QByteArray kChannel = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel>"
-                            "<item><title>A</title><unread>1</unread></item></channel></rss>";
+const QByteArray ChannelDocument =
+    "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel>"
+    "<item><title>A</title><unread>1</unread></item></channel></rss>";
 
 class ShownChannelTest : public ::testing::Test
 {
@@ -22,8 +23,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         cacheFile = dir.filePath(QStringLiteral("shown.xml"));
         otherFile = dir.filePath(QStringLiteral("other.xml"));
-        ASSERT_TRUE(writeAll(cacheFile, kChannel));
-        ASSERT_TRUE(writeAll(otherFile, kChannel));
+        ASSERT_TRUE(writeAll(cacheFile, ChannelDocument));
+        ASSERT_TRUE(writeAll(otherFile, ChannelDocument));
         shown.document().loadFromFile(cacheFile);
         QObject::connect(&shown, &ShownChannel::replacing, &shown,
                          [this](bool replacing) { events << (replacing ? "off" : "on"); });
@@ -53,10 +54,10 @@ TEST_F(ShownChannelTest, WriteBackPutsTheMarksIntoTheFileOnlyWhileActive)
     shown.writeBack();
     EXPECT_TRUE(readAll(cacheFile).contains("<unread>0</unread>"));
 
-    ASSERT_TRUE(writeAll(cacheFile, kChannel));
+    ASSERT_TRUE(writeAll(cacheFile, ChannelDocument));
     shown.document().setActive(false);
     shown.writeBack();
-    EXPECT_EQ(readAll(cacheFile), kChannel) << "a closed document writes nothing";
+    EXPECT_EQ(readAll(cacheFile), ChannelDocument) << "a closed document writes nothing";
 }
 
 TEST_F(ShownChannelTest, WriteBackIntoAVanishedFolderRaisesNothing)
@@ -77,7 +78,7 @@ TEST_F(ShownChannelTest, ReplacingTheShownFileLetsGoAndReadsTheNewFile)
 {
     shown.beginReplace(cacheFile);
     EXPECT_FALSE(shown.document().active());
-    ASSERT_TRUE(writeAll(cacheFile, QByteArray(kChannel).replace("<title>A", "<title>B")));
+    ASSERT_TRUE(writeAll(cacheFile, QByteArray(ChannelDocument).replace("<title>A", "<title>B")));
     shown.endReplace(cacheFile);
     EXPECT_EQ(events, QStringList({"off", "on", "reload"}));
     ASSERT_TRUE(shown.document().active());

@@ -1,6 +1,6 @@
 #include "sync/ChannelUpdater.h"
-#include "app/UserFolder.h"
 #include "alerts/AlertQueue.h"
+#include "app/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/TextOps.h"
@@ -8,6 +8,7 @@
 #include "support/LoopbackServer.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
+#include "support/TestUserFolder.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@
 
 namespace {
 
-const QString kGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-00000000ABCD}");
+const QString ChannelGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-00000000ABCD}");
 
 QByteArray rss2(const QStringList &titles, const QByteArray &extraItem = QByteArray())
 {
@@ -122,19 +123,18 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        appFolder = home.path() + QStringLiteral("/");
-        QDir().mkpath(appFolder + QStringLiteral("data"));
-        QDir().mkpath(appFolder + QStringLiteral("temp"));
+        appFolder = makeUserFolder(home.path());
+        ASSERT_FALSE(appFolder.isEmpty());
         folder = UserFolder(appFolder);
         updater = std::make_unique<ChannelUpdater>(folder, host, host.shownChannel, alerts);
         host.watch(updater.get());
-        channel.GUID = kGuid;
+        channel.GUID = ChannelGuid;
         channel.url = feeds.url(QStringLiteral("/feed.xml"));
         channel.alerts = true;
     }
 
-    QString cacheFile() const { return appFolder + QStringLiteral("data/") + kGuid + ".xml"; }
-    QString tempFile() const { return appFolder + QStringLiteral("temp/") + kGuid + ".xml"; }
+    QString cacheFile() const { return appFolder + QStringLiteral("data/") + ChannelGuid + ".xml"; }
+    QString tempFile() const { return appFolder + QStringLiteral("temp/") + ChannelGuid + ".xml"; }
 
     int update(const QByteArray &document)
     {
@@ -463,9 +463,8 @@ public:
 TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
 {
     QTemporaryDir home;
-    const QString appFolder = home.path() + QStringLiteral("/");
-    QDir().mkpath(appFolder + QStringLiteral("data"));
-    QDir().mkpath(appFolder + QStringLiteral("temp"));
+    const QString appFolder = makeUserFolder(home.path());
+    ASSERT_FALSE(appFolder.isEmpty());
     QStringList titles;
     for (int i = 0; i < 20000; ++i)
         titles.append(QStringLiteral("Wiadomość %1").arg(i));
@@ -475,7 +474,7 @@ TEST(ChannelUpdaterEventsTest, EventsAreServedDuringALongWalk)
     const UserFolder folder(appFolder);
     ChannelUpdater updater(folder, host, host.shown, alerts);
     TtvChannel channel;
-    channel.GUID = kGuid;
+    channel.GUID = ChannelGuid;
 
     bool servedDuringUpdate = false;
     int secondUpdate = 0;
@@ -646,7 +645,7 @@ TEST_F(ChannelUpdaterTest, ACacheFileThatCannotBeReplacedIsReportedAndKept)
         EXPECT_EQ(host.reports, failure) << readOnly;
         EXPECT_EQ(cacheBytes(), before);
         EXPECT_EQ(channel.lastupdate, lastUpdate);
-        EXPECT_EQ(QDir(data.path()).entryList(QDir::Files), QStringList{kGuid + ".xml"});
+        EXPECT_EQ(QDir(data.path()).entryList(QDir::Files), QStringList{ChannelGuid + ".xml"});
     }
 }
 

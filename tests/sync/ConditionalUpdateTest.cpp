@@ -5,12 +5,12 @@
 #include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
 #include "support/TestFiles.h"
+#include "support/TestUserFolder.h"
 #include "sync/ChannelUpdater.h"
 #include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QTemporaryDir>
@@ -19,7 +19,7 @@
 
 namespace {
 
-const QString kGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-0000000C0DE5}");
+const QString ChannelGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-0000000C0DE5}");
 
 QByteArray rss(const QStringList &titles)
 {
@@ -70,9 +70,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        appFolder = home.path() + QStringLiteral("/");
-        QDir().mkpath(appFolder + QStringLiteral("data"));
-        QDir().mkpath(appFolder + QStringLiteral("temp"));
+        appFolder = makeUserFolder(home.path());
+        ASSERT_FALSE(appFolder.isEmpty());
         server.setHandler([this](const LoopbackRequest &request) {
             QMutexLocker lock(&mutex);
             return reply(request.raw);
@@ -80,7 +79,7 @@ protected:
         ASSERT_TRUE(server.start());
         folder = UserFolder(appFolder);
         updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
-        channel.GUID = kGuid;
+        channel.GUID = ChannelGuid;
         channel.url = server.url(QStringLiteral("/feed"));
     }
 
@@ -97,7 +96,7 @@ protected:
         return n < requests.size() ? requests.at(n).raw : QByteArray();
     }
 
-    QString cacheFile() const { return folder.cacheFile(kGuid); }
+    QString cacheFile() const { return folder.cacheFile(ChannelGuid); }
 
     // Marks the cached item of this title read, as the header list would.
     void markRead(const QString &title)
@@ -129,7 +128,7 @@ protected:
     TtvChannel channel;
 };
 
-const QDateTime kLongAgo(QDate(2001, 1, 1), QTime(12, 0));
+const QDateTime LongAgo(QDate(2001, 1, 1), QTime(12, 0));
 
 } // namespace
 
@@ -163,13 +162,13 @@ TEST_F(ConditionalUpdateTest, ValidatorsComeBackAndA304KeepsTheCacheFile)
         ASSERT_EQ(update(), 2);
         markRead(QStringLiteral("Jeden"));
         const QByteArray cached = readAll(cacheFile());
-        channel.lastupdate = kLongAgo;
+        channel.lastupdate = LongAgo;
 
         EXPECT_EQ(update(), 0);
         EXPECT_TRUE(host.reports.isEmpty()) << host.reports.join('\n').toStdString();
         EXPECT_EQ(readAll(cacheFile()), cached); // GUIDs and read marks as they were
-        EXPECT_GT(channel.lastupdate, kLongAgo);
-        EXPECT_FALSE(QFile::exists(folder.downloadFile(kGuid)));
+        EXPECT_GT(channel.lastupdate, LongAgo);
+        EXPECT_FALSE(QFile::exists(folder.downloadFile(ChannelGuid)));
 
         const QByteArray second = head(before + 1);
         EXPECT_EQ(headerValue(second, "If-None-Match"), s.ifNoneMatch);
@@ -231,8 +230,8 @@ TEST_F(ConditionalUpdateTest, ValidatorsAreSentOnlyWhenTheyStillFit)
 
     // A fresh updater reads the broken file as empty and replaces it at the next change.
     for (const QByteArray &broken :
-         {QByteArray("{\"channels\": {\"" + kGuid.toUtf8() + "\": {\"url\": \"x\""),
-          QByteArray("{\"channels\": {\"" + kGuid.toUtf8() + "\": {\"url\": \"" +
+         {QByteArray("{\"channels\": {\"" + ChannelGuid.toUtf8() + "\": {\"url\": \"x\""),
+          QByteArray("{\"channels\": {\"" + ChannelGuid.toUtf8() + "\": {\"url\": \"" +
                      channel.url.toUtf8() + "\", \"etag\": \"a\\r\\nX-Injected: 1\"}}}")}) {
         ASSERT_TRUE(writeAll(folder.validatorsFile(), broken));
         const int before = server.requestCount();
@@ -247,9 +246,9 @@ TEST_F(ConditionalUpdateTest, ValidatorsAreSentOnlyWhenTheyStillFit)
     // An unasked 304 is no document: the update fails as any other status would.
     answer([](const QByteArray &) { return LoopbackReply::http("304 Not Modified", ""); });
     QFile::remove(cacheFile());
-    channel.lastupdate = kLongAgo;
+    channel.lastupdate = LongAgo;
     EXPECT_EQ(update(), -1);
-    EXPECT_EQ(channel.lastupdate, kLongAgo);
+    EXPECT_EQ(channel.lastupdate, LongAgo);
     EXPECT_FALSE(QFile::exists(cacheFile()));
 }
 
@@ -264,7 +263,7 @@ TEST_F(ConditionalUpdateTest, RetryAfterHoldsTheTimerButNotTheCommand)
     EXPECT_TRUE(host.reports[0].startsWith(QStringLiteral("Serwer prosi o przerwę do ")));
     EXPECT_TRUE(host.reports[0].endsWith(QStringLiteral(" (503, ") + channel.url + ")"));
     EXPECT_EQ(host.reports[1], QStringLiteral("Nie można pobrać nowych nagłówków z Kanał"));
-    const QDateTime until = updater->retryNotBefore(kGuid);
+    const QDateTime until = updater->retryNotBefore(ChannelGuid);
     EXPECT_GE(until, before.addSecs(119));
     EXPECT_LE(until, QDateTime::currentDateTime().addSecs(121));
     EXPECT_FALSE(updater->mayUpdateOnTimer(channel));

@@ -6,7 +6,7 @@
 
 namespace {
 
-const QByteArray kInstruction = "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>";
+const QByteArray ExpectedInstruction = "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>";
 
 QByteArray utf16(const QString &text, bool littleEndian)
 {
@@ -22,23 +22,24 @@ QByteArray utf16(const QString &text, bool littleEndian)
 TEST(FeedPrologueTest, InstructionFollowsTheDeclaration)
 {
     EXPECT_EQ(InsertStyleSheetInstruction("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<rss/>"),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + kInstruction + "\r\n<rss/>");
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + ExpectedInstruction + "\r\n<rss/>");
 }
 
 TEST(FeedPrologueTest, MissingDeclarationIsAddedBeforeTheInstruction)
 {
     EXPECT_EQ(InsertStyleSheetInstruction("<rss version=\"2.0\"/>"),
-              "<?xml version=\"1.0\"?>" + kInstruction + "<rss version=\"2.0\"/>");
+              "<?xml version=\"1.0\"?>" + ExpectedInstruction + "<rss version=\"2.0\"/>");
     // A UTF-8 byte-order mark stays in front.
     EXPECT_EQ(InsertStyleSheetInstruction("\xEF\xBB\xBF<rss/>"),
-              "\xEF\xBB\xBF<?xml version=\"1.0\"?>" + kInstruction + "<rss/>");
+              "\xEF\xBB\xBF<?xml version=\"1.0\"?>" + ExpectedInstruction + "<rss/>");
 }
 
 TEST(FeedPrologueTest, Utf16IsEditedInItsOwnByteOrder)
 {
     const QString declared = QStringLiteral("<?xml version=\"1.0\"?><rss>ż</rss>");
     const QString expected = QStringLiteral("<?xml version=\"1.0\"?>") +
-                             QString::fromLatin1(kInstruction) + QStringLiteral("<rss>ż</rss>");
+                             QString::fromLatin1(ExpectedInstruction) +
+                             QStringLiteral("<rss>ż</rss>");
     EXPECT_EQ(InsertStyleSheetInstruction(utf16(declared, true)), utf16(expected, true));
     EXPECT_EQ(InsertStyleSheetInstruction(utf16(declared, false)), utf16(expected, false));
     EXPECT_EQ(InsertStyleSheetInstruction(utf16(QStringLiteral("<rss>ż</rss>"), true)),
@@ -48,10 +49,11 @@ TEST(FeedPrologueTest, Utf16IsEditedInItsOwnByteOrder)
 TEST(FeedPrologueTest, TextWithoutAnyInstructionEndGetsOnlyTheDeclaration)
 {
     // Not a document at all: the parser will refuse it later; nothing here may crash.
-    EXPECT_EQ(InsertStyleSheetInstruction(""), "<?xml version=\"1.0\"?>" + kInstruction);
+    EXPECT_EQ(InsertStyleSheetInstruction(""), "<?xml version=\"1.0\"?>" + ExpectedInstruction);
     EXPECT_EQ(
         InsertStyleSheetInstruction("\xFF\xFE"),
-        utf16(QStringLiteral("<?xml version=\"1.0\"?>") + QString::fromLatin1(kInstruction), true));
+        utf16(QStringLiteral("<?xml version=\"1.0\"?>") + QString::fromLatin1(ExpectedInstruction),
+              true));
 }
 
 // The feed must not choose where the instruction goes: "<?xml" and "?>" that are not a
@@ -59,7 +61,7 @@ TEST(FeedPrologueTest, TextWithoutAnyInstructionEndGetsOnlyTheDeclaration)
 // instruction, leave the instruction first after a declaration of our own.
 TEST(FeedPrologueTest, OnlyADeclarationAtTheStartPlacesTheInstruction)
 {
-    const QByteArray ours = "<?xml version=\"1.0\"?>" + kInstruction;
+    const QByteArray ours = "<?xml version=\"1.0\"?>" + ExpectedInstruction;
     const QByteArray bodies[] = {
         "<?xml-stylesheet type=\"text/xsl\" href=\"file:///etc/x.xsl\"?><rss/>",
         "<rss><!-- <?xml ?> --></rss>",
@@ -77,10 +79,11 @@ TEST(FeedPrologueTest, OnlyADeclarationAtTheStartPlacesTheInstruction)
 
     // A real declaration, whatever white space follows its name.
     EXPECT_EQ(InsertStyleSheetInstruction("<?xml\tversion=\"1.0\"?><!-- ?> --><rss/>"),
-              "<?xml\tversion=\"1.0\"?>" + kInstruction + "<!-- ?> --><rss/>");
+              "<?xml\tversion=\"1.0\"?>" + ExpectedInstruction + "<!-- ?> --><rss/>");
     EXPECT_EQ(InsertStyleSheetInstruction(
                   "<?xml version=\"1.0\"?><?xml-stylesheet href=\"file:///x\"?><rss/>"),
-              "<?xml version=\"1.0\"?>" + kInstruction + "<?xml-stylesheet href=\"file:///x\"?><rss/>");
+              "<?xml version=\"1.0\"?>" + ExpectedInstruction +
+                  "<?xml-stylesheet href=\"file:///x\"?><rss/>");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "catalogue/ChannelTree.h"
 #include "support/DownloadTestUtil.h"
 #include "support/LoopbackServer.h"
+#include "support/TestUserFolder.h"
 #include "sync/SyncRun.h"
 
 #include <QDir>
@@ -48,8 +49,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data"));
-        QDir().mkpath(home.path() + QStringLiteral("/temp"));
+        ASSERT_FALSE(makeUserFolder(home.path()).isEmpty());
         session = std::make_unique<Session>(UserFolder(home.path()), sink);
         QObject::connect(&session->syncRun(), &SyncRun::lineReported, &session->syncRun(),
                          [this](const QString &line) { sink.lines << line; });

@@ -15,11 +15,11 @@
 
 namespace {
 
-const char kPolish[] = "ąćęłńóśźż ĄĆĘŁŃÓŚŹŻ";
+const char PolishLetters[] = "ąćęłńóśźż ĄĆĘŁŃÓŚŹŻ";
 
 QString polish()
 {
-    return QString::fromUtf8(kPolish);
+    return QString::fromUtf8(PolishLetters);
 }
 
 QByteArray utf16(const QString &text, bool bigEndian)
@@ -42,11 +42,11 @@ QByteArray utf16(const QString &text, bool bigEndian)
 struct EightBitCase
 {
     const char *declared;
-    const char *polishHex; // kPolish in that encoding
+    const char *polishHex; // PolishLetters in that encoding
 };
 
 // 'ą' is B9 in Windows-1250 and B1 in ISO-8859-2; 'ś', 'ź', 'Ą', 'Ś', 'Ź' differ too.
-const EightBitCase kEightBit[] = {
+const EightBitCase EightBitCases[] = {
     {"windows-1250", "B9E6EAB3F1F39C9FBF20A5C6CAA3D1D38C8FAF"},
     {"iso-8859-2", "B1E6EAB3F1F3B6BCBF20A1C6CAA3D1D3A6ACAF"},
 };
@@ -62,7 +62,7 @@ protected:
 
 TEST_F(XmlEncodingTest, EightBitEncodingsLoadAndSaveTheirOwnBytes)
 {
-    for (const EightBitCase &c : kEightBit) {
+    for (const EightBitCase &c : EightBitCases) {
         SCOPED_TRACE(c.declared);
         const QByteArray encoded = QByteArray::fromHex(c.polishHex);
         const QByteArray file = QByteArray("<?xml version=\"1.0\" encoding=\"") + c.declared +
@@ -87,11 +87,11 @@ TEST_F(XmlEncodingTest, EightBitEncodingsLoadAndSaveTheirOwnBytes)
 
 TEST_F(XmlEncodingTest, SetEncodingRewritesInTheNewEncoding)
 {
-    for (const EightBitCase &c : kEightBit) {
+    for (const EightBitCase &c : EightBitCases) {
         SCOPED_TRACE(c.declared);
         XmlDocument doc;
-        doc.loadFromBytes(QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>") + kPolish +
-                          "</a>");
+        doc.loadFromBytes(QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>") +
+                          PolishLetters + "</a>");
         EXPECT_EQ(doc.encoding(), "UTF-8");
         doc.setEncoding(c.declared);
         EXPECT_EQ(doc.encoding(), c.declared);
@@ -123,7 +123,7 @@ TEST_F(XmlEncodingTest, CharactersMissingFromTheCodePageBecomeReferences)
 
 TEST_F(XmlEncodingTest, Utf8WithAndWithoutDeclarationOrMark)
 {
-    const QByteArray body = QByteArray("<a>") + kPolish + "</a>";
+    const QByteArray body = QByteArray("<a>") + PolishLetters + "</a>";
     const QByteArray inputs[] = {QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + body,
                                  QByteArray("<?xml version=\"1.0\"?>") + body, body,
                                  QByteArray("\xEF\xBB\xBF") + body};
@@ -136,7 +136,7 @@ TEST_F(XmlEncodingTest, Utf8WithAndWithoutDeclarationOrMark)
         doc.save();
         const QByteArray saved = readAll(path("in.xml"));
         // Real UTF-8 bytes, never character references, whether declared or not.
-        EXPECT_TRUE(saved.contains(kPolish)) << saved.constData();
+        EXPECT_TRUE(saved.contains(PolishLetters)) << saved.constData();
         EXPECT_FALSE(saved.contains("&#"));
         EXPECT_EQ(doc.encoding().isEmpty(), !input.contains("encoding="));
     }

@@ -12,9 +12,9 @@
 
 namespace {
 
-const char kRdfNs[] = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
-const char kRss1Ns[] = "http://purl.org/rss/1.0/";
-const char kDcNs[] = "http://purl.org/dc/elements/1.1/";
+const char RdfNs[] = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+const char Rss1Ns[] = "http://purl.org/rss/1.0/";
+const char DcNs[] = "http://purl.org/dc/elements/1.1/";
 
 QString u8(const char *text)
 {
@@ -23,8 +23,8 @@ QString u8(const char *text)
 
 QByteArray rss1Document()
 {
-    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rdf:RDF xmlns:rdf=\"") +
-           kRdfNs + "\" xmlns=\"" + kRss1Ns + "\" xmlns:dc=\"" + kDcNs +
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rdf:RDF xmlns:rdf=\"") + RdfNs +
+           "\" xmlns=\"" + Rss1Ns + "\" xmlns:dc=\"" + DcNs +
            "\">\n  <channel rdf:about=\"http://example.org/\"><title>Kanał</title></channel>\n"
            "  <item rdf:about=\"http://example.org/1\">\n    <title>Pierwszy</title>\n"
            "    <dc:creator>Jan</dc:creator>\n  </item>\n</rdf:RDF>\n";
@@ -174,14 +174,14 @@ TEST_F(XmlDocumentTest, ChildAppendsInParentNamespace)
     XmlNode root = doc.documentElement();
     EXPECT_EQ(root.nodeName(), "rdf:RDF");
     EXPECT_EQ(root.localName(), "RDF");
-    EXPECT_EQ(root.namespaceURI(), kRdfNs);
+    EXPECT_EQ(root.namespaceURI(), RdfNs);
 
     XmlNode item = root.findChild("item");
     ASSERT_FALSE(item.isNull());
-    EXPECT_EQ(item.namespaceURI(), kRss1Ns);
+    EXPECT_EQ(item.namespaceURI(), Rss1Ns);
     XmlNode unread = item.child("unread");
     EXPECT_EQ(unread.nodeName(), "unread");
-    EXPECT_EQ(unread.namespaceURI(), kRss1Ns);
+    EXPECT_EQ(unread.namespaceURI(), Rss1Ns);
     unread.setText("1");
     EXPECT_EQ(item.child("unread"), unread) << "a second lookup finds the appended element";
     EXPECT_EQ(item.lastChild(), unread);
@@ -189,15 +189,15 @@ TEST_F(XmlDocumentTest, ChildAppendsInParentNamespace)
     XmlNode creator = item.findChild("dc:creator");
     ASSERT_FALSE(creator.isNull());
     EXPECT_EQ(creator.localName(), "creator");
-    EXPECT_EQ(creator.namespaceURI(), kDcNs);
+    EXPECT_EQ(creator.namespaceURI(), DcNs);
     XmlNode subject = item.child("dc:subject");
     EXPECT_EQ(subject.nodeName(), "dc:subject");
-    EXPECT_EQ(subject.namespaceURI(), kDcNs);
+    EXPECT_EQ(subject.namespaceURI(), DcNs);
 
     // Under a prefixed parent an unprefixed name keeps the parent's namespace.
     XmlNode added = root.child("extra");
     EXPECT_EQ(added.nodeName(), "extra");
-    EXPECT_EQ(added.namespaceURI(), kRdfNs);
+    EXPECT_EQ(added.namespaceURI(), RdfNs);
     EXPECT_EQ(root.child("extra"), added);
 
     const QByteArray bytes = doc.toBytes();
@@ -206,9 +206,9 @@ TEST_F(XmlDocumentTest, ChildAppendsInParentNamespace)
     load(again, bytes);
     XmlNode reread = again.documentElement().findChild("item").findChild("unread");
     ASSERT_FALSE(reread.isNull());
-    EXPECT_EQ(reread.namespaceURI(), kRss1Ns);
+    EXPECT_EQ(reread.namespaceURI(), Rss1Ns);
     EXPECT_EQ(reread.text(), "1");
-    EXPECT_EQ(again.documentElement().findChild("extra").namespaceURI(), kRdfNs);
+    EXPECT_EQ(again.documentElement().findChild("extra").namespaceURI(), RdfNs);
 
     XmlDocument plain;
     load(plain, "<tree/>");
@@ -230,8 +230,8 @@ TEST_F(XmlDocumentTest, AttributesAndNamespaceLookup)
     EXPECT_TRUE(item.attribute("about").isNull());
     EXPECT_TRUE(item.attribute("GUID").isNull());
     EXPECT_FALSE(item.hasAttribute("GUID"));
-    EXPECT_EQ(root.attribute("xmlns:dc"), kDcNs);
-    EXPECT_EQ(root.attribute("xmlns"), kRss1Ns);
+    EXPECT_EQ(root.attribute("xmlns:dc"), DcNs);
+    EXPECT_EQ(root.attribute("xmlns"), Rss1Ns);
 
     item.setAttribute("GUID", "{A}");
     item.setAttribute("GUID", "{B}");
@@ -242,9 +242,9 @@ TEST_F(XmlDocumentTest, AttributesAndNamespaceLookup)
     EXPECT_TRUE(item.attribute("empty").isEmpty());
 
     XmlNode title = item.findChild("title");
-    EXPECT_EQ(title.lookupNamespaceURI("rdf"), kRdfNs);
-    EXPECT_EQ(title.lookupNamespaceURI("dc"), kDcNs);
-    EXPECT_EQ(title.lookupNamespaceURI(""), kRss1Ns);
+    EXPECT_EQ(title.lookupNamespaceURI("rdf"), RdfNs);
+    EXPECT_EQ(title.lookupNamespaceURI("dc"), DcNs);
+    EXPECT_EQ(title.lookupNamespaceURI(""), Rss1Ns);
     EXPECT_TRUE(title.lookupNamespaceURI("none").isNull());
 
     XmlDocument again;
@@ -316,8 +316,8 @@ TEST_F(XmlDocumentTest, CloneMovesIntoAnotherDocument)
     XmlDocument again;
     load(again, target.toBytes());
     XmlNode reread = again.documentElement().findChild("item");
-    EXPECT_EQ(reread.namespaceURI(), kRss1Ns);
-    EXPECT_EQ(reread.findChild("dc:creator").namespaceURI(), kDcNs);
+    EXPECT_EQ(reread.namespaceURI(), Rss1Ns);
+    EXPECT_EQ(reread.findChild("dc:creator").namespaceURI(), DcNs);
     EXPECT_EQ(reread.attribute("rdf:about"), "http://example.org/1");
 }
 
