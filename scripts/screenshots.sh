@@ -76,11 +76,15 @@ shot() {
     KOLVANI_SCREENSHOT="$which" QT_QPA_PLATFORM=xcb \
     QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}" \
         xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
+            # A window manager, as on a desktop: it draws the frames the placement allows for.
+            wm=
+            if command -v openbox >/dev/null; then openbox >/dev/null 2>&1 & wm=$!; sleep 1; fi
             "$1" & pid=$!
             sleep "$2"
             import -window root "$3"
             kill -TERM "$pid" 2>/dev/null || true
-            wait "$pid" 2>/dev/null || true' _ "$BIN" "$WAIT" "$OUT/$name.png"
+            wait "$pid" 2>/dev/null || true
+            [ -n "$wm" ] && kill "$wm" 2>/dev/null || true' _ "$BIN" "$WAIT" "$OUT/$name.png"
     rm -rf "$home"
     echo "$OUT/$name.png"
 }
