@@ -124,3 +124,11 @@ QString VersionText()
 {
     return QStringLiteral("Kolvani ") + QStringLiteral(KV_VERSION);
 }
+
+CommandLine ParseCommandLine(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    return ParseCommandLine(args);
+}

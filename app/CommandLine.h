@@ -22,6 +22,8 @@ struct CommandLine
 // `args` without the program name. Qt's own window options (-platform, -style, ...) are
 // left to Qt.
 CommandLine ParseCommandLine(const QStringList &args);
+// The same for a program's main(): its arguments after the program's name.
+CommandLine ParseCommandLine(int argc, char **argv);
 
 // The address a user handed over, as the program fetches it: "feed://host/x" and
 // "feed:https://host/x" become plain http(s) addresses. Empty when `text` is no http, https

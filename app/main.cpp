@@ -4,8 +4,6 @@
 #include "app/CommandLine.h"
 #include "app/commands/ToolModes.h"
 
-#include <QStringList>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -50,10 +48,7 @@ int startWindow(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    const CommandLine line = ParseCommandLine(args);
+    const CommandLine line = ParseCommandLine(argc, argv);
     int exitCode = 0;
     if (RunToolMode(argc, argv, line, &exitCode))
         return exitCode;

@@ -4,14 +4,9 @@
 #include "app/commands/ToolModes.h"
 #include "app/forms/Application.h"
 
-#include <QStringList>
-
 int main(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
-    const CommandLine line = ParseCommandLine(args);
+    const CommandLine line = ParseCommandLine(argc, argv);
     int exitCode = 0;
     if (RunToolMode(argc, argv, line, &exitCode))
         return exitCode;

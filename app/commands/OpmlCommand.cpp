@@ -1,15 +1,13 @@
 #include "app/commands/OpmlCommand.h"
 
-#include "app/AppFolder.h"
-#include "app/UserDataLock.h"
 #include "app/UserFolder.h"
 #include "app/commands/ConsoleLines.h"
+#include "app/commands/ToolFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "catalogue/Opml.h"
 #include "xml/XmlDocument.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -33,19 +31,11 @@ int withUserTree(const QString &usage, const QStringList &args,
     }
     const QString file = QFileInfo(args.first()).absoluteFilePath();
     UserFolder folder;
-    try {
-        folder = UserFolder(DetermineAppFolder(QCoreApplication::applicationDirPath()),
-                            QCoreApplication::applicationDirPath());
-    } catch (const std::exception &e) {
-        printLine(QString::fromStdString(e.what()));
+    const auto lock = LockToolFolder(
+        folder, QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
+                               "zmianą listy kanałów z wiersza poleceń."));
+    if (!lock)
         return 1;
-    }
-    UserDataLock lock(folder.lockFile());
-    if (!lock.tryLock(UserDataLock::Mode::Exclusive)) {
-        printLine(QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
-                                 "zmianą listy kanałów z wiersza poleceń."));
-        return 1;
-    }
 
     ChannelTree tree;
     XmlDocument treeDocument;

@@ -5,9 +5,9 @@
 #include "app/AppSettings.h"
 #include "app/Session.h"
 #include "app/SettingsFile.h"
-#include "app/UserDataLock.h"
 #include "app/UserFolder.h"
 #include "app/commands/ConsoleLines.h"
+#include "app/commands/ToolFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
@@ -16,7 +16,6 @@
 #include "sync/ChannelUpdater.h"
 #include "sync/SyncRun.h"
 
-#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -49,21 +48,11 @@ int runSyncCommand(const QStringList &args)
         return 2;
     }
     UserFolder folder;
-    try {
-        folder = UserFolder(DetermineAppFolder(QCoreApplication::applicationDirPath()),
-                            QCoreApplication::applicationDirPath());
-    } catch (const std::exception &e) {
-        printLine(QString::fromStdString(e.what()));
+    const auto lock = LockToolFolder(
+        folder, QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
+                               "synchronizacją z wiersza poleceń."));
+    if (!lock)
         return 1;
-    }
-    UserDataLock lock(folder.lockFile());
-    if (!lock.tryLock(UserDataLock::Mode::Exclusive)) {
-        printLine(!lock.problem().isEmpty()
-                      ? lock.problem()
-                      : QStringLiteral("Program Kolvani jest uruchomiony; zamknij go przed "
-                                       "synchronizacją z wiersza poleceń."));
-        return 1;
-    }
 
     // Nothing could be saved: say so before any download.
     for (const QString &path : {folder.dataFolder(), folder.tempFolder()}) {

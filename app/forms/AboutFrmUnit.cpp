@@ -1,6 +1,7 @@
 #include "app/forms/AboutFrmUnit.h"
 
 #include "app/UserFolder.h"
+#include "app/forms/UiLook.h"
 
 #include "app/RtfReader.h"
 #include "feed/TextOps.h"
@@ -80,11 +81,7 @@ TfmAboutFrm::TfmAboutFrm(const QString &executableDir, QWidget *parent)
     reLicense->setOpenLinks(false);
     reLicense->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    btCancel = new QPushButton(QStringLiteral("&Zamknij"), this);
-    btCancel->setObjectName(QStringLiteral("btCancel"));
-    btCancel->setFlat(true);
-    btCancel->setAutoDefault(false);
-    btCancel->setMinimumWidth(75);
+    btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Zamknij"), this);
 
     auto *texts = new QVBoxLayout;
     texts->addWidget(lbProduct);

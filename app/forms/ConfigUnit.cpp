@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "app/Autostart.h"
 #include "app/SettingsFile.h"
+#include "app/forms/UiLook.h"
 #include "feed/TextOps.h"
 
 #include <QApplication>
@@ -194,15 +195,8 @@ void TfmConfigFrm::buildControls()
         new QCheckBox(QStringLiteral("Po zamknięciu okna głównego ukryj program w tray'u"), this);
     named(cbCloseAction, "cbCloseAction");
 
-    btOK = new QPushButton(QStringLiteral("&OK"), this);
-    named(btOK, "btOK");
-    btCancel = new QPushButton(QStringLiteral("&Anuluj"), this);
-    named(btCancel, "btCancel");
-    for (QPushButton *b : {btOK, btCancel}) {
-        b->setFlat(true);
-        b->setAutoDefault(false);
-        b->setMinimumWidth(75);
-    }
+    btOK = UiLook::flatPushButton("btOK", QStringLiteral("&OK"), this);
+    btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);

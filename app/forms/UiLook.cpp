@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 #include <QScreen>
 #include <QSvgRenderer>
 #include <QWidget>
@@ -47,6 +48,18 @@ QIcon svgIcon(const QString &path)
     for (int side : {16, 24, 32, 48})
         icon.addPixmap(svgPixmap(path, QSize(side, side), 1.0));
     return icon;
+}
+
+QPushButton *flatPushButton(const char *name, const QString &caption, QWidget *parent,
+                            int minimumWidth)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFlat(true);
+    button->setAutoDefault(false);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setMinimumWidth(minimumWidth);
+    return button;
 }
 
 void keepSelectionVisible(QAbstractItemView *view)

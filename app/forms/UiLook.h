@@ -10,6 +10,8 @@ class QAbstractItemView;
 class QWidget;
 
 // Colours and pictures shared by the program's windows.
+class QPushButton;
+
 namespace UiLook {
 inline const QColor WindowColour(223, 226, 231); // main window
 inline const QColor DialogColour(242, 243, 245); // dialogs and tool strips
@@ -24,6 +26,10 @@ QPixmap svgPixmap(const QString &path, const QSize &size, qreal devicePixelRatio
 QIcon svgIcon(const QString &path);
 // Moves a window to the middle of its screen.
 void centreOnScreen(QWidget *window);
+// A dialog's flat push button ("&OK", "&Anuluj" ...), drawn as a button by ProgramStyle:
+// never the default button, a hand cursor, at least `minimumWidth` wide.
+QPushButton *flatPushButton(const char *name, const QString &caption, QWidget *parent,
+                            int minimumWidth = 75);
 // The selection keeps its colour when the view loses the focus.
 void keepSelectionVisible(QAbstractItemView *view);
 } // namespace UiLook

@@ -1,5 +1,6 @@
 #include "catalogue/forms/EditChannelUnit.h"
 
+#include "app/forms/UiLook.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 
@@ -18,19 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QPushButton *flatButton(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setFlat(true);
-    b->setCursor(Qt::PointingHandCursor);
-    b->setAutoDefault(false);
-    b->setMinimumWidth(90);
-    b->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid #b2b9c4; padding: 3px 10px; }"
-                                    "QPushButton:hover { background: #ffffff; }"));
-    return b;
-}
 
 QLineEdit *lineEdit(const char *name, QWidget *parent)
 {
@@ -134,8 +122,8 @@ void TfmEditChannelFrm::buildControls()
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    btOK = flatButton("btOK", QStringLiteral("&OK"), this);
-    btCancel = flatButton("btCancel", QStringLiteral("&Anuluj"), this);
+    btOK = UiLook::flatPushButton("btOK", QStringLiteral("&OK"), this, 90);
+    btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this, 90);
     buttons->addWidget(btOK);
     buttons->addWidget(btCancel);
     column->addLayout(buttons);

@@ -50,20 +50,6 @@ public:
     }
 };
 
-QPushButton *flatButton(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setFlat(true);
-    b->setCursor(Qt::PointingHandCursor);
-    b->setAutoDefault(false);
-    b->setMinimumWidth(90);
-    b->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid #b2b9c4; padding: 3px 10px; }"
-                                    "QPushButton:hover { background: #ffffff; }"
-                                    "QPushButton:disabled { color: #9aa0a8; }"));
-    return b;
-}
-
 QLabel *label(const char *name, const QString &text, QWidget *parent)
 {
     auto *l = new QLabel(text, parent);
@@ -144,8 +130,8 @@ void TfmNewChannelFrm::buildControls()
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    btCancel = flatButton("btCancel", QStringLiteral("&Anuluj"), this);
-    btNext = flatButton("btNext", QStringLiteral("&Subskrybuj"), this);
+    btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this, 90);
+    btNext = UiLook::flatPushButton("btNext", QStringLiteral("&Subskrybuj"), this, 90);
     btNext->setEnabled(false);
     buttons->addWidget(btCancel);
     buttons->addWidget(btNext);

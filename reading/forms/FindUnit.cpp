@@ -1,5 +1,7 @@
 #include "reading/forms/FindUnit.h"
 
+#include "app/forms/UiLook.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -32,16 +34,8 @@ TfmFindFrm::TfmFindFrm(QWidget *parent) : ProgramDialog(parent)
     cbArch = new QCheckBox(QStringLiteral("&Przeszukuj archiwum"), this);
     cbArch->setObjectName(QStringLiteral("cbArch"));
 
-    btOK = new QPushButton(QStringLiteral("&OK"), this);
-    btOK->setObjectName(QStringLiteral("btOK"));
-    btCancel = new QPushButton(QStringLiteral("&Anuluj"), this);
-    btCancel->setObjectName(QStringLiteral("btCancel"));
-    for (QPushButton *b : {btOK, btCancel}) {
-        b->setFlat(true);
-        b->setAutoDefault(false);
-        b->setCursor(Qt::PointingHandCursor);
-        b->setMinimumWidth(75);
-    }
+    btOK = UiLook::flatPushButton("btOK", QStringLiteral("&OK"), this);
+    btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this);
 
     auto *fields = new QVBoxLayout;
     fields->addWidget(cbDesc);

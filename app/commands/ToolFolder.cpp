@@ -1,0 +1,26 @@
+#include "app/commands/ToolFolder.h"
+
+#include "app/AppFolder.h"
+#include "app/commands/ConsoleLines.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <exception>
+
+std::unique_ptr<UserDataLock> LockToolFolder(UserFolder &folder, const QString &busy)
+{
+    const QString executableDir = QCoreApplication::applicationDirPath();
+    try {
+        folder = UserFolder(DetermineAppFolder(executableDir), executableDir);
+    } catch (const std::exception &e) {
+        WriteConsoleLine(stderr, QString::fromStdString(e.what()));
+        return nullptr;
+    }
+    auto lock = std::make_unique<UserDataLock>(folder.lockFile());
+    if (!lock->tryLock(UserDataLock::Mode::Exclusive)) {
+        WriteConsoleLine(stderr, lock->problem().isEmpty() ? busy : lock->problem());
+        return nullptr;
+    }
+    return lock;
+}
