@@ -5,6 +5,8 @@
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
 
+#include <algorithm>
+
 int SelectionSize(const QItemSelectionModel *selection)
 {
     if (!selection)
@@ -19,6 +21,29 @@ int SelectionSize(const QItemSelectionModel *selection)
             return 2;
     }
     return rows;
+}
+
+std::vector<int> SelectedRows(const QItemSelectionModel *selection)
+{
+    std::vector<int> rows;
+    if (!selection)
+        return rows;
+    for (const QItemSelectionRange &range : selection->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int FirstSelectedRow(const QItemSelectionModel *selection)
+{
+    int first = -1;
+    if (selection)
+        for (const QItemSelectionRange &range : selection->selection())
+            if (first < 0 || range.top() < first)
+                first = range.top();
+    return first;
 }
 
 ChannelNode *SelectedNode(const QAbstractItemView *view, const ChannelTree &tree)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 class ChannelNode;
 class ChannelTree;
 class QAbstractItemView;
@@ -21,6 +23,11 @@ struct ActionFacts
 // 0, 1 or 2 ("more than one"), summed over the selection's ranges: no list of rows is built,
 // so a selection of 100,000 rows costs as little as one of a single row.
 int SelectionSize(const QItemSelectionModel *selection);
+
+// The selected rows in list order, and the first of them (-1 when none), read from the
+// selection's ranges.
+std::vector<int> SelectedRows(const QItemSelectionModel *selection);
+int FirstSelectedRow(const QItemSelectionModel *selection);
 
 // The node selected in `view` over `tree`, or null.
 ChannelNode *SelectedNode(const QAbstractItemView *view, const ChannelTree &tree);

@@ -175,28 +175,20 @@ bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool
     }
     m_approved.clear();
 
-    if (m_beforeNavigate) {
-        const QString original = addressText(url);
-        QString address = original;
-        bool cancel = false;
-        m_beforeNavigate(address, cancel);
-        if (cancel)
-            return false;
-        if (address != original) {
-            const QUrl changed = WebBrowser::addressToUrl(address);
-            if (!changed.isValid())
-                return false;
-            // The handler chose another address: go there instead, without asking again.
-            QPointer<WebPage> self(this);
-            QTimer::singleShot(0, this, [self, changed] {
-                if (!self)
-                    return;
-                self->approveOnce(changed);
-                self->applySettingsFor(changed);
-                self->load(changed);
-            });
-            return false;
-        }
+    QUrl changed = url;
+    if (!confirmNavigation(changed))
+        return false;
+    if (changed != url) {
+        // The handler chose another address: go there instead, without asking again.
+        QPointer<WebPage> self(this);
+        QTimer::singleShot(0, this, [self, changed] {
+            if (!self)
+                return;
+            self->approveOnce(changed);
+            self->applySettingsFor(changed);
+            self->load(changed);
+        });
+        return false;
     }
     applySettingsFor(url);
     return true;

@@ -1,5 +1,6 @@
 #include "archive/forms/ArchiveController.h"
 
+#include "app/forms/ActionFacts.h"
 #include "app/forms/MessageBoxes.h"
 #include "archive/ArchiveChannelsModel.h"
 #include "archive/ArchiveHeaderRows.h"
@@ -24,22 +25,6 @@
 namespace {
 
 const QString Ready = QStringLiteral("Gotowe.");
-
-// The selected rows of a view in list order.
-std::vector<int> selectedRows(const QTreeView *view)
-{
-    std::vector<int> rows;
-    const QItemSelectionModel *selection = view->selectionModel();
-    if (!selection)
-        return rows;
-    for (const QItemSelectionRange &range : selection->selection()) {
-        for (int r = range.top(); r <= range.bottom(); ++r)
-            rows.push_back(r);
-    }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
-}
 
 } // namespace
 
@@ -212,7 +197,7 @@ void ArchiveController::closeArchiveView()
 
 int ArchiveController::selectedChannelRow() const
 {
-    const std::vector<int> rows = selectedRows(m_w.lvArchiveCategories);
+    const std::vector<int> rows = SelectedRows(m_w.lvArchiveCategories->selectionModel());
     return rows.empty() ? -1 : rows.front();
 }
 
@@ -292,7 +277,7 @@ void ArchiveController::acAddToArchiveExecute()
 {
     if (!m_store || archiveViewShown() || !m_channelItemNode)
         return;
-    const std::vector<int> selected = selectedRows(m_w.lvHeaders);
+    const std::vector<int> selected = SelectedRows(m_w.lvHeaders->selectionModel());
     if (selected.empty())
         return;
     m_status.setStatusText(QStringLiteral("Chwileczkę... Archiwizowanie danych."));
@@ -331,7 +316,7 @@ void ArchiveController::acArchiveDeleteExecute()
 {
     if (!archiveViewShown())
         return;
-    const std::vector<int> selected = selectedRows(m_w.lvHeaders);
+    const std::vector<int> selected = SelectedRows(m_w.lvHeaders->selectionModel());
     if (selected.empty())
         return;
     if (!m_boxes.question(m_w.window, QStringLiteral("Czy chcesz trwale usunąć wybrane elementy?"),

@@ -27,23 +27,6 @@
 namespace {
 constexpr int DelayedMarkMs = 2000;
 
-// Selected rows in list order, read from the selection's ranges.
-std::vector<int> selectedRows(const QItemSelectionModel *selection)
-{
-    std::vector<int> rows;
-    if (!selection)
-        return rows;
-    for (const QItemSelectionRange &range : selection->selection()) {
-        if (range.left() > 0)
-            continue; // one range per row band covers column 0
-        for (int r = range.top(); r <= range.bottom(); ++r)
-            rows.push_back(r);
-    }
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    return rows;
-}
-
 QString plainText(const QString &html)
 {
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
@@ -101,7 +84,7 @@ void ItemCommandsController::acMarkAsUnreadExecute()
 void ItemCommandsController::markRows(bool unread)
 {
     const bool archive = m_rows.rowSource() == HeaderListModel::RowSource::Archive;
-    const std::vector<int> rows = selectedRows(m_w.lvHeaders->selectionModel());
+    const std::vector<int> rows = SelectedRows(m_w.lvHeaders->selectionModel());
     m_w.sbStatus->setPanelText(0, QStringLiteral("Chwileczkę... "));
     if (!rows.empty())
         m_w.sbStatus->showProgress(0, int(rows.size()));
@@ -164,14 +147,7 @@ void ItemCommandsController::startDelayedMark()
 
 int ItemCommandsController::firstSelectedRow() const
 {
-    const QItemSelectionModel *selection = m_w.lvHeaders->selectionModel();
-    if (!selection)
-        return -1;
-    int first = -1;
-    for (const QItemSelectionRange &range : selection->selection())
-        if (first < 0 || range.top() < first)
-            first = range.top();
-    return first;
+    return FirstSelectedRow(m_w.lvHeaders->selectionModel());
 }
 
 QString ItemCommandsController::firstSelectedLink()

@@ -73,30 +73,12 @@ XmlNode ItemViewController::GetItemNode(int id) const
     return source ? source(id) : XmlNode();
 }
 
-namespace {
-
-// The first selected row in display order; -1 when none. Counted over the selection's
-// ranges, so a selection of every row costs no more than one.
-int firstSelectedRow(const QAbstractItemView *view)
-{
-    const QItemSelectionModel *selection = view ? view->selectionModel() : nullptr;
-    if (!selection)
-        return -1;
-    int first = -1;
-    for (const QItemSelectionRange &range : selection->selection())
-        if (first < 0 || range.top() < first)
-            first = range.top();
-    return first;
-}
-
-} // namespace
-
 void ItemViewController::lvHeadersChange()
 {
     emit stateChanged();
     // The recovery below refills the list, which reports changes of its own.
     if (!m_recovering) {
-        const int row = firstSelectedRow(m_w.lvHeaders);
+        const int row = FirstSelectedRow(m_w.lvHeaders->selectionModel());
         if (row >= 0 && row != m_lastShownRow) {
             m_lastShownRow = row;
             bool shown = false;
@@ -150,7 +132,7 @@ void ItemViewController::recover()
             emit firstChannelRequested();
         else if (node->channel())
             emit channelRefillRequested(node);
-        const int row = firstSelectedRow(m_w.lvHeaders);
+        const int row = FirstSelectedRow(m_w.lvHeaders->selectionModel());
         if (row >= 0 && m_w.lvHeaders->model())
             m_w.lvHeaders->selectionModel()->setCurrentIndex(
                 m_w.lvHeaders->model()->index(row, 0), QItemSelectionModel::NoUpdate);
