@@ -86,8 +86,8 @@ QString exceptionText(const std::exception &e)
 // when it is created with a child of that kind; a child that appears only once the window is
 // on screen (the browser's, at its first page) makes Qt replace the native window, and the
 // window manager then forgets the state it was mapped with: a maximised window comes back
-// normal, a minimised one opens. A hidden child of that kind, added before the window is
-// first mapped, makes the replacement happen while nothing is on screen yet.
+// normal, a minimised one opens and takes the focus. A hidden child of that kind, there
+// before the native window is first created, gives the window that surface from the start.
 void prepareBrowserSurface(QWidget *window)
 {
     const QString name = QStringLiteral("browserSurface");
@@ -129,6 +129,7 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
 
     buildImageList();
     buildLayout();
+    prepareBrowserSurface(this);
     buildActions();
     buildMenus();
     buildTray();
@@ -316,17 +317,9 @@ void TfmMainFrm::setTimerInterval(QTimer *timer, int milliseconds)
 void TfmMainFrm::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (m_shownOnce) {
-        // A window restored from its minimised start: the user sees it for the first time.
-        if (m_firstChannelOfferPending && !isMinimized()) {
-            m_firstChannelOfferPending = false;
-            QTimer::singleShot(0, this, &TfmMainFrm::offerFirstChannel);
-        }
+    if (m_shownOnce)
         return;
-    }
     m_shownOnce = true;
-    // The final native window first, so that the placement's state is the one it is mapped with.
-    prepareBrowserSurface(this);
     restoreNativeState(this);
     restorePlacement();
     QTimer::singleShot(0, this, &TfmMainFrm::FormShow);
@@ -336,8 +329,10 @@ void TfmMainFrm::FormShow()
 {
     // 1.
     repaint();
-    // 2. A start hidden without a tray leaves the window minimised: nobody is there to answer.
-    if (isMinimized())
+    // 2. A start hidden without a tray leaves the window minimised: nobody is there to answer
+    // until the user opens it. The start options decide, not the window state, which is not
+    // settled while the native window is replaced and mapped.
+    if (m_options.startHidden && !m_options.trayAvailable)
         m_firstChannelOfferPending = channelTree()->count() == 1;
     else
         offerFirstChannel();
@@ -348,6 +343,17 @@ void TfmMainFrm::FormShow()
         lvHeaders->setFocus();
     });
     scheduleActionUpdate();
+}
+
+void TfmMainFrm::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // A minimised window is never the active one: activation is the user opening it.
+    if (event->type() == QEvent::ActivationChange && m_firstChannelOfferPending &&
+        isActiveWindow() && !isMinimized()) {
+        m_firstChannelOfferPending = false;
+        QTimer::singleShot(0, this, &TfmMainFrm::offerFirstChannel);
+    }
 }
 
 void TfmMainFrm::offerFirstChannel()

@@ -90,6 +90,22 @@ protected:
         return count;
     }
 
+    // Every managed window with its state and kind, for a failure's message.
+    QString describeWindows() const
+    {
+        QString all;
+        for (const X11Session::Window &window : session.clientWindows())
+            all += window.id + ' ' + window.name + ' ' + session.wmState(window.id) + ' ' +
+                   session.netWmState(window.id).join(',') + ' ' +
+                   session.tool(QStringLiteral("xprop"),
+                                {QStringLiteral("-id"), window.id,
+                                 QStringLiteral("WM_TRANSIENT_FOR"),
+                                 QStringLiteral("_NET_WM_WINDOW_TYPE")})
+                       .simplified() +
+                   '\n';
+        return all;
+    }
+
     // Starts the built program for this test's own user on the virtual screen.
     void startProgram(const QStringList &args, const QProcessEnvironment &extra = {})
     {
@@ -249,7 +265,7 @@ TEST_F(WindowManagerTest, HiddenStartWithoutATrayIsMinimisedAndAsksWhenOpened)
     QThread::msleep(2000);
     EXPECT_EQ(session.wmState(main), QStringLiteral("Iconic"));
     EXPECT_TRUE(hasState(main, "_NET_WM_STATE_HIDDEN"));
-    EXPECT_EQ(windowsNamed(QStringLiteral("Kolvani")), 1);
+    EXPECT_EQ(windowsNamed(QStringLiteral("Kolvani")), 1) << qPrintable(describeWindows());
 
     session.tool(QStringLiteral("wmctrl"), {QStringLiteral("-i"), QStringLiteral("-a"), main});
     EXPECT_TRUE(X11Session::waitUntil(

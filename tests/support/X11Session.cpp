@@ -87,7 +87,7 @@ bool X11Session::start()
         m_error = QStringLiteral("Xvfb cannot be started (package xvfb)");
         return false;
     }
-    QDeadlineTimer deadline(20000);
+    QDeadlineTimer deadline(30000);
     QByteArray out;
     while (!out.contains('\n') && !deadline.hasExpired() &&
            m_xvfb->state() == QProcess::Running) {
@@ -123,7 +123,7 @@ bool X11Session::start()
                            .contains(QLatin1String("window id")) &&
                        workArea().isValid();
             },
-            20000))
+            30000))
         return true;
     m_error = QStringLiteral("openbox did not take the screen");
     return false;
