@@ -1,10 +1,10 @@
 #include "app/forms/Application.h"
 
-#include "app/AppLog.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ConfigUnit.h"
+#include "app/forms/KolvaniApplication.h"
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/MessageBoxes.h"
 #include "app/forms/ProgramStyle.h"
@@ -29,44 +29,9 @@
 #include <QTranslator>
 
 #include <csignal>
-#include <cstring>
-#include <exception>
 #include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
-
-KolvaniApplication::KolvaniApplication(int &argc, char **argv) : QApplication(argc, argv) {}
-
-bool KolvaniApplication::notify(QObject *receiver, QEvent *event)
-{
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception &e) {
-        if (!m_handler)
-            throw; // nobody to show it yet: as without this class
-        handle(receiver, QString::fromUtf8(e.what()));
-    } catch (...) {
-        if (!m_handler)
-            throw;
-        handle(receiver, QStringLiteral("nieznany błąd"));
-    }
-    return false;
-}
-
-void KolvaniApplication::handle(QObject *receiver, const QString &message)
-{
-    // Also on standard error: a box alone is lost when nobody looks at the screen.
-    qCWarning(lcApp).noquote() << message;
-    try {
-        m_handler(receiver, message);
-    } catch (...) {
-    }
-}
-
-bool StartsHidden(int argc, char **argv)
-{
-    return argc > 1 && argv[1] && std::strcmp(argv[1], "hid") == 0;
-}
 
 namespace {
 

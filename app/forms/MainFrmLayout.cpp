@@ -137,8 +137,8 @@ void TfmMainFrm::buildImageList()
 void TfmMainFrm::buildLayout()
 {
     setObjectName(QStringLiteral("fmMainFrm"));
-    resize(800, 480);
-    setMinimumSize(800, 480);
+    resize(LeastSize);
+    setMinimumSize(LeastSize);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, UiLook::WindowColour);

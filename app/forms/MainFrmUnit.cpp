@@ -14,7 +14,7 @@
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ActionFacts.h"
-#include "app/forms/Application.h"
+#include "app/forms/KolvaniApplication.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/MessageBoxes.h"
@@ -320,6 +320,7 @@ void TfmMainFrm::showEvent(QShowEvent *event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
+    fitLeastSizeToScreen();
     restoreNativeState(this);
     restorePlacement();
     QTimer::singleShot(0, this, &TfmMainFrm::FormShow);
@@ -385,6 +386,20 @@ NewChannelFrmEnv TfmMainFrm::newChannelEnv() const
             m_folder.providerListFile(), m_folder.probeFile(),
             {m_folder.dataFolder(), m_folder.shippedDataFolder()},
             [this] { return channelsListUrl; }};
+}
+
+// On a screen smaller than the window's least size (a netbook's 800 x 480) the status bar
+// or the title bar would be out of reach: there the least size gives way to the screen.
+void TfmMainFrm::fitLeastSizeToScreen()
+{
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    const QSize room = screen->availableGeometry().marginsRemoved(expectedFrame(this)).size();
+    if (!room.isValid())
+        return;
+    setMinimumSize(LeastSize.boundedTo(room));
+    resize(size().boundedTo(room));
 }
 
 void TfmMainFrm::restorePlacement()

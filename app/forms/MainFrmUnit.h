@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -88,6 +89,8 @@ public:
     static void setTimerInterval(QTimer *timer, int milliseconds);
     static const QString HomePageUrl;
     static const QString HelpPageUrl;
+    // The size the window is laid out for, and the least it takes where the screen allows.
+    static constexpr QSize LeastSize{800, 480};
 
     // The facts the actions depend on, and every action's state computed from them.
     ActionFacts actionFacts() const;
@@ -157,6 +160,7 @@ private:
     void lockUserData();
     bool loadChannelTree();
     void readStartSettings();
+    void fitLeastSizeToScreen();
     void restorePlacement();
     void savePlacement();
     void offerFirstChannel();

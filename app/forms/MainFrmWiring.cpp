@@ -57,7 +57,6 @@
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ActionFacts.h"
-#include "app/forms/Application.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/MessageBoxes.h"

@@ -3,7 +3,7 @@
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ActionFacts.h"
-#include "app/forms/Application.h"
+#include "app/forms/KolvaniApplication.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
@@ -80,20 +80,6 @@ TEST_F(MainFrmFixture, WithoutDataHomeTheExecutableFolderIsUsed)
     EXPECT_FALSE(QFileInfo::exists(m_exeDir + QStringLiteral("Kolvani")));
 }
 
-TEST(MainFrmStart, OnlyTheExactWordHidStartsHidden)
-{
-    auto hidden = [](std::vector<const char *> args) {
-        return StartsHidden(int(args.size()), const_cast<char **>(args.data()));
-    };
-    EXPECT_TRUE(hidden({"kolvani", "hid"}));
-    EXPECT_FALSE(hidden({"kolvani", "HID"}));
-    EXPECT_FALSE(hidden({"kolvani", "Hid"}));
-    EXPECT_FALSE(hidden({"kolvani", "/hid"}));
-    EXPECT_FALSE(hidden({"kolvani", "hidden"}));
-    EXPECT_FALSE(hidden({"kolvani"}));
-    EXPECT_FALSE(hidden({"kolvani", "x", "hid"}));
-}
-
 TEST_F(MainFrmFixture, HiddenStartShowsNothingAndAskesNothing)
 {
     auto w = create(true);
@@ -121,13 +107,14 @@ TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
         store->remove(WindowPlacementGroup);
         WindowPlacement p;
         p.valid = true;
-        p.normalRect = QRect(10, 20, 800, 560); // fits on the offscreen screen of 800 x 600
+        // As wide as the offscreen screen of 800 x 600 leaves room for, with the frame.
+        p.normalRect = QRect(4, 20, 792, 520);
         p.leftPanelWidth = 300;
         p.topPanelHeight = 150;
         WriteWindowPlacement(*store, p);
     }
     const QStringList before = storedValues();
-    ASSERT_EQ(before, (QStringList{QStringLiteral("10,20,810,580"), QStringLiteral("300"),
+    ASSERT_EQ(before, (QStringList{QStringLiteral("4,20,796,540"), QStringLiteral("300"),
                                    QStringLiteral("150")}));
 
     // Started in the tray and ended from its menu without ever being shown: the window was
@@ -144,7 +131,7 @@ TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
         auto w = create();
         w->show();
         ProcessEventsFor(50);
-        EXPECT_EQ(w->geometry().size(), QSize(800, 560));
+        EXPECT_EQ(w->geometry().size(), QSize(792, 520));
         EXPECT_EQ(child<QTabWidget>(w, "pcLeftPanel")->width(), 300);
         EXPECT_EQ(child<QWidget>(w, "pnTop")->height(), 150);
         child<QSplitter>(w, "spLeft")

@@ -20,6 +20,12 @@ namespace {
 class WindowManagerTest : public ::testing::Test
 {
 protected:
+    // A 40-pixel panel at the bottom, as on a desktop.
+    explicit WindowManagerTest(const QString &screen = QStringLiteral("1280x800x24"))
+        : session(screen, 40)
+    {
+    }
+
     void SetUp() override
     {
         if (!X11Session::missingTools().isEmpty())
@@ -145,8 +151,15 @@ protected:
     }
 
     QTemporaryDir home;
-    X11Session session{QStringLiteral("1280x800x24"), 40}; // a 40-pixel panel at the bottom
+    X11Session session;
     QProcess program;
+};
+
+// A netbook's screen, smaller than the size the window is laid out for.
+class SmallScreenTest : public WindowManagerTest
+{
+protected:
+    SmallScreenTest() : WindowManagerTest(QStringLiteral("800x480x24")) {}
 };
 
 } // namespace
@@ -273,4 +286,28 @@ TEST_F(WindowManagerTest, HiddenStartWithoutATrayIsMinimisedAndAsksWhenOpened)
     EXPECT_TRUE(
         X11Session::waitUntil([&] { return windowsNamed(QStringLiteral("Kolvani")) == 2; }, 10000))
         << "the question about a first channel";
+}
+
+// The whole window, status bar and title bar, stays within reach on a screen smaller than
+// its designed size, with or without a place stored from a larger screen.
+TEST_F(SmallScreenTest, TheWholeWindowFitsTheWorkArea)
+{
+    prepareTreeWithAChannel();
+    const QRect area = session.workArea();
+    ASSERT_EQ(area, QRect(0, 0, 800, 440));
+    for (const char *stored : {"", "100,100,900,580"}) {
+        SCOPED_TRACE(stored);
+        if (*stored)
+            writePlacement(1, QLatin1String(stored));
+        startProgram({});
+        const QString main = session.waitForWindow(QStringLiteral("Kolvani"));
+        ASSERT_FALSE(main.isEmpty());
+        X11Session::waitUntil([&] { return !session.frameExtents(main).isNull(); }, 10000);
+        // Settled: the window manager may move the window once it knows its frame.
+        QThread::msleep(500);
+        const QRect outer = outerFrame(main);
+        EXPECT_TRUE(area.contains(outer))
+            << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
+        stopProgram();
+    }
 }

@@ -1,4 +1,4 @@
-#include "app/forms/Application.h"
+#include "app/forms/KolvaniApplication.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>
