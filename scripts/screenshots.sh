@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Pictures of the program under a virtual screen: the main window at 800x480 and on a full
 # 1920x1080 screen, the settings dialog, the About box, the report window, the new channel
-# wizard on both pages (with the shipped list) and the channel properties dialog. Each run uses
-# a temporary home with a small sample channel tree, so the real per-user folder is never
-# touched. Usage: scripts/screenshots.sh [build folder]  ->  <build>/screenshots/*.png
+# wizard on both pages (with the shipped list) and the channel properties dialog (also on the
+# small screen). Each run uses a temporary home with a small sample channel tree, so the real
+# per-user folder is never touched.
+# Usage: scripts/screenshots.sh [build folder]  ->  <build>/screenshots/*.png
 set -euo pipefail
 
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -97,6 +98,7 @@ shot report 1024x768 1024x768 report
 shot wizard-list 1024x768 1024x768 wizard-list
 shot wizard-address 1024x768 1024x768 wizard-address
 shot channel 1024x768 1024x768 channel
+shot channel-800x480 800x480 800x480 channel
 
 # The new-item pop-up over another application's window, under a real window manager, at
 # the first and at the last of three alerts.

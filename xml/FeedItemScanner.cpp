@@ -161,6 +161,26 @@ xmlParserInputPtr noExternalEntity(void *context, const xmlChar *, const xmlChar
 
 void quietError(void *, xmlErrorPtr) {}
 
+void quietReport(void *, const char *, ...) {}
+
+// Encoding errors go to libxml2's generic channel, past the context's own handler; without
+// this they would land on standard error.
+class QuietGenericReports
+{
+public:
+    QuietGenericReports() : m_func(xmlGenericError), m_context(xmlGenericErrorContext)
+    {
+        xmlSetGenericErrorFunc(nullptr, quietReport);
+    }
+    ~QuietGenericReports() { xmlSetGenericErrorFunc(m_context, m_func); }
+    QuietGenericReports(const QuietGenericReports &) = delete;
+    QuietGenericReports &operator=(const QuietGenericReports &) = delete;
+
+private:
+    xmlGenericErrorFunc m_func;
+    void *m_context;
+};
+
 } // namespace
 
 bool ScanFeedItems(const QByteArray &document,
@@ -186,6 +206,7 @@ bool ScanFeedItems(const QByteArray &document,
     if (document.size() > INT_MAX || !MarkupLimits::check(document).isEmpty() ||
         XmlParse::markOverride(document))
         return false;
+    QuietGenericReports quiet;
     xmlParserCtxtPtr ctxt = xmlCreateMemoryParserCtxt(document.constData(), int(document.size()));
     if (!ctxt)
         return false;

@@ -14,10 +14,11 @@
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ActionFacts.h"
-#include "app/forms/KolvaniApplication.h"
 #include "app/forms/ConfigUnit.h"
+#include "app/forms/KolvaniApplication.h"
 #include "app/forms/MainStatusBar.h"
 #include "app/forms/MessageBoxes.h"
+#include "app/forms/UiLook.h"
 #include "alerts/forms/NotifyFrm.h"
 #include "archive/forms/ArchiveController.h"
 #include "app/forms/WebBrowser.h"
@@ -105,17 +106,6 @@ void restoreNativeState(QWidget *window)
 {
     if (QWindow *handle = window->windowHandle())
         handle->setWindowStates(window->windowState() & ~Qt::WindowActive);
-}
-
-// What the window manager will add around the window, which it tells only once the window
-// is on screen: a title bar and borders as the style draws them, and room at the bottom for
-// a resize grip, which is often thicker than the border.
-QMargins expectedFrame(const QWidget *window)
-{
-    const QStyle *style = window->style();
-    const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
-    const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
-    return QMargins(border, title + border, border, 2 * border);
 }
 
 } // namespace
@@ -392,10 +382,7 @@ NewChannelFrmEnv TfmMainFrm::newChannelEnv() const
 // or the title bar would be out of reach: there the least size gives way to the screen.
 void TfmMainFrm::fitLeastSizeToScreen()
 {
-    const QScreen *screen = this->screen();
-    if (!screen)
-        return;
-    const QSize room = screen->availableGeometry().marginsRemoved(expectedFrame(this)).size();
+    const QSize room = UiLook::roomOnScreen(this);
     if (!room.isValid())
         return;
     setMinimumSize(LeastSize.boundedTo(room));
@@ -416,7 +403,7 @@ void TfmMainFrm::restorePlacement()
             for (const QScreen *screen : QGuiApplication::screens())
                 areas.append(screen->availableGeometry());
             const QScreen *primary = QGuiApplication::primaryScreen();
-            setGeometry(FitOnScreens(placement.normalRect, expectedFrame(this), areas,
+            setGeometry(FitOnScreens(placement.normalRect, UiLook::expectedFrame(this), areas,
                                      primary ? primary->availableGeometry() : QRect()));
             restoreNativeState(this);
         }

@@ -21,7 +21,13 @@ void ProgramDialog::fixSizeAtLeast(const QSize &designed)
     // (with room for the dialog's margins and the tab widget's frame).
     for (const QTabBar *bar : findChildren<QTabBar *>())
         needed.setWidth(qMax(needed.width(), bar->sizeHint().width() + 32));
-    setFixedSize(needed.expandedTo(designed));
+    QSize size = needed.expandedTo(designed);
+    // On a screen too small for it (a netbook's) the dialog takes what its layout can give
+    // up, so that its buttons stay on the screen.
+    const QSize room = UiLook::roomOnScreen(this);
+    if (room.isValid())
+        size = size.boundedTo(room).expandedTo(minimumSizeHint());
+    setFixedSize(size);
 }
 
 bool ProgramDialog::enterOrEscape(QKeyEvent *event)

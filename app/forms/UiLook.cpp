@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QWidget>
 
@@ -77,6 +78,22 @@ void centreOnScreen(QWidget *window)
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+}
+
+QMargins expectedFrame(const QWidget *window)
+{
+    const QStyle *style = window->style();
+    const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, window);
+    const int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+    return QMargins(border, title + border, border, 2 * border);
+}
+
+QSize roomOnScreen(const QWidget *window)
+{
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return QSize();
+    return screen->availableGeometry().marginsRemoved(expectedFrame(window)).size();
 }
 
 } // namespace UiLook

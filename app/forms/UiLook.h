@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QMargins>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
@@ -26,6 +27,13 @@ QPixmap svgPixmap(const QString &path, const QSize &size, qreal devicePixelRatio
 QIcon svgIcon(const QString &path);
 // Moves a window to the middle of its screen.
 void centreOnScreen(QWidget *window);
+// What the window manager will add around a window, which it tells only once the window is
+// on screen: a title bar and borders as the style draws them, and room at the bottom for a
+// resize grip, which is often thicker than the border.
+QMargins expectedFrame(const QWidget *window);
+// The room for a window's contents on its screen's work area, frame excluded; invalid when
+// the window has no screen.
+QSize roomOnScreen(const QWidget *window);
 // A dialog's flat push button ("&OK", "&Anuluj" ...), drawn as a button by ProgramStyle:
 // never the default button, a hand cursor, at least `minimumWidth` wide.
 QPushButton *flatPushButton(const char *name, const QString &caption, QWidget *parent,

@@ -1,4 +1,5 @@
 #include "app/AppFolder.h"
+#include "support/ScopedEnv.h"
 #include "support/ShortWrite.h"
 #include "support/TestFiles.h"
 
@@ -34,28 +35,6 @@ void makeShippedFolders(const QString &exeDir)
     writeAll(exeDir + "/temp/placeholder.txt", "t");
 }
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv
-{
-public:
-    ScopedEnv(const char *name, const QByteArray &value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 
 } // namespace
 

@@ -3,6 +3,7 @@
 
 #include "app/commands/FetchCommand.h"
 #include "support/LoopbackServer.h"
+#include "support/ScopedEnv.h"
 
 #include "support/DownloadTestUtil.h"
 
@@ -13,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 class FetchCommandTest : public ::testing::Test
@@ -22,18 +25,10 @@ protected:
     {
         ASSERT_TRUE(home.isValid());
         ASSERT_TRUE(server.start());
-        m_oldDataHome = qgetenv("XDG_DATA_HOME");
-        m_hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("share")).toUtf8());
+        m_dataHome.emplace("XDG_DATA_HOME", home.filePath(QStringLiteral("share")).toUtf8());
     }
 
-    void TearDown() override
-    {
-        if (m_hadDataHome)
-            qputenv("XDG_DATA_HOME", m_oldDataHome);
-        else
-            qunsetenv("XDG_DATA_HOME");
-    }
+    void TearDown() override { m_dataHome.reset(); }
 
     void writeSettings(const QByteArray &configSection)
     {
@@ -49,8 +44,7 @@ protected:
     LoopbackServer server;
 
 private:
-    QByteArray m_oldDataHome;
-    bool m_hadDataHome = false;
+    std::optional<ScopedEnv> m_dataHome;
 };
 
 TEST_F(FetchCommandTest, FetchesIntoTheFileWithoutSettings)

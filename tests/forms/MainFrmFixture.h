@@ -7,6 +7,7 @@
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/MessageBoxes.h"
+#include "support/ScopedEnv.h"
 #include "support/TestFiles.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace mainfrm_test {
@@ -104,14 +106,13 @@ protected:
         writeFile(m_exeDir + "temp/.gitkeep", "");
         QFile::copy(QStringLiteral(KV_SOURCE_DIR "/resources/licencja.rtf"),
                     m_exeDir + "licencja.rtf");
-        m_oldDataHome = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", m_dataHome.toUtf8());
+        m_dataHomeEnv.emplace("XDG_DATA_HOME", m_dataHome.toUtf8());
     }
 
     void TearDown() override
     {
         m_windows.clear();
-        qputenv("XDG_DATA_HOME", m_oldDataHome);
+        m_dataHomeEnv.reset();
     }
 
     static void writeFile(const QString &path, const QByteArray &bytes)
@@ -158,7 +159,7 @@ protected:
     QTemporaryDir m_root;
     QString m_exeDir;
     QString m_dataHome;
-    QByteArray m_oldDataHome;
+    std::optional<ScopedEnv> m_dataHomeEnv;
     ScriptedBoxes m_boxes;
     std::vector<Windows> m_windows;
 };

@@ -311,3 +311,20 @@ TEST_F(SmallScreenTest, TheWholeWindowFitsTheWorkArea)
         stopProgram();
     }
 }
+
+// A dialog taller than the screen gives up what its layout allows: its buttons stay in reach.
+TEST_F(SmallScreenTest, TheChannelPropertiesFitWithTheirButtons)
+{
+    prepareTreeWithAChannel();
+    const QRect area = session.workArea();
+    QProcessEnvironment extra;
+    extra.insert("KOLVANI_SCREENSHOT", "channel");
+    startProgram({}, extra);
+    const QString dialog = session.waitForWindow(QString::fromUtf8("Właściwości kanału:"));
+    ASSERT_FALSE(dialog.isEmpty()) << qPrintable(describeWindows());
+    X11Session::waitUntil([&] { return !session.frameExtents(dialog).isNull(); }, 10000);
+    QThread::msleep(500);
+    const QRect outer = outerFrame(dialog);
+    EXPECT_TRUE(area.contains(outer))
+        << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
+}
