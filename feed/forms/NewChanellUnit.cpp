@@ -290,13 +290,16 @@ void TfmNewChannelFrm::FormShow()
     if (pgMain->currentIndex() == PageList)
         pgMainChange(PageList);
     else
-        edURLChange();
+        pgMainChange(PageEnterName);
 }
 
 void TfmNewChannelFrm::pgMainChange(int page)
 {
     if (page == PageEnterName) {
         edURLChange();
+        // The page is there to type an address: the keys go on after its "http://".
+        edURL->setFocus(Qt::OtherFocusReason);
+        edURL->end(false);
         return;
     }
     pgMain->setEnabled(false);

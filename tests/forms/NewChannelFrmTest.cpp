@@ -153,6 +153,19 @@ TEST_F(NewChannelFrmTest, SubscribeFollowsTheAddressRulesWithTheMendedSchemes)
     EXPECT_FALSE(next->isEnabled());
 }
 
+TEST_F(NewChannelFrmTest, TheAddressPageTakesTheKeysAfterItsHttp)
+{
+    listUrl = QStringLiteral("channels_list.xml");
+    showOn(TfmNewChannelFrm::PageEnterName);
+    auto *url = child<QLineEdit>("edURL");
+    // Whether reached by its tab, its shortcut or by opening there: the address is typed on.
+    EXPECT_EQ(wizard().focusWidget(), url);
+    EXPECT_EQ(url->cursorPosition(), url->text().size());
+    wizard().hide();
+    wizard().show();
+    EXPECT_EQ(wizard().focusWidget(), url);
+}
+
 TEST_F(NewChannelFrmTest, TheAddressPageProbesAddsUnderTheSelectionAndCloses)
 {
     ChannelNode *group = tree.addNode(tree.root(), QStringLiteral("G"), NodeKind::Group);
