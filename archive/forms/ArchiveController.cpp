@@ -1,7 +1,9 @@
 #include "archive/forms/ArchiveController.h"
 
 #include "app/forms/ActionFacts.h"
+#include "app/forms/ImageIndex.h"
 #include "app/forms/MessageBoxes.h"
+#include "app/forms/UiLook.h"
 #include "archive/ArchiveChannelsModel.h"
 #include "archive/ArchiveHeaderRows.h"
 #include "archive/ArchiveItem.h"
@@ -41,6 +43,10 @@ ArchiveController::ArchiveController(const Widgets &w, ChannelTree &tree, Header
     list->header()->setStretchLastSection(false);
     list->header()->setSectionResizeMode(ArchiveChannelsModel::NameColumn, QHeaderView::Stretch);
     list->setColumnHidden(ArchiveChannelsModel::GuidColumn, true);
+    // Its rows are channels and wear the channel picture of the window's image list.
+    list->setItemDelegate(new ImageIndexDelegate(
+        {QIcon(), UiLook::svgIcon(QStringLiteral(":/icons/channel.svg"))},
+        ArchiveChannelsModel::ImageIndexRole, list));
     connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ArchiveController::lvArchiveCategoriesChange);
 }

@@ -10,7 +10,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
@@ -254,6 +256,24 @@ TEST_F(ArchiveControllerTest, ArchivePageShowsChannelsAndTheWholeArchiveAsTheBut
     m_controller->closeArchiveView();
     EXPECT_FALSE(m_controller->archiveViewShown());
     EXPECT_TRUE(m_cbAll.isHidden());
+}
+
+TEST_F(ArchiveControllerTest, ArchivedChannelsWearTheChannelPicture)
+{
+    archive({stored("{A}", Ch1, "jeden", "Pierwszy")});
+    m_controller->LoadArchiveChannels();
+    m_lvCategories.resize(200, 100);
+    const QImage shot = m_lvCategories.viewport()->grab().toImage();
+    const QRect row = m_lvCategories.visualRect(m_lvCategories.model()->index(0, 0));
+    ASSERT_FALSE(row.isEmpty());
+    // The channel picture is orange; nothing else in the row is.
+    int orange = 0;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+        for (int x = row.left(); x < row.left() + 24 && x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x * shot.devicePixelRatio(), y * shot.devicePixelRatio());
+            orange += c.red() > 200 && c.green() > 100 && c.green() < 170 && c.blue() < 80;
+        }
+    EXPECT_GT(orange, 20);
 }
 
 TEST_F(ArchiveControllerTest, AnEmptyArchiveLeavesTheListAndARefilledListShowsAgain)
