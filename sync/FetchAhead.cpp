@@ -169,10 +169,10 @@ FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
     m_taking = nullptr;
     const bool started = entry->state != Entry::State::Queued;
     entry->state = Entry::State::Taken;
+    // Done whatever the outcome, as after any download: a failure is in the report.
     if (ui) {
         ui->progressEnd();
-        if (entry->result.fetch.result == 0)
-            ui->setStatusText(QStringLiteral("Gotowe"));
+        ui->setStatusText(QStringLiteral("Gotowe"));
     }
     return started ? entry->result : Result();
 }

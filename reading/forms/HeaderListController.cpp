@@ -122,7 +122,28 @@ void HeaderListController::channelUpdated(ChannelNode *node)
 {
     if (!node || node != selectedNode() || !node->isChannel() || archiveViewShown())
         return;
+    // An update gives every item a new GUID: the row being read is found again by its
+    // title, as the update itself carries the read marks over, and shown anew.
+    QString readingTitle;
+    const QModelIndex current = m_w.lvHeaders->currentIndex();
+    if (current.isValid() && current.row() < m_rows.rowCount() &&
+        m_w.lvHeaders->selectionModel()->isRowSelected(current.row(), QModelIndex())) {
+        const HeaderRow &row = m_rows.row(current.row());
+        if (node->channel() && row.chGuid == node->channel()->GUID)
+            readingTitle = row.title;
+    }
     ShowChannelHeaders(node, node->text(), false);
+    if (readingTitle.isNull())
+        return;
+    for (int r = 0; r < m_rows.rowCount(); ++r) {
+        if (m_rows.row(r).title != readingTitle)
+            continue;
+        const QModelIndex index = m_w.lvHeaders->model()->index(r, 0);
+        m_w.lvHeaders->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_w.lvHeaders->scrollTo(index);
+        break;
+    }
 }
 
 void HeaderListController::SelectFirstChannel()

@@ -171,10 +171,22 @@ void ItemCommandsController::acCopyLinkExecute()
 
 void ItemCommandsController::acOpenLinkExecute()
 {
-    const QUrl url(firstSelectedLink(), QUrl::StrictMode);
+    const QString link = firstSelectedLink();
+    const QUrl url(link, QUrl::StrictMode);
     // Items are hostile: a file, a script or another program's address never leaves.
-    if (IsOpenableLink(url) && m_open)
-        m_open(url);
+    if (!IsOpenableLink(url)) {
+        m_boxes.information(m_w.window,
+                            QStringLiteral("Ta wiadomość nie ma odnośnika do strony WWW."),
+                            MessageCaptions::Information);
+        return;
+    }
+    // A desktop without a web browser would otherwise swallow the click.
+    if (m_open && !m_open(url))
+        m_boxes.error(m_w.window,
+                      QStringLiteral("Nie można otworzyć odnośnika ") + link +
+                          QStringLiteral(". Sprawdź, czy w systemie jest ustawiona "
+                                         "przeglądarka internetowa."),
+                      MessageCaptions::Error);
 }
 
 void ItemCommandsController::acSendAsMailExecute()

@@ -179,6 +179,35 @@ TEST_F(HeaderListControllerTest, AChannelWithoutCacheFileIsFetchedFirst)
     EXPECT_EQ(lv->currentIndex().row(), 0);
 }
 
+TEST_F(HeaderListControllerTest, AnUpdateOfTheChannelOnShowKeepsTheRowBeingRead)
+{
+    select(b);
+    const int sport = titles().indexOf("Sport");
+    lv->selectionModel()->setCurrentIndex(lv->model()->index(sport, 0),
+                                          QItemSelectionModel::ClearAndSelect |
+                                              QItemSelectionModel::Rows);
+    // The update brings a new item and gives every item a new GUID.
+    shown.beginReplace(folder.cacheFile("{BBBB}"));
+    ASSERT_TRUE(writeAll(folder.cacheFile("{BBBB}"), channelFile({"Nowa", "Pogoda", "Sport"})));
+    shown.endReplace(folder.cacheFile("{BBBB}"));
+    controller->channelUpdated(b);
+    ASSERT_EQ(titles().size(), 3);
+    const QModelIndex current = lv->currentIndex();
+    ASSERT_TRUE(current.isValid()) << "the item being read is shown again, not lost";
+    const HeaderRow &row = rows.row(current.row());
+    EXPECT_EQ(row.title, "Sport");
+    EXPECT_TRUE(lv->selectionModel()->isRowSelected(current.row(), QModelIndex()));
+    EXPECT_EQ(row.guid, "{I2}");
+    EXPECT_EQ(shown.itemNode(row.id).attribute("GUID"), row.guid);
+
+    // An item that left the channel leaves nothing selected.
+    shown.beginReplace(folder.cacheFile("{BBBB}"));
+    ASSERT_TRUE(writeAll(folder.cacheFile("{BBBB}"), channelFile({"Nowa", "Pogoda"})));
+    shown.endReplace(folder.cacheFile("{BBBB}"));
+    controller->channelUpdated(b);
+    EXPECT_TRUE(lv->selectionModel()->selectedRows().isEmpty());
+}
+
 TEST_F(HeaderListControllerTest, MissingOrCorruptCacheFilesLeaveTheListEmpty)
 {
     QSignalSpy navigate(controller.get(), &HeaderListController::navigateRequested);

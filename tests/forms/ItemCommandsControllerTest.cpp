@@ -244,6 +244,31 @@ TEST_F(ItemCommandsTest, LinksGoToTheClipboardTheBrowserAndTheMailProgram)
     EXPECT_EQ(opened.size(), 2); // neither a script nor a file is handed on
 }
 
+TEST_F(ItemCommandsTest, ALinkThatDoesNotOpenIsToldToTheUser)
+{
+    fill({{"Bez przeglądarki", "", "", "http://k.pl/a", false},
+          {"Zły", "", "", "javascript:alert(1)", false},
+          {"Pusty", "", "", "", false}});
+    // A desktop without a web browser: the open fails.
+    controller->setDesktopOpener([this](const QUrl &url) {
+        opened << url;
+        return false;
+    });
+    select({rowOfTitle("Bez przeglądarki")});
+    controller->acOpenLinkExecute();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].kind, "error");
+    EXPECT_TRUE(boxes.shown[0].text.contains("http://k.pl/a")) << boxes.shown[0].text.toStdString();
+    for (const char *title : {"Zły", "Pusty"}) {
+        select({rowOfTitle(title)});
+        controller->acOpenLinkExecute();
+    }
+    EXPECT_EQ(opened.size(), 1); // neither is handed on, and neither passes in silence
+    ASSERT_EQ(boxes.shown.size(), 3);
+    EXPECT_EQ(boxes.shown[1].kind, "information");
+    EXPECT_EQ(boxes.shown[2].kind, "information");
+}
+
 TEST_F(ItemCommandsTest, ExportWritesTheSelectedItemBesideTheWorkingSheet)
 {
     fill(Three);

@@ -158,6 +158,27 @@ TEST(FetchAheadLimits, TwoConnectionsToOneServerAndSixInAll)
     EXPECT_EQ(manyHosts.highestRunning(), 6);
 }
 
+TEST(FetchAheadHandOver, PanelZeroSaysReadyAfterEveryDownloadTakenFailedOrNot)
+{
+    QTemporaryDir dir;
+    auto s = server(0);
+    const auto job = [&](const char *path) {
+        return FetchAhead::Job{s->url(QLatin1String(path)),
+                               dir.filePath(QLatin1String(path).mid(1) + QStringLiteral(".xml")),
+                               {},
+                               {}};
+    };
+    FetchAhead ahead(ProxySettings{});
+    for (const char *path : {"/a", "/missing"})
+        ahead.enqueue(job(path));
+    // A failed download is often the last of a run: nothing else would put it right.
+    for (const char *path : {"/a", "/missing"}) {
+        RecordingUi ui;
+        ahead.take(job(path), &ui);
+        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe")) << path << joined(ui.events);
+    }
+}
+
 TEST(FetchAheadLimits, FilesNobodyTookAreRemoved)
 {
     QTemporaryDir dir;
