@@ -321,8 +321,8 @@ void TfmMainFrm::FormShow()
     // 1.
     repaint();
     // 2. A start hidden without a tray leaves the window minimised: nobody is there to answer
-    // until the user opens it. The start options decide, not the window state, which is not
-    // settled while the native window is replaced and mapped.
+    // until the user opens it. The start options decide, not the window state, which the
+    // window manager may still change while it maps the window.
     if (m_options.startHidden && !m_options.trayAvailable)
         m_firstChannelOfferPending = channelTree()->count() == 1;
     else
