@@ -230,6 +230,10 @@ void TfmMainFrm::createConnections()
             &SyncRunsController::SyncChannel);
     connect(m_syncRuns, &SyncRunsController::channelSynced, m_headerList,
             &HeaderListController::channelUpdated);
+    connect(m_syncRuns, &SyncRunsController::channelUpdated, m_headerList,
+            &HeaderListController::channelUpdated);
+    connect(m_syncRuns, &SyncRunsController::tvChannelsChangeRequested, m_headerList,
+            &HeaderListController::tvChannelsChange);
     connect(m_headerList, &HeaderListController::navigateRequested, m_itemView,
             &ItemViewController::NavigateContent);
     connect(m_headerList, &HeaderListController::stateChanged, this,
@@ -267,14 +271,20 @@ void TfmMainFrm::createConnections()
     connect(acChannelsSendChannel, &QAction::triggered, m_treeEditing,
             &TreeEditingController::acChannelsSendChannelExecute);
     connect(m_treeEditing, &TreeEditingController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    connect(m_treeEditing, &TreeEditingController::tvChannelsChangeRequested, m_headerList,
+            &HeaderListController::tvChannelsChange);
     connect(m_treeEditing, &TreeEditingController::releaseCacheFile, &shown, [&shown](const QString &file) {
         if (shown.shows(file))
             shown.document().setActive(false);
     });
+    // After a deletion the list and the item view start again from the node now selected.
     connect(m_treeEditing, &TreeEditingController::nodeRemoved, m_itemView, [this] {
         m_itemView->NavigateContent(QStringLiteral("about:blank"));
         if (!SelectedNode(tvChannels, *channelTree()))
             m_headerList->SelectFirstChannel();
+        else
+            m_headerList->tvChannelsChange();
+        lvHeaders->setFocus();
     });
     const QList<QAction *> plik = mnPlik->actions();
     mnPlik->insertActions(plik.value(plik.indexOf(acChannelsGroupAdd) + 1),

@@ -1,14 +1,18 @@
 #include "MainFrmFixture.h"
+#include "SignalWait.h"
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "support/LoopbackServer.h"
 #include "sync/ReportLog.h"
 #include "sync/forms/SyncRunsController.h"
+#include "app/forms/ActionFacts.h"
+#include "app/forms/WebBrowser.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -97,6 +101,77 @@ TEST_F(MainFrmSyncTest, SelectingAChannelWithoutCacheFileFetchesItAndShowsItsRow
     EXPECT_EQ(lvHeaders->model()->index(0, 7).data().toString(), QStringLiteral("Nowy kanał"));
     EXPECT_EQ(lvHeaders->currentIndex().row(), 0);
     EXPECT_TRUE(reportLines(w.report).isEmpty());
+}
+
+// A run over all channels shows what it brought in the channel being read, and a click on
+// the channel already selected shows its headers again.
+TEST_F(MainFrmSyncTest, SyncingAllRefreshesTheChannelOnShow)
+{
+    QByteArray document = FeedDocument;
+    m_server.setHandler([&document](const LoopbackRequest &) {
+        return LoopbackReply::http("200 OK", document);
+    });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    w.report->cbDontShow->setChecked(true);
+    ChannelNode *node = w.main->channelTree()->addNode(
+        w.main->channelTree()->root(), QStringLiteral("Kanał"), NodeKind::Channel);
+    node->channel()->url = m_server.url("/feed");
+    node->channel()->enabled = true;
+    node->channel()->GUID = QStringLiteral("{11111111-2222-4333-8444-555555555555}");
+    QTreeView *tvChannels = child<QTreeView>(w.main, "tvChannels");
+    QTreeView *lvHeaders = child<QTreeView>(w.main, "lvHeaders");
+    tvChannels->setCurrentIndex(w.main->channelTree()->indexOf(node));
+    ASSERT_EQ(lvHeaders->model()->rowCount(), 1);
+    w.main->show();
+    ProcessEventsFor(50);
+
+    document.replace("<item>", "<item><title>Druga</title></item><item>");
+    child<QAction>(w.main, "acSyncAll")->trigger();
+    ProcessEventsFor(50);
+    ASSERT_EQ(lvHeaders->model()->rowCount(), 2);
+    EXPECT_EQ(lvHeaders->model()->index(0, 0).data().toString(), QStringLiteral("Druga"));
+    EXPECT_EQ(lvHeaders->currentIndex().row(), 0);
+
+    // Rows changed behind the list's back come back with a click on the selected channel.
+    lvHeaders->setCurrentIndex(lvHeaders->model()->index(1, 0));
+    const QRect place = tvChannels->visualRect(tvChannels->currentIndex());
+    QTest::mouseClick(tvChannels->viewport(), Qt::LeftButton, {}, place.center());
+    ProcessEventsFor(50);
+    EXPECT_EQ(lvHeaders->currentIndex().row(), 0);
+}
+
+// Deleting the channel being read moves the reading to the channel selected after it: its
+// first row is selected and shown, not a blank page beside a selected row.
+TEST_F(MainFrmSyncTest, DeletingTheChannelOnShowShowsTheNextOnesFirstItem)
+{
+    m_server.setHandler(
+        [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", FeedDocument); });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    ChannelTree *tree = w.main->channelTree();
+    QTreeView *tvChannels = child<QTreeView>(w.main, "tvChannels");
+    QList<ChannelNode *> nodes;
+    for (const char *guid : {"{11111111-2222-4333-8444-555555555555}",
+                             "{11111111-2222-4333-8444-666666666666}"}) {
+        ChannelNode *node = tree->addNode(tree->root(), QLatin1String(guid), NodeKind::Channel);
+        node->channel()->url = m_server.url("/feed");
+        node->channel()->GUID = QLatin1String(guid);
+        tvChannels->setCurrentIndex(tree->indexOf(node)); // fetches it
+        nodes.append(node);
+    }
+    w.main->show();
+    tvChannels->setCurrentIndex(tree->indexOf(nodes.first()));
+    ProcessEventsFor(50);
+
+    m_boxes.answers = {true};
+    child<QAction>(w.main, "acRemoveTreeItem")->trigger();
+    ProcessEventsFor(50);
+    ASSERT_EQ(SelectedNode(tvChannels, *tree), nodes.last());
+    QTreeView *lvHeaders = child<QTreeView>(w.main, "lvHeaders");
+    EXPECT_EQ(lvHeaders->currentIndex().row(), 0);
+    const QString shown = child<WebBrowser>(w.main, "wbContent")->LocationURL();
+    EXPECT_TRUE(shown.contains(QStringLiteral("666666666666"))) << shown.toStdString();
 }
 
 TEST_F(MainFrmSyncTest, AFailedUpdateIsReportedWithTheNotice)
