@@ -173,8 +173,12 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
                                             QString(), opml);
     };
     outside.saveOpmlFile = [this, opml] {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Eksportuj kanały do pliku OPML"),
-                                            QStringLiteral("kanaly.opml"), opml);
+        // A name typed without an extension gets ".opml", as other readers expect to find it.
+        QFileDialog dialog(this, QStringLiteral("Eksportuj kanały do pliku OPML"), QString(), opml);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("opml"));
+        dialog.selectFile(QStringLiteral("kanaly.opml"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     m_treeEditing = new TreeEditingController(
         {this, tvChannels, mnChannelsAdd, acChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,

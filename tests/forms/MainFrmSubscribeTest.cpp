@@ -8,8 +8,12 @@
 #include "feed/forms/NewChanellUnit.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -62,6 +66,31 @@ TEST_F(MainFrmSubscribeTest, AddOpensTheWizardAndEditOpensTheChannelsProperties)
     w.main->findChild<QAction *>(QStringLiteral("acRemoveTreeItem"))->trigger();
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), QString::fromUtf8("Czy chcesz usunąć kanał Nowa?")), 1);
     EXPECT_EQ(tree->count(), 1);
+}
+
+// The export asks where to write and gives a name typed without an extension ".opml".
+TEST_F(MainFrmSubscribeTest, TheOpmlExportAddsTheExtensionToANameWithoutOne)
+{
+    Windows &w = createAll();
+    QTemporaryDir target;
+    ASSERT_TRUE(target.isValid());
+    QAction *exportOpml = nullptr;
+    for (QAction *action : w.main->findChildren<QAction *>())
+        if (action->text().contains(QStringLiteral("OPML")) &&
+            action->text().contains(QStringLiteral("Eksport")))
+            exportOpml = action;
+    ASSERT_NE(exportOpml, nullptr);
+    QTimer::singleShot(0, w.main.get(), [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->setDirectory(target.path());
+        dialog->selectFile(target.filePath(QStringLiteral("kanaly")));
+        static_cast<QDialog *>(dialog)->accept(); // as the Save button does
+    });
+    exportOpml->trigger();
+    EXPECT_TRUE(QFileInfo::exists(target.filePath(QStringLiteral("kanaly.opml"))));
+    EXPECT_FALSE(QFileInfo::exists(target.filePath(QStringLiteral("kanaly"))));
 }
 
 // An address handed to the program (its command line, a second start) opens the wizard on its
