@@ -72,6 +72,7 @@
 #include <QWindow>
 
 #include <exception>
+#include <utility>
 
 const QString TfmMainFrm::HomePageUrl = QStringLiteral("https://kolvani.pl/");
 const QString TfmMainFrm::HelpPageUrl = QStringLiteral("https://kolvani.pl/pomoc/");
@@ -339,6 +340,14 @@ void TfmMainFrm::FormShow()
 void TfmMainFrm::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
+    // Opened from its minimised start: the stored place is taken now, once the window is
+    // neither minimised nor maximised (a maximised one keeps it for when it is restored).
+    if (event->type() == QEvent::WindowStateChange && m_pendingNormalPlace.isValid() &&
+        (windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) ==
+            Qt::WindowNoState) {
+        setGeometry(std::exchange(m_pendingNormalPlace, QRect()));
+        restoreNativeState(this);
+    }
     // A minimised window is never the active one: activation is the user opening it.
     if (event->type() == QEvent::ActivationChange && m_firstChannelOfferPending &&
         isActiveWindow() && !isMinimized()) {
@@ -403,8 +412,15 @@ void TfmMainFrm::restorePlacement()
             for (const QScreen *screen : QGuiApplication::screens())
                 areas.append(screen->availableGeometry());
             const QScreen *primary = QGuiApplication::primaryScreen();
-            setGeometry(FitOnScreens(placement.normalRect, UiLook::expectedFrame(this), areas,
-                                     primary ? primary->availableGeometry() : QRect()));
+            const QRect place = FitOnScreens(placement.normalRect, UiLook::expectedFrame(this),
+                                             areas,
+                                             primary ? primary->availableGeometry() : QRect());
+            // A geometry given to a minimised window makes the window manager map it open:
+            // the place waits until the user opens the window.
+            if (isMinimized())
+                m_pendingNormalPlace = place;
+            else
+                setGeometry(place);
             restoreNativeState(this);
         }
         if (placement.leftPanelWidth > 0) {
@@ -437,7 +453,9 @@ void TfmMainFrm::savePlacement()
                             : isMinimized() ? WindowPlacement::ShowMinimised
                                             : WindowPlacement::ShowNormal;
         placement.pixelsPerInch = logicalDpiY();
-        placement.normalRect = normalGeometry().isValid() ? normalGeometry() : geometry();
+        placement.normalRect = m_pendingNormalPlace.isValid() ? m_pendingNormalPlace
+                               : normalGeometry().isValid() ? normalGeometry()
+                                                            : geometry();
         placement.leftPanelWidth = pcLeftPanel->width();
         placement.topPanelHeight = pnTop->height();
         std::unique_ptr<QSettings> store = OpenWindowPlacementStore();

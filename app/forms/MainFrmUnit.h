@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -237,4 +238,5 @@ private:
     bool m_placementSaved = false, m_quitPending = false, m_ending = false;
     bool m_handlingException = false;
     bool m_firstChannelOfferPending = false; // started minimised: asked once the user opens it
+    QRect m_pendingNormalPlace; // started minimised: the stored place, taken once it is opened
 };

@@ -96,6 +96,10 @@ protected:
         return count;
     }
 
+    // A start with "hid" and no tray: minimised, and the question about a first channel
+    // once the user opens the window.
+    void checkHiddenStart();
+
     // Every managed window with its state and kind, for a failure's message.
     QString describeWindows() const
     {
@@ -269,6 +273,24 @@ TEST_F(WindowManagerTest, WindowClosedMaximisedComesBackMaximisedOverItsNormalPl
 TEST_F(WindowManagerTest, HiddenStartWithoutATrayIsMinimisedAndAsksWhenOpened)
 {
     startProgram({QStringLiteral("hid")});
+    checkHiddenStart();
+}
+
+// The place kept from the last run is no reason to open the window.
+TEST_F(WindowManagerTest, HiddenStartWithAStoredPlacementStaysMinimised)
+{
+    writePlacement(1, QStringLiteral("100,100,900,580"));
+    startProgram({QStringLiteral("hid")});
+    checkHiddenStart();
+    // Opened, it takes that place.
+    const QString main = session.waitForWindow(QStringLiteral("Kolvani"));
+    EXPECT_TRUE(X11Session::waitUntil(
+        [&] { return session.geometry(main) == QRect(100, 100, 800, 480); }, 10000))
+        << qPrintable(describeWindows());
+}
+
+void WindowManagerTest::checkHiddenStart()
+{
     const QString main = session.waitForWindow(QStringLiteral("Kolvani"));
     ASSERT_FALSE(main.isEmpty());
     EXPECT_TRUE(X11Session::waitUntil(
