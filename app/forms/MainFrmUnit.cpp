@@ -618,7 +618,8 @@ void TfmMainFrm::Oprogramie1Click()
 
 void TfmMainFrm::openAddress(const QString &address)
 {
-    QDesktopServices::openUrl(QUrl(address));
+    if (!QDesktopServices::openUrl(QUrl(address)))
+        ReportUnopenedLink(*m_messageBoxes, this, address);
 }
 
 void TfmMainFrm::KolvaniwInternecie1Click()

@@ -257,6 +257,8 @@ void TfmMainFrm::createConnections()
     connect(acOpenInNewWindow, &QAction::triggered, m_itemView,
             &ItemViewController::acOpenInNewWindowExecute);
     connect(m_itemView, &ItemViewController::openLinkRequested, acOpenLink, &QAction::trigger);
+    connect(m_itemView, &ItemViewController::linkNotOpened, this,
+            [this](const QString &address) { ReportUnopenedLink(*m_messageBoxes, this, address); });
     connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     connect(m_itemView, &ItemViewController::firstChannelRequested, m_headerList,
             &HeaderListController::SelectFirstChannel);

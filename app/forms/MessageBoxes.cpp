@@ -42,3 +42,12 @@ IMessageBoxes &MessageBoxes::standard()
     static MessageBoxes boxes;
     return boxes;
 }
+
+void ReportUnopenedLink(IMessageBoxes &boxes, QWidget *parent, const QString &address)
+{
+    boxes.error(parent,
+                QStringLiteral("Nie można otworzyć odnośnika ") + address +
+                    QStringLiteral(". Sprawdź, czy w systemie jest ustawiona przeglądarka "
+                                   "internetowa."),
+                MessageCaptions::Error);
+}

@@ -36,3 +36,7 @@ public:
     // The one instance the program uses when nobody gives another.
     static IMessageBoxes &standard();
 };
+
+// The error shown when the system's web browser would not open `address` (a desktop
+// without one would otherwise swallow the click).
+void ReportUnopenedLink(IMessageBoxes &boxes, QWidget *parent, const QString &address);

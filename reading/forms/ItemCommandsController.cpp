@@ -180,13 +180,8 @@ void ItemCommandsController::acOpenLinkExecute()
                             MessageCaptions::Information);
         return;
     }
-    // A desktop without a web browser would otherwise swallow the click.
     if (m_open && !m_open(url))
-        m_boxes.error(m_w.window,
-                      QStringLiteral("Nie można otworzyć odnośnika ") + link +
-                          QStringLiteral(". Sprawdź, czy w systemie jest ustawiona "
-                                         "przeglądarka internetowa."),
-                      MessageCaptions::Error);
+        ReportUnopenedLink(m_boxes, m_w.window, link);
 }
 
 void ItemCommandsController::acSendAsMailExecute()

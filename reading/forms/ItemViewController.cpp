@@ -211,6 +211,6 @@ void ItemViewController::acOpenInNewWindowExecute()
     if (m_currentLocation.contains(QStringLiteral(".xml")) ||
         m_currentLocation == QStringLiteral("about:blank"))
         emit openLinkRequested();
-    else if (!m_currentLocation.isEmpty())
-        QDesktopServices::openUrl(QUrl(m_currentLocation));
+    else if (!m_currentLocation.isEmpty() && !QDesktopServices::openUrl(QUrl(m_currentLocation)))
+        emit linkNotOpened(m_currentLocation);
 }

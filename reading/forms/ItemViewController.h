@@ -84,6 +84,8 @@ public slots:
 signals:
     // The item on show is a cache file: the item's own link opens instead (acOpenLink).
     void openLinkRequested();
+    // The system's web browser would not open the page on show.
+    void linkNotOpened(const QString &address);
     // The enabled states that follow the list (the filter button, the archive buttons).
     void stateChanged();
     // An item could not be shown. No channel is selected: select the first one

@@ -751,4 +751,17 @@ TEST(MainFrmProcess, SecondInstanceEndsQuicklyAndTheFirstSavesOnTermination)
     EXPECT_TRUE(QFileInfo::exists(tree));
 }
 
+// The program's own pages open in the system's web browser; without one (as on the offscreen
+// platform, which opens nothing) the user is told, not left with a click that did nothing.
+TEST_F(MainFrmFixture, APageTheSystemCannotOpenIsToldToTheUser)
+{
+    auto w = create();
+    m_boxes.shown.clear();
+    w->KolvaniwInternecie1Click();
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("error"));
+    EXPECT_TRUE(m_boxes.shown.first().text.contains(TfmMainFrm::HomePageUrl));
+    EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Błąd:"));
+}
+
 } // namespace
