@@ -1,5 +1,6 @@
 #include "catalogue/forms/EditChannelUnit.h"
 
+#include "app/forms/MessageBoxes.h"
 #include "app/forms/UiLook.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
@@ -40,7 +41,10 @@ TfmEditChannelFrm::TfmEditChannelFrm(QWidget *parent) : ProgramDialog(parent)
 {
     setObjectName(QStringLiteral("fmEditChannelFrm"));
     setWindowTitle(QStringLiteral("Właściwości kanału:"));
-    m_openLink = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    m_openLink = [this](const QUrl &url) {
+        if (!QDesktopServices::openUrl(url))
+            ReportUnopenedLink(MessageBoxes::standard(), this, url.toString());
+    };
     buildControls();
     fixSizeAtLeast(QSize(322, 442));
     enableKeyPreview();

@@ -4,10 +4,12 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/EditChannelUnit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -134,6 +136,25 @@ TEST_F(EditChannelFrmTest, TheLinkLabelOpensOnlyWebAddresses)
     frm.fill(*node);
     frm.lbLinkClick();
     EXPECT_EQ(opened.size(), 1);
+}
+
+// Without a web browser (the offscreen platform opens nothing) the click is answered.
+TEST(EditChannelFrmLink, AChannelLinkThatDoesNotOpenIsToldToTheUser)
+{
+    ChannelTree tree;
+    ChannelNode *node = tree.addNode(tree.root(), QStringLiteral("Kanał"), NodeKind::Channel);
+    node->channel()->link = QStringLiteral("http://x.test/");
+    TfmEditChannelFrm frm;
+    frm.fill(*node);
+    QString told;
+    QTimer::singleShot(0, &frm, [&told] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            told = box->text();
+            box->close();
+        }
+    });
+    frm.lbLinkClick();
+    EXPECT_TRUE(told.contains(QStringLiteral("http://x.test/"))) << told.toStdString();
 }
 
 } // namespace
