@@ -324,10 +324,16 @@ void TfmMainFrm::FormShow()
     // 2. A start hidden without a tray leaves the window minimised: nobody is there to answer
     // until the user opens it. The start options decide, not the window state, which the
     // window manager may still change while it maps the window.
-    if (m_options.startHidden && !m_options.trayAvailable)
+    if (m_options.startHidden && !m_options.trayAvailable) {
         m_firstChannelOfferPending = channelTree()->count() == 1;
-    else
+    } else if (windowHandle() && !windowHandle()->isExposed() && channelTree()->count() == 1) {
+        // Not yet placed by the window manager: the question would stand over the place
+        // the window had before; it waits for the window to be on the screen.
+        m_firstChannelOfferOnExpose = true;
+        windowHandle()->installEventFilter(this);
+    } else {
         offerFirstChannel();
+    }
     // 3. and 4.; errors here are no reason to stop.
     GuardedStep(lcApp, "showing the first channel", [this] { m_headerList->firstShow(); });
     GuardedStep(lcApp, "expanding the tree", [this] {
@@ -684,6 +690,12 @@ void TfmMainFrm::resizeEvent(QResizeEvent *event)
 
 bool TfmMainFrm::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == windowHandle() && event->type() == QEvent::Expose &&
+        m_firstChannelOfferOnExpose && windowHandle()->isExposed()) {
+        m_firstChannelOfferOnExpose = false;
+        windowHandle()->removeEventFilter(this);
+        QTimer::singleShot(0, this, &TfmMainFrm::offerFirstChannel);
+    }
     if (event->type() == QEvent::Resize && watched == pnFiller) {
         pnFillerResize();
     } else if (event->type() == QEvent::MouseButtonRelease) {

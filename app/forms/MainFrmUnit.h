@@ -238,5 +238,6 @@ private:
     bool m_placementSaved = false, m_quitPending = false, m_ending = false;
     bool m_handlingException = false;
     bool m_firstChannelOfferPending = false; // started minimised: asked once the user opens it
+    bool m_firstChannelOfferOnExpose = false; // asked once the window is on the screen
     QRect m_pendingNormalPlace; // started minimised: the stored place, taken once it is opened
 };

@@ -350,3 +350,22 @@ TEST_F(SmallScreenTest, TheChannelPropertiesFitWithTheirButtons)
     EXPECT_TRUE(area.contains(outer))
         << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
 }
+
+// The question about a first channel stands over the window, where the window manager put
+// it, not over the place the window had before it was mapped.
+TEST_F(WindowManagerTest, TheFirstChannelQuestionIsCentredOverTheWindow)
+{
+    startProgram({});
+    const QString main = session.waitForWindow(QStringLiteral("Kolvani"));
+    ASSERT_FALSE(main.isEmpty());
+    ASSERT_TRUE(X11Session::waitUntil(
+        [&] { return windowsNamed(QStringLiteral("Kolvani")) == 2; }, 10000))
+        << qPrintable(describeWindows());
+    QString question;
+    for (const X11Session::Window &window : session.clientWindows())
+        if (window.name == QLatin1String("Kolvani") && window.id != main)
+            question = window.id;
+    X11Session::waitUntil([&] { return !session.frameExtents(question).isNull(); }, 10000);
+    const QPoint offset = outerFrame(question).center() - outerFrame(main).center();
+    EXPECT_LE(offset.manhattanLength(), 40) << offset.x() << "," << offset.y();
+}
