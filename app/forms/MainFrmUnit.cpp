@@ -321,18 +321,16 @@ void TfmMainFrm::FormShow()
 {
     // 1.
     repaint();
-    // 2. A start hidden without a tray leaves the window minimised: nobody is there to answer
-    // until the user opens it. The start options decide, not the window state, which the
-    // window manager may still change while it maps the window.
-    if (m_options.startHidden && !m_options.trayAvailable) {
-        m_firstChannelOfferPending = channelTree()->count() == 1;
-    } else if (windowHandle() && !windowHandle()->isExposed() && channelTree()->count() == 1) {
-        // Not yet placed by the window manager: the question would stand over the place
-        // the window had before; it waits for the window to be on the screen.
-        m_firstChannelOfferOnExpose = true;
-        windowHandle()->installEventFilter(this);
-    } else {
-        offerFirstChannel();
+    // 2. The question waits until the window is on the screen: a window not yet placed by
+    // the window manager would have it stand elsewhere, and a minimised start (without a
+    // tray) has nobody there to answer until the user opens it.
+    if (channelTree()->count() == 1) {
+        if (onScreen()) {
+            offerFirstChannel();
+        } else if (windowHandle()) {
+            m_firstChannelOfferPending = true;
+            windowHandle()->installEventFilter(this);
+        }
     }
     // 3. and 4.; errors here are no reason to stop.
     GuardedStep(lcApp, "showing the first channel", [this] { m_headerList->firstShow(); });
@@ -354,12 +352,11 @@ void TfmMainFrm::changeEvent(QEvent *event)
         setGeometry(std::exchange(m_pendingNormalPlace, QRect()));
         restoreNativeState(this);
     }
-    // A minimised window is never the active one: activation is the user opening it.
-    if (event->type() == QEvent::ActivationChange && m_firstChannelOfferPending &&
-        isActiveWindow() && !isMinimized()) {
-        m_firstChannelOfferPending = false;
-        QTimer::singleShot(0, this, &TfmMainFrm::offerFirstChannel);
-    }
+}
+
+bool TfmMainFrm::onScreen() const
+{
+    return windowHandle() && windowHandle()->isExposed() && !isMinimized();
 }
 
 void TfmMainFrm::offerFirstChannel()
@@ -691,8 +688,8 @@ void TfmMainFrm::resizeEvent(QResizeEvent *event)
 bool TfmMainFrm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == windowHandle() && event->type() == QEvent::Expose &&
-        m_firstChannelOfferOnExpose && windowHandle()->isExposed()) {
-        m_firstChannelOfferOnExpose = false;
+        m_firstChannelOfferPending && onScreen()) {
+        m_firstChannelOfferPending = false;
         windowHandle()->removeEventFilter(this);
         QTimer::singleShot(0, this, &TfmMainFrm::offerFirstChannel);
     }

@@ -165,6 +165,8 @@ private:
     void restorePlacement();
     void savePlacement();
     void offerFirstChannel();
+    // Mapped, placed and not minimised: what the user can see and answer.
+    bool onScreen() const;
     void saveClosingState();
     void stopTimers();
     void requestQuit();
@@ -237,7 +239,6 @@ private:
     bool m_startupFailed = false, m_formCreated = false, m_shownOnce = false;
     bool m_placementSaved = false, m_quitPending = false, m_ending = false;
     bool m_handlingException = false;
-    bool m_firstChannelOfferPending = false; // started minimised: asked once the user opens it
-    bool m_firstChannelOfferOnExpose = false; // asked once the window is on the screen
+    bool m_firstChannelOfferPending = false; // asked once the window is on the screen
     QRect m_pendingNormalPlace; // started minimised: the stored place, taken once it is opened
 };
