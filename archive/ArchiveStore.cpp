@@ -511,19 +511,10 @@ void ArchiveQuery::open(const QString &channelGuid, const QString &keyword)
 
 bool ArchiveQuery::openMatching(Column column, const QString &text)
 {
-    QByteArray sql = ListedColumns;
-    switch (column) {
-    case Column::Description:
-        sql += " WHERE kv_contains(sDescription, ?1)";
-        break;
-    case Column::Author:
-        sql += " WHERE kv_contains(sAuthor, ?1)";
-        break;
-    case Column::Title:
-        sql += " WHERE kv_contains(sTitle, ?1)";
-        break;
-    }
-    sql += " ORDER BY rowid";
+    // The column's name comes from this table, never from the caller's text.
+    static const char *const Names[] = {"sDescription", "sAuthor", "sTitle"};
+    const QByteArray sql = QByteArray(ListedColumns) + " WHERE kv_contains(" +
+                           Names[int(column)] + ", ?1) ORDER BY rowid";
     Statement statement(m_c.db, sql.constData(), Stage::Reading);
     statement.bind(1, archiveText(text, ArchiveTextWay::ToStored));
     std::vector<ArchiveListedRow> rows = listedRows(statement);

@@ -2,14 +2,13 @@
 
 #include "app/CommandLine.h"
 #include "app/commands/CheckTreeCommand.h"
+#include "app/commands/ConsoleLines.h"
 #include "app/commands/FetchCommand.h"
 #include "app/commands/OpmlCommand.h"
 #include "app/commands/SyncCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
-
-#include <cstdio>
 
 namespace {
 
@@ -21,29 +20,23 @@ int runTool(int argc, char **argv, int (*tool)(const QStringList &), const QStri
     return tool(args);
 }
 
-void print(FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 } // namespace
 
 bool RunToolMode(int argc, char **argv, const CommandLine &line, int *exitCode)
 {
     switch (line.mode) {
     case CommandLine::Mode::Help:
-        print(stdout, CommandLineHelp());
+        WriteConsoleText(stdout, CommandLineHelp());
         *exitCode = 0;
         return true;
     case CommandLine::Mode::Version:
-        print(stdout, VersionText() + QLatin1Char('\n'));
+        WriteConsoleLine(stdout, VersionText());
         *exitCode = 0;
         return true;
     case CommandLine::Mode::UsageError:
-        print(stderr, QStringLiteral("kolvani: nieznana opcja %1\n\n").arg(line.badArgument) +
-                          CommandLineHelp());
+        WriteConsoleText(stderr, QStringLiteral("kolvani: nieznana opcja %1\n\n")
+                                         .arg(line.badArgument) +
+                                     CommandLineHelp());
         *exitCode = 2;
         return true;
     case CommandLine::Mode::CheckTree:
