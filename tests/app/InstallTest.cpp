@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "support/ProgramRun.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -64,18 +65,9 @@ QSize pngSize(const QString &path)
 // A fresh account: nothing of the program's yet, no XDG variables.
 QProcessEnvironment freshAccount(const QString &home)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = windowProgramEnvironment(home);
     for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
         env.remove(QString::fromLatin1(name));
-    env.insert(QStringLiteral("HOME"), home);
-    const QString runtime = home + QStringLiteral("/runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!env.contains(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")))
-        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"),
-                   QStringLiteral("--no-sandbox --disable-gpu"));
     return env;
 }
 

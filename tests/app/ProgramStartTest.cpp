@@ -3,6 +3,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramRun.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -48,18 +49,9 @@ bool maps(const QStringList &libraries, const QString &prefix)
 // A user of their own: HOME, data home and runtime folder in a temporary folder.
 QProcessEnvironment account(const QString &home)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = windowProgramEnvironment(home);
     env.remove(QStringLiteral("XDG_CONFIG_HOME"));
-    env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/share"));
-    const QString runtime = home + QStringLiteral("/runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (!env.contains(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")))
-        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"),
-                   QStringLiteral("--no-sandbox --disable-gpu"));
     return env;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -20,4 +22,22 @@ inline int runKolvani(const QStringList &arguments, const QString &dataHome, QSt
     EXPECT_TRUE(program.waitForFinished(60000));
     *errors = QString::fromUtf8(program.readAllStandardError());
     return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+}
+
+// The environment of the window program started by a test for an account at `home`: its own
+// private runtime folder (where the single-instance lock lives), the offscreen platform and
+// the browser engine without its sandbox (CI runs as root).
+inline QProcessEnvironment windowProgramEnvironment(const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    const QString runtime = home + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!env.contains(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")))
+        env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"),
+                   QStringLiteral("--no-sandbox --disable-gpu"));
+    return env;
 }
