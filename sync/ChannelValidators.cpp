@@ -21,8 +21,10 @@ void ChannelValidatorStore::setPath(const QString &path)
 {
     if (path == m_path)
         return;
+    flush();
     m_path = path;
     m_loaded = false;
+    m_dirty = false;
     m_entries.clear();
 }
 
@@ -116,5 +118,23 @@ bool ChannelValidatorStore::remember(const QString &guid, const QString &url,
             return true;
         m_entries.insert(guid, Entry{url, kept});
     }
-    return save();
+    m_dirty = true;
+    return m_holds > 0 || flush();
+}
+
+bool ChannelValidatorStore::release()
+{
+    if (m_holds > 0)
+        --m_holds;
+    return m_holds > 0 || flush();
+}
+
+bool ChannelValidatorStore::flush()
+{
+    if (!m_dirty || m_path.isEmpty())
+        return true;
+    if (!save())
+        return false;
+    m_dirty = false;
+    return true;
 }

@@ -61,6 +61,8 @@ void SyncRun::run()
     m_runPending = false;
     m_cancelRequested = false;
     m_syncAllRunning = true;
+    // Validators of the whole run are written once, at its end.
+    m_updater.holdValidatorWrites();
     emit runningChanged(true);
     try {
         // The cache files of the run reach their folder's entry together, at its end.
@@ -103,6 +105,7 @@ bool SyncRun::willUpdate(const TtvChannel &channel) const
 
 void SyncRun::end()
 {
+    m_updater.releaseValidatorWrites();
     m_syncAllRunning = false;
     emit runningChanged(false);
 }

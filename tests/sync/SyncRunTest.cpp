@@ -16,11 +16,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
 
 namespace {
@@ -263,3 +266,57 @@ TEST_F(SyncRunTest, ARunAskedForDuringASingleUpdateStartsWhenItReturns)
 }
 
 } // namespace
+
+namespace {
+
+// The stored ETag of each channel, as "GUID=etag", in GUID order.
+QStringList storedValidators(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonObject channels =
+        QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("channels")).toObject();
+    QStringList entries;
+    for (auto it = channels.constBegin(); it != channels.constEnd(); ++it)
+        entries << it.key() + QLatin1Char('=') +
+                       it.value().toObject().value(QStringLiteral("etag")).toString();
+    entries.sort();
+    return entries;
+}
+
+} // namespace
+
+// The validators of a run reach their file once, at its end (a cancelled run included),
+// not after every channel.
+TEST_F(SyncRunTest, ValidatorsAreWrittenOnceAtTheEndOfARun)
+{
+    std::atomic<int> generation{1};
+    server.setHandler([&generation](const LoopbackRequest &request) {
+        const QByteArray etag = request.target().mid(1) + QByteArray::number(generation.load());
+        return LoopbackReply::http("200 OK", feed(request.target().mid(1)),
+                                   "ETag: " + etag + "\r\n");
+    });
+    const QString file = UserFolder(home.path()).validatorsFile();
+    QStringList during;
+    QObject::connect(&run(), &SyncRun::channelUpdated, &run(), [&](ChannelNode *) {
+        during << storedValidators(file).join(QLatin1Char(' '));
+    });
+    channel(root(), QStringLiteral("A"), QStringLiteral("/a"));
+    channel(root(), QStringLiteral("B"), QStringLiteral("/b"));
+    channel(root(), QStringLiteral("C"), QStringLiteral("/c"));
+    run().SyncAllChannels();
+    EXPECT_EQ(during, QStringList({"", "", ""}));
+    const QStringList first{guidOf(1) + "=a1", guidOf(2) + "=b1", guidOf(3) + "=c1"};
+    EXPECT_EQ(storedValidators(file), first);
+
+    // Cancelled after its first channel, a run keeps what that channel brought.
+    generation = 2;
+    during.clear();
+    QObject::connect(&run(), &SyncRun::channelUpdated, &run(),
+                     [this](ChannelNode *) { run().requestCancel(); });
+    run().SyncAllChannels();
+    EXPECT_EQ(during, QStringList({first.join(QLatin1Char(' '))}));
+    EXPECT_EQ(storedValidators(file),
+              QStringList({guidOf(1) + "=a2", guidOf(2) + "=b1", guidOf(3) + "=c1"}));
+}
