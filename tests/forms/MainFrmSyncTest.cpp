@@ -181,8 +181,10 @@ TEST_F(MainFrmSyncTest, TheTreeFileFollowsEveryChangeAndARunWritesItOnce)
     // A deleted channel does not come back.
     QTreeView *tvChannels = child<QTreeView>(w.main, "tvChannels");
     tvChannels->setCurrentIndex(tree->indexOf(nodes.first()));
+    QAction *remove = child<QAction>(w.main, "acRemoveTreeItem");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return remove->isEnabled(); }, 10000));
     m_boxes.answers = {true};
-    child<QAction>(w.main, "acRemoveTreeItem")->trigger();
+    remove->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !fileHas(QStringLiteral("Kanał 0")); }, 10000));
     EXPECT_TRUE(fileHas(QStringLiteral("Kanał 1")));
 }
