@@ -14,6 +14,7 @@ class ArchiveItemDocument;
 class ArchiveStore;
 struct TreeLoadResult;
 class ChannelTree;
+class ChannelTreeSaver;
 class ChannelUpdater;
 class HeaderListModel;
 class DocumentDownloader;
@@ -37,6 +38,8 @@ public:
 
     const UserFolder &folder() const { return m_folder; }
     ChannelTree &channelTree() { return *m_tree; }
+    // Writes data/tvChannels.xml after every change of the tree, once the tree is loaded.
+    ChannelTreeSaver &treeSaver() { return *m_treeSaver; }
     ShownChannel &shownChannel() { return *m_shown; }
     HeaderListModel &headerRows() { return *m_headerRows; }
     UnreadCounts &unreadCounts() { return *m_unreadCounts; }
@@ -58,7 +61,8 @@ public:
     void setDownloadUi(IDownloadUi *ui);
     // Reads the tree file into the tree through the shared document, which is closed again
     // afterwards: written back as a channel it would be spoilt. `status` receives panel-0
-    // texts of a long load.
+    // texts of a long load. Once loaded, every change of the tree reaches the file (a run's
+    // stamps once, at its end); a failed load leaves the file to the caller.
     TreeLoadResult loadChannelTree(const std::function<void(const QString &)> &status = {});
     // Opens data/archive.mdb and parses the archive item document. Raises ArchiveError or
     // XmlError; the archive stays closed then.
@@ -71,6 +75,7 @@ private:
     UserFolder m_folder;
     std::unique_ptr<AlertQueue> m_alerts;
     std::unique_ptr<ChannelTree> m_tree;
+    std::unique_ptr<ChannelTreeSaver> m_treeSaver;
     std::unique_ptr<ShownChannel> m_shown;
     std::unique_ptr<HeaderListModel> m_headerRows;
     std::unique_ptr<UnreadCounts> m_unreadCounts;

@@ -330,13 +330,15 @@ bool ChannelUpdater::replaceCacheFile(const QString &cacheFile, const QString &d
         if (std::rename(QFile::encodeName(downloadFile).constData(),
                         QFile::encodeName(cacheFile).constData()) == 0)
             return true;
-        if (errno != EXDEV)
-            return false;
-        // temp/ on another file system than data/.
-        WriteFileAtomically(cacheFile, content);
-        QFile::remove(downloadFile);
-        return true;
+        if (errno == EXDEV) {
+            // temp/ on another file system than data/.
+            WriteFileAtomically(cacheFile, content);
+            QFile::remove(downloadFile);
+            return true;
+        }
     } catch (const FileError &) {
-        return false;
     }
+    // The download is of no further use, and a full disk needs its room back.
+    QFile::remove(downloadFile);
+    return false;
 }

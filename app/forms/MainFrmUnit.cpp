@@ -11,6 +11,7 @@
 #include "app/SettingsFile.h"
 #include "app/UserDataLock.h"
 #include "app/UserFolder.h"
+#include "app/UserFolderTidy.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ActionFacts.h"
@@ -24,6 +25,7 @@
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "catalogue/ChannelTreeSaver.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "catalogue/forms/TreeEditingController.h"
 #include "feed/DocumentDownloader.h"
@@ -46,6 +48,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -225,6 +228,10 @@ void TfmMainFrm::lockUserData()
     // A command-line synchronisation of the same folder must wait while a window runs; if
     // one runs right now, the window takes its share as soon as it has finished.
     m_dataLock = std::make_unique<UserDataLock>(m_folder.lockFile());
+    // Alone with the folder for a moment: what a killed process left can go.
+    const QDateTime lockTaken = QDateTime::currentDateTime();
+    if (m_dataLock->tryLock(UserDataLock::Mode::Exclusive))
+        TidyUserFolder(m_folder, lockTaken);
     if (m_dataLock->tryLock(UserDataLock::Mode::Shared))
         return;
     auto *retry = new QTimer(this);
@@ -248,13 +255,18 @@ bool TfmMainFrm::loadChannelTree()
             qCWarning(lcApp).noquote() << warning;
         return true;
     }
-    m_messageBoxes->error(
-        this,
+    // The user's file is kept beside before the default takes its place: its channels can
+    // still be recovered by hand.
+    const QString kept = KeepDamagedTreeFile(path);
+    QString message =
         QStringLiteral("Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku "
                        "konfiguracyjnego. Po ponownym uruchomieniu lista kanałów zostanie "
-                       "wyczyszczona. Program kończy działanie."),
-        MessageCaptions::Error);
-    QFile::remove(path);
+                       "wyczyszczona. Program kończy działanie.");
+    if (!kept.isEmpty())
+        message += QStringLiteral(" Uszkodzony plik zachowano jako %1.").arg(kept);
+    m_messageBoxes->error(this, message, MessageCaptions::Error);
+    if (kept.isEmpty())
+        QFile::remove(path);
     // QFile::copy never overwrites an existing file.
     QFile::copy(m_folder.defaultTreeFile(), path);
     return false;
@@ -504,7 +516,7 @@ void TfmMainFrm::saveClosingState()
     });
     // 3.
     GuardedStep(lcApp, "saving the channel tree",
-                [this] { SaveChannelTree(*channelTree(), m_folder.treeFile()); });
+                [this] { m_session->treeSaver().writeNow(); });
 }
 
 void TfmMainFrm::FormCloseQuery()

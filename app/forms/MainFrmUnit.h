@@ -40,6 +40,7 @@ class QTimer;
 class QToolButton;
 class QTreeView;
 class Session;
+class ChannelTreeSaver;
 class SyncRunsController;
 class TfmNotifyFrm;
 class TreeEditingController;
@@ -71,6 +72,7 @@ public:
     QString appFolder() const { return m_folder.root(); } // per-user folder, ends with "/"
     HeaderListModel &headerRows() const; // the rows, sortColumn and sortDescending
     ChannelTree *channelTree() const;                     // owns nodeDataBlocks
+    ChannelTreeSaver *treeSaver() const; // writes the tree file after each change
     XmlDocument &xmlDocument() const;                     // the channel on show
     AlertQueue &alertQueue() const; // alertTitles, alertChannels, newItemCount
     bool channelUpdateBusy() const;

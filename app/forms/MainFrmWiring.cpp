@@ -65,6 +65,7 @@
 #include "archive/forms/ArchiveController.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeSaver.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "catalogue/forms/TreeEditingController.h"
@@ -84,6 +85,9 @@
 #include "sync/forms/SyncRunsController.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
+
+#include <memory>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
@@ -115,6 +119,17 @@
 void TfmMainFrm::buildSession(const UserFolder &folder)
 {
     m_session = std::make_unique<Session>(folder, *this);
+    // A tree that cannot be written is said once, not at every change; the change waits
+    // for the next write, at the latest the closing one.
+    auto told = std::make_shared<bool>(false);
+    ChannelTreeSaver *saver = &m_session->treeSaver();
+    connect(saver, &ChannelTreeSaver::saved, this, [told] { *told = false; });
+    connect(saver, &ChannelTreeSaver::saveFailed, this, [this, told](const QString &message) {
+        if (std::exchange(*told, true))
+            return;
+        m_messageBoxes->error(this, QStringLiteral("Nie można zapisać listy kanałów: ") + message,
+                              MessageCaptions::Error);
+    });
     m_session->setDownloadUi(sbStatus);
     m_session->setProxyProvider(
         [this] { return m_windows.config ? m_windows.config->proxySettings() : ProxySettings(); });
@@ -379,6 +394,11 @@ QTimer *TfmMainFrm::tmUpdates() const
 ChannelTree *TfmMainFrm::channelTree() const
 {
     return m_session ? &m_session->channelTree() : nullptr;
+}
+
+ChannelTreeSaver *TfmMainFrm::treeSaver() const
+{
+    return m_session ? &m_session->treeSaver() : nullptr;
 }
 
 HeaderListModel &TfmMainFrm::headerRows() const
