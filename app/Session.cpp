@@ -1,5 +1,6 @@
 #include "app/Session.h"
 
+#include "app/LiveSettings.h"
 #include "alerts/AlertPlayback.h"
 #include "alerts/AlertQueue.h"
 #include "archive/ArchiveItemDocument.h"
@@ -57,6 +58,7 @@ private:
 
 Session::Session(const UserFolder &folder, IReportSink &report)
     : m_folder(folder),
+      m_live(std::make_unique<LiveSettings>()),
       m_alerts(std::make_unique<AlertQueue>()),
       m_tree(std::make_unique<ChannelTree>()),
       m_treeSaver(std::make_unique<ChannelTreeSaver>(*m_tree, folder.treeFile())),
@@ -70,6 +72,9 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_updater = std::make_unique<ChannelUpdater>(m_folder, *m_host, *m_shown, *m_alerts);
     m_syncRun = std::make_unique<SyncRun>(*m_tree, *m_updater, *m_alerts);
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);
+    setProxyProvider([live = m_live.get()] { return live->proxy(); });
+    QObject::connect(m_live.get(), &LiveSettings::changed, m_syncRun.get(),
+                     [this] { m_syncRun->setSchedule(m_live->updateInterval()); });
     QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_syncRun.get(),
                      [this](bool running) { fetchAhead(running); });
     // An update stamps its channel's last update; a run's stamps are written once, at its end.

@@ -17,6 +17,7 @@ class ChannelTree;
 class ChannelTreeSaver;
 class ChannelUpdater;
 class HeaderListModel;
+class LiveSettings;
 class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
@@ -37,6 +38,8 @@ public:
     Session &operator=(const Session &) = delete;
 
     const UserFolder &folder() const { return m_folder; }
+    // The settings of this run; the runs' timer and every download's proxy follow them.
+    LiveSettings &liveSettings() { return *m_live; }
     ChannelTree &channelTree() { return *m_tree; }
     // Writes data/tvChannels.xml after every change of the tree, once the tree is loaded.
     ChannelTreeSaver &treeSaver() { return *m_treeSaver; }
@@ -55,7 +58,7 @@ public:
     bool archiveOpen() const { return m_archive != nullptr; }
 
     // The proxy of every download, read before each one (and once per run for the downloads
-    // fetched ahead).
+    // fetched ahead). The live settings' proxy until this is called.
     void setProxyProvider(std::function<ProxySettings()> provider);
     // Where the downloads of updates show their status and progress; null shows nothing.
     void setDownloadUi(IDownloadUi *ui);
@@ -73,6 +76,7 @@ private:
     void fetchAhead(bool running);
 
     UserFolder m_folder;
+    std::unique_ptr<LiveSettings> m_live;
     std::unique_ptr<AlertQueue> m_alerts;
     std::unique_ptr<ChannelTree> m_tree;
     std::unique_ptr<ChannelTreeSaver> m_treeSaver;

@@ -20,6 +20,27 @@ SyncRun::SyncRun(ChannelTree &tree, ChannelUpdater &updater, AlertQueue &alerts,
 
 SyncRun::~SyncRun() = default;
 
+void SyncRun::setSchedule(int intervalMs)
+{
+    intervalMs = qMax(0, intervalMs);
+    if (intervalMs == m_scheduleMs)
+        return;
+    m_scheduleMs = intervalMs;
+    if (intervalMs == 0) {
+        m_tmUpdates.stop();
+        m_tmUpdates.setInterval(0);
+    } else {
+        m_tmUpdates.start(intervalMs);
+    }
+}
+
+void SyncRun::stopSchedule()
+{
+    m_scheduleMs = 0;
+    m_tmUpdates.stop();
+    m_tmUpdates.setInterval(0);
+}
+
 bool SyncRun::alertsQueued() const
 {
     return m_alerts.size() > 0;

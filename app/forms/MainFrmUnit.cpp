@@ -7,6 +7,7 @@
 #include "app/AppLog.h"
 #include "app/AppSettings.h"
 #include "app/GuardedStep.h"
+#include "app/LiveSettings.h"
 #include "app/Session.h"
 #include "app/SettingsFile.h"
 #include "app/UserDataLock.h"
@@ -293,26 +294,12 @@ void TfmMainFrm::readStartSettings()
         const AppSettings stored = AppSettings::read(settings);
         channelsListUrl = stored.channelsListUrl;
         headerRows().setSortState(stored.columnToSort, stored.descendingSort);
-        setTimerInterval(tmUpdates(), stored.updates ? UpdateTimerInterval(stored.interval) : 0);
+        // The runs' timer follows the live settings.
+        m_session->liveSettings().set(stored);
     } catch (const std::exception &e) {
         // Unreadable settings leave their defaults.
         qCWarning(lcApp, "reading the settings: %s", e.what());
     }
-}
-
-void TfmMainFrm::setTimerInterval(QTimer *timer, int milliseconds)
-{
-    if (!timer)
-        return;
-    if (milliseconds <= 0) {
-        timer->stop();
-        timer->setInterval(0);
-        return;
-    }
-    // The same interval again leaves a running count alone.
-    if (timer->isActive() && timer->interval() == milliseconds)
-        return;
-    timer->start(milliseconds);
 }
 
 // --- showing ---
@@ -483,13 +470,12 @@ void TfmMainFrm::savePlacement()
 
 bool TfmMainFrm::closeActionChecked() const
 {
-    // Without the settings dialog the stored default applies: hide to the tray.
-    return m_windows.config ? m_windows.config->cbCloseAction->isChecked() : true;
+    return m_session ? m_session->liveSettings().values().closeAction : true;
 }
 
 bool TfmMainFrm::dontShowChecked() const
 {
-    return m_windows.updateProgress ? m_windows.updateProgress->cbDontShow->isChecked() : false;
+    return m_session ? m_session->liveSettings().values().dontShow : false;
 }
 
 void TfmMainFrm::setCancelRequested()
@@ -580,8 +566,10 @@ void TfmMainFrm::ApplicationEvents1Message()
 
 void TfmMainFrm::stopTimers()
 {
-    for (QTimer *timer : {tmUpdates(), tmMarkAsUnread()})
-        setTimerInterval(timer, 0);
+    if (m_session)
+        m_session->syncRun().stopSchedule();
+    if (m_itemCommands)
+        m_itemCommands->stopDelayedMark();
 }
 
 void TfmMainFrm::requestQuit()

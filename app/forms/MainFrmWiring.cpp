@@ -7,8 +7,7 @@
 //                                  ctTrayIconClick, ApplicationEvents1Message,
 //                                  Konfiguracja1Click, Oprogramie1Click,
 //                                  KolvaniwInternecie1Click, imLink1Click, imLink2Click,
-//                                  FormResize, pnFillerResize, UpdateActions, Zmienazw1Click,
-//                                  sbChannelsAddClick, HandleAppException
+//                                  FormResize, pnFillerResize, UpdateActions, HandleAppException
 //   MainStatusBar                  the panels, the progress bar, the click (sbStatusClick)
 //   SyncRun (sync)                 the run itself, tmUpdates, cancelRequested
 //   SyncRunsController             acSyncAllExecute, acSyncSelectedExecute,
@@ -29,11 +28,11 @@
 //     (catalogue/forms)            acRemoveTreeItemExecute, acChannelsEditExecute,
 //                                  acChannelsEditChanelExecute, acChannelsSendChannelExecute,
 //                                  tvChannelsKeyDown, tvChannelsMouseDown, tvChannelsEdited,
-//                                  the OPML import and export, and the Update handlers
+//                                  Zmienazw1Click, sbChannelsAddClick, the OPML import and export, and the Update handlers
 //   TfmNewChannelFrm (feed/forms)  the wizard's handlers; ShowNewChannelWizard opens it
 //   ItemCommandsController         acMarkAsReadExecute, acMarkAsUnreadExecute,
-//     (reading/forms)              tmMarkAsUnreadTimer, acSendAsMailExecute, acCopyLinkExecute,
-//                                  acOpenLinkExecute, acFindExecute, acSaveToFileExecute,
+//     (reading/forms)              tmMarkAsUnreadTimer (it owns and starts tmMarkAsUnread),
+//                                  acSendAsMailExecute, acCopyLinkExecute, acOpenLinkExecute, acFindExecute, acSaveToFileExecute,
 //                                  acPrintHeaderExecute, acCopyToClipBoardExecute,
 //                                  acSelectAllExecute and their Update handlers
 //   ArchiveController              acAddToArchiveExecute, acArchiveDeleteExecute,
@@ -131,15 +130,12 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
                               MessageCaptions::Error);
     });
     m_session->setDownloadUi(sbStatus);
-    m_session->setProxyProvider(
-        [this] { return m_windows.config ? m_windows.config->proxySettings() : ProxySettings(); });
     tvChannels->setModel(&m_session->channelTree());
     m_syncRuns = new SyncRunsController({acSyncAll, acSyncSelected, acChannelsGetSelected,
                                          tvChannels, lvHeaders, sbStatus, this, ctTrayIcon},
                                         m_session->channelTree(), m_session->updater(),
-                                        m_session->downloader(), m_session->syncRun(), *this, this);
-    m_syncRuns->setBalloonsEnabled(
-        [this] { return m_windows.config ? m_windows.config->cbBalloon->isChecked() : true; });
+                                        m_session->downloader(), m_session->syncRun(),
+                                        m_session->liveSettings(), *this, this);
     tvChannels->setItemDelegate(new UnreadCountDelegate(
         m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
     m_headerList = new HeaderListController(
@@ -153,7 +149,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
          acPrintHeader, acOpenInNewWindow, acCopyToClipBoard, acSelectAll, acFind},
         m_session->headerRows(), *shown, m_session->folder(), *m_messageBoxes, this);
     m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels,
-                                         lvHeaders, m_itemCommands->tmMarkAsUnread()},
+                                         lvHeaders},
                                         m_session->channelTree(), folder, this);
     m_itemView->setChannelItems([shown](int id) { return shown->itemNode(id); });
     m_archive = new ArchiveController(
@@ -277,6 +273,8 @@ void TfmMainFrm::createConnections()
     connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     connect(m_itemView, &ItemViewController::firstChannelRequested, m_headerList,
             &HeaderListController::SelectFirstChannel);
+    connect(m_itemView, &ItemViewController::delayedMarkDue, m_itemCommands,
+            &ItemCommandsController::startDelayedMark);
     connect(m_itemView, &ItemViewController::channelRefillRequested, m_headerList,
             [this](ChannelNode *node) { m_headerList->ShowChannelHeaders(node, node->text(), false); });
 
@@ -291,6 +289,9 @@ void TfmMainFrm::createConnections()
             &TreeEditingController::acChannelsEditChanelExecute);
     connect(acChannelsSendChannel, &QAction::triggered, m_treeEditing,
             &TreeEditingController::acChannelsSendChannelExecute);
+    connect(Zmienazw1, &QAction::triggered, m_treeEditing, &TreeEditingController::Zmienazw1Click);
+    connect(sbChannelsAdd, &QToolButton::clicked, m_treeEditing,
+            &TreeEditingController::sbChannelsAddClick);
     connect(m_treeEditing, &TreeEditingController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     connect(m_treeEditing, &TreeEditingController::tvChannelsChangeRequested, m_headerList,
             &HeaderListController::tvChannelsChange);
@@ -384,6 +385,11 @@ bool TfmMainFrm::syncAllRunning() const
 bool TfmMainFrm::cancelRequested() const
 {
     return m_session && m_session->syncRun().cancelRequested();
+}
+
+LiveSettings &TfmMainFrm::liveSettings() const
+{
+    return m_session->liveSettings();
 }
 
 QTimer *TfmMainFrm::tmUpdates() const

@@ -147,6 +147,12 @@ void ItemCommandsController::startDelayedMark()
         m_tmMarkAsUnread->start(DelayedMarkMs);
 }
 
+void ItemCommandsController::stopDelayedMark()
+{
+    m_tmMarkAsUnread->stop();
+    m_tmMarkAsUnread->setInterval(0);
+}
+
 int ItemCommandsController::firstSelectedRow() const
 {
     return FirstSelectedRow(m_w.lvHeaders->selectionModel());

@@ -77,6 +77,8 @@ public slots:
     void tmMarkAsUnreadTimer();
     // A change of the header list: starts the delayed mark unless a count runs already.
     void startDelayedMark();
+    // Leaving the program: no mark is due any more (interval 0).
+    void stopDelayedMark();
     void acCopyLinkExecute();
     void acOpenLinkExecute();
     void acSendAsMailExecute();

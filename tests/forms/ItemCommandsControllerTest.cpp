@@ -178,6 +178,12 @@ TEST_F(ItemCommandsTest, TheDelayedMarkReadsTheFirstSelectedRowAndIsNotRestarted
     EXPECT_EQ(unreadText(0), "0");
     EXPECT_EQ(unreadText(2), "0");
     EXPECT_EQ(sbStatus->panelText(0), "Gotowe.");
+
+    controller->startDelayedMark(); // stopped by its handler: the next change starts it
+    EXPECT_TRUE(timer->isActive());
+    controller->stopDelayedMark();
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 0);
 }
 
 TEST_F(ItemCommandsTest, MarkAsUnreadCancelsThePendingMarkAndCreatesMissingElements)

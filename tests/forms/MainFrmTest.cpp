@@ -36,6 +36,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -779,3 +780,24 @@ TEST_F(MainFrmFixture, APageTheSystemCannotOpenIsToldToTheUser)
 }
 
 } // namespace
+
+TEST_F(MainFrmFixture, TheSettingsDialogsIntervalReArmsTheRunsTimerAtOk)
+{
+    Windows &w = createAll();
+    QTimer *timer = w.main->tmUpdates();
+    ASSERT_FALSE(timer->isActive());
+    w.config->cbUpdates->setChecked(true);
+    w.config->seInterval->setValue(45);
+    w.config->btCancel->click();
+    EXPECT_FALSE(timer->isActive()) << "Cancel leaves the timer alone";
+
+    w.config->btOK->click();
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 45 * 60000);
+    w.config->seInterval->setValue(50);
+    w.config->btOK->click();
+    EXPECT_EQ(timer->interval(), 50 * 60000);
+    w.config->cbUpdates->setChecked(false);
+    w.config->btOK->click();
+    EXPECT_FALSE(timer->isActive());
+}

@@ -4,6 +4,7 @@
 #include "sync/SyncRun.h"
 
 #include "alerts/AlertQueue.h"
+#include "app/LiveSettings.h"
 #include "app/Session.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
@@ -319,4 +320,36 @@ TEST_F(SyncRunTest, ValidatorsAreWrittenOnceAtTheEndOfARun)
     EXPECT_EQ(during, QStringList({first.join(QLatin1Char(' '))}));
     EXPECT_EQ(storedValidators(file),
               QStringList({guidOf(1) + "=a2", guidOf(2) + "=b1", guidOf(3) + "=c1"}));
+}
+
+// The settings of the session drive the timer: a changed interval starts a new period, the
+// same interval again (any other setting changed) leaves the running one alone.
+TEST_F(SyncRunTest, TheTimerFollowsTheLiveSettingsInterval)
+{
+    LiveSettings &live = session->liveSettings();
+    QTimer &timer = run().tmUpdates();
+    AppSettings s = live.values();
+    s.updates = true;
+    s.interval = 60;
+    live.set(s);
+    ASSERT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 3600000);
+    QElapsedTimer waited;
+    waited.start();
+    while (timer.remainingTime() >= 3600000 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const int before = timer.remainingTime();
+    s.balloon = !s.balloon;
+    live.set(s);
+    EXPECT_LE(timer.remainingTime(), before) << "not started again";
+
+    s.interval = 61;
+    live.set(s);
+    EXPECT_EQ(timer.interval(), 61 * 60000);
+    EXPECT_GT(timer.remainingTime(), 61 * 60000 - 30000) << "a new period";
+
+    s.updates = false;
+    live.set(s);
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 0);
 }
