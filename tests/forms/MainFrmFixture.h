@@ -8,6 +8,7 @@
 #include "app/forms/MainFrmUnit.h"
 #include "app/forms/MessageBoxes.h"
 #include "support/ScopedEnv.h"
+#include "support/SignalWait.h"
 #include "support/TestFiles.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
@@ -123,6 +124,13 @@ protected:
     }
 
     QString appFolder() const { return m_dataHome + QStringLiteral("/Kolvani/"); }
+
+    // Shows the window and returns once the first-show step its showing queued has run.
+    static void showWindow(QWidget &window)
+    {
+        window.show();
+        ASSERT_TRUE(WaitForQueuedEvents());
+    }
 
     std::unique_ptr<TfmMainFrm> create(bool hidden = false)
     {
