@@ -7,7 +7,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "feed/DocumentDownloader.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"

@@ -3,7 +3,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeOps.h"
 #include "feed/ChannelProbe.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "xml/XmlDocument.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "sync/ChannelValidators.h"
 
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 
 #include <QFile>
 #include <QJsonDocument>

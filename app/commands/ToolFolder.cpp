@@ -1,6 +1,6 @@
 #include "app/commands/ToolFolder.h"
 
-#include "app/AppFolder.h"
+#include "base/AppFolder.h"
 #include "app/commands/ConsoleLines.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,9 @@
 #include "sync/forms/SyncRunsController.h"
 
-#include "app/forms/ActionFacts.h"
-#include "app/forms/MainStatusBar.h"
+#include "kit/ActionFacts.h"
+#include "kit/MainStatusBar.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/ReportSink.h"
 #include "sync/ChannelUpdater.h"

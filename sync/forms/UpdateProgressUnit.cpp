@@ -1,7 +1,7 @@
 #include "sync/forms/UpdateProgressUnit.h"
 
-#include "app/AppSettings.h"
-#include "app/SettingsFile.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
 #include "sync/ReportLog.h"
 
 #include <QCheckBox>

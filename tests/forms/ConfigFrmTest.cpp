@@ -1,7 +1,7 @@
 #include "app/Autostart.h"
-#include "app/SettingsFile.h"
+#include "base/SettingsFile.h"
 #include "app/forms/ConfigUnit.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

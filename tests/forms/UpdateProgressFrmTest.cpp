@@ -1,5 +1,5 @@
-#include "app/AppSettings.h"
-#include "app/SettingsFile.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
 #include "sync/ReportLog.h"
 #include "sync/forms/UpdateProgressUnit.h"
 

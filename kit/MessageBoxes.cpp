@@ -1,4 +1,4 @@
-#include "app/forms/MessageBoxes.h"
+#include "kit/MessageBoxes.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,6 +1,6 @@
-#include "app/forms/ProgramDialog.h"
+#include "kit/ProgramDialog.h"
 
-#include "app/forms/UiLook.h"
+#include "kit/UiLook.h"
 
 #include <QKeyEvent>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "app/forms/ImageIndex.h"
+#include "kit/ImageIndex.h"
 
 ImageIndexDelegate::ImageIndexDelegate(QList<QIcon> images, int role, QObject *parent)
     : QStyledItemDelegate(parent), m_images(std::move(images)), m_role(role)

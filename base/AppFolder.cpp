@@ -1,7 +1,7 @@
-#include "app/AppFolder.h"
+#include "base/AppFolder.h"
 
-#include "app/UserFolder.h"
-#include "feed/TextOps.h"
+#include "base/UserFolder.h"
+#include "base/FileReplace.h"
 
 #include <QDir>
 #include <QFile>

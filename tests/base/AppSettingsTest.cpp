@@ -1,5 +1,5 @@
-#include "app/AppSettings.h"
-#include "app/SettingsFile.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sync/ChannelFiles.h"
+#include "base/ChannelFiles.h"
 
 #include <QString>
 
@@ -36,7 +36,7 @@ public:
     QString tempFile(const QString &name) const;
 
     // The executable's folder, ending with "/", and what ships with it: in the shipped
-    // folder (ShippedFolder, app/AppFolder.h), beside the executable or under share/kolvani/.
+    // folder (ShippedFolder, base/AppFolder.h), beside the executable or under share/kolvani/.
     const QString &executableDir() const { return m_exeDir; }
     const QString &shippedDir() const { return m_shippedDir; }
     QString shippedDataFolder() const;   // data/ of the shipped folder

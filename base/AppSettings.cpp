@@ -1,7 +1,7 @@
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 
-#include "app/SettingsFile.h"
-#include "feed/ProxySettings.h"
+#include "base/SettingsFile.h"
+#include "base/ProxySettings.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 
-#include "app/AppFolder.h"
+#include "base/AppFolder.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
 // Action states from facts: the selection counted by ranges, and the window following its
 // state without a polling timer.
 
-#include "app/forms/ActionFacts.h"
+#include "kit/ActionFacts.h"
 #include "MainFrmFixture.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/SelectedNode.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "app/SettingsFile.h"
+#include "base/SettingsFile.h"
 #include "support/ShortWrite.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ConfigUnit.h"
-#include "app/forms/ProgramStyle.h"
+#include "kit/ProgramStyle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/forms/WebBrowser.h"
+#include "kit/WebBrowser.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "MainFrmFixture.h"
 #include "SignalWait.h"
 #include "app/forms/MainFrmUnit.h"
-#include "app/forms/MainStatusBar.h"
+#include "kit/MainStatusBar.h"
 
 #include <gtest/gtest.h>
 

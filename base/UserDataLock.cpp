@@ -1,6 +1,6 @@
-#include "app/UserDataLock.h"
+#include "base/UserDataLock.h"
 
-#include "app/AppFolder.h"
+#include "base/AppFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/AppFolder.h"
+#include "base/AppFolder.h"
 #include "support/ScopedEnv.h"
 #include "support/ShortWrite.h"
 #include "support/TestFiles.h"

@@ -1,6 +1,6 @@
-#include "app/forms/MainStatusBar.h"
+#include "kit/MainStatusBar.h"
 
-#include "app/forms/UiLook.h"
+#include "kit/UiLook.h"
 
 #include <QEvent>
 #include <QLabel>

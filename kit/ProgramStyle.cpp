@@ -1,6 +1,6 @@
-#include "app/forms/ProgramStyle.h"
+#include "kit/ProgramStyle.h"
 
-#include "app/forms/UiLook.h"
+#include "kit/UiLook.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "app/SettingsFile.h"
+#include "base/SettingsFile.h"
 
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 
 #include <QFile>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/forms/UiLook.h"
+#include "kit/UiLook.h"
 
 #include <QAbstractItemView>
 #include <QPainter>

@@ -3,8 +3,6 @@
 #include <vector>
 
 class ChannelNode;
-class ChannelTree;
-class QAbstractItemView;
 class QItemSelectionModel;
 
 // The cheap facts that every action's enabled state is computed from, gathered once per
@@ -28,6 +26,3 @@ int SelectionSize(const QItemSelectionModel *selection);
 // selection's ranges.
 std::vector<int> SelectedRows(const QItemSelectionModel *selection);
 int FirstSelectedRow(const QItemSelectionModel *selection);
-
-// The node selected in `view` over `tree`, or null.
-ChannelNode *SelectedNode(const QAbstractItemView *view, const ChannelTree &tree);

@@ -1,6 +1,4 @@
-#include "app/forms/ActionFacts.h"
-
-#include "catalogue/ChannelTree.h"
+#include "kit/ActionFacts.h"
 
 #include <QAbstractItemView>
 #include <QItemSelectionModel>
@@ -44,16 +42,4 @@ int FirstSelectedRow(const QItemSelectionModel *selection)
             if (first < 0 || range.top() < first)
                 first = range.top();
     return first;
-}
-
-ChannelNode *SelectedNode(const QAbstractItemView *view, const ChannelTree &tree)
-{
-    const QItemSelectionModel *selection = view ? view->selectionModel() : nullptr;
-    if (!selection || selection->model() != &tree)
-        return nullptr;
-    const QItemSelection ranges = selection->selection();
-    for (const QItemSelectionRange &range : ranges)
-        if (range.isValid())
-            return tree.nodeFromIndex(range.topLeft());
-    return nullptr;
 }
