@@ -1,6 +1,6 @@
 #include "app/Session.h"
 
-#include "app/LiveSettings.h"
+#include "base/LiveSettings.h"
 #include "alerts/AlertPlayback.h"
 #include "alerts/AlertQueue.h"
 #include "archive/ArchiveItemDocument.h"
@@ -9,7 +9,7 @@
 #include "catalogue/ChannelTreeFile.h"
 #include "catalogue/ChannelTreeSaver.h"
 #include "feed/DocumentDownloader.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"

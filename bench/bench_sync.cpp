@@ -8,7 +8,7 @@
 
 #include "BenchData.h"
 #include "alerts/AlertQueue.h"
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "reading/ShownChannel.h"

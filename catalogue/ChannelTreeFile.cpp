@@ -1,6 +1,7 @@
 #include "catalogue/ChannelTreeFile.h"
 
 #include "catalogue/ChannelTree.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "xml/XmlDocument.h"
 

@@ -2,6 +2,7 @@
 
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 
 #include <QFile>

@@ -3,6 +3,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeOps.h"
 #include "feed/ChannelProbe.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "xml/XmlDocument.h"
 

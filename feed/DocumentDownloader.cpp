@@ -2,7 +2,7 @@
 
 #include "feed/HttpClient.h"
 #include "feed/RetryAfter.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "feed/ReportSink.h"
 
 #include <QCoreApplication>

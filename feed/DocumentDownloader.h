@@ -1,8 +1,8 @@
 #pragma once
 
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "feed/MakerSite.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 
 #include "feed/HttpClient.h"
 

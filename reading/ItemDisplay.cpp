@@ -1,6 +1,7 @@
 #include "reading/ItemDisplay.h"
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "xml/Windows1250.h"
 

@@ -1,5 +1,6 @@
 #include "sync/ChannelValidators.h"
 
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 
 #include <QFile>

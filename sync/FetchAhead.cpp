@@ -1,7 +1,7 @@
 #include "sync/FetchAhead.h"
 
 #include "feed/DocumentDownloader.h"
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "feed/ReportSink.h"
 #include "sync/SyncLog.h"
 

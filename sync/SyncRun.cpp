@@ -2,7 +2,7 @@
 
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "sync/ChannelUpdater.h"
 
 #include <QCoreApplication>

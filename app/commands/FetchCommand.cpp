@@ -1,12 +1,12 @@
 #include "app/commands/FetchCommand.h"
 
-#include "app/AppFolder.h"
-#include "app/AppSettings.h"
-#include "app/SettingsFile.h"
-#include "app/UserFolder.h"
+#include "base/AppFolder.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
+#include "base/UserFolder.h"
 #include "app/commands/ConsoleLines.h"
 #include "feed/DocumentDownloader.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 #include "feed/ReportSink.h"
 
 #include <QCoreApplication>

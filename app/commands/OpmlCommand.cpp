@@ -1,6 +1,6 @@
 #include "app/commands/OpmlCommand.h"
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "app/commands/ConsoleLines.h"
 #include "app/commands/ToolFolder.h"
 #include "catalogue/ChannelTree.h"

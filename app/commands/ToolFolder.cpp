@@ -1,7 +1,8 @@
 #include "app/commands/ToolFolder.h"
 
-#include "app/AppFolder.h"
-#include "app/UserFolderTidy.h"
+#include "base/AppFolder.h"
+#include "base/UserFolderTidy.h"
+#include "base/AppFolder.h"
 #include "app/commands/ConsoleLines.h"
 
 #include <QCoreApplication>

@@ -1,11 +1,14 @@
 #include "app/forms/ConfigUnit.h"
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/Autostart.h"
-#include "app/LiveSettings.h"
-#include "app/SettingsFile.h"
-#include "app/forms/UiLook.h"
+#include "base/LiveSettings.h"
+#include "base/SettingsFile.h"
+#include "kit/UiLook.h"
 #include "feed/TextOps.h"
+#include "base/SettingsFile.h"
+#include "kit/UiLook.h"
+#include "base/FileReplace.h"
 
 #include <QApplication>
 #include <QCheckBox>

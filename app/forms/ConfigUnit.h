@@ -1,8 +1,8 @@
 #pragma once
 
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 
-#include "app/forms/ProgramDialog.h"
+#include "kit/ProgramDialog.h"
 
 #include <QSpinBox>
 #include <QString>

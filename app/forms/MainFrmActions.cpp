@@ -1,11 +1,12 @@
 // The main window's action list, its menus, the tray menu and the enabling rules.
 
-#include "app/forms/ActionFacts.h"
+#include "kit/ActionFacts.h"
 #include "app/forms/MainFrmUnit.h"
-#include "app/forms/UiLook.h"
-#include "app/forms/WebBrowser.h"
+#include "kit/UiLook.h"
+#include "kit/WebBrowser.h"
 #include "archive/forms/ArchiveController.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "catalogue/forms/TreeEditingController.h"
 #include "reading/forms/ItemCommandsController.h"
 #include "sync/forms/SyncRunsController.h"

@@ -3,7 +3,7 @@
 // The handlers of the main window live with their parts: the map is at the top of
 // MainFrmWiring.cpp.
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "app/forms/MainFrmOptions.h"
 #include "feed/ReportSink.h"
 

@@ -1,9 +1,9 @@
 #include "archive/forms/ArchiveController.h"
 
-#include "app/forms/ActionFacts.h"
-#include "app/forms/ImageIndex.h"
-#include "app/forms/MessageBoxes.h"
-#include "app/forms/UiLook.h"
+#include "kit/ActionFacts.h"
+#include "kit/ImageIndex.h"
+#include "kit/MessageBoxes.h"
+#include "kit/UiLook.h"
 #include "archive/ArchiveChannelsModel.h"
 #include "archive/ArchiveHeaderRows.h"
 #include "archive/ArchiveItem.h"
@@ -11,7 +11,7 @@
 #include "archive/ArchiveLog.h"
 #include "archive/ArchiveStore.h"
 #include "catalogue/ChannelTree.h"
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "reading/HeaderListModel.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "catalogue/forms/EditChannelUnit.h"
 
-#include "app/forms/MessageBoxes.h"
-#include "app/forms/UiLook.h"
+#include "kit/MessageBoxes.h"
+#include "kit/UiLook.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 

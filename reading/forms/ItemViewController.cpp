@@ -1,9 +1,10 @@
 #include "reading/forms/ItemViewController.h"
 
-#include "app/forms/ActionFacts.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/WebBrowser.h"
+#include "kit/ActionFacts.h"
+#include "kit/MainStatusBar.h"
+#include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "feed/MakerSite.h"
 #include "reading/ItemDisplay.h"
 #include "reading/ReadingLog.h"

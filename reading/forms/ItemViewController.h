@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "xml/XmlDocument.h"
 
 #include <QMetaObject>

@@ -1,6 +1,8 @@
 #include "sync/forms/UpdateProgressUnit.h"
 
-#include "app/LiveSettings.h"
+#include "base/LiveSettings.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
 #include "sync/ReportLog.h"
 
 #include <QCheckBox>

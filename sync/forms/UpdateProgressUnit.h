@@ -2,7 +2,7 @@
 
 #include "feed/ReportSink.h"
 
-#include "app/forms/ProgramDialog.h"
+#include "kit/ProgramDialog.h"
 
 #include <QString>
 

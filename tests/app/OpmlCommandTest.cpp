@@ -1,8 +1,8 @@
 // `kolvani --import-opml` and `--export-opml` run as a user would, on a temporary per-user
 // folder.
 
-#include "app/UserDataLock.h"
-#include "app/UserFolder.h"
+#include "base/UserDataLock.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/SmallFileSystem.h"

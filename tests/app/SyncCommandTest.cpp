@@ -1,5 +1,5 @@
-#include "app/UserDataLock.h"
-#include "app/UserFolder.h"
+#include "base/UserDataLock.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"

@@ -4,7 +4,7 @@
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
 #include "catalogue/ChannelTree.h"
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "reading/HeaderListModel.h"
 #include "support/TestFiles.h"
 

@@ -1,8 +1,9 @@
 #include "app/Autostart.h"
-#include "app/LiveSettings.h"
-#include "app/SettingsFile.h"
+#include "base/LiveSettings.h"
+#include "base/SettingsFile.h"
+#include "base/SettingsFile.h"
 #include "app/forms/ConfigUnit.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Items rendered by the shipped style sheets in the real browser: what a reader sees, and
 // what a hostile item cannot do.
 
-#include "app/UserFolder.h"
-#include "app/forms/WebBrowser.h"
+#include "base/UserFolder.h"
+#include "kit/WebBrowser.h"
 #include "reading/ItemDisplay.h"
 #include "PageAnswers.h"
 #include "SignalWait.h"

@@ -1,9 +1,9 @@
 // The item view against real widgets: a header list, the browser, the buttons and the
 // delayed-mark timer, with the shipped style sheets in a temporary per-user folder.
 
-#include "app/UserFolder.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/WebBrowser.h"
+#include "base/UserFolder.h"
+#include "kit/MainStatusBar.h"
+#include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "reading/ItemDisplay.h"
 #include "reading/forms/ItemViewController.h"

@@ -6,7 +6,7 @@
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainFrmUnit.h"
-#include "app/forms/MessageBoxes.h"
+#include "kit/MessageBoxes.h"
 #include "support/ScopedEnv.h"
 #include "support/SignalWait.h"
 #include "support/TestFiles.h"

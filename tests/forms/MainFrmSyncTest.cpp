@@ -3,13 +3,14 @@
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeSaver.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/HttpClient.h"
 #include "support/LoopbackServer.h"
 #include "sync/ReportLog.h"
 #include "sync/forms/SyncRunsController.h"
-#include "app/forms/ActionFacts.h"
-#include "app/forms/WebBrowser.h"
+#include "kit/ActionFacts.h"
+#include "kit/WebBrowser.h"
 
 #include <QAction>
 #include <QCheckBox>

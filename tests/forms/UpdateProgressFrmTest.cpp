@@ -1,6 +1,8 @@
-#include "app/AppSettings.h"
-#include "app/LiveSettings.h"
-#include "app/SettingsFile.h"
+#include "base/AppSettings.h"
+#include "base/LiveSettings.h"
+#include "base/SettingsFile.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
 #include "sync/ReportLog.h"
 #include "sync/forms/UpdateProgressUnit.h"
 

@@ -4,7 +4,7 @@
 #include "sync/SyncRun.h"
 
 #include "alerts/AlertQueue.h"
-#include "app/LiveSettings.h"
+#include "base/LiveSettings.h"
 #include "app/Session.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
