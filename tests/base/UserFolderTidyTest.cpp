@@ -1,6 +1,7 @@
 // What a killed process leaves in the per-user folder goes at the next start, and only that:
 // the program's own replacement files, older than the lock.
 
+#include "base/FileReplace.h"
 #include "base/UserFolder.h"
 #include "base/UserFolderTidy.h"
 #include "feed/TextOps.h"

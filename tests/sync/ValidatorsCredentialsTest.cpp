@@ -1,6 +1,7 @@
 // What data/validators.json keeps of a channel's address: never its user and password, and
 // the file readable by the user alone.
 
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "support/TestFiles.h"
 #include "sync/ChannelValidators.h"
