@@ -20,7 +20,9 @@
 #include "app/forms/MessageBoxes.h"
 #include "app/forms/UiLook.h"
 #include "alerts/forms/NotifyFrm.h"
+#include "archive/OldArchive.h"
 #include "archive/forms/ArchiveController.h"
+#include "archive/forms/OldArchiveOffer.h"
 #include "app/forms/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
@@ -266,6 +268,9 @@ bool TfmMainFrm::OpenArchive()
                                         this))
         return false;
     m_archive->setArchive(&m_session->archive(), &m_session->archiveItems());
+    if (!m_session->movedOldArchive().isEmpty())
+        OfferOldArchive(m_session->movedOldArchive(), FindMdbExport(), m_session->archive(),
+                        *m_messageBoxes, this);
     return true;
 }
 
