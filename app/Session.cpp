@@ -5,6 +5,7 @@
 #include "alerts/AlertQueue.h"
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
+#include "archive/OldArchive.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "catalogue/ChannelTreeSaver.h"
@@ -18,6 +19,8 @@
 #include "sync/FetchAhead.h"
 #include "sync/SyncRun.h"
 #include "xml/XmlDocument.h"
+
+#include <QFile>
 
 // An update downloads through the session's downloader and reports to the session's sink.
 class Session::UpdateHost : public IChannelUpdateHost
@@ -141,6 +144,19 @@ TreeLoadResult Session::loadChannelTree(const std::function<void(const QString &
 void Session::openArchive()
 {
     auto items = std::make_unique<ArchiveItemDocument>();
-    m_archive = ArchiveStore::open(m_folder.archiveFile());
+    const QString path = m_folder.archiveFile();
+    // The older program's archive cannot be opened: it is kept under another name and the
+    // program starts with an empty one instead of refusing every start.
+    if (IsJetArchive(path)) {
+        const QString moved = MoveOldArchiveAside(path, QDate::currentDate());
+        try {
+            ArchiveStore::create(path);
+        } catch (const ArchiveError &) {
+            QFile::rename(moved, path);
+            throw;
+        }
+        m_movedOldArchive = moved;
+    }
+    m_archive = ArchiveStore::open(path);
     m_archiveItems = std::move(items);
 }

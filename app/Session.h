@@ -68,14 +68,18 @@ public:
     // stamps once, at its end); a failed load leaves the file to the caller.
     TreeLoadResult loadChannelTree(const std::function<void(const QString &)> &status = {});
     // Opens data/archive.mdb and parses the archive item document. Raises ArchiveError or
-    // XmlError; the archive stays closed then.
+    // XmlError; the archive stays closed then. The older program's archive file is moved
+    // aside first and an empty archive made in its place.
     void openArchive();
+    // Where openArchive moved the older program's archive; empty when it moved none.
+    const QString &movedOldArchive() const { return m_movedOldArchive; }
 
 private:
     class UpdateHost;
     void fetchAhead(bool running);
 
     UserFolder m_folder;
+    QString m_movedOldArchive;
     std::unique_ptr<LiveSettings> m_live;
     std::unique_ptr<AlertQueue> m_alerts;
     std::unique_ptr<ChannelTree> m_tree;

@@ -25,7 +25,9 @@
 #include "kit/MessageBoxes.h"
 #include "kit/UiLook.h"
 #include "alerts/forms/NotifyFrm.h"
+#include "archive/OldArchive.h"
 #include "archive/forms/ArchiveController.h"
+#include "archive/forms/OldArchiveOffer.h"
 #include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
@@ -282,6 +284,9 @@ bool TfmMainFrm::OpenArchive()
                                         this))
         return false;
     m_archive->setArchive(&m_session->archive(), &m_session->archiveItems());
+    if (!m_session->movedOldArchive().isEmpty())
+        OfferOldArchive(m_session->movedOldArchive(), FindMdbExport(), m_session->archive(),
+                        *m_messageBoxes, this);
     return true;
 }
 
