@@ -1,3 +1,4 @@
+#include "support/SignalWait.h"
 #include "app/Autostart.h"
 #include "app/SettingsFile.h"
 #include "app/forms/ConfigUnit.h"
@@ -235,14 +236,14 @@ TEST_F(ConfigFrmTest, UnchangedIntervalKeepsTheRunningPeriod)
     dlg->cbUpdates->setChecked(true);
     dlg->seInterval->setValue(60);
     timer.start(3600000);
-    QThread::msleep(300);
+    // Some of the period gone, so that a restart would show.
+    ASSERT_TRUE(WaitUntil([this] { return timer.remainingTime() < 3600000 - 20; }));
     const int before = timer.remainingTime();
     dlg->btOK->click();
     EXPECT_TRUE(timer.isActive());
     EXPECT_LE(timer.remainingTime(), before); // not started again
 
     dlg->seInterval->setValue(61);
-    QThread::msleep(50);
     dlg->btOK->click();
     EXPECT_EQ(timer.interval(), 61 * 60000);
     EXPECT_GT(timer.remainingTime(), 61 * 60000 - 30000); // a new period

@@ -227,7 +227,8 @@ TEST_F(ItemViewControllerTest, MarkTimerStartsAfterEveryChangeWithoutRestarting)
     m_view->lvHeadersChange();
     ASSERT_TRUE(m_timer.isActive());
     EXPECT_EQ(m_timer.interval(), 2000);
-    ProcessEventsFor(400);
+    // Some time gone, so that a restart would show.
+    ASSERT_TRUE(WaitUntil([this] { return m_timer.remainingTime() < 1900; }));
     const int before = m_timer.remainingTime();
     m_view->lvHeadersChange();
     EXPECT_LE(m_timer.remainingTime(), before);
