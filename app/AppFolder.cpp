@@ -57,7 +57,9 @@ bool copyFile(const QString &from, const QString &to)
     } catch (const FileError &) {
         return false;
     }
-    QFile::setPermissions(to, in.permissions());
+    // Everything in the per-user folder is the user's alone; an executable bit is kept.
+    QFile::setPermissions(to, (in.permissions() & QFileDevice::ExeOwner) |
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return true;
 }
 
@@ -110,6 +112,7 @@ QString AppFolderPath(const QString &dataHome, const QString &executableDir)
 QString DetermineAppFolderIn(const QString &dataHome, const QString &executableDir)
 {
     const QString appFolder = AppFolderPath(dataHome, executableDir);
+    SetPrivateFolder(appFolder);
     // The executable's folder, or a later run: nothing is created or copied, even into an
     // incomplete folder.
     if (QFileInfo::exists(appFolder))
@@ -124,6 +127,7 @@ QString DetermineAppFolderIn(const QString &dataHome, const QString &executableD
     CopyFolder(folder.shippedTempFolder(), folder.tempFolder());
 
     makePrivate(folder.dataFolder(), true);
+    makePrivate(folder.tempFolder(), true);
     makePrivate(folder.configFile(), false);
     makePrivate(folder.treeFile(), false);
     return appFolder;
@@ -142,8 +146,16 @@ QString DetermineAppFolder(const QString &executableDir)
 
 QString FolderWriteProblem(const QString &folder)
 {
-    if (!QFileInfo(folder).isDir())
+    if (!QFileInfo(folder).isDir()) {
+        // "data/" of a file is no folder, and does not "exist" either: look at the name itself.
+        QString bare = folder;
+        while (bare.size() > 1 && bare.endsWith(QLatin1Char('/')))
+            bare.chop(1);
+        const QFileInfo entry(bare);
+        if (entry.exists())
+            return QStringLiteral("%1 jest plikiem, a nie folderem.").arg(bare);
         return QStringLiteral("Folder %1 nie istnieje.").arg(folder);
+    }
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0)
         return QString();
     return QStringLiteral("Nie można zapisywać w folderze %1 (%2).")

@@ -1,11 +1,13 @@
 #include "app/Session.h"
 
+#include "app/LiveSettings.h"
 #include "alerts/AlertPlayback.h"
 #include "alerts/AlertQueue.h"
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "catalogue/ChannelTreeSaver.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/ProxySettings.h"
 #include "feed/ReportSink.h"
@@ -56,8 +58,10 @@ private:
 
 Session::Session(const UserFolder &folder, IReportSink &report)
     : m_folder(folder),
+      m_live(std::make_unique<LiveSettings>()),
       m_alerts(std::make_unique<AlertQueue>()),
       m_tree(std::make_unique<ChannelTree>()),
+      m_treeSaver(std::make_unique<ChannelTreeSaver>(*m_tree, folder.treeFile())),
       m_shown(std::make_unique<ShownChannel>()),
       m_headerRows(std::make_unique<HeaderListModel>()),
       m_unreadCounts(std::make_unique<UnreadCounts>()),
@@ -68,8 +72,24 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_updater = std::make_unique<ChannelUpdater>(m_folder, *m_host, *m_shown, *m_alerts);
     m_syncRun = std::make_unique<SyncRun>(*m_tree, *m_updater, *m_alerts);
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);
+    setProxyProvider([live = m_live.get()] { return live->proxy(); });
+    QObject::connect(m_live.get(), &LiveSettings::changed, m_syncRun.get(),
+                     [this] { m_syncRun->setSchedule(m_live->updateInterval()); });
     QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_syncRun.get(),
                      [this](bool running) { fetchAhead(running); });
+    // An update stamps its channel's last update; a run's stamps are written once, at its end.
+    QObject::connect(m_updater.get(), &ChannelUpdater::busyChanged, m_treeSaver.get(),
+                     [this](bool busy) {
+                         if (!busy)
+                             m_treeSaver->noteChanged();
+                     });
+    QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_treeSaver.get(),
+                     [this](bool running) {
+                         if (running)
+                             m_treeSaver->hold();
+                         else
+                             m_treeSaver->release();
+                     });
     QObject::connect(m_syncRun.get(), &SyncRun::cancelled, m_syncRun.get(), [this] {
         if (m_host->m_ahead)
             m_host->m_ahead->cancel();
@@ -113,6 +133,8 @@ TreeLoadResult Session::loadChannelTree(const std::function<void(const QString &
         LoadChannelTree(*m_tree, document, m_folder.treeFile(), status);
     document.setActive(false);
     document.setFileName(QString());
+    if (result.ok)
+        m_treeSaver->start();
     return result;
 }
 

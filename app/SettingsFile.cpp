@@ -1,18 +1,82 @@
 #include "app/SettingsFile.h"
 
 #include "feed/TextOps.h"
+#include "xml/Windows1250.h"
 
 #include <QFile>
 #include <QDir>
+#include <QList>
+#include <QStringConverter>
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace {
 
-// The file as lines, kept exactly so that a write changes only the line of its key.
+// The file as lines: each line's bytes with its own line end, kept exactly so that a write
+// changes the bytes of its key's line and nothing else, and the text of each line to look
+// keys up in. A file that is not valid UTF-8 is the older program's, in Windows-1250.
 struct IniLines
 {
-    QStringList lines;
-    bool crlf = false;
+    QByteArray bom;
+    QList<QByteArray> raw;   // with the line end, when the line has one
+    QStringList lines;       // the text, without it
+    bool utf8 = true;
+    QByteArray eol = "\n";  // for new lines: the file's own, CR LF when it has any
+
+    QString decode(QByteArrayView bytes) const
+    {
+        return utf8 ? QString::fromUtf8(bytes) : DecodeWindows1250(bytes);
+    }
+
+    // The bytes of a new line's text in the file's encoding. A character that Windows-1250
+    // lacks turns the file into UTF-8, each line's text kept.
+    QByteArray encode(const QString &text)
+    {
+        QByteArray bytes;
+        if (utf8)
+            return text.toUtf8();
+        if (EncodeWindows1250(text, &bytes))
+            return bytes;
+        utf8 = true;
+        for (int i = 0; i < raw.size(); ++i)
+            raw[i] = lines[i].toUtf8() + lineEnd(raw[i]);
+        return text.toUtf8();
+    }
+
+    static QByteArray lineEnd(const QByteArray &line)
+    {
+        if (line.endsWith("\r\n"))
+            return QByteArrayLiteral("\r\n");
+        if (line.endsWith('\n') || line.endsWith('\r'))
+            return line.right(1);
+        return QByteArray();
+    }
+
+    void set(int index, const QString &text)
+    {
+        const QByteArray end = lineEnd(raw[index]);
+        const QByteArray bytes = encode(text);
+        raw[index] = bytes + end;
+        lines[index] = text;
+    }
+
+    void insert(int index, const QString &text)
+    {
+        // The line before a new one gets the line end the file's last line may lack.
+        if (index > 0 && lineEnd(raw[index - 1]).isEmpty())
+            raw[index - 1] += eol;
+        const QByteArray bytes = encode(text);
+        raw.insert(index, bytes + eol);
+        lines.insert(index, text);
+    }
+
+    QByteArray bytes() const
+    {
+        QByteArray all = bom;
+        for (const QByteArray &line : raw)
+            all += line;
+        return all;
+    }
 };
 
 IniLines loadLines(const QString &path)
@@ -22,15 +86,28 @@ IniLines loadLines(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return ini;
     QByteArray bytes = file.readAll();
-    if (bytes.startsWith("\xEF\xBB\xBF"))
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        ini.bom = bytes.left(3);
         bytes.remove(0, 3);
-    ini.crlf = bytes.contains("\r\n");
-    QString text = QString::fromUtf8(bytes);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    ini.lines = text.split(QLatin1Char('\n'));
-    if (!ini.lines.isEmpty() && ini.lines.last().isEmpty())
-        ini.lines.removeLast(); // the final line break
+    }
+    if (bytes.contains("\r\n"))
+        ini.eol = "\r\n";
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString probe = utf8.decode(bytes);
+    Q_UNUSED(probe);
+    ini.utf8 = !utf8.hasError();
+    qsizetype from = 0;
+    while (from < bytes.size()) {
+        qsizetype end = from;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        const qsizetype contentEnd = end;
+        if (end < bytes.size())
+            end += (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') ? 2 : 1;
+        ini.raw.append(bytes.mid(from, end - from));
+        ini.lines.append(ini.decode(QByteArrayView(bytes).sliced(from, contentEnd - from)));
+        from = end;
+    }
     return ini;
 }
 
@@ -157,21 +234,18 @@ void SettingsFile::writeString(const QString &section, const QString &key, const
     const KeyPosition pos = findKey(ini.lines, section, key);
     const QString line = key + QLatin1Char('=') + value;
     if (pos.keyLine >= 0) {
-        ini.lines[pos.keyLine] = line;
+        ini.set(pos.keyLine, line);
     } else if (pos.sectionLine >= 0) {
-        ini.lines.insert(pos.sectionEnd, line);
+        ini.insert(pos.sectionEnd, line);
     } else {
         if (!ini.lines.isEmpty() && !ini.lines.last().trimmed().isEmpty())
-            ini.lines.append(QString());
-        ini.lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        ini.lines.append(line);
+            ini.insert(ini.lines.size(), QString());
+        ini.insert(ini.lines.size(), QLatin1Char('[') + section + QLatin1Char(']'));
+        ini.insert(ini.lines.size(), line);
     }
 
-    const QString eol = ini.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
-    const QByteArray bytes = (ini.lines.join(eol) + eol).toUtf8();
-
     // Private from its first byte: the file holds the proxy password.
-    WriteFileAtomically(m_path, bytes, Durability::Synced, FileAccess::OwnerOnly);
+    WriteFileAtomically(m_path, ini.bytes(), Durability::Synced, FileAccess::OwnerOnly);
 }
 
 void SettingsFile::writeBool(const QString &section, const QString &key, bool value)

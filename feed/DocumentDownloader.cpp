@@ -183,6 +183,7 @@ void DocumentDownloader::download(const QString &address, const QString &targetF
         else
             SaveTextToFile(targetFile, response.body, Durability::Unsynced);
     } catch (const FileError &) {
+        fetch.writeFailed = true;
         return;
     }
     fetch.validators = response.validators;

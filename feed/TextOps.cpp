@@ -7,11 +7,13 @@
 #include <QRandomGenerator>
 #include <QUuid>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -278,6 +280,16 @@ QString cannotWrite(const QString &path, const QString &reason)
     return QStringLiteral("Nie można zapisać pliku %1: %2").arg(path, reason);
 }
 
+std::mutex g_privateMutex;
+QString g_privateFolder;
+
+bool underPrivateFolder(const QString &path)
+{
+    const std::lock_guard<std::mutex> lock(g_privateMutex);
+    return !g_privateFolder.isEmpty() &&
+           QFileInfo(path).absoluteFilePath().startsWith(g_privateFolder);
+}
+
 // The file a replacement goes to: a symbolic link is followed, so that it stays a link.
 QString finalPath(const QString &path)
 {
@@ -300,6 +312,8 @@ class ReplacementFile
 public:
     ReplacementFile(const QString &path, FileAccess access) : m_path(finalPath(path))
     {
+        if (underPrivateFolder(m_path))
+            access = FileAccess::OwnerOnly;
         const QByteArray target = QFile::encodeName(m_path);
         struct stat existing
         {
@@ -307,8 +321,10 @@ public:
         const bool replaces = ::stat(target.constData(), &existing) == 0;
         const mode_t mode = access == FileAccess::OwnerOnly ? 0600 : 0666; // less the umask
         for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            // Always seven base-36 digits, so that the start-up tidy knows its own leftovers.
             m_tempName = target + '.' +
-                         QByteArray::number(QRandomGenerator::global()->generate(), 36);
+                         QByteArray::number(QRandomGenerator::global()->generate(), 36)
+                             .rightJustified(ReplacementSuffixLength, '0');
             m_fd = ::open(m_tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (m_fd < 0 && errno != EEXIST)
                 break;
@@ -477,6 +493,55 @@ bool FolderSyncBatch::defer(const QByteArray &folder)
     if (!t_folderBatch->m_folders.contains(folder))
         t_folderBatch->m_folders.append(folder);
     return true;
+}
+
+QString AddressWithoutCredentials(const QString &url)
+{
+    const int scheme = url.indexOf(QLatin1String("://"));
+    if (scheme < 0)
+        return url;
+    const int hostStart = scheme + 3;
+    int authorityEnd = url.size();
+    for (const QChar stop : {QLatin1Char('/'), QLatin1Char('?'), QLatin1Char('#')}) {
+        const int at = url.indexOf(stop, hostStart);
+        if (at >= 0 && at < authorityEnd)
+            authorityEnd = at;
+    }
+    const int at = url.lastIndexOf(QLatin1Char('@'), authorityEnd - 1);
+    if (at < hostStart)
+        return url;
+    return url.left(hostStart) + url.mid(at + 1);
+}
+
+bool IsReplacementOf(const QString &name, const QString &target)
+{
+    if (name.size() <= target.size() + 1 || !name.startsWith(target) ||
+        name.at(target.size()) != QLatin1Char('.'))
+        return false;
+    const QString suffix = name.mid(target.size() + 1);
+    for (const QChar c : suffix)
+        if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')) &&
+            !(c >= QLatin1Char('a') && c <= QLatin1Char('z')))
+            return false;
+    bool ok = false;
+    const qulonglong value = suffix.toULongLong(&ok, 36);
+    if (!ok || value > 0xFFFFFFFFull)
+        return false;
+    if (suffix.size() == ReplacementSuffixLength)
+        return true;
+    // Older versions did not pad: a number of six digits, told from a word ("backup") by a
+    // digit in it. Shorter ones are too rare to tell from the user's own names.
+    return suffix.size() == ReplacementSuffixLength - 1 &&
+           std::any_of(suffix.cbegin(), suffix.cend(), [](QChar c) { return c.isDigit(); });
+}
+
+void SetPrivateFolder(const QString &root)
+{
+    QString folder = root.isEmpty() ? QString() : QFileInfo(root).absoluteFilePath();
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const std::lock_guard<std::mutex> lock(g_privateMutex);
+    g_privateFolder = folder;
 }
 
 void SetFileWriteCall(FileWriteCall call)

@@ -44,12 +44,19 @@ QString NewGuidText();
 // A GUID text as NewGuidText makes it (hexadecimal digits of either case): the only names
 // that files of a channel may be given.
 bool IsGuidText(const QString &text);
+// The address without the "user:password@" before its host, the rest unchanged: what may
+// be written where others can read it.
+QString AddressWithoutCredentials(const QString &url);
 // Synced writes wait until the data is on the disk: for user data. Unsynced ones are still
 // all-or-nothing for readers: for downloads that are short-lived anyway.
 enum class Durability { Synced, Unsynced };
 // A replaced file keeps the permissions of the file it replaces (a new one gets the usual
 // ones); files that hold passwords are readable by their owner alone.
 enum class FileAccess { Kept, OwnerOnly };
+
+// Files replaced anywhere under `root` (the per-user folder) are readable by their owner
+// alone, as if FileAccess::OwnerOnly were given. An empty root ends that.
+void SetPrivateFolder(const QString &root);
 
 // The replacements below take the file's name only once every byte is known to be in the
 // new file: each write checked, the size read back and, when Synced, the file on the disk.
@@ -60,6 +67,12 @@ enum class FileAccess { Kept, OwnerOnly };
 void SaveTextToFile(const QString &path, const QByteArray &text,
                     Durability durability = Durability::Synced,
                     FileAccess access = FileAccess::Kept);
+// The file a replacement writes first is the target's name, "." and this many base-36
+// digits of a random 32-bit number; a killed process may leave one behind.
+constexpr int ReplacementSuffixLength = 7;
+// True for a name that a replacement of `target` (a bare file name) gives its file.
+bool IsReplacementOf(const QString &name, const QString &target);
+
 // Replaces `path` atomically with `bytes`. Raises FileError.
 void WriteFileAtomically(const QString &path, const QByteArray &bytes,
                          Durability durability = Durability::Synced,

@@ -88,7 +88,9 @@ int runFetchCommand(const QStringList &args)
 {
     QStringList positional;
     QString user;
-    QString password;
+    // From the environment unless given: a password on the command line is seen by every
+    // user of the machine in the process list.
+    QString password = qEnvironmentVariable("KOLVANI_PASSWORD");
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         if (arg == QLatin1String("--user") || arg == QLatin1String("--password")) {

@@ -176,6 +176,7 @@ void TfmEditChannelFrm::apply(ChannelTree &tree, ChannelNode *node) const
     c->password = edPassword->text();
     c->link = lbLink->text();
     c->alerts = cbBalloonAlerts->isChecked();
+    tree.noteRecordChanged(node);
 }
 
 bool TfmEditChannelFrm::editChannel(ChannelTree &tree, ChannelNode *node)

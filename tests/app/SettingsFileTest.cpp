@@ -130,8 +130,43 @@ TEST_F(SettingsFileTest, WindowsLineEndsAndByteOrderMarkAreHandled)
     SettingsFile s(path());
     EXPECT_EQ(s.readString("config", "edProxyUser"), QString::fromUtf8("Łukasz"));
     s.writeString("config", "edProxyPassword", QString::fromUtf8("zażółć"));
-    EXPECT_EQ(readAll(path()),
-              QByteArray("[config]\r\nedProxyUser=Łukasz\r\nedProxyPassword=zażółć\r\n"));
+    EXPECT_EQ(readAll(path()), QByteArray("\xEF\xBB\xBF[config]\r\nedProxyUser=Łukasz\r\n"
+                                          "edProxyPassword=zażółć\r\n"));
+}
+
+// Lines the program does not change keep their bytes: spacing, comments, mixed line ends, a
+// last line without one, and the 8-bit text of the older program, read as Windows-1250.
+TEST_F(SettingsFileTest, UnchangedLinesKeepTheirBytesAndWindows1250IsRead)
+{
+    const QByteArray older = "[config]\r\n"
+                             "edProxyUser = \xA3ukasz  \r\n"   // Łukasz
+                             ";  komentarz\tz tabulatorem\n"
+                             "edProxyPassword=has\xB3o\xB9\r\n"  // hasłoą
+                             "seInterval=60\r\n"
+                             "[Inne]\r\n"
+                             "x=\x9C\x9F";                       // śź, no line end
+    writeAll(path(), older);
+    SettingsFile s(path());
+    EXPECT_EQ(s.readString("config", "edProxyPassword"), QString::fromUtf8("hasłoą"));
+    EXPECT_EQ(s.readString("config", "edProxyUser"), QString::fromUtf8("Łukasz"));
+    s.writeInt("config", "seInterval", 90);
+    QByteArray expected = older;
+    expected.replace("seInterval=60", "seInterval=90");
+    EXPECT_EQ(readAll(path()), expected);
+    s.writeString("config", "edProxyServer", QString::fromUtf8("proxy.żółw"));
+    s.writeString("Inne", "y", QStringLiteral("1"));
+    expected.replace("seInterval=90\r\n", "seInterval=90\r\nedProxyServer=proxy.\xBF\xF3\xB3w\r\n");
+    expected += "\r\ny=1\r\n";
+    EXPECT_EQ(readAll(path()), expected);
+    EXPECT_EQ(s.readString("config", "edProxyPassword"), QString::fromUtf8("hasłoą"));
+
+    // A character the code page lacks: the file becomes UTF-8, every text kept.
+    s.writeString("config", "edProxyUser", QString::fromUtf8("用户"));
+    EXPECT_EQ(s.readString("config", "edProxyUser"), QString::fromUtf8("用户"));
+    EXPECT_EQ(s.readString("config", "edProxyPassword"), QString::fromUtf8("hasłoą"));
+    EXPECT_EQ(s.readString("Inne", "x"), QString::fromUtf8("śź"));
+    const QByteArray utf8 = readAll(path());
+    EXPECT_TRUE(utf8.contains(";  komentarz\tz tabulatorem\n")) << utf8.constData();
 }
 
 TEST_F(SettingsFileTest, FileIsPrivateAndReplacedWhole)

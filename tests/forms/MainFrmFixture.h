@@ -155,9 +155,9 @@ protected:
         Windows w;
         w.main = create();
         const QString configPath = w.main->userFolder().configFile();
-        w.report = new TfmUpdateProgressFrm(configPath, w.main.get());
-        w.config =
-            new TfmConfigFrm(configPath, w.main->tmUpdates(), m_exeDir + "kolvani", w.main.get());
+        w.report = new TfmUpdateProgressFrm(w.main->liveSettings(), w.main.get());
+        w.config = new TfmConfigFrm(w.main->liveSettings(), configPath, m_exeDir + "kolvani",
+                                    w.main.get());
         w.about = new TfmAboutFrm(m_exeDir, w.main.get());
         w.main->attachWindows({w.report, w.config, w.about});
         m_windows.push_back(std::move(w));

@@ -2,6 +2,7 @@
 #include "SignalWait.h"
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeSaver.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/HttpClient.h"
 #include "support/LoopbackServer.h"
@@ -165,6 +166,53 @@ TEST_F(MainFrmSyncTest, SyncingAllRefreshesTheChannelOnShow)
     const QRect place = tvChannels->visualRect(tvChannels->currentIndex());
     QTest::mouseClick(tvChannels->viewport(), Qt::LeftButton, {}, place.center());
     EXPECT_TRUE(WaitUntil([&] { return lvHeaders->currentIndex().row() == 0; }));
+}
+
+// The tree file follows the tree while the window runs, not only at its close: a crash
+// loses nothing. A run over several channels writes it once, with every channel's stamp.
+TEST_F(MainFrmSyncTest, TheTreeFileFollowsEveryChangeAndARunWritesItOnce)
+{
+    m_server.setHandler(
+        [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", FeedDocument); });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    w.report->cbDontShow->setChecked(true);
+    ChannelTree *tree = w.main->channelTree();
+    ChannelTreeSaver *saver = w.main->treeSaver();
+    const QString treePath = appFolder() + QStringLiteral("data/tvChannels.xml");
+    const auto fileHas = [&](const QString &text) {
+        return treeFileText(treePath).contains(text);
+    };
+    QList<ChannelNode *> nodes;
+    for (int i = 0; i < 5; ++i) {
+        ChannelNode *node =
+            tree->addNode(tree->root(), QStringLiteral("Kanał %1").arg(i), NodeKind::Channel);
+        node->channel()->url = m_server.url("/feed");
+        node->channel()->enabled = true;
+        node->channel()->GUID = QStringLiteral("{11111111-2222-4333-8444-%1}").arg(i, 12, 10,
+                                                                                  QLatin1Char('0'));
+        nodes.append(node);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fileHas(QStringLiteral("Kanał 4")); }, 10000));
+    EXPECT_TRUE(fileHas(QStringLiteral("<lastupdate></lastupdate>")));
+
+    const int before = saver->writes();
+    child<QAction>(w.main, "acSyncAll")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.main->syncAllRunning(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !saver->pending(); }, 10000));
+    EXPECT_EQ(saver->writes() - before, 1);
+    EXPECT_FALSE(fileHas(QStringLiteral("<lastupdate></lastupdate>")))
+        << "every channel's last update is in the file";
+
+    // A deleted channel does not come back.
+    QTreeView *tvChannels = child<QTreeView>(w.main, "tvChannels");
+    tvChannels->setCurrentIndex(tree->indexOf(nodes.first()));
+    QAction *remove = child<QAction>(w.main, "acRemoveTreeItem");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return remove->isEnabled(); }, 10000));
+    m_boxes.answers = {true};
+    remove->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fileHas(QStringLiteral("Kanał 0")); }, 10000));
+    EXPECT_TRUE(fileHas(QStringLiteral("Kanał 1")));
 }
 
 // Deleting the channel being read moves the reading to the channel selected after it: its

@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,6 +37,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -257,18 +259,31 @@ TEST_F(MainFrmFixture, BrokenOrMissingTreeFileIsReplacedByTheDefaultAndTheProgra
     const QByteArray shippedDefault = readAll(appFolder() + "data/tvChannels_e.xml");
     ASSERT_FALSE(shippedDefault.isEmpty());
 
-    writeFile(treePath, "<tree><treenodes><node><name>x</name></treen");
+    const QByteArray damaged = "<tree><treenodes><node><name>x</name></treen";
+    writeFile(treePath, damaged);
     m_boxes.shown.clear();
+    // The user's file stays beside under a dated name, which the message gives.
+    const QString kept =
+        treePath + ".damaged-" + QDate::currentDate().toString(Qt::ISODate);
     {
         auto w = create();
         EXPECT_TRUE(w->startupFailed());
         ASSERT_EQ(m_boxes.shown.size(), 1);
         EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("error"));
-        EXPECT_EQ(m_boxes.shown.first().text, TreeBroken);
+        EXPECT_EQ(m_boxes.shown.first().text,
+                  TreeBroken + QStringLiteral(" Uszkodzony plik zachowano jako %1.").arg(kept));
         EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Błąd:"));
         // Nothing is written on the way out of a failed start.
         w->close();
     }
+    EXPECT_EQ(readAll(treePath), shippedDefault);
+    EXPECT_EQ(readAll(kept), damaged);
+    // A second damaged file the same day takes the next name; the first copy stays.
+    writeFile(treePath, "<tree>");
+    m_boxes.shown.clear();
+    create();
+    EXPECT_EQ(readAll(kept + "-2"), "<tree>");
+    EXPECT_EQ(readAll(kept), damaged);
     EXPECT_EQ(readAll(treePath), shippedDefault);
 
     ASSERT_TRUE(QFile::remove(treePath));
@@ -753,3 +768,24 @@ TEST_F(MainFrmFixture, APageTheSystemCannotOpenIsToldToTheUser)
 }
 
 } // namespace
+
+TEST_F(MainFrmFixture, TheSettingsDialogsIntervalReArmsTheRunsTimerAtOk)
+{
+    Windows &w = createAll();
+    QTimer *timer = w.main->tmUpdates();
+    ASSERT_FALSE(timer->isActive());
+    w.config->cbUpdates->setChecked(true);
+    w.config->seInterval->setValue(45);
+    w.config->btCancel->click();
+    EXPECT_FALSE(timer->isActive()) << "Cancel leaves the timer alone";
+
+    w.config->btOK->click();
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 45 * 60000);
+    w.config->seInterval->setValue(50);
+    w.config->btOK->click();
+    EXPECT_EQ(timer->interval(), 50 * 60000);
+    w.config->cbUpdates->setChecked(false);
+    w.config->btOK->click();
+    EXPECT_FALSE(timer->isActive());
+}

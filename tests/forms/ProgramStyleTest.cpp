@@ -1,4 +1,5 @@
 #include "app/forms/AboutFrmUnit.h"
+#include "app/LiveSettings.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/ProgramStyle.h"
 
@@ -70,8 +71,8 @@ TEST(ProgramStyle, FlatButtonsLookLikeButtonsInEveryWindow)
     ASSERT_NE(qobject_cast<ProgramStyle *>(QApplication::style()), nullptr);
 
     QTemporaryDir dir;
-    QTimer timer;
-    TfmConfigFrm config(dir.filePath("config.ini"), &timer, "/opt/kolvani/kolvani");
+    LiveSettings live;
+    TfmConfigFrm config(live, dir.filePath("config.ini"), "/opt/kolvani/kolvani");
     config.show();
     config.activateWindow();
     QApplication::processEvents();
