@@ -1,3 +1,4 @@
+#include "support/SignalWait.h"
 #include "app/Autostart.h"
 #include "base/LiveSettings.h"
 #include "base/SettingsFile.h"

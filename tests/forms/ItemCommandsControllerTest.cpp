@@ -1,3 +1,4 @@
+#include "support/SignalWait.h"
 #include "reading/forms/ItemCommandsController.h"
 
 #include "MainFrmFixture.h"
@@ -161,7 +162,8 @@ TEST_F(ItemCommandsTest, TheDelayedMarkReadsTheFirstSelectedRowAndIsNotRestarted
     QTimer *timer = controller->tmMarkAsUnread();
     ASSERT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 2000);
-    QThread::msleep(30);
+    // Some of the count gone, so that a restart would show.
+    ASSERT_TRUE(WaitUntil([timer] { return timer->remainingTime() < 1990; }));
     const int left = timer->remainingTime();
     controller->startDelayedMark(); // moving to the next row does not restart the count
     EXPECT_LE(timer->remainingTime(), left);

@@ -20,11 +20,11 @@ TEST_F(MainFrmFixture, AtTheMinimumWidthTheWholeNoticeShows)
     auto w = create();
     w->show();
     w->resize(w->minimumWidth() > 0 ? w->minimumWidth() : 800, 480);
-    ProcessEventsFor(50);
+    ASSERT_TRUE(WaitForQueuedEvents(2)); // the layout requests ran
     ASSERT_LE(w->width(), 800);
     auto *bar = child<MainStatusBar>(w, "sbStatus");
     bar->setPanelText(2, MainStatusBar::NoticeText);
-    ProcessEventsFor(50);
+    ASSERT_TRUE(WaitForQueuedEvents(2)); // the layout requests ran
     auto *notice = child<QLabel>(w, "sbStatusPanel2");
     EXPECT_GE(notice->contentsRect().width(),
               notice->fontMetrics().horizontalAdvance(MainStatusBar::NoticeText) +
@@ -43,7 +43,7 @@ TEST_F(MainFrmFixture, HintsShowInPanelZeroAndLeaveTheNoticeAndTheDownloadInSigh
     auto w = create();
     w->show();
     w->resize(1000, 600);
-    ProcessEventsFor(50);
+    ASSERT_TRUE(WaitForQueuedEvents(2)); // the layout requests ran
     auto *bar = child<MainStatusBar>(w, "sbStatus");
     bar->setPanelText(2, MainStatusBar::NoticeText);
     bar->setStatusText(QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"));

@@ -102,7 +102,9 @@ protected:
         return RunInApplicationWorld(m_browser->page(), script, QStringLiteral("<no answer>"));
     }
 
-    void settle(int ms) { ProcessEventsFor(ms); }
+    // A round trip to the page: what the page did before this answer has been done and
+    // reported, so what has not happened by now did not happen.
+    void settle() { EXPECT_EQ(runInApplicationWorld(QStringLiteral("true")), QVariant(true)); }
 
     QTemporaryDir m_dir;
     QString m_data;
@@ -204,7 +206,8 @@ TEST_F(BrowserFixture, TheItemShownPrintsAndASecondPrintWaitsForTheFirst)
     m_browser->PrintTo(printer);
     m_browser->PrintTo(printer); // while printing: ignored, not a second job
     ASSERT_TRUE(finished.wait(30000));
-    settle(300);
+    // A bounded wait that proves a negative: a second job would have finished by now.
+    WaitUntil([&] { return finished.count() > 1; }, 2000);
     EXPECT_EQ(finished.count(), 1);
     QFile file(pdf);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -298,12 +301,11 @@ TEST_F(BrowserFixture, BeforeNavigate2SeesEveryNavigationAndCanCancelOrRedirect)
     // A link clicked in the page is reported and cancelled the same way.
     seen.clear();
     runInApplicationWorld(QStringLiteral("document.getElementById('l').click(); true"));
-    for (int i = 0; i < 20 && seen.isEmpty(); ++i)
-        settle(100);
+    WaitUntil([&] { return !seen.isEmpty(); });
     ASSERT_EQ(seen.size(), 1);
     EXPECT_TRUE(seen.first().endsWith(QStringLiteral("/blocked.html")))
         << seen.first().toStdString();
-    settle(300);
+    settle();
     EXPECT_TRUE(plainText().contains(QStringLiteral("Pierwsza strona")));
 
     // A changed address is the one loaded, and the handler is not asked about it again.
@@ -326,7 +328,7 @@ TEST_F(BrowserFixture, ScriptInAnItemDoesNotRun)
     writeFile(m_data + "rss_xslt.xsl", styleSheetFor("rss2.xsl", GuidA));
 
     ASSERT_TRUE(navigateAndWait(doc + "#" + GuidA));
-    settle(500);
+    settle();
     const QString text = plainText();
     EXPECT_TRUE(text.contains(QStringLiteral("Wiadomość ze skryptem"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Tekst"))) << text.toStdString();
@@ -339,7 +341,7 @@ TEST_F(BrowserFixture, ScriptInAnItemDoesNotRun)
     writeFile(page, "<html><head><title>Spokojna</title></head><body>Strona"
                     "<script>document.title='HACKED'</script></body></html>");
     ASSERT_TRUE(navigateAndWait(page));
-    settle(300);
+    settle();
     EXPECT_EQ(m_browser->title(), QStringLiteral("Spokojna"));
 }
 
@@ -365,7 +367,7 @@ TEST_F(BrowserFixture, LocalPageCannotReadFilesOrSendAnything)
                  server.url(QStringLiteral("/leak")));
     const QString result = runInApplicationWorld(probe).toString();
     EXPECT_EQ(result, QStringLiteral("blocked|blocked|blocked"));
-    settle(200);
+    settle();
     EXPECT_TRUE(server.requests().isEmpty());
 
     // The same request from a web page is the page's own business.
@@ -383,9 +385,7 @@ TEST_F(BrowserFixture, WebPageReachedByLinkRunsItsScripts)
     OnePageServer server("<html><head><title>start</title></head><body>Serwis"
                          "<script>document.title='skrypt-dziala'</script></body></html>");
     ASSERT_TRUE(navigateAndWait(server.url(QStringLiteral("/strona"))));
-    SignalCounter titles(m_browser.get(), &QWebEngineView::titleChanged);
-    for (int i = 0; i < 20 && m_browser->title() != QStringLiteral("skrypt-dziala"); ++i)
-        titles.wait(250);
+    WaitUntil([&] { return m_browser->title() == QStringLiteral("skrypt-dziala"); });
     EXPECT_EQ(m_browser->title(), QStringLiteral("skrypt-dziala"));
 
     // Back to a local page: scripts are off again.
@@ -393,7 +393,7 @@ TEST_F(BrowserFixture, WebPageReachedByLinkRunsItsScripts)
     writeFile(page, "<html><head><title>lokalna</title></head><body>"
                     "<script>document.title='HACKED'</script></body></html>");
     ASSERT_TRUE(navigateAndWait(page));
-    settle(300);
+    settle();
     EXPECT_EQ(m_browser->title(), QStringLiteral("lokalna"));
 }
 
@@ -407,8 +407,7 @@ TEST_F(BrowserFixture, ItemShowsPicturesFromTheWeb)
     writeFile(doc, channelDocument("Z obrazkiem", description));
     writeFile(m_data + "rss_xslt.xsl", styleSheetFor("rss2.xsl", GuidA));
     ASSERT_TRUE(navigateAndWait(doc + "#" + GuidA));
-    for (int i = 0; i < 20 && server.requests().isEmpty(); ++i)
-        settle(100);
+    WaitUntil([&] { return !server.requests().isEmpty(); });
     ASSERT_FALSE(server.requests().isEmpty());
     EXPECT_TRUE(server.requests().first().startsWith("GET /obraz.png"));
 }
