@@ -423,4 +423,36 @@ TEST_F(ItemPage, LinksAndRelativeAddressesOfAnItemBelongToItsSite)
     EXPECT_EQ(seen.last(), QString::fromLatin1(server.url("/art/page-2")));
 }
 
+// Text without tags is what the channel wrote, references and all: a WordPress excerpt, an
+// Atom text summary as the converter stores it, and text that is plain through and through.
+TEST_F(ItemPage, TextWithoutTagsShowsTheCharactersItsReferencesStandFor)
+{
+    struct Case
+    {
+        QByteArray description;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {"Mówił &#8222;tak&#8221; [&#8230;]", "Mówił „tak” […]"},
+        {"Powiedział &quot;tak&quot; &amp; wyszedł", "Powiedział \"tak\" & wyszedł"},
+        {"Tekst &lt;b&gt;nie HTML&lt;/b&gt;", "Tekst <b>nie HTML</b>"},
+        {"Wynik: 3 < 5 & 7 > 2\nDruga linia", "Wynik: 3 < 5 & 7 > 2\nDruga linia"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.shown);
+        ASSERT_TRUE(show(rss2Document({{GuidA, "Zwykły tekst", "http://127.0.0.1:9/", c.description,
+                                        {}}}),
+                         GuidA));
+        const QString text = plainText();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.shown))) << text.toStdString();
+    }
+    // Markup is still markup.
+    ASSERT_TRUE(show(rss2Document({{GuidA, "Znaczniki", "http://127.0.0.1:9/",
+                                    "<p>Akapit &#8222;cytat&#8221;</p><p>Drugi<br>wiersz</p>", {}}}),
+                     GuidA));
+    const QString text = plainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("Akapit „cytat”"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("<p>"))) << text.toStdString();
+}
+
 } // namespace
