@@ -180,9 +180,9 @@ void ItemCommandsController::acCopyLinkExecute()
 void ItemCommandsController::acOpenLinkExecute()
 {
     const QString link = firstSelectedLink();
-    const QUrl url(link, QUrl::StrictMode);
     // Items are hostile: a file, a script or another program's address never leaves.
-    if (!IsOpenableLink(url)) {
+    const QUrl url = OpenableLink(link);
+    if (url.isEmpty()) {
         m_boxes.information(m_w.window,
                             QStringLiteral("Ta wiadomość nie ma odnośnika do strony WWW."),
                             MessageCaptions::Information);

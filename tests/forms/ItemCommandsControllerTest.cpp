@@ -255,6 +255,21 @@ TEST_F(ItemCommandsTest, LinksGoToTheClipboardTheBrowserAndTheMailProgram)
     EXPECT_EQ(opened.size(), 2); // neither a script nor a file is handed on
 }
 
+// Links as channels write them: what a browser would percent-encode is encoded, not refused.
+TEST_F(ItemCommandsTest, LinksABrowserWouldOpenAreEncodedNotRefused)
+{
+    fill({{"Znaki", "", "", " http://k.pl/a b|c^{d}%zz?q=1 2 ", false},
+          {"Poczta", "", "", "mailto:redakcja@k.pl", false}});
+    for (const char *title : {"Znaki", "Poczta"}) {
+        select({rowOfTitle(title)});
+        controller->acOpenLinkExecute();
+    }
+    EXPECT_TRUE(boxes.shown.isEmpty());
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[0].toEncoded(), "http://k.pl/a%20b%7Cc%5E%7Bd%7D%25zz?q=1%202");
+    EXPECT_EQ(opened[1], QUrl("mailto:redakcja@k.pl"));
+}
+
 TEST_F(ItemCommandsTest, ALinkThatDoesNotOpenIsToldToTheUser)
 {
     fill({{"Bez przeglądarki", "", "", "http://k.pl/a", false},
