@@ -7,6 +7,7 @@
 #include "catalogue/forms/SelectedNode.h"
 #include "feed/MakerSite.h"
 #include "reading/ItemDisplay.h"
+#include "reading/ItemLinks.h"
 #include "reading/ReadingLog.h"
 
 #include <QAbstractItemView>
@@ -202,6 +203,9 @@ void ItemViewController::acOpenInNewWindowExecute()
     if (m_currentLocation.contains(QStringLiteral(".xml")) ||
         m_currentLocation == QStringLiteral("about:blank"))
         emit openLinkRequested();
-    else if (!m_currentLocation.isEmpty() && !QDesktopServices::openUrl(QUrl(m_currentLocation)))
+    else if (!m_currentLocation.isEmpty() &&
+             // Only a web page or a mail address leaves for the desktop.
+             (!IsOpenableLink(QUrl(m_currentLocation)) ||
+              !QDesktopServices::openUrl(QUrl(m_currentLocation))))
         emit linkNotOpened(m_currentLocation);
 }

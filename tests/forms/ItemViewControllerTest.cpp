@@ -332,6 +332,23 @@ TEST_F(ItemViewControllerTest, BackAndForwardFollowTheAddressAndNewWindowOpensTh
     EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(server.url())});
     EXPECT_EQ(linkRequests, 1);
 
+    // A page that is no web page is never handed to the desktop.
+    UrlCatcher other;
+    QStringList unopened;
+    QObject::connect(m_view.get(), &ItemViewController::linkNotOpened,
+                     [&](const QString &address) { unopened << address; });
+    for (const char *scheme : {"data", "file"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &other, "open");
+    for (const char *page : {"data:text/html,<p>x</p>", "file:///etc/passwd"}) {
+        m_view->wbContentDocumentComplete(QLatin1String(page));
+        m_view->acOpenInNewWindowExecute();
+    }
+    for (const char *scheme : {"data", "file"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    EXPECT_TRUE(other.urls.isEmpty());
+    EXPECT_EQ(unopened.size(), 2);
+    EXPECT_EQ(linkRequests, 1);
+
     // Another item disables both again; so does an empty page.
     ASSERT_TRUE(selectRows(1, 1));
     EXPECT_FALSE(m_back->isEnabled());
