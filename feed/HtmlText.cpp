@@ -308,4 +308,12 @@ QString ResolveAddresses(const QString &html, const QString &base)
     return out;
 }
 
+QString PlainToolTip(const QString &text)
+{
+    if (text.isEmpty())
+        return text; // no tool tip at all
+    return QStringLiteral("<p style=\"white-space:pre\">") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
+
 } // namespace HtmlText

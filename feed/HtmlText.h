@@ -29,4 +29,8 @@ bool VisibleTextContains(const QString &description, const QString &keyword);
 // when `base` is empty.
 QString ResolveAddresses(const QString &html, const QString &base);
 
+// `text` for a tool tip, where Qt reads anything that looks like markup as rich text: shown
+// as it stands, tags and all, on one line per line of the text.
+QString PlainToolTip(const QString &text);
+
 } // namespace HtmlText
