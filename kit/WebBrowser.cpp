@@ -176,10 +176,6 @@ bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool
         // Frames inside a local document are not given a way into the file system.
         return url.scheme() != QLatin1String("file") || !this->url().isLocalFile();
     }
-    // A link in an item leads to the web or to a mail program and nowhere else: the engine
-    // would hand any other scheme to the desktop.
-    if (type == NavigationTypeLinkClicked && this->url().isLocalFile() && !isLinkTarget(url))
-        return false;
     // A reload shows the same document again; it is not a new navigation.
     if (type == NavigationTypeReload) {
         applySettingsFor(url);
@@ -194,6 +190,10 @@ bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool
 
     QUrl changed = url;
     if (!confirmNavigation(changed))
+        return false;
+    // The watch sees every navigation, but a link in an item leads to the web or to a mail
+    // program and nowhere else: the engine would hand any other scheme to the desktop.
+    if (type == NavigationTypeLinkClicked && this->url().isLocalFile() && !isLinkTarget(changed))
         return false;
     if (changed != url) {
         // The handler chose another address: go there instead, without asking again.
