@@ -10,6 +10,7 @@
 #include "feed/ProxySettings.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
+#include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
 #include "sync/ChannelUpdater.h"
@@ -59,7 +60,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
       m_alerts(std::make_unique<AlertQueue>()),
       m_tree(std::make_unique<ChannelTree>()),
       m_shown(std::make_unique<ShownChannel>()),
-      m_headerRows(std::make_unique<HeaderListModel>()),
+      m_rowsOnShow(std::make_unique<RowsOnShow>()),
       m_unreadCounts(std::make_unique<UnreadCounts>()),
       m_downloader(std::make_unique<DocumentDownloader>())
 {
@@ -67,6 +68,9 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_host = std::make_unique<UpdateHost>(*m_downloader, report);
     m_updater = std::make_unique<ChannelUpdater>(m_folder, *m_host, *m_shown, *m_alerts);
     m_syncRun = std::make_unique<SyncRun>(*m_tree, *m_updater, *m_alerts);
+    m_shown->setFolder(m_folder);
+    m_shown->setDownloadsInUse(
+        [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);
     QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_syncRun.get(),
                      [this](bool running) { fetchAhead(running); });
@@ -100,6 +104,11 @@ void Session::fetchAhead(bool running)
 }
 
 Session::~Session() = default;
+
+HeaderListModel &Session::headerRows()
+{
+    return m_rowsOnShow->model();
+}
 
 void Session::setDownloadUi(IDownloadUi *ui)
 {

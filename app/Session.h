@@ -19,6 +19,7 @@ class HeaderListModel;
 class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
+class RowsOnShow;
 class ShownChannel;
 class SyncRun;
 class UnreadCounts;
@@ -38,7 +39,9 @@ public:
     const UserFolder &folder() const { return m_folder; }
     ChannelTree &channelTree() { return *m_tree; }
     ShownChannel &shownChannel() { return *m_shown; }
-    HeaderListModel &headerRows() { return *m_headerRows; }
+    // The rows on show in the header list and where their items come from.
+    RowsOnShow &rowsOnShow() { return *m_rowsOnShow; }
+    HeaderListModel &headerRows();
     UnreadCounts &unreadCounts() { return *m_unreadCounts; }
     AlertQueue &alertQueue() { return *m_alerts; }
     // The alerts of the last run, played one after another.
@@ -72,7 +75,7 @@ private:
     std::unique_ptr<AlertQueue> m_alerts;
     std::unique_ptr<ChannelTree> m_tree;
     std::unique_ptr<ShownChannel> m_shown;
-    std::unique_ptr<HeaderListModel> m_headerRows;
+    std::unique_ptr<RowsOnShow> m_rowsOnShow;
     std::unique_ptr<UnreadCounts> m_unreadCounts;
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;

@@ -120,16 +120,18 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         [this] { return m_windows.config ? m_windows.config->proxySettings() : ProxySettings(); });
     tvChannels->setModel(&m_session->channelTree());
     m_syncRuns = new SyncRunsController({acSyncAll, acSyncSelected, acChannelsGetSelected,
-                                         tvChannels, lvHeaders, sbStatus, this, ctTrayIcon},
+                                         tvChannels, lvHeaders, sbStatus, ctTrayIcon},
                                         m_session->channelTree(), m_session->updater(),
                                         m_session->downloader(), m_session->syncRun(), *this, this);
+    // Shown once, the window keeps its visible flag while it is hidden in the tray.
+    m_syncRuns->setMainWindowShown([this] { return m_shownOnce; });
     m_syncRuns->setBalloonsEnabled(
         [this] { return m_windows.config ? m_windows.config->cbBalloon->isChecked() : true; });
     tvChannels->setItemDelegate(new UnreadCountDelegate(
         m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
     m_headerList = new HeaderListController(
         {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
-        m_session->channelTree(), m_session->shownChannel(), m_session->headerRows(),
+        m_session->channelTree(), m_session->shownChannel(), m_session->rowsOnShow(),
         m_session->unreadCounts(), m_session->folder(), *this, m_images, this);
     ShownChannel *shown = &m_session->shownChannel();
     m_itemCommands = new ItemCommandsController(
@@ -144,7 +146,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     m_archive = new ArchiveController(
         {this, sbShowAllArchive, lvArchiveCategories, cbAllArchiveFilter, edKeyWord, lvHeaders,
          acAddToArchive, acArchiveDelete, sbAddToArchive, sbArchiveDelete},
-        m_session->channelTree(), m_session->headerRows(), *sbStatus, *m_messageBoxes,
+        m_session->channelTree(), m_session->rowsOnShow(), *sbStatus, *m_messageBoxes,
         folder.archiveItemFile(), this);
     m_archive->setChannelItemNode([shown](int id) { return shown->itemNode(id); });
     // The archive view shows archive rows in the same list and the same item view.
@@ -154,7 +156,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
                                 [archive](int id) { return archive->GetItemNode(id); },
                                 [archive](XmlNode item) { archive->writeItemDocument(item); }});
     m_itemCommands->setItemNodeSource([archive, shown](const HeaderRow &row) {
-        return archive->archiveViewShown() ? archive->GetItemNode(row.id) : shown->itemNode(row.id);
+        return archive->archiveViewShown() ? archive->GetItemNode(row.id) : shown->itemNode(row);
     });
     m_itemCommands->setArchiveMarker(
         [archive](const QString &guid, bool unread) { archive->setUnreadMark(guid, unread); });
@@ -165,6 +167,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     TreeEditingController::Outside outside;
     outside.showWizard = [this] { ShowNewChannelWizard(); };
     outside.syncAllRunning = [this] { return syncAllRunning(); };
+    outside.channelUpdateBusy = [this] { return channelUpdateBusy(); };
     outside.editChannel = [this](ChannelNode *node) {
         return m_windows.editChannel && m_windows.editChannel->editChannel(*channelTree(), node);
     };
@@ -279,10 +282,9 @@ void TfmMainFrm::createConnections()
     connect(m_treeEditing, &TreeEditingController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     connect(m_treeEditing, &TreeEditingController::tvChannelsChangeRequested, m_headerList,
             &HeaderListController::tvChannelsChange);
-    connect(m_treeEditing, &TreeEditingController::releaseCacheFile, &shown, [&shown](const QString &file) {
-        if (shown.shows(file))
-            shown.document().setActive(false);
-    });
+    // Its rows go before the document lets go of the file.
+    connect(m_treeEditing, &TreeEditingController::releaseCacheFile, &shown,
+            &ShownChannel::closeFile);
     // After a deletion the list and the item view start again from the node now selected.
     connect(m_treeEditing, &TreeEditingController::nodeRemoved, m_itemView, [this] {
         m_itemView->NavigateContent(QStringLiteral("about:blank"));

@@ -13,6 +13,7 @@
 #include "catalogue/ChannelTree.h"
 #include "feed/DownloadUi.h"
 #include "reading/HeaderListModel.h"
+#include "reading/RowsOnShow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,10 +31,10 @@ const QString Ready = QStringLiteral("Gotowe.");
 
 } // namespace
 
-ArchiveController::ArchiveController(const Widgets &w, ChannelTree &tree, HeaderListModel &rows,
+ArchiveController::ArchiveController(const Widgets &w, ChannelTree &tree, RowsOnShow &rows,
                                      IDownloadUi &status, IMessageBoxes &boxes,
                                      const QString &itemFile, QObject *parent)
-    : QObject(parent), m_w(w), m_tree(tree), m_rows(rows), m_status(status), m_boxes(boxes),
+    : QObject(parent), m_w(w), m_tree(tree), m_onShow(rows), m_rows(rows.model()), m_status(status), m_boxes(boxes),
       m_itemFile(itemFile), m_channels(new ArchiveChannelsModel(this))
 {
     QTreeView *list = m_w.lvArchiveCategories;
@@ -112,7 +113,8 @@ void ArchiveController::ShowArchive(const QString &channelGuid)
     if (!m_store)
         return;
     m_w.cbAllArchiveFilter->setVisible(true);
-    m_rows.clear();
+    // The channel's rows leave; archive rows point into no document.
+    m_onShow.clear();
     ArchiveQuery &query = m_store->archiveQuery();
     query.close();
     try {

@@ -22,6 +22,7 @@ class QLineEdit;
 class QTreeView;
 class QToolButton;
 class QWidget;
+class RowsOnShow;
 
 // The archive on screen: the archive page of the left panel, the archive view of the header
 // list, adding and deleting archived rows and showing one. Owns no widget.
@@ -48,7 +49,7 @@ public:
     using ChannelItemNode = std::function<XmlNode(int id)>;
 
     // `itemFile` is where an archived item is written to be shown (data/arch_item.xml).
-    ArchiveController(const Widgets &w, ChannelTree &tree, HeaderListModel &rows,
+    ArchiveController(const Widgets &w, ChannelTree &tree, RowsOnShow &rows,
                       IDownloadUi &status, IMessageBoxes &boxes, const QString &itemFile,
                       QObject *parent);
     ~ArchiveController() override;
@@ -115,6 +116,7 @@ private:
 
     Widgets m_w;
     ChannelTree &m_tree;
+    RowsOnShow &m_onShow;
     HeaderListModel &m_rows;
     IDownloadUi &m_status;
     IMessageBoxes &m_boxes;

@@ -17,6 +17,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTreeView;
+class RowsOnShow;
 class ShownChannel;
 class UnreadCounts;
 
@@ -39,7 +40,7 @@ public:
     };
     // Sets `lvHeaders` to show `rows`, with pictures from `images` (the window's image list).
     HeaderListController(const Widgets &widgets, ChannelTree &tree, ShownChannel &shown,
-                         HeaderListModel &rows, UnreadCounts &counts, const IChannelFiles &files,
+                         RowsOnShow &rows, UnreadCounts &counts, const IChannelFiles &files,
                          IReportSink &report, const QList<QIcon> &images, QObject *parent);
 
     // The archive view's hooks; null while there is no archive side.
@@ -68,7 +69,8 @@ public slots:
     void btFilterClick();
     // The channel tab of the left panel became active (the archive tab is the archive's).
     void pcLeftPanelChange(int index);
-    // A channel was updated: when it is the one on show, the list reads it again.
+    // A channel was updated: when its rows are on show, or it is the selected channel, the
+    // list reads it again.
     void channelUpdated(ChannelNode *node);
 
 signals:
@@ -93,6 +95,7 @@ private:
     Widgets m_w;
     ChannelTree &m_tree;
     ShownChannel &m_shown;
+    RowsOnShow &m_onShow;
     HeaderListModel &m_rows;
     UnreadCounts &m_counts;
     const IChannelFiles &m_files;

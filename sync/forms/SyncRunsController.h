@@ -33,7 +33,6 @@ public:
         QAbstractItemView *tvChannels = nullptr;
         QWidget *lvHeaders = nullptr;
         MainStatusBar *sbStatus = nullptr;
-        QWidget *mainWindow = nullptr; // a run shows the report window only when it is visible
         QSystemTrayIcon *ctTrayIcon = nullptr;
     };
     static inline const QString RunNotice = QStringLiteral("Synchronizacja ...");
@@ -46,6 +45,9 @@ public:
     void setReportWindow(TfmUpdateProgressFrm *report);
     // Whether "Pokazuj powiadomienia o nowych wiadomościach" is ticked, read at each run's end.
     void setBalloonsEnabled(std::function<bool()> enabled) { m_balloons = std::move(enabled); }
+    // The main window's visible flag, read at each run's start: a run opens the report
+    // window only while it is set. Hiding in the tray keeps it set.
+    void setMainWindowShown(std::function<bool()> shown) { m_mainWindowShown = std::move(shown); }
 
     bool syncAllRunning() const;
     // acSyncAllUpdate and acChannelsGetSelectedUpdate.
@@ -87,6 +89,7 @@ private:
     IReportSink &m_report;
     TfmUpdateProgressFrm *m_reportWindow = nullptr;
     std::function<bool()> m_balloons;
+    std::function<bool()> m_mainWindowShown;
     bool m_quietRun = false; // a timer run: no report window, no error box
     ChannelNode *m_waitingNode = nullptr;
     QString m_waitingName;

@@ -6,6 +6,7 @@
 #include "catalogue/ChannelTree.h"
 #include "feed/DownloadUi.h"
 #include "reading/HeaderListModel.h"
+#include "reading/RowsOnShow.h"
 #include "support/TestFiles.h"
 
 #include <QAction>
@@ -77,7 +78,7 @@ protected:
                                      m_acAdd,         m_acDelete,   &m_sbAdd,
                                      &m_sbDelete};
         m_controller = std::make_unique<ArchiveController>(
-            w, m_tree, m_rows, m_status, m_boxes, m_dir.filePath("arch_item.xml"), nullptr);
+            w, m_tree, m_onShow, m_status, m_boxes, m_dir.filePath("arch_item.xml"), nullptr);
         m_controller->setArchive(m_store.get(), &m_items);
         m_controller->setChannelItemNode([this](int id) {
             XmlNode item = m_channelDoc.documentElement().firstChild().firstChild();
@@ -149,7 +150,8 @@ protected:
     ArchiveItemDocument m_items;
     ChannelTree m_tree;
     XmlDocument m_channelDoc;
-    HeaderListModel m_rows;
+    RowsOnShow m_onShow;
+    HeaderListModel &m_rows = m_onShow.model();
     QWidget m_window;
     QToolButton m_sbShowAll, m_sbAdd, m_sbDelete;
     QTreeView m_lvCategories, m_lvHeaders;

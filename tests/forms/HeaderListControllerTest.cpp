@@ -5,6 +5,7 @@
 #include "feed/ReportSink.h"
 #include "reading/HeaderListArchiveSide.h"
 #include "reading/HeaderListModel.h"
+#include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
 #include "reading/forms/HeaderListController.h"
@@ -91,7 +92,7 @@ protected:
         rows.setLocale(QLocale(QLocale::Polish, QLocale::Poland));
         controller = std::make_unique<HeaderListController>(
             HeaderListController::Widgets{tv, lv, edit, button, all, tabs, name}, tree, shown,
-            rows, counts, folder, report, QList<QIcon>(), nullptr);
+            onShow, counts, folder, report, QList<QIcon>(), nullptr);
         controller->setArchiveSide(&archive);
         QObject::connect(tv->selectionModel(), &QItemSelectionModel::currentChanged,
                          controller.get(), &HeaderListController::tvChannelsChange);
@@ -119,7 +120,8 @@ protected:
     ChannelTree tree;
     ChannelNode *group = nullptr, *a = nullptr, *b = nullptr;
     ShownChannel shown;
-    HeaderListModel rows;
+    RowsOnShow onShow;
+    HeaderListModel &rows = onShow.model();
     UnreadCounts counts;
     Lines report;
     ArchiveSide archive;
@@ -330,7 +332,7 @@ TEST_F(HeaderListControllerTest, TheChannelTabSelectsAChannelWhenNoneIs)
     ChannelTree lone;
     QTreeView loneView;
     loneView.setModel(&lone);
-    HeaderListModel loneRows;
+    RowsOnShow loneRows;
     HeaderListController empty({&loneView, lv, edit, button, all, tabs, name}, lone, shown,
                                loneRows, counts, folder, report, QList<QIcon>(), nullptr);
     empty.SelectFirstChannel();
