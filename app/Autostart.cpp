@@ -1,6 +1,6 @@
 #include "app/Autostart.h"
 
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 
 #include <QDir>
 #include <QFile>

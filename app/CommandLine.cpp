@@ -113,7 +113,7 @@ QString CommandLineHelp()
         "  --import-opml PLIK       dodaje kanały z pliku OPML innego czytnika\n"
         "  --export-opml PLIK       zapisuje wszystkie kanały do pliku OPML (bez haseł)\n"
         "  --fetch ADRES PLIK [--user NAZWA --password HASŁO]  pobiera jeden dokument "
-        "do pliku, tak jak program\n"
+        "do pliku, tak jak program; hasło także ze zmiennej KOLVANI_PASSWORD\n"
         "  --check-tree PLIK [--save WYNIK]  wczytuje plik drzewa kanałów, wypisuje je "
         "i może zapisać je ponownie\n"
         "  --help, -h               wypisuje tę pomoc\n"

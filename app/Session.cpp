@@ -1,13 +1,16 @@
 #include "app/Session.h"
 
+#include "base/LiveSettings.h"
 #include "alerts/AlertPlayback.h"
 #include "alerts/AlertQueue.h"
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
+#include "archive/OldArchive.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "catalogue/ChannelTreeSaver.h"
 #include "feed/DocumentDownloader.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
 #include "reading/RowsOnShow.h"
@@ -17,6 +20,8 @@
 #include "sync/FetchAhead.h"
 #include "sync/SyncRun.h"
 #include "xml/XmlDocument.h"
+
+#include <QFile>
 
 // An update downloads through the session's downloader and reports to the session's sink.
 class Session::UpdateHost : public IChannelUpdateHost
@@ -57,8 +62,10 @@ private:
 
 Session::Session(const UserFolder &folder, IReportSink &report)
     : m_folder(folder),
+      m_live(std::make_unique<LiveSettings>()),
       m_alerts(std::make_unique<AlertQueue>()),
       m_tree(std::make_unique<ChannelTree>()),
+      m_treeSaver(std::make_unique<ChannelTreeSaver>(*m_tree, folder.treeFile())),
       m_shown(std::make_unique<ShownChannel>()),
       m_rowsOnShow(std::make_unique<RowsOnShow>()),
       m_unreadCounts(std::make_unique<UnreadCounts>()),
@@ -72,8 +79,24 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_shown->setDownloadsInUse(
         [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);
+    setProxyProvider([live = m_live.get()] { return live->proxy(); });
+    QObject::connect(m_live.get(), &LiveSettings::changed, m_syncRun.get(),
+                     [this] { m_syncRun->setSchedule(m_live->updateInterval()); });
     QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_syncRun.get(),
                      [this](bool running) { fetchAhead(running); });
+    // An update stamps its channel's last update; a run's stamps are written once, at its end.
+    QObject::connect(m_updater.get(), &ChannelUpdater::busyChanged, m_treeSaver.get(),
+                     [this](bool busy) {
+                         if (!busy)
+                             m_treeSaver->noteChanged();
+                     });
+    QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_treeSaver.get(),
+                     [this](bool running) {
+                         if (running)
+                             m_treeSaver->hold();
+                         else
+                             m_treeSaver->release();
+                     });
     QObject::connect(m_syncRun.get(), &SyncRun::cancelled, m_syncRun.get(), [this] {
         if (m_host->m_ahead)
             m_host->m_ahead->cancel();
@@ -122,12 +145,27 @@ TreeLoadResult Session::loadChannelTree(const std::function<void(const QString &
         LoadChannelTree(*m_tree, document, m_folder.treeFile(), status);
     document.setActive(false);
     document.setFileName(QString());
+    if (result.ok)
+        m_treeSaver->start();
     return result;
 }
 
 void Session::openArchive()
 {
     auto items = std::make_unique<ArchiveItemDocument>();
-    m_archive = ArchiveStore::open(m_folder.archiveFile());
+    const QString path = m_folder.archiveFile();
+    // The older program's archive cannot be opened: it is kept under another name and the
+    // program starts with an empty one instead of refusing every start.
+    if (IsJetArchive(path)) {
+        const QString moved = MoveOldArchiveAside(path, QDate::currentDate());
+        try {
+            ArchiveStore::create(path);
+        } catch (const ArchiveError &) {
+            QFile::rename(moved, path);
+            throw;
+        }
+        m_movedOldArchive = moved;
+    }
+    m_archive = ArchiveStore::open(path);
     m_archiveItems = std::move(items);
 }

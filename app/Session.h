@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 
 #include <QString>
 
@@ -14,8 +14,10 @@ class ArchiveItemDocument;
 class ArchiveStore;
 struct TreeLoadResult;
 class ChannelTree;
+class ChannelTreeSaver;
 class ChannelUpdater;
 class HeaderListModel;
+class LiveSettings;
 class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
@@ -37,7 +39,11 @@ public:
     Session &operator=(const Session &) = delete;
 
     const UserFolder &folder() const { return m_folder; }
+    // The settings of this run; the runs' timer and every download's proxy follow them.
+    LiveSettings &liveSettings() { return *m_live; }
     ChannelTree &channelTree() { return *m_tree; }
+    // Writes data/tvChannels.xml after every change of the tree, once the tree is loaded.
+    ChannelTreeSaver &treeSaver() { return *m_treeSaver; }
     ShownChannel &shownChannel() { return *m_shown; }
     // The rows on show in the header list and where their items come from.
     RowsOnShow &rowsOnShow() { return *m_rowsOnShow; }
@@ -55,25 +61,32 @@ public:
     bool archiveOpen() const { return m_archive != nullptr; }
 
     // The proxy of every download, read before each one (and once per run for the downloads
-    // fetched ahead).
+    // fetched ahead). The live settings' proxy until this is called.
     void setProxyProvider(std::function<ProxySettings()> provider);
     // Where the downloads of updates show their status and progress; null shows nothing.
     void setDownloadUi(IDownloadUi *ui);
     // Reads the tree file into the tree through the shared document, which is closed again
     // afterwards: written back as a channel it would be spoilt. `status` receives panel-0
-    // texts of a long load.
+    // texts of a long load. Once loaded, every change of the tree reaches the file (a run's
+    // stamps once, at its end); a failed load leaves the file to the caller.
     TreeLoadResult loadChannelTree(const std::function<void(const QString &)> &status = {});
     // Opens data/archive.mdb and parses the archive item document. Raises ArchiveError or
-    // XmlError; the archive stays closed then.
+    // XmlError; the archive stays closed then. The older program's archive file is moved
+    // aside first and an empty archive made in its place.
     void openArchive();
+    // Where openArchive moved the older program's archive; empty when it moved none.
+    const QString &movedOldArchive() const { return m_movedOldArchive; }
 
 private:
     class UpdateHost;
     void fetchAhead(bool running);
 
     UserFolder m_folder;
+    QString m_movedOldArchive;
+    std::unique_ptr<LiveSettings> m_live;
     std::unique_ptr<AlertQueue> m_alerts;
     std::unique_ptr<ChannelTree> m_tree;
+    std::unique_ptr<ChannelTreeSaver> m_treeSaver;
     std::unique_ptr<ShownChannel> m_shown;
     std::unique_ptr<RowsOnShow> m_rowsOnShow;
     std::unique_ptr<UnreadCounts> m_unreadCounts;

@@ -19,6 +19,7 @@ std::vector<HeaderRow> ArchiveHeaderRows(const ArchiveQuery &query)
         row.version = version;
         row.chName = archiveText(stored.sChannelName, ArchiveTextWay::ToShown);
         row.unread = stored.bUnread != 0;
+        row.archiveRowId = stored.rowId;
         rows.push_back(std::move(row));
     }
     return rows;

@@ -22,7 +22,7 @@ private:
 };
 
 // What one header row of a channel on show becomes in the archive, in stored form: the
-// item's title, description, link and GUID attribute; the row's date, author, channel GUID
+// item's title, description, full text (content:encoded), link and GUID attribute; the row's date, author, channel GUID
 // and channel name; the channel's link and image (both empty without a channel). A missing
 // element gives an empty text. Raises XmlError when a text cannot be read (an element
 // with element children).

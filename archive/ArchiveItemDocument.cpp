@@ -51,6 +51,18 @@ XmlNode ArchiveItemDocument::fill(const ArchiveRecord &stored)
     item.child(QStringLiteral("sChannelLink")).setText(r.sChannelLink);
     item.child(QStringLiteral("sChannelName")).setText(r.sChannelName);
     item.child(QStringLiteral("sChannelImage")).setText(r.sChannelImage);
+    // The full text, which the style sheet shows in place of the description; a row without
+    // one (archived before it was kept) shows its description.
+    const QString contentName = QStringLiteral("content:encoded");
+    if (r.sContent.isEmpty()) {
+        if (XmlNode old = item.findChild(contentName))
+            item.removeChild(old);
+    } else {
+        auto *node = static_cast<xmlNodePtr>(item.handle());
+        if (!xmlSearchNs(node->doc, node, BAD_CAST "content"))
+            xmlNewNs(node, BAD_CAST "http://purl.org/rss/1.0/modules/content/", BAD_CAST "content");
+        item.child(contentName).setText(r.sContent);
+    }
     return item;
 }
 

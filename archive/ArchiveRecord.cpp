@@ -34,6 +34,8 @@ QString ArchiveRecord::field(const QString &column) const
             continue;
         return i < 10 ? *values[i] : QString::number(bUnread);
     }
+    if (column.compare(QLatin1String(ArchiveContentColumn), Qt::CaseInsensitive) == 0)
+        return sContent;
     return QString();
 }
 
@@ -47,7 +49,8 @@ QString archiveText(const QString &text, ArchiveTextWay way)
 ArchiveRecord archiveText(ArchiveRecord record, ArchiveTextWay way)
 {
     for (QString *text :
-         {&record.sTitle, &record.sDescription, &record.sAuthor, &record.sChannelName})
+         {&record.sTitle, &record.sDescription, &record.sAuthor, &record.sChannelName,
+          &record.sContent})
         *text = archiveText(*text, way);
     if (way == ArchiveTextWay::ToShown)
         record.sChannelImage = archiveText(record.sChannelImage, way);

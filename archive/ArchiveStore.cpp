@@ -19,6 +19,7 @@ struct ArchiveConnection
 {
     sqlite3 *db = nullptr;
     QString path;
+    bool hasContent = false; // the sContent column is there
     // Channel names sort in the program's language, whatever locale the session runs in.
     QCollator collator{QLocale(QLocale::Polish, QLocale::Poland)};
     ~ArchiveConnection()
@@ -37,40 +38,54 @@ QString sqliteText(sqlite3 *db)
     return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
 }
 
+// The user's sentence for an engine error; the engine's English text only where it adds what
+// the sentence cannot say (a damaged file, an unforeseen error).
 [[noreturn]] void fail(sqlite3 *db, int rc, Stage stage)
 {
     using Kind = ArchiveError::Kind;
     const QString detail = sqliteText(db);
+    const QString unsaved = stage == Stage::Writing
+                                ? QStringLiteral(" Zmiany w archiwum nie zostały zapisane.")
+                                : QString();
+    const auto withDetail = [&](const QString &sentence) {
+        return detail.isEmpty() ? sentence + unsaved
+                                : sentence + unsaved + QStringLiteral(" (") + detail +
+                                      QStringLiteral(")");
+    };
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         throw ArchiveError(Kind::Busy,
-                           QStringLiteral("Archiwum jest zablokowane przez inny program. "
-                                          "Spróbuj ponownie za chwilę."));
+                           QStringLiteral("Archiwum jest zablokowane przez inny program.") +
+                               unsaved + QStringLiteral(" Spróbuj ponownie za chwilę."));
     case SQLITE_READONLY:
         throw ArchiveError(Kind::ReadOnly,
-                           QStringLiteral("Plik archiwum jest tylko do odczytu; zmiany nie "
-                                          "zostały zapisane."));
+                           QStringLiteral("Plik archiwum jest tylko do odczytu.") + unsaved);
     case SQLITE_CORRUPT:
-        throw ArchiveError(Kind::Damaged,
-                           QStringLiteral("Plik archiwum jest uszkodzony (%1).").arg(detail));
+        throw ArchiveError(Kind::Damaged, withDetail(QStringLiteral("Plik archiwum jest uszkodzony.")));
     case SQLITE_NOTADB:
         throw ArchiveError(Kind::NotAnArchive,
-                           QStringLiteral("Plik nie jest bazą danych archiwum (%1).").arg(detail));
+                           withDetail(QStringLiteral("Plik nie jest bazą danych archiwum.")));
     case SQLITE_FULL:
-        throw ArchiveError(Kind::Other,
-                           QStringLiteral("Brak miejsca na dysku; zmiany w archiwum nie zostały "
-                                          "zapisane."));
+        throw ArchiveError(Kind::Full,
+                           QStringLiteral("Brak miejsca na dysku.") +
+                               (unsaved.isEmpty()
+                                    ? QStringLiteral(" Nie można odczytać archiwum.")
+                                    : unsaved));
     case SQLITE_CANTOPEN:
+        // Writing needs a journal beside the file: its folder refuses it.
         if (stage == Stage::Writing)
             throw ArchiveError(Kind::ReadOnly,
-                               QStringLiteral("Nie można zapisać zmian w archiwum (%1).")
-                                   .arg(detail));
+                               QStringLiteral("Folder pliku archiwum nie pozwala na zapis.") +
+                                   unsaved);
         throw ArchiveError(Kind::Missing,
-                           QStringLiteral("Nie można otworzyć pliku archiwum (%1).").arg(detail));
+                           withDetail(QStringLiteral("Nie można otworzyć pliku archiwum.")));
+    case SQLITE_IOERR:
+        throw ArchiveError(Kind::Other,
+                           withDetail(QStringLiteral("Błąd odczytu lub zapisu pliku archiwum.")));
     default:
         throw ArchiveError(Kind::Other,
-                           QStringLiteral("Błąd bazy danych archiwum: %1.").arg(detail));
+                           withDetail(QStringLiteral("Błąd bazy danych archiwum.")));
     }
 }
 
@@ -158,13 +173,16 @@ public:
         if (!sqlite3_get_autocommit(m_db))
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     }
-    // Raises ArchiveError when the engine has given the transaction up by itself.
-    void stillOpen(int rc) const
+    // A transaction the engine has given up by itself (RAISE(ROLLBACK), a full disk) is not
+    // committed as if it had done its work: what it did is gone.
+    void commit()
     {
         if (sqlite3_get_autocommit(m_db))
-            fail(m_db, rc, Stage::Writing);
+            throw ArchiveError(ArchiveError::Kind::Other,
+                               QStringLiteral("Archiwum wycofało zmiany. Zmiany w archiwum nie "
+                                              "zostały zapisane."));
+        exec(m_db, "COMMIT", Stage::Writing);
     }
-    void commit() { exec(m_db, "COMMIT", Stage::Writing); }
 
 private:
     sqlite3 *m_db;
@@ -277,7 +295,10 @@ const char *const SchemaSql =
     " sGUID TEXT DEFAULT '', sChGUID TEXT DEFAULT '', sTitle TEXT DEFAULT '',"
     " sDescription TEXT DEFAULT '', sAuthor TEXT DEFAULT '', sDate TEXT DEFAULT '',"
     " sLink TEXT DEFAULT '', sChannelName TEXT DEFAULT '', sChannelLink TEXT DEFAULT '',"
-    " sChannelImage TEXT DEFAULT '', bUnread INTEGER NOT NULL DEFAULT 0);";
+    " sChannelImage TEXT DEFAULT '', bUnread INTEGER NOT NULL DEFAULT 0,"
+    " sContent TEXT DEFAULT '');";
+
+const char *const AddContentSql = "ALTER TABLE archive ADD COLUMN sContent TEXT DEFAULT ''";
 
 // The lookups of the statements: by item GUID (delete, marks), by channel (the view), and
 // the channel list, which reads the index alone.
@@ -287,18 +308,23 @@ const char *const IndexSql[] = {
     "CREATE INDEX IF NOT EXISTS archive_channels ON archive(sChannelName, sChGUID)",
 };
 
-void checkIsArchive(sqlite3 *db)
+// Whether the table has the full-text column; raises when one of the eleven is missing.
+bool checkIsArchive(sqlite3 *db)
 {
     QStringList missing = ArchiveColumns();
+    bool hasContent = false;
     Statement columns(db, "PRAGMA table_info(archive)", Stage::Opening);
     while (columns.step()) {
         const QString name = columns.text(1);
         missing.removeIf([&](const QString &c) { return c.compare(name, Qt::CaseInsensitive) == 0; });
+        hasContent = hasContent || name.compare(QLatin1String(ArchiveContentColumn),
+                                                Qt::CaseInsensitive) == 0;
     }
     if (!missing.isEmpty())
         throw ArchiveError(ArchiveError::Kind::NotAnArchive,
                            QStringLiteral("Plik nie jest bazą danych archiwum (brak kolumn: %1).")
                                .arg(missing.join(QStringLiteral(", "))));
+    return hasContent;
 }
 
 const char *const ListedColumns =
@@ -338,9 +364,13 @@ std::unique_ptr<ArchiveStore> ArchiveStore::open(const QString &path)
                                     compareLocale, nullptr) != SQLITE_OK)
         fail(c->db, sqlite3_errcode(c->db), Stage::Opening);
 
-    checkIsArchive(c->db);
+    c->hasContent = checkIsArchive(c->db);
     exec(c->db, "PRAGMA synchronous=FULL", Stage::Opening);
     if (!sqlite3_db_readonly(c->db, "main")) {
+        // A file of an earlier version; when it cannot take the column now, the first
+        // addition tries again.
+        if (!c->hasContent)
+            c->hasContent = sqlite3_exec(c->db, AddContentSql, nullptr, nullptr, nullptr) == SQLITE_OK;
         // Files from elsewhere may lack the indexes; without them the list still works.
         for (const char *sql : IndexSql)
             sqlite3_exec(c->db, sql, nullptr, nullptr, nullptr);
@@ -401,17 +431,29 @@ int ArchiveCommand::deleteByGuid(const QString &guid)
 
 int ArchiveCommand::deleteByGuids(const std::vector<QString> &guids)
 {
+    if (guids.empty())
+        return 0;
     Transaction transaction(m_c.db);
     Statement statement(m_c.db, "DELETE FROM archive WHERE sGUID=?1", Stage::Writing);
     int removed = 0;
     for (const QString &guid : guids) {
         statement.bind(1, guid);
-        try {
-            removed += statement.run();
-        } catch (const ArchiveError &) {
-            statement.reset();
-            transaction.stillOpen(SQLITE_ABORT);
-        }
+        removed += statement.run();
+    }
+    transaction.commit();
+    return removed;
+}
+
+int ArchiveCommand::deleteByRowIds(const std::vector<long long> &rowIds)
+{
+    if (rowIds.empty())
+        return 0;
+    Transaction transaction(m_c.db);
+    Statement statement(m_c.db, "DELETE FROM archive WHERE rowid=?1", Stage::Writing);
+    int removed = 0;
+    for (long long id : rowIds) {
+        statement.bind(1, id);
+        removed += statement.run();
     }
     transaction.commit();
     return removed;
@@ -429,28 +471,34 @@ int ArchiveCommand::setUnread(const QString &guid, bool unread)
 
 int ArchiveTable::insert(const std::vector<ArchiveRecord> &records)
 {
+    if (records.empty())
+        return 0;
     Transaction transaction(m_c.db);
+    if (!m_c.hasContent)
+        exec(m_c.db, AddContentSql, Stage::Writing);
     Statement statement(m_c.db,
                         "INSERT INTO archive (sGUID, sChGUID, sTitle, sDescription, sAuthor, "
-                        "sDate, sLink, sChannelName, sChannelLink, sChannelImage) "
-                        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)",
+                        "sDate, sLink, sChannelName, sChannelLink, sChannelImage, sContent, "
+                        "bUnread) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)",
                         Stage::Writing);
-    int written = 0;
     for (const ArchiveRecord &r : records) {
         const QString *values[] = {&r.sGUID,   &r.sChGUID, &r.sTitle,        &r.sDescription,
                                    &r.sAuthor, &r.sDate,   &r.sLink,         &r.sChannelName,
-                                   &r.sChannelLink, &r.sChannelImage};
-        try {
-            for (int i = 0; i < 10; ++i)
-                statement.bind(i + 1, *values[i]);
-            written += statement.run() > 0 ? 1 : 0;
-        } catch (const ArchiveError &) {
-            statement.reset();
-            transaction.stillOpen(SQLITE_ABORT);
-        }
+                                   &r.sChannelLink, &r.sChannelImage, &r.sContent};
+        for (int i = 0; i < 11; ++i)
+            statement.bind(i + 1, *values[i]);
+        // New rows are read (0); rows copied from an older archive keep their mark.
+        statement.bind(12, r.bUnread != 0 ? 1LL : 0LL);
+        // A trigger may swallow a row (RAISE(IGNORE)): that row is not written either.
+        if (statement.run() != 1)
+            throw ArchiveError(ArchiveError::Kind::Other,
+                               QStringLiteral("Archiwum nie przyjęło wiadomości „%1”. Zmiany "
+                                              "w archiwum nie zostały zapisane.")
+                                   .arg(archiveText(r.sTitle, ArchiveTextWay::ToShown)));
     }
     transaction.commit();
-    return written;
+    m_c.hasContent = true;
+    return int(records.size());
 }
 
 int ArchiveTable::recordCount() const
@@ -496,7 +544,9 @@ void ArchiveQuery::open(const QString &channelGuid, const QString &keyword)
     if (byKeyword)
         sql += byChannel ? " AND" : " WHERE";
     if (byKeyword)
-        sql += " (kv_contains(sTitle, ?2) OR kv_contains(sDescription, ?2))";
+        sql += m_c.hasContent ? " (kv_contains(sTitle, ?2) OR kv_contains(sDescription, ?2)"
+                                " OR kv_contains(sContent, ?2))"
+                              : " (kv_contains(sTitle, ?2) OR kv_contains(sDescription, ?2))";
     sql += " ORDER BY rowid";
 
     Statement statement(m_c.db, sql.constData(), Stage::Reading);
@@ -512,9 +562,13 @@ void ArchiveQuery::open(const QString &channelGuid, const QString &keyword)
 bool ArchiveQuery::openMatching(Column column, const QString &text)
 {
     // The column's name comes from this table, never from the caller's text.
+    // The description's find looks in the full text as well.
     static const char *const Names[] = {"sDescription", "sAuthor", "sTitle"};
-    const QByteArray sql = QByteArray(ListedColumns) + " WHERE kv_contains(" +
-                           Names[int(column)] + ", ?1) ORDER BY rowid";
+    QByteArray condition = QByteArray("kv_contains(") + Names[int(column)] + ", ?1)";
+    if (column == Column::Description && m_c.hasContent)
+        condition = "(" + condition + " OR kv_contains(sContent, ?1))";
+    const QByteArray sql =
+        QByteArray(ListedColumns) + " WHERE " + condition + " ORDER BY rowid";
     Statement statement(m_c.db, sql.constData(), Stage::Reading);
     statement.bind(1, archiveText(text, ArchiveTextWay::ToStored));
     std::vector<ArchiveListedRow> rows = listedRows(statement);
@@ -542,12 +596,17 @@ ArchiveRecord ArchiveQuery::record() const
                            QStringLiteral("Brak wiersza archiwum na pozycji %1.").arg(m_position));
     const ArchiveListedRow &row = m_rows[size_t(m_position)];
     Statement statement(m_c.db,
-                        "SELECT sGUID, sChGUID, sTitle, sDescription, sAuthor, sDate, sLink, "
-                        "sChannelName, sChannelLink, sChannelImage, bUnread "
-                        "FROM archive WHERE rowid=?1",
+                        m_c.hasContent
+                            ? "SELECT sGUID, sChGUID, sTitle, sDescription, sAuthor, sDate, "
+                              "sLink, sChannelName, sChannelLink, sChannelImage, bUnread, "
+                              "sContent FROM archive WHERE rowid=?1"
+                            : "SELECT sGUID, sChGUID, sTitle, sDescription, sAuthor, sDate, "
+                              "sLink, sChannelName, sChannelLink, sChannelImage, bUnread, '' "
+                              "FROM archive WHERE rowid=?1",
                         Stage::Reading);
     statement.bind(1, row.rowId);
     ArchiveRecord r;
+    r.rowId = row.rowId;
     if (!statement.step()) {
         r.sGUID = row.sGUID;
         r.sChGUID = row.sChGUID;
@@ -564,6 +623,7 @@ ArchiveRecord ArchiveQuery::record() const
     for (int i = 0; i < 10; ++i)
         *values[i] = statement.text(i);
     r.bUnread = int(statement.integer(10));
+    r.sContent = statement.text(11);
     return r;
 }
 

@@ -8,12 +8,13 @@
 #include <stdexcept>
 #include <vector>
 
-// Raised for every failure of the archive database, with a text fit for the user: a missing
-// file, one that is not an archive, a locked, read-only or damaged file, a full disk.
+// Raised for every failure of the archive database, with a Polish sentence fit for the user
+// (the engine's own text at most after it): a missing file, one that is not an archive, a
+// locked, read-only or damaged file, a full disk.
 class ArchiveError : public std::runtime_error
 {
 public:
-    enum class Kind { Missing, NotAnArchive, Busy, ReadOnly, Damaged, Other };
+    enum class Kind { Missing, NotAnArchive, Busy, ReadOnly, Damaged, Full, Other };
     ArchiveError(Kind kind, const QString &message)
         : std::runtime_error(message.toStdString()), m_kind(kind)
     {
@@ -29,14 +30,17 @@ class ArchiveStore;
 struct ArchiveConnection;
 
 // Statements without a result (dbCommand). Values are always bound, never part of the text.
+// Every change is all or nothing: a failure raises ArchiveError and leaves the file as it was.
 class ArchiveCommand
 {
 public:
     // DELETE FROM archive WHERE sGUID=?: every copy of the item goes. Returns the rows removed.
     int deleteByGuid(const QString &guid);
-    // Each GUID in turn, all in one transaction: a kill half-way removes none of them.
-    // A GUID whose statement fails is skipped. Returns the rows removed.
+    // Each GUID in turn, all in one transaction. Returns the rows removed.
     int deleteByGuids(const std::vector<QString> &guids);
+    // The rows of these identities (ArchiveRecord::rowId), each copy on its own, in one
+    // transaction. An identity no longer stored removes nothing. Returns the rows removed.
+    int deleteByRowIds(const std::vector<long long> &rowIds);
     // UPDATE archive SET bUnread=0|1 WHERE sGUID=?. Returns the rows changed.
     int setUnread(const QString &guid, bool unread);
 
@@ -47,13 +51,13 @@ private:
 };
 
 // The table object that takes new rows (archiveTable). Rows are written as given: callers
-// apply archiveText(…, ToStored) first. bUnread is left to the column's default (0, read).
+// apply archiveText(…, ToStored) first. bUnread is written as given (0, read, for new rows).
 class ArchiveTable
 {
 public:
-    // All rows in one transaction. A row whose insertion fails is skipped; the others are
-    // written. Returns the rows written. Raises ArchiveError when the transaction cannot be
-    // begun or committed, and then nothing at all is written.
+    // All rows in one transaction, or none: when any row fails (or the engine gives the
+    // transaction up, as on a full disk) ArchiveError is raised and nothing is written.
+    // Returns the rows written; nothing given writes nothing and commits nothing.
     int insert(const std::vector<ArchiveRecord> &records);
     // Rows in the table.
     int recordCount() const;
@@ -79,7 +83,7 @@ class ArchiveQuery
 {
 public:
     // One channel's rows (an empty GUID: the whole archive), in the order they were added.
-    // A non-empty keyword keeps the rows whose title or description holds it, in any letter
+    // A non-empty keyword keeps the rows whose title, description or full text holds it, in any letter
     // case (Polish letters included); "%", "_" and "\" in it are plain characters. Closes
     // what was open first. Raises ArchiveError; the query is closed then.
     void open(const QString &channelGuid, const QString &keyword);
@@ -148,7 +152,9 @@ public:
     // Opens an existing archive for reading and writing. Raises ArchiveError when the file
     // is missing or not a regular file (Missing), is not an archive database (NotAnArchive),
     // or stays locked by another program for longer than a short wait (Busy). A read-only
-    // file opens; changes then raise ArchiveError (ReadOnly).
+    // file opens; changes then raise ArchiveError (ReadOnly). A file of an earlier version
+    // without the full-text column gets it (its rows keep an empty one); one that cannot be
+    // changed loads all the same.
     static std::unique_ptr<ArchiveStore> open(const QString &path);
     // Writes a new empty archive to `path`, replacing a file of that name only once the new
     // one is complete. Raises ArchiveError.

@@ -4,9 +4,9 @@
 // "Przeszukuj archiwum".
 // Targets: under 0.3 s each.
 #include "BenchData.h"
-#include "app/UserFolder.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/MessageBoxes.h"
+#include "base/UserFolder.h"
+#include "kit/MainStatusBar.h"
+#include "kit/MessageBoxes.h"
 #include "archive/ArchiveHeaderRows.h"
 #include "archive/ArchiveStore.h"
 #include "archive/forms/ArchiveController.h"

@@ -2,8 +2,8 @@
 // of a 100-item and of a 10,000-item channel: the working style sheet is written and the
 // cache file navigated to, as every item display does. A tiny local page loaded the same
 // way is the baseline of the browser itself.
-#include "app/UserFolder.h"
-#include "app/forms/WebBrowser.h"
+#include "base/UserFolder.h"
+#include "kit/WebBrowser.h"
 #include "reading/ItemDisplay.h"
 
 #include <QApplication>

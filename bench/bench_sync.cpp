@@ -3,11 +3,12 @@
 // over a kept-alive connection, plus a bare libxml2 parse and save of each); one update of a
 // 10,000-item channel against its own earlier cache file beside a bare parse and save of that
 // file; the same 150 channels with 50 ms per response beside parallel curl; and the start of
-// `kolvani --sync` beside a QtCore program doing nothing.
+// `kolvani --sync` beside a QtCore program doing nothing; 1,000 channels whose server sends a
+// fresh ETag with every full reply beside the same run without validators.
 
 #include "BenchData.h"
 #include "alerts/AlertQueue.h"
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "reading/ShownChannel.h"
@@ -17,6 +18,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <QAtomicInt>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -315,17 +317,62 @@ void benchStart(const QTemporaryDir &work, const QString &url)
 
 } // namespace
 
+// The validators' file of a run costs once per run, not once per channel: the same warm
+// run of 1,000 small channels with and without an ETag on every reply (a fresh one each
+// time, as from a server whose documents change), the server answering every request in full.
+void benchValidators(const QTemporaryDir &work)
+{
+    const int channels = 1000;
+    QHash<QByteArray, QByteArray> documents;
+    QStringList urls;
+    LoopbackServer server;
+    QAtomicInt etags{0};
+    QAtomicInt served{0};
+    for (int c = 0; c < channels; ++c)
+        documents.insert("/v/" + QByteArray::number(c), BenchChannelDocument(c, 10, false, false));
+    server.setHandler([&](const LoopbackRequest &request) {
+        QByteArray headers = "Content-Type: application/xml\r\n";
+        if (etags.loadRelaxed())
+            headers += "ETag: \"" + QByteArray::number(served.fetchAndAddRelaxed(1)) + "\"\r\n";
+        return LoopbackReply::http("200 OK", documents.value(request.target()), headers);
+    });
+    server.start();
+    for (int c = 0; c < channels; ++c)
+        urls.append(server.url(QStringLiteral("/v/%1").arg(c)));
+    const QString dataHome = work.path() + QStringLiteral("/validators");
+    const QString appFolder = MakeBenchUserFolder(dataHome, urls, true);
+    auto runSync = [&] { RunSyncCommandSeconds(dataHome); };
+
+    runSync(); // cold: the cache files come into being
+    const double plain = bestOf3([] {}, runSync);
+    etags.storeRelaxed(1);
+    const double withEtags = bestOf3([] {}, runSync);
+    const qint64 fileSize = QFile(appFolder + QStringLiteral("data/validators.json")).size();
+    std::printf("\n%d channels x 10 items, warm kolvani --sync, every reply in full, best of 3\n",
+                channels);
+    std::printf("  without validators:                   %8.3f s\n", plain);
+    std::printf("  a fresh ETag on every reply:          %8.3f s  (%.2fx, target at most 1.1x; "
+                "validators.json %lld bytes)\n",
+                withEtags, withEtags / plain, static_cast<long long>(fileSize));
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
+    // "validators" alone runs only that comparison.
+    if (app.arguments().value(1) == QLatin1String("validators")) {
+        benchValidators(work);
+        return 0;
+    }
     benchManyChannels(work);
     benchBigChannel(work);
     benchLatency(work, 1);
     // Channels come from many sites: 25 servers of 6 channels each, so that the limit of two
     // connections to one server holds a run back no more than it would on the web.
     benchStart(work, benchLatency(work, 25));
+    benchValidators(work);
     return 0;
 }

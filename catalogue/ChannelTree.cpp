@@ -189,6 +189,13 @@ bool ChannelTree::moveNode(ChannelNode *node, ChannelNode *newParent)
     return true;
 }
 
+void ChannelTree::noteRecordChanged(ChannelNode *node)
+{
+    const QModelIndex index = indexOf(node);
+    if (index.isValid())
+        emit dataChanged(index, index);
+}
+
 void ChannelTree::renameNode(ChannelNode *node, const QString &name)
 {
     if (absoluteIndex(node) < 0)

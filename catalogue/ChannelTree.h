@@ -116,6 +116,8 @@ public:
     // the node already is the last child of the target.
     bool moveNode(ChannelNode *node, ChannelNode *newParent);
     void renameNode(ChannelNode *node, const QString &name);
+    // Tells the views and the tree file that fields of the node's record were changed.
+    void noteRecordChanged(ChannelNode *node);
     // Back to the root alone, named defaultRootName(), with a fresh record.
     void clear();
 

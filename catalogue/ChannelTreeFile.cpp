@@ -1,10 +1,14 @@
 #include "catalogue/ChannelTreeFile.h"
 
 #include "catalogue/ChannelTree.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "xml/XmlDocument.h"
 
 #include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSet>
 
@@ -291,6 +295,23 @@ QByteArray ChannelTreeFileBytes(const ChannelTree &tree)
     }
     text += QStringLiteral("</treenodes>\r\n</tree>\r\n");
     return utf16LeWithBom(text);
+}
+
+QString KeepDamagedTreeFile(const QString &path)
+{
+    const QFileInfo file(path);
+    if (!file.exists() || file.isDir())
+        return QString();
+    const QString stem =
+        path + QStringLiteral(".damaged-") + QDate::currentDate().toString(Qt::ISODate);
+    for (int n = 1; n < 1000; ++n) {
+        const QString kept = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        if (QFileInfo::exists(kept) || QFileInfo(kept).isSymLink())
+            continue;
+        // A rename never overwrites here: QFile refuses an existing target.
+        return QFile::rename(path, kept) ? kept : QString();
+    }
+    return QString();
 }
 
 void SaveChannelTree(const ChannelTree &tree, const QString &path)

@@ -29,6 +29,11 @@ TreeLoadResult LoadChannelTree(ChannelTree &tree, XmlDocument &xmlDocument, cons
 // Writes the whole tree to `path` as UTF-16 LE with a byte-order mark, replacing the file
 // atomically and leaving it readable by the user alone. Raises FileError.
 void SaveChannelTree(const ChannelTree &tree, const QString &path);
+// Moves a tree file that could not be loaded aside, to "<path>.damaged-<yyyy-MM-dd>" (with
+// "-2", "-3"... when that name is taken), so that its channels can still be recovered by
+// hand before the default tree takes its place. Gives the new name; empty when there was no
+// file or it could not be moved.
+QString KeepDamagedTreeFile(const QString &path);
 // The file's bytes as SaveChannelTree writes them.
 QByteArray ChannelTreeFileBytes(const ChannelTree &tree);
 

@@ -3,6 +3,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeOps.h"
 #include "feed/ChannelProbe.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "xml/XmlDocument.h"
 
@@ -125,9 +126,10 @@ void writeOutlines(const ChannelNode *node, XmlNode into)
         outline.setAttribute(QStringLiteral("title"), child->text());
         if (const TtvChannel *c = child->channel()) {
             outline.setAttribute(QStringLiteral("type"), QStringLiteral("rss"));
-            outline.setAttribute(QStringLiteral("xmlUrl"), c->url);
+            outline.setAttribute(QStringLiteral("xmlUrl"), AddressWithoutCredentials(c->url));
             if (!c->link.isEmpty())
-                outline.setAttribute(QStringLiteral("htmlUrl"), c->link);
+                outline.setAttribute(QStringLiteral("htmlUrl"),
+                                     AddressWithoutCredentials(c->link));
             if (!c->description.isEmpty())
                 outline.setAttribute(QStringLiteral("description"), c->description);
         }

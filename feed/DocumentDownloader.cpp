@@ -2,7 +2,7 @@
 
 #include "feed/HttpClient.h"
 #include "feed/RetryAfter.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "feed/ReportSink.h"
 
 #include <QCoreApplication>
@@ -183,6 +183,7 @@ void DocumentDownloader::download(const QString &address, const QString &targetF
         else
             SaveTextToFile(targetFile, response.body, Durability::Unsynced);
     } catch (const FileError &) {
+        fetch.writeFailed = true;
         return;
     }
     fetch.validators = response.validators;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "feed/MakerSite.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 
 #include "feed/HttpClient.h"
 
@@ -20,6 +20,7 @@ struct ChannelFetch
 {
     int result = -1;          // as DownloadDocument's
     bool notModified = false; // a 304 to the conditional request: result 0, file untouched
+    bool writeFailed = false; // result -1: the document came but its file could not be written
     HttpValidators validators;
     QString finalAddress; // where the document came from after redirects
     // A 429 or 503 with a Retry-After: not to be asked before this time (local time).

@@ -55,8 +55,6 @@ using namespace HttpWire;
 HttpClient::HttpClient(QObject *parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("idHTTPClient"));
-    m_pump.setInterval(PumpIntervalMs);
-    connect(&m_pump, &QTimer::timeout, this, &HttpClient::wake);
 }
 
 HttpClient::~HttpClient()
@@ -508,14 +506,15 @@ bool HttpClient::waitUntil(const std::function<bool()> &done, const QDeadlineTim
 {
     if (done())
         return true;
-    // Every wait runs the thread's events; the pump timer wakes the loop at least every
-    // 100 ms so deadlines and cancels are noticed even when the socket stays silent.
+    // Every wait runs the thread's events. The loop wakes on the socket's and the lookup's
+    // signals, on cancel() and at the deadline; nothing else can change what it waits for.
     QEventLoop loop;
     QEventLoop *outer = m_loop;
     m_loop = &loop;
-    const bool pumping = m_pump.isActive();
-    if (!pumping)
-        m_pump.start();
+    QTimer atDeadline;
+    atDeadline.setSingleShot(true);
+    atDeadline.setTimerType(Qt::PreciseTimer);
+    connect(&atDeadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     bool reached = false;
     for (;;) {
         if (done()) {
@@ -524,11 +523,15 @@ bool HttpClient::waitUntil(const std::function<bool()> &done, const QDeadlineTim
         }
         if (m_cancelled || deadline.hasExpired())
             break;
+        const qint64 left = deadline.remainingTime();
+        if (left >= 0)
+            atDeadline.start(int(qMin<qint64>(left + 1, std::numeric_limits<int>::max())));
         loop.exec();
     }
-    if (!pumping)
-        m_pump.stop();
     m_loop = outer;
+    // A wake that came while this inner wait ran was meant for the outer one as well.
+    if (outer)
+        outer->quit();
     return reached;
 }
 

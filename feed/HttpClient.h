@@ -84,7 +84,7 @@ struct HttpResult
 // component: a fixed request head, pre-emptive Basic authentication, cookies held for the
 // life of the object, redirects, persistent connections, and "https" with verified
 // certificates. A request blocks its caller but runs a nested event loop, so timers, input
-// and repaints of the calling thread are served at least every 100 ms while it waits.
+// and repaints of the calling thread are served as they come while it waits.
 class HttpClient : public QObject
 {
     Q_OBJECT
@@ -92,7 +92,6 @@ class HttpClient : public QObject
 public:
     static constexpr int ReadTimeoutMs = 6000;
     static constexpr int ConnectTimeoutMs = 120000;
-    static constexpr int PumpIntervalMs = 100;
     static constexpr int MaxRequests = 15; // per document, redirects included
     static constexpr int MaxLineLength = 16384;
     static constexpr int RedirectBodyWaitMs = 4000;
@@ -223,7 +222,6 @@ private:
     HttpCookieJar m_cookies;
 
     QEventLoop *m_loop = nullptr;
-    QTimer m_pump;
     bool m_cancelled = false;
     bool m_inProgress = false;
 };

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 
 #include <stdexcept>
@@ -11,13 +10,6 @@ class ConversionError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
-};
-
-// Raised when a file cannot be created or written.
-class FileError : public std::runtime_error
-{
-public:
-    explicit FileError(const QString &message) : std::runtime_error(message.toStdString()) {}
 };
 
 // Text operations on feed content and on the tree file. Positions are 1-based.
@@ -44,50 +36,6 @@ QString NewGuidText();
 // A GUID text as NewGuidText makes it (hexadecimal digits of either case): the only names
 // that files of a channel may be given.
 bool IsGuidText(const QString &text);
-// Synced writes wait until the data is on the disk: for user data. Unsynced ones are still
-// all-or-nothing for readers: for downloads that are short-lived anyway.
-enum class Durability { Synced, Unsynced };
-// A replaced file keeps the permissions of the file it replaces (a new one gets the usual
-// ones); files that hold passwords are readable by their owner alone.
-enum class FileAccess { Kept, OwnerOnly };
-
-// The replacements below take the file's name only once every byte is known to be in the
-// new file: each write checked, the size read back and, when Synced, the file on the disk.
-// Otherwise, on a full disk too, the old file stays as it was and FileError is raised.
-
-// Writes `text` up to its first NUL as lines ending in CR LF, bytes unchanged, replacing
-// the file atomically. Raises FileError.
-void SaveTextToFile(const QString &path, const QByteArray &text,
-                    Durability durability = Durability::Synced,
-                    FileAccess access = FileAccess::Kept);
-// Replaces `path` atomically with `bytes`. Raises FileError.
-void WriteFileAtomically(const QString &path, const QByteArray &bytes,
-                         Durability durability = Durability::Synced,
-                         FileAccess access = FileAccess::Kept);
-
-// While one lives on this thread, Synced replacements still put their file on the disk but
-// leave their folder's entry to the batch's end, when each folder is flushed once: a run
-// that replaces 150 cache files waits for the folder once, not 150 times. Until then a
-// crash may bring back the old file, whole, never a half-written one.
-class FolderSyncBatch
-{
-public:
-    FolderSyncBatch();
-    ~FolderSyncBatch();
-    FolderSyncBatch(const FolderSyncBatch &) = delete;
-    FolderSyncBatch &operator=(const FolderSyncBatch &) = delete;
-
-    // The folders waiting for their flush.
-    int pendingFolders() const { return int(m_folders.size()); }
-    // Called by a replacement: true when the batch takes the folder's flush.
-    static bool defer(const QByteArray &folder);
-
-private:
-    FolderSyncBatch *m_outer;
-    QList<QByteArray> m_folders;
-};
-
-// The call that writes the pieces of the files above, write(2) unless replaced; tests put in
-// one that writes less than asked or fails. nullptr restores write(2).
-using FileWriteCall = qint64 (*)(int fd, const char *data, qint64 size);
-void SetFileWriteCall(FileWriteCall call);
+// The address without the "user:password@" before its host, the rest unchanged: what may
+// be written where others can read it.
+QString AddressWithoutCredentials(const QString &url);

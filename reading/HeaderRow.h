@@ -16,6 +16,8 @@ struct HeaderRow
     QString version;  // the channel document's version text
     QString chName;   // the channel's name as the tree shows it
     bool unread = false;
+    // An archive row's own identity (copies of one item share the GUID); 0 for a channel row.
+    long long archiveRowId = 0;
 
     // The image index of the row: 3 unread, 4 read.
     int imageIndex() const { return unread ? 3 : 4; }

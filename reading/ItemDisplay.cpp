@@ -1,6 +1,7 @@
 #include "reading/ItemDisplay.h"
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "xml/Windows1250.h"
 
@@ -25,17 +26,6 @@ QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
-QString decodeWindows1250(QByteArrayView bytes)
-{
-    QString text;
-    text.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        text.append(byte < 0x80 ? QChar(byte) : QChar(Windows1250High[byte - 0x80]));
-    }
-    return text;
-}
-
 } // namespace
 
 QString DecodeSheetText(const QByteArray &bytes)
@@ -50,7 +40,7 @@ QString DecodeSheetText(const QByteArray &bytes)
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    return decodeWindows1250(bytes);
+    return DecodeWindows1250(bytes);
 }
 
 QByteArray EncodeWorkingSheet(const QString &text)

@@ -1,6 +1,7 @@
 #include "reading/ItemExport.h"
 
 #include "feed/FeedNormaliser.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "xml/XmlDocument.h"
 

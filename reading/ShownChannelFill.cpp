@@ -5,7 +5,7 @@
 #include "feed/ReportSink.h"
 #include "reading/HeaderRows.h"
 #include "reading/ReadingLog.h"
-#include "sync/ChannelFiles.h"
+#include "base/ChannelFiles.h"
 #include "xml/XmlDocument.h"
 
 #include <QFile>

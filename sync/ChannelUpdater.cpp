@@ -4,16 +4,19 @@
 #include "catalogue/ChannelTree.h"
 #include "feed/FeedConverter.h"
 #include "feed/FeedNormaliser.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
-#include "sync/ChannelFiles.h"
+#include "base/ChannelFiles.h"
 #include "sync/FeedPrologue.h"
 #include "sync/ShownDocument.h"
 #include "xml/FeedItemScanner.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 #include <cerrno>
@@ -47,6 +50,7 @@ struct ChannelUpdater::ReadMarks
 {
     QSet<QString> readTitles;
     QSet<QString> unreadTitles;
+    bool damaged = false; // the file exists but could not be read
 };
 
 ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host,
@@ -59,7 +63,11 @@ ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &h
     connect(&m_tmLongResponse, &QTimer::timeout, this, &ChannelUpdater::tmLongResponseTimer);
 }
 
-ChannelUpdater::~ChannelUpdater() = default;
+// A run cut short by the program's end still leaves its validators on the disk.
+ChannelUpdater::~ChannelUpdater()
+{
+    m_validators.flush();
+}
 
 HttpValidators ChannelUpdater::conditionsFor(const TtvChannel &channel)
 {
@@ -112,12 +120,13 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
         m_shown.writeBack();
 
         const QString cacheFile = m_files.cacheFile(channel.GUID);
-        const HttpValidators conditions = conditionsFor(channel);
-        // A conditional request reads the old marks only when a new document came; a
-        // plain one keeps the usual order.
-        ReadMarks marks;
-        if (conditions.isEmpty())
-            marks = readOldMarks(cacheFile, name);
+        HttpValidators conditions = conditionsFor(channel);
+        const ReadMarks marks = readOldMarks(cacheFile, name);
+        if (marks.damaged && !conditions.isEmpty()) {
+            // A 304 would keep the broken file for ever: ask for the whole document.
+            m_validators.remember(channel.GUID, channel.url, HttpValidators());
+            conditions = HttpValidators();
+        }
 
         const QString downloadFile = m_files.downloadFile(channel.GUID);
         const ChannelFetch fetch = m_host.FetchChannel(channel.url, downloadFile, channel.username,
@@ -125,17 +134,26 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
         if (fetch.result == -1) {
             if (fetch.retryNotBefore.isValid())
                 m_retryNotBefore.insert(channel.GUID, fetch.retryNotBefore);
-            m_host.ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
+            // The document came but could not be stored: a full disk, not the network.
+            m_host.ReportProblem(fetch.writeFailed
+                                     ? QStringLiteral("Nie można zapisać nowych nagłówków kanału ") +
+                                           name
+                                     : QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
         } else if (fetch.notModified) {
             m_retryNotBefore.remove(channel.GUID);
-            if (!fetch.validators.isEmpty())
-                m_validators.remember(channel.GUID, channel.url, fetch.validators);
+            // Each validator stands until the server sends a new one of its kind.
+            HttpValidators kept = conditions;
+            if (!fetch.validators.etag.isEmpty() &&
+                ChannelValidatorStore::usable(fetch.validators.etag))
+                kept.etag = fetch.validators.etag;
+            if (!fetch.validators.lastModified.isEmpty() &&
+                ChannelValidatorStore::usable(fetch.validators.lastModified))
+                kept.lastModified = fetch.validators.lastModified;
+            m_validators.remember(channel.GUID, channel.url, kept);
             channel.lastupdate = QDateTime::currentDateTime();
             result = {UpdateOutcome::Updated, 0};
         } else {
             m_retryNotBefore.remove(channel.GUID);
-            if (!conditions.isEmpty())
-                marks = readOldMarks(cacheFile, name);
             const QString address = fetch.finalAddress.isEmpty() ? channel.url : fetch.finalAddress;
             result = rebuild(channel, name, marks, address);
             if (result.outcome == UpdateOutcome::Updated)
@@ -186,6 +204,7 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
         }
     } catch (const std::exception &) {
         marks = ReadMarks();
+        marks.damaged = true;
         m_host.ReportProblem(QStringLiteral("Nie można odczytać znaczników przeczytania kanału ") +
                              name);
     }
@@ -199,6 +218,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
     const QString cacheFile = m_files.cacheFile(channel.GUID);
     const QString downloadFile = m_files.downloadFile(channel.GUID);
     int newItems = 0;
+    QStringList alertTitles; // counted and queued once the cache file holds them
     QByteArray rebuilt;
     try {
         m_xmlGetterDocument.setActive(false);
@@ -257,9 +277,8 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
                 .setText(read ? QStringLiteral("0") : QStringLiteral("1"));
             if (!read && !marks.unreadTitles.contains(key)) {
                 ++newItems;
-                ++m_alerts.newItemCount;
                 if (channel.alerts && queued < MaxAlertsPerUpdate) {
-                    m_alerts.enqueue(t, name);
+                    alertTitles.append(t);
                     ++queued;
                 }
             }
@@ -292,6 +311,9 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
         return {UpdateOutcome::Failed, 0};
     }
     channel.lastupdate = QDateTime::currentDateTime();
+    m_alerts.newItemCount += newItems;
+    for (const QString &title : alertTitles)
+        m_alerts.enqueue(title, name);
     m_shown.endReplace(cacheFile);
     return {UpdateOutcome::Updated, newItems};
 }
@@ -303,16 +325,21 @@ bool ChannelUpdater::replaceCacheFile(const QString &cacheFile, const QString &d
 {
     try {
         WriteFileAtomically(downloadFile, content);
+        // An empty folder where the cache file belongs would refuse the rename for ever.
+        if (QFileInfo(cacheFile).isDir())
+            QDir().rmdir(cacheFile);
         if (std::rename(QFile::encodeName(downloadFile).constData(),
                         QFile::encodeName(cacheFile).constData()) == 0)
             return true;
-        if (errno != EXDEV)
-            return false;
-        // temp/ on another file system than data/.
-        WriteFileAtomically(cacheFile, content);
-        QFile::remove(downloadFile);
-        return true;
+        if (errno == EXDEV) {
+            // temp/ on another file system than data/.
+            WriteFileAtomically(cacheFile, content);
+            QFile::remove(downloadFile);
+            return true;
+        }
     } catch (const FileError &) {
-        return false;
     }
+    // The download is of no further use, and a full disk needs its room back.
+    QFile::remove(downloadFile);
+    return false;
 }

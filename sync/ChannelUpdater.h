@@ -78,6 +78,11 @@ public:
     // When that pause ends; invalid when there is none.
     QDateTime retryNotBefore(const QString &guid) const { return m_retryNotBefore.value(guid); }
 
+    // A run holds the validators' file from its first channel to its end, when it is
+    // written once; a single update writes it at once.
+    void holdValidatorWrites() { m_validators.hold(); }
+    void releaseValidatorWrites() { m_validators.release(); }
+
     bool channelUpdateBusy() const { return m_channelUpdateBusy; }
     // Warns about a channel that takes longer than this; tests shorten it.
     void setLongResponseInterval(int ms) { m_longResponseInterval = ms; }

@@ -1,5 +1,6 @@
 #include "sync/ChannelValidators.h"
 
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 
 #include <QFile>
@@ -13,6 +14,13 @@ namespace {
 const qsizetype MaxValidatorLength = 1024;
 const qint64 MaxFileBytes = 8 * 1024 * 1024;
 
+// The address a channel's validators are filed under: without credentials, which would
+// stand in the file in plain text.
+QString storedAddress(const QString &url)
+{
+    return AddressWithoutCredentials(url);
+}
+
 } // namespace
 
 ChannelValidatorStore::ChannelValidatorStore(QString path) : m_path(std::move(path)) {}
@@ -21,8 +29,10 @@ void ChannelValidatorStore::setPath(const QString &path)
 {
     if (path == m_path)
         return;
+    flush();
     m_path = path;
     m_loaded = false;
+    m_dirty = false;
     m_entries.clear();
 }
 
@@ -50,7 +60,7 @@ void ChannelValidatorStore::load()
     for (auto it = channels.constBegin(); it != channels.constEnd(); ++it) {
         const QJsonObject record = it.value().toObject();
         Entry entry;
-        entry.url = record.value(QLatin1String("url")).toString();
+        entry.url = storedAddress(record.value(QLatin1String("url")).toString());
         entry.validators.etag = record.value(QLatin1String("etag")).toString().toLatin1();
         entry.validators.lastModified =
             record.value(QLatin1String("lastModified")).toString().toLatin1();
@@ -90,7 +100,7 @@ HttpValidators ChannelValidatorStore::conditionsFor(const QString &guid, const Q
 {
     load();
     const auto found = m_entries.constFind(guid);
-    if (found == m_entries.constEnd() || found->url != url)
+    if (found == m_entries.constEnd() || found->url != storedAddress(url))
         return HttpValidators();
     return found->validators;
 }
@@ -112,9 +122,28 @@ bool ChannelValidatorStore::remember(const QString &guid, const QString &url,
             return true;
         m_entries.remove(guid);
     } else {
-        if (found != m_entries.constEnd() && found->url == url && found->validators == kept)
+        const QString address = storedAddress(url);
+        if (found != m_entries.constEnd() && found->url == address && found->validators == kept)
             return true;
-        m_entries.insert(guid, Entry{url, kept});
+        m_entries.insert(guid, Entry{address, kept});
     }
-    return save();
+    m_dirty = true;
+    return m_holds > 0 || flush();
+}
+
+bool ChannelValidatorStore::release()
+{
+    if (m_holds > 0)
+        --m_holds;
+    return m_holds > 0 || flush();
+}
+
+bool ChannelValidatorStore::flush()
+{
+    if (!m_dirty || m_path.isEmpty())
+        return true;
+    if (!save())
+        return false;
+    m_dirty = false;
+    return true;
 }

@@ -21,8 +21,16 @@ public:
     // empty otherwise.
     HttpValidators conditionsFor(const QString &guid, const QString &url);
     // Keeps the validators of a download that replaced the cache file (empty ones forget
-    // the channel) and writes the file when anything changed; false when that failed.
+    // the channel) and writes the file when anything changed, unless writes are held;
+    // false when that failed.
     bool remember(const QString &guid, const QString &url, const HttpValidators &validators);
+
+    // While held (a run over many channels), changes stay in memory and the file is written
+    // once, by the last release() or flush().
+    void hold() { ++m_holds; }
+    bool release();
+    // Writes what changed since the file was last written; false when that failed.
+    bool flush();
 
     // A value a server sent that is fit to be sent back in a header line.
     static bool usable(const QByteArray &value);
@@ -38,5 +46,7 @@ private:
 
     QString m_path;
     bool m_loaded = false;
+    bool m_dirty = false;
+    int m_holds = 0;
     QHash<QString, Entry> m_entries;
 };

@@ -1,7 +1,7 @@
 #include "sync/FetchAhead.h"
 
 #include "feed/DocumentDownloader.h"
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "feed/ReportSink.h"
 #include "sync/SyncLog.h"
 
@@ -11,7 +11,6 @@
 #include <QMutex>
 #include <QPointer>
 #include <QThread>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -135,6 +134,8 @@ void FetchAhead::finished(Entry *entry)
         entry->thread = nullptr;
     }
     startNext();
+    if (m_wait)
+        m_wait->quit();
 }
 
 FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
@@ -155,6 +156,9 @@ FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
     }
     m_taking = entry;
     // Events are served as during any download: the window stays alive.
+    QEventLoop wait;
+    QEventLoop *outer = m_wait;
+    m_wait = &wait;
     while (entry->state == Entry::State::Queued || entry->state == Entry::State::Running ||
            entry->thread) {
         if (entry->state == Entry::State::Queued) {
@@ -162,10 +166,13 @@ FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
                 break;
             startNext();
         }
-        QEventLoop wait;
-        QTimer::singleShot(10, &wait, &QEventLoop::quit);
+        // Woken when a download ends (this one, or one that frees a connection for it)
+        // and on cancel().
         wait.exec();
     }
+    m_wait = outer;
+    if (outer)
+        outer->quit();
     m_taking = nullptr;
     const bool started = entry->state != Entry::State::Queued;
     entry->state = Entry::State::Taken;
@@ -203,4 +210,6 @@ void FetchAhead::cancel()
     for (const auto &entry : m_entries)
         if (entry.get() != m_taking)
             discard(*entry);
+    if (m_wait)
+        m_wait->quit();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "feed/DocumentDownloader.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 
 #include <QObject>
 #include <QString>
@@ -13,6 +13,7 @@
 #include <vector>
 
 class IDownloadUi;
+class QEventLoop;
 class QThread;
 
 // Downloads the documents of a run ahead of its updates: while one channel is rebuilt, the
@@ -68,6 +69,7 @@ private:
     int m_maxPerHost;
     std::vector<std::unique_ptr<Entry>> m_entries; // in run order
     Entry *m_taking = nullptr;
+    QEventLoop *m_wait = nullptr; // take()'s wait, woken when a download ends
     int m_highestRunning = 0;
     bool m_cancelled = false;
 };

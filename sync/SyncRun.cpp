@@ -2,7 +2,7 @@
 
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "sync/ChannelUpdater.h"
 
 #include <QCoreApplication>
@@ -19,6 +19,27 @@ SyncRun::SyncRun(ChannelTree &tree, ChannelUpdater &updater, AlertQueue &alerts,
 }
 
 SyncRun::~SyncRun() = default;
+
+void SyncRun::setSchedule(int intervalMs)
+{
+    intervalMs = qMax(0, intervalMs);
+    if (intervalMs == m_scheduleMs)
+        return;
+    m_scheduleMs = intervalMs;
+    if (intervalMs == 0) {
+        m_tmUpdates.stop();
+        m_tmUpdates.setInterval(0);
+    } else {
+        m_tmUpdates.start(intervalMs);
+    }
+}
+
+void SyncRun::stopSchedule()
+{
+    m_scheduleMs = 0;
+    m_tmUpdates.stop();
+    m_tmUpdates.setInterval(0);
+}
 
 bool SyncRun::alertsQueued() const
 {
@@ -61,6 +82,8 @@ void SyncRun::run()
     m_runPending = false;
     m_cancelRequested = false;
     m_syncAllRunning = true;
+    // Validators of the whole run are written once, at its end.
+    m_updater.holdValidatorWrites();
     emit runningChanged(true);
     try {
         // The cache files of the run reach their folder's entry together, at its end.
@@ -103,6 +126,7 @@ bool SyncRun::willUpdate(const TtvChannel &channel) const
 
 void SyncRun::end()
 {
+    m_updater.releaseValidatorWrites();
     m_syncAllRunning = false;
     emit runningChanged(false);
 }

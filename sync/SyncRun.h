@@ -23,7 +23,13 @@ public:
     ~SyncRun() override;
 
     // Interval of automatic runs ("tmUpdates"); 0 = off. Its timeout is the window's to use.
+    // Only the two calls below set it.
     QTimer &tmUpdates() { return m_tmUpdates; }
+    // The interval of automatic runs in milliseconds, 0 = off, as the settings say. A changed
+    // interval starts a new period; the same one again leaves the running period alone.
+    void setSchedule(int intervalMs);
+    // Leaving the program: no automatic run any more (interval 0).
+    void stopSchedule();
     bool syncAllRunning() const { return m_syncAllRunning; }
     bool cancelRequested() const { return m_cancelRequested; }
     // True while a run waits for a single update to return before it starts.
@@ -66,6 +72,7 @@ private:
     ChannelUpdater &m_updater;
     AlertQueue &m_alerts;
     QTimer m_tmUpdates;
+    int m_scheduleMs = 0;
     bool m_syncAllRunning = false;
     bool m_cancelRequested = false;
     bool m_runPending = false;

@@ -121,3 +121,34 @@ void RegisterFastWindows1250()
         xmlNewCharEncodingHandler("windows-1250", toUtf8, fromUtf8);
     });
 }
+
+QString DecodeWindows1250(QByteArrayView bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text.append(byte < 0x80 ? QChar(byte) : QChar(Windows1250High[byte - 0x80]));
+    }
+    return text;
+}
+
+bool EncodeWindows1250(const QString &text, QByteArray *out)
+{
+    const auto &reverse = reverseTable();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code == 0) {
+            bytes.append('\0');
+            continue;
+        }
+        const unsigned char byte = code < reverse.size() ? reverse[code] : 0;
+        if (byte == 0)
+            return false;
+        bytes.append(char(byte));
+    }
+    *out = bytes;
+    return true;
+}

@@ -1,6 +1,6 @@
 #include "xml/XmlDocument.h"
 
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 
 #include "xml/XmlParse.h"
 

@@ -1,7 +1,7 @@
 #include "alerts/forms/NotifyFrm.h"
 
 #include "alerts/AlertPlayback.h"
-#include "app/forms/UiLook.h"
+#include "kit/UiLook.h"
 
 #include <QEnterEvent>
 #include <QFrame>

@@ -1,12 +1,12 @@
 #include "app/commands/FetchCommand.h"
 
-#include "app/AppFolder.h"
-#include "app/AppSettings.h"
-#include "app/SettingsFile.h"
-#include "app/UserFolder.h"
+#include "base/AppFolder.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
+#include "base/UserFolder.h"
 #include "app/commands/ConsoleLines.h"
 #include "feed/DocumentDownloader.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 #include "feed/ReportSink.h"
 
 #include <QCoreApplication>
@@ -88,7 +88,9 @@ int runFetchCommand(const QStringList &args)
 {
     QStringList positional;
     QString user;
-    QString password;
+    // From the environment unless given: a password on the command line is seen by every
+    // user of the machine in the process list.
+    QString password = qEnvironmentVariable("KOLVANI_PASSWORD");
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         if (arg == QLatin1String("--user") || arg == QLatin1String("--password")) {

@@ -1,6 +1,6 @@
 #include "app/commands/OpmlCommand.h"
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "app/commands/ConsoleLines.h"
 #include "app/commands/ToolFolder.h"
 #include "catalogue/ChannelTree.h"
@@ -21,9 +21,10 @@ void printLine(const QString &text)
 }
 
 // Loads the user's tree under the per-user lock and hands it to `work`; `work` answers
-// whether the tree is to be written back.
+// whether the tree is to be written back, and may leave a line in `done` that is printed
+// only once what it says has landed: after the tree is written, when it is.
 int withUserTree(const QString &usage, const QStringList &args,
-                 const std::function<bool(ChannelTree &, const QString &file)> &work)
+                 const std::function<bool(ChannelTree &, const QString &file, QString &done)> &work)
 {
     if (args.size() != 1 || args.first().isEmpty()) {
         printLine(usage);
@@ -45,17 +46,19 @@ int withUserTree(const QString &usage, const QStringList &args,
         printLine(QStringLiteral("Nie można załadować listy kanałów: ") + loaded.error);
         return 1;
     }
+    QString done;
     try {
-        if (!work(tree, file))
-            return 0;
-        SaveChannelTree(tree, folder.treeFile());
+        if (work(tree, file, done))
+            SaveChannelTree(tree, folder.treeFile());
     } catch (const OpmlError &e) {
         printLine(e.message());
         return 1;
     } catch (const std::exception &e) {
-        printLine(QString::fromStdString(e.what()));
+        printLine(QString::fromStdString(e.what())); // FileError names the file
         return 1;
     }
+    if (!done.isEmpty())
+        printLine(done);
     return 0;
 }
 
@@ -64,9 +67,9 @@ int withUserTree(const QString &usage, const QStringList &args,
 int runImportOpmlCommand(const QStringList &args)
 {
     return withUserTree(QStringLiteral("Użycie: kolvani --import-opml PLIK"), args,
-                        [](ChannelTree &tree, const QString &file) {
+                        [](ChannelTree &tree, const QString &file, QString &done) {
                             const OpmlImportResult result = ImportOpml(file, tree, tree.root());
-                            printLine(OpmlImportSummary(result));
+                            done = OpmlImportSummary(result);
                             return result.channels + result.groups > 0;
                         });
 }
@@ -74,10 +77,10 @@ int runImportOpmlCommand(const QStringList &args)
 int runExportOpmlCommand(const QStringList &args)
 {
     return withUserTree(QStringLiteral("Użycie: kolvani --export-opml PLIK"), args,
-                        [](ChannelTree &tree, const QString &file) {
+                        [](ChannelTree &tree, const QString &file, QString &done) {
                             ExportOpml(tree, file);
-                            printLine(QStringLiteral("Zapisano kanałów: ") +
-                                      QString::number(tree.channelsInPreOrder().size()));
+                            done = QStringLiteral("Zapisano kanałów: ") +
+                                   QString::number(tree.channelsInPreOrder().size());
                             return false;
                         });
 }

@@ -1,17 +1,18 @@
 #include "app/commands/SyncCommand.h"
 
 #include "alerts/AlertQueue.h"
-#include "app/AppFolder.h"
-#include "app/AppSettings.h"
+#include "base/AppFolder.h"
+#include "base/AppSettings.h"
 #include "app/Session.h"
-#include "app/SettingsFile.h"
-#include "app/UserFolder.h"
+#include "base/SettingsFile.h"
+#include "base/UserFolder.h"
 #include "app/commands/ConsoleLines.h"
 #include "app/commands/ToolFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "catalogue/ChannelTreeSaver.h"
 #include "feed/DocumentDownloader.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 #include "reading/ShownChannel.h"
 #include "sync/ChannelUpdater.h"
 #include "sync/SyncRun.h"
@@ -65,7 +66,6 @@ int runSyncCommand(const QStringList &args)
 
     ConsoleReport report;
     Session session(folder, report);
-    ChannelTree &tree = session.channelTree();
     const TreeLoadResult loaded = session.loadChannelTree();
     // Nothing is shown on the command line: the shared document lets go of the tree file.
     session.shownChannel().document().setActive(false);
@@ -94,14 +94,13 @@ int runSyncCommand(const QStringList &args)
     }
     const bool failed = raised || attempted != updated;
 
-    try {
-        // Only an updated channel changes the tree; a run that tried none leaves the file
-        // alone rather than rewriting it unchanged.
-        if (attempted > 0)
-            SaveChannelTree(tree, folder.treeFile());
-    } catch (const std::exception &e) {
-        printLine(QStringLiteral("Nie można zapisać listy kanałów: ") +
-                  QString::fromStdString(e.what()));
+    // The run wrote the tree once, at its end, if a channel was stamped; a run that tried
+    // none leaves the file alone. A write that failed then is tried once more here.
+    QString treeError;
+    QObject::connect(&session.treeSaver(), &ChannelTreeSaver::saveFailed, &run,
+                     [&treeError](const QString &message) { treeError = message; });
+    if (attempted > 0 && !session.treeSaver().flush()) {
+        printLine(QStringLiteral("Nie można zapisać listy kanałów: ") + treeError);
         return 1;
     }
     printLine(QStringLiteral("Nowych wiadomości: ") +

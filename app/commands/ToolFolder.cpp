@@ -1,9 +1,12 @@
 #include "app/commands/ToolFolder.h"
 
-#include "app/AppFolder.h"
+#include "base/AppFolder.h"
+#include "base/UserFolderTidy.h"
+#include "base/AppFolder.h"
 #include "app/commands/ConsoleLines.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 
 #include <cstdio>
 #include <exception>
@@ -18,9 +21,11 @@ std::unique_ptr<UserDataLock> LockToolFolder(UserFolder &folder, const QString &
         return nullptr;
     }
     auto lock = std::make_unique<UserDataLock>(folder.lockFile());
+    const QDateTime lockTaken = QDateTime::currentDateTime();
     if (!lock->tryLock(UserDataLock::Mode::Exclusive)) {
         WriteConsoleLine(stderr, lock->problem().isEmpty() ? busy : lock->problem());
         return nullptr;
     }
+    TidyUserFolder(folder, lockTaken);
     return lock;
 }

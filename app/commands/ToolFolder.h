@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/UserDataLock.h"
-#include "app/UserFolder.h"
+#include "base/UserDataLock.h"
+#include "base/UserFolder.h"
 
 #include <QString>
 

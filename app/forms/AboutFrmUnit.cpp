@@ -1,10 +1,10 @@
 #include "app/forms/AboutFrmUnit.h"
 
-#include "app/UserFolder.h"
-#include "app/forms/UiLook.h"
+#include "base/UserFolder.h"
+#include "kit/UiLook.h"
 
 #include "app/RtfReader.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 
 #include <QApplication>
 #include <QFile>

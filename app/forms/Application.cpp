@@ -6,9 +6,9 @@
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/KolvaniApplication.h"
 #include "app/forms/MainFrmUnit.h"
-#include "app/forms/MessageBoxes.h"
-#include "app/forms/ProgramStyle.h"
-#include "app/forms/UiLook.h"
+#include "kit/MessageBoxes.h"
+#include "kit/ProgramStyle.h"
+#include "kit/UiLook.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "feed/forms/NewChanellUnit.h"
@@ -17,8 +17,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
-#include <QLineEdit>
-#include <QTabWidget>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -79,10 +77,8 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
         if (which == "wizard-list") {
             wizard->show();
         } else if (which == "wizard-address") {
-            wizard->findChild<QTabWidget *>(QStringLiteral("pgMain"))->setCurrentIndex(0);
+            wizard->setStartAddress(QStringLiteral("https://lwn.net/headlines/rss"));
             wizard->show();
-            wizard->findChild<QLineEdit *>(QStringLiteral("edURL"))
-                ->setText(QStringLiteral("https://lwn.net/headlines/rss"));
         } else if (which == "channel") {
             const QList<ChannelNode *> channels = mainFrm->channelTree()->channelsInPreOrder();
             if (!channels.isEmpty())
@@ -191,9 +187,8 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
         mainFrm.userFolder().isEmpty() ? QString() : mainFrm.userFolder().configFile();
     TfmNewChannelFrm newChannel(mainFrm.newChannelEnv(), &mainFrm);
     TfmEditChannelFrm editChannel(&mainFrm);
-    TfmUpdateProgressFrm updateProgress(configPath, &mainFrm);
-    TfmConfigFrm config(configPath, mainFrm.tmUpdates(), programFile(),
-                        &mainFrm);
+    TfmUpdateProgressFrm updateProgress(mainFrm.liveSettings(), &mainFrm);
+    TfmConfigFrm config(mainFrm.liveSettings(), configPath, programFile(), &mainFrm);
     TfmAboutFrm about(options.executableDir, &mainFrm);
     MainFrmWindows windows;
     windows.updateProgress = &updateProgress;

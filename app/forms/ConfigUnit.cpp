@@ -1,10 +1,14 @@
 #include "app/forms/ConfigUnit.h"
 
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/Autostart.h"
-#include "app/SettingsFile.h"
-#include "app/forms/UiLook.h"
+#include "base/LiveSettings.h"
+#include "base/SettingsFile.h"
+#include "kit/UiLook.h"
 #include "feed/TextOps.h"
+#include "base/SettingsFile.h"
+#include "kit/UiLook.h"
+#include "base/FileReplace.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,7 +22,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -115,14 +118,38 @@ void IntervalSpinEdit::stepBy(int steps)
     QSpinBox::stepBy(steps);
 }
 
-TfmConfigFrm::TfmConfigFrm(const QString &configPath, QTimer *tmUpdates,
+TfmConfigFrm::TfmConfigFrm(LiveSettings &settings, const QString &configPath,
                            const QString &executablePath, QWidget *parent)
-    : ProgramDialog(parent), m_configPath(configPath), m_tmUpdates(tmUpdates),
+    : ProgramDialog(parent), m_settings(settings), m_configPath(configPath),
       m_executablePath(executablePath)
 {
     setObjectName(QStringLiteral("fmConfigFrm"));
     buildControls();
     FormCreate();
+    // Close-to-tray, the proxy and the alerts act as soon as their controls change.
+    for (QCheckBox *box : {cbBalloon, cbCloseAction, cbEnableProxy, cbAutorun})
+        connect(box, &QCheckBox::toggled, this, [this] { publish(false); });
+    for (QLineEdit *edit : {edProxyServer, edProxyPort, edProxyUser, edProxyPassword})
+        connect(edit, &QLineEdit::textChanged, this, [this] { publish(false); });
+}
+
+void TfmConfigFrm::publish(bool withInterval)
+{
+    AppSettings s = m_settings.values();
+    if (withInterval) {
+        s.interval = seInterval->typedValue();
+        s.updates = cbUpdates->isChecked();
+    }
+    s.balloon = cbBalloon->isChecked();
+    s.autorun = cbAutorun->isChecked();
+    s.closeAction = cbCloseAction->isChecked();
+    const ProxySettings proxy = proxySettings();
+    s.enableProxy = proxy.enabled;
+    s.proxyServer = proxy.server;
+    s.proxyPort = proxy.port;
+    s.proxyUser = proxy.user;
+    s.proxyPassword = proxy.password;
+    m_settings.set(s);
 }
 
 void TfmConfigFrm::buildControls()
@@ -249,6 +276,8 @@ void TfmConfigFrm::FormCreate()
             RaiseLater(this, QString::fromStdString(e.what()));
         }
     }
+    // The interval was read by the main window's creation already; it changes only at OK.
+    publish(false);
 }
 
 ProxySettings TfmConfigFrm::proxySettings() const
@@ -278,20 +307,13 @@ void TfmConfigFrm::btOKClick()
     try {
         writeSettings();
     } catch (const std::exception &e) {
-        // The controls stay the live settings of this run; only the next start loses them.
+        // The live settings keep them for this run; only the next start loses them.
         QMessageBox::critical(this, QStringLiteral("Błąd:"),
                               QStringLiteral("Nie można zapisać ustawień (%1).")
                                   .arg(QString::fromStdString(e.what())));
     }
 
-    if (m_tmUpdates) {
-        const int interval =
-            cbUpdates->isChecked() ? UpdateTimerInterval(seInterval->typedValue()) : 0;
-        if (interval == 0)
-            m_tmUpdates->stop();
-        else if (!m_tmUpdates->isActive() || m_tmUpdates->interval() != interval)
-            m_tmUpdates->start(interval);
-    }
+    publish(true);
     accept();
 }
 

@@ -1,18 +1,18 @@
 #pragma once
 
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 
-#include "app/forms/ProgramDialog.h"
+#include "kit/ProgramDialog.h"
 
 #include <QSpinBox>
 #include <QString>
 
+class LiveSettings;
 class QCheckBox;
 class QGroupBox;
 class QKeyEvent;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
 // Spin edit whose value is the number typed, like a classic spin edit: arrows and leaving
 // the field keep it between minimum and maximum, but a larger number typed and confirmed
@@ -46,16 +46,17 @@ signals:
     void typingEnded(const QString &text);
 };
 
-// The settings dialog. Its controls are the live settings of the run: other parts of the
-// program read them directly (close-to-tray, proxy, alerts).
+// The settings dialog. It edits the live settings of the run: close-to-tray, proxy and
+// alerts change there as the controls change (also when the dialog is then cancelled), the
+// synchronisation interval at OK.
 class TfmConfigFrm : public ProgramDialog
 {
     Q_OBJECT
 public:
-    // Reads every setting from `configPath`. `tmUpdates` is the main window's
-    // synchronisation timer; `executablePath` goes into the autostart entry.
-    TfmConfigFrm(const QString &configPath, QTimer *tmUpdates, const QString &executablePath,
-                 QWidget *parent = nullptr);
+    // Reads every setting from `configPath` into the controls and into `settings`, which
+    // must outlive the dialog. `executablePath` goes into the autostart entry.
+    TfmConfigFrm(LiveSettings &settings, const QString &configPath,
+                 const QString &executablePath, QWidget *parent = nullptr);
 
     QGroupBox *gbSync = nullptr;
     QCheckBox *cbUpdates = nullptr;
@@ -81,7 +82,7 @@ public slots:
     // An autostart entry that cannot be written is raised to the global handler.
     void FormCreate();
     // Refuses a proxy port that is not a whole number while the proxy is on; otherwise
-    // writes the settings, sets the timer and closes.
+    // writes the settings, hands the interval to the live settings and closes.
     void btOKClick();
     // Closes without writing; the controls keep what the user changed.
     void btCancelClick();
@@ -101,8 +102,10 @@ protected:
 private:
     void buildControls();
     void writeSettings();
+    // The controls into the live settings; the interval only at OK.
+    void publish(bool withInterval);
 
+    LiveSettings &m_settings;
     QString m_configPath;
-    QTimer *m_tmUpdates = nullptr;
     QString m_executablePath;
 };

@@ -1,11 +1,12 @@
 // The main window's action list, its menus, the tray menu and the enabling rules.
 
-#include "app/forms/ActionFacts.h"
+#include "kit/ActionFacts.h"
 #include "app/forms/MainFrmUnit.h"
-#include "app/forms/UiLook.h"
-#include "app/forms/WebBrowser.h"
+#include "kit/UiLook.h"
+#include "kit/WebBrowser.h"
 #include "archive/forms/ArchiveController.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "catalogue/forms/TreeEditingController.h"
 #include "reading/forms/ItemCommandsController.h"
 #include "sync/forms/SyncRunsController.h"
@@ -163,7 +164,6 @@ void TfmMainFrm::buildActions()
     bindButton(spNewWindow, acOpenInNewWindow, QStringLiteral("Otwórz w nowym oknie"));
     bindButton(sbAddToArchive, acAddToArchive, QStringLiteral("Dodaj do archiwum"));
     bindButton(sbArchiveDelete, acArchiveDelete, QStringLiteral("Usuń z archiwum"));
-    connect(sbChannelsAdd, &QToolButton::clicked, this, &TfmMainFrm::sbChannelsAddClick);
     connect(tvChannels, &QTreeView::doubleClicked, this, [this] {
         if (acChannelsEdit->isEnabled())
             acChannelsEdit->trigger();
@@ -219,7 +219,6 @@ void TfmMainFrm::buildMenus()
 
     Zmienazw1 = new QAction(icon("edit"), QStringLiteral("&Zmień nazwę"), this);
     Zmienazw1->setObjectName(QStringLiteral("Zmienazw1"));
-    connect(Zmienazw1, &QAction::triggered, this, &TfmMainFrm::Zmienazw1Click);
     Usun1 = aliasOf(acRemoveTreeItem, "Usun1", QStringLiteral("&Usuń"),
                     QKeySequence(Qt::Key_Delete), this);
     Usun1->setShortcutContext(Qt::WidgetShortcut);
@@ -352,18 +351,4 @@ void TfmMainFrm::scheduleActionUpdate()
 {
     if (m_actionUpdate && !m_actionUpdate->isActive())
         m_actionUpdate->start();
-}
-
-// --- commands whose work is done here ---
-
-void TfmMainFrm::Zmienazw1Click()
-{
-    const QModelIndex index = tvChannels->currentIndex();
-    if (index.isValid())
-        tvChannels->edit(index);
-}
-
-void TfmMainFrm::sbChannelsAddClick()
-{
-    mnChannelsAdd->popup(QCursor::pos());
 }

@@ -1,10 +1,10 @@
 // Builds and arranges the main window's controls.
 
-#include "app/forms/ImageIndex.h"
+#include "kit/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/UiLook.h"
-#include "app/forms/WebBrowser.h"
+#include "kit/MainStatusBar.h"
+#include "kit/UiLook.h"
+#include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 
 #include <QCheckBox>

@@ -3,27 +3,35 @@
 #include "app/forms/MainFrmUnit.h"
 
 #include "alerts/AlertQueue.h"
-#include "app/AppFolder.h"
+#include "base/AppFolder.h"
 #include "app/AppLog.h"
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/GuardedStep.h"
+#include "base/LiveSettings.h"
 #include "app/Session.h"
-#include "app/SettingsFile.h"
-#include "app/UserDataLock.h"
-#include "app/UserFolder.h"
+#include "base/SettingsFile.h"
+#include "base/UserDataLock.h"
+#include "base/UserFolder.h"
+#include "base/UserFolderTidy.h"
+#include "base/SettingsFile.h"
+#include "base/UserDataLock.h"
+#include "base/UserFolder.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
-#include "app/forms/ActionFacts.h"
+#include "kit/ActionFacts.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/KolvaniApplication.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/MessageBoxes.h"
-#include "app/forms/UiLook.h"
+#include "kit/MainStatusBar.h"
+#include "kit/MessageBoxes.h"
+#include "kit/UiLook.h"
 #include "alerts/forms/NotifyFrm.h"
+#include "archive/OldArchive.h"
 #include "archive/forms/ArchiveController.h"
-#include "app/forms/WebBrowser.h"
+#include "archive/forms/OldArchiveOffer.h"
+#include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "catalogue/ChannelTreeSaver.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "catalogue/forms/TreeEditingController.h"
 #include "feed/DocumentDownloader.h"
@@ -46,6 +54,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -225,6 +234,10 @@ void TfmMainFrm::lockUserData()
     // A command-line synchronisation of the same folder must wait while a window runs; if
     // one runs right now, the window takes its share as soon as it has finished.
     m_dataLock = std::make_unique<UserDataLock>(m_folder.lockFile());
+    // Alone with the folder for a moment: what a killed process left can go.
+    const QDateTime lockTaken = QDateTime::currentDateTime();
+    if (m_dataLock->tryLock(UserDataLock::Mode::Exclusive))
+        TidyUserFolder(m_folder, lockTaken);
     if (m_dataLock->tryLock(UserDataLock::Mode::Shared))
         return;
     auto *retry = new QTimer(this);
@@ -248,13 +261,18 @@ bool TfmMainFrm::loadChannelTree()
             qCWarning(lcApp).noquote() << warning;
         return true;
     }
-    m_messageBoxes->error(
-        this,
+    // The user's file is kept beside before the default takes its place: its channels can
+    // still be recovered by hand.
+    const QString kept = KeepDamagedTreeFile(path);
+    QString message =
         QStringLiteral("Nie można załadować listy kanałów RSS z powodu uszkodzenia/braku pliku "
                        "konfiguracyjnego. Po ponownym uruchomieniu lista kanałów zostanie "
-                       "wyczyszczona. Program kończy działanie."),
-        MessageCaptions::Error);
-    QFile::remove(path);
+                       "wyczyszczona. Program kończy działanie.");
+    if (!kept.isEmpty())
+        message += QStringLiteral(" Uszkodzony plik zachowano jako %1.").arg(kept);
+    m_messageBoxes->error(this, message, MessageCaptions::Error);
+    if (kept.isEmpty())
+        QFile::remove(path);
     // QFile::copy never overwrites an existing file.
     QFile::copy(m_folder.defaultTreeFile(), path);
     return false;
@@ -266,6 +284,9 @@ bool TfmMainFrm::OpenArchive()
                                         this))
         return false;
     m_archive->setArchive(&m_session->archive(), &m_session->archiveItems());
+    if (!m_session->movedOldArchive().isEmpty())
+        OfferOldArchive(m_session->movedOldArchive(), FindMdbExport(), m_session->archive(),
+                        *m_messageBoxes, this);
     return true;
 }
 
@@ -281,26 +302,12 @@ void TfmMainFrm::readStartSettings()
         const AppSettings stored = AppSettings::read(settings);
         channelsListUrl = stored.channelsListUrl;
         headerRows().setSortState(stored.columnToSort, stored.descendingSort);
-        setTimerInterval(tmUpdates(), stored.updates ? UpdateTimerInterval(stored.interval) : 0);
+        // The runs' timer follows the live settings.
+        m_session->liveSettings().set(stored);
     } catch (const std::exception &e) {
         // Unreadable settings leave their defaults.
         qCWarning(lcApp, "reading the settings: %s", e.what());
     }
-}
-
-void TfmMainFrm::setTimerInterval(QTimer *timer, int milliseconds)
-{
-    if (!timer)
-        return;
-    if (milliseconds <= 0) {
-        timer->stop();
-        timer->setInterval(0);
-        return;
-    }
-    // The same interval again leaves a running count alone.
-    if (timer->isActive() && timer->interval() == milliseconds)
-        return;
-    timer->start(milliseconds);
 }
 
 // --- showing ---
@@ -311,6 +318,8 @@ void TfmMainFrm::showEvent(QShowEvent *event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
+    if (m_syncRuns)
+        m_syncRuns->mainWindowShown();
     fitLeastSizeToScreen();
     restoreNativeState(this);
     restorePlacement();
@@ -471,13 +480,12 @@ void TfmMainFrm::savePlacement()
 
 bool TfmMainFrm::closeActionChecked() const
 {
-    // Without the settings dialog the stored default applies: hide to the tray.
-    return m_windows.config ? m_windows.config->cbCloseAction->isChecked() : true;
+    return m_session ? m_session->liveSettings().values().closeAction : true;
 }
 
 bool TfmMainFrm::dontShowChecked() const
 {
-    return m_windows.updateProgress ? m_windows.updateProgress->cbDontShow->isChecked() : false;
+    return m_session ? m_session->liveSettings().values().dontShow : false;
 }
 
 void TfmMainFrm::setCancelRequested()
@@ -504,7 +512,7 @@ void TfmMainFrm::saveClosingState()
     });
     // 3.
     GuardedStep(lcApp, "saving the channel tree",
-                [this] { SaveChannelTree(*channelTree(), m_folder.treeFile()); });
+                [this] { m_session->treeSaver().writeNow(); });
 }
 
 void TfmMainFrm::FormCloseQuery()
@@ -568,8 +576,10 @@ void TfmMainFrm::ApplicationEvents1Message()
 
 void TfmMainFrm::stopTimers()
 {
-    for (QTimer *timer : {tmUpdates(), tmMarkAsUnread()})
-        setTimerInterval(timer, 0);
+    if (m_session)
+        m_session->syncRun().stopSchedule();
+    if (m_itemCommands)
+        m_itemCommands->stopDelayedMark();
 }
 
 void TfmMainFrm::requestQuit()

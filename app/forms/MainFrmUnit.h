@@ -3,7 +3,7 @@
 // The handlers of the main window live with their parts: the map is at the top of
 // MainFrmWiring.cpp.
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "app/forms/MainFrmOptions.h"
 #include "feed/ReportSink.h"
 
@@ -26,6 +26,7 @@ class HeaderListModel;
 class IMessageBoxes;
 class ItemCommandsController;
 class ItemViewController;
+class LiveSettings;
 class MainStatusBar;
 class QAction;
 class QCheckBox;
@@ -40,6 +41,7 @@ class QTimer;
 class QToolButton;
 class QTreeView;
 class Session;
+class ChannelTreeSaver;
 class SyncRunsController;
 class TfmNotifyFrm;
 class TreeEditingController;
@@ -71,12 +73,15 @@ public:
     QString appFolder() const { return m_folder.root(); } // per-user folder, ends with "/"
     HeaderListModel &headerRows() const; // the rows, sortColumn and sortDescending
     ChannelTree *channelTree() const;                     // owns nodeDataBlocks
+    ChannelTreeSaver *treeSaver() const; // writes the tree file after each change
     XmlDocument &xmlDocument() const;                     // the channel on show
     AlertQueue &alertQueue() const; // alertTitles, alertChannels, newItemCount
     bool channelUpdateBusy() const;
     bool syncAllRunning() const;
     bool cancelRequested() const;
     QTimer *tmUpdates() const;                                  // 0 = off
+    // The settings of this run, for the windows that show and change them.
+    LiveSettings &liveSettings() const;
     QTimer *tmMarkAsUnread() const; // the delayed read mark
     const QList<QAction *> &alMainFrmActions() const { return m_actions; }
     QString channelsListUrl;
@@ -86,8 +91,6 @@ public:
     // IReportSink: an error line in the report window.
     void ReportProblem(const QString &line) override;
 
-    // A timer runs when its interval is not 0; setting 0 stops it.
-    static void setTimerInterval(QTimer *timer, int milliseconds);
     static const QString HomePageUrl;
     static const QString HelpPageUrl;
     // The size the window is laid out for, and the least it takes where the screen allows.
@@ -147,8 +150,6 @@ private:
     void buildTray();
     QAction *makeAction(const char *name, const QString &caption, const QString &hint,
                         const QKeySequence &shortcut);
-    void Zmienazw1Click();
-    void sbChannelsAddClick();
     // MainFrmUnit.cpp
     void determineAppFolder();
     // MainFrmWiring.cpp

@@ -7,8 +7,7 @@
 //                                  ctTrayIconClick, ApplicationEvents1Message,
 //                                  Konfiguracja1Click, Oprogramie1Click,
 //                                  KolvaniwInternecie1Click, imLink1Click, imLink2Click,
-//                                  FormResize, pnFillerResize, UpdateActions, Zmienazw1Click,
-//                                  sbChannelsAddClick, HandleAppException
+//                                  FormResize, pnFillerResize, UpdateActions, HandleAppException
 //   MainStatusBar                  the panels, the progress bar, the click (sbStatusClick)
 //   SyncRun (sync)                 the run itself, tmUpdates, cancelRequested
 //   SyncRunsController             acSyncAllExecute, acSyncSelectedExecute,
@@ -29,11 +28,11 @@
 //     (catalogue/forms)            acRemoveTreeItemExecute, acChannelsEditExecute,
 //                                  acChannelsEditChanelExecute, acChannelsSendChannelExecute,
 //                                  tvChannelsKeyDown, tvChannelsMouseDown, tvChannelsEdited,
-//                                  the OPML import and export, and the Update handlers
+//                                  Zmienazw1Click, sbChannelsAddClick, the OPML import and export, and the Update handlers
 //   TfmNewChannelFrm (feed/forms)  the wizard's handlers; ShowNewChannelWizard opens it
 //   ItemCommandsController         acMarkAsReadExecute, acMarkAsUnreadExecute,
-//     (reading/forms)              tmMarkAsUnreadTimer, acSendAsMailExecute, acCopyLinkExecute,
-//                                  acOpenLinkExecute, acFindExecute, acSaveToFileExecute,
+//     (reading/forms)              tmMarkAsUnreadTimer (it owns and starts tmMarkAsUnread),
+//                                  acSendAsMailExecute, acCopyLinkExecute, acOpenLinkExecute, acFindExecute, acSaveToFileExecute,
 //                                  acPrintHeaderExecute, acCopyToClipBoardExecute,
 //                                  acSelectAllExecute and their Update handlers
 //   ArchiveController              acAddToArchiveExecute, acArchiveDeleteExecute,
@@ -46,25 +45,27 @@
 #include "app/forms/MainFrmUnit.h"
 
 #include "alerts/AlertQueue.h"
-#include "app/AppFolder.h"
+#include "base/AppFolder.h"
 #include "app/AppLog.h"
-#include "app/AppSettings.h"
+#include "base/AppSettings.h"
 #include "app/GuardedStep.h"
 #include "app/Session.h"
-#include "app/SettingsFile.h"
-#include "app/UserDataLock.h"
-#include "app/UserFolder.h"
+#include "base/SettingsFile.h"
+#include "base/UserDataLock.h"
+#include "base/UserFolder.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
-#include "app/forms/ActionFacts.h"
+#include "kit/ActionFacts.h"
 #include "app/forms/ConfigUnit.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/MessageBoxes.h"
+#include "kit/MainStatusBar.h"
+#include "kit/MessageBoxes.h"
 #include "alerts/AlertPlayback.h"
 #include "alerts/forms/NotifyFrm.h"
 #include "archive/forms/ArchiveController.h"
-#include "app/forms/WebBrowser.h"
+#include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeSaver.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "catalogue/forms/TreeEditingController.h"
@@ -84,6 +85,9 @@
 #include "sync/forms/SyncRunsController.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
+
+#include <memory>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
@@ -115,18 +119,24 @@
 void TfmMainFrm::buildSession(const UserFolder &folder)
 {
     m_session = std::make_unique<Session>(folder, *this);
+    // A tree that cannot be written is said once, not at every change; the change waits
+    // for the next write, at the latest the closing one.
+    auto told = std::make_shared<bool>(false);
+    ChannelTreeSaver *saver = &m_session->treeSaver();
+    connect(saver, &ChannelTreeSaver::saved, this, [told] { *told = false; });
+    connect(saver, &ChannelTreeSaver::saveFailed, this, [this, told](const QString &message) {
+        if (std::exchange(*told, true))
+            return;
+        m_messageBoxes->error(this, QStringLiteral("Nie można zapisać listy kanałów: ") + message,
+                              MessageCaptions::Error);
+    });
     m_session->setDownloadUi(sbStatus);
-    m_session->setProxyProvider(
-        [this] { return m_windows.config ? m_windows.config->proxySettings() : ProxySettings(); });
     tvChannels->setModel(&m_session->channelTree());
     m_syncRuns = new SyncRunsController({acSyncAll, acSyncSelected, acChannelsGetSelected,
                                          tvChannels, lvHeaders, sbStatus, ctTrayIcon},
                                         m_session->channelTree(), m_session->updater(),
-                                        m_session->downloader(), m_session->syncRun(), *this, this);
-    // Shown once, the window keeps its visible flag while it is hidden in the tray.
-    m_syncRuns->setMainWindowShown([this] { return m_shownOnce; });
-    m_syncRuns->setBalloonsEnabled(
-        [this] { return m_windows.config ? m_windows.config->cbBalloon->isChecked() : true; });
+                                        m_session->downloader(), m_session->syncRun(),
+                                        m_session->liveSettings(), *this, this);
     tvChannels->setItemDelegate(new UnreadCountDelegate(
         m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
     m_headerList = new HeaderListController(
@@ -140,7 +150,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
          acPrintHeader, acOpenInNewWindow, acCopyToClipBoard, acSelectAll, acFind},
         m_session->headerRows(), *shown, m_session->folder(), *m_messageBoxes, this);
     m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels,
-                                         lvHeaders, m_itemCommands->tmMarkAsUnread()},
+                                         lvHeaders},
                                         m_session->channelTree(), folder, this);
     m_itemView->setChannelItems([shown](int id) { return shown->itemNode(id); });
     m_archive = new ArchiveController(
@@ -265,6 +275,8 @@ void TfmMainFrm::createConnections()
     connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     connect(m_itemView, &ItemViewController::firstChannelRequested, m_headerList,
             &HeaderListController::SelectFirstChannel);
+    connect(m_itemView, &ItemViewController::delayedMarkDue, m_itemCommands,
+            &ItemCommandsController::startDelayedMark);
     connect(m_itemView, &ItemViewController::channelRefillRequested, m_headerList,
             [this](ChannelNode *node) { m_headerList->ShowChannelHeaders(node, node->text(), false); });
 
@@ -279,6 +291,9 @@ void TfmMainFrm::createConnections()
             &TreeEditingController::acChannelsEditChanelExecute);
     connect(acChannelsSendChannel, &QAction::triggered, m_treeEditing,
             &TreeEditingController::acChannelsSendChannelExecute);
+    connect(Zmienazw1, &QAction::triggered, m_treeEditing, &TreeEditingController::Zmienazw1Click);
+    connect(sbChannelsAdd, &QToolButton::clicked, m_treeEditing,
+            &TreeEditingController::sbChannelsAddClick);
     connect(m_treeEditing, &TreeEditingController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     connect(m_treeEditing, &TreeEditingController::tvChannelsChangeRequested, m_headerList,
             &HeaderListController::tvChannelsChange);
@@ -373,6 +388,11 @@ bool TfmMainFrm::cancelRequested() const
     return m_session && m_session->syncRun().cancelRequested();
 }
 
+LiveSettings &TfmMainFrm::liveSettings() const
+{
+    return m_session->liveSettings();
+}
+
 QTimer *TfmMainFrm::tmUpdates() const
 {
     return m_session ? &m_session->syncRun().tmUpdates() : nullptr;
@@ -381,6 +401,11 @@ QTimer *TfmMainFrm::tmUpdates() const
 ChannelTree *TfmMainFrm::channelTree() const
 {
     return m_session ? &m_session->channelTree() : nullptr;
+}
+
+ChannelTreeSaver *TfmMainFrm::treeSaver() const
+{
+    return m_session ? &m_session->treeSaver() : nullptr;
 }
 
 HeaderListModel &TfmMainFrm::headerRows() const

@@ -1,9 +1,9 @@
 #include "archive/forms/ArchiveController.h"
 
-#include "app/forms/ActionFacts.h"
-#include "app/forms/ImageIndex.h"
-#include "app/forms/MessageBoxes.h"
-#include "app/forms/UiLook.h"
+#include "kit/ActionFacts.h"
+#include "kit/ImageIndex.h"
+#include "kit/MessageBoxes.h"
+#include "kit/UiLook.h"
 #include "archive/ArchiveChannelsModel.h"
 #include "archive/ArchiveHeaderRows.h"
 #include "archive/ArchiveItem.h"
@@ -11,7 +11,7 @@
 #include "archive/ArchiveLog.h"
 #include "archive/ArchiveStore.h"
 #include "catalogue/ChannelTree.h"
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "reading/HeaderListModel.h"
 #include "reading/RowsOnShow.h"
 
@@ -294,24 +294,36 @@ void ArchiveController::acAddToArchiveExecute()
     std::vector<ArchiveRecord> records;
     records.reserve(selected.size());
     qint64 done = 0;
+    // All the selected rows or none: an item that cannot be read stops the whole addition.
+    QString failure;
     for (int r : selected) {
         const HeaderRow &row = m_rows.row(r);
-        // A row whose item cannot be read is left out; the others go on.
         try {
             const XmlNode item = m_channelItemNode(row.id);
-            if (!item.isNull())
-                records.push_back(MakeArchiveRecord(item, row.chGuid, row.chName, row.date,
-                                                    row.author, channels.find(row.chGuid)));
+            if (item.isNull())
+                throw XmlError(QString());
+            records.push_back(MakeArchiveRecord(item, row.chGuid, row.chName, row.date,
+                                                row.author, channels.find(row.chGuid)));
         } catch (const XmlError &) {
+            failure = QStringLiteral("Nie można odczytać wiadomości „%1”. Nic nie zostało "
+                                     "dodane do archiwum.")
+                          .arg(row.title);
+            break;
         }
         m_status.progressWork(++done);
     }
-    try {
-        m_store->archiveTable().insert(records);
-    } catch (const ArchiveError &e) {
+    if (failure.isEmpty()) {
+        try {
+            if (m_store->archiveTable().insert(records) != int(records.size()))
+                failure = QStringLiteral("Archiwum nie przyjęło wszystkich wiadomości.");
+        } catch (const ArchiveError &e) {
+            failure = e.message();
+        }
+    }
+    if (!failure.isEmpty()) {
         m_status.progressEnd();
         m_status.setStatusText(Ready);
-        reportError(e.message());
+        reportError(failure);
         return;
     }
     LoadArchiveChannels();
@@ -332,13 +344,14 @@ void ArchiveController::acArchiveDeleteExecute()
         return;
     m_status.setStatusText(QStringLiteral("Chwileczkę... Aktualizowanie archiwum."));
     m_status.progressBegin(qint64(selected.size()));
-    std::vector<QString> guids;
-    guids.reserve(selected.size());
+    // Each row by its own identity: another copy of the same item stays.
+    std::vector<long long> rowIds;
+    rowIds.reserve(selected.size());
     for (int r : selected)
-        guids.push_back(m_rows.row(r).guid);
+        rowIds.push_back(m_rows.row(r).archiveRowId);
     bool deleted = true;
     try {
-        m_store->dbCommand().deleteByGuids(guids);
+        m_store->dbCommand().deleteByRowIds(rowIds);
     } catch (const ArchiveError &e) {
         deleted = false;
         reportError(e.message());

@@ -1,7 +1,7 @@
 #include "catalogue/forms/EditChannelUnit.h"
 
-#include "app/forms/MessageBoxes.h"
-#include "app/forms/UiLook.h"
+#include "kit/MessageBoxes.h"
+#include "kit/UiLook.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 
@@ -176,6 +176,7 @@ void TfmEditChannelFrm::apply(ChannelTree &tree, ChannelNode *node) const
     c->password = edPassword->text();
     c->link = lbLink->text();
     c->alerts = cbBalloonAlerts->isChecked();
+    tree.noteRecordChanged(node);
 }
 
 bool TfmEditChannelFrm::editChannel(ChannelTree &tree, ChannelNode *node)

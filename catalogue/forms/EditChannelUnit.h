@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/forms/ProgramDialog.h"
+#include "kit/ProgramDialog.h"
 
 #include <QUrl>
 

@@ -1,11 +1,11 @@
 #include "catalogue/forms/TreeEditingController.h"
 
-#include "app/UserFolder.h"
-#include "app/forms/MessageBoxes.h"
+#include "base/UserFolder.h"
+#include "kit/MessageBoxes.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeOps.h"
 #include "catalogue/Opml.h"
-#include "app/forms/ActionFacts.h"
+#include "kit/ActionFacts.h"
 #include "feed/MakerSite.h"
 
 #include <QAction>

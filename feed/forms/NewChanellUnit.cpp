@@ -1,13 +1,13 @@
 #include "feed/forms/NewChanellUnit.h"
 
-#include "app/forms/MessageBoxes.h"
-#include "app/forms/UiLook.h"
+#include "kit/MessageBoxes.h"
+#include "kit/UiLook.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeOps.h"
 #include "feed/ChannelProbe.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/ProviderList.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 
 #include <QCheckBox>
 #include <QDir>

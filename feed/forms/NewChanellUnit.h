@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/forms/ProgramDialog.h"
-#include "feed/DownloadUi.h"
+#include "kit/ProgramDialog.h"
+#include "base/DownloadUi.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "reading/forms/FindUnit.h"
 
-#include "app/forms/UiLook.h"
+#include "kit/UiLook.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -7,7 +7,7 @@
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
 #include "reading/forms/HeaderImagesProxy.h"
-#include "sync/ChannelFiles.h"
+#include "base/ChannelFiles.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "reading/forms/ItemCommandsController.h"
 
-#include "app/UserFolder.h"
-#include "app/forms/ActionFacts.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/MessageBoxes.h"
-#include "app/forms/WebBrowser.h"
+#include "base/UserFolder.h"
+#include "kit/ActionFacts.h"
+#include "kit/MainStatusBar.h"
+#include "kit/MessageBoxes.h"
+#include "kit/WebBrowser.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ItemExport.h"
 #include "reading/ItemLinks.h"
@@ -16,7 +16,9 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QRegularExpression>
 #include <QTimer>
@@ -48,8 +50,8 @@ ItemCommandsController::ItemCommandsController(const Widgets &widgets, const Act
     connect(m_tmMarkAsUnread, &QTimer::timeout, this, &ItemCommandsController::tmMarkAsUnreadTimer);
     m_open = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
     m_askExportName = [this] {
-        return QFileDialog::getSaveFileName(m_w.window, QStringLiteral("Eksportuj..."), QString(),
-                                            QStringLiteral("Dokument XML (*.xml)"));
+        QFileDialog *dialog = sdExportXML();
+        return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
     };
 }
 
@@ -145,6 +147,12 @@ void ItemCommandsController::startDelayedMark()
         m_tmMarkAsUnread->start(DelayedMarkMs);
 }
 
+void ItemCommandsController::stopDelayedMark()
+{
+    m_tmMarkAsUnread->stop();
+    m_tmMarkAsUnread->setInterval(0);
+}
+
 int ItemCommandsController::firstSelectedRow() const
 {
     return FirstSelectedRow(m_w.lvHeaders->selectionModel());
@@ -194,6 +202,32 @@ void ItemCommandsController::acSendAsMailExecute()
         m_open(MailtoUrl(title, firstSelectedLink())); // a missing mail program is not reported
 }
 
+QFileDialog *ItemCommandsController::sdExportXML()
+{
+    if (!m_sdExportXML) {
+        m_sdExportXML = new QFileDialog(m_w.window, QStringLiteral("Eksportuj..."));
+        m_sdExportXML->setObjectName(QStringLiteral("sdExportXML"));
+        m_sdExportXML->setAcceptMode(QFileDialog::AcceptSave);
+        m_sdExportXML->setFileMode(QFileDialog::AnyFile);
+        m_sdExportXML->setNameFilter(QStringLiteral("Dokument XML (*.xml)"));
+        // "wynik" means wynik.xml, and the question about an existing one comes for that
+        // name; the desktop's own dialogs skip the suffix before they ask.
+        m_sdExportXML->setDefaultSuffix(QStringLiteral("xml"));
+        m_sdExportXML->setOption(QFileDialog::DontUseNativeDialog);
+    }
+    return m_sdExportXML;
+}
+
+bool ItemCommandsController::mayReplace(const QString &file)
+{
+    if (!QFileInfo::exists(file))
+        return true;
+    return m_boxes.question(m_w.window,
+                            QStringLiteral("Plik %1 już istnieje. Czy chcesz go zastąpić?")
+                                .arg(QDir::toNativeSeparators(file)),
+                            MessageCaptions::Question);
+}
+
 void ItemCommandsController::acSaveToFileExecute()
 {
     const int first = firstSelectedRow();
@@ -203,6 +237,11 @@ void ItemCommandsController::acSaveToFileExecute()
     if (chosen.isEmpty())
         return;
     const QString exportName = ExportFileName(chosen);
+    // The dialog asked about the name it gave; a name we changed, and the style sheet beside,
+    // are asked about here, before anything is written.
+    if ((exportName != chosen && !mayReplace(exportName)) ||
+        !mayReplace(ExportStyleSheetName(exportName)))
+        return;
     try {
         if (m_rows.rowSource() == HeaderListModel::RowSource::Archive)
             ExportArchiveItem(m_folder.archiveItemFile(), exportName);

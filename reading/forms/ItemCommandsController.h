@@ -3,6 +3,7 @@
 #include "xml/XmlDocument.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -13,6 +14,7 @@ class HeaderListModel;
 class IMessageBoxes;
 class MainStatusBar;
 class QAction;
+class QFileDialog;
 class QTimer;
 class QTreeView;
 class ShownChannel;
@@ -64,6 +66,8 @@ public:
     void setDesktopOpener(DesktopOpener opener) { m_open = std::move(opener); }
 
     QTimer *tmMarkAsUnread() const { return m_tmMarkAsUnread; }
+    // The export's save dialog, made at its first use.
+    QFileDialog *sdExportXML();
     // The enabled states of the item commands from the facts of the moment.
     void updateActions(const ActionFacts &facts);
 
@@ -73,6 +77,8 @@ public slots:
     void tmMarkAsUnreadTimer();
     // A change of the header list: starts the delayed mark unless a count runs already.
     void startDelayedMark();
+    // Leaving the program: no mark is due any more (interval 0).
+    void stopDelayedMark();
     void acCopyLinkExecute();
     void acOpenLinkExecute();
     void acSendAsMailExecute();
@@ -88,6 +94,8 @@ signals:
 
 private:
     void markRows(bool unread);
+    // True when `file` is missing or the user lets it be replaced.
+    bool mayReplace(const QString &file);
     int firstSelectedRow() const;
     QString firstSelectedLink();
     // Selects the rows where `field` holds `text`; false when none does.
@@ -104,5 +112,6 @@ private:
     ArchiveMarker m_archiveMark;
     ArchiveFinder m_archiveFind;
     ExportNameAsker m_askExportName;
+    QPointer<QFileDialog> m_sdExportXML;
     DesktopOpener m_open;
 };

@@ -1,9 +1,10 @@
 #include "reading/forms/ItemViewController.h"
 
-#include "app/forms/ActionFacts.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/WebBrowser.h"
+#include "kit/ActionFacts.h"
+#include "kit/MainStatusBar.h"
+#include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "feed/MakerSite.h"
 #include "reading/ItemDisplay.h"
 #include "reading/ReadingLog.h"
@@ -23,7 +24,6 @@ namespace {
 // The hidden keys of a header row.
 enum KeyColumn { IdColumn = 3, GuidColumn = 4, ChGuidColumn = 5, VersionColumn = 6 };
 
-constexpr int MarkDelayMs = 2000;
 
 } // namespace
 
@@ -91,7 +91,7 @@ void ItemViewController::lvHeadersChange()
                 recover();
         }
     }
-    startMarkTimer();
+    emit delayedMarkDue();
 }
 
 bool ItemViewController::showRow(int row)
@@ -140,15 +140,6 @@ void ItemViewController::recover()
     } catch (const std::exception &e) {
         qCWarning(lcReading, "recovering the item view: %s", e.what());
     }
-}
-
-void ItemViewController::startMarkTimer()
-{
-    QTimer *timer = m_w.tmMarkAsUnread;
-    if (!timer || (timer->isActive() && timer->interval() == MarkDelayMs))
-        return;
-    timer->setInterval(MarkDelayMs);
-    timer->start();
 }
 
 void ItemViewController::NavigateContent(const QString &address)

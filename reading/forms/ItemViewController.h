@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "xml/XmlDocument.h"
 
 #include <QMetaObject>
@@ -33,7 +33,6 @@ public:
         MainStatusBar *sbStatus = nullptr;
         QAbstractItemView *tvChannels = nullptr; // whose selected channel may sign in
         QAbstractItemView *lvHeaders = nullptr;  // rows with the hidden keys in columns 3-6
-        QTimer *tmMarkAsUnread = nullptr;        // started after every display
     };
     // Where a row's ID leads: the item node, or a null node when the ID leads nowhere.
     using ItemNodeSource = std::function<XmlNode(int id)>;
@@ -92,11 +91,13 @@ signals:
     // (SelectFirstChannel). A channel is: refill its list (ShowChannelHeaders).
     void firstChannelRequested();
     void channelRefillRequested(ChannelNode *channel);
+    // Every change of the header list ends here: the delayed read mark is due (its timer
+    // belongs to the item commands).
+    void delayedMarkDue();
 
 private:
     bool showRow(int row);
     void recover();
-    void startMarkTimer();
 
     Widgets m_w;
     ChannelTree &m_tree;

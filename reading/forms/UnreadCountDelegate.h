@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/forms/ImageIndex.h"
+#include "kit/ImageIndex.h"
 
 class ChannelTree;
 class UnreadCounts;

@@ -1,8 +1,12 @@
 #include "sync/forms/SyncRunsController.h"
 
-#include "app/forms/ActionFacts.h"
-#include "app/forms/MainStatusBar.h"
+#include "base/LiveSettings.h"
+#include "kit/ActionFacts.h"
+#include "kit/MainStatusBar.h"
+#include "kit/ActionFacts.h"
+#include "kit/MainStatusBar.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "feed/DocumentDownloader.h"
 #include "feed/ReportSink.h"
 #include "sync/ChannelUpdater.h"
@@ -12,8 +16,6 @@
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QCheckBox>
-#include <QProgressBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -21,9 +23,10 @@
 
 SyncRunsController::SyncRunsController(const Widgets &widgets, ChannelTree &tree,
                                        ChannelUpdater &updater, DocumentDownloader &downloader,
-                                       SyncRun &run, IReportSink &report, QObject *parent)
+                                       SyncRun &run, const LiveSettings &settings,
+                                       IReportSink &report, QObject *parent)
     : QObject(parent), m_w(widgets), m_tree(tree), m_updater(updater), m_downloader(downloader),
-      m_run(run), m_report(report)
+      m_run(run), m_settings(settings), m_report(report)
 {
     setObjectName(QStringLiteral("SyncRunsController"));
     connect(&m_run, &SyncRun::runningChanged, this, &SyncRunsController::runningChanged);
@@ -32,7 +35,7 @@ SyncRunsController::SyncRunsController(const Widgets &widgets, ChannelTree &tree
     connect(&m_run, &SyncRun::channelUpdated, this, &SyncRunsController::channelUpdated);
     connect(&m_run, &SyncRun::progress, this, [this](int done, int) {
         if (m_reportWindow)
-            m_reportWindow->pbProgress->setValue(done);
+            m_reportWindow->runProgress(done);
     });
     connect(&m_run, &SyncRun::lineReported, this, [this](const QString &text, int icon) {
         if (m_reportWindow)
@@ -135,14 +138,13 @@ void SyncRunsController::runningChanged(bool running)
         if (m_reportWindow)
             m_reportWindow->clearLog();
         m_w.sbStatus->setPanelText(2, RunNotice);
-        const bool dontShow =
-            m_quietRun || (m_reportWindow && m_reportWindow->cbDontShow->isChecked());
-        if (m_reportWindow && !dontShow && m_mainWindowShown && m_mainWindowShown())
+        const bool dontShow = m_quietRun || m_settings.values().dontShow;
+        if (m_reportWindow && !dontShow && m_mainWindowShown)
             m_reportWindow->show();
     } else {
         m_quietRun = false;
         if (m_reportWindow) {
-            m_reportWindow->pbProgress->setEnabled(false);
+            m_reportWindow->runEnded();
             m_reportWindow->close();
         }
         if (m_waitingNode)
@@ -153,22 +155,19 @@ void SyncRunsController::runningChanged(bool running)
 
 void SyncRunsController::runStarted(int total)
 {
-    if (!m_reportWindow)
-        return;
-    m_reportWindow->pbProgress->setEnabled(true);
-    m_reportWindow->pbProgress->setRange(0, total);
-    m_reportWindow->pbProgress->setValue(0);
+    if (m_reportWindow)
+        m_reportWindow->runStarted(total);
 }
 
 void SyncRunsController::runFinished(int newItems)
 {
     if (m_reportWindow)
-        m_reportWindow->pbProgress->setEnabled(false);
+        m_reportWindow->runEnded();
     if (m_w.sbStatus->panelText(2) == RunNotice)
         m_w.sbStatus->setPanelText(2, QString());
     if (newItems <= 0)
         return;
-    if (m_run.alertsQueued() && m_balloons && m_balloons()) {
+    if (m_run.alertsQueued() && m_settings.values().balloon) {
         emit firstAlertDue();
         if (m_w.ctTrayIcon)
             m_w.ctTrayIcon->setToolTip(QStringLiteral("Nowych wiadomości: ") +

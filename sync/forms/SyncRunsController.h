@@ -3,13 +3,12 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class ChannelNode;
 class ChannelTree;
 class ChannelUpdater;
 class DocumentDownloader;
 class IReportSink;
+class LiveSettings;
 class MainStatusBar;
 class QAbstractItemView;
 class QAction;
@@ -38,16 +37,14 @@ public:
     static inline const QString RunNotice = QStringLiteral("Synchronizacja ...");
 
     SyncRunsController(const Widgets &widgets, ChannelTree &tree, ChannelUpdater &updater,
-                       DocumentDownloader &downloader, SyncRun &run, IReportSink &report,
-                       QObject *parent);
+                       DocumentDownloader &downloader, SyncRun &run, const LiveSettings &settings,
+                       IReportSink &report, QObject *parent);
 
     // The report window, once it exists; runs show their lines and progress in it.
     void setReportWindow(TfmUpdateProgressFrm *report);
-    // Whether "Pokazuj powiadomienia o nowych wiadomościach" is ticked, read at each run's end.
-    void setBalloonsEnabled(std::function<bool()> enabled) { m_balloons = std::move(enabled); }
-    // The main window's visible flag, read at each run's start: a run opens the report
-    // window only while it is set. Hiding in the tray keeps it set.
-    void setMainWindowShown(std::function<bool()> shown) { m_mainWindowShown = std::move(shown); }
+    // The main window has been on the screen: from now on a run opens the report window,
+    // also while the window is hidden in the tray.
+    void mainWindowShown() { m_mainWindowShown = true; }
 
     bool syncAllRunning() const;
     // acSyncAllUpdate and acChannelsGetSelectedUpdate.
@@ -86,10 +83,10 @@ private:
     ChannelUpdater &m_updater;
     DocumentDownloader &m_downloader;
     SyncRun &m_run;
+    const LiveSettings &m_settings; // the report window's choice and the alerts' choice
     IReportSink &m_report;
     TfmUpdateProgressFrm *m_reportWindow = nullptr;
-    std::function<bool()> m_balloons;
-    std::function<bool()> m_mainWindowShown;
+    bool m_mainWindowShown = false;
     bool m_quietRun = false; // a timer run: no report window, no error box
     ChannelNode *m_waitingNode = nullptr;
     QString m_waitingName;

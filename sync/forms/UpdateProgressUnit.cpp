@@ -1,7 +1,8 @@
 #include "sync/forms/UpdateProgressUnit.h"
 
-#include "app/AppSettings.h"
-#include "app/SettingsFile.h"
+#include "base/LiveSettings.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
 #include "sync/ReportLog.h"
 
 #include <QCheckBox>
@@ -71,8 +72,8 @@ private:
 
 } // namespace
 
-TfmUpdateProgressFrm::TfmUpdateProgressFrm(const QString &configPath, QWidget *parent)
-    : ProgramDialog(parent), m_configPath(configPath), m_log(new ReportLog(this))
+TfmUpdateProgressFrm::TfmUpdateProgressFrm(LiveSettings &settings, QWidget *parent)
+    : ProgramDialog(parent), m_settings(settings), m_log(new ReportLog(this))
 {
     setObjectName(QStringLiteral("fmUpdateProgressFrm"));
     setWindowTitle(QStringLiteral("Kolvani"));
@@ -135,7 +136,32 @@ TfmUpdateProgressFrm::TfmUpdateProgressFrm(const QString &configPath, QWidget *p
 
 void TfmUpdateProgressFrm::FormCreate()
 {
-    cbDontShow->setChecked(AppSettings::read(SettingsFile(m_configPath)).dontShow);
+    cbDontShow->setChecked(m_settings.values().dontShow);
+    // The box shows the live choice and changes it.
+    connect(cbDontShow, &QCheckBox::toggled, this, [this](bool checked) {
+        AppSettings s = m_settings.values();
+        s.dontShow = checked;
+        m_settings.set(s);
+    });
+    connect(&m_settings, &LiveSettings::changed, this,
+            [this] { cbDontShow->setChecked(m_settings.values().dontShow); });
+}
+
+void TfmUpdateProgressFrm::runStarted(int total)
+{
+    pbProgress->setEnabled(true);
+    pbProgress->setRange(0, total);
+    pbProgress->setValue(0);
+}
+
+void TfmUpdateProgressFrm::runProgress(int done)
+{
+    pbProgress->setValue(done);
+}
+
+void TfmUpdateProgressFrm::runEnded()
+{
+    pbProgress->setEnabled(false);
 }
 
 void TfmUpdateProgressFrm::AddReportLine(const QString &text, int icon)

@@ -2,10 +2,11 @@
 
 #include "feed/ReportSink.h"
 
-#include "app/forms/ProgramDialog.h"
+#include "kit/ProgramDialog.h"
 
 #include <QString>
 
+class LiveSettings;
 class QCheckBox;
 class QKeyEvent;
 class QProgressBar;
@@ -19,8 +20,9 @@ class TfmUpdateProgressFrm : public ProgramDialog, public IReportSink
 {
     Q_OBJECT
 public:
-    // Ticks cbDontShow from key cbDontShow of section config of `configPath`.
-    explicit TfmUpdateProgressFrm(const QString &configPath, QWidget *parent = nullptr);
+    // Ticks cbDontShow as `settings` say (read from the settings file at start) and keeps
+    // the two together; `settings` must outlive the window.
+    explicit TfmUpdateProgressFrm(LiveSettings &settings, QWidget *parent = nullptr);
 
     QProgressBar *pbProgress = nullptr;
     QTableView *lvLog = nullptr;
@@ -35,6 +37,10 @@ public:
     // Empties the log (at the start of a run over all channels).
     void clearLog();
     ReportLog *reportLog() const { return m_log; }
+    // A run's progress bar: `total` nodes from now on, `done` of them so far, the run over.
+    void runStarted(int total);
+    void runProgress(int done);
+    void runEnded();
 
 signals:
     // "&Anuluj" or Esc: the run in progress stops after its current channel.
@@ -51,6 +57,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QString m_configPath;
+    LiveSettings &m_settings;
     ReportLog *m_log = nullptr;
 };

@@ -1,5 +1,5 @@
 #include "app/Autostart.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "support/ShortWrite.h"
 
 #include <gtest/gtest.h>

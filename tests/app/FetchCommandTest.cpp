@@ -70,6 +70,24 @@ TEST_F(FetchCommandTest, CredentialsFromTheCommandLine)
         EXPECT_TRUE(request.raw.contains("Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"));
 }
 
+// The password can stay off the command line, where every user sees it in the process list;
+// one given there still wins.
+TEST_F(FetchCommandTest, PasswordFromTheEnvironment)
+{
+    const ScopedEnv password("KOLVANI_PASSWORD", "secret");
+    server.enqueue(LoopbackReply::http("200 OK", "x"));
+    server.enqueue(LoopbackReply::http("200 OK", "y"));
+    EXPECT_EQ(runFetchCommand({server.url(QStringLiteral("/a")), target(), QStringLiteral("--user"),
+                               QStringLiteral("user")}),
+              0);
+    EXPECT_EQ(runFetchCommand({server.url(QStringLiteral("/b")), target(),
+                               QStringLiteral("--user=user"), QStringLiteral("--password=inne")}),
+              0);
+    ASSERT_EQ(server.requests().size(), 2);
+    EXPECT_TRUE(server.requests().at(0).raw.contains("Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"));
+    EXPECT_TRUE(server.requests().at(1).raw.contains("Authorization: Basic dXNlcjppbm5l\r\n"));
+}
+
 TEST_F(FetchCommandTest, ProxyComesFromTheSettingsFile)
 {
     writeSettings("cbEnableProxy=2\r\nedProxyServer=127.0.0.1\r\nedProxyPort=" +

@@ -1,10 +1,11 @@
 // `kolvani --import-opml` and `--export-opml` run as a user would, on a temporary per-user
 // folder.
 
-#include "app/UserDataLock.h"
-#include "app/UserFolder.h"
+#include "base/UserDataLock.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
 
@@ -107,6 +108,30 @@ TEST_F(OpmlCommandTest, RefusedWhileTheWindowRunsAndABadFileLeavesTheTree)
     EXPECT_EQ(readAll(folder.treeFile()), before);
 
     EXPECT_EQ(run(QStringLiteral("--import-opml"), QString(), &errors), 2);
+}
+
+// The count is said only once the channels are in the tree file: on a full disk the write
+// error is said instead, and the file keeps what it held.
+TEST_F(OpmlCommandTest, AnImportThatCannotBeWrittenSaysSoAndNoCount)
+{
+    const QByteArray before = readAll(folder.treeFile());
+    SmallFileSystem disk(folder.dataFolder());
+    if (!disk.mounted())
+        GTEST_SKIP() << "needs root to mount a small file system";
+    ASSERT_TRUE(writeAll(folder.treeFile(), before));
+    QByteArray outlines;
+    for (int i = 0; i < 200; ++i)
+        outlines += "<outline text=\"K" + QByteArray::number(i) + "\" xmlUrl=\"http://k" +
+                    QByteArray::number(i) + ".test/rss\"/>";
+    const QString in = home.filePath(QStringLiteral("many.opml"));
+    ASSERT_TRUE(writeAll(in, "<opml version=\"1.0\"><body>" + outlines + "</body></opml>"));
+    ASSERT_TRUE(disk.fill(0));
+
+    QString errors;
+    EXPECT_EQ(run(QStringLiteral("--import-opml"), in, &errors), 1);
+    EXPECT_FALSE(errors.contains(QStringLiteral("Dodano"))) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(folder.treeFile())) << errors.toStdString();
+    EXPECT_EQ(readAll(folder.treeFile()), before);
 }
 
 } // namespace

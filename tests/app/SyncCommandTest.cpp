@@ -1,5 +1,5 @@
-#include "app/UserDataLock.h"
-#include "app/UserFolder.h"
+#include "base/UserDataLock.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -90,7 +91,14 @@ TEST_F(SyncCommandTest, UpdatesEnabledChannelsAndSavesLastUpdate)
     EXPECT_TRUE(errors.contains(QStringLiteral("Uaktualniono Dobry")));
     EXPECT_FALSE(errors.contains(QStringLiteral("Wyłączony")));
     EXPECT_EQ(server.requestCount(), 1);
-    EXPECT_TRUE(QFile::exists(appFolder + QStringLiteral("data/") + goodGuid + ".xml"));
+    const QString cache = appFolder + QStringLiteral("data/") + goodGuid + ".xml";
+    EXPECT_TRUE(QFile::exists(cache));
+    // Everything in the per-user folder is the user's alone.
+    EXPECT_EQ(QFileInfo(cache).permissions() & 0x0077, QFileDevice::Permissions());
+    for (const QString &folder : {appFolder, appFolder + QStringLiteral("data"),
+                                  appFolder + QStringLiteral("temp")})
+        EXPECT_EQ(QFileInfo(folder).permissions() & 0x0077, QFileDevice::Permissions())
+            << folder.toStdString();
 
     ChannelTree reloaded;
     XmlDocument document;
@@ -198,6 +206,19 @@ TEST_F(SyncCommandTest, AFolderThatCannotBeWrittenIsSaid)
     EXPECT_EQ(readAll(treePath()), before);
 }
 
+// A file where data/ should be is named as what it is, not as a missing folder.
+TEST_F(SyncCommandTest, DataThatIsAFileIsSaidToBeAFile)
+{
+    const QString data = appFolder + QStringLiteral("data");
+    ASSERT_TRUE(QDir(data).removeRecursively());
+    ASSERT_TRUE(writeAll(data, "nie folder"));
+    QString errors;
+    EXPECT_EQ(runSync(&errors), 1);
+    EXPECT_TRUE(errors.contains(data + QStringLiteral(" jest plikiem, a nie folderem.")))
+        << errors.toStdString();
+    EXPECT_FALSE(errors.contains(QStringLiteral("nie istnieje"))) << errors.toStdString();
+}
+
 // A full disk: the tree file and the cache files keep what they held, and the run says what
 // it could not save instead of "Uaktualniono".
 TEST_F(SyncCommandTest, AFullDiskKeepsTheTreeAndTheCacheFiles)
@@ -228,13 +249,14 @@ TEST_F(SyncCommandTest, AFullDiskKeepsTheTreeAndTheCacheFiles)
         << errors.toStdString();
     EXPECT_EQ(readAll(cache), cacheBefore);
     EXPECT_EQ(readAll(tree), treeBefore) << "the channel was not updated";
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("temp/") + node->channel()->GUID +
+                                   QStringLiteral(".xml")))
+        << "the download of a failed cache write stays in temp/";
 
-    // Nothing left: not even the tree can be written, and it stays.
+    // Nothing left: no channel is updated, so the tree, unchanged, is not rewritten and stays.
     ASSERT_TRUE(disk.fill(0));
     EXPECT_EQ(runSync(&errors, disk.path()), 1);
     EXPECT_FALSE(errors.contains(QStringLiteral("Uaktualniono"))) << errors.toStdString();
-    EXPECT_TRUE(errors.contains(QStringLiteral("Nie można zapisać listy kanałów")))
-        << errors.toStdString();
     EXPECT_EQ(readAll(tree), treeBefore);
     EXPECT_EQ(readAll(cache), cacheBefore);
 

@@ -86,6 +86,35 @@ TEST(ArchiveItemDocumentTest, FillingRestoresDoubleQuotesAndReusesOneNode)
     EXPECT_EQ(again.attribute("rdf:about"), "");
 }
 
+// A row with its full text gives the item content:encoded, which the style sheet shows in
+// place of the description; the next row without one (archived earlier) shows its description.
+TEST(ArchiveItemDocumentTest, AFullTextIsGivenAsContentEncodedAndARowWithoutOneHasNone)
+{
+    const QString ContentNs = QStringLiteral("http://purl.org/rss/1.0/modules/content/");
+    QTemporaryDir dir;
+    ArchiveItemDocument doc;
+    ArchiveRecord full = archiveRow("{G1}", "{CH}", "pełny", QStringLiteral("zajawka"));
+    full.sContent = QStringLiteral("<p>Cały |tekst|</p>");
+    XmlNode item = doc.fill(full);
+    EXPECT_EQ(item.findChild("description").text(), "zajawka");
+    ASSERT_FALSE(item.findChild("content:encoded").isNull());
+    EXPECT_EQ(item.findChild("content:encoded").text(), "<p>Cały \"tekst\"</p>");
+    EXPECT_EQ(item.findChild("content:encoded").namespaceURI(), ContentNs);
+
+    const QString path = dir.filePath("arch_item.xml");
+    doc.write(item, path);
+    XmlDocument written;
+    written.loadFromFile(path);
+    const XmlNode back = written.documentElement().firstChild().findChild("content:encoded");
+    ASSERT_FALSE(back.isNull());
+    EXPECT_EQ(back.namespaceURI(), ContentNs);
+    EXPECT_EQ(back.text(), "<p>Cały \"tekst\"</p>");
+
+    item = doc.fill(archiveRow("{G2}", "{CH}", "stary", QStringLiteral("tylko opis")));
+    EXPECT_TRUE(item.findChild("content:encoded").isNull());
+    EXPECT_EQ(item.findChild("description").text(), "tylko opis");
+}
+
 TEST(ArchiveItemDocumentTest, WrittenFileIsUtf8WithTheStyleSheetAndOneItem)
 {
     QTemporaryDir dir;

@@ -55,4 +55,24 @@ TEST(ArchiveItemTest, RecordTakesItemTextsRowValuesAndTheChannelFoundByGuid)
                  XmlError);
 }
 
+// The item view shows content:encoded when the channel gives it (whatever its prefix), so
+// that is what the archive keeps beside the description; a blank one does not count.
+TEST(ArchiveItemTest, RecordKeepsTheFullTextTheItemViewShows)
+{
+    XmlDocument doc;
+    doc.loadFromBytes("<rss version=\"2.0\" xmlns:c=\"http://purl.org/rss/1.0/modules/content/\""
+                      " xmlns:x=\"http://example.org/other\"><channel>"
+                      "<item><title>a</title><description>Zajawka</description>"
+                      "<x:encoded>obcy</x:encoded><c:encoded>  </c:encoded>"
+                      "<c:encoded>&lt;p&gt;Cały \"tekst\"&lt;/p&gt;</c:encoded></item>"
+                      "<item><title>b</title><description>Tylko opis</description></item>"
+                      "</channel></rss>");
+    const XmlNode item = doc.documentElement().firstChild().firstChild();
+    const ArchiveRecord r = MakeArchiveRecord(item, "{CH}", "K", "", "", nullptr);
+    EXPECT_EQ(r.sDescription, "Zajawka");
+    EXPECT_EQ(r.sContent, "<p>Cały |tekst|</p>");
+    EXPECT_TRUE(MakeArchiveRecord(item.nextSibling(), "{CH}", "K", "", "", nullptr)
+                    .sContent.isEmpty());
+}
+
 } // namespace

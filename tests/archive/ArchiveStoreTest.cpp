@@ -1,9 +1,11 @@
 #include "archive/ArchiveStore.h"
 
 #include "ArchiveTestRows.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
 
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -290,25 +292,108 @@ TEST_F(ArchiveStoreTest, MarksChangeEveryCopyOfTheItem)
     EXPECT_EQ(store->dbCommand().setUnread("g", false), 2);
 }
 
-TEST_F(ArchiveStoreTest, ARowThatFailsIsSkippedAndTheOthersAreWritten)
+// A row the engine refuses, whether it ends only the statement (ABORT), gives the whole
+// transaction up by itself (ROLLBACK, as on a full disk) or swallows the row (IGNORE): the
+// addition raises and no row of it is committed, neither before nor after the bad one.
+TEST_F(ArchiveStoreTest, ARowThatFailsLeavesNoRowOfTheAdditionWritten)
 {
+    for (const char *raise : {"RAISE(ABORT, 'no')", "RAISE(ROLLBACK, 'database or disk is full')",
+                              "RAISE(IGNORE)"}) {
+        SCOPED_TRACE(raise);
+        {
+            sqlite3 *db = nullptr;
+            sqlite3_open(QFile::encodeName(m_path).constData(), &db);
+            sqlite3_exec(db, "DROP TRIGGER IF EXISTS refuse", nullptr, nullptr, nullptr);
+            const QByteArray trigger = QByteArray("CREATE TRIGGER refuse BEFORE INSERT ON archive "
+                                                  "WHEN NEW.sTitle = 'zły' BEGIN SELECT ") +
+                                       raise + "; END";
+            ASSERT_EQ(sqlite3_exec(db, trigger.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        }
+        auto store = openStore();
+        EXPECT_THROW(store->archiveTable().insert({archiveRow("1", ChA, "dobry"),
+                                                   archiveRow("2", ChA, QStringLiteral("zły")),
+                                                   archiveRow("3", ChA, "też dobry")}),
+                     ArchiveError);
+        EXPECT_EQ(store->archiveTable().recordCount(), 0);
+        // The connection goes on working: the next addition is written whole.
+        EXPECT_EQ(store->archiveTable().insert({archiveRow("4", ChA, "potem")}), 1);
+        EXPECT_EQ(store->dbCommand().deleteByGuid("4"), 1);
+    }
+    EXPECT_EQ(rawScalar(m_path, "SELECT count(*) FROM archive"), "0");
+}
+
+// Two copies of one item (the same GUID, as after a 304): each has its own identity, and
+// deleting by it takes that copy alone.
+TEST_F(ArchiveStoreTest, EachRowHasItsOwnIdentityThatItsDeletionUses)
+{
+    auto store = openStore();
+    store->archiveTable().insert({archiveRow("same", ChA, "pierwsza kopia"),
+                                  archiveRow("same", ChA, "druga kopia")});
+    ArchiveQuery &query = store->archiveQuery();
+    query.open(ChA, QString());
+    ASSERT_EQ(query.recordCount(), 2);
+    const long long first = query.rows()[0].rowId;
+    const long long second = query.rows()[1].rowId;
+    EXPECT_NE(first, second);
+    query.first();
+    query.moveBy(1);
+    EXPECT_EQ(query.record().rowId, second);
+
+    EXPECT_EQ(store->dbCommand().deleteByRowIds({first}), 1);
+    query.open(ChA, QString());
+    EXPECT_EQ(titles(query), QStringList({"druga kopia"}));
+    EXPECT_EQ(store->dbCommand().deleteByRowIds({first}), 0) << "gone already";
+    EXPECT_EQ(store->dbCommand().deleteByRowIds({}), 0);
+}
+
+// A file of an earlier version has no full-text column: it loads, its rows show their
+// description, the column is added, and new rows keep their full text, found by the keyword.
+TEST_F(ArchiveStoreTest, AnArchiveWithoutTheFullTextColumnLoadsAndGetsIt)
+{
+    const QString old = m_dir.filePath(QStringLiteral("old.mdb"));
     {
         sqlite3 *db = nullptr;
-        sqlite3_open(QFile::encodeName(m_path).constData(), &db);
+        sqlite3_open(QFile::encodeName(old).constData(), &db);
         ASSERT_EQ(sqlite3_exec(db,
-                               "CREATE TRIGGER refuse BEFORE INSERT ON archive "
-                               "WHEN NEW.sTitle = 'zły' BEGIN SELECT RAISE(ABORT, 'no'); END",
+                               "CREATE TABLE archive (sGUID TEXT, sChGUID TEXT, sTitle TEXT,"
+                               " sDescription TEXT, sAuthor TEXT, sDate TEXT, sLink TEXT,"
+                               " sChannelName TEXT, sChannelLink TEXT, sChannelImage TEXT,"
+                               " bUnread INTEGER DEFAULT 0);"
+                               "INSERT INTO archive (sGUID, sChGUID, sTitle, sDescription) "
+                               "VALUES ('g', 'c', 'stary', 'tylko opis');",
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);
     }
-    auto store = openStore();
-    EXPECT_EQ(store->archiveTable().insert({archiveRow("1", ChA, "dobry"),
-                                            archiveRow("2", ChA, QStringLiteral("zły")),
-                                            archiveRow("3", ChA, "też dobry")}),
-              2);
-    store->archiveQuery().open(QString(), QString());
-    EXPECT_EQ(titles(store->archiveQuery()), QStringList({"dobry", "też dobry"}));
+    if (geteuid() != 0) {
+        // Read-only, it still loads and shows its rows.
+        ASSERT_TRUE(QFile::setPermissions(old, QFile::ReadOwner));
+        auto store = ArchiveStore::open(old);
+        store->archiveQuery().open(QString(), QStringLiteral("opis"));
+        ASSERT_EQ(store->archiveQuery().recordCount(), 1);
+        EXPECT_EQ(store->archiveQuery().record().sDescription, "tylko opis");
+        QFile::setPermissions(old, QFile::ReadOwner | QFile::WriteOwner);
+    }
+    auto store = ArchiveStore::open(old);
+    ArchiveQuery &query = store->archiveQuery();
+    query.open(QString(), QString());
+    ASSERT_EQ(query.recordCount(), 1);
+    EXPECT_EQ(query.record().sDescription, "tylko opis");
+    EXPECT_TRUE(query.record().sContent.isEmpty());
+
+    ArchiveRecord full = archiveRow("n", ChA, "nowy", QStringLiteral("zajawka"));
+    full.sContent = QStringLiteral("<p>Cały tekst z |cytatem| i słowem żółw</p>");
+    EXPECT_EQ(store->archiveTable().insert({full}), 1);
+    query.open(QString(), QStringLiteral("ŻÓŁW"));
+    ASSERT_EQ(query.recordCount(), 1) << "the keyword finds the full text";
+    EXPECT_EQ(query.record().sContent, full.sContent);
+    EXPECT_EQ(query.record().field("SCONTENT"), full.sContent);
+    EXPECT_TRUE(query.openMatching(ArchiveQuery::Column::Description, QStringLiteral("żółw")));
+    store.reset();
+    EXPECT_EQ(rawScalar(old, "SELECT count(*) FROM pragma_table_info('archive') "
+                             "WHERE name='sContent'"),
+              "1");
 }
 
 TEST_F(ArchiveStoreTest, MissingForeignAndDamagedFilesAreRefusedWithTheirReason)
@@ -363,31 +448,90 @@ TEST_F(ArchiveStoreTest, MissingForeignAndDamagedFilesAreRefusedWithTheirReason)
         store->archiveChannelsQuery().open();
     } catch (const ArchiveError &e) {
         refused = e.kind() == ArchiveError::Kind::Damaged;
+        EXPECT_TRUE(e.message().startsWith("Plik archiwum jest uszkodzony.")) << e.what();
     }
     EXPECT_TRUE(refused);
 }
 
-TEST_F(ArchiveStoreTest, AReadOnlyFileOpensAndRefusesChangesWithoutLosingRows)
+// Read-only: by its permissions, or (for root, whom permissions do not stop) on a file
+// system mounted read-only. The folder refusing the journal: a folder where the journal
+// would go. Every change then raises with its own sentence, and the file keeps its rows.
+TEST_F(ArchiveStoreTest, AReadOnlyFileOrAFolderRefusingTheJournalRefusesChangesAndKeepsRows)
 {
+    const auto expectRefused = [](ArchiveStore &store, const QString &sentence) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            try {
+                if (attempt == 0)
+                    store.archiveTable().insert({archiveRow("h", ChA, "nowy")});
+                else if (attempt == 1)
+                    store.dbCommand().deleteByGuids({QStringLiteral("g")});
+                else
+                    store.dbCommand().deleteByRowIds({1});
+                ADD_FAILURE() << "a change succeeded, attempt " << attempt;
+            } catch (const ArchiveError &e) {
+                EXPECT_EQ(e.kind(), ArchiveError::Kind::ReadOnly);
+                EXPECT_EQ(e.message(), sentence + " Zmiany w archiwum nie zostały zapisane.");
+            }
+        }
+        store.archiveQuery().open(QString(), QString());
+        EXPECT_EQ(titles(store.archiveQuery()), QStringList({"zostaje"}));
+    };
     {
         auto store = openStore();
         store->archiveTable().insert({archiveRow("g", ChA, "zostaje")});
     }
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes to read-only files";
-    ASSERT_TRUE(QFile::setPermissions(m_path, QFile::ReadOwner));
-    auto store = openStore();
-    EXPECT_TRUE(store->readOnly());
-    try {
-        store->archiveTable().insert({archiveRow("h", ChA, "nowy")});
-        ADD_FAILURE() << "insert on a read-only file succeeded";
-    } catch (const ArchiveError &e) {
-        EXPECT_EQ(e.kind(), ArchiveError::Kind::ReadOnly);
+    // Root is not stopped by a folder's permissions.
+    if (geteuid() != 0) {
+        const QFile::Permissions was = QFile::permissions(m_dir.path());
+        ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        auto store = openStore();
+        expectRefused(*store, QStringLiteral("Folder pliku archiwum nie pozwala na zapis."));
+        store.reset();
+        QFile::setPermissions(m_dir.path(), was);
     }
-    EXPECT_THROW(store->dbCommand().deleteByGuid("g"), ArchiveError);
-    store->archiveQuery().open(QString(), QString());
-    EXPECT_EQ(titles(store->archiveQuery()), QStringList({"zostaje"}));
+
+    SmallFileSystem disk(m_dir.filePath(QStringLiteral("disk")), 1024 * 1024);
+    QString path = m_path;
+    if (geteuid() == 0) {
+        if (!disk.mounted())
+            GTEST_SKIP() << "no file system to make read-only";
+        path = disk.path() + QStringLiteral("/archive.mdb");
+        ASSERT_TRUE(QFile::copy(m_path, path));
+        ASSERT_TRUE(disk.makeReadOnly());
+    } else {
+        ASSERT_TRUE(QFile::setPermissions(m_path, QFile::ReadOwner));
+    }
+    auto store = ArchiveStore::open(path);
+    EXPECT_TRUE(store->readOnly());
+    expectRefused(*store, QStringLiteral("Plik archiwum jest tylko do odczytu."));
     QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// A full disk, whatever part of the addition meets it: the user reads that the disk is full,
+// in Polish, and not one row of the addition is committed.
+TEST_F(ArchiveStoreTest, AFullDiskSaysSoAndWritesNoRow)
+{
+    SmallFileSystem disk(m_dir.filePath(QStringLiteral("disk")), 256 * 1024);
+    if (!disk.mounted())
+        GTEST_SKIP() << "no small file system to fill";
+    const QString path = disk.path() + QStringLiteral("/archive.mdb");
+    ArchiveStore::create(path);
+    auto store = ArchiveStore::open(path);
+    store->archiveTable().insert({archiveRow("base", ChA, "stały")});
+    ASSERT_TRUE(disk.fill(0));
+    for (int rows : {1, 40}) {
+        std::vector<ArchiveRecord> batch;
+        for (int i = 0; i < rows; ++i)
+            batch.push_back(archiveRow(QString::number(i), ChA, "t", QString(8000, 'd')));
+        try {
+            store->archiveTable().insert(batch);
+            ADD_FAILURE() << "an addition to a full disk succeeded";
+        } catch (const ArchiveError &e) {
+            EXPECT_EQ(e.kind(), ArchiveError::Kind::Full);
+            EXPECT_EQ(e.message(), "Brak miejsca na dysku. Zmiany w archiwum nie zostały zapisane.");
+        }
+        EXPECT_EQ(store->archiveTable().recordCount(), 1);
+    }
 }
 
 TEST_F(ArchiveStoreTest, AFileLockedByAnotherProgramGivesAMessageAfterAShortWait)
@@ -405,6 +549,8 @@ TEST_F(ArchiveStoreTest, AFileLockedByAnotherProgramGivesAMessageAfterAShortWait
         ADD_FAILURE() << "insert into a locked file succeeded";
     } catch (const ArchiveError &e) {
         EXPECT_EQ(e.kind(), ArchiveError::Kind::Busy);
+        EXPECT_EQ(e.message(), "Archiwum jest zablokowane przez inny program. Zmiany w archiwum "
+                               "nie zostały zapisane. Spróbuj ponownie za chwilę.");
     }
     EXPECT_THROW(ArchiveStore::open(m_path), ArchiveError);
     EXPECT_LT(timer.elapsed(), 30000);

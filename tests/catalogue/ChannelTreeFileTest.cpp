@@ -1,5 +1,6 @@
 #include "catalogue/ChannelTreeFile.h"
 #include "catalogue/ChannelTree.h"
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "support/ShortWrite.h"
 #include "xml/XmlDocument.h"

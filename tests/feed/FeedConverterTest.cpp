@@ -175,3 +175,17 @@ TEST(FeedConverterTest, HostileJsonIsRefusedAsABadFormat)
     EXPECT_EQ(channel.findChild("item").findChild("title").text(), "<script>");
     EXPECT_TRUE(channel.findChild("item").findChild("link").isNull());
 }
+
+// Version 1 ids that are numbers keep every digit: neighbours stay apart.
+TEST(FeedConverterTest, NumericJsonIdsKeepDistinctGuids)
+{
+    XmlDocument doc;
+    doc.loadFromBytes(converted("{\"version\": \"https://jsonfeed.org/version/1\", \"title\": \"T\","
+                                " \"items\": [{\"id\": 1234567, \"title\": \"a\"},"
+                                " {\"id\": 1234568, \"title\": \"b\"}]}"));
+    QStringList guids;
+    for (XmlNode item = doc.documentElement().findChild("channel").findChild("item"); item;
+         item = item.nextSibling())
+        guids << item.findChild("guid").text();
+    EXPECT_EQ(guids, QStringList({"1234567", "1234568"}));
+}

@@ -51,6 +51,10 @@ TEST(FeedDiscoveryTest, IgnoresWhatIsNotAnAnnouncedWebChannel)
                        "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"file:///etc/passwd\">"
                        "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"\">"),
               "");
+    // A link that cannot be fetched is passed over, not the end of the search.
+    EXPECT_EQ(discover("<link rel=\"alternate\" type=\"application/rss+xml\" href=\"ftp://example.test/a.xml\">"
+                       "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"b.xml\">"),
+              "http://example.test/blog/b.xml");
     // A page that names itself would be probed for ever.
     EXPECT_EQ(discover("<link rel=\"alternate\" type=\"application/rss+xml\" href=\"index.html\">"),
               "");

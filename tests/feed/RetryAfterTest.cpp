@@ -11,6 +11,7 @@ TEST(RetryAfterTest, SecondsAndDatesAreReadAndHostileValuesBounded)
     // A server cannot silence its channel for ever.
     const QDateTime cap = now.addSecs(MaxRetryAfterSeconds);
     EXPECT_EQ(RetryAfterTime("999999999999999999999999", now), cap);
+    EXPECT_EQ(RetryAfterTime("864000", now), cap); // ten days, a number that fits
     EXPECT_EQ(RetryAfterTime("Sat, 01 Mar 2025 12:00:00 GMT", now), cap);
     // Nothing to wait for.
     for (const char *value : {"", "0", "-5", "soon", "1.5", "Thu, 29 Feb 2024 12:00:00 GMT"}) {

@@ -1,3 +1,4 @@
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"

@@ -1,5 +1,5 @@
 #include "app/forms/AboutFrmUnit.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 
 #include <gtest/gtest.h>
 

@@ -4,13 +4,17 @@
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
 #include "catalogue/ChannelTree.h"
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "reading/HeaderListModel.h"
 #include "reading/RowsOnShow.h"
+#include "support/ScopedEnv.h"
+#include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDate>
+#include <QDir>
 #include <QImage>
 #include <QLineEdit>
 #include <QPixmap>
@@ -57,9 +61,11 @@ protected:
         channel->channel()->image = "http://example.org/logo.png";
 
         m_channelDoc.loadFromBytes(
-            "<rss version=\"2.0\"><channel>"
+            "<rss version=\"2.0\" xmlns:content=\"http://purl.org/rss/1.0/modules/content/\">"
+            "<channel>"
             "<item GUID=\"{I0}\"><title>Pierwszy \"cytat\"</title><link>http://example.org/0"
-            "</link><description>opis zero</description></item>"
+            "</link><description>opis zero</description>"
+            "<content:encoded>&lt;p&gt;Pełny tekst zero&lt;/p&gt;</content:encoded></item>"
             "<item GUID=\"{I1}\"><title>Zły <b>tytuł</b></title></item>"
             "<item GUID=\"{I2}\"><title>Trzeci</title><description>opis</description></item>"
             "</channel></rss>");
@@ -108,6 +114,17 @@ protected:
             rows.push_back(r);
         }
         m_rows.setRows(rows);
+    }
+
+    // The rows of the channel's items that can be read (all but "Zły tytuł"), wherever the
+    // list's sort put them.
+    void selectReadableRows()
+    {
+        m_lvHeaders.selectionModel()->clearSelection();
+        for (int r = 0; r < m_rows.rowCount(); ++r)
+            if (m_rows.row(r).title != QStringLiteral("Zły tytuł"))
+                m_lvHeaders.selectionModel()->select(
+                    m_rows.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
 
     void selectHeaderRows(std::initializer_list<int> rows)
@@ -163,10 +180,10 @@ protected:
     std::unique_ptr<ArchiveController> m_controller;
 };
 
-TEST_F(ArchiveControllerTest, AddingArchivesEachSelectedRowWithItsOwnValuesAndSkipsAnUnreadableOne)
+TEST_F(ArchiveControllerTest, AddingArchivesEachSelectedRowWithItsOwnValuesAndFullText)
 {
     showChannelRows();
-    selectHeaderRows({0, 1, 2});
+    selectReadableRows();
     m_controller->updateActions(2);
     EXPECT_TRUE(m_acAdd->isEnabled());
     EXPECT_FALSE(m_sbAdd.isHidden());
@@ -176,13 +193,13 @@ TEST_F(ArchiveControllerTest, AddingArchivesEachSelectedRowWithItsOwnValuesAndSk
     m_controller->acAddToArchiveExecute();
     EXPECT_EQ(m_status.texts,
               QStringList({"Chwileczkę... Archiwizowanie danych.", "Gotowe."}));
-    EXPECT_EQ(m_status.maxima, QList<qint64>({3}));
+    EXPECT_EQ(m_status.maxima, QList<qint64>({2}));
     EXPECT_FALSE(m_status.visible);
     EXPECT_TRUE(m_boxes.shown.isEmpty());
 
     ArchiveQuery &query = m_store->archiveQuery();
     query.open(QString(), QString());
-    ASSERT_EQ(query.recordCount(), 2) << "the item whose title holds markup is left out";
+    ASSERT_EQ(query.recordCount(), 2);
     query.first();
     ArchiveRecord first = query.record();
     EXPECT_EQ(first.sTitle, "Pierwszy |cytat|");
@@ -192,10 +209,20 @@ TEST_F(ArchiveControllerTest, AddingArchivesEachSelectedRowWithItsOwnValuesAndSk
     EXPECT_EQ(first.sChannelLink, "http://example.org/");
     EXPECT_EQ(first.sChannelImage, "http://example.org/logo.png");
     EXPECT_EQ(first.sLink, "http://example.org/0");
+    EXPECT_EQ(first.sDescription, "opis zero");
+    EXPECT_EQ(first.sContent, "<p>Pełny tekst zero</p>") << "the text the item view showed";
     query.next();
     EXPECT_EQ(query.record().sDate, "2024-01-03");
     EXPECT_EQ(query.record().sAuthor, "Autor 2");
     query.close();
+
+    // The archive view shows the full text that was read.
+    m_controller->sbShowAllArchiveClick();
+    XmlDocument shown;
+    shown.loadFromFile(m_controller->writeItemDocument(0));
+    EXPECT_EQ(shown.documentElement().firstChild().findChild("content:encoded").text(),
+              "<p>Pełny tekst zero</p>");
+    m_controller->closeArchiveView();
 
     // The channel list was read again; adding the same item again gives another row.
     EXPECT_EQ(m_lvCategories.model()->rowCount(), 1);
@@ -203,6 +230,82 @@ TEST_F(ArchiveControllerTest, AddingArchivesEachSelectedRowWithItsOwnValuesAndSk
     selectHeaderRows({0});
     m_controller->acAddToArchiveExecute();
     EXPECT_EQ(m_store->archiveTable().recordCount(), 3);
+}
+
+// An item that cannot be read (markup in its title) stops the addition: the user is told
+// which, and none of the selection is archived.
+TEST_F(ArchiveControllerTest, AnUnreadableItemIsNamedAndNothingOfTheSelectionIsAdded)
+{
+    showChannelRows();
+    selectHeaderRows({0, 1, 2});
+    m_controller->acAddToArchiveExecute();
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown[0].kind, "error");
+    EXPECT_EQ(m_boxes.shown[0].text, QStringLiteral("Nie można odczytać wiadomości „Zły tytuł”. "
+                                                    "Nic nie zostało dodane do archiwum."));
+    EXPECT_EQ(m_store->archiveTable().recordCount(), 0);
+    EXPECT_FALSE(m_status.visible);
+}
+
+// An archive that cannot be written: its folder refuses the journal, or the file is
+// read-only. Adding and deleting each show the archive's error and change nothing, and the
+// lists show what the file holds.
+TEST_F(ArchiveControllerTest, AnArchiveThatCannotBeWrittenSaysSoAndChangesNothing)
+{
+    const auto attempt = [this](ArchiveStore &store, const QString &sentence) {
+        SCOPED_TRACE(sentence.toStdString());
+        m_controller->closeArchiveView();
+        m_controller->LoadArchiveChannels();
+        showChannelRows();
+        selectReadableRows();
+        m_boxes.shown.clear();
+        m_controller->acAddToArchiveExecute();
+        ASSERT_EQ(m_boxes.shown.size(), 1);
+        EXPECT_EQ(m_boxes.shown[0].kind, "error");
+        EXPECT_EQ(m_boxes.shown[0].caption, "Błąd:");
+        EXPECT_EQ(m_boxes.shown[0].text, sentence + " Zmiany w archiwum nie zostały zapisane.");
+        EXPECT_EQ(store.archiveTable().recordCount(), 1);
+        EXPECT_EQ(m_lvCategories.model()->rowCount(), 1);
+        EXPECT_FALSE(m_status.visible);
+
+        m_controller->sbShowAllArchiveClick();
+        selectHeaderRows({0});
+        m_boxes.shown.clear();
+        m_boxes.answers = {true};
+        m_controller->acArchiveDeleteExecute();
+        ASSERT_EQ(m_boxes.shown.size(), 2) << "the question, then the error";
+        EXPECT_EQ(m_boxes.shown[1].text, sentence + " Zmiany w archiwum nie zostały zapisane.");
+        EXPECT_EQ(listedTitles(), QStringList({"jeden"}));
+        EXPECT_EQ(store.archiveTable().recordCount(), 1);
+    };
+    archive({stored("{A}", Ch1, "jeden", "K")});
+    // Root is not stopped by a folder's permissions.
+    if (geteuid() != 0) {
+        const QFile::Permissions was = QFile::permissions(m_dir.path());
+        ASSERT_TRUE(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        attempt(*m_store, QStringLiteral("Folder pliku archiwum nie pozwala na zapis."));
+        QFile::setPermissions(m_dir.path(), was);
+    }
+
+    // Root writes to a read-only file: a file system mounted read-only stops it too.
+    SmallFileSystem disk(m_dir.filePath(QStringLiteral("disk")), 1024 * 1024);
+    QString path = m_store->path();
+    if (geteuid() == 0) {
+        if (!disk.mounted())
+            GTEST_SKIP() << "no file system to make read-only";
+        path = disk.path() + QStringLiteral("/archive.mdb");
+        ASSERT_TRUE(QFile::copy(m_store->path(), path));
+        ASSERT_TRUE(disk.makeReadOnly());
+    } else {
+        ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
+    }
+    auto readOnly = ArchiveStore::open(path);
+    m_controller->setArchive(readOnly.get(), &m_items);
+    attempt(*readOnly, QStringLiteral("Plik archiwum jest tylko do odczytu."));
+    m_controller->closeArchiveView();
+    m_controller->setArchive(m_store.get(), &m_items);
+    readOnly.reset();
+    QFile::setPermissions(m_store->path(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TEST_F(ArchiveControllerTest, ArchivePageShowsChannelsAndTheWholeArchiveAsTheButtonsAsk)
@@ -302,7 +405,7 @@ TEST_F(ArchiveControllerTest, AnEmptyArchiveLeavesTheListAndARefilledListShowsAg
     EXPECT_EQ(m_controller->lastCategoryRow(), 0);
 }
 
-TEST_F(ArchiveControllerTest, DeletingAsksFirstAndTakesEveryCopyWhileTheOtherRowsKeepTheirIds)
+TEST_F(ArchiveControllerTest, DeletingAsksFirstAndTakesTheSelectedCopyAloneWhileTheOtherRowsKeepTheirIds)
 {
     archive({stored("{SAME}", Ch1, "kopia 1", "K"), stored("{O}", Ch1, "inny", "K"),
              stored("{SAME}", Ch1, "kopia 2", "K")});
@@ -318,20 +421,23 @@ TEST_F(ArchiveControllerTest, DeletingAsksFirstAndTakesEveryCopyWhileTheOtherRow
     EXPECT_EQ(m_store->archiveTable().recordCount(), 3);
     EXPECT_EQ(m_rows.rowCount(), 3);
 
+    // Two copies of one item share its GUID; the one selected goes, the other stays.
     m_boxes.answers = {true};
     m_controller->acArchiveDeleteExecute();
-    EXPECT_EQ(m_store->archiveTable().recordCount(), 1);
+    EXPECT_EQ(m_store->archiveTable().recordCount(), 2);
     EXPECT_EQ(listedTitles(), QStringList({"inny", "kopia 2"}));
     EXPECT_EQ(m_rows.rows()[0].id, 1);
     EXPECT_EQ(m_rows.rows()[1].id, 2);
     EXPECT_EQ(m_status.texts.mid(m_status.texts.size() - 2),
               QStringList({"Chwileczkę... Aktualizowanie archiwum.", "Gotowe."}));
 
-    // The rows left still address the open query: the remaining one by its ID, the other
-    // copy with what was listed of it.
+    // The rows left still address the open query by their IDs, and show what the file holds.
     EXPECT_EQ(m_controller->GetItemNode(1).findChild("title").text(), "inny");
     EXPECT_EQ(m_controller->GetItemNode(1).findChild("description").text(), "opis inny");
     EXPECT_EQ(m_controller->GetItemNode(2).findChild("title").text(), "kopia 2");
+    EXPECT_EQ(m_controller->GetItemNode(2).findChild("description").text(), "opis kopia 2");
+    m_controller->sbShowAllArchiveClick();
+    EXPECT_EQ(listedTitles(), QStringList({"inny", "kopia 2"}));
 }
 
 TEST_F(ArchiveControllerTest, ARowOnShowIsWrittenAsTheArchiveItemDocument)
@@ -397,6 +503,8 @@ using ArchiveStartup = mainfrm_test::MainFrmFixture;
 TEST_F(ArchiveStartup, TheShippedArchiveIsCopiedAndAMissingOrForeignOneEndsTheStart)
 {
     const QString archivePath = appFolder() + QStringLiteral("data/archive.mdb");
+    // No mdb-export here: the stand-in of the next test is not on this PATH.
+    ScopedEnv path("PATH", "/nonexistent");
     {
         auto w = create();
         EXPECT_FALSE(w->startupFailed());
@@ -421,6 +529,93 @@ TEST_F(ArchiveStartup, TheShippedArchiveIsCopiedAndAMissingOrForeignOneEndsTheSt
     }
     EXPECT_EQ(readAll(archivePath), QByteArray("Standard Jet DB\0\0\0", 18))
         << "a file that is not an archive is left for the user";
+}
+
+// The older program's Jet file does not lock the user out: it is moved aside, the program
+// starts with an empty archive and says so once, naming the moved file.
+TEST_F(ArchiveStartup, TheOlderProgramsArchiveIsMovedAsideAndTheStartGoesOn)
+{
+    const QString archivePath = appFolder() + QStringLiteral("data/archive.mdb");
+    ScopedEnv path("PATH", "/nonexistent");
+    { auto w = create(); }
+    const QByteArray jet = QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(4000, '\0');
+    ASSERT_TRUE(writeAll(archivePath, jet));
+    const QString moved = archivePath + QStringLiteral(".old-") +
+                          QDate::currentDate().toString(Qt::ISODate);
+    m_boxes.shown.clear();
+    {
+        auto w = create();
+        EXPECT_FALSE(w->startupFailed());
+        ASSERT_EQ(m_boxes.shown.size(), 1);
+        EXPECT_EQ(m_boxes.shown[0].kind, "information");
+        EXPECT_EQ(m_boxes.shown[0].text,
+                  QStringLiteral("Plik archiwum pochodzi ze starszej wersji programu i nie "
+                                 "może zostać otwarty. Został zachowany jako %1, a program "
+                                 "zaczyna pracę z pustym archiwum.")
+                      .arg(moved));
+    }
+    EXPECT_EQ(readAll(moved), jet);
+    EXPECT_EQ(ArchiveStore::open(archivePath)->archiveTable().recordCount(), 0);
+    m_boxes.shown.clear();
+    { auto w = create(); }
+    EXPECT_TRUE(m_boxes.shown.isEmpty()) << "said once";
+
+    // Another one the same day keeps the first copy.
+    ASSERT_TRUE(writeAll(archivePath, jet));
+    { auto w = create(); }
+    EXPECT_EQ(readAll(moved + QStringLiteral("-2")), jet);
+}
+
+// Where mdb-export is installed (here a stand-in that writes what mdbtools would), the
+// message asks to copy the old rows, and Yes copies them with their texts as stored.
+TEST_F(ArchiveStartup, WithMdbExportTheOldRowsAreCopiedInWhenTheUserSaysYes)
+{
+    QTemporaryDir bin;
+    const QString tool = bin.filePath(QStringLiteral("mdb-export"));
+    ASSERT_TRUE(writeAll(tool, "#!/bin/sh\n"
+                               "[ \"$2\" = archive ] || exit 1\n"
+                               "grep -q 'Standard Jet DB' \"$1\" || exit 1\n"
+                               "printf '%s\\n' 'sGUID,sChGUID,sTitle,sDescription,sAuthor,sDate,"
+                               "sLink,sChannelName,sChannelLink,sChannelImage,bUnread'\n"
+                               "printf '%s\\n' '\"{G1}\",\"{C}\",\"Stary |tytuł|\",\"<p>wiersz'\n"
+                               "printf '%s\\n' 'drugi, z \"\"cudzysłowem\"\"</p>\",\"Ja\",\"2005-01-02\","
+                               "\"http://example.org/1\",\"Kanał\",\"http://example.org/\",\"\",1'\n"
+                               "printf '%s\\n' '\"{G2}\",\"{C}\",\"Drugi\",\"\",\"\",\"\",\"\",\"Kanał\","
+                               "\"\",\"\",0'\n"));
+    ASSERT_TRUE(QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ExeOwner));
+    ScopedEnv path("PATH", (bin.path() + QStringLiteral(":/usr/bin:/bin")).toLocal8Bit());
+    const QString archivePath = appFolder() + QStringLiteral("data/archive.mdb");
+    { auto w = create(); }
+    const QByteArray jet = QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(4000, '\0');
+
+    for (bool yes : {false, true}) {
+        ASSERT_TRUE(writeAll(archivePath, jet));
+        m_boxes.shown.clear();
+        m_boxes.answers = {yes};
+        auto w = create();
+        EXPECT_FALSE(w->startupFailed());
+        ASSERT_GE(m_boxes.shown.size(), 1);
+        EXPECT_EQ(m_boxes.shown[0].kind, "question");
+        EXPECT_TRUE(m_boxes.shown[0].text.endsWith(
+            "Czy skopiować wiadomości ze starego archiwum do nowego?"));
+        if (!yes) {
+            EXPECT_EQ(m_boxes.shown.size(), 1);
+            continue;
+        }
+        ASSERT_EQ(m_boxes.shown.size(), 2);
+        EXPECT_EQ(m_boxes.shown[1].text, "Skopiowano wiadomości ze starego archiwum: 2.");
+    }
+    auto store = ArchiveStore::open(archivePath);
+    store->archiveQuery().open(QString(), QString());
+    ASSERT_EQ(store->archiveQuery().recordCount(), 2);
+    store->archiveQuery().first();
+    const ArchiveRecord r = store->archiveQuery().record();
+    EXPECT_EQ(r.sTitle, "Stary |tytuł|");
+    EXPECT_EQ(r.sDescription, "<p>wiersz\ndrugi, z \"cudzysłowem\"</p>");
+    EXPECT_EQ(r.sLink, "http://example.org/1");
+    EXPECT_EQ(r.bUnread, 1);
+    EXPECT_EQ(store->archiveQuery().rows()[1].sTitle, "Drugi");
 }
 
 } // namespace

@@ -1,7 +1,10 @@
+#include "support/SignalWait.h"
 #include "app/Autostart.h"
-#include "app/SettingsFile.h"
+#include "base/LiveSettings.h"
+#include "base/SettingsFile.h"
+#include "base/SettingsFile.h"
 #include "app/forms/ConfigUnit.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -82,12 +85,12 @@ protected:
     QString entry() const { return dir.filePath("xdgconfig/autostart/Felvane.desktop"); }
     std::unique_ptr<TfmConfigFrm> makeDialog()
     {
-        auto dlg = std::make_unique<TfmConfigFrm>(config(), &timer, "/opt/kolvani/kolvani");
+        auto dlg = std::make_unique<TfmConfigFrm>(live, config(), "/opt/kolvani/kolvani");
         return dlg;
     }
 
     QTemporaryDir dir;
-    QTimer timer;
+    LiveSettings live;
     QByteArray m_oldConfigHome;
 };
 
@@ -160,7 +163,7 @@ TEST_F(ConfigFrmTest, FreshInstallationDefaults)
     EXPECT_EQ(dlg->edProxyServer->text(), "");
     EXPECT_FALSE(dlg->cbAutorun->isChecked());
     EXPECT_FALSE(QFileInfo::exists(entry()));
-    EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(live.updateInterval(), 0);
     EXPECT_FALSE(QFileInfo::exists(config())); // reading creates nothing
 }
 
@@ -180,7 +183,12 @@ TEST_F(ConfigFrmTest, ReadsStoredValuesKeepingTheIntervalInRange)
     EXPECT_EQ(p.port, "8080");
     EXPECT_EQ(p.user, "ala");
     EXPECT_EQ(p.password, "kot");
-    EXPECT_FALSE(timer.isActive()); // the main window sets the timer at its creation
+    // What the other parts use comes from here; the interval was read at the main window's
+    // creation and changes only at OK.
+    EXPECT_FALSE(live.values().balloon);
+    EXPECT_FALSE(live.values().closeAction);
+    EXPECT_EQ(live.proxy().server, "proxy.local");
+    EXPECT_EQ(live.updateInterval(), 0);
 
     writeAll(config(), "[config]\nseInterval=5\n");
     EXPECT_EQ(makeDialog()->seInterval->typedValue(), 30);
@@ -213,39 +221,19 @@ TEST_F(ConfigFrmTest, OkWritesEveryKeyInOrderAndSetsTheTimer)
                           "cbBalloon=0\ncbAutorun=0\ncbCloseAction=0\ncbEnableProxy=1\n"
                           "edProxyServer=10.0.0.1\nedProxyPort= 3128 \nedProxyUser=żaba\n"
                           "edProxyPassword=tajne\n"));
-    EXPECT_TRUE(timer.isActive());
-    EXPECT_EQ(timer.interval(), 1800000);
+    EXPECT_EQ(live.updateInterval(), 1800000);
 
     dlg->show();
     dlg->seInterval->setValue(2000);
     dlg->btOK->click();
-    EXPECT_EQ(timer.interval(), 120000000);
+    EXPECT_EQ(live.updateInterval(), 120000000);
     EXPECT_EQ(SettingsFile(config()).readInt("config", "seInterval", 0), 2000);
 
     dlg->show();
     dlg->cbUpdates->setChecked(false);
     dlg->btOK->click();
-    EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(live.updateInterval(), 0);
     EXPECT_FALSE(SettingsFile(config()).readBool("config", "cbUpdates", true));
-}
-
-TEST_F(ConfigFrmTest, UnchangedIntervalKeepsTheRunningPeriod)
-{
-    auto dlg = makeDialog();
-    dlg->cbUpdates->setChecked(true);
-    dlg->seInterval->setValue(60);
-    timer.start(3600000);
-    QThread::msleep(300);
-    const int before = timer.remainingTime();
-    dlg->btOK->click();
-    EXPECT_TRUE(timer.isActive());
-    EXPECT_LE(timer.remainingTime(), before); // not started again
-
-    dlg->seInterval->setValue(61);
-    QThread::msleep(50);
-    dlg->btOK->click();
-    EXPECT_EQ(timer.interval(), 61 * 60000);
-    EXPECT_GT(timer.remainingTime(), 61 * 60000 - 30000); // a new period
 }
 
 // Without a per-user folder the settings file has no place: nothing is written into the
@@ -257,7 +245,7 @@ TEST_F(ConfigFrmTest, WithoutAPerUserFolderTheSettingsAreNotWrittenAnywhere)
     const QString oldCurrent = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(startedFrom.path()));
     for (const QString &path : {QString(), QStringLiteral("data/config.ini")}) {
-        TfmConfigFrm dlg(path, &timer, "/opt/kolvani/kolvani");
+        TfmConfigFrm dlg(live, path, "/opt/kolvani/kolvani");
         dlg.show();
         dlg.cbEnableProxy->setChecked(true);
         dlg.edProxyPort->setText("8080");
@@ -290,7 +278,7 @@ TEST_F(ConfigFrmTest, ProxyPortMustBeAWholeNumberOnlyWhileTheProxyIsOn)
     }
     EXPECT_TRUE(dlg->isVisible());        // stays open
     EXPECT_EQ(readAll(config()), before); // nothing written
-    EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(live.updateInterval(), 0);
 
     dlg->cbEnableProxy->setChecked(false);
     dlg->btOKClick();
@@ -302,7 +290,6 @@ TEST_F(ConfigFrmTest, ProxyPortMustBeAWholeNumberOnlyWhileTheProxyIsOn)
 TEST_F(ConfigFrmTest, CancelKeepsTheChangesForThisRunOnly)
 {
     auto dlg = makeDialog();
-    timer.start(1234567);
     const QByteArray before = readAll(config());
     dlg->show();
     dlg->cbCloseAction->setChecked(false);
@@ -315,8 +302,9 @@ TEST_F(ConfigFrmTest, CancelKeepsTheChangesForThisRunOnly)
     EXPECT_FALSE(dlg->cbCloseAction->isChecked()); // the live setting of this run
     EXPECT_EQ(dlg->proxySettings().server, "changed");
     EXPECT_EQ(readAll(config()), before);
-    EXPECT_EQ(timer.interval(), 1234567);
-    EXPECT_TRUE(timer.isActive());
+    EXPECT_FALSE(live.values().closeAction) << "the others use the changed value";
+    EXPECT_EQ(live.proxy().server, "changed");
+    EXPECT_EQ(live.updateInterval(), 0) << "the interval acts only at OK";
 
     // The next start reads the stored value again.
     EXPECT_TRUE(makeDialog()->cbCloseAction->isChecked());
@@ -351,7 +339,7 @@ TEST_F(ConfigFrmTest, IntervalTypedAboveMaximumAndConfirmedWithEnterIsStoredAsTy
     key(dlg->seInterval, Qt::Key_Enter);
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(SettingsFile(config()).readInt("config", "seInterval", 0), 2500);
-    EXPECT_EQ(timer.interval(), 2500 * 60000);
+    EXPECT_EQ(live.updateInterval(), 2500 * 60000);
 }
 
 // Enter and OK end the editing as leaving the field does: a number below the minimum,
@@ -366,7 +354,7 @@ TEST_F(ConfigFrmTest, IntervalBelowTheMinimumConfirmedWithEnterBecomesTheMinimum
     key(dlg->seInterval, Qt::Key_Enter);
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(SettingsFile(config()).readInt("config", "seInterval", 0), 30);
-    EXPECT_EQ(timer.interval(), 30 * 60000);
+    EXPECT_EQ(live.updateInterval(), 30 * 60000);
     EXPECT_EQ(spinText(dlg->seInterval), "30");
 }
 
@@ -445,14 +433,14 @@ TEST_F(ConfigFrmTest, StoredAutostartIsWrittenAgainWithTheCurrentPath)
     writeAll(config(), "[config]\ncbAutorun=1\n");
     QDir().mkpath(QFileInfo(entry()).absolutePath());
     writeAll(entry(), "[Desktop Entry]\nExec=\"/old/place/kolvani\" hid\n");
-    TfmConfigFrm dlg(config(), &timer, "/new/place/kolvani");
+    TfmConfigFrm dlg(live, config(), "/new/place/kolvani");
     EXPECT_TRUE(dlg.cbAutorun->isChecked());
     EXPECT_TRUE(readAll(entry()).contains("Exec=\"/new/place/kolvani\" hid"));
     EXPECT_FALSE(readAll(entry()).contains("/old/"));
 
     // Stored off: the creation leaves any entry alone.
     writeAll(config(), "[config]\ncbAutorun=0\n");
-    TfmConfigFrm off(config(), &timer, "/other/kolvani");
+    TfmConfigFrm off(live, config(), "/other/kolvani");
     EXPECT_TRUE(readAll(entry()).contains("/new/place/"));
 }
 

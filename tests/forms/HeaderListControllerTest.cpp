@@ -1,6 +1,6 @@
 // The header list on screen, offscreen: which channel it shows, its sort and its filter,
 // against real cache files in a temporary per-user folder.
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListArchiveSide.h"

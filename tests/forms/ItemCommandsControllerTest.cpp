@@ -1,10 +1,11 @@
+#include "support/SignalWait.h"
 #include "reading/forms/ItemCommandsController.h"
 
 #include "MainFrmFixture.h"
-#include "app/UserFolder.h"
-#include "app/forms/ActionFacts.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/WebBrowser.h"
+#include "base/UserFolder.h"
+#include "kit/ActionFacts.h"
+#include "kit/MainStatusBar.h"
+#include "kit/WebBrowser.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ShownChannel.h"
 #include "reading/forms/FindUnit.h"
@@ -14,9 +15,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -158,7 +162,8 @@ TEST_F(ItemCommandsTest, TheDelayedMarkReadsTheFirstSelectedRowAndIsNotRestarted
     QTimer *timer = controller->tmMarkAsUnread();
     ASSERT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 2000);
-    QThread::msleep(30);
+    // Some of the count gone, so that a restart would show.
+    ASSERT_TRUE(WaitUntil([timer] { return timer->remainingTime() < 1990; }));
     const int left = timer->remainingTime();
     controller->startDelayedMark(); // moving to the next row does not restart the count
     EXPECT_LE(timer->remainingTime(), left);
@@ -175,6 +180,12 @@ TEST_F(ItemCommandsTest, TheDelayedMarkReadsTheFirstSelectedRowAndIsNotRestarted
     EXPECT_EQ(unreadText(0), "0");
     EXPECT_EQ(unreadText(2), "0");
     EXPECT_EQ(sbStatus->panelText(0), "Gotowe.");
+
+    controller->startDelayedMark(); // stopped by its handler: the next change starts it
+    EXPECT_TRUE(timer->isActive());
+    controller->stopDelayedMark();
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 0);
 }
 
 TEST_F(ItemCommandsTest, MarkAsUnreadCancelsThePendingMarkAndCreatesMissingElements)
@@ -291,6 +302,71 @@ TEST_F(ItemCommandsTest, ExportWritesTheSelectedItemBesideTheWorkingSheet)
     controller->setExportNameAsker([] { return QString(); }); // cancelled: nothing happens
     controller->acSaveToFileExecute();
     EXPECT_EQ(boxes.shown.size(), 1);
+}
+
+// Nothing the user has is written over without a question: "wynik" in the dialog is
+// wynik.xml, which the dialog asks about, and the style sheet beside is asked about too.
+TEST_F(ItemCommandsTest, ExportAsksBeforeReplacingTheFileOrItsStyleSheet)
+{
+    fill(Three);
+    ASSERT_TRUE(writeAll(folder.itemStyleSheet(), "<xsl/>"));
+    const QString existing = dir.filePath("wynik.xml");
+    ASSERT_TRUE(writeAll(existing, "moje"));
+
+    // The dialog itself: typing the bare name brings its question, answered No.
+    QFileDialog *dialog = controller->sdExportXML();
+    EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("xml"));
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    dialog->setDirectory(dir.path());
+    bool asked = false;
+    QTimer driver;
+    driver.setInterval(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            asked = true;
+            box->button(QMessageBox::No) ? box->button(QMessageBox::No)->click() : box->reject();
+            return;
+        }
+        if (!dialog->isVisible())
+            return;
+        if (asked) {
+            dialog->reject();
+            return;
+        }
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+            name->setText(QStringLiteral("wynik"));
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        }
+    });
+    driver.start();
+    QTimer::singleShot(20000, dialog, &QFileDialog::reject); // never hangs the run
+    select({rowOfTitle("Beta")});
+    controller->acSaveToFileExecute();
+    driver.stop();
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(readAll(existing), "moje");
+
+    // A name the export extends, and the style sheet beside: asked here, No writes nothing.
+    const QString sheet = dir.filePath("inny.txt.xml.xsl");
+    ASSERT_TRUE(writeAll(dir.filePath("inny.txt.xml"), "moje"));
+    ASSERT_TRUE(writeAll(sheet, "mój arkusz"));
+    controller->setExportNameAsker([&] { return dir.filePath("inny.txt"); });
+    boxes.answers = {false};
+    controller->acSaveToFileExecute();
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown[0].kind, "question");
+    EXPECT_TRUE(boxes.shown[0].text.contains("inny.txt.xml")) << boxes.shown[0].text.toStdString();
+    EXPECT_EQ(readAll(dir.filePath("inny.txt.xml")), "moje");
+    boxes.answers = {true, false};
+    controller->acSaveToFileExecute();
+    ASSERT_EQ(boxes.shown.size(), 3);
+    EXPECT_TRUE(boxes.shown[2].text.contains("inny.txt.xml.xsl")) << boxes.shown[2].text.toStdString();
+    EXPECT_EQ(readAll(dir.filePath("inny.txt.xml")), "moje");
+    EXPECT_EQ(readAll(sheet), "mój arkusz");
+    boxes.answers = {true, true};
+    controller->acSaveToFileExecute();
+    EXPECT_TRUE(readAll(dir.filePath("inny.txt.xml")).contains("Beta"));
+    EXPECT_EQ(readAll(sheet), "<xsl/>");
 }
 
 TEST_F(ItemCommandsTest, FindSelectsEveryMatchInTheChosenFieldWhateverTheCase)

@@ -1,8 +1,8 @@
 // Items rendered by the shipped style sheets in the real browser: what a reader sees, and
 // what a hostile item cannot do.
 
-#include "app/UserFolder.h"
-#include "app/forms/WebBrowser.h"
+#include "base/UserFolder.h"
+#include "kit/WebBrowser.h"
 #include "reading/ItemDisplay.h"
 #include "PageAnswers.h"
 #include "SignalWait.h"
@@ -151,6 +151,16 @@ protected:
     QVariant inspect(const QString &script)
     {
         return RunInApplicationWorld(m_browser->page(), script, QStringLiteral("<no answer>"));
+    }
+
+    // Proof that the page had its moment to react to what came before: a picture asked for
+    // after it has loaded. What did not happen by then did not happen.
+    void passedTheMoment(const RecordingServer &server, const QByteArray &path)
+    {
+        inspect(QStringLiteral("(function(){var i=new Image();i.src='%1';"
+                               "document.body.appendChild(i);return true;})()")
+                    .arg(QString::fromLatin1(server.url(path))));
+        EXPECT_TRUE(WaitUntil([&] { return server.saw(path); })) << path.constData();
     }
 
     QTemporaryDir m_dir;
@@ -309,11 +319,10 @@ TEST_F(ItemPage, NoScriptOfAnItemRunsWhilePicturesLoad)
     const QByteArray itemLink = "javascript:" + beacon + "titlelink';void(0)";
     ASSERT_TRUE(show(rss2Document({{GuidA, "Wiadomość ze skryptami", itemLink, hostile, {}}}),
                      GuidA));
-    for (int i = 0; i < 30 && !server.saw("/pic.png"); ++i)
-        ProcessEventsFor(100);
-    EXPECT_TRUE(server.saw("/pic.png")) << "a picture of the item must load";
+    EXPECT_TRUE(WaitUntil([&] { return server.saw("/pic.png"); }))
+        << "a picture of the item must load";
     clickAt(m_browser.get(), QPoint(400, 400));
-    ProcessEventsFor(1500);
+    passedTheMoment(server, "/after-click");
 
     for (const QByteArray &r : server.requests())
         EXPECT_FALSE(r.contains("/ran-") || r.contains("/frame") || r.contains("/object") ||
@@ -337,7 +346,7 @@ TEST_F(ItemPage, FormsInAnItemSendNothing)
         "</form>";
     ASSERT_TRUE(show(rss2Document({{GuidA, "Formularz", "http://127.0.0.1:9/", form, {}}}), GuidA));
     clickAt(m_browser.get(), QPoint(400, 400));
-    ProcessEventsFor(1000);
+    passedTheMoment(server, "/after-click");
     EXPECT_FALSE(server.saw("/post"));
 
     // Even a form that got into the program's own page is not sent from a local document.
@@ -346,7 +355,7 @@ TEST_F(ItemPage, FormsInAnItemSendNothing)
                            "i.value='tajne';f.appendChild(i);document.body.appendChild(f);"
                            "f.submit();return true;})()")
                 .arg(QString::fromLatin1(server.url("/post2"))));
-    ProcessEventsFor(1000);
+    passedTheMoment(server, "/after-submit");
     EXPECT_FALSE(server.saw("/post2"));
     EXPECT_TRUE(m_browser->LocationURL().contains(ChannelGuid)) << m_browser->LocationURL().toStdString();
 }
@@ -403,16 +412,12 @@ TEST_F(ItemPage, LinksAndRelativeAddressesOfAnItemBelongToItsSite)
     const QByteArray text = "<img src=\"obrazek.png\">" + coveringLink("page-2");
     ASSERT_TRUE(show(rss2Document({{GuidA, "Z odnośnikami", server.url("/art/1"), text, {}}}),
                      GuidA));
-    for (int i = 0; i < 30 && !server.saw("/art/obrazek.png"); ++i)
-        ProcessEventsFor(100);
-    EXPECT_TRUE(server.saw("/art/obrazek.png"));
+    EXPECT_TRUE(WaitUntil([&] { return server.saw("/art/obrazek.png"); }));
 
     // A link followed in the text opens in the browser pane itself, through the usual watch.
-    SignalCounter done(m_browser.get(), &WebBrowser::DocumentComplete);
     seen.clear();
     clickAt(m_browser.get(), QPoint(400, 400));
-    for (int i = 0; i < 50 && !m_browser->LocationURL().contains(QStringLiteral("/art/page-2")); ++i)
-        done.wait(100);
+    WaitUntil([&] { return m_browser->LocationURL().contains(QStringLiteral("/art/page-2")); });
     EXPECT_EQ(m_browser->LocationURL(), QString::fromLatin1(server.url("/art/page-2")));
     ASSERT_FALSE(seen.isEmpty());
     EXPECT_EQ(seen.last(), QString::fromLatin1(server.url("/art/page-2")));

@@ -6,8 +6,9 @@
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/MainFrmUnit.h"
-#include "app/forms/MessageBoxes.h"
+#include "kit/MessageBoxes.h"
 #include "support/ScopedEnv.h"
+#include "support/SignalWait.h"
 #include "support/TestFiles.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
@@ -124,6 +125,13 @@ protected:
 
     QString appFolder() const { return m_dataHome + QStringLiteral("/Kolvani/"); }
 
+    // Shows the window and returns once the first-show step its showing queued has run.
+    static void showWindow(QWidget &window)
+    {
+        window.show();
+        ASSERT_TRUE(WaitForQueuedEvents());
+    }
+
     std::unique_ptr<TfmMainFrm> create(bool hidden = false)
     {
         MainFrmOptions options;
@@ -147,9 +155,9 @@ protected:
         Windows w;
         w.main = create();
         const QString configPath = w.main->userFolder().configFile();
-        w.report = new TfmUpdateProgressFrm(configPath, w.main.get());
-        w.config =
-            new TfmConfigFrm(configPath, w.main->tmUpdates(), m_exeDir + "kolvani", w.main.get());
+        w.report = new TfmUpdateProgressFrm(w.main->liveSettings(), w.main.get());
+        w.config = new TfmConfigFrm(w.main->liveSettings(), configPath, m_exeDir + "kolvani",
+                                    w.main.get());
         w.about = new TfmAboutFrm(m_exeDir, w.main.get());
         w.main->attachWindows({w.report, w.config, w.about});
         m_windows.push_back(std::move(w));

@@ -2,12 +2,15 @@
 #include "SignalWait.h"
 #include "alerts/AlertQueue.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeSaver.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "feed/DocumentDownloader.h"
+#include "feed/HttpClient.h"
 #include "support/LoopbackServer.h"
 #include "sync/ReportLog.h"
 #include "sync/forms/SyncRunsController.h"
-#include "app/forms/ActionFacts.h"
-#include "app/forms/WebBrowser.h"
+#include "kit/ActionFacts.h"
+#include "kit/WebBrowser.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,6 +19,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+
+#include <functional>
 
 namespace {
 
@@ -51,6 +56,32 @@ protected:
         }
         main.UpdateActions();
         return node;
+    }
+
+    // Every reply sends its head and keeps its body back until duringTheDownload() is done.
+    void holdBodies()
+    {
+        m_server.setHandler([](const LoopbackRequest &) {
+            LoopbackReply reply;
+            reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " +
+                              QByteArray::number(FeedDocument.size()) + "\r\n\r\n");
+            reply.thenWhenReleased(FeedDocument);
+            return reply;
+        });
+        ASSERT_TRUE(m_server.start());
+    }
+
+    // Runs `step` from the event loop while the next download is surely under way (its
+    // body kept back), then lets the download finish.
+    void duringTheDownload(QObject *context, std::function<void()> step)
+    {
+        WhenTrue(
+            context, [this] { return m_server.heldCount() == 1; },
+            [this, step](bool underWay) {
+                EXPECT_TRUE(underWay);
+                step();
+                m_server.release();
+            });
     }
 
     QString cacheFile() const
@@ -123,13 +154,11 @@ TEST_F(MainFrmSyncTest, SyncingAllRefreshesTheChannelOnShow)
     QTreeView *lvHeaders = child<QTreeView>(w.main, "lvHeaders");
     tvChannels->setCurrentIndex(w.main->channelTree()->indexOf(node));
     ASSERT_EQ(lvHeaders->model()->rowCount(), 1);
-    w.main->show();
-    ProcessEventsFor(50);
+    showWindow(*w.main);
 
     document.replace("<item>", "<item><title>Druga</title></item><item>");
     child<QAction>(w.main, "acSyncAll")->trigger();
-    ProcessEventsFor(50);
-    ASSERT_EQ(lvHeaders->model()->rowCount(), 2);
+    ASSERT_TRUE(WaitUntil([&] { return lvHeaders->model()->rowCount() == 2; }));
     EXPECT_EQ(lvHeaders->model()->index(0, 0).data().toString(), QStringLiteral("Druga"));
     EXPECT_EQ(lvHeaders->currentIndex().row(), 0);
 
@@ -137,8 +166,54 @@ TEST_F(MainFrmSyncTest, SyncingAllRefreshesTheChannelOnShow)
     lvHeaders->setCurrentIndex(lvHeaders->model()->index(1, 0));
     const QRect place = tvChannels->visualRect(tvChannels->currentIndex());
     QTest::mouseClick(tvChannels->viewport(), Qt::LeftButton, {}, place.center());
-    ProcessEventsFor(50);
-    EXPECT_EQ(lvHeaders->currentIndex().row(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return lvHeaders->currentIndex().row() == 0; }));
+}
+
+// The tree file follows the tree while the window runs, not only at its close: a crash
+// loses nothing. A run over several channels writes it once, with every channel's stamp.
+TEST_F(MainFrmSyncTest, TheTreeFileFollowsEveryChangeAndARunWritesItOnce)
+{
+    m_server.setHandler(
+        [](const LoopbackRequest &) { return LoopbackReply::http("200 OK", FeedDocument); });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    w.report->cbDontShow->setChecked(true);
+    ChannelTree *tree = w.main->channelTree();
+    ChannelTreeSaver *saver = w.main->treeSaver();
+    const QString treePath = appFolder() + QStringLiteral("data/tvChannels.xml");
+    const auto fileHas = [&](const QString &text) {
+        return treeFileText(treePath).contains(text);
+    };
+    QList<ChannelNode *> nodes;
+    for (int i = 0; i < 5; ++i) {
+        ChannelNode *node =
+            tree->addNode(tree->root(), QStringLiteral("Kanał %1").arg(i), NodeKind::Channel);
+        node->channel()->url = m_server.url("/feed");
+        node->channel()->enabled = true;
+        node->channel()->GUID = QStringLiteral("{11111111-2222-4333-8444-%1}").arg(i, 12, 10,
+                                                                                  QLatin1Char('0'));
+        nodes.append(node);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fileHas(QStringLiteral("Kanał 4")); }, 10000));
+    EXPECT_TRUE(fileHas(QStringLiteral("<lastupdate></lastupdate>")));
+
+    const int before = saver->writes();
+    child<QAction>(w.main, "acSyncAll")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.main->syncAllRunning(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !saver->pending(); }, 10000));
+    EXPECT_EQ(saver->writes() - before, 1);
+    EXPECT_FALSE(fileHas(QStringLiteral("<lastupdate></lastupdate>")))
+        << "every channel's last update is in the file";
+
+    // A deleted channel does not come back.
+    QTreeView *tvChannels = child<QTreeView>(w.main, "tvChannels");
+    tvChannels->setCurrentIndex(tree->indexOf(nodes.first()));
+    QAction *remove = child<QAction>(w.main, "acRemoveTreeItem");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return remove->isEnabled(); }, 10000));
+    m_boxes.answers = {true};
+    remove->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fileHas(QStringLiteral("Kanał 0")); }, 10000));
+    EXPECT_TRUE(fileHas(QStringLiteral("Kanał 1")));
 }
 
 // Deleting the channel being read moves the reading to the channel selected after it: its
@@ -162,16 +237,20 @@ TEST_F(MainFrmSyncTest, DeletingTheChannelOnShowShowsTheNextOnesFirstItem)
     }
     w.main->show();
     tvChannels->setCurrentIndex(tree->indexOf(nodes.first()));
-    ProcessEventsFor(50);
+    WebBrowser *wbContent = child<WebBrowser>(w.main, "wbContent");
+    auto showing = [wbContent](const char *guidEnd) {
+        return wbContent->LocationURL().contains(QLatin1String(guidEnd));
+    };
+    ASSERT_TRUE(WaitUntil([&] { return showing("555555555555"); }))
+        << wbContent->LocationURL().toStdString();
 
     m_boxes.answers = {true};
     child<QAction>(w.main, "acRemoveTreeItem")->trigger();
-    ProcessEventsFor(50);
+    EXPECT_TRUE(WaitUntil([&] { return showing("666666666666"); }))
+        << wbContent->LocationURL().toStdString();
     ASSERT_EQ(SelectedNode(tvChannels, *tree), nodes.last());
     QTreeView *lvHeaders = child<QTreeView>(w.main, "lvHeaders");
     EXPECT_EQ(lvHeaders->currentIndex().row(), 0);
-    const QString shown = child<WebBrowser>(w.main, "wbContent")->LocationURL();
-    EXPECT_TRUE(shown.contains(QStringLiteral("666666666666"))) << shown.toStdString();
 }
 
 TEST_F(MainFrmSyncTest, AFailedUpdateIsReportedWithTheNotice)
@@ -194,21 +273,14 @@ TEST_F(MainFrmSyncTest, AFailedUpdateIsReportedWithTheNotice)
 
 TEST_F(MainFrmSyncTest, DuringAnUpdateTimersRunAndASecondUpdateIsRefused)
 {
-    m_server.setHandler([](const LoopbackRequest &) {
-        LoopbackReply reply;
-        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " +
-                          QByteArray::number(FeedDocument.size()) + "\r\n\r\n");
-        reply.then(700, FeedDocument);
-        return reply;
-    });
-    ASSERT_TRUE(m_server.start());
+    holdBodies();
     Windows &w = createAll();
     addChannel(*w.main, QStringLiteral("/slow"));
 
     bool timerFired = false;
     bool busyWhenFired = false;
     bool enabledWhenFired = true;
-    QTimer::singleShot(150, w.main.get(), [&] {
+    duringTheDownload(w.main.get(), [&] {
         timerFired = true;
         busyWhenFired = w.main->channelUpdateBusy();
         w.main->UpdateActions();
@@ -232,21 +304,14 @@ namespace {
 
 TEST_F(MainFrmSyncTest, EndOfWorkDuringAnUpdateWarnsSavesAndLetsTheUpdateFinish)
 {
-    m_server.setHandler([](const LoopbackRequest &) {
-        LoopbackReply reply;
-        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " +
-                          QByteArray::number(FeedDocument.size()) + "\r\n\r\n");
-        reply.then(500, FeedDocument);
-        return reply;
-    });
-    ASSERT_TRUE(m_server.start());
+    holdBodies();
     Windows &w = createAll();
     w.config->cbCloseAction->setChecked(true);
     addChannel(*w.main, QStringLiteral("/slow"));
     w.main->tmMarkAsUnread()->start(2000);
     m_boxes.shown.clear();
 
-    QTimer::singleShot(100, w.main.get(), [&] { w.main->Koniecpracy1Click(); });
+    duringTheDownload(w.main.get(), [&] { w.main->Koniecpracy1Click(); });
     child<QAction>(w.main, "acSyncSelected")->trigger();
 
     ASSERT_EQ(m_boxes.shown.size(), 1);
@@ -270,11 +335,16 @@ TEST_F(MainFrmSyncTest, TheSessionEndingCutsADownloadShort)
     Windows &w = createAll();
     addChannel(*w.main, QStringLiteral("/stalled"));
 
-    QTimer::singleShot(200, w.main.get(), [&] { w.main->ApplicationEvents1Message(); });
+    WhenTrue(
+        w.main.get(), [&] { return m_server.requestCount() == 1; },
+        [&](bool asked) {
+            EXPECT_TRUE(asked);
+            w.main->ApplicationEvents1Message();
+        });
     QElapsedTimer timer;
     timer.start();
     child<QAction>(w.main, "acSyncSelected")->trigger();
-    EXPECT_LT(timer.elapsed(), 3000) << "the read time-out was not waited for";
+    EXPECT_LT(timer.elapsed(), HttpClient::ReadTimeoutMs) << "the read time-out was waited for";
     EXPECT_FALSE(w.main->channelUpdateBusy());
     EXPECT_FALSE(QFile::exists(cacheFile()));
     EXPECT_TRUE(reportLines(w.report).contains(

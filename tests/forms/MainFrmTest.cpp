@@ -2,23 +2,25 @@
 #include "SignalWait.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
-#include "app/forms/ActionFacts.h"
+#include "kit/ActionFacts.h"
 #include "app/forms/KolvaniApplication.h"
 #include "app/forms/ConfigUnit.h"
-#include "app/forms/ImageIndex.h"
+#include "kit/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
-#include "app/forms/MainStatusBar.h"
-#include "app/forms/MessageBoxes.h"
+#include "kit/MainStatusBar.h"
+#include "kit/MessageBoxes.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "reading/HeaderListModel.h"
 #include "reading/forms/ItemViewController.h"
+#include "support/ProgramRun.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,6 +37,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -83,13 +86,13 @@ TEST_F(MainFrmFixture, WithoutDataHomeTheExecutableFolderIsUsed)
 TEST_F(MainFrmFixture, HiddenStartShowsNothingAndAskesNothing)
 {
     auto w = create(true);
-    ProcessEventsFor(50);
+    ASSERT_TRUE(WaitForQueuedEvents(2)); // what the start queued had its moment
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 0);
     // The first click on the tray icon shows the window and runs the first show.
     w->ctTrayIconClick();
     EXPECT_TRUE(w->isVisible());
-    ProcessEventsFor(50);
+    EXPECT_TRUE(WaitUntil([&] { return m_boxes.count(QStringLiteral("question"), NoChannelQuestion) == 1; }));
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
 }
 
@@ -121,7 +124,7 @@ TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
     // never laid out, so the user's stored placement stays as it was.
     {
         auto hidden = create(true);
-        ProcessEventsFor(50);
+        ASSERT_TRUE(WaitForQueuedEvents(2));
         hidden->FormCloseQuery(); // the saving of "&Koniec pracy"
     }
     EXPECT_EQ(storedValues(), before);
@@ -129,14 +132,14 @@ TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
     // Shown, the window takes the stored placement, and closing stores what it shows.
     {
         auto w = create();
-        w->show();
-        ProcessEventsFor(50);
+        showWindow(*w);
+        EXPECT_TRUE(WaitUntil([&] { return w->geometry().size() == QSize(792, 520); }));
         EXPECT_EQ(w->geometry().size(), QSize(792, 520));
         EXPECT_EQ(child<QTabWidget>(w, "pcLeftPanel")->width(), 300);
         EXPECT_EQ(child<QWidget>(w, "pnTop")->height(), 150);
         child<QSplitter>(w, "spLeft")
             ->setSizes({260, child<QSplitter>(w, "spLeft")->width() - 260});
-        ProcessEventsFor(20);
+        ASSERT_TRUE(WaitForQueuedEvents());
         w->FormCloseQuery();
     }
     EXPECT_EQ(storedValues().at(1), QStringLiteral("260"));
@@ -146,14 +149,14 @@ TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
 {
     {
         auto w = create();
-        w->show();
-        ProcessEventsFor(50);
+        showWindow(*w);
+        EXPECT_TRUE(WaitUntil([&] { return m_boxes.count(QStringLiteral("question"), NoChannelQuestion) == 1; }));
         ASSERT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
         EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Kolvani"));
         // Hiding and showing again does not run the first show once more.
         w->hide();
         w->show();
-        ProcessEventsFor(50);
+        ASSERT_TRUE(WaitForQueuedEvents(2)); // a second showing had its moment
         EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
 
         ChannelNode *group = w->channelTree()->addNode(w->channelTree()->root(),
@@ -163,8 +166,7 @@ TEST_F(MainFrmFixture, FirstShowOffersTheWizardOnlyForAnEmptyTree)
     }
     m_boxes.shown.clear();
     auto w = create();
-    w->show();
-    ProcessEventsFor(50);
+    showWindow(*w);
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 0);
     // The first channel is selected and the root is open.
     const QModelIndex current = child<QTreeView>(w, "tvChannels")->currentIndex();
@@ -182,8 +184,7 @@ TEST_F(MainFrmFixture, ClosingToTheTraySavesSettingsAndTree)
     w.main->channelTree()->addNode(w.main->channelTree()->root(), QStringLiteral("Nowy kanał"),
                                    NodeKind::Channel);
     w.main->headerRows().setSortState(2, true);
-    w.main->show();
-    ProcessEventsFor(50);
+    showWindow(*w.main);
     m_boxes.shown.clear();
 
     EXPECT_FALSE(w.main->close());
@@ -208,8 +209,7 @@ TEST_F(MainFrmFixture, WithoutASystemTrayClosingMinimisesInstead)
     options.showTrayIcon = false;
     options.trayAvailable = false;
     TfmMainFrm w(options);
-    w.show();
-    ProcessEventsFor(50);
+    showWindow(w);
     m_boxes.shown.clear();
     EXPECT_FALSE(w.close());
     EXPECT_TRUE(w.isVisible());
@@ -225,8 +225,7 @@ TEST_F(MainFrmFixture, ClosingWithTheQuestionSavesFirstAndEndsOnlyOnYes)
     w.main->channelTree()->addNode(w.main->channelTree()->root(), QStringLiteral("Kanał B"),
                                    NodeKind::Channel);
     w.main->headerRows().setSortState(1, false);
-    w.main->show();
-    ProcessEventsFor(50);
+    showWindow(*w.main);
     m_boxes.shown.clear();
     w.main->tmUpdates()->start(60000);
 
@@ -260,18 +259,31 @@ TEST_F(MainFrmFixture, BrokenOrMissingTreeFileIsReplacedByTheDefaultAndTheProgra
     const QByteArray shippedDefault = readAll(appFolder() + "data/tvChannels_e.xml");
     ASSERT_FALSE(shippedDefault.isEmpty());
 
-    writeFile(treePath, "<tree><treenodes><node><name>x</name></treen");
+    const QByteArray damaged = "<tree><treenodes><node><name>x</name></treen";
+    writeFile(treePath, damaged);
     m_boxes.shown.clear();
+    // The user's file stays beside under a dated name, which the message gives.
+    const QString kept =
+        treePath + ".damaged-" + QDate::currentDate().toString(Qt::ISODate);
     {
         auto w = create();
         EXPECT_TRUE(w->startupFailed());
         ASSERT_EQ(m_boxes.shown.size(), 1);
         EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("error"));
-        EXPECT_EQ(m_boxes.shown.first().text, TreeBroken);
+        EXPECT_EQ(m_boxes.shown.first().text,
+                  TreeBroken + QStringLiteral(" Uszkodzony plik zachowano jako %1.").arg(kept));
         EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Błąd:"));
         // Nothing is written on the way out of a failed start.
         w->close();
     }
+    EXPECT_EQ(readAll(treePath), shippedDefault);
+    EXPECT_EQ(readAll(kept), damaged);
+    // A second damaged file the same day takes the next name; the first copy stays.
+    writeFile(treePath, "<tree>");
+    m_boxes.shown.clear();
+    create();
+    EXPECT_EQ(readAll(kept + "-2"), "<tree>");
+    EXPECT_EQ(readAll(kept), damaged);
     EXPECT_EQ(readAll(treePath), shippedDefault);
 
     ASSERT_TRUE(QFile::remove(treePath));
@@ -514,8 +526,7 @@ TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
 TEST_F(MainFrmFixture, StatusPanelsAndTheProgressBar)
 {
     auto w = create();
-    w->show();
-    ProcessEventsFor(50);
+    showWindow(*w);
     // Loading the tree ends with "Gotowe.".
     EXPECT_EQ(w->statusPanelText(0), QStringLiteral("Gotowe."));
     EXPECT_TRUE(w->statusPanelText(2).isEmpty());
@@ -526,7 +537,7 @@ TEST_F(MainFrmFixture, StatusPanelsAndTheProgressBar)
     EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->maximum(), 10001);
 
     w->resize(1000, 600);
-    ProcessEventsFor(50);
+    EXPECT_TRUE(WaitUntil([&] { return child<QWidget>(w, "sbStatusPanel0")->width() == 600; }));
     EXPECT_EQ(child<QWidget>(w, "sbStatusPanel0")->width(), 600);
     EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->x(), 600);
     EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->y(), 2);
@@ -554,12 +565,11 @@ TEST_F(MainFrmFixture, DialogsAreCentredOnTheScreenNotOverTheMainWindow)
     Windows &w = createAll();
     const QRect screen = w.main->screen()->availableGeometry();
     w.main->setGeometry(QRect(screen.topLeft(), QSize(800, 480)));
-    w.main->show();
-    ProcessEventsFor(50);
+    showWindow(*w.main);
     for (QDialog *dialog : {static_cast<QDialog *>(w.report), static_cast<QDialog *>(w.config),
                             static_cast<QDialog *>(w.about)}) {
         dialog->show();
-        ProcessEventsFor(20);
+        WaitUntil([&] { return (dialog->frameGeometry().center() - screen.center()).manhattanLength() <= 2; });
         const QPoint offset = dialog->frameGeometry().center() - screen.center();
         EXPECT_LE(offset.manhattanLength(), 2) << dialog->objectName().toStdString();
         dialog->hide();
@@ -569,8 +579,7 @@ TEST_F(MainFrmFixture, DialogsAreCentredOnTheScreenNotOverTheMainWindow)
 TEST_F(MainFrmFixture, ErrorLineSetsTheNoticeAndAClickOnTheStatusBarShowsTheReport)
 {
     Windows &w = createAll();
-    w.main->show();
-    ProcessEventsFor(50);
+    showWindow(*w.main);
     ASSERT_FALSE(w.report->isVisible());
     w.main->ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z Kanał"));
     EXPECT_EQ(w.main->statusPanelText(2), QStringLiteral("Wystąpiły błędy. Kliknij..."));
@@ -585,7 +594,7 @@ TEST_F(MainFrmFixture, ErrorLineSetsTheNoticeAndAClickOnTheStatusBarShowsTheRepo
                         Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(child<QStatusBar>(w.main, "sbStatus"), &press);
     QCoreApplication::sendEvent(child<QStatusBar>(w.main, "sbStatus"), &release);
-    ProcessEventsFor(50);
+    EXPECT_TRUE(WaitUntil([&] { return w.report->isVisible(); }));
     EXPECT_TRUE(w.report->isVisible());
     EXPECT_FALSE(w.report->isModal());
     EXPECT_TRUE(w.main->statusPanelText(2).isEmpty());
@@ -599,9 +608,8 @@ TEST_F(MainFrmFixture, AnExceptionInAHandlerIsShownAndTheProgramGoesOn)
     m_boxes.shown.clear();
     bool laterRan = false;
     QTimer::singleShot(0, w.main.get(), [] { throw std::runtime_error("zepsuty plik"); });
-    QTimer::singleShot(20, w.main.get(), [&laterRan] { laterRan = true; });
-    ProcessEventsFor(100);
-    EXPECT_TRUE(laterRan);
+    QTimer::singleShot(0, w.main.get(), [&laterRan] { laterRan = true; });
+    EXPECT_TRUE(WaitUntil([&laterRan] { return laterRan; }));
     ASSERT_EQ(m_boxes.shown.size(), 1);
     EXPECT_EQ(m_boxes.shown.first().kind, QStringLiteral("error"));
     EXPECT_EQ(
@@ -631,7 +639,10 @@ TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
     // At the smallest window size the long caption still shows whole in the narrow panel.
     w->show();
     child<QTabWidget>(w, "pcLeftPanel")->setCurrentWidget(child<QWidget>(w, "tsArchive"));
-    ProcessEventsFor(50);
+    WaitUntil([&] {
+        return child<QToolButton>(w, "sbShowAllArchive")->width() >=
+               child<QToolButton>(w, "sbShowAllArchive")->sizeHint().width();
+    });
     EXPECT_GE(child<QToolButton>(w, "sbShowAllArchive")->width(),
               child<QToolButton>(w, "sbShowAllArchive")->sizeHint().width());
     QAbstractItemModel *headers = child<QTreeView>(w, "lvHeaders")->model();
@@ -709,17 +720,9 @@ TEST(MainFrmProcess, SecondInstanceEndsQuicklyAndTheFirstSavesOnTermination)
     ASSERT_TRUE(home.isValid());
     QDir().mkpath(home.path() + "/share");
     QDir().mkpath(home.path() + "/config");
-    QDir().mkpath(home.path() + "/runtime");
-    QFile::setPermissions(home.path() + "/runtime",
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
+    QProcessEnvironment env = windowProgramEnvironment(home.path());
     env.insert("XDG_DATA_HOME", home.path() + "/share");
     env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-    env.insert("XDG_RUNTIME_DIR", home.path() + "/runtime");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    if (!env.contains("QTWEBENGINE_CHROMIUM_FLAGS"))
-        env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
 
     QProcess first;
     first.setProcessEnvironment(env);
@@ -727,11 +730,11 @@ TEST(MainFrmProcess, SecondInstanceEndsQuicklyAndTheFirstSavesOnTermination)
     ASSERT_TRUE(first.waitForStarted(10000));
     const QString config = home.path() + "/share/Kolvani/data/config.ini";
     const QString tree = home.path() + "/share/Kolvani/data/tvChannels.xml";
-    // The first instance is up once its folder exists and it had a moment to listen.
-    for (int i = 0; i < 100 && !QFileInfo::exists(tree); ++i)
-        ProcessEventsFor(100);
-    ASSERT_TRUE(QFileInfo::exists(tree));
-    ProcessEventsFor(1500);
+    // The first instance is up once its tree is written and it listens for a second start.
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(tree); }));
+    ASSERT_TRUE(WaitUntil([&] {
+        return !QDir(home.path() + "/runtime").entryList({QStringLiteral("*.sock")}, QDir::System).isEmpty();
+    }));
     ASSERT_EQ(first.state(), QProcess::Running);
 
     QProcess second;
@@ -765,3 +768,24 @@ TEST_F(MainFrmFixture, APageTheSystemCannotOpenIsToldToTheUser)
 }
 
 } // namespace
+
+TEST_F(MainFrmFixture, TheSettingsDialogsIntervalReArmsTheRunsTimerAtOk)
+{
+    Windows &w = createAll();
+    QTimer *timer = w.main->tmUpdates();
+    ASSERT_FALSE(timer->isActive());
+    w.config->cbUpdates->setChecked(true);
+    w.config->seInterval->setValue(45);
+    w.config->btCancel->click();
+    EXPECT_FALSE(timer->isActive()) << "Cancel leaves the timer alone";
+
+    w.config->btOK->click();
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 45 * 60000);
+    w.config->seInterval->setValue(50);
+    w.config->btOK->click();
+    EXPECT_EQ(timer->interval(), 50 * 60000);
+    w.config->cbUpdates->setChecked(false);
+    w.config->btOK->click();
+    EXPECT_FALSE(timer->isActive());
+}

@@ -1,6 +1,7 @@
 // The new channel wizard offscreen against a loopback server: both pages, every failure
 // message, credentials kept per row, groups found or made, and no probe inside a probe.
 
+#include "support/SignalWait.h"
 #include "MainFrmFixture.h"
 
 #include "catalogue/ChannelTree.h"
@@ -357,20 +358,22 @@ TEST_F(NewChannelFrmTest, SubscribeIsRefusedWhileAProbeRuns)
 {
     listUrl = QStringLiteral("channels_list.xml");
     showOn(TfmNewChannelFrm::PageEnterName);
-    LoopbackReply slow;
-    slow.parts.append({300, "HTTP/1.1 200 OK\r\nContent-Length: " +
-                                QByteArray::number(rss("Slow").size()) + "\r\n\r\n" + rss("Slow")});
+    LoopbackReply slow; // kept back until the checks below are done
+    slow.thenWhenReleased("HTTP/1.1 200 OK\r\nContent-Length: " +
+                          QByteArray::number(rss("Slow").size()) + "\r\n\r\n" + rss("Slow"));
     LoopbackServer quiet;
     ASSERT_TRUE(quiet.start());
     quiet.setHandler([slow](const LoopbackRequest &) { return slow; });
     child<QLineEdit>("edURL")->setText(quiet.url(QStringLiteral("/slow.xml")));
 
     bool disabledDuring = false, panelDuring = false;
-    QTimer::singleShot(100, &wizard(), [&] {
+    WhenTrue(&wizard(), [&] { return quiet.heldCount() == 1; }, [&](bool underWay) {
+        EXPECT_TRUE(underWay);
         disabledDuring = !child<QPushButton>("btNext")->isEnabled();
         panelDuring = child<QWidget>("pnProgress")->isVisible();
         wizard().btNextClick();
         QTest::keyClick(child<QLineEdit>("edURL"), Qt::Key_Return);
+        quiet.release();
     });
     child<QPushButton>("btNext")->click();
     EXPECT_TRUE(disabledDuring);

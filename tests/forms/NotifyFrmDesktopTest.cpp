@@ -61,6 +61,13 @@ void startHelper(QProcess &process, const X11Session &desktop, const char *name,
                    QStringLiteral("--gtest_filter=NotifyFrmDesktopHelper.DISABLED_%1").arg(QLatin1String(name))});
 }
 
+// A helper's window lives until the test kills the helper; the bound only keeps a lost
+// helper from staying for ever.
+void stayUntilKilled()
+{
+    WaitUntil([] { return false; }, 60000);
+}
+
 void stop(QProcess &process)
 {
     process.kill();
@@ -82,11 +89,9 @@ TEST(NotifyFrmDesktopHelper, DISABLED_OtherApplication)
     window.show();
     window.activateWindow();
     window.raise();
-    QDeadlineTimer deadline(5000);
-    while (!window.isActiveWindow() && !deadline.hasExpired())
-        ProcessEventsFor(50);
+    WaitUntil([&] { return window.isActiveWindow(); }, 5000);
     printLine(QStringLiteral("window %1").arg(window.winId()));
-    ProcessEventsFor(30000);
+    stayUntilKilled();
 }
 
 // Not a test: three alerts played as after a run; KV_ALERT_NEXT steps forward with the arrow.
@@ -106,12 +111,13 @@ TEST(NotifyFrmDesktopHelper, DISABLED_ShowAlerts)
     AlertPlayback playback(queue, tree);
     TfmNotifyFrm form(playback);
     playback.endRun(true);
-    ProcessEventsFor(800);
+    // Shown and fully revealed.
+    WaitUntil([&] { return form.isVisible() && form.mask().isEmpty(); });
     for (int i = qEnvironmentVariableIntValue("KV_ALERT_NEXT"); i > 0; --i)
         form.lbNextClick();
-    ProcessEventsFor(200);
+    WaitUntil([&] { return form.mask().isEmpty(); });
     printLine(QStringLiteral("alert %1").arg(form.winId()));
-    ProcessEventsFor(30000);
+    stayUntilKilled();
 }
 
 TEST(NotifyFrmDesktop, AnotherApplicationKeepsTheFocusAndThePanelStaysUncovered)
@@ -134,7 +140,9 @@ TEST(NotifyFrmDesktop, AnotherApplicationKeepsTheFocusAndThePanelStaysUncovered)
     const quint64 alertNumber = waitForLine(alert, QStringLiteral("alert"), 15000).toULongLong();
     ASSERT_NE(alertNumber, 0u);
     const QString alertWindow = X11Session::windowId(alertNumber);
-    QThread::msleep(300);
+    // Once the window manager has mapped the alert, it has made its choice of focus.
+    EXPECT_TRUE(X11Session::waitUntil(
+        [&] { return desktop.wmState(alertWindow) == QStringLiteral("Normal"); }, 15000));
 
     EXPECT_EQ(desktop.activeWindow(), otherWindow);
     const QRect area = desktop.workArea();

@@ -1,6 +1,7 @@
 // Runs over the tree from the window: what the actions, the status bar, the report window
 // and the tray show before, during and after a run, from the command and from the timer.
 
+#include "support/SignalWait.h"
 #include "sync/forms/SyncRunsController.h"
 #include "MainFrmFixture.h"
 #include "alerts/AlertQueue.h"
@@ -13,7 +14,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -160,11 +160,8 @@ TEST_F(SyncRunsControllerTest, TheTimerRunsQuietlyAndLeavesDontShowAsItWas)
     channel(w, QStringLiteral("Dobry"), QStringLiteral("/a"));
     ASSERT_FALSE(w.report->cbDontShow->isChecked());
     w.main->tmUpdates()->start(30);
-    QElapsedTimer waited;
-    waited.start();
     // (Selecting the new channel may already have fetched it: wait for the run's line.)
-    while (reportLines(w.report).isEmpty() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    WaitUntil([&] { return !reportLines(w.report).isEmpty(); });
     w.main->tmUpdates()->stop();
     QCoreApplication::processEvents();
     EXPECT_GE(m_server.requestCount(), 1);
@@ -207,10 +204,7 @@ TEST_F(SyncRunsControllerTest, ASingleChannelAskedForDuringARunIsUpdatedAfterIt)
     });
     child<QAction>(w.main, "acSyncAll")->trigger();
     EXPECT_EQ(m_server.requestCount(), 2) << "nothing beside the run's own updates";
-    QElapsedTimer waited;
-    waited.start();
-    while (m_server.requestCount() < 3 && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    WaitUntil([&] { return m_server.requestCount() >= 3; });
     EXPECT_EQ(m_server.requestCount(), 3);
     EXPECT_TRUE(m_server.requests().last().raw.startsWith("GET /b "));
 }

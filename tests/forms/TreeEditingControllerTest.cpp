@@ -3,11 +3,11 @@
 
 #include "MainFrmFixture.h"
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "catalogue/forms/TreeEditingController.h"
-#include "app/forms/ActionFacts.h"
+#include "kit/ActionFacts.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,8 @@
-#include "app/AppSettings.h"
-#include "app/SettingsFile.h"
+#include "base/AppSettings.h"
+#include "base/LiveSettings.h"
+#include "base/SettingsFile.h"
+#include "base/AppSettings.h"
+#include "base/SettingsFile.h"
 #include "sync/ReportLog.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
@@ -16,6 +19,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include <memory>
+
 namespace {
 
 class UpdateProgressFrmTest : public ::testing::Test
@@ -23,13 +28,14 @@ class UpdateProgressFrmTest : public ::testing::Test
 protected:
     QString config() const { return dir.filePath("config.ini"); }
     QTemporaryDir dir;
+    LiveSettings live;
 };
 
 } // namespace
 
 TEST_F(UpdateProgressFrmTest, LooksAsDescribed)
 {
-    TfmUpdateProgressFrm frm(config());
+    TfmUpdateProgressFrm frm(live);
     EXPECT_EQ(frm.windowTitle(), "Kolvani");
     EXPECT_GE(frm.width(), 452);
     EXPECT_GE(frm.height(), 192);
@@ -47,7 +53,7 @@ TEST_F(UpdateProgressFrmTest, LooksAsDescribed)
 
 TEST_F(UpdateProgressFrmTest, ErrorLinesSetTheNoticeAndShowingClearsIt)
 {
-    TfmUpdateProgressFrm frm(config());
+    TfmUpdateProgressFrm frm(live);
     QStringList notices;
     QObject::connect(&frm, &TfmUpdateProgressFrm::statusNoticeChanged,
                      [&](const QString &text) { notices << text; });
@@ -83,7 +89,7 @@ TEST_F(UpdateProgressFrmTest, ErrorLinesSetTheNoticeAndShowingClearsIt)
 
 TEST_F(UpdateProgressFrmTest, CancelSetsTheRequestAndHides)
 {
-    TfmUpdateProgressFrm frm(config());
+    TfmUpdateProgressFrm frm(live);
     int requests = 0;
     QObject::connect(&frm, &TfmUpdateProgressFrm::cancelRequested, &frm, [&] { ++requests; });
     frm.show();
@@ -105,34 +111,34 @@ TEST_F(UpdateProgressFrmTest, CancelSetsTheRequestAndHides)
 
 TEST_F(UpdateProgressFrmTest, DontShowIsKeptBetweenRuns)
 {
+    // As the program starts: the settings file read into the live settings first.
+    const auto start = [this] {
+        return std::make_unique<LiveSettings>(AppSettings::read(SettingsFile(config())));
+    };
     {
-        TfmUpdateProgressFrm frm(config());
+        auto settings = start();
+        TfmUpdateProgressFrm frm(*settings);
         frm.cbDontShow->setChecked(true);
         SettingsFile file(config());
-        WriteClosingSettings(file, MainWindowState::Normal, frm.cbDontShow->isChecked(), false, 0);
+        WriteClosingSettings(file, MainWindowState::Normal, settings->values().dontShow, false, 0);
     }
-    TfmUpdateProgressFrm next(config());
+    auto settings = start();
+    TfmUpdateProgressFrm next(*settings);
     EXPECT_TRUE(next.cbDontShow->isChecked());
 
     SettingsFile(config()).writeBool(SettingsKeys::ConfigSection, SettingsKeys::DontShow, false);
-    EXPECT_FALSE(TfmUpdateProgressFrm(config()).cbDontShow->isChecked());
+    settings = start();
+    EXPECT_FALSE(TfmUpdateProgressFrm(*settings).cbDontShow->isChecked());
 }
 
-TEST(ReportLog, KeepsLinesInOrderUntilCleared)
+TEST_F(UpdateProgressFrmTest, DontShowFollowsTheLiveSettingsBothWays)
 {
-    ReportLog log;
-    int inserted = 0;
-    QObject::connect(&log, &QAbstractItemModel::rowsInserted, [&] { ++inserted; });
-    log.addLine("a", ReportLog::ErrorIcon);
-    log.addLine("b", ReportLog::SuccessIcon);
-    log.addLine("c", ReportLog::ErrorIcon);
-    EXPECT_EQ(inserted, 3);
-    ASSERT_EQ(log.rowCount(), 3);
-    EXPECT_EQ(log.lines()[2].text, "c");
-    EXPECT_EQ(log.errorCount(), 2);
-    EXPECT_EQ(log.flags(log.index(0)) & Qt::ItemIsEditable, Qt::NoItemFlags);
-    EXPECT_FALSE(log.data(log.index(5)).isValid());
-    log.clear();
-    EXPECT_EQ(log.rowCount(), 0);
-    EXPECT_EQ(log.errorCount(), 0);
+    TfmUpdateProgressFrm frm(live);
+    frm.show();
+    AppSettings s = live.values();
+    s.dontShow = true;
+    live.set(s);
+    EXPECT_TRUE(frm.cbDontShow->isChecked()) << "the open window follows without reopening";
+    frm.cbDontShow->setChecked(false);
+    EXPECT_FALSE(live.values().dontShow);
 }

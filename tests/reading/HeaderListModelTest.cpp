@@ -144,6 +144,22 @@ TEST_F(HeaderListModelTest, ColumnClicksFollowTheDirectionRules)
     EXPECT_EQ(model.sortColumn(), 0);
 }
 
+// Descending flips the comparison, not the order of equal rows: they stay in document order.
+TEST_F(HeaderListModelTest, EqualRowsKeepDocumentOrderInBothDirections)
+{
+    std::vector<HeaderRow> rows;
+    const QStringList dates{"2024-01-02", "2024-01-01", "2024-01-02", "2024-01-01", "2024-01-02"};
+    for (int id = 0; id < dates.size(); ++id)
+        rows.push_back(makeRow(QStringLiteral("t%1").arg(id), dates[id], QString(), id));
+    for (const bool descending : {false, true}) {
+        model.setSortState(ColDate, descending);
+        model.setRows(rows);
+        EXPECT_EQ(column(model, ColId), descending ? QStringList({"0", "2", "4", "1", "3"})
+                                                   : QStringList({"1", "3", "0", "2", "4"}))
+            << descending;
+    }
+}
+
 // IDs are texts too: "10" comes before "9".
 TEST_F(HeaderListModelTest, HiddenColumnsSortAsText)
 {

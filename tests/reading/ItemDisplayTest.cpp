@@ -1,4 +1,4 @@
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "reading/ItemDisplay.h"
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "feed/DocumentDownloader.h"
-#include "feed/ProxySettings.h"
+#include "base/ProxySettings.h"
 #include "support/DownloadTestUtil.h"
 #include "support/LoopbackServer.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "feed/DownloadUi.h"
+#include "base/DownloadUi.h"
 #include "feed/ReportSink.h"
 
 #include <QByteArray>

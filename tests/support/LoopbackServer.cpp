@@ -4,11 +4,14 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QMutex>
+#include <QPointer>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QThread>
 #include <QTimer>
 #include <QWaitCondition>
+
+#include <utility>
 
 LoopbackReply LoopbackReply::raw(const QByteArray &bytes, bool close)
 {
@@ -28,6 +31,12 @@ LoopbackReply LoopbackReply::http(const QByteArray &statusLine, const QByteArray
 LoopbackReply &LoopbackReply::then(int delayMs, const QByteArray &bytes)
 {
     parts.append({delayMs, bytes});
+    return *this;
+}
+
+LoopbackReply &LoopbackReply::thenWhenReleased(const QByteArray &bytes)
+{
+    parts.append({0, bytes, true});
     return *this;
 }
 
@@ -57,6 +66,23 @@ public:
     bool tlsFromStart = false;
     QSslCertificate tunnelCertificate;
     QSslKey tunnelKey;
+    // Parts kept back until release(); touched in the server's thread only, counted under
+    // the mutex.
+    QList<std::function<void()>> held;
+    int heldParts = 0;
+    bool released = false;
+
+    void releaseHeld()
+    {
+        released = true;
+        const QList<std::function<void()>> parts = std::exchange(held, {});
+        {
+            QMutexLocker lock(&mutex);
+            heldParts = 0;
+        }
+        for (const auto &part : parts)
+            part();
+    }
 
 protected:
     void incomingConnection(qintptr descriptor) override
@@ -145,11 +171,18 @@ private:
             return;
         }
         const LoopbackReply::Part &part = reply.parts.at(index);
-        auto next = [this, socket, state, reply, index] {
-            socket->write(reply.parts.at(index).bytes);
-            send(socket, state, reply, index + 1);
+        QPointer<QSslSocket> alive(socket);
+        auto next = [this, alive, state, reply, index] {
+            if (!alive)
+                return;
+            alive->write(reply.parts.at(index).bytes);
+            send(alive, state, reply, index + 1);
         };
-        if (part.delayMs > 0)
+        if (part.held && !released) {
+            held.append(next);
+            QMutexLocker lock(&mutex);
+            ++heldParts;
+        } else if (part.delayMs > 0)
             QTimer::singleShot(part.delayMs, socket, next);
         else
             next();
@@ -250,4 +283,16 @@ bool LoopbackServer::waitForRequests(int count, int timeoutMs) const
             return m_worker->requests.size() >= count;
     }
     return true;
+}
+
+int LoopbackServer::heldCount() const
+{
+    QMutexLocker lock(&m_worker->mutex);
+    return m_worker->heldParts;
+}
+
+void LoopbackServer::release()
+{
+    Worker *worker = m_worker.get();
+    QMetaObject::invokeMethod(worker, [worker] { worker->releaseHeld(); }, Qt::QueuedConnection);
 }

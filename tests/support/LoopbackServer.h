@@ -16,6 +16,7 @@ struct LoopbackReply
     {
         int delayMs = 0;
         QByteArray bytes;
+        bool held = false; // sent only once the test calls LoopbackServer::release()
     };
 
     QList<Part> parts;
@@ -29,6 +30,9 @@ struct LoopbackReply
     static LoopbackReply http(const QByteArray &statusLine, const QByteArray &body,
                               const QByteArray &extraHeaders = QByteArray());
     LoopbackReply &then(int delayMs, const QByteArray &bytes);
+    // A part the server keeps back until the test releases it: a download that is surely
+    // still going on while the test looks at the program.
+    LoopbackReply &thenWhenReleased(const QByteArray &bytes);
 };
 
 struct LoopbackRequest
@@ -67,6 +71,10 @@ public:
     int requestCount() const;
     int connectionCount() const;
     bool waitForRequests(int count, int timeoutMs) const;
+    // How many parts are being kept back now.
+    int heldCount() const;
+    // Sends every part kept back, and from now on sends held parts at once.
+    void release();
 
     class Worker;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 
 #include <cerrno>
 

@@ -1,11 +1,12 @@
 #include "sync/ChannelUpdater.h"
 #include "alerts/AlertQueue.h"
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
-#include "feed/TextOps.h"
+#include "base/FileReplace.h"
 #include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
+#include "support/ShortWrite.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
 #include "support/TestUserFolder.h"
@@ -94,6 +95,13 @@ public:
     {
         busyDuringDownload = updater && updater->channelUpdateBusy();
         return downloader.DownloadDocument(url, target, nullptr, user, password);
+    }
+    // As the program's hosts do: the update learns what the reply said beyond the document.
+    ChannelFetch FetchChannel(const QString &url, const QString &target, const QString &user,
+                              const QString &password, const HttpValidators &conditions) override
+    {
+        busyDuringDownload = updater && updater->channelUpdateBusy();
+        return downloader.FetchChannel(url, target, nullptr, user, password, conditions);
     }
     void ReportProblem(const QString &line) override { reports.append(line); }
 
@@ -623,15 +631,26 @@ TEST_F(ChannelUpdaterTest, ACacheFileThatCannotBeReplacedIsReportedAndKept)
     channel.lastupdate = lastUpdate;
     const QStringList failure{QStringLiteral("Nie można zapisać nowych nagłówków kanału Mój kanał")};
 
-    SetFileWriteCall(&failingWrite);
-    host.reports.clear();
-    const int result = update(manyItems(200));
-    SetFileWriteCall(nullptr);
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(host.reports, failure);
-    EXPECT_EQ(cacheBytes(), before);
-    EXPECT_EQ(channel.lastupdate, lastUpdate);
-    EXPECT_FALSE(updater->channelUpdateBusy());
+    // The rebuilt file fails, or already the download's own file: either way the cache
+    // write failed, not the download, and no new item is counted or queued.
+    alerts.startRun();
+    for (const bool downloadToo : {false, true}) {
+        SetFileWriteCall(&failingWrite);
+        std::unique_ptr<InjectedShortWrite> full;
+        if (downloadToo)
+            full = std::make_unique<InjectedShortWrite>();
+        host.reports.clear();
+        const int result = update(manyItems(200));
+        full.reset();
+        SetFileWriteCall(nullptr);
+        EXPECT_EQ(result, -1) << downloadToo;
+        EXPECT_EQ(host.reports, failure) << downloadToo;
+        EXPECT_EQ(cacheBytes(), before);
+        EXPECT_EQ(channel.lastupdate, lastUpdate);
+        EXPECT_FALSE(updater->channelUpdateBusy());
+        EXPECT_EQ(alerts.newItemCount, 0) << downloadToo;
+        EXPECT_TRUE(alerts.alertTitles.isEmpty()) << downloadToo;
+    }
 
     // data/ on a small file system of its own: first read-only, then with a page left.
     for (const bool readOnly : {true, false}) {

@@ -1,5 +1,5 @@
 #include "alerts/AlertQueue.h"
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "reading/ShownChannel.h"
@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QTemporaryDir>
 
@@ -296,4 +298,80 @@ TEST_F(ConditionalUpdateTest, RetryAfterHoldsTheTimerButNotTheCommand)
     EXPECT_EQ(host.reports,
               QStringList{QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")});
     EXPECT_TRUE(updater->mayUpdateOnTimer(channel));
+}
+
+// A cache file that no longer loads is never taken as "not modified": the request is a
+// full one, the file is rebuilt, and the validators come back with it.
+TEST_F(ConditionalUpdateTest, ABrokenCacheFileIsFetchedInFullAndRepaired)
+{
+    answer([](const QByteArray &request) {
+        if (!headerValue(request, "If-None-Match").isEmpty())
+            return LoopbackReply::http("304 Not Modified", QByteArray());
+        return LoopbackReply::http("200 OK", rss({"Jeden", "Dwa"}), "ETag: \"e1\"\r\n");
+    });
+    ASSERT_EQ(update(), 2);
+    const QByteArray good = readAll(cacheFile());
+    const struct
+    {
+        const char *name;
+        std::function<bool()> damage;
+    } damages[] = {
+        {"empty", [&] { return writeAll(cacheFile(), QByteArray()); }},
+        {"truncated", [&] { return writeAll(cacheFile(), good.left(good.size() / 2)); }},
+        {"random", [&] { return writeAll(cacheFile(), QByteArray("\x8F\x01\xFEzq\x00\x7F<<", 10)); }},
+        {"directory",
+         [&] { return QFile::remove(cacheFile()) && QDir().mkdir(cacheFile()); }},
+    };
+    for (const auto &d : damages) {
+        SCOPED_TRACE(d.name);
+        ASSERT_TRUE(d.damage());
+        const int before = server.requestCount();
+        EXPECT_EQ(update(), 2); // the marks went with the file
+        EXPECT_TRUE(headerValue(head(before), "If-None-Match").isEmpty());
+        XmlDocument doc;
+        EXPECT_NO_THROW(doc.loadFromFile(cacheFile()));
+        EXPECT_TRUE(QFileInfo(cacheFile()).isFile());
+
+        EXPECT_EQ(update(), 0);
+        EXPECT_EQ(headerValue(head(before + 1), "If-None-Match"), "\"e1\"");
+    }
+}
+
+// A 304 that names one validator, or none, leaves the other as stored; both reach the next
+// request and the file a later updater reads.
+TEST_F(ConditionalUpdateTest, EachValidatorStaysUntilTheServerSendsANewOne)
+{
+    const QByteArray date1 = "Mon, 05 Jan 2004 10:00:00 GMT";
+    const QByteArray date2 = "Tue, 06 Jan 2004 10:00:00 GMT";
+    QByteArray notModified;
+    answer([&](const QByteArray &request) {
+        if (!headerValue(request, "If-None-Match").isEmpty())
+            return LoopbackReply::http("304 Not Modified", QByteArray(), notModified);
+        return LoopbackReply::http("200 OK", rss({"Jeden"}),
+                                   "ETag: \"e1\"\r\nLast-Modified: " + date1 + "\r\n");
+    });
+    ASSERT_EQ(update(), 1);
+    const struct
+    {
+        QByteArray headers;
+        QByteArray etag;
+        QByteArray lastModified;
+    } steps[] = {
+        {"ETag: \"e2\"\r\n", "\"e2\"", date1},
+        {"Last-Modified: " + date2 + "\r\n", "\"e2\"", date2},
+        {"", "\"e2\"", date2},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.headers.constData());
+        notModified = step.headers;
+        ASSERT_EQ(update(), 0);
+        for (bool fresh : {false, true}) {
+            if (fresh)
+                updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
+            const int before = server.requestCount();
+            ASSERT_EQ(update(), 0);
+            EXPECT_EQ(headerValue(head(before), "If-None-Match"), step.etag) << fresh;
+            EXPECT_EQ(headerValue(head(before), "If-Modified-Since"), step.lastModified) << fresh;
+        }
+    }
 }

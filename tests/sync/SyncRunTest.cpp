@@ -4,6 +4,7 @@
 #include "sync/SyncRun.h"
 
 #include "alerts/AlertQueue.h"
+#include "base/LiveSettings.h"
 #include "app/Session.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
@@ -16,11 +17,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
 
 namespace {
@@ -263,3 +267,89 @@ TEST_F(SyncRunTest, ARunAskedForDuringASingleUpdateStartsWhenItReturns)
 }
 
 } // namespace
+
+namespace {
+
+// The stored ETag of each channel, as "GUID=etag", in GUID order.
+QStringList storedValidators(const QString &file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QJsonObject channels =
+        QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("channels")).toObject();
+    QStringList entries;
+    for (auto it = channels.constBegin(); it != channels.constEnd(); ++it)
+        entries << it.key() + QLatin1Char('=') +
+                       it.value().toObject().value(QStringLiteral("etag")).toString();
+    entries.sort();
+    return entries;
+}
+
+} // namespace
+
+// The validators of a run reach their file once, at its end (a cancelled run included),
+// not after every channel.
+TEST_F(SyncRunTest, ValidatorsAreWrittenOnceAtTheEndOfARun)
+{
+    std::atomic<int> generation{1};
+    server.setHandler([&generation](const LoopbackRequest &request) {
+        const QByteArray etag = request.target().mid(1) + QByteArray::number(generation.load());
+        return LoopbackReply::http("200 OK", feed(request.target().mid(1)),
+                                   "ETag: " + etag + "\r\n");
+    });
+    const QString file = UserFolder(home.path()).validatorsFile();
+    QStringList during;
+    QObject::connect(&run(), &SyncRun::channelUpdated, &run(), [&](ChannelNode *) {
+        during << storedValidators(file).join(QLatin1Char(' '));
+    });
+    channel(root(), QStringLiteral("A"), QStringLiteral("/a"));
+    channel(root(), QStringLiteral("B"), QStringLiteral("/b"));
+    channel(root(), QStringLiteral("C"), QStringLiteral("/c"));
+    run().SyncAllChannels();
+    EXPECT_EQ(during, QStringList({"", "", ""}));
+    const QStringList first{guidOf(1) + "=a1", guidOf(2) + "=b1", guidOf(3) + "=c1"};
+    EXPECT_EQ(storedValidators(file), first);
+
+    // Cancelled after its first channel, a run keeps what that channel brought.
+    generation = 2;
+    during.clear();
+    QObject::connect(&run(), &SyncRun::channelUpdated, &run(),
+                     [this](ChannelNode *) { run().requestCancel(); });
+    run().SyncAllChannels();
+    EXPECT_EQ(during, QStringList({first.join(QLatin1Char(' '))}));
+    EXPECT_EQ(storedValidators(file),
+              QStringList({guidOf(1) + "=a2", guidOf(2) + "=b1", guidOf(3) + "=c1"}));
+}
+
+// The settings of the session drive the timer: a changed interval starts a new period, the
+// same interval again (any other setting changed) leaves the running one alone.
+TEST_F(SyncRunTest, TheTimerFollowsTheLiveSettingsInterval)
+{
+    LiveSettings &live = session->liveSettings();
+    QTimer &timer = run().tmUpdates();
+    AppSettings s = live.values();
+    s.updates = true;
+    s.interval = 60;
+    live.set(s);
+    ASSERT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 3600000);
+    QElapsedTimer waited;
+    waited.start();
+    while (timer.remainingTime() >= 3600000 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const int before = timer.remainingTime();
+    s.balloon = !s.balloon;
+    live.set(s);
+    EXPECT_LE(timer.remainingTime(), before) << "not started again";
+
+    s.interval = 61;
+    live.set(s);
+    EXPECT_EQ(timer.interval(), 61 * 60000);
+    EXPECT_GT(timer.remainingTime(), 61 * 60000 - 30000) << "a new period";
+
+    s.updates = false;
+    live.set(s);
+    EXPECT_FALSE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 0);
+}

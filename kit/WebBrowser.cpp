@@ -1,0 +1,349 @@
+#include "kit/WebBrowser.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
+
+#include <memory>
+
+namespace {
+
+// A local document shown twice in a row, for another item, differs from the last one only
+// in its fragment; the engine would merely scroll. This query item makes every display a
+// new load. It never reaches the handlers or the callers.
+const QString ViewQueryItem = QStringLiteral("kvview");
+
+QUrl withoutViewQuery(QUrl url)
+{
+    if (!url.hasQuery())
+        return url;
+    QUrlQuery query(url);
+    if (!query.hasQueryItem(ViewQueryItem))
+        return url;
+    query.removeAllQueryItems(ViewQueryItem);
+    if (query.isEmpty())
+        url.setQuery(QString());
+    else
+        url.setQuery(query);
+    return url;
+}
+
+// Local addresses are given back readable, as the program built them ("{" stays "{").
+QString addressText(const QUrl &url)
+{
+    const QUrl clean = withoutViewQuery(url);
+    if (!clean.isLocalFile())
+        return clean.toString();
+    QString text = QStringLiteral("file://") + clean.path(QUrl::FullyDecoded);
+    if (clean.hasQuery())
+        text += QLatin1Char('?') + clean.query(QUrl::FullyDecoded);
+    if (clean.hasFragment())
+        text += QLatin1Char('#') + clean.fragment(QUrl::FullyDecoded);
+    return text;
+}
+
+// What a local document may load: its style sheets, fonts and pictures from its own folder
+// and pictures, style sheets, fonts and media from the web. No request made by script or by
+// a form (nothing can read a file or send anything away), no frames, no other local file.
+class LocalContentGuard : public QWebEngineUrlRequestInterceptor
+{
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (!allowed(info))
+            info.block(true);
+    }
+
+private:
+    static bool allowed(const QWebEngineUrlRequestInfo &info)
+    {
+        const QUrl target = info.requestUrl();
+        const auto type = info.resourceType();
+        if (type == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
+            return true;
+        const QUrl page = info.firstPartyUrl();
+        if (!page.isLocalFile())
+            return !target.isLocalFile();
+        switch (type) {
+        case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
+        case QWebEngineUrlRequestInfo::ResourceTypeImage:
+        case QWebEngineUrlRequestInfo::ResourceTypeFontResource:
+        case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
+            break;
+        case QWebEngineUrlRequestInfo::ResourceTypeMedia:
+            if (!target.isLocalFile())
+                break;
+            return false;
+        default:
+            return false;
+        }
+        if (!target.isLocalFile())
+            return true;
+        const QString folder = QFileInfo(page.toLocalFile()).absolutePath() + QLatin1Char('/');
+        const QString file = QDir::cleanPath(target.toLocalFile());
+        return file.startsWith(folder);
+    }
+};
+
+} // namespace
+
+WebPage::WebPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
+{
+    QWebEngineSettings *s = settings();
+    // A channel file must reach its style sheet beside it and the pictures of its items on
+    // the web; LocalContentGuard allows exactly that and nothing more.
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+    s->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
+    s->setAttribute(QWebEngineSettings::AllowGeolocationOnInsecureOrigins, false);
+    s->setAttribute(QWebEngineSettings::XSSAuditingEnabled, true);
+
+    // Links meant for a new window open here, like every other link of an item.
+    connect(this, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest &request) {
+                const QUrl url = request.requestedUrl();
+                QTimer::singleShot(0, this, [this, url] { load(url); });
+            });
+}
+
+bool WebPage::scriptsAllowedFor(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
+}
+
+void WebPage::applySettingsFor(const QUrl &url)
+{
+    settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scriptsAllowedFor(url));
+}
+
+bool WebPage::confirmNavigation(QUrl &url)
+{
+    if (!m_beforeNavigate)
+        return true;
+    const QString original = addressText(url);
+    QString address = original;
+    bool cancel = false;
+    m_beforeNavigate(address, cancel);
+    if (cancel)
+        return false;
+    if (address != original) {
+        url = WebBrowser::addressToUrl(address);
+        if (!url.isValid())
+            return false;
+        approveOnce(url);
+    }
+    return true;
+}
+
+bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+{
+    // Local documents hold items from the web: nothing in them may send a form anywhere.
+    if (type == NavigationTypeFormSubmitted && this->url().isLocalFile())
+        return false;
+    if (!isMainFrame) {
+        // Frames inside a local document are not given a way into the file system.
+        return url.scheme() != QLatin1String("file") || !this->url().isLocalFile();
+    }
+    // A reload shows the same document again; it is not a new navigation.
+    if (type == NavigationTypeReload) {
+        applySettingsFor(url);
+        return true;
+    }
+    if (!m_approved.isEmpty() && url == m_approved) {
+        m_approved.clear();
+        applySettingsFor(url);
+        return true;
+    }
+    m_approved.clear();
+
+    QUrl changed = url;
+    if (!confirmNavigation(changed))
+        return false;
+    if (changed != url) {
+        // The handler chose another address: go there instead, without asking again.
+        QPointer<WebPage> self(this);
+        QTimer::singleShot(0, this, [self, changed] {
+            if (!self)
+                return;
+            self->approveOnce(changed);
+            self->applySettingsFor(changed);
+            self->load(changed);
+        });
+        return false;
+    }
+    applySettingsFor(url);
+    return true;
+}
+
+WebBrowser::WebBrowser(QWidget *parent) : QWebEngineView(parent)
+{
+    // Off the record: no disk cache, no cookies or history kept between runs.
+    m_profile = new QWebEngineProfile(this);
+    m_profile->setHttpCacheType(QWebEngineProfile::NoCache);
+    m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    m_profile->setUrlRequestInterceptor(new LocalContentGuard(m_profile));
+    m_page = new WebPage(m_profile, this);
+    setPage(m_page);
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    connect(m_page, &QWebEnginePage::loadProgress, this,
+            [this](int progress) { emit ProgressChange(progress, 100); });
+    connect(m_page, &QWebEnginePage::loadingChanged, this,
+            [this](const QWebEngineLoadingInfo &info) {
+                switch (info.status()) {
+                case QWebEngineLoadingInfo::LoadStartedStatus:
+                    emit ProgressChange(0, 100);
+                    break;
+                case QWebEngineLoadingInfo::LoadStoppedStatus:
+                    // A navigation that was cancelled or replaced completes nothing.
+                    emit ProgressChange(0, 0);
+                    break;
+                case QWebEngineLoadingInfo::LoadSucceededStatus:
+                case QWebEngineLoadingInfo::LoadFailedStatus:
+                    emit ProgressChange(0, 0);
+                    emit DocumentComplete(addressText(info.url()));
+                    break;
+                }
+            });
+    connect(m_page, &QWebEnginePage::linkHovered, this,
+            [this](const QString &url) { emit StatusTextChange(addressText(QUrl(url))); });
+    connect(this, &QWebEngineView::printRequested, this, &WebBrowser::PrintPage);
+}
+
+WebBrowser::~WebBrowser()
+{
+    // The page must go before its profile.
+    setPage(nullptr);
+    delete m_page;
+    m_page = nullptr;
+}
+
+QUrl WebBrowser::addressToUrl(const QString &address)
+{
+    if (address.startsWith(QLatin1Char('/'))) {
+        const int hash = address.indexOf(QLatin1Char('#'));
+        QUrl url = QUrl::fromLocalFile(hash < 0 ? address : address.left(hash));
+        if (hash >= 0)
+            url.setFragment(address.mid(hash + 1), QUrl::TolerantMode);
+        return url;
+    }
+    QUrl url(address, QUrl::TolerantMode);
+    if (url.scheme().isEmpty())
+        return QUrl();
+    return url;
+}
+
+void WebBrowser::setBeforeNavigate2(WebPage::BeforeNavigateHandler handler)
+{
+    m_page->setBeforeNavigateHandler(std::move(handler));
+}
+
+bool WebBrowser::Navigate(const QString &address)
+{
+    QUrl url = addressToUrl(address);
+    if (!url.isValid() || url.isEmpty())
+        return false;
+    loadUrl(url);
+    return true;
+}
+
+void WebBrowser::loadUrl(QUrl url)
+{
+    if (url.scheme() == QLatin1String("about")) {
+        // The engine opens empty pages without asking; the watch sees them all the same.
+        if (!m_page->confirmNavigation(url))
+            return;
+        if (url.scheme() == QLatin1String("about")) {
+            m_page->load(url);
+            return;
+        }
+    }
+    if (!url.isLocalFile()) {
+        m_page->load(url);
+        return;
+    }
+    static quint64 counter = 0;
+    QUrl fresh = url;
+    QUrlQuery query(fresh);
+    query.removeAllQueryItems(ViewQueryItem);
+    query.addQueryItem(ViewQueryItem, QString::number(++counter));
+    fresh.setQuery(query);
+    m_page->load(fresh);
+}
+
+bool WebBrowser::GoBack()
+{
+    if (!m_page->history()->canGoBack())
+        return false;
+    m_page->triggerAction(QWebEnginePage::Back);
+    return true;
+}
+
+bool WebBrowser::GoForward()
+{
+    if (!m_page->history()->canGoForward())
+        return false;
+    m_page->triggerAction(QWebEnginePage::Forward);
+    return true;
+}
+
+void WebBrowser::Refresh()
+{
+    m_page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+}
+
+void WebBrowser::CopySelection()
+{
+    m_page->triggerAction(QWebEnginePage::Copy);
+}
+
+void WebBrowser::PrintPage()
+{
+    if (m_printing)
+        return;
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), this);
+    dialog.setWindowTitle(QStringLiteral("Drukuj"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    PrintTo(printer);
+}
+
+void WebBrowser::PrintTo(const std::shared_ptr<QPrinter> &printer)
+{
+    if (m_printing)
+        return;
+    m_printing = true;
+    // The printer must outlive the asynchronous print job.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection =
+        connect(this, &QWebEngineView::printFinished, this, [this, printer, connection](bool) {
+            m_printing = false;
+            disconnect(*connection);
+        });
+    print(printer.get());
+}
+
+QString WebBrowser::LocationURL() const
+{
+    return addressText(m_page->url());
+}
