@@ -13,6 +13,7 @@
 #include "catalogue/ChannelTree.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
+#include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/forms/FindUnit.h"
 #include "reading/forms/ItemCommandsController.h"
@@ -218,7 +219,7 @@ public:
                                       &allArchiveFilter, &keyWord,    m_lvHeaders,
                                       &acAddToArchive, &acArchiveDelete, &addToArchive,
                                       &archiveDelete};
-        ArchiveController archiveSide(aw, tree, m_rows, *m_sbStatus, m_boxes,
+        ArchiveController archiveSide(aw, tree, m_onShow, *m_sbStatus, m_boxes,
                                       m_dir.path() + QStringLiteral("/data/arch_item.xml"),
                                       nullptr);
         archiveSide.setArchive(store.get(), nullptr);
@@ -266,7 +267,8 @@ private:
     QTreeView *m_lvHeaders = nullptr;
     MainStatusBar *m_sbStatus = nullptr;
     TfmFindFrm *m_find = nullptr;
-    HeaderListModel m_rows;
+    RowsOnShow m_onShow;
+    HeaderListModel &m_rows = m_onShow.model();
     ShownChannel m_shown;
     StderrReport m_report;
     CountedBoxes m_boxes;

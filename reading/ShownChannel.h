@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/UserFolder.h"
+#include "base/UserFolder.h"
 #include "reading/HeaderRow.h"
 #include "reading/ItemSource.h"
 #include "sync/ShownDocument.h"

@@ -3,15 +3,13 @@
 
 #include "MainFrmFixture.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "support/LoopbackServer.h"
+#include "support/SignalWait.h"
 #include "sync/ReportLog.h"
-#include "app/forms/ActionFacts.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
@@ -35,20 +33,6 @@ QByteArray feed(const QStringList &titles)
     return bytes + "</channel></rss>";
 }
 
-// Serves events until `done` holds or the deadline passes.
-bool waitUntil(const std::function<bool()> &done, int limitMs = 10000)
-{
-    QDeadlineTimer deadline(limitMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
 class MainFrmRowsTest : public MainFrmFixture
 {
 protected:
@@ -59,10 +43,11 @@ protected:
             const QByteArray body = m_documents.value(request.target(), feed({"brak"}));
             if (request.target() != m_slowPath)
                 return LoopbackReply::http("200 OK", body);
+            // The slow channel's body comes only once the test has done what it does meanwhile.
             LoopbackReply reply;
             reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " +
                               QByteArray::number(body.size()) + "\r\n\r\n");
-            reply.then(m_slowMs, body);
+            reply.thenWhenReleased(body);
             return reply;
         });
         ASSERT_TRUE(m_server.start());
@@ -99,10 +84,28 @@ protected:
         return shown;
     }
 
+    // Once the slow channel's download is under way (inside whatever loop the command that
+    // started it serves events in), `meanwhile` runs, then the download goes on.
+    void whileSlowDownload(std::function<void()> meanwhile)
+    {
+        m_watch = std::make_unique<QTimer>();
+        m_watch->setInterval(5);
+        QObject::connect(m_watch.get(), &QTimer::timeout, m_watch.get(), [this, meanwhile] {
+            if (m_server.heldCount() == 0)
+                return;
+            m_watch->stop();
+            m_sawSlowDownload = true;
+            meanwhile();
+            m_server.release();
+        });
+        m_watch->start();
+    }
+
     LoopbackServer m_server;
+    std::unique_ptr<QTimer> m_watch;
     QHash<QByteArray, QByteArray> m_documents;
     QByteArray m_slowPath;
-    int m_slowMs = 0;
+    bool m_sawSlowDownload = false;
 };
 
 // "Moje kanały > A": A is on show and the only child of its group. Deleting it puts the
@@ -142,7 +145,6 @@ TEST_F(MainFrmRowsTest, AChannelCannotBeDeletedWhileItIsBeingUpdated)
 {
     m_documents["/slow"] = feed({"Pierwsza"});
     m_slowPath = "/slow";
-    m_slowMs = 600;
     Windows &w = createAll();
     ChannelNode *a = addChannel(w, w.main->channelTree()->root(), QStringLiteral("A"), GuidA,
                                 "/slow");
@@ -154,21 +156,17 @@ TEST_F(MainFrmRowsTest, AChannelCannotBeDeletedWhileItIsBeingUpdated)
     ASSERT_TRUE(action(w, "acRemoveTreeItem")->isEnabled());
 
     bool seenBusy = false, enabledWhileBusy = true;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
-        if (!w.main->channelUpdateBusy())
-            return;
-        watch.stop();
-        seenBusy = true;
+    whileSlowDownload([&] {
+        seenBusy = w.main->channelUpdateBusy();
         w.main->UpdateActions();
         enabledWhileBusy = action(w, "acRemoveTreeItem")->isEnabled();
         m_boxes.answers = {true};
         action(w, "acRemoveTreeItem")->trigger(); // the Del key does the same
     });
-    watch.start();
     action(w, "acSyncSelected")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !w.main->channelUpdateBusy(); }));
 
+    ASSERT_TRUE(m_sawSlowDownload);
     ASSERT_TRUE(seenBusy);
     EXPECT_FALSE(enabledWhileBusy);
     EXPECT_TRUE(w.main->channelTree()->nodesInPreOrder().contains(a));
@@ -194,21 +192,18 @@ TEST_F(MainFrmRowsTest, ShowingTheChannelOnShowAgainDuringARunKeepsItsFetchedDow
 
     m_documents["/a"] = feed({"Nowa", "Pierwsza"});
     m_slowPath = "/c";
-    m_slowMs = 1500;
     const QString download = appFolder() + "temp/" + GuidA + ".xml";
     bool refilledWithDownload = false;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
-        if (!w.main->syncAllRunning() || QFileInfo(download).size() < m_documents["/a"].size())
-            return;
-        watch.stop();
-        refilledWithDownload = true;
+    whileSlowDownload([&] {
+        // A is fetched ahead while C is held back.
+        refilledWithDownload = WaitUntil(
+            [&] { return QFileInfo(download).size() >= m_documents["/a"].size(); });
         child<QPushButton>(w.main, "btFilter")->click();
     });
-    watch.start();
     action(w, "acSyncAll")->trigger();
+    ASSERT_TRUE(WaitUntil([&] { return !w.main->syncAllRunning(); }));
 
+    ASSERT_TRUE(m_sawSlowDownload);
     ASSERT_TRUE(refilledWithDownload);
     EXPECT_FALSE(reportLines(w).contains(QStringLiteral("Zły format kanału A")))
         << reportLines(w).join('\n').toStdString();
@@ -234,7 +229,7 @@ TEST_F(MainFrmRowsTest, ARunRefreshesTheRowsOnShowWhileAGroupIsSelected)
 
     m_documents["/a"] = feed({"Nowa", "Pierwsza"});
     action(w, "acSyncAll")->trigger();
-    ASSERT_TRUE(waitUntil([&] { return !w.main->syncAllRunning(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !w.main->syncAllRunning(); }));
 
     EXPECT_EQ(titles(w).size(), 2);
     EXPECT_TRUE(titles(w).contains(QStringLiteral("Nowa")));
@@ -251,27 +246,22 @@ TEST_F(MainFrmRowsTest, ARunStartedFromTheTrayAfterClosingToTheTrayOpensTheRepor
 {
     m_documents["/a"] = feed({"Pierwsza"});
     m_slowPath = "/a";
-    m_slowMs = 300;
     Windows &w = createAll();
     w.report->cbDontShow->setChecked(false);
     w.config->cbCloseAction->setChecked(true);
     addChannel(w, w.main->channelTree()->root(), QStringLiteral("A"), GuidA, "/a");
     w.main->show();
-    ASSERT_TRUE(waitUntil([&] { return w.main->isVisible(); }));
+    ASSERT_TRUE(WaitUntil([&] { return w.main->isVisible(); }));
     w.main->close();
     ASSERT_FALSE(w.main->isVisible()) << "closed to the tray";
 
     bool reportShown = false;
-    QTimer watch;
-    watch.setInterval(1);
-    QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
-        reportShown = reportShown || w.report->isVisible();
-    });
-    watch.start();
+    whileSlowDownload([&] { reportShown = w.report->isVisible(); });
     w.main->UpdateActions();
     ASSERT_TRUE(action(w, "acSyncAll")->isEnabled());
     action(w, "acSyncAll")->trigger(); // the tray menu's entry
-    watch.stop();
+    ASSERT_TRUE(WaitUntil([&] { return !w.main->syncAllRunning(); }));
+    ASSERT_TRUE(m_sawSlowDownload);
     EXPECT_TRUE(reportShown);
 }
 
