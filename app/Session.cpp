@@ -5,6 +5,7 @@
 #include "alerts/AlertQueue.h"
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
+#include "archive/ArchiveView.h"
 #include "archive/OldArchive.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
@@ -168,4 +169,5 @@ void Session::openArchive()
     }
     m_archive = ArchiveStore::open(path);
     m_archiveItems = std::move(items);
+    m_archiveView = std::make_unique<ArchiveView>(*m_archive, *m_archiveItems, m_folder);
 }

@@ -12,6 +12,7 @@ struct ProxySettings;
 class AlertPlayback;
 class ArchiveItemDocument;
 class ArchiveStore;
+class ArchiveView;
 struct TreeLoadResult;
 class ChannelTree;
 class ChannelTreeSaver;
@@ -58,6 +59,8 @@ public:
     // The archive, once openArchive has succeeded; until then the calls below must not be made.
     ArchiveStore &archive() { return *m_archive; }
     ArchiveItemDocument &archiveItems() { return *m_archiveItems; }
+    // The archive as the header list shows it.
+    ArchiveView &archiveView() { return *m_archiveView; }
     bool archiveOpen() const { return m_archive != nullptr; }
 
     // The proxy of every download, read before each one (and once per run for the downloads
@@ -98,4 +101,5 @@ private:
     std::function<ProxySettings()> m_proxyProvider;
     std::unique_ptr<ArchiveStore> m_archive;
     std::unique_ptr<ArchiveItemDocument> m_archiveItems;
+    std::unique_ptr<ArchiveView> m_archiveView;
 };

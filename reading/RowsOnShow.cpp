@@ -59,6 +59,11 @@ void RowsOnShow::showChannel(ShownChannel &channel, std::vector<HeaderRow> rows)
     show(channel, std::move(rows), false);
 }
 
+void RowsOnShow::showChannelRows(IItemSource &source, std::vector<HeaderRow> rows)
+{
+    show(source, std::move(rows), false);
+}
+
 void RowsOnShow::showArchive(IItemSource &archive, std::vector<HeaderRow> rows)
 {
     show(archive, std::move(rows), true);

@@ -37,6 +37,9 @@ public:
     // The channel's rows, sorted by the current sort. Once its document lets go of the
     // file, the rows are cleared.
     void showChannel(ShownChannel &channel, std::vector<HeaderRow> rows);
+    // Channel rows from any source (the channel on show, or rows gathered from several),
+    // sorted by the current sort.
+    void showChannelRows(IItemSource &source, std::vector<HeaderRow> rows);
     // Archive rows, in the order given.
     void showArchive(IItemSource &archive, std::vector<HeaderRow> rows);
     // New rows from the source already on show, kept in the order given (archive rows

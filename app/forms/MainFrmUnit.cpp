@@ -283,7 +283,7 @@ bool TfmMainFrm::OpenArchive()
     if (!ArchiveController::OpenArchive([this] { m_session->openArchive(); }, *m_messageBoxes,
                                         this))
         return false;
-    m_archive->setArchive(&m_session->archive(), &m_session->archiveItems());
+    m_archive->setArchive(&m_session->archive(), &m_session->archiveView());
     if (!m_session->movedOldArchive().isEmpty())
         OfferOldArchive(m_session->movedOldArchive(), FindMdbExport(), m_session->archive(),
                         *m_messageBoxes, this);

@@ -143,35 +143,18 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
         m_session->channelTree(), m_session->shownChannel(), m_session->rowsOnShow(),
         m_session->unreadCounts(), m_session->folder(), *this, m_images, this);
-    ShownChannel *shown = &m_session->shownChannel();
     m_itemCommands = new ItemCommandsController(
         {lvHeaders, wbContent, sbStatus, new TfmFindFrm(this), this},
         {acMarkAsRead, acMarkAsUnread, acCopyLink, acOpenLink, acSendAsMail, acSaveToFile,
          acPrintHeader, acOpenInNewWindow, acCopyToClipBoard, acSelectAll, acFind},
-        m_session->headerRows(), *shown, m_session->folder(), *m_messageBoxes, this);
+        m_session->rowsOnShow(), m_session->folder(), *m_messageBoxes, this);
     m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels,
                                          lvHeaders},
-                                        m_session->channelTree(), folder, this);
-    m_itemView->setChannelItems([shown](int id) { return shown->itemNode(id); });
+                                        m_session->channelTree(), m_session->rowsOnShow(), this);
     m_archive = new ArchiveController(
         {this, sbShowAllArchive, lvArchiveCategories, cbAllArchiveFilter, edKeyWord, lvHeaders,
          acAddToArchive, acArchiveDelete, sbAddToArchive, sbArchiveDelete},
-        m_session->channelTree(), m_session->rowsOnShow(), *sbStatus, *m_messageBoxes,
-        folder.archiveItemFile(), this);
-    m_archive->setChannelItemNode([shown](int id) { return shown->itemNode(id); });
-    // The archive view shows archive rows in the same list and the same item view.
-    m_headerList->setArchiveSide(m_archive);
-    ArchiveController *archive = m_archive;
-    m_itemView->setArchiveSide({[archive] { return archive->archiveViewShown(); },
-                                [archive](int id) { return archive->GetItemNode(id); },
-                                [archive](XmlNode item) { archive->writeItemDocument(item); }});
-    m_itemCommands->setItemNodeSource([archive, shown](const HeaderRow &row) {
-        return archive->archiveViewShown() ? archive->GetItemNode(row.id) : shown->itemNode(row);
-    });
-    m_itemCommands->setArchiveMarker(
-        [archive](const QString &guid, bool unread) { archive->setUnreadMark(guid, unread); });
-    m_itemCommands->setArchiveFinder(
-        [archive](int field, const QString &text) { return archive->showMatching(field, text); });
+        m_session->channelTree(), m_session->rowsOnShow(), *sbStatus, *m_messageBoxes, this);
     m_notify = new TfmNotifyFrm(m_session->alertPlayback());
     const QString opml = QStringLiteral("Pliki OPML (*.opml *.xml);;Wszystkie pliki (*)");
     TreeEditingController::Outside outside;
@@ -341,6 +324,10 @@ void TfmMainFrm::connectItemCommands()
 void TfmMainFrm::connectArchive()
 {
     ArchiveController *a = m_archive;
+    connect(m_itemCommands, &ItemCommandsController::archiveFindRequested, a,
+            &ArchiveController::findInArchive);
+    connect(m_headerList, &HeaderListController::archiveRefillRequested, a,
+            &ArchiveController::applyFilter);
     connect(acAddToArchive, &QAction::triggered, a, &ArchiveController::acAddToArchiveExecute);
     connect(acArchiveDelete, &QAction::triggered, a, &ArchiveController::acArchiveDeleteExecute);
     connect(sbShowAllArchive, &QToolButton::clicked, a, &ArchiveController::sbShowAllArchiveClick);

@@ -1,7 +1,6 @@
 #include "reading/forms/HeaderListController.h"
 
 #include "catalogue/ChannelTree.h"
-#include "reading/HeaderListArchiveSide.h"
 #include "reading/HeaderListModel.h"
 #include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
@@ -71,15 +70,14 @@ ChannelNode *HeaderListController::selectedNode() const
 
 bool HeaderListController::archiveViewShown() const
 {
-    return m_archive && m_archive->archiveViewShown();
+    return m_onShow.archiveView();
 }
 
 void HeaderListController::ShowChannelHeaders(ChannelNode *channel, const QString &name,
                                               bool reuseDocument)
 {
+    // Showing the channel's rows ends the archive view.
     m_w.cbAllArchiveFilter->hide();
-    if (m_archive)
-        m_archive->closeArchiveView();
     const TtvChannel *record = channel ? channel->channel() : nullptr;
     const QString guid = record ? record->GUID : QString();
     HeaderFill fill = m_shown.fillHeaders(guid, name, m_w.edKeyWord->text(), reuseDocument,
@@ -223,7 +221,7 @@ void HeaderListController::btFilterClick()
         m_w.edKeyWord->setEnabled(false);
     }
     if (archiveViewShown()) {
-        m_archive->refillArchive();
+        emit archiveRefillRequested();
     } else if (ChannelNode *node = selectedNode(); node && node->isChannel()) {
         ShowChannelHeaders(node, node->text(), true);
     }

@@ -9,7 +9,6 @@ class ChannelNode;
 class ChannelTree;
 class HeaderListModel;
 class IChannelFiles;
-class IHeaderListArchiveSide;
 class IReportSink;
 class QCheckBox;
 class QLabel;
@@ -42,9 +41,6 @@ public:
     HeaderListController(const Widgets &widgets, ChannelTree &tree, ShownChannel &shown,
                          RowsOnShow &rows, UnreadCounts &counts, const IChannelFiles &files,
                          IReportSink &report, const QList<QIcon> &images, QObject *parent);
-
-    // The archive view's hooks; null while there is no archive side.
-    void setArchiveSide(IHeaderListArchiveSide *side) { m_archive = side; }
 
     // Fills the list with the channel's items: from its cache file, or from the document in
     // memory when `reuseDocument`. A missing file leaves the list empty and the browser
@@ -82,6 +78,8 @@ signals:
     void navigateRequested(const QString &address);
     // Something the actions depend on changed.
     void stateChanged();
+    // The filter changed while archive rows are on show: the archive shows them anew.
+    void archiveRefillRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -100,5 +98,4 @@ private:
     UnreadCounts &m_counts;
     const IChannelFiles &m_files;
     IReportSink &m_report;
-    IHeaderListArchiveSide *m_archive = nullptr;
 };

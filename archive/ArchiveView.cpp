@@ -47,11 +47,11 @@ int ArchiveView::recordCount() const
 
 void ArchiveView::remove(const std::vector<HeaderRow> &rows)
 {
-    std::vector<QString> guids;
-    guids.reserve(rows.size());
+    std::vector<long long> rowIds;
+    rowIds.reserve(rows.size());
     for (const HeaderRow &row : rows)
-        guids.push_back(row.guid);
-    m_store.dbCommand().deleteByGuids(guids);
+        rowIds.push_back(row.archiveRowId);
+    m_store.dbCommand().deleteByRowIds(rowIds);
 }
 
 XmlNode ArchiveView::itemNode(const HeaderRow &row)
@@ -77,14 +77,19 @@ QString ArchiveView::showItem(const HeaderRow &row)
     const XmlNode item = itemNode(row);
     if (item.isNull())
         return QString();
+    // A working sheet that cannot be written leaves the old one; the browser shows what it
+    // gives.
     if (!ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::ArchiveSheet, row.guid))
         qCWarning(lcArchive, "the working style sheet could not be written");
     m_items.write(item, m_folder.archiveItemFile());
     return ItemDisplay::ArchiveItemAddress(m_folder);
 }
 
-void ArchiveView::exportItem(const HeaderRow &, const QString &exportName)
+void ArchiveView::exportItem(const HeaderRow &row, const QString &exportName)
 {
-    // The document of the item shown last, as the browser shows it.
+    const XmlNode item = itemNode(row);
+    if (item.isNull())
+        throw XmlError(QStringLiteral("wiadomości nie ma już w archiwum"));
+    m_items.write(item, m_folder.archiveItemFile());
     ExportArchiveItem(m_folder.archiveItemFile(), exportName);
 }

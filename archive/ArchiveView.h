@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/UserFolder.h"
 #include "archive/ArchiveStore.h"
+#include "base/UserFolder.h"
 #include "reading/HeaderRow.h"
 #include "reading/ItemSource.h"
 
@@ -21,20 +21,20 @@ public:
     // One channel's rows (an empty GUID: the whole archive), narrowed by `keyword` when it
     // holds text. Raises ArchiveError; the query is closed then.
     std::vector<HeaderRow> open(const QString &channelGuid, const QString &keyword);
-    // The whole archive's rows whose field (description, author or title) holds the text.
-    // False when no row does: the query and `rows` stay as they were. Raises ArchiveError.
+    // The whole archive's rows whose field holds the text. False when no row does: the
+    // query and `rows` stay as they were. Raises ArchiveError.
     bool openMatching(ArchiveQuery::Column column, const QString &text,
                       std::vector<HeaderRow> &rows);
     void close();
     bool isOpen() const;
     int recordCount() const;
-    // Deletes every stored copy of the rows' items in one transaction. Raises ArchiveError;
-    // nothing is deleted then.
+    // Deletes the rows' own copies in one transaction (another copy of the same item
+    // stays). Raises ArchiveError; nothing is deleted then.
     void remove(const std::vector<HeaderRow> &rows);
 
     // IItemSource: the template item filled from the record at the row's position; marks go
-    // to the archive at once (ArchiveError); showing writes the working sheet and the
-    // one-item document (ItemDisplayError, XmlError); the export copies that document.
+    // to the archive at once, to every copy of the item (ArchiveError); showing writes the
+    // working sheet and the one-item document (XmlError); the export writes the row's item.
     XmlNode itemNode(const HeaderRow &row) override;
     bool setUnread(const HeaderRow &row, bool unread) override;
     QString showItem(const HeaderRow &row) override;
