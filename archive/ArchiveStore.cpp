@@ -1,5 +1,7 @@
 #include "archive/ArchiveStore.h"
 
+#include "feed/HtmlText.h"
+
 #include <QByteArray>
 #include <QCollator>
 #include <QFile>
@@ -277,6 +279,22 @@ void containsFolded(sqlite3_context *context, int, sqlite3_value **argv)
     sqlite3_result_int(context, holdsFolded(text, text + sqlite3_value_bytes(argv[0]), *key));
 }
 
+// kv_visible_contains(stored description, keyword): whether what the reader sees of the
+// description (tags left out, references decoded) holds the keyword, letter case ignored.
+void visibleContains(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 0);
+        return;
+    }
+    const auto utf8 = [](sqlite3_value *value) {
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(value)),
+                                 sqlite3_value_bytes(value));
+    };
+    const QString text = archiveText(utf8(argv[0]), ArchiveTextWay::ToShown);
+    sqlite3_result_int(context, HtmlText::VisibleTextContains(text, utf8(argv[1])));
+}
+
 // kv_locale: channel names in Polish order, ignoring letter case; binary order breaks
 // ties so that the order is total.
 int compareLocale(void *arg, int size1, const void *text1, int size2, const void *text2)
@@ -360,6 +378,9 @@ std::unique_ptr<ArchiveStore> ArchiveStore::open(const QString &path)
     if (sqlite3_create_function_v2(c->db, "kv_contains", 2,
                                    SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
                                    containsFolded, nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_create_function_v2(c->db, "kv_visible_contains", 2,
+                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                                   visibleContains, nullptr, nullptr, nullptr) != SQLITE_OK ||
         sqlite3_create_collation_v2(c->db, "kv_locale", SQLITE_UTF8, &c->collator,
                                     compareLocale, nullptr) != SQLITE_OK)
         fail(c->db, sqlite3_errcode(c->db), Stage::Opening);
@@ -561,16 +582,18 @@ void ArchiveQuery::open(const QString &channelGuid, const QString &keyword)
 
 bool ArchiveQuery::openMatching(Column column, const QString &text)
 {
-    // The column's name comes from this table, never from the caller's text.
-    // The description's find looks in the full text as well.
+    // The column's name comes from this table, never from the caller's text. The
+    // description's find looks at what the reader sees, in the full text as well.
     static const char *const Names[] = {"sDescription", "sAuthor", "sTitle"};
-    QByteArray condition = QByteArray("kv_contains(") + Names[int(column)] + ", ?1)";
-    if (column == Column::Description && m_c.hasContent)
-        condition = "(" + condition + " OR kv_contains(sContent, ?1))";
+    const bool visible = column == Column::Description;
+    QByteArray condition = QByteArray(visible ? "kv_visible_contains(" : "kv_contains(") +
+                           Names[int(column)] + ", ?1)";
+    if (visible && m_c.hasContent)
+        condition = "(" + condition + " OR kv_visible_contains(sContent, ?1))";
     const QByteArray sql =
         QByteArray(ListedColumns) + " WHERE " + condition + " ORDER BY rowid";
     Statement statement(m_c.db, sql.constData(), Stage::Reading);
-    statement.bind(1, archiveText(text, ArchiveTextWay::ToStored));
+    statement.bind(1, visible ? text : archiveText(text, ArchiveTextWay::ToStored));
     std::vector<ArchiveListedRow> rows = listedRows(statement);
     if (rows.empty())
         return false;

@@ -5,6 +5,7 @@
 #include "kit/MainStatusBar.h"
 #include "kit/MessageBoxes.h"
 #include "kit/WebBrowser.h"
+#include "feed/HtmlText.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ItemExport.h"
 #include "reading/ItemLinks.h"
@@ -21,7 +22,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QTreeView>
 
@@ -30,12 +30,6 @@
 namespace {
 constexpr int DelayedMarkMs = 2000;
 
-QString plainText(const QString &html)
-{
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    QString text = html;
-    return text.remove(tags);
-}
 } // namespace
 
 ItemCommandsController::ItemCommandsController(const Widgets &widgets, const Actions &actions,
@@ -309,21 +303,22 @@ bool ItemCommandsController::findInList(int field, const QString &text)
     };
     for (int r = 0; r < m_rows.rowCount(); ++r) {
         const HeaderRow &row = m_rows.row(r);
-        QString haystack;
+        bool found = false;
         if (wanted == TfmFindFrm::Field::Title) {
-            haystack = row.title;
+            found = row.title.contains(text, Qt::CaseInsensitive);
         } else if (wanted == TfmFindFrm::Field::Author) {
-            haystack = row.author;
+            found = row.author.contains(text, Qt::CaseInsensitive);
         } else {
+            // What the reader sees of the description: tags left out, references decoded.
             try {
                 const XmlNode item = itemNode(row);
                 const XmlNode description = item ? item.findChild(QStringLiteral("description")) : XmlNode();
-                haystack = description ? plainText(description.text()) : QString();
+                found = description && HtmlText::VisibleTextContains(description.text(), text);
             } catch (const std::exception &) {
-                haystack.clear();
+                found = false;
             }
         }
-        if (!haystack.contains(text, Qt::CaseInsensitive)) {
+        if (!found) {
             closeRun();
             continue;
         }

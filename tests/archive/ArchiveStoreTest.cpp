@@ -148,6 +148,8 @@ TEST_F(ArchiveStoreTest, TheFindLooksInItsOneColumnAndAMissLeavesTheViewAsItWas)
         archiveRow("g1", ChA, QStringLiteral("Żółw w ogrodzie")),
         archiveRow("g2", ChB, "opis", QStringLiteral("<p>ŻÓŁW jaja</p>")),
         byAuthor,
+        archiveRow("g4", ChB, "zajawka",
+                   QStringLiteral("Mówił &#8222;tak&#8221; w <b>\"Sejmie\"</b> [&#8230;]")),
     });
     ArchiveQuery &query = store->archiveQuery();
     using Column = ArchiveQuery::Column;
@@ -157,6 +159,11 @@ TEST_F(ArchiveStoreTest, TheFindLooksInItsOneColumnAndAMissLeavesTheViewAsItWas)
     EXPECT_EQ(titles(query), QStringList({"opis"}));
     ASSERT_TRUE(query.openMatching(Column::Author, QStringLiteral("o'brien 100%")));
     EXPECT_EQ(titles(query), QStringList({"nic"}));
+    // The description is found as the reader sees it: references decoded, tags left out.
+    ASSERT_TRUE(query.openMatching(Column::Description, QStringLiteral("„TAK” w \"sejmie\"")));
+    EXPECT_EQ(titles(query), QStringList({"zajawka"}));
+    EXPECT_FALSE(query.openMatching(Column::Description, QStringLiteral("8222")));
+    EXPECT_FALSE(query.openMatching(Column::Description, QStringLiteral("<b>")));
 
     query.open(ChA, QString());
     EXPECT_FALSE(query.openMatching(Column::Author, QStringLiteral("_")));

@@ -421,7 +421,8 @@ TEST_F(ItemCommandsTest, FindSelectsEveryMatchInTheChosenFieldWhateverTheCase)
     fill({{"Żółw na drodze", "Anna", "&lt;p&gt;o &lt;b&gt;żółwiach&lt;/b&gt;&lt;/p&gt;", "http://a", false},
           {"Kot", "ANNA Nowak", "nic", "http://b", false},
           {"ŻÓŁW wraca", "Piotr", "opis", "http://c", false},
-          {"Pies", "Ewa", "b", "http://d", false}});
+          {"Pies", "Ewa", "b", "http://d", false},
+          {"Zajawka", "Ewa", "Mówił &amp;#8222;tak&amp;#8221; [&amp;#8230;]", "http://e", false}});
     QLineEdit *edWhat = find->findChild<QLineEdit *>("edWhat");
     auto run = [&](const char *field, const char *text) {
         edWhat->setText(QString::fromUtf8(text));
@@ -435,6 +436,8 @@ TEST_F(ItemCommandsTest, FindSelectsEveryMatchInTheChosenFieldWhateverTheCase)
     EXPECT_EQ(selected(), rowsOf({"Kot", "Żółw na drodze"}));
     run("cbDesc", "ŻÓŁWIACH");
     EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Żółw na drodze")});
+    run("cbDesc", "„tak” […]"); // references are the characters they stand for
+    EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Zajawka")});
     run("cbDesc", "b"); // markup is not text
     EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Pies")});
 
