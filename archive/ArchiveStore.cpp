@@ -660,9 +660,12 @@ QString ArchiveQuery::fieldByName(const QString &column) const
 void ArchiveChannelsQuery::open()
 {
     close();
+    // One row per channel: a channel archived under several names (renamed, or its name
+    // written in another letter case) is listed under the name it was archived with last;
+    // the bare columns of a MAX() group come from the row holding the maximum.
     Statement statement(m_c.db,
-                        "SELECT DISTINCT sChannelName, sChGUID FROM archive "
-                        "ORDER BY sChannelName COLLATE kv_locale, sChGUID",
+                        "SELECT sChannelName, sChGUID, MAX(rowid) FROM archive "
+                        "GROUP BY sChGUID ORDER BY sChannelName COLLATE kv_locale, sChGUID",
                         Stage::Reading);
     std::vector<ArchiveChannel> rows;
     while (statement.step())

@@ -339,6 +339,9 @@ void TfmMainFrm::connectArchive()
             m_archive->pcLeftPanelChange();
     });
     connect(a, &ArchiveController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    // A deleted item does not stay on show.
+    connect(a, &ArchiveController::shownItemDeleted, m_itemView,
+            [this] { m_itemView->NavigateContent(QStringLiteral("about:blank")); });
 }
 
 void TfmMainFrm::connectAlerts()

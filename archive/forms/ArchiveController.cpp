@@ -350,7 +350,9 @@ void ArchiveController::acArchiveDeleteExecute()
     m_status.progressEnd();
     m_status.setStatusText(Ready);
     // A failed deletion changed nothing (one transaction), so the list needs no reload.
-    if (deleted)
+    if (deleted) {
         LoadArchiveChannels();
+        emit shownItemDeleted();
+    }
     emit stateChanged();
 }

@@ -88,6 +88,9 @@ public slots:
 signals:
     // The archive view began or ended, or rows changed: the frame recomputes the actions.
     void stateChanged();
+    // Archive rows were deleted; the item on show was among them (the delete takes the
+    // selected rows, and the item view shows the first of them).
+    void shownItemDeleted();
 
 private:
     void showRows(std::vector<HeaderRow> rows);

@@ -264,24 +264,26 @@ TEST_F(ArchiveStoreTest, DeletingByGuidTakesEveryCopyAndTheOpenViewKeepsWhatItLi
     EXPECT_EQ(titles(query), QStringList({"inny"}));
 }
 
-TEST_F(ArchiveStoreTest, ChannelListHasEachNameAndGuidOnceInNameOrder)
+TEST_F(ArchiveStoreTest, ChannelListHasEachChannelOnceUnderItsLastNameInNameOrder)
 {
     auto store = openStore();
+    const QString ChC = QStringLiteral("{C0000000-0000-0000-0000-000000000000}");
+    const QString ChD = QStringLiteral("{D0000000-0000-0000-0000-000000000000}");
     store->archiveTable().insert({
-        archiveRow("1", ChA, "a", {}, QStringLiteral("zebra")),
+        archiveRow("1", ChA, "a", {}, QStringLiteral("Zebra (stara nazwa)")),
         archiveRow("2", ChA, "b", {}, QStringLiteral("zebra")),
-        archiveRow("3", ChA, "c", {}, QStringLiteral("Zebra (stara nazwa)")),
-        archiveRow("4", ChB, "d", {}, QStringLiteral("Łódź")),
-        archiveRow("5", ChB, "e", {}, QStringLiteral("Ala |ma| kota")),
-        archiveRow("6", ChB, "f", {}, QStringLiteral("lupa")),
+        archiveRow("3", ChB, "c", {}, QStringLiteral("Onet")),
+        archiveRow("4", ChC, "d", {}, QStringLiteral("Łódź")),
+        archiveRow("5", ChD, "e", {}, QStringLiteral("Ala |ma| kota")),
+        archiveRow("6", ChB, "f", {}, QStringLiteral("onet")),
+        archiveRow("7", ChA, "g", {}, QStringLiteral("zebra")),
     });
     ArchiveChannelsQuery &channels = store->archiveChannelsQuery();
     channels.open();
     QStringList names;
     for (const ArchiveChannel &c : channels.rows())
         names << c.sChannelName + " " + c.sChGUID.left(2);
-    EXPECT_EQ(names, QStringList({"Ala |ma| kota {B", "lupa {B", "Łódź {B", "zebra {A",
-                                  "Zebra (stara nazwa) {A"}));
+    EXPECT_EQ(names, QStringList({"Ala |ma| kota {D", "Łódź {C", "onet {B", "zebra {A"}));
 }
 
 TEST_F(ArchiveStoreTest, MarksChangeEveryCopyOfTheItem)

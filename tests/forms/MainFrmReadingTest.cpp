@@ -4,8 +4,10 @@
 #include "MainFrmFixture.h"
 #include "alerts/forms/NotifyFrm.h"
 #include "catalogue/ChannelTree.h"
+#include "kit/WebBrowser.h"
 #include "reading/forms/FindUnit.h"
 #include "support/LoopbackServer.h"
+#include "support/SignalWait.h"
 
 #include <QAction>
 #include <QApplication>
@@ -116,6 +118,22 @@ TEST_F(MainFrmReadingTest, ArchivedRowsShowInTheArchiveTabAndTheFindOverTheArchi
     EXPECT_TRUE(child<QAction>(w.main, "acArchiveDelete")->isEnabled());
     EXPECT_FALSE(child<QAction>(w.main, "acAddToArchive")->isEnabled());
     EXPECT_TRUE(QFile::exists(appFolder() + "data/arch_item.xml")) << "the archived item is shown";
+    WebBrowser *wbContent = child<WebBrowser>(w.main, "wbContent");
+    ASSERT_TRUE(WaitUntil([wbContent] { return wbContent->LocationURL().endsWith("arch_item.xml"); }))
+        << wbContent->LocationURL().toStdString();
+
+    // Deleted, the item leaves the list, the channel list and the item view.
+    m_boxes.answers = {true};
+    child<QAction>(w.main, "acArchiveDelete")->trigger();
+    EXPECT_EQ(headers(w)->model()->rowCount(), 0);
+    EXPECT_EQ(child<QTreeView>(w.main, "lvArchiveCategories")->model()->rowCount(), 0);
+    EXPECT_TRUE(WaitUntil([wbContent] { return wbContent->LocationURL() == "about:blank"; }))
+        << wbContent->LocationURL().toStdString();
+
+    // Archived again for what follows.
+    child<QTabWidget>(w.main, "pcLeftPanel")->setCurrentIndex(0);
+    selectRow(w, 1);
+    child<QAction>(w.main, "acAddToArchive")->trigger();
 
     // Back on the channel: its rows again, then a find in the archive's titles.
     child<QTabWidget>(w.main, "pcLeftPanel")->setCurrentIndex(0);
