@@ -81,6 +81,14 @@ void ProgramStyle::drawControl(ControlElement element, const QStyleOption *optio
     QProxyStyle::drawControl(element, option, painter, widget);
 }
 
+int ProgramStyle::styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                            QStyleHintReturn *returnData) const
+{
+    if (hint == SH_LineEdit_PasswordCharacter)
+        return '*';
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
 void ProgramStyle::polish(QWidget *widget)
 {
     QProxyStyle::polish(widget);

@@ -18,6 +18,10 @@ public:
 
     void drawControl(ControlElement element, const QStyleOption *option, QPainter *painter,
                      const QWidget *widget = nullptr) const override;
+    // Password fields show "*" for every character, whatever the platform's style draws.
+    int styleHint(StyleHint hint, const QStyleOption *option = nullptr,
+                  const QWidget *widget = nullptr,
+                  QStyleHintReturn *returnData = nullptr) const override;
     void polish(QWidget *widget) override;
     using QProxyStyle::polish;
 };

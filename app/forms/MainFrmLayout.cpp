@@ -374,6 +374,7 @@ QWidget *TfmMainFrm::buildMainPane()
     lvHeaders->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvHeaders->setContextMenuPolicy(Qt::CustomContextMenu);
     lvHeaders->setAllColumnsShowFocus(true);
+    lvHeaders->setItemDelegate(new GridLinesDelegate(lvHeaders));
     UiLook::keepSelectionVisible(lvHeaders);
     top->addWidget(lvHeaders, 1);
 

@@ -47,9 +47,11 @@ ArchiveController::ArchiveController(const Widgets &w, ChannelTree &tree, RowsOn
     list->header()->setSectionResizeMode(ArchiveChannelsModel::NameColumn, QHeaderView::Stretch);
     list->setColumnHidden(ArchiveChannelsModel::GuidColumn, true);
     // Its rows are channels and wear the channel picture of the window's image list.
-    list->setItemDelegate(new ImageIndexDelegate(
+    auto *channels = new ImageIndexDelegate(
         {QIcon(), UiLook::svgIcon(QStringLiteral(":/icons/channel.svg"))},
-        ArchiveChannelsModel::ImageIndexRole, list));
+        ArchiveChannelsModel::ImageIndexRole, list);
+    channels->setGridLines(true);
+    list->setItemDelegate(channels);
     connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ArchiveController::lvArchiveCategoriesChange);
 }

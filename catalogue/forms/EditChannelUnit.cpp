@@ -142,7 +142,16 @@ QString TfmEditChannelFrm::dateText(const QDateTime &value)
 {
     if (!value.isValid())
         return QStringLiteral("b.d.");
-    return QLocale().toString(value, QLocale::ShortFormat);
+    // The user's short date and long time (seconds included; a zone name would say
+    // nothing here), no time at midnight.
+    const QLocale locale;
+    const QDateTime local = value.toLocalTime();
+    const QString date = locale.toString(local.date(), QLocale::ShortFormat);
+    if (local.time() == QTime(0, 0))
+        return date;
+    QString longTime = locale.timeFormat(QLocale::LongFormat);
+    longTime.remove(QLatin1Char('t'));
+    return date + QLatin1Char(' ') + locale.toString(local.time(), longTime.trimmed());
 }
 
 void TfmEditChannelFrm::fill(const ChannelNode &node)

@@ -34,7 +34,7 @@ protected:
         c->password = QStringLiteral("tajne");
         c->enabled = true;
         c->alerts = false;
-        c->lastupdate = QDateTime(QDate(2024, 3, 5), QTime(14, 30));
+        c->lastupdate = QDateTime(QDate(2024, 3, 5), QTime(14, 30, 27));
         c->lastbuild = QStringLiteral("not a date");
         frm.setLinkOpener([this](const QUrl &url) { opened << url; });
     }
@@ -73,12 +73,19 @@ TEST_F(EditChannelFrmTest, ShowsTheChannel)
     EXPECT_EQ(child<QLabel>("lbLink")->text(), "http://x.test/");
     EXPECT_TRUE(child<QLineEdit>("lbCopyRight")->isReadOnly());
     EXPECT_EQ(child<QLineEdit>("lbCopyRight")->text(), "(c) X");
+    const QDateTime last = node->channel()->lastupdate;
     EXPECT_EQ(child<QLabel>("lbLastUpdate")->text(),
-              QLocale().toString(node->channel()->lastupdate, QLocale::ShortFormat));
+              QLocale().toString(last.date(), QLocale::ShortFormat) + " " +
+                  last.time().toString("HH:mm:ss"));
     EXPECT_EQ(child<QLabel>("lbLastBuild")->text(), "b.d.");
     EXPECT_EQ(child<QPushButton>("btOK")->text(), "&OK");
     EXPECT_EQ(child<QPushButton>("btCancel")->text(), "&Anuluj");
 
+    node->channel()->lastupdate = QDateTime(QDate(2024, 3, 1), QTime(0, 0));
+    frm.fill(*node);
+    EXPECT_EQ(child<QLabel>("lbLastUpdate")->text(),
+              QLocale().toString(QDate(2024, 3, 1), QLocale::ShortFormat))
+        << "no time at midnight";
     node->channel()->lastupdate = QDateTime();
     frm.fill(*node);
     EXPECT_EQ(child<QLabel>("lbLastUpdate")->text(), "b.d.");

@@ -6,6 +6,9 @@
 #include "reading/forms/HeaderImagesProxy.h"
 #include "reading/forms/UnreadCountDelegate.h"
 
+#include <QStandardItemModel>
+#include <QPainter>
+#include <QImage>
 #include <gtest/gtest.h>
 
 #include <QPixmap>
@@ -58,6 +61,60 @@ TEST(HeaderListViewTest, TreeShowsUnreadCountsAfterTheNameOnly)
     // The model, and so an edit, still holds the plain name.
     EXPECT_EQ(tree.data(tree.indexOf(a), Qt::EditRole).toString(), "Kanał A");
     EXPECT_EQ(a->text(), "Kanał A");
+}
+
+TEST(HeaderListViewTest, ALongNameGivesWayToItsUnreadCount)
+{
+    ChannelTree tree;
+    ChannelNode *a = tree.addNode(tree.root(), QStringLiteral("Bardzo długa nazwa kanału informacyjnego o wszystkim"), NodeKind::Channel);
+    a->channel()->GUID = QStringLiteral("{A}");
+    UnreadCounts counts;
+    counts.set(QStringLiteral("{A}"), 1234);
+    QTreeView view;
+    view.setModel(&tree);
+    auto *delegate = new UnreadCountDelegate(tree, counts, images(), &view);
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.font = view.font();
+
+    option.rect = QRect(0, 0, 140, 20);
+    const UnreadCountDelegate::Layout narrow = delegate->layout(option, tree.indexOf(a));
+    EXPECT_EQ(narrow.count, "(1234)");
+    EXPECT_TRUE(option.rect.contains(narrow.countRect)) << "the count is drawn whole";
+    EXPECT_GE(QFontMetrics(option.font).horizontalAdvance(narrow.count), narrow.countRect.width());
+    EXPECT_TRUE(narrow.name.endsWith(QChar(0x2026))) << qPrintable(narrow.name);
+    EXPECT_LE(narrow.nameRect.right(), narrow.countRect.left()) << "name and count do not overlap";
+
+    option.rect = QRect(0, 0, 900, 20);
+    const UnreadCountDelegate::Layout wide = delegate->layout(option, tree.indexOf(a));
+    EXPECT_EQ(wide.name, a->text());
+    EXPECT_LT(wide.countRect.left(), 700) << "right after a name that fits";
+    EXPECT_GE(delegate->sizeHint(option, tree.indexOf(a)).width(),
+              QFontMetrics(option.font).horizontalAdvance(a->text() + " (1234)"));
+}
+
+TEST(HeaderListViewTest, ReportListsDrawGridLines)
+{
+    QStandardItemModel model(1, 1);
+    model.setItem(0, 0, new QStandardItem(QStringLiteral("wiersz")));
+    QTreeView view;
+    view.setModel(&model);
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.rect = QRect(0, 0, 60, 20);
+    auto edgesDrawn = [&](const QStyledItemDelegate &delegate) {
+        QImage image(60, 20, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        delegate.paint(&painter, option, model.index(0, 0));
+        painter.end();
+        return qAlpha(image.pixel(30, 19)) > 0 && qAlpha(image.pixel(59, 10)) > 0;
+    };
+    EXPECT_TRUE(edgesDrawn(GridLinesDelegate(nullptr)));
+    ImageIndexDelegate withImages(images(), Qt::UserRole, nullptr);
+    EXPECT_FALSE(edgesDrawn(withImages));
+    withImages.setGridLines(true);
+    EXPECT_TRUE(edgesDrawn(withImages));
 }
 
 TEST(HeaderListViewTest, HeaderListGetsRowAndSortImages)

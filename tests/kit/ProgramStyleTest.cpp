@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -83,4 +84,16 @@ TEST(ProgramStyle, FlatButtonsLookLikeButtonsInEveryWindow)
     about.activateWindow();
     QApplication::processEvents();
     expectButtonLook(&about);
+}
+
+TEST(ProgramStyle, PasswordFieldsShowAStarForEveryCharacter)
+{
+    ProgramStyle::install();
+    QTemporaryDir dir;
+    LiveSettings live;
+    TfmConfigFrm config(live, dir.filePath("config.ini"), "/opt/kolvani/kolvani");
+    auto *proxyPassword = config.findChild<QLineEdit *>("edProxyPassword");
+    ASSERT_NE(proxyPassword, nullptr);
+    proxyPassword->setText(QStringLiteral("tajne ż"));
+    EXPECT_EQ(proxyPassword->displayText(), "*******");
 }
