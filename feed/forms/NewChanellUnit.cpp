@@ -451,7 +451,7 @@ void TfmNewChannelFrm::AddChannelFromAddress(const QString &address, const QStri
     DocumentDownloader *downloader = m_env.downloader;
     const ProbeResult probe = ProbeChannel(
         address, m_env.probeFile, [this, downloader, &user, &password](const QString &from, const QString &file) {
-            return downloader->DownloadDocument(from, file, this, user, password);
+            return downloader->FetchChannel(from, file, this, user, password, HttpValidators());
         });
     setProbing(false);
     setStatusText(ReadyText);
@@ -460,10 +460,12 @@ void TfmNewChannelFrm::AddChannelFromAddress(const QString &address, const QStri
     if (m_cancelled)
         return;
     if (probe.outcome == ProbeResult::NotDownloaded) {
-        boxes().error(this,
-                      QStringLiteral("Nie powiodło się pobieranie informacji o kanale ") +
-                          probe.failedAddress,
-                      MessageCaptions::Error);
+        // The cause the download knows, as the report lines give it.
+        QString text = QStringLiteral("Nie powiodło się pobieranie informacji o kanale ") +
+                       probe.failedAddress;
+        if (!probe.problem.isEmpty())
+            text += QStringLiteral(" (") + probe.problem + QLatin1Char(')');
+        boxes().error(this, text, MessageCaptions::Error);
         return;
     }
     if (probe.outcome == ProbeResult::NotAChannel) {

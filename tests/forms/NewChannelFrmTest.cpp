@@ -209,7 +209,7 @@ TEST_F(NewChannelFrmTest, EveryFailureOfAProbeHasItsMessageAndLeavesTheTreeAlone
     child<QPushButton>("btNext")->click();
     EXPECT_EQ(boxes.count("error",
                           QString::fromUtf8("Nie powiodło się pobieranie informacji o kanale ") +
-                              missing),
+                              missing + QString::fromUtf8(" (serwer odpowiedział: 404 Not Found)")),
               1);
     EXPECT_FALSE(wizard().isVisible()); // closed after its message all the same
 
