@@ -289,6 +289,10 @@ bool ChannelTree::setData(const QModelIndex &index, const QVariant &value, int r
     if (!node || role != Qt::EditRole || !value.isValid())
         return false;
     const QString name = value.toString();
+    // Space then Enter in an editor opened by a second click would blank the name: a blank
+    // name is never what the user meant, so the old one stays.
+    if (name.trimmed().isEmpty())
+        return false;
     if (name.size() > MaxEditedName) {
         emit renameRefused(node);
         return false;

@@ -131,7 +131,8 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    // A name edited in place: refused, with renameRefused, when longer than MaxEditedName.
+    // A name edited in place: refused, with renameRefused, when longer than MaxEditedName;
+    // refused without a word when blank (the node keeps its name).
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     static constexpr int MaxEditedName = 250;
     Qt::ItemFlags flags(const QModelIndex &index) const override;

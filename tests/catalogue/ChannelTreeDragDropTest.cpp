@@ -126,14 +126,16 @@ TEST_F(ChannelTreeDragDropTest, AGroupDroppedOnAChannelStaysItsChildInTheTreeFil
     EXPECT_EQ(loadedA->child(0)->child(0)->child(0)->text(), "C");
 }
 
-TEST_F(ChannelTreeDragDropTest, AViewClearingTheMovedRowAfterTheDropKeepsItsName)
+TEST_F(ChannelTreeDragDropTest, AViewClearingTheMovedRowOrABlankEditKeepsItsName)
 {
     ASSERT_TRUE(drop(a, tech));
     // What a view in overwrite mode sends for the source once the move is done.
     EXPECT_FALSE(tree.setData(tree.indexOf(a), QVariant(), Qt::EditRole));
     EXPECT_EQ(a->text(), "A");
-    EXPECT_TRUE(tree.setData(tree.indexOf(a), QString(), Qt::EditRole)); // an empty name is one
-    EXPECT_EQ(a->text(), "");
+    // A blank name is no name the user meant either.
+    EXPECT_FALSE(tree.setData(tree.indexOf(a), QString(), Qt::EditRole));
+    EXPECT_FALSE(tree.setData(tree.indexOf(a), QStringLiteral(" \t "), Qt::EditRole));
+    EXPECT_EQ(a->text(), "A");
 }
 
 } // namespace

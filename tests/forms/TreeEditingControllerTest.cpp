@@ -153,8 +153,13 @@ TEST_F(TreeEditingControllerTest, ANameInPlaceMayBe250CharactersLongOrEmpty)
 
     select(tree.root()); // the root's name can be changed too
     controller->Zmienazw1Click();
-    typeName(QString());
-    EXPECT_EQ(tree.root()->text(), "");
+    typeName(QStringLiteral("Kanały"));
+    EXPECT_EQ(tree.root()->text(), QString::fromUtf8("Kanały"));
+    // Space then Enter, as when paging an item: the name stays.
+    controller->Zmienazw1Click();
+    typeName(QStringLiteral(" "));
+    EXPECT_EQ(tree.root()->text(), QString::fromUtf8("Kanały"));
+    EXPECT_EQ(boxes.shown.size(), 1) << "refused without a message";
 }
 
 TEST_F(TreeEditingControllerTest, EditOpensAChannelsPropertiesOrRenamesAGroup)
