@@ -62,21 +62,26 @@ void ChannelTreeSaver::schedule()
 
 bool ChannelTreeSaver::flush()
 {
-    m_timer.stop();
-    if (!m_started || !m_dirty)
-        return true;
-    const QByteArray bytes = ChannelTreeFileBytes(m_tree);
-    if (bytes == m_onDisk) {
-        m_dirty = false;
-        return true;
-    }
     try {
-        write(bytes);
+        commit();
     } catch (const FileError &e) {
         emit saveFailed(QString::fromUtf8(e.what()));
         return false;
     }
     return true;
+}
+
+void ChannelTreeSaver::commit()
+{
+    m_timer.stop();
+    if (!m_started || !m_dirty)
+        return;
+    const QByteArray bytes = ChannelTreeFileBytes(m_tree);
+    if (bytes == m_onDisk) {
+        m_dirty = false;
+        return;
+    }
+    write(bytes);
 }
 
 void ChannelTreeSaver::writeNow()

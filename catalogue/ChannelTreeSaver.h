@@ -33,6 +33,9 @@ public:
     // Writes now when anything is waiting; true when the file holds the tree. Raises nothing:
     // a failure is told by saveFailed and the change waits for the next attempt.
     bool flush();
+    // The same, for a caller that says the outcome itself: raises FileError instead of
+    // telling saveFailed.
+    void commit();
     // Writes the whole tree now, changed or not (the closing steps). Raises FileError.
     void writeNow();
     bool pending() const { return m_dirty; }

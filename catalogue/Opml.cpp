@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QSet>
+#include <QUrl>
 
 #include <memory>
 #include <vector>
@@ -88,12 +89,27 @@ Outline readFile(const QString &file)
     return top;
 }
 
+// Only what a channel can be fetched from: a file from someone else must not make the
+// program read local files, run a script link or fetch over another protocol.
+bool isChannelAddress(const QString &address)
+{
+    const QUrl url(address.trimmed());
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
 void addOutlines(ChannelTree &tree, ChannelNode *parent, const Outline &outline,
                  QSet<QString> &known, OpmlImportResult &result)
 {
     for (const auto &child : outline.children) {
         ChannelNode *node = nullptr;
         if (!child->xmlUrl.isEmpty()) {
+            if (!isChannelAddress(child->xmlUrl)) {
+                ++result.notChannels;
+                addOutlines(tree, parent, *child, known, result);
+                continue;
+            }
             if (known.contains(child->xmlUrl)) {
                 ++result.duplicates;
                 // What the skipped channel held still comes in, under the channel's parent.
@@ -181,5 +197,8 @@ QString OpmlImportSummary(const OpmlImportResult &result)
                        .arg(result.groups);
     if (result.duplicates > 0)
         text += QStringLiteral(" Pominięto już subskrybowanych: %1.").arg(result.duplicates);
+    if (result.notChannels > 0)
+        text += QStringLiteral(" Pominięto adresów, które nie są kanałami: %1.")
+                    .arg(result.notChannels);
     return text;
 }

@@ -21,10 +21,12 @@ struct OpmlImportResult
     int channels = 0;   // channels added
     int groups = 0;     // groups added
     int duplicates = 0; // addresses already subscribed (or twice in the file), skipped
+    int notChannels = 0; // addresses no channel can have (javascript:, file:, relative ...), skipped
 };
 
 // Adds the outlines of an OPML file (1.0 or 2.0, as other readers write it) under `parent`:
-// an outline with an xmlUrl becomes a channel (enabled, alerts on, a new GUID), one without
+// an outline with an http or https xmlUrl becomes a channel (enabled, alerts on, a new GUID;
+// any other address is skipped, its children still come in), one without
 // becomes a group; nesting is kept to any depth. The whole file is read before the tree is
 // touched, so a bad file changes nothing. Raises OpmlError.
 OpmlImportResult ImportOpml(const QString &file, ChannelTree &tree, ChannelNode *parent);

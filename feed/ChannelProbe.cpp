@@ -123,8 +123,9 @@ bool AddressCanBeSubscribed(const QString &typed)
     return address.size() > schemeEnd + 3;
 }
 
-ProbeResult ProbeChannel(const QString &address, const QString &probeFile,
-                         const std::function<int(const QString &, const QString &)> &download)
+ProbeResult ProbeChannel(
+    const QString &address, const QString &probeFile,
+    const std::function<ChannelFetch(const QString &address, const QString &file)> &download)
 {
     struct Cleanup
     {
@@ -133,13 +134,20 @@ ProbeResult ProbeChannel(const QString &address, const QString &probeFile,
     } cleanup{probeFile};
 
     ProbeResult result;
+    QString pageAddress = address;
     const auto fetch = [&](const QString &from) {
         QFile::remove(probeFile); // never read a file an earlier probe left behind
+        ChannelFetch fetched;
         try {
-            download(from, probeFile);
+            fetched = download(from, probeFile);
         } catch (...) {
         }
-        return QFile::exists(probeFile);
+        const bool got = QFile::exists(probeFile);
+        if (got && !fetched.finalAddress.isEmpty())
+            pageAddress = fetched.finalAddress;
+        if (!got)
+            result.problem = fetched.problem;
+        return got;
     };
 
     if (!fetch(address)) {
@@ -153,7 +161,9 @@ ProbeResult ProbeChannel(const QString &address, const QString &probeFile,
     } catch (const std::exception &) {
     }
 
-    const QString announced = DiscoverFeedAddress(fileBytes(probeFile), address);
+    // Relative to the page as it was read: redirects move it (http to https, "/blog" to
+    // "/blog/").
+    const QString announced = DiscoverFeedAddress(fileBytes(probeFile), pageAddress);
     result.outcome = ProbeResult::NotAChannel;
     if (announced.isEmpty())
         return result;

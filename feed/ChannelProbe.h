@@ -1,5 +1,7 @@
 #pragma once
 
+#include "feed/DocumentDownloader.h"
+
 #include <QString>
 
 #include <functional>
@@ -37,11 +39,14 @@ struct ProbeResult
     Outcome outcome = NotDownloaded;
     ChannelInfo info;      // when Read
     QString failedAddress; // when NotDownloaded: the address that gave no file
+    QString problem;       // when NotDownloaded: why, as the download tells it
 };
 
-// Downloads `address` into `probeFile` through `download` (0 on success, as
-// DocumentDownloader answers) and reads it. When the document is a web page that announces
-// a channel, that channel is probed instead and its address is the one subscribed. The probe
-// file is gone afterwards in every case, also one left over from an earlier run.
-ProbeResult ProbeChannel(const QString &address, const QString &probeFile,
-                         const std::function<int(const QString &address, const QString &file)> &download);
+// Downloads `address` into `probeFile` through `download` (as DocumentDownloader's
+// FetchChannel answers) and reads it. When the document is a web page that announces a
+// channel, that channel is probed instead and its address, resolved against the page's own
+// address after redirects, is the one subscribed. The probe file is gone afterwards in every
+// case, also one left over from an earlier run.
+ProbeResult ProbeChannel(
+    const QString &address, const QString &probeFile,
+    const std::function<ChannelFetch(const QString &address, const QString &file)> &download);

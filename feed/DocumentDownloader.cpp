@@ -29,6 +29,42 @@ QString statusLineText(const QByteArray &line)
     return decoder.hasError() ? QString::fromLatin1(line) : text;
 }
 
+// The cause of a failed request as the user is told it.
+QString failureText(const HttpResult &response)
+{
+    using Error = HttpResult::Error;
+    switch (response.error) {
+    case Error::None:
+    case Error::Cancelled:
+        return {};
+    case Error::BadAddress:
+        return QStringLiteral("niepoprawny adres");
+    case Error::HostNotFound:
+        return QStringLiteral("nie znaleziono serwera");
+    case Error::ConnectFailed:
+        return QStringLiteral("serwer nie przyjmuje połączeń lub nie odpowiada");
+    case Error::ReadTimeout:
+        return QStringLiteral("zbyt długi czas oczekiwania na odpowiedź");
+    case Error::ConnectionClosed:
+        return QStringLiteral("serwer zamknął połączenie");
+    case Error::LineTooLong:
+    case Error::ProtocolError:
+        return QStringLiteral("niepoprawna odpowiedź serwera");
+    case Error::StatusError:
+        return QStringLiteral("serwer odpowiedział: ") + statusLineText(response.statusLine)
+                                                              .section(QLatin1Char(' '), 1);
+    case Error::CertificateError:
+        return QStringLiteral("błąd certyfikatu serwera: ") + response.detail;
+    case Error::TlsError:
+        return QStringLiteral("błąd połączenia szyfrowanego: ") + response.detail;
+    case Error::ProxyError:
+        return QStringLiteral("serwer proxy odmówił połączenia");
+    case Error::TooLarge:
+        return QStringLiteral("zbyt duży dokument");
+    }
+    return {};
+}
+
 } // namespace
 
 DocumentDownloader::DocumentDownloader(QObject *parent)
@@ -128,8 +164,10 @@ void DocumentDownloader::download(const QString &address, const QString &targetF
     const ProxySettings proxy = m_proxyProvider ? m_proxyProvider() : ProxySettings();
     if (proxy.enabled) {
         HttpProxy settings;
-        if (!parsePort(proxy.port, settings.port))
+        if (!parsePort(proxy.port, settings.port)) {
+            fetch.problem = QStringLiteral("niepoprawny port serwera proxy");
             return;
+        }
         settings.host = proxy.server.trimmed();
         settings.user = proxy.user;
         settings.password = proxy.password;
@@ -142,6 +180,7 @@ void DocumentDownloader::download(const QString &address, const QString &targetF
         m_ui->setStatusText(QStringLiteral("Pobieranie dokumentu ") + address);
 
     const HttpResult response = m_client->get(address, conditions);
+    fetch.problem = failureText(response);
     switch (response.error) {
     case HttpResult::Error::None:
         break;
@@ -184,6 +223,7 @@ void DocumentDownloader::download(const QString &address, const QString &targetF
             SaveTextToFile(targetFile, response.body, Durability::Unsynced);
     } catch (const FileError &) {
         fetch.writeFailed = true;
+        fetch.problem = QStringLiteral("nie można zapisać pobranego dokumentu");
         return;
     }
     fetch.validators = response.validators;

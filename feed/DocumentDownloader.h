@@ -23,6 +23,9 @@ struct ChannelFetch
     bool writeFailed = false; // result -1: the document came but its file could not be written
     HttpValidators validators;
     QString finalAddress; // where the document came from after redirects
+    // Why the download failed, in Polish, for a message to the user ("serwer odpowiedział:
+    // 404 Not Found"); empty on success and when the user cancelled.
+    QString problem;
     // A 429 or 503 with a Retry-After: not to be asked before this time (local time).
     QDateTime retryNotBefore;
 };

@@ -27,9 +27,8 @@ public:
 
 struct FetchAhead::Entry
 {
-    enum class State { Queued, Running, Done, Taken };
     Job job;
-    QString host;
+    int host = 0; // its server's place in m_runningPerHost
     State state = State::Queued;
     QThread *thread = nullptr;
     // Set by the worker; read by this thread once the worker's thread has finished.
@@ -58,46 +57,75 @@ void FetchAhead::enqueue(const Job &job)
     entry->job = job;
     // Servers are told apart by host and port, as browsers count their connections.
     const QUrl url(job.url);
-    entry->host = url.host().toLower() + QLatin1Char(':') +
-                  QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+    const QString host =
+        url.host().toLower() + QLatin1Char(':') +
+        QString::number(url.port(url.scheme() == QLatin1String("https") ? 443 : 80));
+    const auto known = m_hosts.constFind(host);
+    if (known != m_hosts.constEnd()) {
+        entry->host = *known;
+    } else {
+        entry->host = int(m_runningPerHost.size());
+        m_hosts.insert(host, entry->host);
+        m_runningPerHost.push_back(0);
+    }
     m_entries.push_back(std::move(entry));
     startNext();
 }
 
 bool FetchAhead::has(const Job &job) const
 {
-    for (const auto &entry : m_entries)
-        if (entry->state != Entry::State::Taken && entry->job.targetFile == job.targetFile &&
+    for (size_t i = m_firstUntaken; i < m_entries.size(); ++i) {
+        const Entry *entry = m_entries[i].get();
+        if (entry->state != State::Taken && entry->job.targetFile == job.targetFile &&
             entry->job.url == job.url && entry->job.user == job.user &&
             entry->job.password == job.password && entry->job.conditions == job.conditions)
             return true;
+    }
     return false;
 }
 
 int FetchAhead::runningCount() const
 {
-    int running = 0;
-    for (const auto &entry : m_entries)
-        running += entry->state == Entry::State::Running;
-    return running;
+    return m_running;
+}
+
+// Every change of state goes through here, so that the counts of running downloads, which
+// each step of a run of a thousand channels asks for, are kept rather than counted.
+void FetchAhead::setState(Entry &entry, State next)
+{
+    if (entry.state == next)
+        return;
+    if (entry.state == State::Running) {
+        --m_running;
+        --m_runningPerHost[size_t(entry.host)];
+    }
+    if (next == State::Running) {
+        ++m_running;
+        ++m_runningPerHost[size_t(entry.host)];
+    }
+    entry.state = next;
+    // A run takes its downloads in order: lookups start past those already taken.
+    while (m_firstUntaken < m_entries.size() && m_entries[m_firstUntaken]->state == State::Taken)
+        ++m_firstUntaken;
 }
 
 void FetchAhead::startNext()
 {
     if (m_cancelled)
         return;
-    for (const auto &candidate : m_entries) {
-        if (runningCount() >= m_maxConnections)
+    // Entries before the first queued one never start again: the scan begins there.
+    while (m_firstQueued < m_entries.size() &&
+           m_entries[m_firstQueued]->state != State::Queued)
+        ++m_firstQueued;
+    for (size_t i = m_firstQueued; i < m_entries.size(); ++i) {
+        if (m_running >= m_maxConnections)
             return;
-        if (candidate->state != Entry::State::Queued)
+        Entry *entry = m_entries[i].get();
+        if (entry->state != State::Queued)
             continue;
-        int sameHost = 0;
-        for (const auto &other : m_entries)
-            sameHost += other->state == Entry::State::Running && other->host == candidate->host;
-        if (sameHost >= m_maxPerHost)
+        if (m_runningPerHost[size_t(entry->host)] >= m_maxPerHost)
             continue; // a later channel of another host may go first
-        Entry *entry = candidate.get();
-        entry->state = Entry::State::Running;
+        setState(*entry, State::Running);
         const ProxySettings proxy = m_proxy;
         entry->thread = QThread::create([entry, proxy] {
             CollectingSink sink;
@@ -120,14 +148,14 @@ void FetchAhead::startNext()
         });
         connect(entry->thread, &QThread::finished, this, [this, entry] { finished(entry); });
         entry->thread->start();
-        m_highestRunning = qMax(m_highestRunning, runningCount());
+        m_highestRunning = qMax(m_highestRunning, m_running);
     }
 }
 
 void FetchAhead::finished(Entry *entry)
 {
-    if (entry->state == Entry::State::Running)
-        entry->state = Entry::State::Done;
+    if (entry->state == State::Running)
+        setState(*entry, State::Done);
     if (entry->thread) {
         entry->thread->wait();
         entry->thread->deleteLater();
@@ -141,10 +169,9 @@ void FetchAhead::finished(Entry *entry)
 FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
 {
     Entry *entry = nullptr;
-    for (const auto &candidate : m_entries) {
-        if (candidate->state != Entry::State::Taken &&
-            candidate->job.targetFile == job.targetFile) {
-            entry = candidate.get();
+    for (size_t i = m_firstUntaken; i < m_entries.size(); ++i) {
+        if (m_entries[i]->state != State::Taken && m_entries[i]->job.targetFile == job.targetFile) {
+            entry = m_entries[i].get();
             break;
         }
     }
@@ -159,9 +186,9 @@ FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
     QEventLoop wait;
     QEventLoop *outer = m_wait;
     m_wait = &wait;
-    while (entry->state == Entry::State::Queued || entry->state == Entry::State::Running ||
+    while (entry->state == State::Queued || entry->state == State::Running ||
            entry->thread) {
-        if (entry->state == Entry::State::Queued) {
+        if (entry->state == State::Queued) {
             if (m_cancelled) // never started: nothing to hand over
                 break;
             startNext();
@@ -174,8 +201,8 @@ FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
     if (outer)
         outer->quit();
     m_taking = nullptr;
-    const bool started = entry->state != Entry::State::Queued;
-    entry->state = Entry::State::Taken;
+    const bool started = entry->state != State::Queued;
+    setState(*entry, State::Taken);
     // Done whatever the outcome, as after any download: a failure is in the report.
     if (ui) {
         ui->progressEnd();
@@ -198,9 +225,9 @@ void FetchAhead::discard(Entry &entry)
         delete entry.thread;
         entry.thread = nullptr;
     }
-    if (entry.state != Entry::State::Taken) {
+    if (entry.state != State::Taken) {
         QFile::remove(entry.job.targetFile);
-        entry.state = Entry::State::Taken;
+        setState(entry, State::Taken);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "feed/DocumentDownloader.h"
 #include "base/ProxySettings.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -59,10 +60,12 @@ public:
     int highestRunning() const { return m_highestRunning; }
 
 private:
+    enum class State { Queued, Running, Done, Taken };
     struct Entry;
     void startNext();
     void finished(Entry *entry);
     void discard(Entry &entry);
+    void setState(Entry &entry, State next);
 
     ProxySettings m_proxy;
     int m_maxConnections;
@@ -71,5 +74,10 @@ private:
     Entry *m_taking = nullptr;
     QEventLoop *m_wait = nullptr; // take()'s wait, woken when a download ends
     int m_highestRunning = 0;
+    int m_running = 0;
+    QHash<QString, int> m_hosts;     // host and port -> place in m_runningPerHost
+    std::vector<int> m_runningPerHost;
+    size_t m_firstQueued = 0;  // no entry before it is queued
+    size_t m_firstUntaken = 0; // every entry before it is taken
     bool m_cancelled = false;
 };

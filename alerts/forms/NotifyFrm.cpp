@@ -121,8 +121,11 @@ void TfmNotifyFrm::FormCreate()
     connect(tmClose, &QTimer::timeout, this, &TfmNotifyFrm::tmCloseTimer);
 
     m_animation = new QVariantAnimation(this);
+    // Painting is clipped to the mask, so what a step reveals was last drawn for an earlier
+    // alert: every step draws the window again.
     connect(m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         setMask(value.toRect());
+        update();
     });
     placeOnScreen();
 }
@@ -154,7 +157,7 @@ void TfmNotifyFrm::playAppear()
     m_animation->stop();
     disconnect(m_animation, &QVariantAnimation::finished, this, nullptr);
     if (animationMs <= 0) {
-        clearMask();
+        revealWhole();
         return;
     }
     // Revealed from the top edge downwards.
@@ -162,7 +165,7 @@ void TfmNotifyFrm::playAppear()
     m_animation->setStartValue(QRect(0, 0, FormWidth, 1));
     m_animation->setEndValue(QRect(0, 0, FormWidth, FormHeight));
     setMask(QRect(0, 0, FormWidth, 1));
-    connect(m_animation, &QVariantAnimation::finished, this, [this] { clearMask(); });
+    connect(m_animation, &QVariantAnimation::finished, this, [this] { revealWhole(); });
     m_animation->start();
 }
 
@@ -173,7 +176,7 @@ void TfmNotifyFrm::disappearAndHide()
     disconnect(m_animation, &QVariantAnimation::finished, this, nullptr);
     if (animationMs <= 0 || !isVisible()) {
         hide();
-        clearMask();
+        revealWhole();
         return;
     }
     // Collapses towards its middle line.
@@ -183,9 +186,15 @@ void TfmNotifyFrm::disappearAndHide()
     connect(m_animation, &QVariantAnimation::finished, this, [this] {
         if (!m_showing)
             hide();
-        clearMask();
+        revealWhole();
     });
     m_animation->start();
+}
+
+void TfmNotifyFrm::revealWhole()
+{
+    clearMask();
+    update();
 }
 
 void TfmNotifyFrm::stopClose()

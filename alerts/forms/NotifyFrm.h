@@ -46,6 +46,8 @@ private:
     void FormCreate();
     void placeOnScreen();
     void playAppear();
+    // No mask, and the whole window drawn anew.
+    void revealWhole();
     void disappearAndHide();
     void stopClose();
 

@@ -176,6 +176,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         dialog.selectFile(QStringLiteral("kanaly.opml"));
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
+    outside.saveTree = [this] { m_session->treeSaver().commit(); };
     m_treeEditing = new TreeEditingController(
         {this, tvChannels, mnChannelsAdd, acChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,
          acChannelsSendChannel},

@@ -1,5 +1,6 @@
 #include "catalogue/forms/TreeEditingController.h"
 
+#include "base/FileReplace.h"
 #include "base/UserFolder.h"
 #include "kit/MessageBoxes.h"
 #include "catalogue/ChannelTree.h"
@@ -250,9 +251,18 @@ void TreeEditingController::acImportOpmlExecute()
         ChannelNode *parent = ParentForNewNode(m_tree, selectedNode());
         const OpmlImportResult result = ImportOpml(file, m_tree, parent);
         m_w.tvChannels->expand(m_tree.indexOf(parent));
+        // The count is said once the channels are in the tree file, not before.
+        if (result.channels + result.groups > 0 && m_outside.saveTree)
+            m_outside.saveTree();
         m_boxes.information(m_w.window, OpmlImportSummary(result), MessageCaptions::Information);
     } catch (const OpmlError &e) {
         m_boxes.error(m_w.window, e.message(), MessageCaptions::Error);
+    } catch (const FileError &e) {
+        // The channels stay in the list; the next write of the tree tries again.
+        m_boxes.error(m_w.window,
+                      QStringLiteral("Nie można zapisać listy kanałów: ") +
+                          QString::fromUtf8(e.what()),
+                      MessageCaptions::Error);
     }
     emit stateChanged();
 }

@@ -46,6 +46,7 @@ public:
         std::function<bool()> channelUpdateBusy;            // an update uses its record
         std::function<void(const QUrl &)> openUrl;          // mail and links
         std::function<QString()> openOpmlFile, saveOpmlFile; // file choosers; empty: cancelled
+        std::function<void()> saveTree; // the tree file now; raises FileError
     };
 
     TreeEditingController(const Widgets &widgets, ChannelTree &tree, const UserFolder &folder,

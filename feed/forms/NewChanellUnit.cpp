@@ -451,16 +451,21 @@ void TfmNewChannelFrm::AddChannelFromAddress(const QString &address, const QStri
     DocumentDownloader *downloader = m_env.downloader;
     const ProbeResult probe = ProbeChannel(
         address, m_env.probeFile, [this, downloader, &user, &password](const QString &from, const QString &file) {
-            return downloader->DownloadDocument(from, file, this, user, password);
+            return downloader->FetchChannel(from, file, this, user, password, HttpValidators());
         });
     setProbing(false);
     setStatusText(ReadyText);
 
+    // Cancelled by the user: the stopped download is no failure to tell about.
+    if (m_cancelled)
+        return;
     if (probe.outcome == ProbeResult::NotDownloaded) {
-        boxes().error(this,
-                      QStringLiteral("Nie powiodło się pobieranie informacji o kanale ") +
-                          probe.failedAddress,
-                      MessageCaptions::Error);
+        // The cause the download knows, as the report lines give it.
+        QString text = QStringLiteral("Nie powiodło się pobieranie informacji o kanale ") +
+                       probe.failedAddress;
+        if (!probe.problem.isEmpty())
+            text += QStringLiteral(" (") + probe.problem + QLatin1Char(')');
+        boxes().error(this, text, MessageCaptions::Error);
         return;
     }
     if (probe.outcome == ProbeResult::NotAChannel) {
@@ -478,10 +483,14 @@ void TfmNewChannelFrm::btNextClick()
 {
     if (m_probing || !btNext->isEnabled())
         return;
+    m_cancelled = false;
     if (pgMain->currentIndex() == PageEnterName) {
         AddChannelFromAddress(AddressWithScheme(edURL->text()), edUserName->text(),
                               edPassword->text(), cbBalloonAlerts->isChecked());
-        accept();
+        if (m_cancelled)
+            QDialog::reject();
+        else
+            accept();
         return;
     }
     subscribeTicked();
@@ -510,6 +519,10 @@ void TfmNewChannelFrm::subscribeTicked()
         if (row.ticked) {
             AddChannelFromAddress(row.url, row.user, row.pass, row.check == QLatin1String("1"));
             probed = true;
+            if (m_cancelled) {
+                QDialog::reject();
+                return;
+            }
         }
     }
     if (!probed && !rows.empty()) {
@@ -522,8 +535,19 @@ void TfmNewChannelFrm::subscribeTicked()
 
 void TfmNewChannelFrm::btCancelClick()
 {
-    if (!m_probing)
-        reject();
+    reject();
+}
+
+void TfmNewChannelFrm::reject()
+{
+    if (m_probing) {
+        // The probe's loop returns once the download ends; the wizard closes then.
+        m_cancelled = true;
+        if (m_env.downloader)
+            m_env.downloader->cancel();
+        return;
+    }
+    QDialog::reject();
 }
 
 

@@ -75,7 +75,10 @@ public slots:
     void edPasswordChange();
     void cbBalloonAlertsClick();
     void btNextClick();
+    // While a probe runs: stops its download at once, and the wizard closes without an
+    // error once the probe has returned.
     void btCancelClick();
+    void reject() override;
 
 protected:
     void enterPressed() override { btNextClick(); }
@@ -92,6 +95,7 @@ private:
     void buildStatusBar();
     void placeOverlays();
     void setProbing(bool probing);
+
     int selectedRow() const;
     void subscribeTicked();
     bool copyShippedList(const QString &name);
@@ -123,6 +127,7 @@ private:
     QWidget *pnProgress = nullptr;
 
     bool m_probing = false;
+    bool m_cancelled = false;      // "Anuluj" during a probe
     bool m_filling = false;        // the edits are being filled from a row
     bool m_tickedByPress = false;  // the current click toggled a tick already
 };

@@ -159,6 +159,30 @@ TEST_F(OpmlTest, GoesUnderTheGivenGroupAndSkipsSubscribedAddresses)
                   .toStdString());
 }
 
+TEST_F(OpmlTest, AddressesNoChannelCanHaveAreSkippedAndCounted)
+{
+    const QString path = write(
+        "<opml version=\"2.0\"><body>"
+        "<outline text=\"Skrypt\" xmlUrl=\"javascript:alert(1)\"/>"
+        "<outline text=\"Plik\" xmlUrl=\"file:///etc/passwd\">"
+        "<outline text=\"Pod plikiem\" xmlUrl=\"https://pod.test/rss\"/></outline>"
+        "<outline text=\"Dane\" xmlUrl=\"data:text/xml,&lt;rss/&gt;\"/>"
+        "<outline text=\"FTP\" xmlUrl=\"ftp://ftp.test/rss\"/>"
+        "<outline text=\"Względny\" xmlUrl=\"/feed.xml\"/>"
+        "<outline text=\"Bez hosta\" xmlUrl=\"http:feed\"/>"
+        "<outline text=\"Dobry\" xmlUrl=\" HTTP://dobry.test/rss \"/>"
+        "</body></opml>");
+    const OpmlImportResult result = ImportOpml(path, tree, nullptr);
+    EXPECT_EQ(result.channels, 2);
+    EXPECT_EQ(result.notChannels, 6);
+    EXPECT_EQ(outline(tree.root()).toStdString(),
+              "Pod plikiem <https://pod.test/rss||>\nDobry <HTTP://dobry.test/rss||>\n");
+    EXPECT_EQ(OpmlImportSummary(result).toStdString(),
+              QString::fromUtf8("Dodano kanałów: 2, grup: 0. Pominięto adresów, które nie są "
+                                "kanałami: 6.")
+                  .toStdString());
+}
+
 TEST_F(OpmlTest, ABadFileIsReportedAndChangesNothing)
 {
     tree.addNode(tree.root(), QStringLiteral("Keep"), NodeKind::Group);

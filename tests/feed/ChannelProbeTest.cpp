@@ -36,7 +36,7 @@ protected:
     {
         return ProbeChannel(address, probeFile, [this](const QString &from, const QString &file) {
             requested << from;
-            return downloader.DownloadDocument(from, file, &ui, QString(), QString());
+            return downloader.FetchChannel(from, file, &ui, QString(), QString(), HttpValidators());
         });
     }
 
@@ -166,6 +166,22 @@ TEST_F(ChannelProbeTest, AWebPageLeadsToTheChannelItAnnouncesRelativeToThePage)
     EXPECT_FALSE(QFile::exists(probeFile));
 }
 
+TEST_F(ChannelProbeTest, TheAnnouncedChannelIsResolvedAgainstThePageAfterItsRedirects)
+{
+    server.enqueue(LoopbackReply::http("302 Found", "", "Location: /static/blog/index.html\r\n"));
+    server.enqueue(LoopbackReply::http(
+        "200 OK", "<html><head><link rel=\"alternate\" type=\"application/rss+xml\" "
+                  "href=\"feed.xml\"></head></html>",
+        "Content-Type: text/html\r\n"));
+    server.enqueue(LoopbackReply::http(
+        "200 OK", "<rss version=\"2.0\"><channel><title>Blog</title></channel></rss>"));
+    const ProbeResult result = probe(server.url(QStringLiteral("/redir")));
+    ASSERT_EQ(result.outcome, ProbeResult::Read);
+    EXPECT_EQ(result.info.url, server.url(QStringLiteral("/static/blog/feed.xml")));
+    ASSERT_EQ(server.requestCount(), 3);
+    EXPECT_EQ(server.requests()[2].target(), "/static/blog/feed.xml");
+}
+
 TEST_F(ChannelProbeTest, APageWithoutChannelOrAFailedDownloadIsToldApart)
 {
     server.enqueue(LoopbackReply::http("200 OK", "<html><head></head><body>x</body></html>"));
@@ -178,6 +194,7 @@ TEST_F(ChannelProbeTest, APageWithoutChannelOrAFailedDownloadIsToldApart)
     const ProbeResult missing = probe(server.url(QStringLiteral("/gone.xml")));
     EXPECT_EQ(missing.outcome, ProbeResult::NotDownloaded);
     EXPECT_EQ(missing.failedAddress, server.url(QStringLiteral("/gone.xml")));
+    EXPECT_EQ(missing.problem, "serwer odpowiedział: 404 Not Found");
     EXPECT_FALSE(QFile::exists(probeFile));
 
     // The announced channel fails to download: its own address is the one named.
@@ -188,6 +205,12 @@ TEST_F(ChannelProbeTest, APageWithoutChannelOrAFailedDownloadIsToldApart)
     const ProbeResult announcedMissing = probe(server.url(QStringLiteral("/p")));
     EXPECT_EQ(announcedMissing.outcome, ProbeResult::NotDownloaded);
     EXPECT_EQ(announcedMissing.failedAddress, server.url(QStringLiteral("/r.xml")));
+    EXPECT_EQ(announcedMissing.problem, "serwer odpowiedział: 500 Internal Server Error");
+
+    // Nobody listens: the cause says so.
+    const ProbeResult refused = probe(QStringLiteral("http://127.0.0.1:1/rss.xml"));
+    EXPECT_EQ(refused.outcome, ProbeResult::NotDownloaded);
+    EXPECT_EQ(refused.problem, QString::fromUtf8("serwer nie przyjmuje połączeń lub nie odpowiada"));
 }
 
 } // namespace

@@ -209,7 +209,7 @@ TEST_F(NewChannelFrmTest, EveryFailureOfAProbeHasItsMessageAndLeavesTheTreeAlone
     child<QPushButton>("btNext")->click();
     EXPECT_EQ(boxes.count("error",
                           QString::fromUtf8("Nie powiodło się pobieranie informacji o kanale ") +
-                              missing),
+                              missing + QString::fromUtf8(" (serwer odpowiedział: 404 Not Found)")),
               1);
     EXPECT_FALSE(wizard().isVisible()); // closed after its message all the same
 
@@ -381,6 +381,38 @@ TEST_F(NewChannelFrmTest, SubscribeIsRefusedWhileAProbeRuns)
     EXPECT_EQ(quiet.requestCount(), 1);
     EXPECT_EQ(tree.root()->childCount(), 1);
     EXPECT_FALSE(child<QWidget>("pnProgress")->isVisible());
+}
+
+TEST_F(NewChannelFrmTest, CancelAndEscapeStopAProbeAtOnceWithoutAnError)
+{
+    listUrl = QStringLiteral("channels_list.xml");
+    LoopbackReply never; // a server that holds the request past every time-out of the test
+    never.thenWhenReleased("HTTP/1.1 200 OK\r\nContent-Length: " +
+                           QByteArray::number(rss("Never").size()) + "\r\n\r\n" + rss("Never"));
+    LoopbackServer quiet;
+    ASSERT_TRUE(quiet.start());
+    quiet.setHandler([never](const LoopbackRequest &) { return never; });
+
+    for (const bool byEscape : {false, true}) {
+        frm.reset();
+        showOn(TfmNewChannelFrm::PageEnterName);
+        child<QLineEdit>("edURL")->setText(quiet.url(QStringLiteral("/dead.xml")));
+        const int held = quiet.heldCount();
+        WhenTrue(&wizard(), [&] { return quiet.heldCount() == held + 1; }, [&](bool underWay) {
+            EXPECT_TRUE(underWay);
+            if (byEscape)
+                QTest::keyClick(child<QLineEdit>("edURL"), Qt::Key_Escape);
+            else
+                child<QPushButton>("btCancel")->click();
+        });
+        child<QPushButton>("btNext")->click();
+        EXPECT_FALSE(wizard().probing()) << "the probe returned while the server still holds it";
+        EXPECT_TRUE(boxes.shown.isEmpty()) << qPrintable(boxes.shown.value(0).text);
+        EXPECT_EQ(wizard().result(), QDialog::Rejected);
+        EXPECT_FALSE(wizard().isVisible());
+        EXPECT_EQ(tree.root()->childCount(), 0);
+    }
+    quiet.release();
 }
 
 } // namespace

@@ -2,9 +2,12 @@
 #include "alerts/AlertQueue.h"
 #include "alerts/forms/NotifyFrm.h"
 #include "catalogue/ChannelTree.h"
+#include "SignalWait.h"
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QImage>
+#include <QPixmap>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
@@ -94,6 +97,39 @@ TEST_F(NotifyFrmTest, AlertsFollowOneAnotherWhenTheirTimeRunsOut)
     form.tmCloseTimer();
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.closeTimer()->isActive());
+}
+
+// The share of pixels where what the window holds on screen differs from a fresh drawing.
+double staleShare(TfmNotifyFrm &form)
+{
+    const QImage shown = QGuiApplication::primaryScreen()
+                             ->grabWindow(form.winId())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    const QImage drawn = form.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (shown.size() != drawn.size() || shown.isNull())
+        return 1.0;
+    int differ = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            differ += shown.pixel(x, y) != drawn.pixel(x, y);
+    return double(differ) / (shown.width() * shown.height());
+}
+
+TEST_F(NotifyFrmTest, EachAlertIsPaintedWholeAsItAppears)
+{
+    TfmNotifyFrm::setAnimationMs(60);
+    const QStringList titles{QString::fromUtf8("Pierwsza wiadomość"), "Druga", "Trzecia"};
+    playback.endRun(true);
+    for (int i = 0; i < titles.size(); ++i) {
+        if (i > 0)
+            form.tmCloseTimer(); // the next one while the window stays up
+        ASSERT_TRUE(WaitUntil([&] { return form.isVisible() && form.mask().isEmpty(); }));
+        WaitForQueuedEvents();
+        EXPECT_EQ(text("lbMsg"), titles[i]);
+        EXPECT_EQ(text("lbCount"), QStringLiteral("%1/3").arg(i + 1));
+        EXPECT_LT(staleShare(form), 0.01) << "alert " << i + 1 << " shows an earlier one";
+    }
 }
 
 TEST_F(NotifyFrmTest, ArrowsHoldTheWindowAndDoNothingAtTheEnds)
