@@ -350,6 +350,20 @@ void WebBrowser::PrintTo(const std::shared_ptr<QPrinter> &printer)
     if (m_printing)
         return;
     m_printing = true;
+    // A PDF goes straight from the engine: every page, text kept as text. Printing to a
+    // QPrinter would draw each page as one big picture.
+    if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty()) {
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = connect(m_page, &QWebEnginePage::pdfPrintingFinished, this,
+                              [this, connection](const QString &, bool ok) {
+                                  m_printing = false;
+                                  disconnect(*connection);
+                                  emit printFinished(ok);
+                              });
+        m_page->printToPdf(printer->outputFileName(), printer->pageLayout(),
+                           printer->pageRanges());
+        return;
+    }
     // The printer must outlive the asynchronous print job.
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection =

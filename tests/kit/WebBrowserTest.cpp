@@ -214,6 +214,10 @@ TEST_F(BrowserFixture, TheItemShownPrintsAndASecondPrintWaitsForTheFirst)
     const QByteArray bytes = file.readAll();
     EXPECT_TRUE(bytes.startsWith("%PDF")) << bytes.left(16).toStdString();
     EXPECT_GT(bytes.size(), 1000);
+    // The text stays text: fonts in the file, no page-sized picture, a small file.
+    EXPECT_TRUE(bytes.contains("/Font")) << "no fonts: the page was printed as a picture";
+    EXPECT_FALSE(bytes.contains("/DCTDecode")) << "a JPEG picture of the page";
+    EXPECT_LT(bytes.size(), 100 * 1024);
 }
 
 TEST_F(BrowserFixture, Rss1AndArchiveStyleSheetsShowTheirItem)
