@@ -59,12 +59,8 @@ TEST(ProgramStart, SyncRunsOnTheCoreLibrariesWithoutTheWindowOnes)
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
     LoopbackServer server;
-    // Held long enough to look at the running program while it waits for the reply.
-    server.setHandler([](const LoopbackRequest &) {
-        LoopbackReply reply = LoopbackReply::http("200 OK", Feed);
-        reply.parts.first().delayMs = 1500;
-        return reply;
-    });
+    // The body is kept back while the test looks at the running program.
+    server.setHandler([](const LoopbackRequest &) { return LoopbackReply::okWhenReleased(Feed); });
     ASSERT_TRUE(server.start());
     const QString appFolder = home.path() + QStringLiteral("/share/Kolvani/");
     QDir().mkpath(appFolder + QStringLiteral("temp"));
@@ -82,6 +78,7 @@ TEST(ProgramStart, SyncRunsOnTheCoreLibrariesWithoutTheWindowOnes)
     ASSERT_TRUE(sync.waitForStarted(10000));
     ASSERT_TRUE(server.waitForRequests(1, 20000));
     const QStringList libraries = mappedLibraries(sync.processId());
+    server.release();
     ASSERT_TRUE(sync.waitForFinished(30000));
 
     EXPECT_TRUE(maps(libraries, QStringLiteral("libQt6Core.so"))) << qPrintable(libraries.join(' '));

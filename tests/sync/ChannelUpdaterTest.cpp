@@ -320,12 +320,8 @@ TEST_F(ChannelUpdaterTest, TheShownChannelIsSavedFirstAndReloadedAfter)
 TEST_F(ChannelUpdaterTest, SlowChannelIsReportedOnceWhileTheUpdateGoesOn)
 {
     updater->setLongResponseInterval(100);
-    answer([](const LoopbackRequest &) {
-        const QByteArray body = rss2({"Powolny"});
-        return LoopbackReply::raw("HTTP/1.1 200 OK\r\nContent-Length: " +
-                                  QByteArray::number(body.size()) + "\r\n\r\n")
-            .thenWhenReleased(body);
-    });
+    answer(
+        [](const LoopbackRequest &) { return LoopbackReply::okWhenReleased(rss2({"Powolny"})); });
     // The body comes once the slow answer has been reported, or never was in time.
     WhenTrue(
         updater.get(), [this] { return !host.reports.isEmpty(); },

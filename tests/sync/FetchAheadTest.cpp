@@ -26,21 +26,17 @@ QByteArray feed(const QByteArray &title)
 enum class Answer { AtOnce, WhenReleased };
 
 // A server of feeds named by their path, with a 404 for paths starting "/missing"; each
-// feed's body comes at once after `delayMs` or is kept back until the server is released.
-std::unique_ptr<LoopbackServer> server(int delayMs, Answer answer = Answer::AtOnce)
+// feed's body comes at once or is kept back until the server is released.
+std::unique_ptr<LoopbackServer> server(Answer answer = Answer::AtOnce)
 {
     auto s = std::make_unique<LoopbackServer>();
-    s->setHandler([delayMs, answer](const LoopbackRequest &request) {
+    s->setHandler([answer](const LoopbackRequest &request) {
         if (request.target().startsWith("/missing"))
             return LoopbackReply::http("404 Not Found", "");
         const QByteArray body = feed(request.target().mid(1));
         if (answer == Answer::WhenReleased)
-            return LoopbackReply::raw("HTTP/1.1 200 OK\r\nContent-Length: " +
-                                      QByteArray::number(body.size()) + "\r\n\r\n")
-                .thenWhenReleased(body);
-        LoopbackReply reply = LoopbackReply::http("200 OK", body);
-        reply.parts.first().delayMs = delayMs;
-        return reply;
+            return LoopbackReply::okWhenReleased(body);
+        return LoopbackReply::http("200 OK", body);
     });
     EXPECT_TRUE(s->start());
     return s;
@@ -68,8 +64,8 @@ protected:
 
 TEST_F(FetchAheadRunTest, TheReportFollowsTheTreeWhateverOrderTheDownloadsEndIn)
 {
-    auto slow = server(0, Answer::WhenReleased);
-    auto fast = server(0);
+    auto slow = server(Answer::WhenReleased);
+    auto fast = server();
     // The first channel's answer comes only once the others were asked for, if ever.
     WhenTrue(
         &run(), [&] { return fast->requestCount() == 2; }, [&](bool) { slow->release(); });
@@ -95,11 +91,11 @@ TEST_F(FetchAheadRunTest, TheReportFollowsTheTreeWhateverOrderTheDownloadsEndIn)
 
 TEST_F(FetchAheadRunTest, ACancelledRunStopsItsDownloadsAndLeavesNoFiles)
 {
-    auto first = server(0, Answer::WhenReleased);
+    auto first = server(Answer::WhenReleased);
     auto stalled = std::make_unique<LoopbackServer>();
     stalled->setHandler([](const LoopbackRequest &) { return LoopbackReply::stall(); });
     ASSERT_TRUE(stalled->start());
-    auto ready = server(0);
+    auto ready = server();
     channel(QStringLiteral("Pierwszy"), first->url(QStringLiteral("/a")));
     channel(QStringLiteral("Zawieszony"), stalled->url(QStringLiteral("/b")));
     channel(QStringLiteral("Gotowy"), ready->url(QStringLiteral("/c")));
@@ -117,30 +113,52 @@ TEST_F(FetchAheadRunTest, ACancelledRunStopsItsDownloadsAndLeavesNoFiles)
     EXPECT_FALSE(QFile::exists(cacheFileOf(3))) << "a download fetched ahead is not an update";
 }
 
+// Every body is kept back until as many downloads run as may at once: they surely overlap.
+void releaseOnceHeld(QObject *context, const std::vector<std::unique_ptr<LoopbackServer>> &servers,
+                     int count)
+{
+    std::vector<LoopbackServer *> held;
+    for (const auto &s : servers)
+        held.push_back(s.get());
+    WhenTrue(
+        context,
+        [held, count] {
+            int n = 0;
+            for (const LoopbackServer *s : held)
+                n += s->heldCount();
+            return n >= count;
+        },
+        [held](bool) {
+            for (LoopbackServer *s : held)
+                s->release();
+        });
+}
+
 TEST(FetchAheadLimits, TwoConnectionsToOneServerAndSixInAll)
 {
     QTemporaryDir dir;
-    std::vector<std::unique_ptr<LoopbackServer>> servers;
-    for (int i = 0; i < 4; ++i)
-        servers.push_back(server(150));
+    QObject context;
     {
+        std::vector<std::unique_ptr<LoopbackServer>> one;
+        one.push_back(server(Answer::WhenReleased));
+        releaseOnceHeld(&context, one, 2);
         FetchAhead oneHost(ProxySettings{});
+        const auto job = [&](int i) {
+            return FetchAhead::Job{one[0]->url(QStringLiteral("/%1").arg(i)),
+                                   dir.filePath(QStringLiteral("one%1.xml").arg(i)),
+                                   {},
+                                   {}};
+        };
         for (int i = 0; i < 5; ++i)
-            oneHost.enqueue({servers[0]->url(QStringLiteral("/%1").arg(i)),
-                             dir.filePath(QStringLiteral("one%1.xml").arg(i)),
-                             {},
-                             {}});
-        for (int i = 0; i < 5; ++i) {
-            const FetchAhead::Result r =
-                oneHost.take({servers[0]->url(QStringLiteral("/%1").arg(i)),
-                              dir.filePath(QStringLiteral("one%1.xml").arg(i)),
-                              {},
-                              {}},
-                             nullptr);
-            EXPECT_EQ(r.fetch.result, 0);
-        }
+            oneHost.enqueue(job(i));
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(oneHost.take(job(i), nullptr).fetch.result, 0);
         EXPECT_EQ(oneHost.highestRunning(), 2);
     }
+    std::vector<std::unique_ptr<LoopbackServer>> servers;
+    for (int i = 0; i < 4; ++i)
+        servers.push_back(server(Answer::WhenReleased));
+    releaseOnceHeld(&context, servers, 6);
     FetchAhead manyHosts(ProxySettings{});
     std::vector<FetchAhead::Job> jobs;
     for (int i = 0; i < 12; ++i)
@@ -160,7 +178,7 @@ TEST(FetchAheadLimits, TwoConnectionsToOneServerAndSixInAll)
 TEST(FetchAheadHandOver, PanelZeroSaysReadyAfterEveryDownloadTakenFailedOrNot)
 {
     QTemporaryDir dir;
-    auto s = server(0);
+    auto s = server();
     const auto job = [&](const char *path) {
         return FetchAhead::Job{s->url(QLatin1String(path)),
                                dir.filePath(QLatin1String(path).mid(1) + QStringLiteral(".xml")),
@@ -181,7 +199,7 @@ TEST(FetchAheadHandOver, PanelZeroSaysReadyAfterEveryDownloadTakenFailedOrNot)
 TEST(FetchAheadLimits, FilesNobodyTookAreRemoved)
 {
     QTemporaryDir dir;
-    auto s = server(0);
+    auto s = server();
     const FetchAhead::Job job{
         s->url(QStringLiteral("/a")), dir.filePath(QStringLiteral("a.xml")), {}, {}};
     {

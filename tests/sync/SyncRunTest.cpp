@@ -69,9 +69,7 @@ protected:
             const QByteArray body = feed(request.target().mid(1));
             if (request.target() != path)
                 return LoopbackReply::http("200 OK", body);
-            return LoopbackReply::raw("HTTP/1.1 200 OK\r\nContent-Length: " +
-                                      QByteArray::number(body.size()) + "\r\n\r\n")
-                .thenWhenReleased(body);
+            return LoopbackReply::okWhenReleased(body);
         });
     }
 
