@@ -5,6 +5,7 @@
 #include "alerts/AlertQueue.h"
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
+#include "archive/ArchiveView.h"
 #include "archive/OldArchive.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
@@ -13,6 +14,7 @@
 #include "base/ProxySettings.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
+#include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
 #include "sync/ChannelUpdater.h"
@@ -66,7 +68,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
       m_tree(std::make_unique<ChannelTree>()),
       m_treeSaver(std::make_unique<ChannelTreeSaver>(*m_tree, folder.treeFile())),
       m_shown(std::make_unique<ShownChannel>()),
-      m_headerRows(std::make_unique<HeaderListModel>()),
+      m_rowsOnShow(std::make_unique<RowsOnShow>()),
       m_unreadCounts(std::make_unique<UnreadCounts>()),
       m_downloader(std::make_unique<DocumentDownloader>())
 {
@@ -74,6 +76,9 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_host = std::make_unique<UpdateHost>(*m_downloader, report);
     m_updater = std::make_unique<ChannelUpdater>(m_folder, *m_host, *m_shown, *m_alerts);
     m_syncRun = std::make_unique<SyncRun>(*m_tree, *m_updater, *m_alerts);
+    m_shown->setFolder(m_folder);
+    m_shown->setDownloadsInUse(
+        [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);
     setProxyProvider([live = m_live.get()] { return live->proxy(); });
     QObject::connect(m_live.get(), &LiveSettings::changed, m_syncRun.get(),
@@ -124,6 +129,11 @@ void Session::fetchAhead(bool running)
 
 Session::~Session() = default;
 
+HeaderListModel &Session::headerRows()
+{
+    return m_rowsOnShow->model();
+}
+
 void Session::setDownloadUi(IDownloadUi *ui)
 {
     m_host->m_ui = ui;
@@ -159,4 +169,5 @@ void Session::openArchive()
     }
     m_archive = ArchiveStore::open(path);
     m_archiveItems = std::move(items);
+    m_archiveView = std::make_unique<ArchiveView>(*m_archive, *m_archiveItems, m_folder);
 }

@@ -12,6 +12,7 @@ struct ProxySettings;
 class AlertPlayback;
 class ArchiveItemDocument;
 class ArchiveStore;
+class ArchiveView;
 struct TreeLoadResult;
 class ChannelTree;
 class ChannelTreeSaver;
@@ -21,6 +22,7 @@ class LiveSettings;
 class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
+class RowsOnShow;
 class ShownChannel;
 class SyncRun;
 class UnreadCounts;
@@ -44,7 +46,9 @@ public:
     // Writes data/tvChannels.xml after every change of the tree, once the tree is loaded.
     ChannelTreeSaver &treeSaver() { return *m_treeSaver; }
     ShownChannel &shownChannel() { return *m_shown; }
-    HeaderListModel &headerRows() { return *m_headerRows; }
+    // The rows on show in the header list and where their items come from.
+    RowsOnShow &rowsOnShow() { return *m_rowsOnShow; }
+    HeaderListModel &headerRows();
     UnreadCounts &unreadCounts() { return *m_unreadCounts; }
     AlertQueue &alertQueue() { return *m_alerts; }
     // The alerts of the last run, played one after another.
@@ -55,6 +59,8 @@ public:
     // The archive, once openArchive has succeeded; until then the calls below must not be made.
     ArchiveStore &archive() { return *m_archive; }
     ArchiveItemDocument &archiveItems() { return *m_archiveItems; }
+    // The archive as the header list shows it.
+    ArchiveView &archiveView() { return *m_archiveView; }
     bool archiveOpen() const { return m_archive != nullptr; }
 
     // The proxy of every download, read before each one (and once per run for the downloads
@@ -85,7 +91,7 @@ private:
     std::unique_ptr<ChannelTree> m_tree;
     std::unique_ptr<ChannelTreeSaver> m_treeSaver;
     std::unique_ptr<ShownChannel> m_shown;
-    std::unique_ptr<HeaderListModel> m_headerRows;
+    std::unique_ptr<RowsOnShow> m_rowsOnShow;
     std::unique_ptr<UnreadCounts> m_unreadCounts;
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;
@@ -95,4 +101,5 @@ private:
     std::function<ProxySettings()> m_proxyProvider;
     std::unique_ptr<ArchiveStore> m_archive;
     std::unique_ptr<ArchiveItemDocument> m_archiveItems;
+    std::unique_ptr<ArchiveView> m_archiveView;
 };

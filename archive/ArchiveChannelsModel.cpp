@@ -1,5 +1,7 @@
 #include "archive/ArchiveChannelsModel.h"
 
+#include "feed/HtmlText.h"
+
 void ArchiveChannelsModel::setRows(std::vector<ArchiveChannel> rows)
 {
     beginResetModel();
@@ -27,8 +29,10 @@ QVariant ArchiveChannelsModel::data(const QModelIndex &index, int role) const
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const ArchiveChannel &row = m_rows[size_t(index.row())];
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return index.column() == NameColumn ? row.sChannelName : row.sChGUID;
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        const QString text = index.column() == NameColumn ? row.sChannelName : row.sChGUID;
+        return role == Qt::ToolTipRole ? HtmlText::PlainToolTip(text) : text;
+    }
     if (role == ImageIndexRole && index.column() == NameColumn)
         return 1;
     return {};

@@ -170,9 +170,6 @@ public:
     ArchiveChannelsQuery &archiveChannelsQuery() { return m_channels; }
     const ArchiveQuery &archiveQuery() const { return m_query; }
 
-    // The one question whether the header list shows archive rows.
-    bool archiveViewShown() const { return m_query.active(); }
-
 private:
     explicit ArchiveStore(std::unique_ptr<ArchiveConnection> connection);
     std::unique_ptr<ArchiveConnection> m_connection;

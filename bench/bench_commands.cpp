@@ -7,12 +7,14 @@
 #include "base/UserFolder.h"
 #include "kit/MainStatusBar.h"
 #include "kit/MessageBoxes.h"
-#include "archive/ArchiveHeaderRows.h"
+#include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
+#include "archive/ArchiveView.h"
 #include "archive/forms/ArchiveController.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
+#include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/forms/FindUnit.h"
 #include "reading/forms/ItemCommandsController.h"
@@ -111,10 +113,12 @@ public:
         w.sbStatus = m_sbStatus;
         w.fmFindFrm = m_find;
         w.window = &m_window;
-        m_commands = new ItemCommandsController(w, {}, m_rows, m_shown, m_folder, m_boxes,
-                                                &m_window);
-        m_commands->setItemNodeSource(
-            [this](const HeaderRow &row) { return m_shown.itemNode(row.id); });
+        m_commands = new ItemCommandsController(w, {}, m_onShow, m_folder, m_boxes, &m_window);
+        QObject::connect(m_commands, &ItemCommandsController::archiveFindRequested,
+                         [this](int field, const QString &text) {
+                             if (m_archiveSide)
+                                 m_archiveSide->findInArchive(field, text);
+                         });
         m_window.show();
     }
 
@@ -126,7 +130,7 @@ public:
                                               false, m_folder, m_report);
         if (fill.outcome != HeaderFill::Outcome::Filled)
             throw std::runtime_error("the cache file did not fill the list");
-        m_rows.setRows(std::move(fill.rows));
+        m_onShow.showChannel(m_shown, std::move(fill.rows));
     }
 
     void benchMarks()
@@ -196,9 +200,9 @@ public:
         records.clear();
 
         // The archive view of everything, as the header list shows it.
-        ArchiveQuery &query = store->archiveQuery();
-        query.open(QString(), QString());
-        m_rows.setRows(ArchiveHeaderRows(query), HeaderListModel::RowSource::Archive);
+        ArchiveItemDocument items;
+        ArchiveView view(*store, items, m_folder);
+        m_onShow.showArchive(view, view.open(QString(), QString()));
         std::printf("find in the archive: %d rows, 200 channels\n", m_rows.rowCount());
         int selected = 0;
         double ms = find(QStringLiteral("NUMER 4242"), "cbTit", false, &selected);
@@ -218,13 +222,9 @@ public:
                                       &allArchiveFilter, &keyWord,    m_lvHeaders,
                                       &acAddToArchive, &acArchiveDelete, &addToArchive,
                                       &archiveDelete};
-        ArchiveController archiveSide(aw, tree, m_rows, *m_sbStatus, m_boxes,
-                                      m_dir.path() + QStringLiteral("/data/arch_item.xml"),
-                                      nullptr);
-        archiveSide.setArchive(store.get(), nullptr);
-        m_commands->setArchiveFinder([&](int field, const QString &text) {
-            return archiveSide.showMatching(field, text);
-        });
+        ArchiveController archiveSide(aw, tree, m_onShow, *m_sbStatus, m_boxes, nullptr);
+        archiveSide.setArchive(store.get(), &view);
+        m_archiveSide = &archiveSide;
         ms = find(QStringLiteral("żółwiem"), "cbDesc", true, &selected);
         print("archive, description, \"żółwiem\"", ms,
               QStringLiteral("%1 rows listed").arg(m_rows.rowCount()));
@@ -234,8 +234,8 @@ public:
         ms = find(QStringLiteral("numer 99999:"), "cbTit", true, &selected);
         print("archive, title, \"numer 99999:\"", ms,
               QStringLiteral("%1 rows listed").arg(m_rows.rowCount()));
-        m_commands->setArchiveFinder({});
-        query.close();
+        m_archiveSide = nullptr;
+        m_onShow.clear();
     }
 
 private:
@@ -266,11 +266,13 @@ private:
     QTreeView *m_lvHeaders = nullptr;
     MainStatusBar *m_sbStatus = nullptr;
     TfmFindFrm *m_find = nullptr;
-    HeaderListModel m_rows;
+    RowsOnShow m_onShow;
+    HeaderListModel &m_rows = m_onShow.model();
     ShownChannel m_shown;
     StderrReport m_report;
     CountedBoxes m_boxes;
     ItemCommandsController *m_commands = nullptr;
+    ArchiveController *m_archiveSide = nullptr;
 };
 
 } // namespace

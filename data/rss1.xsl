@@ -185,12 +185,16 @@ table { border-collapse: collapse; max-width: 100%; } td, th { border: 1px solid
 .plain { white-space: pre-line; }
 </xsl:text>
           <xsl:text>&lt;/style&gt;&lt;/head&gt;&lt;body&gt;</xsl:text>
+          <!-- Markup as a browser reads it: a "<" that opens a tag, an end tag, a comment or a
+               declaration. "3 < 5" is text. The program's find uses the same rule. -->
+          <xsl:variable name="folded" select="translate($text, 'ABCDEFGHIJKLMNOPQRSTUVWXYZbcdefghijklmnopqrstuvwxyz', 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa')"/>
           <xsl:choose>
-            <xsl:when test="contains($text, '&lt;')"><xsl:value-of select="$text"/></xsl:when>
-            <!-- Plain text keeps its line breaks. -->
+            <xsl:when test="contains($folded, '&lt;a') or contains($text, '&lt;/') or contains($text, '&lt;!') or contains($text, '&lt;?')"><xsl:value-of select="$text"/></xsl:when>
+            <!-- Text without tags keeps its line breaks, and its references ("&#8222;",
+                 "&amp;") stand for the characters the channel meant: it goes in as it is. -->
             <xsl:otherwise>
               <xsl:text>&lt;div class="plain"&gt;</xsl:text>
-              <xsl:call-template name="escape"><xsl:with-param name="text" select="$text"/></xsl:call-template>
+              <xsl:value-of select="$text"/>
               <xsl:text>&lt;/div&gt;</xsl:text>
             </xsl:otherwise>
           </xsl:choose>
@@ -244,16 +248,4 @@ table { border-collapse: collapse; max-width: 100%; } td, th { border: 1px solid
     </xsl:choose>
   </xsl:template>
 
-  <!-- Plain text as markup: "&" and "<" as references; "&" first. -->
-  <xsl:template name="escape">
-    <xsl:param name="text"/>
-    <xsl:choose>
-      <xsl:when test="contains($text, '&amp;')">
-        <xsl:value-of select="substring-before($text, '&amp;')"/>
-        <xsl:text>&amp;amp;</xsl:text>
-        <xsl:call-template name="escape"><xsl:with-param name="text" select="substring-after($text, '&amp;')"/></xsl:call-template>
-      </xsl:when>
-      <xsl:otherwise><xsl:value-of select="$text"/></xsl:otherwise>
-    </xsl:choose>
-  </xsl:template>
 </xsl:stylesheet>

@@ -1,6 +1,7 @@
 #include "feed/AtomConverter.h"
 
 #include "feed/FeedNormaliser.h"
+#include "feed/HtmlText.h"
 #include "xml/XmlDocument.h"
 
 #include <QStringList>
@@ -213,7 +214,9 @@ TextConstruct readText(const xmlNode *node, const QString &address)
     if (mode != QLatin1String("base64"))
         value = textContent(node);
     if (type == QLatin1String("html")) {
-        result.html = value;
+        // The page shows it under its own address: relative addresses are resolved here,
+        // against the xml:base in effect (RFC 4287), as they are for XHTML content.
+        result.html = HtmlText::ResolveAddresses(value, baseOf(node, address));
         result.plain = plainTextOfHtml(value);
     } else if (type == QLatin1String("text") || type.startsWith(QLatin1String("text/")) ||
                type.contains(QLatin1String("xml"))) {

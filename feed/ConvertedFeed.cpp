@@ -1,6 +1,7 @@
 #include "feed/ConvertedFeed.h"
 
-#include <QHash>
+#include "feed/HtmlText.h"
+
 #include <QUrl>
 #include <QXmlStreamWriter>
 
@@ -83,74 +84,11 @@ void writeItem(QXmlStreamWriter &xml, const ConvertedItem &item)
     xml.writeEndElement();
 }
 
-const QHash<QString, char16_t> &namedEntities()
-{
-    static const QHash<QString, char16_t> entities = {
-        {QStringLiteral("amp"), u'&'},      {QStringLiteral("lt"), u'<'},
-        {QStringLiteral("gt"), u'>'},       {QStringLiteral("quot"), u'"'},
-        {QStringLiteral("apos"), u'\''},    {QStringLiteral("nbsp"), 0xA0},
-        {QStringLiteral("hellip"), 0x2026}, {QStringLiteral("ndash"), 0x2013},
-        {QStringLiteral("mdash"), 0x2014},  {QStringLiteral("lsquo"), 0x2018},
-        {QStringLiteral("rsquo"), 0x2019},  {QStringLiteral("ldquo"), 0x201C},
-        {QStringLiteral("rdquo"), 0x201D},  {QStringLiteral("bdquo"), 0x201E},
-        {QStringLiteral("laquo"), 0xAB},    {QStringLiteral("raquo"), 0xBB},
-        {QStringLiteral("copy"), 0xA9},     {QStringLiteral("reg"), 0xAE},
-        {QStringLiteral("trade"), 0x2122},  {QStringLiteral("euro"), 0x20AC},
-    };
-    return entities;
-}
-
-// The reference starting at `at` ("&...;"), appended decoded; false when it is none.
-bool decodeReference(const QString &text, qsizetype at, QString &out, qsizetype &end)
-{
-    const qsizetype semicolon = text.indexOf(QLatin1Char(';'), at + 1);
-    if (semicolon < 0 || semicolon - at > 12)
-        return false;
-    const QString name = text.mid(at + 1, semicolon - at - 1);
-    char32_t code = 0;
-    if (name.startsWith(QLatin1Char('#'))) {
-        bool ok = false;
-        const bool hex =
-            name.size() > 1 && (name.at(1) == QLatin1Char('x') || name.at(1) == QLatin1Char('X'));
-        code = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
-        if (!ok || code == 0 || code > 0x10FFFF)
-            return false;
-    } else {
-        const auto found = namedEntities().constFind(name);
-        if (found == namedEntities().constEnd())
-            return false;
-        code = found.value();
-    }
-    out.append(QString::fromUcs4(&code, 1));
-    end = semicolon + 1;
-    return true;
-}
-
 } // namespace
 
 QString plainTextOfHtml(const QString &html)
 {
-    QString out;
-    out.reserve(html.size());
-    for (qsizetype i = 0; i < html.size();) {
-        const QChar c = html.at(i);
-        if (c == QLatin1Char('<')) {
-            const qsizetype close = html.indexOf(QLatin1Char('>'), i + 1);
-            if (close < 0)
-                break; // a tag cut short hides the rest
-            out.append(QLatin1Char(' '));
-            i = close + 1;
-            continue;
-        }
-        qsizetype end = 0;
-        if (c == QLatin1Char('&') && decodeReference(html, i, out, end)) {
-            i = end;
-            continue;
-        }
-        out.append(c);
-        ++i;
-    }
-    return out.simplified();
+    return HtmlText::VisibleText(html);
 }
 
 QString rfc822Date(const QDateTime &date)

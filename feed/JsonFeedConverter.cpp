@@ -85,6 +85,97 @@ ConvertedItem readItem(const QJsonObject &object, const QString &address, const 
     return item;
 }
 
+// Where the elements of the root object's "items" array lie in the text, found by a scan
+// that knows only strings and nesting. Empty `items` and false when the array cannot be
+// found or its brackets do not balance.
+struct ItemSpans
+{
+    qsizetype arrayBegin = -1; // the "["
+    qsizetype arrayEnd = -1;   // just after the "]"
+    QList<QPair<qsizetype, qsizetype>> items; // [begin, end) of every element
+};
+
+bool findItemSpans(const QByteArray &text, ItemSpans &spans)
+{
+    int depth = 0;
+    bool inString = false;
+    qsizetype stringBegin = -1;
+    QByteArray lastKey;
+    qsizetype elementBegin = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text.at(i);
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"') {
+                inString = false;
+                if (depth == 1)
+                    lastKey = text.mid(stringBegin + 1, i - stringBegin - 1);
+            }
+            continue;
+        }
+        switch (c) {
+        case '"':
+            inString = true;
+            stringBegin = i;
+            break;
+        case '{':
+        case '[':
+            if (depth == 1 && c == '[' && lastKey == "items" && spans.arrayBegin < 0) {
+                spans.arrayBegin = i;
+                elementBegin = i + 1;
+            }
+            ++depth;
+            break;
+        case '}':
+        case ']':
+            --depth;
+            if (depth < 0)
+                return false;
+            if (depth == 1 && spans.arrayBegin >= 0 && spans.arrayEnd < 0) {
+                if (!text.mid(elementBegin, i - elementBegin).trimmed().isEmpty())
+                    spans.items.append({elementBegin, i});
+                spans.arrayEnd = i + 1;
+            }
+            break;
+        case ',':
+            if (depth == 2 && spans.arrayBegin >= 0 && spans.arrayEnd < 0) {
+                spans.items.append({elementBegin, i});
+                elementBegin = i + 1;
+            }
+            break;
+        case ':':
+            break; // between a key and its value: the key still counts
+        default:
+            if (depth == 1 && c != ' ' && c != '\t' && c != '\r' && c != '\n')
+                lastKey.clear(); // a value, not a key, came last
+            break;
+        }
+    }
+    return depth == 0 && !inString && spans.arrayEnd > spans.arrayBegin;
+}
+
+// A document whose only fault lies inside some items (a number out of range, a missing
+// comma): the channel with those items left out. Null when the fault is elsewhere.
+QJsonObject rootWithoutBadItems(const QByteArray &text, QJsonArray &items)
+{
+    ItemSpans spans;
+    if (!findItemSpans(text, spans))
+        return QJsonObject();
+    const QByteArray rest = text.left(spans.arrayBegin) + "[]" + text.mid(spans.arrayEnd);
+    QJsonParseError error;
+    const QJsonDocument root = QJsonDocument::fromJson(rest, &error);
+    if (error.error != QJsonParseError::NoError || !root.isObject())
+        return QJsonObject();
+    for (const auto &span : spans.items) {
+        const QJsonDocument one = QJsonDocument::fromJson(
+            '[' + text.mid(span.first, span.second - span.first) + ']', &error);
+        if (error.error == QJsonParseError::NoError)
+            items.append(one.array().at(0));
+    }
+    return root.object();
+}
+
 } // namespace
 
 bool looksLikeJson(const QByteArray &document)
@@ -103,13 +194,19 @@ ConvertedFeed readJsonFeed(const QByteArray &document, const QString &address)
     const QByteArray text = document.startsWith("\xEF\xBB\xBF") ? document.mid(3) : document;
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw FeedFormatError(QStringLiteral("Malformed JSON at offset %1: %2")
-                                  .arg(error.offset)
-                                  .arg(error.errorString()));
-    const QJsonObject root = json.object();
+    QJsonObject root = json.object();
+    QJsonArray items = root.value(QLatin1String("items")).toArray();
+    if (error.error != QJsonParseError::NoError) {
+        root = rootWithoutBadItems(text, items);
+        if (root.isEmpty())
+            throw FeedFormatError(QStringLiteral("Malformed JSON at offset %1: %2")
+                                      .arg(error.offset)
+                                      .arg(error.errorString()));
+    } else if (!json.isObject()) {
+        throw FeedFormatError(QStringLiteral("The JSON document is not a JSON Feed"));
+    }
     const QString version = stringOf(root, "version").trimmed();
-    if (!json.isObject() || !version.contains(QLatin1String("jsonfeed.org/version/")))
+    if (!version.contains(QLatin1String("jsonfeed.org/version/")))
         throw FeedFormatError(QStringLiteral("The JSON document is not a JSON Feed"));
 
     ConvertedFeed feed;
@@ -120,7 +217,7 @@ ConvertedFeed readJsonFeed(const QByteArray &document, const QString &address)
     if (feed.imageUrl.isEmpty())
         feed.imageUrl = resolveAddress(address, stringOf(root, "favicon"));
     const QString feedAuthor = authorsOf(root);
-    for (const QJsonValue &item : root.value(QLatin1String("items")).toArray())
+    for (const QJsonValue &item : std::as_const(items))
         if (item.isObject())
             feed.items.append(readItem(item.toObject(), address, feedAuthor));
     return feed;

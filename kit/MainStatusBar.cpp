@@ -66,6 +66,8 @@ MainStatusBar::MainStatusBar(QWidget *parent) : QStatusBar(parent)
 
     auto *panel0 = new QLabel(ReadyText, this);
     panel0->setObjectName(QStringLiteral("sbStatusPanel0"));
+    // Addresses and link targets of items show here: text, never markup.
+    panel0->setTextFormat(Qt::PlainText);
     panel0->setFixedWidth(300);
     panel0->setIndent(4);
     m_drawnPanel = new StatusDrawnPanel(this);
@@ -73,6 +75,7 @@ MainStatusBar::MainStatusBar(QWidget *parent) : QStatusBar(parent)
     m_drawnPanel->setFixedWidth(200);
     auto *panel2 = new QLabel(NoticeText, this);
     panel2->setObjectName(QStringLiteral("sbStatusPanel2"));
+    panel2->setTextFormat(Qt::PlainText);
     panel2->setIndent(4);
     QPalette notice = panel2->palette();
     notice.setColor(QPalette::WindowText, QColor(160, 32, 24));

@@ -9,6 +9,8 @@ int showBox(QWidget *parent, QMessageBox::Icon icon, const QString &text, const 
             bool yesNo)
 {
     QMessageBox box(icon, caption, text, QMessageBox::NoButton, parent);
+    // Messages carry channel names, titles and addresses: text, never markup.
+    box.setTextFormat(Qt::PlainText);
     if (yesNo) {
         box.addButton(QMessageBox::Yes)->setText(QStringLiteral("&Tak"));
         box.addButton(QMessageBox::No)->setText(QStringLiteral("&Nie"));

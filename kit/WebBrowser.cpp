@@ -116,12 +116,25 @@ WebPage::WebPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(p
     s->setAttribute(QWebEngineSettings::AllowGeolocationOnInsecureOrigins, false);
     s->setAttribute(QWebEngineSettings::XSSAuditingEnabled, true);
 
-    // Links meant for a new window open here, like every other link of an item.
+    // Links meant for a new window open here, like every other link of an item, and only
+    // where a link may lead: loaded from here they would pass the engine's own block, so a
+    // data: or file: address would become a page of its own, outside the content policy.
     connect(this, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest &request) {
                 const QUrl url = request.requestedUrl();
+                if (!isLinkTarget(url))
+                    return;
                 QTimer::singleShot(0, this, [this, url] { load(url); });
             });
+}
+
+bool WebPage::isLinkTarget(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("mailto"))
+        return true;
+    return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !url.host().isEmpty();
 }
 
 bool WebPage::scriptsAllowedFor(const QUrl &url)
@@ -177,6 +190,10 @@ bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool
 
     QUrl changed = url;
     if (!confirmNavigation(changed))
+        return false;
+    // The watch sees every navigation, but a link in an item leads to the web or to a mail
+    // program and nowhere else: the engine would hand any other scheme to the desktop.
+    if (type == NavigationTypeLinkClicked && this->url().isLocalFile() && !isLinkTarget(changed))
         return false;
     if (changed != url) {
         // The handler chose another address: go there instead, without asking again.

@@ -40,6 +40,9 @@ public:
 
     // Scripts only for web pages; local documents stay inert.
     static bool scriptsAllowedFor(const QUrl &url);
+    // Where a link of an item and a page's new window may lead: an http or https address
+    // with a host, or a mailto address.
+    static bool isLinkTarget(const QUrl &url);
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;

@@ -1,5 +1,7 @@
 #include "reading/HeaderListModel.h"
 
+#include "feed/HtmlText.h"
+
 #include <QCollator>
 #include <QHash>
 
@@ -202,7 +204,7 @@ QVariant HeaderListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return headerColumnText(r, index.column());
     case Qt::ToolTipRole:
-        return index.column() == ColTitle ? QVariant(r.title) : QVariant();
+        return index.column() == ColTitle ? QVariant(HtmlText::PlainToolTip(r.title)) : QVariant();
     case ImageIndexRole:
         return index.column() == ColTitle ? QVariant(r.imageIndex()) : QVariant();
     default:

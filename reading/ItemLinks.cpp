@@ -10,6 +10,14 @@ bool IsOpenableLink(const QUrl &url)
     return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
 }
 
+QUrl OpenableLink(const QString &link)
+{
+    // Tolerant parsing encodes what is not allowed in an address, as browsers do, and
+    // keeps the escapes that are already there.
+    const QUrl url(link.trimmed(), QUrl::TolerantMode);
+    return IsOpenableLink(url) ? url : QUrl();
+}
+
 QUrl MailtoUrl(const QString &subject, const QString &body)
 {
     const QByteArray encoded = "mailto:?subject=" + QUrl::toPercentEncoding(subject)

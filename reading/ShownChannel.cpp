@@ -1,5 +1,7 @@
 #include "reading/ShownChannel.h"
 
+#include "reading/ItemDisplay.h"
+#include "reading/ItemExport.h"
 #include "reading/ReadingLog.h"
 #include "xml/XmlDocument.h"
 
@@ -26,6 +28,50 @@ void ShownChannel::writeBack()
     } catch (const std::exception &e) {
         qCWarning(lcReading, "writing back the channel on show: %s", e.what());
     }
+}
+
+void ShownChannel::closeFile(const QString &cacheFile)
+{
+    if (!shows(cacheFile))
+        return;
+    emit closing();
+    forgetItems();
+    m_document->setActive(false);
+    m_document->setFileName(QString());
+}
+
+XmlNode ShownChannel::itemNode(const HeaderRow &row)
+{
+    const XmlNode item = itemNode(row.id);
+    if (item.isNull() || item.attribute(QStringLiteral("GUID")) != row.guid)
+        return XmlNode();
+    return item;
+}
+
+bool ShownChannel::setUnread(const HeaderRow &row, bool unread)
+{
+    XmlNode item = itemNode(row);
+    if (item.isNull())
+        return false;
+    item.child(QStringLiteral("unread")).setText(unread ? QStringLiteral("1") : QStringLiteral("0"));
+    return true;
+}
+
+QString ShownChannel::showItem(const HeaderRow &row)
+{
+    if (itemNode(row).isNull())
+        return QString();
+    // A working sheet that cannot be written leaves the old one; the browser shows what it
+    // gives.
+    if (!ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::StyleSheetFor(false, row.version),
+                                        row.guid))
+        qCWarning(lcReading, "the working style sheet could not be written");
+    return ItemDisplay::ChannelItemAddress(m_folder, row.chGuid, row.guid);
+}
+
+void ShownChannel::exportItem(const HeaderRow &row, const QString &exportName)
+{
+    ExportChannelItem(m_document->fileName(), row.guid, exportName);
 }
 
 void ShownChannel::beginReplace(const QString &cacheFile)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "base/UserFolder.h"
 #include "reading/HeaderRow.h"
+#include "reading/ItemSource.h"
 #include "sync/ShownDocument.h"
 #include "xml/XmlDocument.h"
 
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,12 +33,18 @@ struct HeaderFill
 // while the header list and the item view read it and the read marks change it. It is
 // written back when another channel is shown, at the end of a fill, before an update and
 // at closing. It also reads the tree file once at start-up.
-class ShownChannel : public QObject, public IShownDocument
+class ShownChannel : public QObject, public IShownDocument, public IItemSource
 {
     Q_OBJECT
 public:
     explicit ShownChannel(QObject *parent = nullptr);
     ~ShownChannel() override;
+
+    // Where items are shown from (the working style sheet, the cache files).
+    void setFolder(const UserFolder &folder) { m_folder = folder; }
+    // True while an update or a run may own the channels' download files: a fill then
+    // leaves the download copy of the channel on show where it is.
+    void setDownloadsInUse(std::function<bool()> inUse) { m_downloadsInUse = std::move(inUse); }
 
     XmlDocument &document() override { return *m_document; }
     const XmlDocument &document() const { return *m_document; }
@@ -43,6 +52,9 @@ public:
     bool shows(const QString &cacheFile) const;
 
     void writeBack() override;
+    // `cacheFile` is about to be deleted: when it is the file on show, the rows on show go
+    // first (closing), then the document lets go of it unsaved.
+    void closeFile(const QString &cacheFile);
     void beginReplace(const QString &cacheFile) override;
     void endReplace(const QString &cacheFile) override;
 
@@ -57,11 +69,20 @@ public:
     // element, so changes to it are written back. Null when the id leads nowhere, and after
     // the document has been let go or read anew, until the next fill.
     XmlNode itemNode(int id) const;
+
+    // IItemSource over the items of the last fill. A row whose GUID is not that of the item
+    // its ID leads to (a row from before an update) leads nowhere.
+    XmlNode itemNode(const HeaderRow &row) override;
+    bool setUnread(const HeaderRow &row, bool unread) override;
+    QString showItem(const HeaderRow &row) override;
+    void exportItem(const HeaderRow &row, const QString &exportName) override;
     XmlNode firstItemNode() const { return m_firstItemNode; }
     // The version text of the document on show, e.g. "1.0" or "2.0".
     const QString &shownVersion() const { return m_shownVersion; }
 
 signals:
+    // The document is about to let go of its file and its nodes: rows pointing into it go.
+    void closing();
     // True while the file on show is being replaced (the header list is disabled), false
     // once it has been read again.
     void replacing(bool replacing);
@@ -79,4 +100,6 @@ private:
     std::vector<XmlNode> m_itemNodes; // by ID, gaps included
     XmlNode m_firstItemNode;
     QString m_shownVersion;
+    UserFolder m_folder;
+    std::function<bool()> m_downloadsInUse;
 };

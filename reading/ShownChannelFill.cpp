@@ -40,8 +40,10 @@ void ShownChannel::writeBackBeforeShowing(const IChannelFiles &files)
     const QString fileName = m_document->fileName();
     if (fileName.isEmpty())
         return;
-    // A download copy an interrupted update may have left behind.
-    QFile::remove(files.downloadFile(QFileInfo(fileName).completeBaseName()));
+    // A download copy an interrupted update may have left behind; during an update or a
+    // run it may be a download still to be taken.
+    if (!m_downloadsInUse || !m_downloadsInUse())
+        QFile::remove(files.downloadFile(QFileInfo(fileName).completeBaseName()));
     writeBack();
 }
 

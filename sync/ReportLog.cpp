@@ -1,5 +1,7 @@
 #include "sync/ReportLog.h"
 
+#include "feed/HtmlText.h"
+
 ReportLog::ReportLog(QObject *parent) : QAbstractListModel(parent) {}
 
 void ReportLog::addLine(const QString &text, int icon)
@@ -40,8 +42,9 @@ QVariant ReportLog::data(const QModelIndex &index, int role) const
     const Line &line = m_lines[index.row()];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return line.text;
+    case Qt::ToolTipRole:
+        return HtmlText::PlainToolTip(line.text);
     case IconRole:
         return line.icon;
     default:

@@ -36,6 +36,7 @@ QLabel *textLabel(QWidget *parent, const char *name, const QRect &place, bool bo
     label->setGeometry(place);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextFormat(Qt::PlainText); // titles and channel names are the channels' text
     label->setAttribute(Qt::WA_TranslucentBackground);
     QFont font = label->font();
     font.setBold(bold);

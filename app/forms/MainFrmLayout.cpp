@@ -238,6 +238,7 @@ QWidget *TfmMainFrm::buildMainTop()
     row->addStretch(1);
     lbName = new QLabel(pnMainTop);
     lbName->setObjectName(QStringLiteral("lbName"));
+    lbName->setTextFormat(Qt::PlainText);
     QFont bold = lbName->font();
     bold.setBold(true);
     lbName->setFont(bold);

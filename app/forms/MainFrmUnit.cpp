@@ -283,7 +283,7 @@ bool TfmMainFrm::OpenArchive()
     if (!ArchiveController::OpenArchive([this] { m_session->openArchive(); }, *m_messageBoxes,
                                         this))
         return false;
-    m_archive->setArchive(&m_session->archive(), &m_session->archiveItems());
+    m_archive->setArchive(&m_session->archive(), &m_session->archiveView());
     if (!m_session->movedOldArchive().isEmpty())
         OfferOldArchive(m_session->movedOldArchive(), FindMdbExport(), m_session->archive(),
                         *m_messageBoxes, this);
@@ -318,6 +318,8 @@ void TfmMainFrm::showEvent(QShowEvent *event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
+    if (m_syncRuns)
+        m_syncRuns->mainWindowShown();
     fitLeastSizeToScreen();
     restoreNativeState(this);
     restorePlacement();

@@ -133,7 +133,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     m_session->setDownloadUi(sbStatus);
     tvChannels->setModel(&m_session->channelTree());
     m_syncRuns = new SyncRunsController({acSyncAll, acSyncSelected, acChannelsGetSelected,
-                                         tvChannels, lvHeaders, sbStatus, this, ctTrayIcon},
+                                         tvChannels, lvHeaders, sbStatus, ctTrayIcon},
                                         m_session->channelTree(), m_session->updater(),
                                         m_session->downloader(), m_session->syncRun(),
                                         m_session->liveSettings(), *this, this);
@@ -141,42 +141,26 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
     m_headerList = new HeaderListController(
         {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
-        m_session->channelTree(), m_session->shownChannel(), m_session->headerRows(),
+        m_session->channelTree(), m_session->shownChannel(), m_session->rowsOnShow(),
         m_session->unreadCounts(), m_session->folder(), *this, m_images, this);
-    ShownChannel *shown = &m_session->shownChannel();
     m_itemCommands = new ItemCommandsController(
         {lvHeaders, wbContent, sbStatus, new TfmFindFrm(this), this},
         {acMarkAsRead, acMarkAsUnread, acCopyLink, acOpenLink, acSendAsMail, acSaveToFile,
          acPrintHeader, acOpenInNewWindow, acCopyToClipBoard, acSelectAll, acFind},
-        m_session->headerRows(), *shown, m_session->folder(), *m_messageBoxes, this);
+        m_session->rowsOnShow(), m_session->folder(), *m_messageBoxes, this);
     m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels,
                                          lvHeaders},
-                                        m_session->channelTree(), folder, this);
-    m_itemView->setChannelItems([shown](int id) { return shown->itemNode(id); });
+                                        m_session->channelTree(), m_session->rowsOnShow(), this);
     m_archive = new ArchiveController(
         {this, sbShowAllArchive, lvArchiveCategories, cbAllArchiveFilter, edKeyWord, lvHeaders,
          acAddToArchive, acArchiveDelete, sbAddToArchive, sbArchiveDelete},
-        m_session->channelTree(), m_session->headerRows(), *sbStatus, *m_messageBoxes,
-        folder.archiveItemFile(), this);
-    m_archive->setChannelItemNode([shown](int id) { return shown->itemNode(id); });
-    // The archive view shows archive rows in the same list and the same item view.
-    m_headerList->setArchiveSide(m_archive);
-    ArchiveController *archive = m_archive;
-    m_itemView->setArchiveSide({[archive] { return archive->archiveViewShown(); },
-                                [archive](int id) { return archive->GetItemNode(id); },
-                                [archive](XmlNode item) { archive->writeItemDocument(item); }});
-    m_itemCommands->setItemNodeSource([archive, shown](const HeaderRow &row) {
-        return archive->archiveViewShown() ? archive->GetItemNode(row.id) : shown->itemNode(row.id);
-    });
-    m_itemCommands->setArchiveMarker(
-        [archive](const QString &guid, bool unread) { archive->setUnreadMark(guid, unread); });
-    m_itemCommands->setArchiveFinder(
-        [archive](int field, const QString &text) { return archive->showMatching(field, text); });
+        m_session->channelTree(), m_session->rowsOnShow(), *sbStatus, *m_messageBoxes, this);
     m_notify = new TfmNotifyFrm(m_session->alertPlayback());
     const QString opml = QStringLiteral("Pliki OPML (*.opml *.xml);;Wszystkie pliki (*)");
     TreeEditingController::Outside outside;
     outside.showWizard = [this] { ShowNewChannelWizard(); };
     outside.syncAllRunning = [this] { return syncAllRunning(); };
+    outside.channelUpdateBusy = [this] { return channelUpdateBusy(); };
     outside.editChannel = [this](ChannelNode *node) {
         return m_windows.editChannel && m_windows.editChannel->editChannel(*channelTree(), node);
     };
@@ -296,10 +280,9 @@ void TfmMainFrm::createConnections()
     connect(m_treeEditing, &TreeEditingController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     connect(m_treeEditing, &TreeEditingController::tvChannelsChangeRequested, m_headerList,
             &HeaderListController::tvChannelsChange);
-    connect(m_treeEditing, &TreeEditingController::releaseCacheFile, &shown, [&shown](const QString &file) {
-        if (shown.shows(file))
-            shown.document().setActive(false);
-    });
+    // Its rows go before the document lets go of the file.
+    connect(m_treeEditing, &TreeEditingController::releaseCacheFile, &shown,
+            &ShownChannel::closeFile);
     // After a deletion the list and the item view start again from the node now selected.
     connect(m_treeEditing, &TreeEditingController::nodeRemoved, m_itemView, [this] {
         m_itemView->NavigateContent(QStringLiteral("about:blank"));
@@ -341,6 +324,10 @@ void TfmMainFrm::connectItemCommands()
 void TfmMainFrm::connectArchive()
 {
     ArchiveController *a = m_archive;
+    connect(m_itemCommands, &ItemCommandsController::archiveFindRequested, a,
+            &ArchiveController::findInArchive);
+    connect(m_headerList, &HeaderListController::archiveRefillRequested, a,
+            &ArchiveController::applyFilter);
     connect(acAddToArchive, &QAction::triggered, a, &ArchiveController::acAddToArchiveExecute);
     connect(acArchiveDelete, &QAction::triggered, a, &ArchiveController::acArchiveDeleteExecute);
     connect(sbShowAllArchive, &QToolButton::clicked, a, &ArchiveController::sbShowAllArchiveClick);

@@ -5,14 +5,16 @@
 #include "kit/MessageBoxes.h"
 #include "kit/UiLook.h"
 #include "archive/ArchiveChannelsModel.h"
-#include "archive/ArchiveHeaderRows.h"
 #include "archive/ArchiveItem.h"
-#include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveLog.h"
 #include "archive/ArchiveStore.h"
+#include "archive/ArchiveView.h"
 #include "catalogue/ChannelTree.h"
 #include "base/DownloadUi.h"
 #include "reading/HeaderListModel.h"
+#include "reading/ItemSource.h"
+#include "reading/RowsOnShow.h"
+#include "reading/forms/FindUnit.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,12 +32,13 @@ const QString Ready = QStringLiteral("Gotowe.");
 
 } // namespace
 
-ArchiveController::ArchiveController(const Widgets &w, ChannelTree &tree, HeaderListModel &rows,
-                                     IDownloadUi &status, IMessageBoxes &boxes,
-                                     const QString &itemFile, QObject *parent)
-    : QObject(parent), m_w(w), m_tree(tree), m_rows(rows), m_status(status), m_boxes(boxes),
-      m_itemFile(itemFile), m_channels(new ArchiveChannelsModel(this))
+ArchiveController::ArchiveController(const Widgets &w, ChannelTree &tree, RowsOnShow &rows,
+                                     IDownloadUi &status, IMessageBoxes &boxes, QObject *parent)
+    : QObject(parent), m_w(w), m_tree(tree), m_onShow(rows), m_rows(rows.model()),
+      m_status(status), m_boxes(boxes), m_channels(new ArchiveChannelsModel(this))
 {
+    connect(&m_onShow, &RowsOnShow::sourceChanged, this, &ArchiveController::sourceChanged);
+    connect(&m_onShow, &RowsOnShow::cleared, this, [this] { sourceChanged(false); });
     QTreeView *list = m_w.lvArchiveCategories;
     list->setModel(m_channels);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -53,10 +56,19 @@ ArchiveController::ArchiveController(const Widgets &w, ChannelTree &tree, Header
 
 ArchiveController::~ArchiveController() = default;
 
-void ArchiveController::setArchive(ArchiveStore *store, ArchiveItemDocument *items)
+void ArchiveController::setArchive(ArchiveStore *store, ArchiveView *view)
 {
     m_store = store;
-    m_items = items;
+    m_view = view;
+}
+
+// The archive view ends when other rows (or none) take the list over.
+void ArchiveController::sourceChanged(bool archiveView)
+{
+    if (archiveView)
+        return;
+    m_w.cbAllArchiveFilter->setVisible(false);
+    emit stateChanged();
 }
 
 QString ArchiveController::openFailedMessage()
@@ -81,7 +93,7 @@ bool ArchiveController::OpenArchive(const std::function<void()> &open, IMessageB
 
 bool ArchiveController::archiveViewShown() const
 {
-    return m_store && m_store->archiveViewShown();
+    return m_view && m_onShow.archiveView();
 }
 
 void ArchiveController::reportError(const QString &message)
@@ -109,29 +121,29 @@ void ArchiveController::LoadArchiveChannels()
 
 void ArchiveController::ShowArchive(const QString &channelGuid)
 {
-    if (!m_store)
+    if (!m_view)
         return;
-    m_w.cbAllArchiveFilter->setVisible(true);
-    m_rows.clear();
-    ArchiveQuery &query = m_store->archiveQuery();
-    query.close();
+    // The rows on show go first: no row outlives the query it points into.
+    m_onShow.clear();
+    std::vector<HeaderRow> rows;
     try {
-        query.open(channelGuid, m_w.edKeyWord->text());
+        rows = m_view->open(channelGuid, m_w.edKeyWord->text());
     } catch (const ArchiveError &e) {
         emit stateChanged();
         reportError(e.message());
         return;
     }
-    showQueryRows();
+    showRows(std::move(rows));
 }
 
-void ArchiveController::showQueryRows()
+void ArchiveController::showRows(std::vector<HeaderRow> rows)
 {
-    ArchiveQuery &query = m_store->archiveQuery();
+    const qint64 count = qint64(rows.size());
     m_status.setStatusText(QStringLiteral("Pokazywanie archiwum..."));
-    m_status.progressBegin(query.recordCount());
-    m_rows.setRows(ArchiveHeaderRows(query), HeaderListModel::RowSource::Archive);
-    m_status.progressWork(query.recordCount());
+    m_status.progressBegin(count);
+    m_onShow.showArchive(*m_view, std::move(rows));
+    m_w.cbAllArchiveFilter->setVisible(true);
+    m_status.progressWork(count);
     m_status.setStatusText(Ready);
     m_status.progressEnd();
     m_w.lvHeaders->setFocus();
@@ -140,65 +152,29 @@ void ArchiveController::showQueryRows()
 
 bool ArchiveController::showMatching(int field, const QString &text)
 {
-    if (!m_store)
+    if (!m_view)
         return false;
     const auto column = static_cast<ArchiveQuery::Column>(field);
+    std::vector<HeaderRow> rows;
     try {
-        if (!m_store->archiveQuery().openMatching(column, text))
+        if (!m_view->openMatching(column, text, rows))
             return false;
     } catch (const ArchiveError &e) {
+        // The query may be gone: so are the rows that pointed into it.
+        if (m_onShow.archiveView())
+            m_onShow.clear();
         reportError(e.message());
         return true; // said already: no second message
     }
-    m_w.cbAllArchiveFilter->setVisible(true);
-    showQueryRows();
+    showRows(std::move(rows));
     return true;
 }
 
-void ArchiveController::setUnreadMark(const QString &guid, bool unread)
+void ArchiveController::findInArchive(int field, const QString &text)
 {
-    if (m_store)
-        m_store->dbCommand().setUnread(guid, unread);
-}
-
-XmlNode ArchiveController::GetItemNode(int id)
-{
-    if (!archiveViewShown() || !m_items)
-        return XmlNode();
-    ArchiveQuery &query = m_store->archiveQuery();
-    query.first();
-    query.moveBy(id);
-    return m_items->fill(query.record());
-}
-
-QString ArchiveController::writeItemDocument(int id)
-{
-    if (!archiveViewShown() || !m_items)
-        return QString();
-    try {
-        const XmlNode item = GetItemNode(id);
-        if (item.isNull())
-            return QString();
-        m_items->write(item, m_itemFile);
-    } catch (const std::exception &e) {
-        reportError(QString::fromUtf8(e.what()));
-        return QString();
-    }
-    return m_itemFile;
-}
-
-void ArchiveController::writeItemDocument(XmlNode item)
-{
-    if (m_items && !item.isNull())
-        m_items->write(item, m_itemFile);
-}
-
-void ArchiveController::closeArchiveView()
-{
-    if (m_store)
-        m_store->archiveQuery().close();
-    m_w.cbAllArchiveFilter->setVisible(false);
-    emit stateChanged();
+    if (!showMatching(field, text))
+        m_boxes.information(m_w.window, TfmFindFrm::notFoundMessage(text),
+                            MessageCaptions::Information);
 }
 
 int ArchiveController::selectedChannelRow() const
@@ -281,7 +257,8 @@ void ArchiveController::updateActions(int headerSelection)
 
 void ArchiveController::acAddToArchiveExecute()
 {
-    if (!m_store || archiveViewShown() || !m_channelItemNode)
+    IItemSource *source = m_onShow.source();
+    if (!m_store || archiveViewShown() || !source)
         return;
     const std::vector<int> selected = SelectedRows(m_w.lvHeaders->selectionModel());
     if (selected.empty())
@@ -297,7 +274,7 @@ void ArchiveController::acAddToArchiveExecute()
     for (int r : selected) {
         const HeaderRow &row = m_rows.row(r);
         try {
-            const XmlNode item = m_channelItemNode(row.id);
+            const XmlNode item = source->itemNode(row);
             if (item.isNull())
                 throw XmlError(QString());
             records.push_back(MakeArchiveRecord(item, row.chGuid, row.chName, row.date,
@@ -342,14 +319,13 @@ void ArchiveController::acArchiveDeleteExecute()
         return;
     m_status.setStatusText(QStringLiteral("Chwileczkę... Aktualizowanie archiwum."));
     m_status.progressBegin(qint64(selected.size()));
-    // Each row by its own identity: another copy of the same item stays.
-    std::vector<long long> rowIds;
-    rowIds.reserve(selected.size());
+    std::vector<HeaderRow> doomed;
+    doomed.reserve(selected.size());
     for (int r : selected)
-        rowIds.push_back(m_rows.row(r).archiveRowId);
+        doomed.push_back(m_rows.row(r));
     bool deleted = true;
     try {
-        m_store->dbCommand().deleteByRowIds(rowIds);
+        m_view->remove(doomed);
     } catch (const ArchiveError &e) {
         deleted = false;
         reportError(e.message());
@@ -368,7 +344,7 @@ void ArchiveController::acArchiveDeleteExecute()
             }
             remaining.push_back(all[i]);
         }
-        m_rows.setRows(std::move(remaining), HeaderListModel::RowSource::Archive);
+        m_onShow.replaceRows(std::move(remaining));
     }
     m_status.progressWork(qint64(selected.size()));
     m_status.progressEnd();

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "reading/HeaderListArchiveSide.h"
-#include "xml/XmlDocument.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class ArchiveChannelsModel;
-class ArchiveItemDocument;
+struct HeaderRow;
 class ArchiveStore;
+class ArchiveView;
 class ChannelTree;
 class HeaderListModel;
 class IDownloadUi;
@@ -22,10 +22,11 @@ class QLineEdit;
 class QTreeView;
 class QToolButton;
 class QWidget;
+class RowsOnShow;
 
 // The archive on screen: the archive page of the left panel, the archive view of the header
 // list, adding and deleting archived rows and showing one. Owns no widget.
-class ArchiveController : public QObject, public IHeaderListArchiveSide
+class ArchiveController : public QObject
 {
     Q_OBJECT
 
@@ -43,19 +44,13 @@ public:
         QToolButton *sbAddToArchive;     // these two share one place on the item tool bar
         QToolButton *sbArchiveDelete;
     };
-    // The item node of a channel row by its ID (the channel side of GetItemNode); a null
-    // node when there is none.
-    using ChannelItemNode = std::function<XmlNode(int id)>;
-
-    // `itemFile` is where an archived item is written to be shown (data/arch_item.xml).
-    ArchiveController(const Widgets &w, ChannelTree &tree, HeaderListModel &rows,
-                      IDownloadUi &status, IMessageBoxes &boxes, const QString &itemFile,
-                      QObject *parent);
+    // Archive rows are shown in `rows`; channel rows on show there are what is archived.
+    ArchiveController(const Widgets &w, ChannelTree &tree, RowsOnShow &rows,
+                      IDownloadUi &status, IMessageBoxes &boxes, QObject *parent);
     ~ArchiveController() override;
 
     // The archive is opened by the session; until then every handler does nothing.
-    void setArchive(ArchiveStore *store, ArchiveItemDocument *items);
-    void setChannelItemNode(ChannelItemNode itemNode) { m_channelItemNode = std::move(itemNode); }
+    void setArchive(ArchiveStore *store, ArchiveView *view);
     // The message shown when the archive cannot be opened at start-up (the program ends).
     static QString openFailedMessage();
     // Runs `open` (the session's openArchive); when it raises, shows openFailedMessage()
@@ -63,37 +58,25 @@ public:
     static bool OpenArchive(const std::function<void()> &open, IMessageBoxes &boxes,
                             QWidget *window);
 
-    bool archiveViewShown() const override;
+    bool archiveViewShown() const;
     int lastCategoryRow() const { return m_lastCategoryRow; }
 
     void LoadArchiveChannels();
     // One channel's archived rows, or the whole archive for an empty GUID, narrowed by the
     // keyword edit's text whenever it holds one.
     void ShowArchive(const QString &channelGuid);
-    // The archive side of GetItemNode: the template filled from the row at that position.
-    XmlNode GetItemNode(int id);
-    // Writes the archive item document for the row and gives its path; empty when the row
-    // cannot be read (the message has been shown).
-    QString writeItemDocument(int id);
-    // Puts `item` (from GetItemNode) into the archive item document and writes it to the
-    // item file. Raises XmlError.
-    void writeItemDocument(XmlNode item);
-    // A channel is shown in the header list: the archive view ends.
-    void closeArchiveView() override;
     // The filter button in the archive view: the whole archive or the selected channel.
     void applyFilter();
-    // The header list's filter changed in the archive view: the same as applyFilter().
-    void refillArchive() override { applyFilter(); }
     // The find over the archive: the whole archive's rows whose field (the find dialog's:
     // description, author, title) holds the text, shown in the archive view. False when no
     // row does; the list stays as it was then.
     bool showMatching(int field, const QString &text);
-    // A read mark made in the archive view, stored at once. Raises ArchiveError.
-    void setUnreadMark(const QString &guid, bool unread);
     // acAddToArchiveUpdate and acArchiveDeleteUpdate, from the facts of the moment.
     void updateActions(int headerSelection);
 
 public slots:
+    // The find dialog's search in the archive: the rows found, or a word that there are none.
+    void findInArchive(int field, const QString &text);
     void acAddToArchiveExecute();
     void acArchiveDeleteExecute();
     void lvArchiveCategoriesChange();
@@ -107,7 +90,8 @@ signals:
     void stateChanged();
 
 private:
-    void showQueryRows();
+    void showRows(std::vector<HeaderRow> rows);
+    void sourceChanged(bool archiveView);
     QString selectedChannelGuid() const;
     int selectedChannelRow() const;
     void showSelectedOrFirstChannel();
@@ -115,13 +99,12 @@ private:
 
     Widgets m_w;
     ChannelTree &m_tree;
+    RowsOnShow &m_onShow;
     HeaderListModel &m_rows;
     IDownloadUi &m_status;
     IMessageBoxes &m_boxes;
-    QString m_itemFile;
     ArchiveStore *m_store = nullptr;
-    ArchiveItemDocument *m_items = nullptr;
+    ArchiveView *m_view = nullptr;
     ArchiveChannelsModel *m_channels = nullptr;
-    ChannelItemNode m_channelItemNode;
     int m_lastCategoryRow = -1;
 };

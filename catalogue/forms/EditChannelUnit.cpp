@@ -114,11 +114,13 @@ void TfmEditChannelFrm::buildControls()
     facts->addRow(new QLabel(QStringLiteral("Prawa autorskie:"), this), lbCopyRight);
     lbLastUpdate = new QLabel(this);
     lbLastUpdate->setObjectName(QStringLiteral("lbLastUpdate"));
+    lbLastUpdate->setTextFormat(Qt::PlainText);
     lbLastUpdate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     facts->addRow(new QLabel(QStringLiteral("Data ostatniej synchronizacji:"), this), lbLastUpdate);
     lbLastBuildCaption = new QLabel(QStringLiteral("Data ostatniej aktualizacji:"), this);
     lbLastBuild = new QLabel(this);
     lbLastBuild->setObjectName(QStringLiteral("lbLastBuild"));
+    lbLastBuild->setTextFormat(Qt::PlainText);
     facts->addRow(lbLastBuildCaption, lbLastBuild);
     lbLastBuildCaption->hide();
     lbLastBuild->hide();

@@ -68,7 +68,7 @@ void TreeEditingController::updateActions(const ActionFacts &facts)
     const bool running = facts.syncAllRunning;
     // acRemoveTreeItemUpdate, acChannelsEditUpdate, acChannelsEditChanelUpdate
     if (m_w.acRemoveTreeItem)
-        m_w.acRemoveTreeItem->setEnabled(node && node->parent() && !running);
+        m_w.acRemoveTreeItem->setEnabled(node && node->parent() && !running && !facts.updateBusy);
     if (m_w.acChannelsEdit)
         m_w.acChannelsEdit->setEnabled(node != nullptr);
     const bool channel = node && node->isChannel();
@@ -168,10 +168,18 @@ void TreeEditingController::deleteCacheFiles(ChannelNode *node)
     }
 }
 
+// A run walks the tree and an update uses its channel's record until it returns: nothing is
+// deleted meanwhile.
+bool TreeEditingController::removalRefused() const
+{
+    return (m_outside.syncAllRunning && m_outside.syncAllRunning()) ||
+           (m_outside.channelUpdateBusy && m_outside.channelUpdateBusy());
+}
+
 void TreeEditingController::acRemoveTreeItemExecute()
 {
     ChannelNode *node = selectedNode();
-    if (!node || !node->parent() || (m_outside.syncAllRunning && m_outside.syncAllRunning()))
+    if (!node || !node->parent() || removalRefused())
         return;
     const QString question =
         node->isChannel()

@@ -43,6 +43,7 @@ public:
         std::function<void()> showWizard;                   // the new channel wizard, modal
         std::function<bool(ChannelNode *)> editChannel;     // the properties dialog; true on OK
         std::function<bool()> syncAllRunning;               // a run over all channels
+        std::function<bool()> channelUpdateBusy;            // an update uses its record
         std::function<void(const QUrl &)> openUrl;          // mail and links
         std::function<QString()> openOpmlFile, saveOpmlFile; // file choosers; empty: cancelled
     };
@@ -91,6 +92,7 @@ private:
     void nodeDropped(ChannelNode *target);
     void startRename(ChannelNode *node);
     void deleteCacheFiles(ChannelNode *node);
+    bool removalRefused() const;
 
     Widgets m_w;
     ChannelTree &m_tree;

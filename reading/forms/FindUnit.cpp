@@ -12,6 +12,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+QString TfmFindFrm::notFoundMessage(const QString &what)
+{
+    return QStringLiteral("Nie znaleziono wiadomości zawierających tekst \"") + what +
+           QStringLiteral("\".");
+}
+
 TfmFindFrm::TfmFindFrm(QWidget *parent) : ProgramDialog(parent)
 {
     setObjectName(QStringLiteral("fmFindFrm"));

@@ -20,6 +20,8 @@ public:
     QString what() const;
     Field field() const;
     bool searchArchive() const;
+    // What the find says when no row holds `what`, in the list or in the archive.
+    static QString notFoundMessage(const QString &what);
 
 public slots:
     void btOKClick();

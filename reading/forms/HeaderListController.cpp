@@ -1,8 +1,8 @@
 #include "reading/forms/HeaderListController.h"
 
 #include "catalogue/ChannelTree.h"
-#include "reading/HeaderListArchiveSide.h"
 #include "reading/HeaderListModel.h"
+#include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
 #include "reading/forms/HeaderImagesProxy.h"
@@ -28,11 +28,11 @@ const QString BlankPage = QStringLiteral("about:blank");
 } // namespace
 
 HeaderListController::HeaderListController(const Widgets &widgets, ChannelTree &tree,
-                                           ShownChannel &shown, HeaderListModel &rows,
+                                           ShownChannel &shown, RowsOnShow &rows,
                                            UnreadCounts &counts, const IChannelFiles &files,
                                            IReportSink &report, const QList<QIcon> &images,
                                            QObject *parent)
-    : QObject(parent), m_w(widgets), m_tree(tree), m_shown(shown), m_rows(rows),
+    : QObject(parent), m_w(widgets), m_tree(tree), m_shown(shown), m_onShow(rows), m_rows(rows.model()),
       m_counts(counts), m_files(files), m_report(report)
 {
     auto *proxy = new HeaderImagesProxy(images, this);
@@ -70,21 +70,20 @@ ChannelNode *HeaderListController::selectedNode() const
 
 bool HeaderListController::archiveViewShown() const
 {
-    return m_archive && m_archive->archiveViewShown();
+    return m_onShow.archiveView();
 }
 
 void HeaderListController::ShowChannelHeaders(ChannelNode *channel, const QString &name,
                                               bool reuseDocument)
 {
+    // Showing the channel's rows ends the archive view.
     m_w.cbAllArchiveFilter->hide();
-    if (m_archive)
-        m_archive->closeArchiveView();
     const TtvChannel *record = channel ? channel->channel() : nullptr;
     const QString guid = record ? record->GUID : QString();
     HeaderFill fill = m_shown.fillHeaders(guid, name, m_w.edKeyWord->text(), reuseDocument,
                                           m_files, m_report);
     // One reset; the item view forgets the row it showed.
-    m_rows.setRows(std::move(fill.rows));
+    m_onShow.showChannel(m_shown, std::move(fill.rows));
     if (fill.outcome == HeaderFill::Outcome::NoCacheFile)
         emit navigateRequested(BlankPage);
     else if (fill.outcome == HeaderFill::Outcome::Filled && !fill.formatError)
@@ -120,7 +119,13 @@ void HeaderListController::tvChannelsChange()
 
 void HeaderListController::channelUpdated(ChannelNode *node)
 {
-    if (!node || node != selectedNode() || !node->isChannel() || archiveViewShown())
+    if (!node || !node->isChannel() || archiveViewShown())
+        return;
+    // A run refills the rows on show even while a group is selected: they hold the GUIDs
+    // the update has just replaced.
+    const bool onShow = node->channel() && m_onShow.shows(m_shown) &&
+                        m_shown.shows(m_files.cacheFile(node->channel()->GUID));
+    if (node != selectedNode() && !onShow)
         return;
     // An update gives every item a new GUID: the row being read is found again by its
     // title, as the update itself carries the read marks over, and shown anew.
@@ -216,7 +221,7 @@ void HeaderListController::btFilterClick()
         m_w.edKeyWord->setEnabled(false);
     }
     if (archiveViewShown()) {
-        m_archive->refillArchive();
+        emit archiveRefillRequested();
     } else if (ChannelNode *node = selectedNode(); node && node->isChannel()) {
         ShowChannelHeaders(node, node->text(), true);
     }

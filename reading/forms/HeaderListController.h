@@ -9,7 +9,6 @@ class ChannelNode;
 class ChannelTree;
 class HeaderListModel;
 class IChannelFiles;
-class IHeaderListArchiveSide;
 class IReportSink;
 class QCheckBox;
 class QLabel;
@@ -17,6 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QTreeView;
+class RowsOnShow;
 class ShownChannel;
 class UnreadCounts;
 
@@ -39,11 +39,8 @@ public:
     };
     // Sets `lvHeaders` to show `rows`, with pictures from `images` (the window's image list).
     HeaderListController(const Widgets &widgets, ChannelTree &tree, ShownChannel &shown,
-                         HeaderListModel &rows, UnreadCounts &counts, const IChannelFiles &files,
+                         RowsOnShow &rows, UnreadCounts &counts, const IChannelFiles &files,
                          IReportSink &report, const QList<QIcon> &images, QObject *parent);
-
-    // The archive view's hooks; null while there is no archive side.
-    void setArchiveSide(IHeaderListArchiveSide *side) { m_archive = side; }
 
     // Fills the list with the channel's items: from its cache file, or from the document in
     // memory when `reuseDocument`. A missing file leaves the list empty and the browser
@@ -68,7 +65,8 @@ public slots:
     void btFilterClick();
     // The channel tab of the left panel became active (the archive tab is the archive's).
     void pcLeftPanelChange(int index);
-    // A channel was updated: when it is the one on show, the list reads it again.
+    // A channel was updated: when its rows are on show, or it is the selected channel, the
+    // list reads it again.
     void channelUpdated(ChannelNode *node);
 
 signals:
@@ -80,6 +78,8 @@ signals:
     void navigateRequested(const QString &address);
     // Something the actions depend on changed.
     void stateChanged();
+    // The filter changed while archive rows are on show: the archive shows them anew.
+    void archiveRefillRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -93,9 +93,9 @@ private:
     Widgets m_w;
     ChannelTree &m_tree;
     ShownChannel &m_shown;
+    RowsOnShow &m_onShow;
     HeaderListModel &m_rows;
     UnreadCounts &m_counts;
     const IChannelFiles &m_files;
     IReportSink &m_report;
-    IHeaderListArchiveSide *m_archive = nullptr;
 };

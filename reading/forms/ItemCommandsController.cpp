@@ -8,7 +8,8 @@
 #include "reading/HeaderListModel.h"
 #include "reading/ItemExport.h"
 #include "reading/ItemLinks.h"
-#include "reading/ShownChannel.h"
+#include "reading/ItemSource.h"
+#include "reading/RowsOnShow.h"
 #include "reading/forms/FindUnit.h"
 
 #include <QAction>
@@ -38,11 +39,10 @@ QString plainText(const QString &html)
 } // namespace
 
 ItemCommandsController::ItemCommandsController(const Widgets &widgets, const Actions &actions,
-                                               HeaderListModel &rows, ShownChannel &shown,
-                                               const UserFolder &folder, IMessageBoxes &boxes,
-                                               QObject *parent)
-    : QObject(parent), m_w(widgets), m_a(actions), m_rows(rows), m_shown(shown), m_folder(folder),
-      m_boxes(boxes)
+                                               RowsOnShow &rows, const UserFolder &folder,
+                                               IMessageBoxes &boxes, QObject *parent)
+    : QObject(parent), m_w(widgets), m_a(actions), m_onShow(rows), m_rows(rows.model()),
+      m_folder(folder), m_boxes(boxes)
 {
     m_tmMarkAsUnread = new QTimer(this);
     m_tmMarkAsUnread->setObjectName(QStringLiteral("tmMarkAsUnread"));
@@ -83,9 +83,16 @@ void ItemCommandsController::acMarkAsUnreadExecute()
     m_tmMarkAsUnread->stop();
 }
 
+XmlNode ItemCommandsController::itemNode(const HeaderRow &row)
+{
+    IItemSource *source = m_onShow.source();
+    return source ? source->itemNode(row) : XmlNode();
+}
+
 void ItemCommandsController::markRows(bool unread)
 {
-    const bool archive = m_rows.rowSource() == HeaderListModel::RowSource::Archive;
+    IItemSource *source = m_onShow.source();
+    const bool archive = m_onShow.archiveView();
     const std::vector<int> rows = SelectedRows(m_w.lvHeaders->selectionModel());
     m_w.sbStatus->setPanelText(0, QStringLiteral("Chwileczkę... "));
     if (!rows.empty())
@@ -103,21 +110,18 @@ void ItemCommandsController::markRows(bool unread)
                 m_w.window->repaint();
             sinceRepaint.restart();
         }
+        // The repaint serves events: the rows may have gone meanwhile.
+        if (!source || m_onShow.source() != source)
+            break;
         if (r >= m_rows.rowCount() || m_rows.row(r).unread == unread)
             continue;
         const HeaderRow row = m_rows.row(r);
         try {
-            if (archive) {
-                // The record first: the list never shows a mark the archive does not hold.
-                if (m_archiveMark)
-                    m_archiveMark(row.guid, unread);
-            } else {
-                XmlNode item = m_itemNode ? m_itemNode(row) : XmlNode();
-                if (!item)
-                    continue;
-                item.child(QStringLiteral("unread")).setText(unread ? QStringLiteral("1") : QStringLiteral("0"));
+            // The store first: the list never shows a mark its source does not hold.
+            if (!source->setUnread(row, unread))
+                continue;
+            if (!archive)
                 changed = true;
-            }
             m_rows.setUnread(r, unread);
         } catch (const std::exception &e) {
             if (archive && databaseError.isEmpty())
@@ -161,9 +165,9 @@ int ItemCommandsController::firstSelectedRow() const
 QString ItemCommandsController::firstSelectedLink()
 {
     const int first = firstSelectedRow();
-    if (first < 0 || first >= m_rows.rowCount() || !m_itemNode)
+    if (first < 0 || first >= m_rows.rowCount())
         return QString();
-    XmlNode item = m_itemNode(m_rows.row(first));
+    XmlNode item = itemNode(m_rows.row(first));
     if (!item)
         return QString();
     const XmlNode link = item.findChild(QStringLiteral("link"));
@@ -180,9 +184,9 @@ void ItemCommandsController::acCopyLinkExecute()
 void ItemCommandsController::acOpenLinkExecute()
 {
     const QString link = firstSelectedLink();
-    const QUrl url(link, QUrl::StrictMode);
     // Items are hostile: a file, a script or another program's address never leaves.
-    if (!IsOpenableLink(url)) {
+    const QUrl url = OpenableLink(link);
+    if (url.isEmpty()) {
         m_boxes.information(m_w.window,
                             QStringLiteral("Ta wiadomość nie ma odnośnika do strony WWW."),
                             MessageCaptions::Information);
@@ -231,7 +235,8 @@ bool ItemCommandsController::mayReplace(const QString &file)
 void ItemCommandsController::acSaveToFileExecute()
 {
     const int first = firstSelectedRow();
-    if (first < 0 || first >= m_rows.rowCount() || !m_askExportName)
+    IItemSource *source = m_onShow.source();
+    if (first < 0 || first >= m_rows.rowCount() || !source || !m_askExportName)
         return;
     const QString chosen = m_askExportName();
     if (chosen.isEmpty())
@@ -243,10 +248,10 @@ void ItemCommandsController::acSaveToFileExecute()
         !mayReplace(ExportStyleSheetName(exportName)))
         return;
     try {
-        if (m_rows.rowSource() == HeaderListModel::RowSource::Archive)
-            ExportArchiveItem(m_folder.archiveItemFile(), exportName);
-        else
-            ExportChannelItem(m_shown.document().fileName(), m_rows.row(first).guid, exportName);
+        // The dialog served events: the rows may have gone meanwhile.
+        if (m_onShow.source() != source || first >= m_rows.rowCount())
+            return;
+        source->exportItem(m_rows.row(first), exportName);
     } catch (const std::exception &e) {
         m_boxes.error(m_w.window,
                       QStringLiteral("Nie można wyeksportować wiadomości do pliku ") + exportName + QStringLiteral(" (")
@@ -281,12 +286,12 @@ void ItemCommandsController::acFindExecute()
     if (what.trimmed().isEmpty())
         return;
     const int field = static_cast<int>(dialog->field());
-    const bool found = dialog->searchArchive() ? (m_archiveFind && m_archiveFind(field, what))
-                                               : findInList(field, what);
-    if (!found)
-        m_boxes.information(m_w.window,
-                            QStringLiteral("Nie znaleziono wiadomości zawierających tekst \"") + what
-                                + QStringLiteral("\"."),
+    if (dialog->searchArchive()) {
+        emit archiveFindRequested(field, what);
+        return;
+    }
+    if (!findInList(field, what))
+        m_boxes.information(m_w.window, TfmFindFrm::notFoundMessage(what),
                             MessageCaptions::Information);
 }
 
@@ -309,9 +314,9 @@ bool ItemCommandsController::findInList(int field, const QString &text)
             haystack = row.title;
         } else if (wanted == TfmFindFrm::Field::Author) {
             haystack = row.author;
-        } else if (m_itemNode) {
+        } else {
             try {
-                const XmlNode item = m_itemNode(row);
+                const XmlNode item = itemNode(row);
                 const XmlNode description = item ? item.findChild(QStringLiteral("description")) : XmlNode();
                 haystack = description ? plainText(description.text()) : QString();
             } catch (const std::exception &) {

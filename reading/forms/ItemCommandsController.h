@@ -17,7 +17,7 @@ class QAction;
 class QFileDialog;
 class QTimer;
 class QTreeView;
-class ShownChannel;
+class RowsOnShow;
 class TfmFindFrm;
 class UserFolder;
 class WebBrowser;
@@ -44,24 +44,15 @@ public:
         QAction *acPrintHeader = nullptr, *acOpenInNewWindow = nullptr;
         QAction *acCopyToClipBoard = nullptr, *acSelectAll = nullptr, *acFind = nullptr;
     };
-    // The item node of a row (GetItemNode); a null node when there is none.
-    using ItemNodeSource = std::function<XmlNode(const HeaderRow &row)>;
-    // Stores an archive row's read mark at once; raises on a database error.
-    using ArchiveMarker = std::function<void(const QString &guid, bool unread)>;
-    // Shows the archive rows whose field holds the text; false when none does.
-    using ArchiveFinder = std::function<bool(int field, const QString &text)>;
     // The name the export writes to; empty when the user cancelled.
     using ExportNameAsker = std::function<QString()>;
     // Hands an address to the desktop (the web browser or the mail program).
     using DesktopOpener = std::function<bool(const QUrl &url)>;
 
-    ItemCommandsController(const Widgets &widgets, const Actions &actions, HeaderListModel &rows,
-                           ShownChannel &shown, const UserFolder &folder, IMessageBoxes &boxes,
-                           QObject *parent);
+    // The rows the commands work on, and where their items live, come from `rows`.
+    ItemCommandsController(const Widgets &widgets, const Actions &actions, RowsOnShow &rows,
+                           const UserFolder &folder, IMessageBoxes &boxes, QObject *parent);
 
-    void setItemNodeSource(ItemNodeSource source) { m_itemNode = std::move(source); }
-    void setArchiveMarker(ArchiveMarker marker) { m_archiveMark = std::move(marker); }
-    void setArchiveFinder(ArchiveFinder finder) { m_archiveFind = std::move(finder); }
     void setExportNameAsker(ExportNameAsker asker) { m_askExportName = std::move(asker); }
     void setDesktopOpener(DesktopOpener opener) { m_open = std::move(opener); }
 
@@ -91,6 +82,8 @@ public slots:
 signals:
     // Read marks changed in the shown document (it is written back at the usual moments).
     void marksChanged();
+    // The find asked for the archive: its rows whose field holds the text are to be shown.
+    void archiveFindRequested(int field, const QString &text);
 
 private:
     void markRows(bool unread);
@@ -98,19 +91,18 @@ private:
     bool mayReplace(const QString &file);
     int firstSelectedRow() const;
     QString firstSelectedLink();
+    // The item node of a row on show; a null node when it leads to no item.
+    XmlNode itemNode(const HeaderRow &row);
     // Selects the rows where `field` holds `text`; false when none does.
     bool findInList(int field, const QString &text);
 
     Widgets m_w;
     Actions m_a;
+    RowsOnShow &m_onShow;
     HeaderListModel &m_rows;
-    ShownChannel &m_shown;
     const UserFolder &m_folder;
     IMessageBoxes &m_boxes;
     QTimer *m_tmMarkAsUnread = nullptr;
-    ItemNodeSource m_itemNode;
-    ArchiveMarker m_archiveMark;
-    ArchiveFinder m_archiveFind;
     ExportNameAsker m_askExportName;
     QPointer<QFileDialog> m_sdExportXML;
     DesktopOpener m_open;

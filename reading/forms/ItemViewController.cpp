@@ -7,6 +7,9 @@
 #include "catalogue/forms/SelectedNode.h"
 #include "feed/MakerSite.h"
 #include "reading/ItemDisplay.h"
+#include "reading/ItemLinks.h"
+#include "reading/ItemSource.h"
+#include "reading/RowsOnShow.h"
 #include "reading/ReadingLog.h"
 
 #include <QAbstractItemView>
@@ -19,17 +22,9 @@
 
 #include <exception>
 
-namespace {
-
-// The hidden keys of a header row.
-enum KeyColumn { IdColumn = 3, GuidColumn = 4, ChGuidColumn = 5, VersionColumn = 6 };
-
-
-} // namespace
-
 ItemViewController::ItemViewController(const Widgets &widgets, ChannelTree &tree,
-                                       const UserFolder &folder, QObject *parent)
-    : QObject(parent), m_w(widgets), m_tree(tree), m_folder(folder)
+                                       RowsOnShow &rows, QObject *parent)
+    : QObject(parent), m_w(widgets), m_tree(tree), m_rows(rows)
 {
     setObjectName(QStringLiteral("ItemViewController"));
     connect(m_w.wbContent, &WebBrowser::DocumentComplete, this,
@@ -66,13 +61,6 @@ void ItemViewController::attachHeaderList()
                    &ItemViewController::forgetShownRow);
 }
 
-XmlNode ItemViewController::GetItemNode(int id) const
-{
-    const bool archive = m_archive.archiveViewShown && m_archive.archiveViewShown();
-    const ItemNodeSource &source = archive ? m_archive.itemNode : m_channelItems;
-    return source ? source(id) : XmlNode();
-}
-
 void ItemViewController::lvHeadersChange()
 {
     emit stateChanged();
@@ -96,30 +84,14 @@ void ItemViewController::lvHeadersChange()
 
 bool ItemViewController::showRow(int row)
 {
-    const QAbstractItemModel *model = m_w.lvHeaders->model();
-    const auto key = [&](int column) { return model->index(row, column).data().toString(); };
-    bool isNumber = false;
-    const int id = key(IdColumn).toInt(&isNumber);
-    if (!isNumber)
+    const HeaderRow *shown = m_rows.rowAt(m_w.lvHeaders->model()->index(row, 0));
+    IItemSource *source = m_rows.source();
+    if (!shown || !source)
         return false;
-    const XmlNode item = GetItemNode(id);
-    if (item.isNull())
+    const QString address = source->showItem(*shown);
+    if (address.isEmpty())
         return false;
-    const bool archive = m_archive.archiveViewShown && m_archive.archiveViewShown();
-    const QString guid = key(GuidColumn);
-    // A working sheet that cannot be written leaves the old one; the browser shows what it
-    // gives.
-    if (!ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::StyleSheetFor(archive, key(VersionColumn)),
-                                        guid))
-        qCWarning(lcReading, "the working style sheet could not be written");
-    if (archive) {
-        if (!m_archive.writeItemDocument)
-            return false;
-        m_archive.writeItemDocument(item);
-        NavigateContent(ItemDisplay::ArchiveItemAddress(m_folder));
-    } else {
-        NavigateContent(ItemDisplay::ChannelItemAddress(m_folder, key(ChGuidColumn), guid));
-    }
+    NavigateContent(address);
     return true;
 }
 
@@ -202,6 +174,9 @@ void ItemViewController::acOpenInNewWindowExecute()
     if (m_currentLocation.contains(QStringLiteral(".xml")) ||
         m_currentLocation == QStringLiteral("about:blank"))
         emit openLinkRequested();
-    else if (!m_currentLocation.isEmpty() && !QDesktopServices::openUrl(QUrl(m_currentLocation)))
+    else if (!m_currentLocation.isEmpty() &&
+             // Only a web page or a mail address leaves for the desktop.
+             (!IsOpenableLink(QUrl(m_currentLocation)) ||
+              !QDesktopServices::openUrl(QUrl(m_currentLocation))))
         emit linkNotOpened(m_currentLocation);
 }

@@ -1,14 +1,9 @@
 #pragma once
 
-#include "base/UserFolder.h"
-#include "xml/XmlDocument.h"
-
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <QString>
-
-#include <functional>
 
 class ChannelNode;
 class ChannelTree;
@@ -16,6 +11,7 @@ class MainStatusBar;
 class QAbstractItemModel;
 class QAbstractItemView;
 class QTimer;
+class RowsOnShow;
 class QToolButton;
 class WebBrowser;
 
@@ -32,35 +28,16 @@ public:
         QToolButton *spForward = nullptr;
         MainStatusBar *sbStatus = nullptr;
         QAbstractItemView *tvChannels = nullptr; // whose selected channel may sign in
-        QAbstractItemView *lvHeaders = nullptr;  // rows with the hidden keys in columns 3-6
+        QAbstractItemView *lvHeaders = nullptr;
     };
-    // Where a row's ID leads: the item node, or a null node when the ID leads nowhere.
-    using ItemNodeSource = std::function<XmlNode(int id)>;
-    // The archive's side of the item view, filled in by the archive: whether the list shows
-    // the archive, GetItemNode's archive side (the template item filled from the record at
-    // that position) and the writing of the one-item document for it.
-    struct ArchiveSide
-    {
-        std::function<bool()> archiveViewShown;
-        ItemNodeSource itemNode;
-        std::function<void(XmlNode item)> writeItemDocument;
-    };
-
-    ItemViewController(const Widgets &widgets, ChannelTree &tree, const UserFolder &folder,
+    // The rows behind `lvHeaders` and their item source come from `rows`.
+    ItemViewController(const Widgets &widgets, ChannelTree &tree, RowsOnShow &rows,
                        QObject *parent);
-
-    // The channel side of GetItemNode: the shown channel's node for an ID.
-    void setChannelItems(ItemNodeSource source) { m_channelItems = std::move(source); }
-    void setArchiveSide(ArchiveSide side) { m_archive = std::move(side); }
 
     // The address of the last page the browser completed.
     const QString &currentLocation() const { return m_currentLocation; }
     // The header row shown last; -1 when none.
     int lastShownRow() const { return m_lastShownRow; }
-
-    // The item node of a header row's ID: the archive's in the archive view, else the
-    // shown channel's. A null node when the ID leads to no item.
-    XmlNode GetItemNode(int id) const;
 
 public slots:
     // The header list changed (selection, focus, a row's text or image): shows the first
@@ -101,9 +78,7 @@ private:
 
     Widgets m_w;
     ChannelTree &m_tree;
-    UserFolder m_folder;
-    ItemNodeSource m_channelItems;
-    ArchiveSide m_archive;
+    RowsOnShow &m_rows;
     QString m_currentLocation;
     int m_lastShownRow = -1;
     bool m_recovering = false;

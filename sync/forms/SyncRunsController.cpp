@@ -139,7 +139,7 @@ void SyncRunsController::runningChanged(bool running)
             m_reportWindow->clearLog();
         m_w.sbStatus->setPanelText(2, RunNotice);
         const bool dontShow = m_quietRun || m_settings.values().dontShow;
-        if (m_reportWindow && !dontShow && m_w.mainWindow && m_w.mainWindow->isVisible())
+        if (m_reportWindow && !dontShow && m_mainWindowShown)
             m_reportWindow->show();
     } else {
         m_quietRun = false;

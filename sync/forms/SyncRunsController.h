@@ -32,7 +32,6 @@ public:
         QAbstractItemView *tvChannels = nullptr;
         QWidget *lvHeaders = nullptr;
         MainStatusBar *sbStatus = nullptr;
-        QWidget *mainWindow = nullptr; // a run shows the report window only when it is visible
         QSystemTrayIcon *ctTrayIcon = nullptr;
     };
     static inline const QString RunNotice = QStringLiteral("Synchronizacja ...");
@@ -43,6 +42,9 @@ public:
 
     // The report window, once it exists; runs show their lines and progress in it.
     void setReportWindow(TfmUpdateProgressFrm *report);
+    // The main window has been on the screen: from now on a run opens the report window,
+    // also while the window is hidden in the tray.
+    void mainWindowShown() { m_mainWindowShown = true; }
 
     bool syncAllRunning() const;
     // acSyncAllUpdate and acChannelsGetSelectedUpdate.
@@ -84,6 +86,7 @@ private:
     const LiveSettings &m_settings; // the report window's choice and the alerts' choice
     IReportSink &m_report;
     TfmUpdateProgressFrm *m_reportWindow = nullptr;
+    bool m_mainWindowShown = false;
     bool m_quietRun = false; // a timer run: no report window, no error box
     ChannelNode *m_waitingNode = nullptr;
     QString m_waitingName;

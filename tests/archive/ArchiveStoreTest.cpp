@@ -69,9 +69,9 @@ TEST_F(ArchiveStoreTest, NewArchiveIsEmptyAndRowsComeBackInTheOrderAddedWithEver
     EXPECT_EQ(store->archiveTable().recordCount(), 0);
     store->archiveChannelsQuery().open();
     EXPECT_TRUE(store->archiveChannelsQuery().rows().empty());
-    EXPECT_FALSE(store->archiveViewShown());
+    EXPECT_FALSE(store->archiveQuery().active());
     store->archiveQuery().open(QString(), QString());
-    EXPECT_TRUE(store->archiveViewShown());
+    EXPECT_TRUE(store->archiveQuery().active());
     EXPECT_EQ(store->archiveQuery().recordCount(), 0);
 
     ArchiveRecord full = archiveRow("g1", ChA, QStringLiteral("Żółty tytuł"),
@@ -113,7 +113,7 @@ TEST_F(ArchiveStoreTest, NewArchiveIsEmptyAndRowsComeBackInTheOrderAddedWithEver
     EXPECT_THROW(query.record(), ArchiveError);
 
     query.close();
-    EXPECT_FALSE(store->archiveViewShown());
+    EXPECT_FALSE(store->archiveQuery().active());
 }
 
 TEST_F(ArchiveStoreTest, KeywordMatchesTitlesAndDescriptionsInAnyLetterCaseButNotAuthorsOrNames)

@@ -3,9 +3,14 @@
 #include "MainFrmFixture.h"
 #include "archive/ArchiveItemDocument.h"
 #include "archive/ArchiveStore.h"
+#include "archive/ArchiveView.h"
+#include "base/UserFolder.h"
+#include "reading/ItemSource.h"
 #include "catalogue/ChannelTree.h"
 #include "base/DownloadUi.h"
 #include "reading/HeaderListModel.h"
+#include "reading/ItemDisplay.h"
+#include "reading/RowsOnShow.h"
 #include "support/ScopedEnv.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
@@ -44,6 +49,26 @@ public:
     bool visible = false;
 };
 
+// The channel on show, over a document of the test's own: items by their ID.
+class ChannelRows : public IItemSource
+{
+public:
+    explicit ChannelRows(XmlDocument &doc) : m_doc(doc) {}
+    XmlNode itemNode(const HeaderRow &row) override
+    {
+        XmlNode item = m_doc.documentElement().firstChild().firstChild();
+        for (int i = 0; i < row.id && item; ++i)
+            item = item.nextSibling();
+        return item;
+    }
+    bool setUnread(const HeaderRow &, bool) override { return false; }
+    QString showItem(const HeaderRow &) override { return QString(); }
+    void exportItem(const HeaderRow &, const QString &) override {}
+
+private:
+    XmlDocument &m_doc;
+};
+
 class ArchiveControllerTest : public ::testing::Test
 {
 protected:
@@ -53,6 +78,10 @@ protected:
         const QString path = m_dir.filePath("archive.mdb");
         ArchiveStore::create(path);
         m_store = ArchiveStore::open(path);
+        ASSERT_TRUE(QDir(m_dir.path()).mkpath("data"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/") + ItemDisplay::ArchiveSheet,
+                                m_folder.dataFile(ItemDisplay::ArchiveSheet)));
+        m_view = std::make_unique<ArchiveView>(*m_store, m_items, m_folder);
 
         ChannelNode *channel = m_tree.addNode(m_tree.root(), "Kanał", NodeKind::Channel);
         channel->channel()->GUID = Ch1;
@@ -83,14 +112,8 @@ protected:
                                      m_acAdd,         m_acDelete,   &m_sbAdd,
                                      &m_sbDelete};
         m_controller = std::make_unique<ArchiveController>(
-            w, m_tree, m_rows, m_status, m_boxes, m_dir.filePath("arch_item.xml"), nullptr);
-        m_controller->setArchive(m_store.get(), &m_items);
-        m_controller->setChannelItemNode([this](int id) {
-            XmlNode item = m_channelDoc.documentElement().firstChild().firstChild();
-            for (int i = 0; i < id && item; ++i)
-                item = item.nextSibling();
-            return item;
-        });
+            w, m_tree, m_onShow, m_status, m_boxes, nullptr);
+        m_controller->setArchive(m_store.get(), m_view.get());
         m_cbAll.hide();
         QObject::connect(&m_cbAll, &QCheckBox::clicked, m_controller.get(),
                          &ArchiveController::cbAllArchiveFilterClick);
@@ -112,7 +135,7 @@ protected:
             r.version = QStringLiteral("2.0");
             rows.push_back(r);
         }
-        m_rows.setRows(rows);
+        m_onShow.showChannelRows(m_channelRows, rows);
     }
 
     // The rows of the channel's items that can be read (all but "Zły tytuł"), wherever the
@@ -162,11 +185,15 @@ protected:
     }
 
     QTemporaryDir m_dir;
+    UserFolder m_folder{m_dir.path()};
     std::unique_ptr<ArchiveStore> m_store;
     ArchiveItemDocument m_items;
+    std::unique_ptr<ArchiveView> m_view;
     ChannelTree m_tree;
     XmlDocument m_channelDoc;
-    HeaderListModel m_rows;
+    ChannelRows m_channelRows{m_channelDoc};
+    RowsOnShow m_onShow;
+    HeaderListModel &m_rows = m_onShow.model();
     QWidget m_window;
     QToolButton m_sbShowAll, m_sbAdd, m_sbDelete;
     QTreeView m_lvCategories, m_lvHeaders;
@@ -217,10 +244,11 @@ TEST_F(ArchiveControllerTest, AddingArchivesEachSelectedRowWithItsOwnValuesAndFu
     // The archive view shows the full text that was read.
     m_controller->sbShowAllArchiveClick();
     XmlDocument shown;
-    shown.loadFromFile(m_controller->writeItemDocument(0));
+    ASSERT_FALSE(m_view->showItem(m_rows.row(0)).isEmpty());
+    shown.loadFromFile(m_folder.archiveItemFile());
     EXPECT_EQ(shown.documentElement().firstChild().findChild("content:encoded").text(),
               "<p>Pełny tekst zero</p>");
-    m_controller->closeArchiveView();
+    showChannelRows();
 
     // The channel list was read again; adding the same item again gives another row.
     EXPECT_EQ(m_lvCategories.model()->rowCount(), 1);
@@ -252,7 +280,6 @@ TEST_F(ArchiveControllerTest, AnArchiveThatCannotBeWrittenSaysSoAndChangesNothin
 {
     const auto attempt = [this](ArchiveStore &store, const QString &sentence) {
         SCOPED_TRACE(sentence.toStdString());
-        m_controller->closeArchiveView();
         m_controller->LoadArchiveChannels();
         showChannelRows();
         selectReadableRows();
@@ -298,10 +325,12 @@ TEST_F(ArchiveControllerTest, AnArchiveThatCannotBeWrittenSaysSoAndChangesNothin
         ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
     }
     auto readOnly = ArchiveStore::open(path);
-    m_controller->setArchive(readOnly.get(), &m_items);
+    ArchiveView readOnlyView(*readOnly, m_items, m_folder);
+    m_onShow.clear();
+    m_controller->setArchive(readOnly.get(), &readOnlyView);
     attempt(*readOnly, QStringLiteral("Plik archiwum jest tylko do odczytu."));
-    m_controller->closeArchiveView();
-    m_controller->setArchive(m_store.get(), &m_items);
+    m_onShow.clear();
+    m_controller->setArchive(m_store.get(), m_view.get());
     readOnly.reset();
     QFile::setPermissions(m_store->path(), QFile::ReadOwner | QFile::WriteOwner);
 }
@@ -356,8 +385,10 @@ TEST_F(ArchiveControllerTest, ArchivePageShowsChannelsAndTheWholeArchiveAsTheBut
     EXPECT_TRUE(m_acDelete->isEnabled());
     EXPECT_FALSE(m_sbDelete.isHidden());
 
-    m_controller->closeArchiveView();
+    // Channel rows take the list over: the archive view ends, its query with it.
+    showChannelRows();
     EXPECT_FALSE(m_controller->archiveViewShown());
+    EXPECT_FALSE(m_store->archiveQuery().active());
     EXPECT_TRUE(m_cbAll.isHidden());
 }
 
@@ -430,42 +461,12 @@ TEST_F(ArchiveControllerTest, DeletingAsksFirstAndTakesTheSelectedCopyAloneWhile
               QStringList({"Chwileczkę... Aktualizowanie archiwum.", "Gotowe."}));
 
     // The rows left still address the open query by their IDs, and show what the file holds.
-    EXPECT_EQ(m_controller->GetItemNode(1).findChild("title").text(), "inny");
-    EXPECT_EQ(m_controller->GetItemNode(1).findChild("description").text(), "opis inny");
-    EXPECT_EQ(m_controller->GetItemNode(2).findChild("title").text(), "kopia 2");
-    EXPECT_EQ(m_controller->GetItemNode(2).findChild("description").text(), "opis kopia 2");
+    EXPECT_EQ(m_view->itemNode(m_rows.row(0)).findChild("title").text(), "inny");
+    EXPECT_EQ(m_view->itemNode(m_rows.row(0)).findChild("description").text(), "opis inny");
+    EXPECT_EQ(m_view->itemNode(m_rows.row(1)).findChild("title").text(), "kopia 2");
+    EXPECT_EQ(m_view->itemNode(m_rows.row(1)).findChild("description").text(), "opis kopia 2");
     m_controller->sbShowAllArchiveClick();
     EXPECT_EQ(listedTitles(), QStringList({"inny", "kopia 2"}));
-}
-
-TEST_F(ArchiveControllerTest, ARowOnShowIsWrittenAsTheArchiveItemDocument)
-{
-    ArchiveRecord r = stored("{G}", Ch1, "Tytuł |z| ąę", "Kanał |Q|");
-    r.sChannelLink = "http://example.org/";
-    r.sChannelImage = "http://example.org/logo.png";
-    r.sLink = "http://example.org/item";
-    archive({stored("{F}", Ch1, "pierwszy", "Kanał |Q|"), r});
-    m_controller->sbShowAllArchiveClick();
-
-    const QString path = m_controller->writeItemDocument(1);
-    EXPECT_EQ(path, m_dir.filePath("arch_item.xml"));
-    XmlDocument doc;
-    doc.loadFromFile(path);
-    const XmlNode item = doc.documentElement().firstChild();
-    EXPECT_EQ(item.attribute("GUID"), "{G}");
-    EXPECT_EQ(item.findChild("title").text(), QStringLiteral("Tytuł \"z\" ąę"));
-    EXPECT_EQ(item.findChild("link").text(), "http://example.org/item");
-    EXPECT_EQ(item.findChild("sChannelName").text(), "Kanał \"Q\"");
-    EXPECT_EQ(item.findChild("sChannelImage").text(), "http://example.org/logo.png");
-    EXPECT_TRUE(readAll(path).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
-
-    // The item view's way: the node first, then the document from it.
-    m_controller->writeItemDocument(m_controller->GetItemNode(0));
-    doc.loadFromFile(path);
-    EXPECT_EQ(doc.documentElement().firstChild().attribute("GUID"), "{F}");
-
-    m_controller->closeArchiveView();
-    EXPECT_TRUE(m_controller->writeItemDocument(1).isEmpty());
 }
 
 TEST_F(ArchiveControllerTest, ADatabaseErrorIsShownAndTheListsStayAsTheyWere)

@@ -3,8 +3,9 @@
 #include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "feed/ReportSink.h"
-#include "reading/HeaderListArchiveSide.h"
 #include "reading/HeaderListModel.h"
+#include "reading/ItemSource.h"
+#include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
 #include "reading/forms/HeaderListController.h"
@@ -47,18 +48,15 @@ struct Lines : IReportSink
     QStringList lines;
 };
 
-struct ArchiveSide : IHeaderListArchiveSide
+// Stands in for the archive: the rows it gave and when they left the list.
+struct ArchiveRows : IItemSource
 {
-    bool archiveViewShown() const override { return shown; }
-    void closeArchiveView() override
-    {
-        shown = false;
-        ++closed;
-    }
-    void refillArchive() override { ++refilled; }
-    bool shown = false;
-    int closed = 0;
-    int refilled = 0;
+    XmlNode itemNode(const HeaderRow &) override { return {}; }
+    bool setUnread(const HeaderRow &, bool) override { return false; }
+    QString showItem(const HeaderRow &) override { return {}; }
+    void exportItem(const HeaderRow &, const QString &) override {}
+    void rowsLeft() override { ++left; }
+    int left = 0;
 };
 
 class HeaderListControllerTest : public ::testing::Test
@@ -91,8 +89,7 @@ protected:
         rows.setLocale(QLocale(QLocale::Polish, QLocale::Poland));
         controller = std::make_unique<HeaderListController>(
             HeaderListController::Widgets{tv, lv, edit, button, all, tabs, name}, tree, shown,
-            rows, counts, folder, report, QList<QIcon>(), nullptr);
-        controller->setArchiveSide(&archive);
+            onShow, counts, folder, report, QList<QIcon>(), nullptr);
         QObject::connect(tv->selectionModel(), &QItemSelectionModel::currentChanged,
                          controller.get(), &HeaderListController::tvChannelsChange);
         window.show();
@@ -119,10 +116,11 @@ protected:
     ChannelTree tree;
     ChannelNode *group = nullptr, *a = nullptr, *b = nullptr;
     ShownChannel shown;
-    HeaderListModel rows;
+    RowsOnShow onShow;
+    HeaderListModel &rows = onShow.model();
     UnreadCounts counts;
     Lines report;
-    ArchiveSide archive;
+    ArchiveRows archive;
     QWidget window;
     QTabWidget *tabs = nullptr;
     QTreeView *tv = nullptr, *lv = nullptr;
@@ -305,18 +303,23 @@ TEST_F(HeaderListControllerTest, ColumnClicksSortAndKeepTheSelectedRow)
     EXPECT_EQ(lv->selectionModel()->selectedRows().value(0).row(), 0);
 }
 
-TEST_F(HeaderListControllerTest, TheArchiveSideIsClosedByAChannelAndRefilledByTheFilter)
+TEST_F(HeaderListControllerTest, TheArchiveOnShowIsClosedByAChannelAndRefilledByTheFilter)
 {
-    archive.shown = true;
+    HeaderRow row;
+    row.title = QStringLiteral("Zarchiwizowana");
+    onShow.showArchive(archive, {row});
+    QSignalSpy refill(controller.get(), &HeaderListController::archiveRefillRequested);
     all->show();
     controller->btFilterClick();
-    EXPECT_EQ(archive.refilled, 1);
-    EXPECT_EQ(archive.closed, 0);
+    EXPECT_EQ(refill.count(), 1);
+    EXPECT_EQ(archive.left, 0);
     select(a);
-    EXPECT_EQ(archive.closed, 1);
+    EXPECT_EQ(archive.left, 1);
+    EXPECT_FALSE(onShow.archiveView());
     EXPECT_TRUE(all->isHidden());
+    EXPECT_EQ(titles().size(), 3);
     controller->btFilterClick();
-    EXPECT_EQ(archive.refilled, 1);
+    EXPECT_EQ(refill.count(), 1);
 }
 
 TEST_F(HeaderListControllerTest, TheChannelTabSelectsAChannelWhenNoneIs)
@@ -330,7 +333,7 @@ TEST_F(HeaderListControllerTest, TheChannelTabSelectsAChannelWhenNoneIs)
     ChannelTree lone;
     QTreeView loneView;
     loneView.setModel(&lone);
-    HeaderListModel loneRows;
+    RowsOnShow loneRows;
     HeaderListController empty({&loneView, lv, edit, button, all, tabs, name}, lone, shown,
                                loneRows, counts, folder, report, QList<QIcon>(), nullptr);
     empty.SelectFirstChannel();

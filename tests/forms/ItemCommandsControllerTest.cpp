@@ -7,7 +7,10 @@
 #include "kit/MainStatusBar.h"
 #include "kit/WebBrowser.h"
 #include "reading/HeaderListModel.h"
-#include "reading/ShownChannel.h"
+#include "reading/ItemExport.h"
+#include "reading/ItemSource.h"
+#include "reading/RowsOnShow.h"
+#include "xml/XmlDocument.h"
 #include "reading/forms/FindUnit.h"
 #include "support/TestFiles.h"
 
@@ -22,6 +25,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -36,6 +40,40 @@ struct Item
 {
     const char *title, *author, *description, *link;
     bool unread;
+};
+
+// The rows' items in a document of the test's own; a row's ID is its item's position. A
+// GUID in `failing` stands for a record that cannot be stored.
+struct DocumentRows : IItemSource
+{
+    XmlNode itemNode(const HeaderRow &row) override
+    {
+        XmlNode n = first;
+        for (int i = 0; n && i < row.id; ++i)
+            n = n.nextSibling();
+        return n;
+    }
+    bool setUnread(const HeaderRow &row, bool unread) override
+    {
+        if (row.guid == failing)
+            throw std::runtime_error("database is locked");
+        XmlNode n = itemNode(row);
+        if (n.isNull())
+            return false;
+        n.child(QStringLiteral("unread")).setText(unread ? QStringLiteral("1") : QStringLiteral("0"));
+        stored << row.guid + (unread ? "=1" : "=0");
+        return true;
+    }
+    QString showItem(const HeaderRow &) override { return {}; }
+    void exportItem(const HeaderRow &row, const QString &exportName) override
+    {
+        ExportChannelItem(document.fileName(), row.guid, exportName);
+    }
+
+    XmlDocument document;
+    XmlNode first;
+    QString failing;
+    QStringList stored;
 };
 
 class ItemCommandsTest : public ::testing::Test
@@ -56,20 +94,14 @@ protected:
         w.sbStatus = sbStatus;
         w.fmFindFrm = find;
         w.window = &window;
-        controller = new ItemCommandsController(w, {}, rows, shown, folder, boxes, &window);
-        controller->setItemNodeSource([this](const HeaderRow &row) {
-            XmlNode n = firstItem;
-            for (int i = 0; n && i < row.id; ++i)
-                n = n.nextSibling();
-            return n;
-        });
+        controller = new ItemCommandsController(w, {}, onShow, folder, boxes, &window);
         controller->setDesktopOpener([this](const QUrl &url) {
             opened << url;
             return true;
         });
     }
 
-    void fill(const std::vector<Item> &items, HeaderListModel::RowSource source = HeaderListModel::RowSource::Channel)
+    void fill(const std::vector<Item> &items, HeaderListModel::RowSource kind = HeaderListModel::RowSource::Channel)
     {
         QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>K</title>";
         std::vector<HeaderRow> list;
@@ -91,9 +123,13 @@ protected:
         xml += "</channel></rss>\n";
         const QString cache = folder.cacheFile(QStringLiteral("{K}"));
         ASSERT_TRUE(writeAll(cache, xml));
-        shown.document().loadFromFile(cache);
-        firstItem = shown.document().documentElement().firstChild().firstChild().nextSibling();
-        rows.setRows(std::move(list), source);
+        source.document.loadFromFile(cache);
+        firstItem = source.document.documentElement().firstChild().firstChild().nextSibling();
+        source.first = firstItem;
+        if (kind == HeaderListModel::RowSource::Archive)
+            onShow.showArchive(source, std::move(list));
+        else
+            onShow.showChannelRows(source, std::move(list));
     }
 
     void select(std::initializer_list<int> which)
@@ -140,8 +176,9 @@ protected:
     QTreeView *lvHeaders = nullptr;
     MainStatusBar *sbStatus = nullptr;
     TfmFindFrm *find = nullptr;
-    HeaderListModel rows;
-    ShownChannel shown;
+    RowsOnShow onShow;
+    HeaderListModel &rows = onShow.model();
+    DocumentRows source;
     mainfrm_test::ScriptedBoxes boxes;
     ItemCommandsController *controller = nullptr;
     XmlNode firstItem;
@@ -216,15 +253,10 @@ TEST_F(ItemCommandsTest, MarkAsUnreadCancelsThePendingMarkAndCreatesMissingEleme
 TEST_F(ItemCommandsTest, InTheArchiveViewEachChangedRowIsStoredOnceAndAFailureKeepsItsMark)
 {
     fill(Three, HeaderListModel::RowSource::Archive);
-    QStringList stored;
-    controller->setArchiveMarker([&](const QString &guid, bool unread) {
-        if (guid == QLatin1String("{G2}"))
-            throw std::runtime_error("database is locked");
-        stored << guid + (unread ? "=1" : "=0");
-    });
+    source.failing = QStringLiteral("{G2}");
     select({0, 1, 2});
     controller->acMarkAsReadExecute();
-    EXPECT_EQ(stored, QStringList{"{G0}=0"}); // row 1 was read already
+    EXPECT_EQ(source.stored, QStringList{"{G0}=0"}); // row 1 was read already
     EXPECT_TRUE(rows.row(2).unread);           // its record could not change: neither does the list
     ASSERT_EQ(boxes.shown.size(), 1);
     EXPECT_EQ(boxes.shown[0].kind, "error");
@@ -253,6 +285,21 @@ TEST_F(ItemCommandsTest, LinksGoToTheClipboardTheBrowserAndTheMailProgram)
         controller->acOpenLinkExecute();
     }
     EXPECT_EQ(opened.size(), 2); // neither a script nor a file is handed on
+}
+
+// Links as channels write them: what a browser would percent-encode is encoded, not refused.
+TEST_F(ItemCommandsTest, LinksABrowserWouldOpenAreEncodedNotRefused)
+{
+    fill({{"Znaki", "", "", " http://k.pl/a b|c^{d}%zz?q=1 2 ", false},
+          {"Poczta", "", "", "mailto:redakcja@k.pl", false}});
+    for (const char *title : {"Znaki", "Poczta"}) {
+        select({rowOfTitle(title)});
+        controller->acOpenLinkExecute();
+    }
+    EXPECT_TRUE(boxes.shown.isEmpty());
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[0].toEncoded(), "http://k.pl/a%20b%7Cc%5E%7Bd%7D%25zz?q=1%202");
+    EXPECT_EQ(opened[1], QUrl("mailto:redakcja@k.pl"));
 }
 
 TEST_F(ItemCommandsTest, ALinkThatDoesNotOpenIsToldToTheUser)
@@ -397,14 +444,12 @@ TEST_F(ItemCommandsTest, FindSelectsEveryMatchInTheChosenFieldWhateverTheCase)
     EXPECT_EQ(boxes.shown[0].caption, "Informacja:");
     EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Pies")}); // the list stays as it was
 
-    int archiveField = -1;
-    controller->setArchiveFinder([&](int f, const QString &) {
-        archiveField = f;
-        return true;
-    });
+    QSignalSpy archiveFind(controller, &ItemCommandsController::archiveFindRequested);
     find->findChild<QCheckBox *>("cbArch")->setChecked(true);
     run("cbAut", "x");
-    EXPECT_EQ(archiveField, int(TfmFindFrm::Field::Author));
+    ASSERT_EQ(archiveFind.count(), 1);
+    EXPECT_EQ(archiveFind[0][0].toInt(), int(TfmFindFrm::Field::Author));
+    EXPECT_EQ(archiveFind[0][1].toString(), "x");
 }
 
 TEST_F(ItemCommandsTest, TheFindDialogClosesWithOkOnEnterAndCancelOnEscapeAndChangesNothing)
@@ -443,7 +488,7 @@ TEST_F(ItemCommandsTest, EnabledStatesFollowTheSelection)
     a.acMarkAsUnread = &unread;
     a.acCopyLink = &link;
     a.acSelectAll = &all;
-    ItemCommandsController c({lvHeaders, nullptr, sbStatus, find, &window}, a, rows, shown, folder, boxes, nullptr);
+    ItemCommandsController c({lvHeaders, nullptr, sbStatus, find, &window}, a, onShow, folder, boxes, nullptr);
     ActionFacts f;
     c.updateActions(f);
     EXPECT_FALSE(read.isEnabled());

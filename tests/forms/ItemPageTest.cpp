@@ -9,6 +9,7 @@
 #include "support/TestFiles.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QTcpServer>
@@ -78,9 +79,10 @@ public:
     const QList<QByteArray> &requests() const { return m_requests; }
 
 private:
-    QTcpServer m_server;
+    // The server goes first: its sockets still tell of their end while they go.
     QHash<QTcpSocket *, QByteArray> m_pending;
     QList<QByteArray> m_requests;
+    QTcpServer m_server;
 };
 
 QByteArray xmlEscaped(QByteArray text)
@@ -423,4 +425,93 @@ TEST_F(ItemPage, LinksAndRelativeAddressesOfAnItemBelongToItsSite)
     EXPECT_EQ(seen.last(), QString::fromLatin1(server.url("/art/page-2")));
 }
 
+// Text without tags is what the channel wrote, references and all: a WordPress excerpt, an
+// Atom text summary as the converter stores it, and text that is plain through and through.
+TEST_F(ItemPage, TextWithoutTagsShowsTheCharactersItsReferencesStandFor)
+{
+    struct Case
+    {
+        QByteArray description;
+        const char *shown;
+    };
+    const Case cases[] = {
+        {"Mówił &#8222;tak&#8221; [&#8230;]", "Mówił „tak” […]"},
+        {"Powiedział &quot;tak&quot; &amp; wyszedł", "Powiedział \"tak\" & wyszedł"},
+        {"Tekst &lt;b&gt;nie HTML&lt;/b&gt;", "Tekst <b>nie HTML</b>"},
+        {"Wynik: 3 < 5 & 7 > 2\nDruga linia", "Wynik: 3 < 5 & 7 > 2\nDruga linia"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.shown);
+        ASSERT_TRUE(show(rss2Document({{GuidA, "Zwykły tekst", "http://127.0.0.1:9/", c.description,
+                                        {}}}),
+                         GuidA));
+        const QString text = plainText();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.shown))) << text.toStdString();
+    }
+    // Markup is still markup.
+    ASSERT_TRUE(show(rss2Document({{GuidA, "Znaczniki", "http://127.0.0.1:9/",
+                                    "<p>Akapit &#8222;cytat&#8221;</p><p>Drugi<br>wiersz</p>", {}}}),
+                     GuidA));
+    const QString text = plainText();
+    EXPECT_TRUE(text.contains(QStringLiteral("Akapit „cytat”"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("<p>"))) << text.toStdString();
+}
+
+
+// A link meant for a new window goes where any link of an item may go, in the pane itself:
+// a data: page never becomes a page of its own, a web page does.
+TEST_F(ItemPage, ALinkForANewWindowPassesTheSameSchemeCheck)
+{
+    RecordingServer server;
+    const QByteArray escape = "<a target=\"_blank\" href=\"data:text/html,<title>ucieczka</title>"
+                              "<p>Strona bez zasad</p>\" style=\"display:block;height:3000px\">"
+                              "Kliknij</a>";
+    ASSERT_TRUE(show(rss2Document({{GuidA, "Nowe okno", "http://127.0.0.1:9/", escape, {}}}),
+                     GuidA));
+    QStringList seen;
+    m_browser->setBeforeNavigate2([&](QString &address, bool &) { seen << address; });
+    SignalCounter asked(m_browser->page(), &QWebEnginePage::newWindowRequested);
+    clickAt(m_browser.get(), QPoint(400, 400));
+    ASSERT_TRUE(asked.wait());
+    passedTheMoment(server, "/after-click");
+    EXPECT_TRUE(seen.filter(QStringLiteral("data:")).isEmpty()) << seen.join(' ').toStdString();
+    EXPECT_TRUE(m_browser->LocationURL().contains(ChannelGuid))
+        << m_browser->LocationURL().toStdString();
+
+    const QByteArray web = "<a target=\"_blank\" href=\"" + server.url("/page-new") +
+                           "\" style=\"display:block;height:3000px\">Kliknij</a>";
+    ASSERT_TRUE(show(rss2Document({{GuidA, "Nowe okno", "http://127.0.0.1:9/", web, {}}}), GuidA));
+    clickAt(m_browser.get(), QPoint(400, 400));
+    EXPECT_TRUE(WaitUntil([&] { return m_browser->LocationURL().endsWith("/page-new"); }))
+        << m_browser->LocationURL().toStdString();
+}
+
+// Another program's scheme in an item's link is not handed to the desktop.
+class SchemeCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> caught;
+public slots:
+    void open(const QUrl &url) { caught << url; }
+};
+
+TEST_F(ItemPage, ALinkToAnotherProgramsSchemeStaysInTheItem)
+{
+    RecordingServer server;
+    SchemeCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("kvprog"), &catcher, "open");
+    ASSERT_TRUE(show(rss2Document({{GuidA, "Inny program", "http://127.0.0.1:9/",
+                                    coveringLink("kvprog:uruchom"), {}}}),
+                     GuidA));
+    clickAt(m_browser.get(), QPoint(400, 400));
+    // The engine hands a scheme on later than it starts a load: two rounds of proof.
+    passedTheMoment(server, "/after-click");
+    passedTheMoment(server, "/after-proof");
+    QDesktopServices::unsetUrlHandler(QStringLiteral("kvprog"));
+    EXPECT_TRUE(catcher.caught.isEmpty());
+}
+
 } // namespace
+
+#include "ItemPageTest.moc"

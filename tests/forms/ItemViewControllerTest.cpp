@@ -5,7 +5,11 @@
 #include "kit/MainStatusBar.h"
 #include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
+#include "feed/ReportSink.h"
 #include "reading/ItemDisplay.h"
+#include "reading/ItemSource.h"
+#include "reading/RowsOnShow.h"
+#include "reading/ShownChannel.h"
 #include "reading/forms/ItemViewController.h"
 #include "PageAnswers.h"
 #include "SignalWait.h"
@@ -15,7 +19,6 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
-#include <QStandardItemModel>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -85,6 +88,33 @@ public slots:
     void open(const QUrl &url) { urls << url; }
 };
 
+struct Lines : IReportSink
+{
+    void ReportProblem(const QString &line) override { lines << line; }
+    QStringList lines;
+};
+
+// Stands in for the archive: the one-item document it writes for a row, and the rows asked.
+struct ArchiveItems : IItemSource
+{
+    explicit ArchiveItems(const UserFolder &folder) : folder(folder) {}
+    XmlNode itemNode(const HeaderRow &) override { return {}; }
+    bool setUnread(const HeaderRow &, bool) override { return false; }
+    QString showItem(const HeaderRow &row) override
+    {
+        asked << row.id;
+        writeAll(folder.archiveItemFile(),
+                 "<?xml version=\"1.0\"?>\n<rdf:RDF "
+                 "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+                 "xmlns=\"http://purl.org/rss/1.0/\"><item GUID=\"" +
+                     row.guid.toLatin1() + "\"><title>Z archiwum</title></item></rdf:RDF>\n");
+        return folder.archiveItemFile();
+    }
+    void exportItem(const HeaderRow &, const QString &) override {}
+    UserFolder folder;
+    QList<int> asked;
+};
+
 class ItemViewControllerTest : public ::testing::Test
 {
 protected:
@@ -98,16 +128,15 @@ protected:
             ASSERT_TRUE(QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/") + sheet,
                                     m_folder.dataFile(sheet)));
         ASSERT_TRUE(writeAll(m_folder.cacheFile(ChGuid), cacheFile()));
-        m_document.loadFromFile(m_folder.cacheFile(ChGuid));
-        const XmlNode channel = m_document.documentElement().findChild(QStringLiteral("channel"));
-        for (XmlNode n = channel.findChild(QStringLiteral("item")); n; n = n.nextSibling())
-            m_items.push_back(n);
+        m_shown.setFolder(m_folder);
+        m_channelRows = m_shown.fillHeaders(ChGuid, QStringLiteral("Kanał"), QString(), false,
+                                            m_folder, m_report).rows;
+        ASSERT_EQ(m_channelRows.size(), 2u);
+        m_rows.setSortState(0, true); // by title, descending: the rows in document order
+        m_onShow.showChannel(m_shown, m_channelRows);
 
         m_channel = m_tree.addNode(m_tree.root(), QStringLiteral("Kanał"), NodeKind::Channel);
         m_tvChannels.setModel(&m_tree);
-        m_rows.setColumnCount(8);
-        addRow(QStringLiteral("Pierwsza wiadomość"), 0, Guid0, QStringLiteral("2.0"));
-        addRow(QStringLiteral("Druga wiadomość"), 1, Guid1, QStringLiteral("2.0"));
         m_lvHeaders.setModel(&m_rows);
         m_lvHeaders.setSelectionMode(QAbstractItemView::ExtendedSelection);
         m_lvHeaders.setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -122,26 +151,13 @@ protected:
         m_view = std::make_unique<ItemViewController>(
             ItemViewController::Widgets{m_browser, m_back, m_forward, m_status, &m_tvChannels,
                                         &m_lvHeaders},
-            m_tree, m_folder, nullptr);
+            m_tree, m_onShow, nullptr);
         QObject::connect(m_view.get(), &ItemViewController::delayedMarkDue, m_view.get(),
                          [this] { ++m_marksDue; });
-        m_view->setChannelItems([this](int id) {
-            return id >= 0 && id < int(m_items.size()) ? m_items[size_t(id)] : XmlNode();
-        });
     }
     void TearDown() override
     {
         m_view.reset();
-    }
-
-    void addRow(const QString &title, int id, const QString &guid, const QString &version)
-    {
-        QList<QStandardItem *> row;
-        for (const QString &text : {title, QStringLiteral("b.d."), QStringLiteral("b.d."),
-                                    QString::number(id), guid, ChGuid, version,
-                                    QStringLiteral("Kanał")})
-            row << new QStandardItem(text);
-        m_rows.appendRow(row);
     }
 
     void selectChannel()
@@ -154,7 +170,7 @@ protected:
     bool selectRows(int first, int last, int timeoutMs = 20000)
     {
         SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
-        QItemSelection selection(m_rows.index(first, 0), m_rows.index(last, 7));
+        QItemSelection selection(m_rows.index(first, 0), m_rows.index(last, m_rows.columnCount() - 1));
         m_lvHeaders.selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
         return done.wait(timeoutMs);
     }
@@ -175,12 +191,14 @@ protected:
 
     QTemporaryDir m_dir;
     UserFolder m_folder;
-    XmlDocument m_document;
-    std::vector<XmlNode> m_items;
+    Lines m_report;
+    ShownChannel m_shown;
+    RowsOnShow m_onShow;
+    HeaderListModel &m_rows = m_onShow.model();
+    std::vector<HeaderRow> m_channelRows; // as the fill gave them
     ChannelTree m_tree;
     ChannelNode *m_channel = nullptr;
     QTreeView m_tvChannels;
-    QStandardItemModel m_rows;
     QTreeView m_lvHeaders;
     QWidget m_window;
     WebBrowser *m_browser = nullptr;
@@ -208,7 +226,7 @@ TEST_F(ItemViewControllerTest, SelectedRowShowsItsItemOnceAndOnlyAChangeOfTheFir
     // the shown row's text (a read mark) reload it.
     EXPECT_FALSE(selectRows(0, 1, 1500));
     SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
-    m_rows.item(0, 0)->setText(QStringLiteral("Pierwsza wiadomość (przeczytana)"));
+    m_rows.setUnread(0, false);
     EXPECT_FALSE(done.wait(1000));
 
     ASSERT_TRUE(selectRows(1, 1));
@@ -229,49 +247,29 @@ TEST_F(ItemViewControllerTest, EveryChangeAsksForTheDelayedMark)
     EXPECT_EQ(m_marksDue, 2);
 }
 
-TEST_F(ItemViewControllerTest, SheetFollowsTheVersionAndTheArchiveViewShowsItsOwnDocument)
+TEST_F(ItemViewControllerTest, SheetFollowsTheVersionAndTheArchiveOnShowShowsItsOwnDocument)
 {
-    m_rows.item(1, 6)->setText(QStringLiteral("1.0"));
+    std::vector<HeaderRow> rows = m_channelRows;
+    rows[1].version = QStringLiteral("1.0");
+    m_onShow.replaceRows(rows);
     selectRows(1, 1);
     EXPECT_EQ(workingSheet(), shippedFor(ItemDisplay::Rss1Sheet, Guid1));
 
-    // The archive side: its own item node, its one-item document, its sheet whatever the
-    // version.
-    XmlDocument archive;
-    archive.loadFromBytes("<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
-                          "xmlns=\"http://purl.org/rss/1.0/\"><item GUID=\"" +
-                          Guid0.toLatin1() + "\"><title>Z archiwum</title></item></rdf:RDF>");
-    QList<int> asked;
-    bool archiveShown = true;
-    m_view->setArchiveSide(
-        {[&] { return archiveShown; },
-         [&](int id) {
-             asked << id;
-             return archive.documentElement().firstChild();
-         },
-         [&](XmlNode item) {
-             EXPECT_EQ(item.findChild(QStringLiteral("title")).text(),
-                       QStringLiteral("Z archiwum"));
-             writeAll(m_folder.archiveItemFile(),
-                      "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" "
-                      "href=\"rss_xslt.xsl\"?>\n<rdf:RDF "
-                      "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
-                      "xmlns=\"http://purl.org/rss/1.0/\"><item GUID=\"" +
-                          Guid0.toLatin1() +
-                          "\"><title>Z archiwum</title><sChannelName>Mój "
-                          "kanał</sChannelName></item></rdf:RDF>\n");
-         }});
+    // The archive on show: its rows lead to its own one-item document.
+    ArchiveItems archive(m_folder);
+    m_view->forgetShownRow();
+    m_onShow.showArchive(archive, m_channelRows);
     ASSERT_TRUE(selectRows(0, 0));
-    EXPECT_EQ(asked, QList<int>{0});
-    EXPECT_EQ(workingSheet(), shippedFor(ItemDisplay::ArchiveSheet, Guid0));
+    EXPECT_EQ(archive.asked, QList<int>{0});
     EXPECT_TRUE(m_view->currentLocation().endsWith(QStringLiteral("/data/arch_item.xml")));
     EXPECT_TRUE(pageText().contains(QStringLiteral("Z archiwum")));
     EXPECT_FALSE(m_back->isEnabled());
 
-    // Back in the channel view, the channel's node and address again.
-    archiveShown = false;
+    // Back in the channel view, the channel's item again.
+    m_view->forgetShownRow();
+    m_onShow.showChannel(m_shown, m_channelRows);
     ASSERT_TRUE(selectRows(1, 1));
-    EXPECT_EQ(asked, QList<int>{0});
+    EXPECT_EQ(archive.asked, QList<int>{0});
     EXPECT_TRUE(pageText().contains(QStringLiteral("Druga wiadomość")));
 }
 
@@ -301,7 +299,9 @@ TEST_F(ItemViewControllerTest, ItemThatCannotBeShownRecoversThroughTheListAndThe
     QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/rss2.xsl"),
                 m_folder.dataFile(ItemDisplay::Rss2Sheet));
     m_tvChannels.selectionModel()->clearSelection();
-    m_rows.item(1, 3)->setText(QStringLiteral("7"));
+    std::vector<HeaderRow> rows = m_channelRows;
+    rows[1].id = 7;
+    m_onShow.replaceRows(rows);
     EXPECT_FALSE(selectRows(1, 1, 1000));
     EXPECT_EQ(firstChannel, 1);
     EXPECT_EQ(refills.size(), 1);
@@ -330,6 +330,23 @@ TEST_F(ItemViewControllerTest, BackAndForwardFollowTheAddressAndNewWindowOpensTh
     m_view->acOpenInNewWindowExecute();
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl(server.url())});
+    EXPECT_EQ(linkRequests, 1);
+
+    // A page that is no web page is never handed to the desktop.
+    UrlCatcher other;
+    QStringList unopened;
+    QObject::connect(m_view.get(), &ItemViewController::linkNotOpened,
+                     [&](const QString &address) { unopened << address; });
+    for (const char *scheme : {"data", "file"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &other, "open");
+    for (const char *page : {"data:text/html,<p>x</p>", "file:///etc/passwd"}) {
+        m_view->wbContentDocumentComplete(QLatin1String(page));
+        m_view->acOpenInNewWindowExecute();
+    }
+    for (const char *scheme : {"data", "file"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    EXPECT_TRUE(other.urls.isEmpty());
+    EXPECT_EQ(unopened.size(), 2);
     EXPECT_EQ(linkRequests, 1);
 
     // Another item disables both again; so does an empty page.

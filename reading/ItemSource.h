@@ -1,0 +1,29 @@
+#pragma once
+
+#include "xml/XmlDocument.h"
+
+#include <QString>
+
+struct HeaderRow;
+
+// Where the rows on show come from and where each row's item lives: the channel on show
+// (ShownChannel) or the archive (ArchiveView). Every command on a row goes through it, so
+// no part of the window needs to know which of the two is on show.
+class IItemSource
+{
+public:
+    virtual ~IItemSource() = default;
+    // The row's item node (GetItemNode); a null node when the row leads to no item.
+    virtual XmlNode itemNode(const HeaderRow &row) = 0;
+    // Stores a read mark: in the channel's document (written back at the usual moments) or
+    // in the archive at once. False when the row's item is gone; raises when storing fails.
+    virtual bool setUnread(const HeaderRow &row, bool unread) = 0;
+    // Prepares the row's item for the browser (the working style sheet, for the archive also
+    // the one-item document) and gives the address to navigate to; empty when the row leads
+    // to no item. Raises when a file cannot be read or written.
+    virtual QString showItem(const HeaderRow &row) = 0;
+    // Writes the row's item to `exportName` as a stand-alone document. Raises on failure.
+    virtual void exportItem(const HeaderRow &row, const QString &exportName) = 0;
+    // The rows of this source have left the list.
+    virtual void rowsLeft() {}
+};
