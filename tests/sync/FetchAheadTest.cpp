@@ -101,7 +101,8 @@ TEST_F(FetchAheadRunTest, ACancelledRunStopsItsDownloadsAndLeavesNoFiles)
     channel(QStringLiteral("Gotowy"), ready->url(QStringLiteral("/c")));
     // Cancelled while the first channel and the one fetched ahead are both downloading.
     WhenTrue(
-        &run(), [&] { return first->heldCount() == 1 && stalled->requestCount() == 1; },
+        &run(),
+        [&] { return updating() && first->heldCount() == 1 && stalled->requestCount() == 1; },
         [&](bool underWay) {
             EXPECT_TRUE(underWay);
             run().requestCancel();

@@ -4,6 +4,7 @@
 #include "catalogue/ChannelTree.h"
 #include "support/DownloadTestUtil.h"
 #include "support/TestUserFolder.h"
+#include "sync/ChannelUpdater.h"
 #include "sync/SyncRun.h"
 
 #include <QTemporaryDir>
@@ -41,6 +42,8 @@ protected:
     }
     ChannelNode *root() { return session->channelTree().root(); }
     SyncRun &run() { return session->syncRun(); }
+    // A channel's update has begun: a cancel now comes during it, not before it.
+    bool updating() { return session->updater().channelUpdateBusy(); }
     QString cacheFileOf(int n) const { return session->folder().cacheFile(guidOf(n)); }
 
     QTemporaryDir home;

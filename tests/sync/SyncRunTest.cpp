@@ -159,7 +159,7 @@ TEST_F(SyncRunTest, CancelDuringTheFirstChannelFinishesItAndSkipsTheRest)
     channel(root(), QStringLiteral("Drugi"), QStringLiteral("/b"));
     holdBackFeedAt("/slow");
     WhenTrue(
-        &run(), [this] { return server.heldCount() == 1; },
+        &run(), [this] { return updating() && server.heldCount() == 1; },
         [this](bool underWay) {
             EXPECT_TRUE(underWay) << "the first channel's download";
             run().requestCancel();
