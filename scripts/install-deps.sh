@@ -10,7 +10,7 @@ packages=(
   qt6-svg-dev libqt6printsupport6 qt6-translations-l10n
   libxml2-dev libxslt1-dev libsqlite3-dev
   libgtest-dev googletest
-  xvfb xauth x11-utils openbox imagemagick fonts-dejavu-core
+  xvfb xauth x11-utils openbox wmctrl imagemagick fonts-dejavu-core
   curl openssl
   desktop-file-utils appstream dpkg-dev file
 )

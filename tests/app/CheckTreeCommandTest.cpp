@@ -1,40 +1,21 @@
 #include "app/commands/CheckTreeCommand.h"
 
+#include "support/ProgramRun.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
 
-const QString binary = QStringLiteral(KV_BINARY_DIR "/kolvani");
 const QString fullTree = QStringLiteral(KV_SOURCE_DIR "/tests/data/tree/full.xml");
 
-struct ToolRun
+ProgramRun runKolvani(const QStringList &args)
 {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runKolvani(const QStringList &args)
-{
-    QProcess process;
-    process.start(binary, QStringList{QStringLiteral("--check-tree")} + args);
-    ToolRun run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runProgram(KolvaniProgram, QStringList{QStringLiteral("--check-tree")} + args, 30000);
 }
 
 QByteArray readBytes(const QString &path)
@@ -55,11 +36,11 @@ TEST(CheckTreeCommand, WrongArgumentsAreRefused)
 
 TEST(CheckTreeCommand, BinaryPrintsTheTreeAndSavesIt)
 {
-    ASSERT_TRUE(QFileInfo(binary).isExecutable()) << "build the kolvani target first";
+    ASSERT_TRUE(QFileInfo(KolvaniProgram).isExecutable()) << "build the kolvani target first";
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("copy.xml"));
 
-    const ToolRun run = runKolvani({fullTree, QStringLiteral("--save"), out});
+    const ProgramRun run = runKolvani({fullTree, QStringLiteral("--save"), out});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     const QStringList expected{
@@ -81,10 +62,10 @@ TEST(CheckTreeCommand, BinaryPrintsTheTreeAndSavesIt)
 
 TEST(CheckTreeCommand, BinaryReportsBrokenFilesAndRepairs)
 {
-    ASSERT_TRUE(QFileInfo(binary).isExecutable()) << "build the kolvani target first";
+    ASSERT_TRUE(QFileInfo(KolvaniProgram).isExecutable()) << "build the kolvani target first";
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("missing.xml"));
-    ToolRun run = runKolvani({missing});
+    ProgramRun run = runKolvani({missing});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains(missing)) << run.err.toStdString();

@@ -1,8 +1,7 @@
 #include "app/CommandLine.h"
+#include "support/ProgramRun.h"
 
 #include <gtest/gtest.h>
-
-#include <QProcess>
 
 namespace {
 
@@ -84,30 +83,22 @@ TEST(CommandLineProcess, HelpVersionAndAWrongOptionNeedNoDisplay)
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    auto run = [&](const QStringList &args, QByteArray *out, QByteArray *err) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), args);
-        if (!process.waitForFinished(30000)) {
-            process.kill();
-            process.waitForFinished();
-            return -1;
-        }
-        *out = process.readAllStandardOutput();
-        *err = process.readAllStandardError();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    const auto run = [&env](const QStringList &args) {
+        return runProgram(KolvaniProgram, args, 30000, env);
     };
-    QByteArray out, err;
-    EXPECT_EQ(run({"--help"}, &out, &err), 0);
-    EXPECT_EQ(QString::fromUtf8(out), CommandLineHelp());
+    ProgramRun help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out, CommandLineHelp());
     for (const char *line : {"hid ", "--sync ", "--fetch ", "--check-tree ", "--version "})
-        EXPECT_TRUE(out.contains(line)) << line;
+        EXPECT_TRUE(help.out.contains(QLatin1String(line))) << line;
 
-    EXPECT_EQ(run({"--version"}, &out, &err), 0);
-    EXPECT_EQ(out, VersionText().toUtf8() + "\n");
+    const ProgramRun version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, VersionText() + "\n");
 
-    EXPECT_EQ(run({"--bez-sensu"}, &out, &err), 2);
-    EXPECT_TRUE(out.isEmpty());
-    EXPECT_TRUE(err.contains("--bez-sensu"));
-    EXPECT_TRUE(err.contains(CommandLineHelp().toUtf8()));
+    const ProgramRun wrong = run({"--bez-sensu"});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_TRUE(wrong.out.isEmpty());
+    EXPECT_TRUE(wrong.err.contains("--bez-sensu"));
+    EXPECT_TRUE(wrong.err.contains(CommandLineHelp()));
 }

@@ -3,13 +3,13 @@
 
 #include "app/commands/FetchCommand.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramRun.h"
 #include "support/ScopedEnv.h"
 
 #include "support/DownloadTestUtil.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -131,24 +131,19 @@ TEST_F(FetchCommandTest, BadArgumentsAndFailedDownloadsExitWithOne)
 
 TEST_F(FetchCommandTest, BuiltProgramFetchesEndToEnd)
 {
-    const QString program = QStringLiteral(KV_BINARY_DIR "/kolvani");
-    if (!QFileInfo(program).isExecutable())
+    if (!QFileInfo(KolvaniProgram).isExecutable())
         GTEST_SKIP() << "the kolvani program is not built";
 
     server.enqueue(LoopbackReply::http("200 OK", "<rss/>"));
     server.enqueue(LoopbackReply::http("404 Not Found", "none"));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("share")));
+    QProcessEnvironment environment = dataHomeEnvironment(home.filePath(QStringLiteral("share")));
     environment.insert(QStringLiteral("HOME"), home.path());
 
-    QProcess process;
-    process.setProcessEnvironment(environment);
     const QString address = server.url(QStringLiteral("/feed.xml"));
-    process.start(program, {QStringLiteral("--fetch"), address, target()});
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitCode(), 0);
-    const QStringList out = QString::fromUtf8(process.readAllStandardOutput())
-                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const ProgramRun fetched = runProgram(
+        KolvaniProgram, {QStringLiteral("--fetch"), address, target()}, 60000, environment);
+    EXPECT_EQ(fetched.exitCode, 0);
+    const QStringList out = fetched.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_FALSE(out.isEmpty());
     EXPECT_EQ(out.first(), QStringLiteral("Pobieranie dokumentu ") + address);
     EXPECT_TRUE(out.contains(QStringLiteral("Połączono.")));
@@ -156,11 +151,11 @@ TEST_F(FetchCommandTest, BuiltProgramFetchesEndToEnd)
     EXPECT_EQ(readWholeFile(target()), std::string("<rss/>\r\n"));
 
     const QString missing = server.url(QStringLiteral("/missing"));
-    process.start(program,
-                  {QStringLiteral("--fetch"), missing, home.filePath(QStringLiteral("x"))});
-    ASSERT_TRUE(process.waitForFinished(60000));
-    EXPECT_EQ(process.exitCode(), 1);
-    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()).trimmed(),
+    const ProgramRun refused = runProgram(
+        KolvaniProgram, {QStringLiteral("--fetch"), missing, home.filePath(QStringLiteral("x"))},
+        60000, environment);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.err.trimmed(),
               QStringLiteral("Niepoprawny adres URL (") + missing + QLatin1Char(')'));
 }
 

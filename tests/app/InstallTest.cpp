@@ -23,32 +23,6 @@
 
 namespace {
 
-struct ToolRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun run(const QString &program, const QStringList &args, int limitMs = 60000,
-        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
-{
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    ToolRun result;
-    if (!process.waitForFinished(limitMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        result.err = QStringLiteral("did not finish: ") + program;
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
 // Width and height from a PNG's header.
 QSize pngSize(const QString &path)
 {
@@ -82,18 +56,10 @@ QString startAndEnd(const QString &program, const QString &home, bool *endedClea
     process.start(program, {QStringLiteral("hid")});
     if (!process.waitForStarted(10000))
         return QStringLiteral("did not start");
-    const QString tree = home + QStringLiteral("/.local/share/Kolvani/data/tvChannels.xml");
-    QDeadlineTimer deadline(30000);
-    while (!QFileInfo::exists(tree) && !deadline.hasExpired() &&
-           process.state() == QProcess::Running)
-        process.waitForFinished(100);
-    // A moment for the windows after the folder, where the licence is read.
-    process.waitForFinished(2000);
-    process.terminate();
-    if (process.waitForFinished(20000))
-        *endedCleanly = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    else
-        process.kill();
+    // Ended only once all its windows are made: the About box reads the shipped licence.
+    waitForFile(process, home + QStringLiteral("/.local/share/Kolvani/data/tvChannels.xml"));
+    waitUntilRunning(process);
+    *endedCleanly = endProgram(process);
     return QString::fromUtf8(process.readAllStandardError());
 }
 
@@ -104,11 +70,11 @@ protected:
     static void SetUpTestSuite()
     {
         s_prefix = std::make_unique<QTemporaryDir>();
-        const ToolRun install =
-            run(QStringLiteral(KV_CMAKE_COMMAND),
-                {QStringLiteral("--install"), QStringLiteral(KV_BINARY_DIR),
-                 QStringLiteral("--prefix"), s_prefix->path()},
-                120000);
+        const ProgramRun install =
+            runProgram(QStringLiteral(KV_CMAKE_COMMAND),
+                       {QStringLiteral("--install"), QStringLiteral(KV_BINARY_DIR),
+                        QStringLiteral("--prefix"), s_prefix->path()},
+                       120000);
         s_installLog = install.out + install.err;
         s_installed = install.exitCode == 0;
     }
@@ -162,7 +128,7 @@ TEST_F(InstallTree, HoldsEveryFile)
 TEST_F(InstallTree, DesktopEntryAndMetainfoValidate)
 {
     const QString desktop = path("share/applications/kolvani.desktop");
-    const ToolRun entry = run(QStringLiteral("desktop-file-validate"), {desktop});
+    const ProgramRun entry = runProgram(QStringLiteral("desktop-file-validate"), {desktop});
     EXPECT_EQ(entry.exitCode, 0) << qPrintable(entry.out + entry.err);
     EXPECT_TRUE(entry.out.trimmed().isEmpty()) << qPrintable(entry.out); // no warnings either
     const QString text = QString::fromUtf8(readAll(desktop));
@@ -172,8 +138,9 @@ TEST_F(InstallTree, DesktopEntryAndMetainfoValidate)
     EXPECT_TRUE(text.contains("\nComment[pl]="));
 
     const QString metainfo = path("share/metainfo/pl.kolvani.Kolvani.metainfo.xml");
-    const ToolRun info = run(QStringLiteral("appstreamcli"),
-                         {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo});
+    const ProgramRun info =
+        runProgram(QStringLiteral("appstreamcli"),
+                   {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo});
     EXPECT_EQ(info.exitCode, 0) << qPrintable(info.out + info.err);
     EXPECT_TRUE(QString::fromUtf8(readAll(metainfo))
                     .contains(QStringLiteral("<release version=\"%1\"")
@@ -182,7 +149,7 @@ TEST_F(InstallTree, DesktopEntryAndMetainfoValidate)
 
 TEST_F(InstallTree, InstalledProgramFindsItsShippedFoldersWithAFreshHome)
 {
-    const ToolRun version = run(path("bin/kolvani"), {QStringLiteral("--version")});
+    const ProgramRun version = runProgram(path("bin/kolvani"), {QStringLiteral("--version")});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.trimmed(), VersionText());
 
@@ -225,7 +192,7 @@ TEST(DebianPackage, InstallsWithItsDependenciesAndRemovesCleanly)
         ~Unlock() { ::close(fd); }
     } unlock{lockFd};
 
-    if (run(QStringLiteral("dpkg-query"), {"-W", "-f=${Status}", "kolvani"})
+    if (runProgram(QStringLiteral("dpkg-query"), {"-W", "-f=${Status}", "kolvani"})
             .out.contains("ok installed"))
         GTEST_SKIP() << "kolvani is installed on this machine already; left alone";
 
@@ -234,15 +201,15 @@ TEST(DebianPackage, InstallsWithItsDependenciesAndRemovesCleanly)
                                     QStringLiteral("DPkg::Lock::Timeout=300")};
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DEBIAN_FRONTEND"), QStringLiteral("noninteractive"));
-    const ToolRun install = run(QStringLiteral("apt-get"),
-                            QStringList{QStringLiteral("install")} + aptOptions +
-                                QStringList{deb.absoluteFilePath()},
-                            600000, env);
+    const ProgramRun install = runProgram(QStringLiteral("apt-get"),
+                                          QStringList{QStringLiteral("install")} + aptOptions +
+                                              QStringList{deb.absoluteFilePath()},
+                                          600000, env);
     ASSERT_EQ(install.exitCode, 0) << qPrintable(install.out + install.err);
 
-    const ToolRun status = run(QStringLiteral("dpkg-query"),
-                           {QStringLiteral("-W"), QStringLiteral("-f=${Depends}"),
-                            QStringLiteral("kolvani")});
+    const ProgramRun status = runProgram(
+        QStringLiteral("dpkg-query"),
+        {QStringLiteral("-W"), QStringLiteral("-f=${Depends}"), QStringLiteral("kolvani")});
     QStringList depends;
     for (const QString &entry : status.out.split(QLatin1Char(','), Qt::SkipEmptyParts))
         depends << entry.trimmed().section(QLatin1Char(' '), 0, 0);
@@ -250,8 +217,8 @@ TEST(DebianPackage, InstallsWithItsDependenciesAndRemovesCleanly)
     // with a dependency, and the browser's helper process with it.
     QString linked;
     for (const char *program : {"/usr/bin/kolvani", "/usr/bin/kolvani-window"})
-        linked += run(QStringLiteral("objdump"),
-                      {QStringLiteral("-p"), QString::fromLatin1(program)})
+        linked += runProgram(QStringLiteral("objdump"),
+                             {QStringLiteral("-p"), QString::fromLatin1(program)})
                       .out;
     static const QRegularExpression neededPattern(QStringLiteral("NEEDED\\s+(\\S+)"));
     auto needed = neededPattern.globalMatch(linked);
@@ -260,7 +227,7 @@ TEST(DebianPackage, InstallsWithItsDependenciesAndRemovesCleanly)
         const QString soname = needed.next().captured(1);
         ++libraries;
         QStringList owners;
-        const ToolRun owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), soname});
+        const ProgramRun owner = runProgram(QStringLiteral("dpkg"), {QStringLiteral("-S"), soname});
         for (const QString &line : owner.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             if (line.endsWith(QLatin1Char('/') + soname))
                 owners << line.section(QLatin1Char(':'), 0, 0);
@@ -275,7 +242,8 @@ TEST(DebianPackage, InstallsWithItsDependenciesAndRemovesCleanly)
                                    "libxml2", "libqt6webenginecore6-bin"})
         EXPECT_TRUE(depends.contains(QLatin1String(dependency)))
             << dependency << " in " << qPrintable(status.out);
-    const ToolRun version = run(QStringLiteral("/usr/bin/kolvani"), {QStringLiteral("--version")});
+    const ProgramRun version =
+        runProgram(QStringLiteral("/usr/bin/kolvani"), {QStringLiteral("--version")});
     EXPECT_EQ(version.out.trimmed(), VersionText());
     EXPECT_TRUE(QFileInfo::exists("/usr/share/kolvani/data/tvChannels_e.xml"));
     EXPECT_TRUE(QFileInfo::exists("/usr/share/applications/kolvani.desktop"));
@@ -285,10 +253,10 @@ TEST(DebianPackage, InstallsWithItsDependenciesAndRemovesCleanly)
     EXPECT_TRUE(ended) << qPrintable(errors);
     EXPECT_TRUE(QFileInfo::exists(home.path() + "/.local/share/Kolvani/data/rss2.xsl"));
 
-    const ToolRun removal = run(QStringLiteral("apt-get"),
-                           QStringList{QStringLiteral("purge")} + aptOptions +
-                               QStringList{QStringLiteral("kolvani")},
-                           600000, env);
+    const ProgramRun removal = runProgram(QStringLiteral("apt-get"),
+                                          QStringList{QStringLiteral("purge")} + aptOptions +
+                                              QStringList{QStringLiteral("kolvani")},
+                                          600000, env);
     EXPECT_EQ(removal.exitCode, 0) << qPrintable(removal.out + removal.err);
     for (const char *gone : {"/usr/bin/kolvani", "/usr/bin/kolvani-window", "/usr/share/kolvani",
                              "/usr/share/applications/kolvani.desktop",

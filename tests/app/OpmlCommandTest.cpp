@@ -5,6 +5,7 @@
 #include "base/UserFolder.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "support/ProgramRun.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
@@ -12,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -37,14 +37,7 @@ protected:
 
     int run(const QString &mode, const QString &file, QString *errors)
     {
-        QProcess tool;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path());
-        tool.setProcessEnvironment(env);
-        tool.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {mode, file});
-        EXPECT_TRUE(tool.waitForFinished(60000));
-        *errors = QString::fromUtf8(tool.readAllStandardError());
-        return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+        return runKolvani({mode, file}, home.path(), errors);
     }
 
     std::unique_ptr<ChannelTree> loadTree()

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,7 +16,7 @@
 
 namespace {
 
-const QString Program = QStringLiteral(KV_BINARY_DIR "/kolvani");
+const QString &Program = KolvaniProgram;
 
 const QByteArray Feed = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
                         "<title>K</title><item><title>Wiadomość</title></item></channel></rss>";
@@ -55,28 +54,13 @@ QProcessEnvironment account(const QString &home)
     return env;
 }
 
-void endProcess(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-}
-
 TEST(ProgramStart, SyncRunsOnTheCoreLibrariesWithoutTheWindowOnes)
 {
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
     LoopbackServer server;
-    // Held long enough to look at the running program while it waits for the reply.
-    server.setHandler([](const LoopbackRequest &) {
-        LoopbackReply reply = LoopbackReply::http("200 OK", Feed);
-        reply.parts.first().delayMs = 1500;
-        return reply;
-    });
+    // The body is kept back while the test looks at the running program.
+    server.setHandler([](const LoopbackRequest &) { return LoopbackReply::okWhenReleased(Feed); });
     ASSERT_TRUE(server.start());
     const QString appFolder = home.path() + QStringLiteral("/share/Kolvani/");
     QDir().mkpath(appFolder + QStringLiteral("temp"));
@@ -94,6 +78,7 @@ TEST(ProgramStart, SyncRunsOnTheCoreLibrariesWithoutTheWindowOnes)
     ASSERT_TRUE(sync.waitForStarted(10000));
     ASSERT_TRUE(server.waitForRequests(1, 20000));
     const QStringList libraries = mappedLibraries(sync.processId());
+    server.release();
     ASSERT_TRUE(sync.waitForFinished(30000));
 
     EXPECT_TRUE(maps(libraries, QStringLiteral("libQt6Core.so"))) << qPrintable(libraries.join(' '));
@@ -126,11 +111,7 @@ TEST(ProgramStart, TheWindowStartsInTheSameProcessAndStaysSingle)
     window.start(link, {QStringLiteral("hid")});
     ASSERT_TRUE(window.waitForStarted(10000));
     const QString tree = home.path() + QStringLiteral("/share/Kolvani/data/tvChannels.xml");
-    QDeadlineTimer deadline(30000);
-    while (!QFileInfo::exists(tree) && !deadline.hasExpired() &&
-           window.state() == QProcess::Running)
-        window.waitForFinished(100);
-    ASSERT_TRUE(QFileInfo::exists(tree)) << window.readAllStandardError().constData();
+    ASSERT_TRUE(waitForFile(window, tree)) << window.readAllStandardError().constData();
     EXPECT_EQ(QFileInfo(QStringLiteral("/proc/%1/exe").arg(window.processId())).symLinkTarget(),
               QFileInfo(QStringLiteral(KV_BINARY_DIR "/kolvani-window")).canonicalFilePath());
     EXPECT_TRUE(maps(mappedLibraries(window.processId()), QStringLiteral("libQt6Widgets.so")));
@@ -142,11 +123,8 @@ TEST(ProgramStart, TheWindowStartsInTheSameProcessAndStaysSingle)
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(window.state(), QProcess::Running);
 
-    window.terminate();
-    ASSERT_TRUE(window.waitForFinished(20000));
-    EXPECT_EQ(window.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(window.exitCode(), 0) << window.readAllStandardError().constData();
-    endProcess(second);
+    EXPECT_TRUE(endProgram(window)) << window.readAllStandardError().constData();
+    endProgram(second);
 }
 
 // Without the window program beside the executable there is no window, and a program of that
@@ -179,11 +157,9 @@ TEST(ProgramStart, WithoutTheWindowProgramBesideItNothingElseIsStarted)
     EXPECT_FALSE(QFileInfo::exists(marker));
 
     // The tools need no window program.
-    QProcess version;
-    version.start(alone, {QStringLiteral("--version")});
-    ASSERT_TRUE(version.waitForFinished(20000));
-    EXPECT_EQ(version.exitCode(), 0);
-    EXPECT_TRUE(version.readAllStandardOutput().startsWith("Kolvani "));
+    const ProgramRun version = runProgram(alone, {QStringLiteral("--version")}, 20000);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("Kolvani ")));
 }
 
 } // namespace

@@ -1,29 +1,19 @@
 #include "app/SingleInstance.h"
+#include "support/SignalWait.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 namespace {
 
 const char *const HoldEnv = "KV_SINGLE_INSTANCE_HOLD";
-
-// Runs events until `done` or a generous limit; the limit only keeps a broken test from hanging.
-template <typename Pred> bool waitFor(Pred done, int limitMs = 10000)
-{
-    QDeadlineTimer deadline(limitMs);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 class SingleInstanceTest : public ::testing::Test
 {
@@ -78,14 +68,14 @@ TEST_F(SingleInstanceTest, SecondIsRefusedAndActivatesTheFirst)
         EXPECT_FALSE(second.tryBecomeFirst());
         EXPECT_FALSE(second.isFirst());
     }
-    EXPECT_TRUE(waitFor([&] { return activations == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
 
     // The same file reached through another spelling of its path is the same program.
     {
         SingleInstance viaDots(bin.path() + "/./kolvani");
         EXPECT_FALSE(viaDots.tryBecomeFirst());
     }
-    EXPECT_TRUE(waitFor([&] { return activations == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return activations == 2; }));
 
     // Asking twice changes nothing in the first one.
     EXPECT_TRUE(first.tryBecomeFirst());
@@ -104,13 +94,13 @@ TEST_F(SingleInstanceTest, AddressHandedToASecondStartReachesTheFirst)
     ASSERT_TRUE(first.tryBecomeFirst());
 
     EXPECT_FALSE(SingleInstance(exe("kolvani")).tryBecomeFirst("feed://example.org/rss?a=1&b=2"));
-    ASSERT_TRUE(waitFor([&] { return addresses.size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return addresses.size() == 1; }));
     EXPECT_EQ(addresses.first(), "http://example.org/rss?a=1&b=2");
     EXPECT_EQ(activations, 0);
 
     // What is not an address only brings the first to the front.
     EXPECT_FALSE(SingleInstance(exe("kolvani")).tryBecomeFirst("file:///etc/passwd"));
-    EXPECT_TRUE(waitFor([&] { return activations == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
     EXPECT_EQ(addresses.size(), 1);
 
     // The first checks what arrives itself: another program of the user may write anything.
@@ -119,7 +109,7 @@ TEST_F(SingleInstanceTest, AddressHandedToASecondStartReachesTheFirst)
     ASSERT_TRUE(raw.waitForConnected(5000));
     raw.write("subscribe javascript:alert(1)\n");
     raw.waitForBytesWritten(5000);
-    waitFor([&] { return raw.state() == QLocalSocket::UnconnectedState; }, 3000);
+    WaitUntil([&] { return raw.state() == QLocalSocket::UnconnectedState; }, 3000);
     EXPECT_EQ(addresses.size(), 1);
     EXPECT_EQ(activations, 1);
 }
@@ -160,7 +150,7 @@ TEST_F(SingleInstanceTest, KilledFirstInstanceDoesNotBlock)
                   "--gtest_filter=SingleInstanceHelper.DISABLED_HoldLock"});
     ASSERT_TRUE(helper.waitForStarted());
     QByteArray out;
-    ASSERT_TRUE(waitFor([&] {
+    ASSERT_TRUE(WaitUntil([&] {
         out += helper.readAllStandardOutput();
         return out.contains("locked\n") || helper.state() == QProcess::NotRunning;
     }));
@@ -184,5 +174,5 @@ TEST_F(SingleInstanceTest, KilledFirstInstanceDoesNotBlock)
         SingleInstance second(exe("kolvani"));
         EXPECT_FALSE(second.tryBecomeFirst());
     }
-    EXPECT_TRUE(waitFor([&] { return activations == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return activations == 1; }));
 }

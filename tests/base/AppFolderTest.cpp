@@ -35,6 +35,19 @@ void makeShippedFolders(const QString &exeDir)
     writeAll(exeDir + "/temp/placeholder.txt", "t");
 }
 
+// A temporary folder with an executable's folder bin/ holding the shipped folders.
+class AppFolder : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        makeShippedFolders(exeDir);
+    }
+
+    QTemporaryDir dir;
+    const QString exeDir = dir.filePath("bin");
+};
 
 } // namespace
 
@@ -111,11 +124,8 @@ TEST(CopyFolder, MissingOrEmptySourceIsNotAFailure)
     EXPECT_TRUE(QDir(dir.filePath("made2")).isEmpty());
 }
 
-TEST(AppFolder, FirstRunCreatesAndCopiesSecondRunCopiesNothing)
+TEST_F(AppFolder, FirstRunCreatesAndCopiesSecondRunCopiesNothing)
 {
-    QTemporaryDir dir;
-    const QString exeDir = dir.filePath("bin");
-    makeShippedFolders(exeDir);
     const QString dataHome = dir.filePath("share");
     QDir().mkpath(dataHome);
 
@@ -147,9 +157,8 @@ TEST(AppFolder, FirstRunCreatesAndCopiesSecondRunCopiesNothing)
 
 // Built or unpacked, the shipped folders sit beside the executable; installed as P/bin/kolvani
 // they sit in P/share/kolvani/. The first run copies from wherever they are.
-TEST(AppFolder, ShippedFoldersAreFoundBesideTheExecutableOrInstalledUnderShare)
+TEST_F(AppFolder, ShippedFoldersAreFoundBesideTheExecutableOrInstalledUnderShare)
 {
-    QTemporaryDir dir;
     const QString beside = dir.filePath("build");
     makeShippedFolders(beside);
     EXPECT_EQ(ShippedFolder(beside), beside + "/");
@@ -172,22 +181,16 @@ TEST(AppFolder, ShippedFoldersAreFoundBesideTheExecutableOrInstalledUnderShare)
     EXPECT_EQ(ShippedFolder(dir.filePath("bare/bin")), dir.filePath("bare/bin") + "/");
 }
 
-TEST(AppFolder, WithoutDataHomeTheExecutablesFolderIsUsed)
+TEST_F(AppFolder, WithoutDataHomeTheExecutablesFolderIsUsed)
 {
-    QTemporaryDir dir;
-    const QString exeDir = dir.filePath("bin");
-    makeShippedFolders(exeDir);
     EXPECT_EQ(DetermineAppFolderIn(QString(), exeDir), exeDir + "/");
     EXPECT_EQ(DetermineAppFolderIn(dir.filePath("missing"), exeDir + "/"), exeDir + "/");
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("missing")));
     EXPECT_FALSE(QFileInfo::exists(exeDir + "/Kolvani"));
 }
 
-TEST(AppFolder, HonoursXdgDataHome)
+TEST_F(AppFolder, HonoursXdgDataHome)
 {
-    QTemporaryDir dir;
-    const QString exeDir = dir.filePath("bin");
-    makeShippedFolders(exeDir);
     const QString dataHome = dir.filePath("xdg");
     QDir().mkpath(dataHome);
     {
@@ -197,11 +200,8 @@ TEST(AppFolder, HonoursXdgDataHome)
     }
 }
 
-TEST(AppFolder, MissingDataHomeIsCreatedPrivateAndUsed)
+TEST_F(AppFolder, MissingDataHomeIsCreatedPrivateAndUsed)
 {
-    QTemporaryDir dir;
-    const QString exeDir = dir.filePath("bin");
-    makeShippedFolders(exeDir);
     // A new account: no data home yet. The data must not go beside the executable.
     const QString absent = dir.filePath("home/.local/share");
     {
@@ -221,10 +221,8 @@ TEST(AppFolder, MissingDataHomeIsCreatedPrivateAndUsed)
     EXPECT_FALSE(QFileInfo::exists(exeDir + "/Kolvani"));
 }
 
-namespace {
-
 // Tools that only read settings ask where the folder is without creating it.
-TEST(AppFolder, PathAloneCreatesNothing)
+TEST(AppFolderPath, PathAloneCreatesNothing)
 {
     QTemporaryDir root;
     const QString home = root.path() + QStringLiteral("/share");
@@ -237,5 +235,3 @@ TEST(AppFolder, PathAloneCreatesNothing)
     EXPECT_EQ(AppFolderPath(QString(), exe), exe + QStringLiteral("/"));
     EXPECT_EQ(DetermineAppFolderIn(home, exe), AppFolderPath(home, exe));
 }
-
-} // namespace

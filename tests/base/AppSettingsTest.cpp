@@ -11,66 +11,69 @@
 
 namespace {
 
+// What was read, as the file's keys in their order: one comparison with a readable failure.
+QString asKeys(const AppSettings &s)
+{
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    return QStringList{"seInterval=" + QString::number(s.interval),
+                       "cbUpdates=" + flag(s.updates),
+                       "cbBalloon=" + flag(s.balloon),
+                       "cbAutorun=" + flag(s.autorun),
+                       "cbCloseAction=" + flag(s.closeAction),
+                       "cbEnableProxy=" + flag(s.enableProxy),
+                       "edProxyServer=" + s.proxyServer,
+                       "edProxyPort=" + s.proxyPort,
+                       "edProxyUser=" + s.proxyUser,
+                       "edProxyPassword=" + s.proxyPassword,
+                       "cbDontShow=" + flag(s.dontShow),
+                       "bDescendingSort=" + flag(s.descendingSort),
+                       "nColumnToSort=" + QString::number(s.columnToSort),
+                       "ChannelsListURL=" + s.channelsListUrl}
+        .join('\n');
+}
+
+const QString Defaults = QStringLiteral(
+    "seInterval=60\ncbUpdates=0\ncbBalloon=1\ncbAutorun=0\ncbCloseAction=1\ncbEnableProxy=0\n"
+    "edProxyServer=\nedProxyPort=0\nedProxyUser=\nedProxyPassword=\ncbDontShow=0\n"
+    "bDescendingSort=0\nnColumnToSort=0\nChannelsListURL=");
+
+AppSettings readFile(const QTemporaryDir &dir, const QByteArray &text)
+{
+    const QString path = dir.filePath("config.ini");
+    if (!text.isNull())
+        EXPECT_TRUE(writeAll(path, text));
+    return AppSettings::read(SettingsFile(path));
+}
+
 } // namespace
 
 TEST(AppSettings, FreshInstallationDefaults)
 {
     QTemporaryDir dir;
-    const AppSettings s = AppSettings::read(SettingsFile(dir.filePath("config.ini")));
-    EXPECT_EQ(s.interval, 60);
-    EXPECT_FALSE(s.updates);
-    EXPECT_TRUE(s.balloon);
-    EXPECT_FALSE(s.autorun);
-    EXPECT_TRUE(s.closeAction);
-    EXPECT_FALSE(s.enableProxy);
-    EXPECT_EQ(s.proxyServer, "");
-    EXPECT_EQ(s.proxyPort, "0");
-    EXPECT_EQ(s.proxyUser, "");
-    EXPECT_EQ(s.proxyPassword, "");
-    EXPECT_FALSE(s.dontShow);
-    EXPECT_FALSE(s.descendingSort);
-    EXPECT_EQ(s.columnToSort, 0);
-    EXPECT_EQ(s.channelsListUrl, "");
+    EXPECT_EQ(asKeys(readFile(dir, QByteArray())), Defaults);
 }
 
 TEST(AppSettings, EveryKeyIsReadFromItsSection)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("config.ini");
-    writeAll(path, "[Channels]\nChannelsListURL=http://lists.invalid/ch.xml\n"
-                   "[config]\nseInterval=120\ncbUpdates=1\ncbBalloon=0\ncbAutorun=1\n"
-                   "cbCloseAction=0\ncbEnableProxy=1\nedProxyServer=proxy.invalid\n"
-                   "edProxyPort=3128\nedProxyUser=jan\nedProxyPassword=p=ss\ncbDontShow=1\n"
-                   "bDescendingSort=1\nnColumnToSort=2\nfmMainState=2\n"
-                   // Keys of the wrong section are not taken.
-                   "ChannelsListURL=wrong\n");
-    const AppSettings s = AppSettings::read(SettingsFile(path));
-    EXPECT_EQ(s.interval, 120);
-    EXPECT_TRUE(s.updates);
-    EXPECT_FALSE(s.balloon);
-    EXPECT_TRUE(s.autorun);
-    EXPECT_FALSE(s.closeAction);
-    EXPECT_TRUE(s.enableProxy);
-    EXPECT_EQ(s.proxyServer, "proxy.invalid");
-    EXPECT_EQ(s.proxyPort, "3128");
-    EXPECT_EQ(s.proxyUser, "jan");
-    EXPECT_EQ(s.proxyPassword, "p=ss");
-    EXPECT_TRUE(s.dontShow);
-    EXPECT_TRUE(s.descendingSort);
-    EXPECT_EQ(s.columnToSort, 2);
-    EXPECT_EQ(s.channelsListUrl, "http://lists.invalid/ch.xml");
+    const QByteArray config = "seInterval=120\ncbUpdates=1\ncbBalloon=0\ncbAutorun=1\n"
+                              "cbCloseAction=0\ncbEnableProxy=1\nedProxyServer=proxy.invalid\n"
+                              "edProxyPort=3128\nedProxyUser=jan\nedProxyPassword=p=ss\n"
+                              "cbDontShow=1\nbDescendingSort=1\nnColumnToSort=2\n";
+    const AppSettings s = readFile(
+        dir, "[Channels]\nChannelsListURL=http://lists.invalid/ch.xml\n[config]\n" + config +
+                 "fmMainState=2\n"
+                 // Keys of the wrong section are not taken.
+                 "ChannelsListURL=wrong\n");
+    EXPECT_EQ(asKeys(s), QString::fromUtf8(config) + "ChannelsListURL=http://lists.invalid/ch.xml");
 }
 
 TEST(AppSettings, BadNumbersKeepTheirDefaults)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("config.ini");
-    writeAll(path, "[config]\nseInterval=sixty\ncbBalloon=yes\nnColumnToSort=\ncbCloseAction=x\n");
-    const AppSettings s = AppSettings::read(SettingsFile(path));
-    EXPECT_EQ(s.interval, 60);
-    EXPECT_TRUE(s.balloon);
-    EXPECT_EQ(s.columnToSort, 0);
-    EXPECT_TRUE(s.closeAction);
+    const AppSettings s = readFile(
+        dir, "[config]\nseInterval=sixty\ncbBalloon=yes\nnColumnToSort=\ncbCloseAction=x\n");
+    EXPECT_EQ(asKeys(s), Defaults);
 }
 
 TEST(AppSettings, ClosingWritesFourKeysInOrder)

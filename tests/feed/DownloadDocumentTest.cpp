@@ -3,6 +3,7 @@
 
 #include "feed/HttpClient.h"
 #include "support/DownloadFixture.h"
+#include "support/SignalWait.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -374,17 +375,20 @@ TEST_F(DownloadDocumentTest, StalledServerTimesOutWhileTimersKeepFiring)
 TEST_F(DownloadDocumentTest, CallWhileADownloadIsInProgressIsRefused)
 {
     server.enqueue(LoopbackReply::raw(QByteArray())
-                       .then(400, "HTTP/1.1 200 OK\r\nContent-Length: "
-                                  "4\r\n\r\nslow"));
+                       .thenWhenReleased("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nslow"));
     int nestedResult = 0;
     bool nestedWasBusy = false;
     RecordingUi otherUi;
-    QTimer::singleShot(100, [&] {
-        nestedWasBusy = downloader.busy();
-        nestedResult = downloader.DownloadDocument(server.url(QStringLiteral("/second")),
-                                                   dir.filePath(QStringLiteral("second.xml")),
-                                                   &otherUi, QString(), QString());
-    });
+    WhenTrue(
+        &downloader, [this] { return server.heldCount() == 1; },
+        [&](bool underWay) {
+            EXPECT_TRUE(underWay);
+            nestedWasBusy = downloader.busy();
+            nestedResult = downloader.DownloadDocument(server.url(QStringLiteral("/second")),
+                                                       dir.filePath(QStringLiteral("second.xml")),
+                                                       &otherUi, QString(), QString());
+            server.release();
+        });
     ASSERT_EQ(download(QStringLiteral("/first")), 0);
     EXPECT_TRUE(nestedWasBusy);
     EXPECT_EQ(nestedResult, -1);

@@ -5,9 +5,9 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramRun.h"
 
 #include <QAction>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStringEncoder>
 
@@ -176,13 +176,9 @@ protected:
 
     int runSyncCommand()
     {
-        QProcess sync;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), m_syncHome);
-        sync.setProcessEnvironment(env);
-        sync.start(QStringLiteral(KV_BINARY_DIR "/kolvani"), {QStringLiteral("--sync")});
-        EXPECT_TRUE(sync.waitForFinished(60000));
-        return sync.exitCode();
+        return runProgram(KolvaniProgram, {QStringLiteral("--sync")}, 60000,
+                          dataHomeEnvironment(m_syncHome))
+            .exitCode;
     }
 
     // What a run leaves under data/ besides the shipped files and the tree.

@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QThread>
 
 namespace {
 
@@ -94,6 +93,24 @@ protected:
         for (const X11Session::Window &window : session.clientWindows())
             count += window.name == name ? 1 : 0;
         return count;
+    }
+
+    // True once the program has started the browser engine's helper process, which the
+    // item view starts behind the window.
+    bool browserStarted() const
+    {
+        const QByteArray parent = QByteArray::number(program.processId());
+        for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            // "pid (comm) state ppid ...": the name may hold spaces, the fields after it not.
+            const QByteArray stat =
+                readAll(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+            const int close = stat.lastIndexOf(')');
+            if (close < 0 || !stat.mid(stat.indexOf('(') + 1).startsWith("QtWebEngineProc"))
+                continue;
+            if (stat.mid(close + 2).split(' ').value(1) == parent)
+                return true;
+        }
+        return false;
     }
 
     // A start with "hid" and no tray: minimised, and the question about a first channel
@@ -195,8 +212,8 @@ TEST_F(WindowManagerTest, StandardErrorHoldsOnlyTheProgramsOwnMessages)
     auto runAndCollect = [this](const QProcessEnvironment &extra) {
         startProgram({}, extra);
         EXPECT_FALSE(session.waitForWindow(QStringLiteral("Kolvani")).isEmpty());
-        // Long enough for the browser to start behind the item view.
-        program.waitForFinished(4000);
+        // Once the browser engine has started behind the item view.
+        EXPECT_TRUE(X11Session::waitUntil([this] { return browserStarted(); }, 30000));
         program.terminate();
         EXPECT_TRUE(program.waitForFinished(20000));
         return QString::fromUtf8(program.readAllStandardError());
@@ -245,9 +262,11 @@ TEST_F(WindowManagerTest, WindowClosedMaximisedComesBackMaximisedOverItsNormalPl
     ASSERT_FALSE(main.isEmpty());
     EXPECT_TRUE(X11Session::waitUntil([&] { return maximised(main); }, 10000))
         << qPrintable(session.netWmState(main).join(' '));
-    // Held, not undone once the item view has started.
-    QThread::msleep(1500);
-    EXPECT_TRUE(maximised(main)) << qPrintable(session.netWmState(main).join(' '));
+    // Held, not undone once the item view has started its browser (a bounded wait for a
+    // change that must not come).
+    EXPECT_TRUE(X11Session::waitUntil([this] { return browserStarted(); }, 30000));
+    EXPECT_FALSE(X11Session::waitUntil([&] { return !maximised(main); }, 1000))
+        << qPrintable(session.netWmState(main).join(' '));
 
     session.tool(QStringLiteral("wmctrl"),
                  {QStringLiteral("-i"), QStringLiteral("-r"), main, QStringLiteral("-b"),
@@ -296,8 +315,15 @@ void WindowManagerTest::checkHiddenStart()
     EXPECT_TRUE(X11Session::waitUntil(
         [&] { return session.wmState(main) == QLatin1String("Iconic"); }, 10000))
         << qPrintable(session.wmState(main));
-    // The first show has run its course by now; nothing opened in the meantime.
-    QThread::msleep(2000);
+    // Nothing opens once the first show has run its course (a bounded wait for a change
+    // that must not come).
+    EXPECT_FALSE(X11Session::waitUntil(
+        [&] {
+            return session.wmState(main) != QLatin1String("Iconic") ||
+                   windowsNamed(QStringLiteral("Kolvani")) != 1;
+        },
+        2000))
+        << qPrintable(describeWindows());
     EXPECT_EQ(session.wmState(main), QStringLiteral("Iconic"));
     EXPECT_TRUE(hasState(main, "_NET_WM_STATE_HIDDEN"));
     EXPECT_EQ(windowsNamed(QStringLiteral("Kolvani")), 1) << qPrintable(describeWindows());
@@ -324,9 +350,10 @@ TEST_F(SmallScreenTest, TheWholeWindowFitsTheWorkArea)
         startProgram({});
         const QString main = session.waitForWindow(QStringLiteral("Kolvani"));
         ASSERT_FALSE(main.isEmpty());
-        X11Session::waitUntil([&] { return !session.frameExtents(main).isNull(); }, 10000);
-        // Settled: the window manager may move the window once it knows its frame.
-        QThread::msleep(500);
+        // The window manager may move the window once it knows its frame.
+        EXPECT_TRUE(X11Session::waitUntil(
+            [&] { return !session.frameExtents(main).isNull() && area.contains(outerFrame(main)); },
+            10000));
         const QRect outer = outerFrame(main);
         EXPECT_TRUE(area.contains(outer))
             << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();
@@ -344,8 +371,9 @@ TEST_F(SmallScreenTest, TheChannelPropertiesFitWithTheirButtons)
     startProgram({}, extra);
     const QString dialog = session.waitForWindow(QString::fromUtf8("Właściwości kanału:"));
     ASSERT_FALSE(dialog.isEmpty()) << qPrintable(describeWindows());
-    X11Session::waitUntil([&] { return !session.frameExtents(dialog).isNull(); }, 10000);
-    QThread::msleep(500);
+    EXPECT_TRUE(X11Session::waitUntil(
+        [&] { return !session.frameExtents(dialog).isNull() && area.contains(outerFrame(dialog)); },
+        10000));
     const QRect outer = outerFrame(dialog);
     EXPECT_TRUE(area.contains(outer))
         << outer.x() << "," << outer.y() << " " << outer.width() << "x" << outer.height();

@@ -28,6 +28,12 @@ LoopbackReply LoopbackReply::http(const QByteArray &statusLine, const QByteArray
                "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
 }
 
+LoopbackReply LoopbackReply::okWhenReleased(const QByteArray &body)
+{
+    return raw("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n")
+        .thenWhenReleased(body);
+}
+
 LoopbackReply &LoopbackReply::then(int delayMs, const QByteArray &bytes)
 {
     parts.append({delayMs, bytes});

@@ -29,6 +29,9 @@ struct LoopbackReply
     // "HTTP/1.1 <statusLine>" with the given extra header lines, a Content-Length and body.
     static LoopbackReply http(const QByteArray &statusLine, const QByteArray &body,
                               const QByteArray &extraHeaders = QByteArray());
+    // A "200 OK" whose head goes at once and whose body is kept back until the test
+    // releases the server.
+    static LoopbackReply okWhenReleased(const QByteArray &body);
     LoopbackReply &then(int delayMs, const QByteArray &bytes);
     // A part the server keeps back until the test releases it: a download that is surely
     // still going on while the test looks at the program.

@@ -1,29 +1,19 @@
 #include "sync/ChannelUpdater.h"
-#include "alerts/AlertQueue.h"
-#include "base/UserFolder.h"
-#include "catalogue/ChannelTree.h"
-#include "feed/DocumentDownloader.h"
+
 #include "base/FileReplace.h"
-#include "reading/ShownChannel.h"
-#include "support/LoopbackServer.h"
 #include "support/ShortWrite.h"
+#include "support/SignalWait.h"
 #include "support/SmallFileSystem.h"
-#include "support/TestFiles.h"
-#include "support/TestUserFolder.h"
-#include "xml/XmlDocument.h"
+#include "sync/UpdaterFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QMutex>
-#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
-
-const QString ChannelGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-00000000ABCD}");
 
 QByteArray rss2(const QStringList &titles, const QByteArray &extraItem = QByteArray())
 {
@@ -38,85 +28,6 @@ QByteArray rss2(const QStringList &titles, const QByteArray &extraItem = QByteAr
     return doc;
 }
 
-// Serves documents by path; a document can be replaced between updates.
-class FeedServer
-{
-public:
-    FeedServer()
-    {
-        server.setHandler([this](const LoopbackRequest &request) {
-            QMutexLocker lock(&mutex);
-            const QByteArray path = request.target();
-            if (!documents.contains(path))
-                return LoopbackReply::http("404 Not Found", "missing");
-            return LoopbackReply::http("200 OK", documents.value(path),
-                                       "Content-Type: text/xml\r\n");
-        });
-        EXPECT_TRUE(server.start());
-    }
-    void set(const QByteArray &path, const QByteArray &body)
-    {
-        QMutexLocker lock(&mutex);
-        documents.insert(path, body);
-    }
-    QString url(const QString &path) const { return server.url(path); }
-
-    LoopbackServer server;
-
-private:
-    QMutex mutex;
-    QHash<QByteArray, QByteArray> documents;
-};
-
-class Host : public IChannelUpdateHost
-{
-public:
-    Host()
-    {
-        downloader.setReportSink(this);
-        QObject::connect(&shownChannel, &ShownChannel::replacing, &shownChannel,
-                         [this](bool replacing) {
-            headersEnabled = !replacing;
-            headersDisabledCount += replacing;
-        });
-        QObject::connect(&shownChannel, &ShownChannel::reloaded, &shownChannel,
-                         [this] { ++refreshCount; });
-    }
-    // Follows the updater as the window does.
-    void watch(ChannelUpdater *watched)
-    {
-        updater = watched;
-        QObject::connect(watched, &ChannelUpdater::busyChanged, watched,
-                         [this](bool busy) { syncSelectedEnabled = !busy; });
-    }
-
-    int DownloadDocument(const QString &url, const QString &target, const QString &user,
-                         const QString &password) override
-    {
-        busyDuringDownload = updater && updater->channelUpdateBusy();
-        return downloader.DownloadDocument(url, target, nullptr, user, password);
-    }
-    // As the program's hosts do: the update learns what the reply said beyond the document.
-    ChannelFetch FetchChannel(const QString &url, const QString &target, const QString &user,
-                              const QString &password, const HttpValidators &conditions) override
-    {
-        busyDuringDownload = updater && updater->channelUpdateBusy();
-        return downloader.FetchChannel(url, target, nullptr, user, password, conditions);
-    }
-    void ReportProblem(const QString &line) override { reports.append(line); }
-
-    DocumentDownloader downloader;
-    ShownChannel shownChannel;
-    XmlDocument &shown = shownChannel.document();
-    ChannelUpdater *updater = nullptr;
-    QStringList reports;
-    bool syncSelectedEnabled = true;
-    bool headersEnabled = true;
-    bool busyDuringDownload = false;
-    int headersDisabledCount = 0;
-    int refreshCount = 0;
-};
-
 struct Item
 {
     QString title;
@@ -125,28 +36,30 @@ struct Item
     QString pubDate;
 };
 
-class ChannelUpdaterTest : public ::testing::Test
+// Documents served by path, replaced between updates.
+class ChannelUpdaterTest : public UpdaterFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(home.isValid());
-        appFolder = makeUserFolder(home.path());
-        ASSERT_FALSE(appFolder.isEmpty());
-        folder = UserFolder(appFolder);
-        updater = std::make_unique<ChannelUpdater>(folder, host, host.shownChannel, alerts);
-        host.watch(updater.get());
-        channel.GUID = ChannelGuid;
-        channel.url = feeds.url(QStringLiteral("/feed.xml"));
+        UpdaterFixture::SetUp();
+        answer([this](const LoopbackRequest &request) {
+            if (!documents.contains(request.target()))
+                return LoopbackReply::http("404 Not Found", "missing");
+            return LoopbackReply::http("200 OK", documents.value(request.target()),
+                                       "Content-Type: text/xml\r\n");
+        });
         channel.alerts = true;
     }
 
-    QString cacheFile() const { return appFolder + QStringLiteral("data/") + ChannelGuid + ".xml"; }
     QString tempFile() const { return appFolder + QStringLiteral("temp/") + ChannelGuid + ".xml"; }
 
     int update(const QByteArray &document)
     {
-        feeds.set("/feed.xml", document);
+        {
+            QMutexLocker lock(&mutex);
+            documents.insert("/feed.xml", document);
+        }
         return updater->UpdateChannel(channel, QStringLiteral("Mój kanał"));
     }
 
@@ -172,33 +85,7 @@ protected:
         return items;
     }
 
-    // The user reads an item: its mark is written into the cache file.
-    void markRead(const QString &title)
-    {
-        XmlDocument doc;
-        doc.loadFromFile(cacheFile());
-        XmlNode channelNode = doc.documentElement().findChild(QStringLiteral("channel"));
-        for (XmlNode n = channelNode.firstChild(); n; n = n.nextSibling())
-            if (n.localName() == QLatin1String("item") &&
-                n.findChild(QStringLiteral("title")).text() == title)
-                n.child(QStringLiteral("unread")).setText(QStringLiteral("0"));
-        doc.save();
-    }
-
-    QByteArray cacheBytes() const
-    {
-        QFile f(cacheFile());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    QTemporaryDir home;
-    QString appFolder;
-    UserFolder folder;
-    FeedServer feeds;
-    Host host;
-    AlertQueue alerts;
-    TtvChannel channel;
-    std::unique_ptr<ChannelUpdater> updater;
+    QHash<QByteArray, QByteArray> documents; // under the fixture's mutex
 };
 
 TEST_F(ChannelUpdaterTest, FirstUpdateMarksEverythingNewAndQueuesThreeAlertsInOrder)
@@ -351,7 +238,7 @@ TEST_F(ChannelUpdaterTest, FailedDownloadLeavesCacheAndLastUpdate)
     // Far from any time the update could stamp, so a stamp shows whatever the clock does.
     const QDateTime lastUpdate(QDate(2001, 2, 3), QTime(4, 5, 6));
     channel.lastupdate = lastUpdate;
-    channel.url = feeds.url(QStringLiteral("/missing.xml"));
+    channel.url = server.url(QStringLiteral("/missing.xml"));
     EXPECT_EQ(updater->UpdateChannel(channel, QStringLiteral("Mój kanał")), -1);
     ASSERT_EQ(host.reports.size(), 2);
     EXPECT_TRUE(host.reports[0].startsWith("Niepoprawny adres URL ("));
@@ -433,14 +320,12 @@ TEST_F(ChannelUpdaterTest, TheShownChannelIsSavedFirstAndReloadedAfter)
 TEST_F(ChannelUpdaterTest, SlowChannelIsReportedOnceWhileTheUpdateGoesOn)
 {
     updater->setLongResponseInterval(100);
-    feeds.server.setHandler([](const LoopbackRequest &) {
-        LoopbackReply reply;
-        const QByteArray body = rss2({"Powolny"});
-        reply.then(0, "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) +
-                          "\r\n\r\n");
-        reply.then(400, body);
-        return reply;
-    });
+    answer(
+        [](const LoopbackRequest &) { return LoopbackReply::okWhenReleased(rss2({"Powolny"})); });
+    // The body comes once the slow answer has been reported, or never was in time.
+    WhenTrue(
+        updater.get(), [this] { return !host.reports.isEmpty(); },
+        [this](bool) { server.release(); });
     EXPECT_EQ(updater->UpdateChannel(channel, QStringLiteral("Wolny")), 1);
     EXPECT_EQ(host.reports,
               QStringList(QStringLiteral("Kanał Wolny może powodować błędy w działaniu programu "
@@ -592,7 +477,7 @@ TEST_F(ChannelUpdaterTest, AChannelWhoseGuidIsNoGuidIsRefused)
         EXPECT_EQ(host.reports, QStringList{QStringLiteral("Zły identyfikator kanału Mój kanał")});
         EXPECT_FALSE(updater->channelUpdateBusy());
     }
-    EXPECT_EQ(feeds.server.requestCount(), 0);
+    EXPECT_EQ(server.requestCount(), 0);
     EXPECT_TRUE(QDir(appFolder + QStringLiteral("data")).isEmpty());
     EXPECT_TRUE(QDir(appFolder + QStringLiteral("temp")).isEmpty());
     EXPECT_FALSE(QFile::exists(home.path() + QStringLiteral("/../x.xml")));

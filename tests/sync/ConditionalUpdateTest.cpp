@@ -1,27 +1,15 @@
-#include "alerts/AlertQueue.h"
-#include "base/UserFolder.h"
-#include "catalogue/ChannelTree.h"
-#include "feed/DocumentDownloader.h"
-#include "reading/ShownChannel.h"
-#include "support/LoopbackServer.h"
 #include "support/TestFiles.h"
-#include "support/TestUserFolder.h"
-#include "sync/ChannelUpdater.h"
-#include "xml/XmlDocument.h"
+#include "sync/UpdaterFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QTemporaryDir>
 
 #include <functional>
 
 namespace {
-
-const QString ChannelGuid = QStringLiteral("{0A1B2C3D-0000-4000-8000-0000000C0DE5}");
 
 QByteArray rss(const QStringList &titles)
 {
@@ -43,52 +31,14 @@ QByteArray headerValue(const QByteArray &head, const QByteArray &name)
     return QByteArray();
 }
 
-class Host : public IChannelUpdateHost
-{
-public:
-    Host() { downloader.setReportSink(this); }
-    int DownloadDocument(const QString &url, const QString &target, const QString &user,
-                         const QString &password) override
-    {
-        return downloader.DownloadDocument(url, target, nullptr, user, password);
-    }
-    ChannelFetch FetchChannel(const QString &url, const QString &target, const QString &user,
-                              const QString &password, const HttpValidators &conditions) override
-    {
-        return downloader.FetchChannel(url, target, nullptr, user, password, conditions);
-    }
-    void ReportProblem(const QString &line) override { reports.append(line); }
-
-    DocumentDownloader downloader;
-    ShownChannel shown;
-    QStringList reports;
-};
-
-// A channel server that answers each request with what the test's handler says, seeing
-// the request head.
-class ConditionalUpdateTest : public ::testing::Test
+// Each request answered with what the test's handler says, seeing the request head.
+class ConditionalUpdateTest : public UpdaterFixture
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(home.isValid());
-        appFolder = makeUserFolder(home.path());
-        ASSERT_FALSE(appFolder.isEmpty());
-        server.setHandler([this](const LoopbackRequest &request) {
-            QMutexLocker lock(&mutex);
-            return reply(request.raw);
-        });
-        ASSERT_TRUE(server.start());
-        folder = UserFolder(appFolder);
-        updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
-        channel.GUID = ChannelGuid;
-        channel.url = server.url(QStringLiteral("/feed"));
-    }
-
     void answer(std::function<LoopbackReply(const QByteArray &)> handler)
     {
-        QMutexLocker lock(&mutex);
-        reply = std::move(handler);
+        UpdaterFixture::answer(
+            [handler](const LoopbackRequest &request) { return handler(request.raw); });
     }
 
     // The head of the n-th request (from 0).
@@ -98,36 +48,11 @@ protected:
         return n < requests.size() ? requests.at(n).raw : QByteArray();
     }
 
-    QString cacheFile() const { return folder.cacheFile(ChannelGuid); }
-
-    // Marks the cached item of this title read, as the header list would.
-    void markRead(const QString &title)
-    {
-        XmlDocument doc;
-        doc.loadFromFile(cacheFile());
-        for (XmlNode item = doc.documentElement().findChild("channel").findChild("item"); item;
-             item = item.nextSibling())
-            if (item.findChild("title").text() == title)
-                item.child("unread").setText("0");
-        doc.save();
-    }
-
     int update()
     {
         host.reports.clear();
         return updater->UpdateChannel(channel, QStringLiteral("Kanał"));
     }
-
-    QTemporaryDir home;
-    QString appFolder;
-    UserFolder folder;
-    QMutex mutex;
-    std::function<LoopbackReply(const QByteArray &)> reply;
-    LoopbackServer server;
-    Host host;
-    AlertQueue alerts;
-    std::unique_ptr<ChannelUpdater> updater;
-    TtvChannel channel;
 };
 
 const QDateTime LongAgo(QDate(2001, 1, 1), QTime(12, 0));
@@ -226,7 +151,7 @@ TEST_F(ConditionalUpdateTest, ValidatorsAreSentOnlyWhenTheyStillFit)
     EXPECT_TRUE(headerValue(head(1), "If-None-Match").isEmpty());
     EXPECT_TRUE(QFile::exists(cacheFile()));
 
-    channel.url = server.url(QStringLiteral("/feed?other"));
+    channel.url = server.url(QStringLiteral("/feed.xml?other"));
     EXPECT_EQ(update(), 0);
     EXPECT_TRUE(headerValue(head(2), "If-None-Match").isEmpty());
 
@@ -237,7 +162,7 @@ TEST_F(ConditionalUpdateTest, ValidatorsAreSentOnlyWhenTheyStillFit)
                      channel.url.toUtf8() + "\", \"etag\": \"a\\r\\nX-Injected: 1\"}}}")}) {
         ASSERT_TRUE(writeAll(folder.validatorsFile(), broken));
         const int before = server.requestCount();
-        updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
+        newUpdater();
         EXPECT_EQ(update(), 0);
         EXPECT_TRUE(headerValue(head(before), "If-None-Match").isEmpty());
         EXPECT_FALSE(head(before).contains("X-Injected"));
@@ -293,7 +218,7 @@ TEST_F(ConditionalUpdateTest, RetryAfterHoldsTheTimerButNotTheCommand)
     EXPECT_TRUE(updater->mayUpdateOnTimer(channel, QDateTime::currentDateTime().addSecs(3601)));
 
     answer([](const QByteArray &) { return LoopbackReply::http("503 Service Unavailable", ""); });
-    updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
+    newUpdater();
     EXPECT_EQ(update(), -1);
     EXPECT_EQ(host.reports,
               QStringList{QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")});
@@ -367,7 +292,7 @@ TEST_F(ConditionalUpdateTest, EachValidatorStaysUntilTheServerSendsANewOne)
         ASSERT_EQ(update(), 0);
         for (bool fresh : {false, true}) {
             if (fresh)
-                updater = std::make_unique<ChannelUpdater>(folder, host, host.shown, alerts);
+                newUpdater();
             const int before = server.requestCount();
             ASSERT_EQ(update(), 0);
             EXPECT_EQ(headerValue(head(before), "If-None-Match"), step.etag) << fresh;

@@ -3,17 +3,12 @@
 
 #include "sync/FetchAhead.h"
 
-#include "app/Session.h"
-#include "catalogue/ChannelTree.h"
-#include "support/DownloadTestUtil.h"
 #include "support/LoopbackServer.h"
-#include "support/TestUserFolder.h"
-#include "sync/SyncRun.h"
+#include "support/SignalWait.h"
+#include "sync/RunFixture.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -28,66 +23,61 @@ QByteArray feed(const QByteArray &title)
            title + "</title></item></channel></rss>";
 }
 
-// A server answering every path after `delayMs`, with a 404 for paths starting "/missing".
-std::unique_ptr<LoopbackServer> server(int delayMs)
+enum class Answer { AtOnce, WhenReleased };
+
+// A server of feeds named by their path, with a 404 for paths starting "/missing"; each
+// feed's body comes at once or is kept back until the server is released.
+std::unique_ptr<LoopbackServer> server(Answer answer = Answer::AtOnce)
 {
     auto s = std::make_unique<LoopbackServer>();
-    s->setHandler([delayMs](const LoopbackRequest &request) {
-        LoopbackReply reply = request.target().startsWith("/missing")
-                                  ? LoopbackReply::http("404 Not Found", "")
-                                  : LoopbackReply::http("200 OK", feed(request.target().mid(1)));
-        reply.parts.first().delayMs = delayMs;
-        return reply;
+    s->setHandler([answer](const LoopbackRequest &request) {
+        if (request.target().startsWith("/missing"))
+            return LoopbackReply::http("404 Not Found", "");
+        const QByteArray body = feed(request.target().mid(1));
+        if (answer == Answer::WhenReleased)
+            return LoopbackReply::okWhenReleased(body);
+        return LoopbackReply::http("200 OK", body);
     });
     EXPECT_TRUE(s->start());
     return s;
 }
 
-class FetchAheadRunTest : public ::testing::Test
+// The session's report and the run's lines share one list, in the order they came.
+class FetchAheadRunTest : public RunFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(home.isValid());
-        ASSERT_FALSE(makeUserFolder(home.path()).isEmpty());
-        session = std::make_unique<Session>(UserFolder(home.path()), sink);
-        QObject::connect(&session->syncRun(), &SyncRun::lineReported, &session->syncRun(),
+        RunFixture::SetUp();
+        QObject::connect(&run(), &SyncRun::lineReported, &run(),
                          [this](const QString &line) { sink.lines << line; });
     }
     ChannelNode *channel(const QString &name, const QString &url)
     {
-        ChannelTree &tree = session->channelTree();
-        ChannelNode *node = tree.addNode(tree.root(), name, NodeKind::Channel);
-        node->channel()->url = url;
-        node->channel()->enabled = true;
-        node->channel()->GUID = QStringLiteral("{00000000-0000-4000-8000-%1}")
-                                    .arg(tree.count(), 12, 10, QLatin1Char('0'));
-        return node;
+        return RunFixture::channel(root(), name, url);
     }
     QStringList tempFiles() const
     {
         return QDir(home.path() + QStringLiteral("/temp")).entryList({"*.xml"}, QDir::Files);
     }
-
-    QTemporaryDir home;
-    RecordingSink sink; // the report and the run's lines, in the order they came
-    std::unique_ptr<Session> session;
 };
 
 TEST_F(FetchAheadRunTest, TheReportFollowsTheTreeWhateverOrderTheDownloadsEndIn)
 {
-    auto slow = server(400);
-    auto fast = server(0);
+    auto slow = server(Answer::WhenReleased);
+    auto fast = server();
+    // The first channel's answer comes only once the others were asked for, if ever.
+    WhenTrue(
+        &run(), [&] { return fast->requestCount() == 2; }, [&](bool) { slow->release(); });
     channel(QStringLiteral("Wolny"), slow->url(QStringLiteral("/a")));
     channel(QStringLiteral("Brak"), fast->url(QStringLiteral("/missing")));
     channel(QStringLiteral("Szybki"), fast->url(QStringLiteral("/c")));
     bool othersAskedFirst = false;
-    QObject::connect(&session->syncRun(), &SyncRun::lineReported, &session->syncRun(),
-                     [&](const QString &line) {
-                         if (line == QLatin1String("Uaktualniono Wolny"))
-                             othersAskedFirst = fast->requestCount() == 2;
-                     });
-    session->syncRun().SyncAllChannels();
+    QObject::connect(&run(), &SyncRun::lineReported, &run(), [&](const QString &line) {
+        if (line == QLatin1String("Uaktualniono Wolny"))
+            othersAskedFirst = fast->requestCount() == 2;
+    });
+    run().SyncAllChannels();
     ASSERT_EQ(sink.lines.size(), 4) << joined(sink.lines);
     EXPECT_EQ(sink.lines[0], QStringLiteral("Uaktualniono Wolny"));
     EXPECT_TRUE(sink.lines[1].startsWith(QStringLiteral("Niepoprawny adres URL (")))
@@ -101,47 +91,75 @@ TEST_F(FetchAheadRunTest, TheReportFollowsTheTreeWhateverOrderTheDownloadsEndIn)
 
 TEST_F(FetchAheadRunTest, ACancelledRunStopsItsDownloadsAndLeavesNoFiles)
 {
-    auto first = server(200);
+    auto first = server(Answer::WhenReleased);
     auto stalled = std::make_unique<LoopbackServer>();
     stalled->setHandler([](const LoopbackRequest &) { return LoopbackReply::stall(); });
     ASSERT_TRUE(stalled->start());
-    auto ready = server(0);
+    auto ready = server();
     channel(QStringLiteral("Pierwszy"), first->url(QStringLiteral("/a")));
     channel(QStringLiteral("Zawieszony"), stalled->url(QStringLiteral("/b")));
     channel(QStringLiteral("Gotowy"), ready->url(QStringLiteral("/c")));
-    QTimer::singleShot(100, &session->syncRun(), [this] { session->syncRun().requestCancel(); });
-    session->syncRun().SyncAllChannels();
+    // Cancelled while the first channel and the one fetched ahead are both downloading.
+    WhenTrue(
+        &run(),
+        [&] { return updating() && first->heldCount() == 1 && stalled->requestCount() == 1; },
+        [&](bool underWay) {
+            EXPECT_TRUE(underWay);
+            run().requestCancel();
+            first->release();
+        });
+    run().SyncAllChannels();
     EXPECT_EQ(sink.lines, QStringList({"Uaktualniono Pierwszy"}));
     EXPECT_TRUE(tempFiles().isEmpty()) << tempFiles().join(' ').toStdString();
-    EXPECT_FALSE(QFile::exists(home.path() +
-                               QStringLiteral("/data/{00000000-0000-4000-8000-000000000004}.xml")))
-        << "a download fetched ahead is not an update";
+    EXPECT_FALSE(QFile::exists(cacheFileOf(3))) << "a download fetched ahead is not an update";
+}
+
+// Every body is kept back until as many downloads run as may at once: they surely overlap.
+void releaseOnceHeld(QObject *context, const std::vector<std::unique_ptr<LoopbackServer>> &servers,
+                     int count)
+{
+    std::vector<LoopbackServer *> held;
+    for (const auto &s : servers)
+        held.push_back(s.get());
+    WhenTrue(
+        context,
+        [held, count] {
+            int n = 0;
+            for (const LoopbackServer *s : held)
+                n += s->heldCount();
+            return n >= count;
+        },
+        [held](bool) {
+            for (LoopbackServer *s : held)
+                s->release();
+        });
 }
 
 TEST(FetchAheadLimits, TwoConnectionsToOneServerAndSixInAll)
 {
     QTemporaryDir dir;
-    std::vector<std::unique_ptr<LoopbackServer>> servers;
-    for (int i = 0; i < 4; ++i)
-        servers.push_back(server(150));
+    QObject context;
     {
+        std::vector<std::unique_ptr<LoopbackServer>> one;
+        one.push_back(server(Answer::WhenReleased));
+        releaseOnceHeld(&context, one, 2);
         FetchAhead oneHost(ProxySettings{});
+        const auto job = [&](int i) {
+            return FetchAhead::Job{one[0]->url(QStringLiteral("/%1").arg(i)),
+                                   dir.filePath(QStringLiteral("one%1.xml").arg(i)),
+                                   {},
+                                   {}};
+        };
         for (int i = 0; i < 5; ++i)
-            oneHost.enqueue({servers[0]->url(QStringLiteral("/%1").arg(i)),
-                             dir.filePath(QStringLiteral("one%1.xml").arg(i)),
-                             {},
-                             {}});
-        for (int i = 0; i < 5; ++i) {
-            const FetchAhead::Result r =
-                oneHost.take({servers[0]->url(QStringLiteral("/%1").arg(i)),
-                              dir.filePath(QStringLiteral("one%1.xml").arg(i)),
-                              {},
-                              {}},
-                             nullptr);
-            EXPECT_EQ(r.fetch.result, 0);
-        }
+            oneHost.enqueue(job(i));
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(oneHost.take(job(i), nullptr).fetch.result, 0);
         EXPECT_EQ(oneHost.highestRunning(), 2);
     }
+    std::vector<std::unique_ptr<LoopbackServer>> servers;
+    for (int i = 0; i < 4; ++i)
+        servers.push_back(server(Answer::WhenReleased));
+    releaseOnceHeld(&context, servers, 6);
     FetchAhead manyHosts(ProxySettings{});
     std::vector<FetchAhead::Job> jobs;
     for (int i = 0; i < 12; ++i)
@@ -161,7 +179,7 @@ TEST(FetchAheadLimits, TwoConnectionsToOneServerAndSixInAll)
 TEST(FetchAheadHandOver, PanelZeroSaysReadyAfterEveryDownloadTakenFailedOrNot)
 {
     QTemporaryDir dir;
-    auto s = server(0);
+    auto s = server();
     const auto job = [&](const char *path) {
         return FetchAhead::Job{s->url(QLatin1String(path)),
                                dir.filePath(QLatin1String(path).mid(1) + QStringLiteral(".xml")),
@@ -182,7 +200,7 @@ TEST(FetchAheadHandOver, PanelZeroSaysReadyAfterEveryDownloadTakenFailedOrNot)
 TEST(FetchAheadLimits, FilesNobodyTookAreRemoved)
 {
     QTemporaryDir dir;
-    auto s = server(0);
+    auto s = server();
     const FetchAhead::Job job{
         s->url(QStringLiteral("/a")), dir.filePath(QStringLiteral("a.xml")), {}, {}};
     {

@@ -5,21 +5,16 @@
 
 #include "alerts/AlertQueue.h"
 #include "base/LiveSettings.h"
-#include "app/Session.h"
-#include "catalogue/ChannelTree.h"
 #include "feed/DocumentDownloader.h"
 #include "reading/ShownChannel.h"
-#include "support/DownloadTestUtil.h"
 #include "support/LoopbackServer.h"
+#include "support/SignalWait.h"
 #include "sync/ChannelUpdater.h"
+#include "sync/RunFixture.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -36,61 +31,53 @@ QByteArray feed(const QByteArray &title)
            title + "</title><link>http://example.org/</link></item></channel></rss>";
 }
 
-QString guidOf(int n)
-{
-    return QStringLiteral("{00000000-0000-4000-8000-%1}").arg(n, 12, 10, QLatin1Char('0'));
-}
-
-// A temporary per-user folder, a session over it, and what the run tells.
-class SyncRunTest : public ::testing::Test
+// A session over a temporary per-user folder, a server of feeds named by their path (404
+// for paths starting "/missing"), and what the run tells.
+class SyncRunTest : public RunFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(home.isValid());
-        QDir().mkpath(home.path() + QStringLiteral("/data"));
-        QDir().mkpath(home.path() + QStringLiteral("/temp"));
-        session = std::make_unique<Session>(UserFolder(home.path()), sink);
+        RunFixture::SetUp();
         server.setHandler([](const LoopbackRequest &request) {
             if (request.target().startsWith("/missing"))
                 return LoopbackReply::http("404 Not Found", "");
             return LoopbackReply::http("200 OK", feed(request.target().mid(1)));
         });
         ASSERT_TRUE(server.start());
-        SyncRun &run = session->syncRun();
-        QObject::connect(&run, &SyncRun::lineReported, &run, [this](const QString &line, int icon) {
-            lines << QStringLiteral("%1 %2").arg(icon).arg(line);
-        });
-        QObject::connect(&run, &SyncRun::progress, &run, [this](int done, int total) {
+        QObject::connect(&run(), &SyncRun::lineReported, &run(),
+                         [this](const QString &line, int icon) {
+                             lines << QStringLiteral("%1 %2").arg(icon).arg(line);
+                         });
+        QObject::connect(&run(), &SyncRun::progress, &run(), [this](int done, int total) {
             progress << QStringLiteral("%1/%2").arg(done).arg(total);
         });
-        QObject::connect(&run, &SyncRun::runningChanged, &run,
+        QObject::connect(&run(), &SyncRun::runningChanged, &run(),
                          [this](bool running) { runningEvents << running; });
-        QObject::connect(&run, &SyncRun::finished, &run, [this](int n) { finished << n; });
+        QObject::connect(&run(), &SyncRun::finished, &run(), [this](int n) { finished << n; });
     }
 
     ChannelNode *channel(ChannelNode *parent, const QString &name, const QString &path,
                          bool enabled = true)
     {
-        ChannelTree &tree = session->channelTree();
-        ChannelNode *node = tree.addNode(parent, name, NodeKind::Channel);
-        node->channel()->url = server.url(path);
-        node->channel()->enabled = enabled;
-        node->channel()->GUID = guidOf(++guids);
-        return node;
+        return RunFixture::channel(parent, name, server.url(path), enabled);
     }
-    ChannelNode *root() { return session->channelTree().root(); }
-    SyncRun &run() { return session->syncRun(); }
+    // Serves the feed at `path` with its body kept back until the server is released.
+    void holdBackFeedAt(const QByteArray &path)
+    {
+        server.setHandler([path](const LoopbackRequest &request) {
+            const QByteArray body = feed(request.target().mid(1));
+            if (request.target() != path)
+                return LoopbackReply::http("200 OK", body);
+            return LoopbackReply::okWhenReleased(body);
+        });
+    }
 
-    QTemporaryDir home;
-    RecordingSink sink;
     LoopbackServer server;
-    std::unique_ptr<Session> session;
     QStringList lines;
     QStringList progress;
     QList<bool> runningEvents;
     QList<int> finished;
-    int guids = 0;
 };
 
 TEST_F(SyncRunTest, AOneNodeTreeCountsItsRootAndEnds)
@@ -170,16 +157,17 @@ TEST_F(SyncRunTest, CancelDuringTheFirstChannelFinishesItAndSkipsTheRest)
 {
     channel(root(), QStringLiteral("Pierwszy"), QStringLiteral("/slow"));
     channel(root(), QStringLiteral("Drugi"), QStringLiteral("/b"));
-    server.setHandler([](const LoopbackRequest &request) {
-        LoopbackReply reply = LoopbackReply::http("200 OK", feed(request.target().mid(1)));
-        if (request.target() == "/slow")
-            reply.parts.first().delayMs = 300;
-        return reply;
-    });
-    QTimer::singleShot(100, &run(), [this] { run().requestCancel(); });
+    holdBackFeedAt("/slow");
+    WhenTrue(
+        &run(), [this] { return updating() && server.heldCount() == 1; },
+        [this](bool underWay) {
+            EXPECT_TRUE(underWay) << "the first channel's download";
+            run().requestCancel();
+            server.release();
+        });
     run().SyncAllChannels();
     EXPECT_EQ(lines, QStringList({"1 Uaktualniono Pierwszy"}));
-    EXPECT_FALSE(QFile::exists(session->folder().cacheFile(guidOf(2))))
+    EXPECT_FALSE(QFile::exists(cacheFileOf(2)))
         << "the second channel was not updated, even if its download had run ahead";
     EXPECT_EQ(progress, QStringList({"1/3", "2/3", "3/3"})) << "skipped nodes still count";
     EXPECT_TRUE(run().cancelRequested());
@@ -239,28 +227,24 @@ TEST_F(SyncRunTest, ARunAskedForDuringASingleUpdateStartsWhenItReturns)
 {
     ChannelNode *single = channel(root(), QStringLiteral("Pojedynczy"), QStringLiteral("/slow"));
     channel(root(), QStringLiteral("Drugi"), QStringLiteral("/b"));
-    server.setHandler([](const LoopbackRequest &request) {
-        LoopbackReply reply = LoopbackReply::http("200 OK", feed(request.target().mid(1)));
-        if (request.target() == "/slow")
-            reply.parts.first().delayMs = 200;
-        return reply;
-    });
+    holdBackFeedAt("/slow");
     bool pendingDuringUpdate = false;
     bool runningDuringUpdate = true;
-    QTimer::singleShot(50, &run(), [&] {
-        run().SyncAllChannels();
-        pendingDuringUpdate = run().runPending();
-        runningDuringUpdate = run().syncAllRunning();
-    });
+    WhenTrue(
+        &run(), [this] { return server.heldCount() == 1; },
+        [&](bool underWay) {
+            EXPECT_TRUE(underWay) << "the single update's download";
+            run().SyncAllChannels();
+            pendingDuringUpdate = run().runPending();
+            runningDuringUpdate = run().syncAllRunning();
+            server.release();
+        });
     EXPECT_NE(session->updater().UpdateChannel(*single->channel(), single->text()), -1);
     EXPECT_TRUE(pendingDuringUpdate);
     EXPECT_FALSE(runningDuringUpdate) << "no second update beside the first";
     EXPECT_EQ(server.requestCount(), 1);
 
-    QElapsedTimer waited;
-    waited.start();
-    while (finished.isEmpty() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(WaitUntil([this] { return !finished.isEmpty(); }));
     EXPECT_EQ(finished.size(), 1);
     EXPECT_EQ(server.requestCount(), 3) << "the run updated both channels afterwards";
     EXPECT_FALSE(run().runPending());
@@ -298,7 +282,7 @@ TEST_F(SyncRunTest, ValidatorsAreWrittenOnceAtTheEndOfARun)
         return LoopbackReply::http("200 OK", feed(request.target().mid(1)),
                                    "ETag: " + etag + "\r\n");
     });
-    const QString file = UserFolder(home.path()).validatorsFile();
+    const QString file = session->folder().validatorsFile();
     QStringList during;
     QObject::connect(&run(), &SyncRun::channelUpdated, &run(), [&](ChannelNode *) {
         during << storedValidators(file).join(QLatin1Char(' '));
@@ -334,10 +318,8 @@ TEST_F(SyncRunTest, TheTimerFollowsTheLiveSettingsInterval)
     live.set(s);
     ASSERT_TRUE(timer.isActive());
     EXPECT_EQ(timer.interval(), 3600000);
-    QElapsedTimer waited;
-    waited.start();
-    while (timer.remainingTime() >= 3600000 && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // Some of the period gone, so that a restart would show.
+    ASSERT_TRUE(WaitUntil([&] { return timer.remainingTime() < 3600000; }));
     const int before = timer.remainingTime();
     s.balloon = !s.balloon;
     live.set(s);
