@@ -286,7 +286,7 @@ void TfmMainFrm::createConnections()
             &ShownChannel::closeFile);
     // After a deletion the list and the item view start again from the node now selected.
     connect(m_treeEditing, &TreeEditingController::nodeRemoved, m_itemView, [this] {
-        m_itemView->NavigateContent(QStringLiteral("about:blank"));
+        m_itemView->showBlank();
         if (!SelectedNode(tvChannels, *channelTree()))
             m_headerList->SelectFirstChannel();
         else
@@ -341,8 +341,7 @@ void TfmMainFrm::connectArchive()
     });
     connect(a, &ArchiveController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
     // A deleted item does not stay on show.
-    connect(a, &ArchiveController::shownItemDeleted, m_itemView,
-            [this] { m_itemView->NavigateContent(QStringLiteral("about:blank")); });
+    connect(a, &ArchiveController::shownItemDeleted, m_itemView, &ItemViewController::showBlank);
 }
 
 void TfmMainFrm::connectAlerts()

@@ -114,6 +114,11 @@ void ItemViewController::recover()
     }
 }
 
+void ItemViewController::showBlank()
+{
+    NavigateContent(QStringLiteral("about:blank"));
+}
+
 void ItemViewController::NavigateContent(const QString &address)
 {
     try {

@@ -49,6 +49,8 @@ public slots:
     void attachHeaderList();
     // The one way to navigate the item browser; errors are ignored.
     void NavigateContent(const QString &address);
+    // Nothing on show: the item it showed went away.
+    void showBlank();
     void wbContentBeforeNavigate2(QString &address, bool &cancel);
     void wbContentDocumentComplete(const QString &address);
     void wbContentProgressChange(int progress, int maximum);

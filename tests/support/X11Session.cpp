@@ -174,14 +174,20 @@ QList<X11Session::Window> X11Session::clientWindows() const
 
 QString X11Session::waitForWindow(const QString &name, int limitMs) const
 {
-    QDeadlineTimer deadline(limitMs);
-    do {
-        for (const Window &window : clientWindows())
-            if (window.name == name)
-                return window.id;
-        QThread::msleep(200);
-    } while (!deadline.hasExpired());
-    return QString();
+    // The X server sends no signal here: its list is read again until the window is in it.
+    QString found;
+    waitUntil(
+        [&] {
+            for (const Window &window : clientWindows()) {
+                if (window.name == name) {
+                    found = window.id;
+                    return true;
+                }
+            }
+            return false;
+        },
+        limitMs);
+    return found;
 }
 
 QRect X11Session::geometry(const QString &id) const
