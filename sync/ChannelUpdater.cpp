@@ -109,9 +109,11 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
                                         "odświeżania ponad wyniósł ponad 1 minutę).");
 
     UpdateResult result;
+    m_failureLine.clear();
     if (!IsGuidText(channel.GUID)) {
         // The GUID names files: one that is not a GUID could name any file.
-        m_host.ReportProblem(QStringLiteral("Zły identyfikator kanału ") + name);
+        reportFailure(QStringLiteral("Zły identyfikator kanału ") + name);
+        m_failures.failed(channel.GUID, m_failureLine);
         finish();
         return result;
     }
@@ -135,10 +137,10 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
             if (fetch.retryNotBefore.isValid())
                 m_retryNotBefore.insert(channel.GUID, fetch.retryNotBefore);
             // The document came but could not be stored: a full disk, not the network.
-            m_host.ReportProblem(fetch.writeFailed
-                                     ? QStringLiteral("Nie można zapisać nowych nagłówków kanału ") +
-                                           name
-                                     : QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
+            reportFailure(fetch.writeFailed
+                              ? QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name
+                              : QStringLiteral("Nie można pobrać nowych nagłówków z ") + name,
+                          fetch.problem);
         } else if (fetch.notModified) {
             m_retryNotBefore.remove(channel.GUID);
             // Each validator stands until the server sends a new one of its kind.
@@ -163,8 +165,18 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
         finish();
         throw;
     }
+    if (result.outcome == UpdateOutcome::Updated)
+        m_failures.succeeded(channel.GUID);
+    else
+        m_failures.failed(channel.GUID, m_failureLine);
     finish();
     return result;
+}
+
+void ChannelUpdater::reportFailure(const QString &line, const QString &cause)
+{
+    m_host.ReportProblem(line);
+    m_failureLine = cause.isEmpty() ? line : line + QStringLiteral(" (") + cause + QLatin1Char(')');
 }
 
 void ChannelUpdater::finish()
@@ -297,7 +309,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
         m_xmlGetterDocument.setActive(false);
     } catch (...) {
         m_xmlGetterDocument.setActive(false);
-        m_host.ReportProblem(QStringLiteral("Zły format kanału ") + name);
+        reportFailure(QStringLiteral("Zły format kanału ") + name);
         m_shown.endReplace(cacheFile);
         return {UpdateOutcome::Failed, 0};
     }
@@ -306,7 +318,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
     if (!replaceCacheFile(cacheFile, downloadFile, rebuilt)) {
         // A full disk or a folder that cannot be written: the old file and its marks stay,
         // and the channel counts as not updated.
-        m_host.ReportProblem(QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name);
+        reportFailure(QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name);
         m_shown.endReplace(cacheFile);
         return {UpdateOutcome::Failed, 0};
     }
