@@ -417,6 +417,7 @@ void TfmNewChannelFrm::LoadChannelsList(const QString &address)
         lvChannels->setUpdatesEnabled(true);
         boxes().error(this, QStringLiteral("Nie powiodło się pobieranie listy kanałów z serwera."),
                       MessageCaptions::Error);
+        takeFocusBack();
         return;
     }
     try {
@@ -427,6 +428,7 @@ void TfmNewChannelFrm::LoadChannelsList(const QString &address)
         lvChannels->setUpdatesEnabled(true);
         boxes().error(this, QStringLiteral("Lista kanałów pobrana z serwera jest nieczytelna."),
                       MessageCaptions::Error);
+        takeFocusBack();
         return;
     }
     lvChannels->setUpdatesEnabled(true);
@@ -472,6 +474,8 @@ bool TfmNewChannelFrm::alreadySubscribed(const QString &address)
 
 void TfmNewChannelFrm::takeFocusBack()
 {
+    if (!isVisible())
+        return;
     activateWindow();
     QWidget *keys = pgMain->currentIndex() == PageEnterName ? static_cast<QWidget *>(edURL)
                                                             : static_cast<QWidget *>(lvChannels);

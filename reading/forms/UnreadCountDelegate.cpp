@@ -94,8 +94,9 @@ void UnreadCountDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     if (!failureLine(index).isEmpty()) {
         static const QIcon failing = UiLook::svgIcon(QStringLiteral(":/icons/error.svg"));
         opt.icon = failing;
+        // Every group: the style takes the inactive one while the window is not active.
         if (!selected)
-            opt.palette.setColor(group, QPalette::Text, FailingText);
+            opt.palette.setColor(QPalette::Text, FailingText);
     }
     QStyle *style = styleOf(opt);
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
