@@ -384,3 +384,9 @@ bool TtrssApi::unsubscribe(int feedId)
     call(QStringLiteral("unsubscribeFeed"), {{QStringLiteral("feed_id"), feedId}});
     return m_failure == TtrssFailure::None;
 }
+
+bool TtrssApi::updateFeed(int feedId)
+{
+    call(QStringLiteral("updateFeed"), {{QStringLiteral("feed_id"), feedId}});
+    return m_failure == TtrssFailure::None;
+}

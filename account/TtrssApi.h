@@ -91,6 +91,8 @@ public:
     // The new feed's id on success (also when it was subscribed already), else -1.
     int subscribe(const QString &url, int categoryId);
     bool unsubscribe(int feedId);
+    // The server fetches the feed now, within the call (a new subscription has no items yet).
+    bool updateFeed(int feedId);
 
     TtrssFailure failure() const { return m_failure; }
     // What went wrong, in Polish, for the report window; empty after a call that succeeded.
