@@ -102,7 +102,7 @@ private:
     void tmLongResponseTimer();
     ReadMarks readOldMarks(const QString &cacheFile, const QString &name);
     UpdateResult rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks,
-                         const QString &address);
+                         const QString &address, bool marksInDocument);
     bool replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
                           const QByteArray &content);
     // Reports `line`; it stands for the update's failure, with the cause when known.
