@@ -3,6 +3,7 @@
 #include "kit/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
 #include "kit/MainStatusBar.h"
+#include "kit/RemoteContentBar.h"
 #include "kit/UiLook.h"
 #include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
@@ -412,6 +413,8 @@ QWidget *TfmMainFrm::buildMainPane()
     wbContent = new WebBrowser(pnBottom);
     wbContent->setObjectName(QStringLiteral("wbContent"));
     wbContent->setMinimumHeight(60);
+    pnRemoteContent = new RemoteContentBar(wbContent, pnBottom);
+    bottom->addWidget(pnRemoteContent);
     bottom->addWidget(wbContent, 1);
 
     spMain->addWidget(pnTop);
