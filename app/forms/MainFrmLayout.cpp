@@ -6,6 +6,7 @@
 #include "kit/RemoteContentBar.h"
 #include "kit/UiLook.h"
 #include "kit/WebBrowser.h"
+#include "app/StartTrace.h"
 #include "catalogue/ChannelTree.h"
 
 #include <QCheckBox>
@@ -410,7 +411,9 @@ QWidget *TfmMainFrm::buildMainPane()
     buttons->addWidget(pnAmination);
     bottom->addWidget(pnBrowswerButtons);
 
+    StartMark("browser to make");
     wbContent = new WebBrowser(pnBottom);
+    StartMark("browser made");
     wbContent->setObjectName(QStringLiteral("wbContent"));
     wbContent->setMinimumHeight(60);
     pnRemoteContent = new RemoteContentBar(wbContent, pnBottom);
