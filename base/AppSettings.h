@@ -25,6 +25,7 @@ inline const QString DescendingSort = QStringLiteral("bDescendingSort");
 inline const QString ColumnToSort = QStringLiteral("nColumnToSort");
 inline const QString MainState = QStringLiteral("fmMainState");
 inline const QString ChannelsListUrl = QStringLiteral("ChannelsListURL");
+inline const QString RemoteContent = QStringLiteral("cbRemoteContent");
 } // namespace SettingsKeys
 
 // Every setting of the program with its default when the key is missing.
@@ -44,6 +45,9 @@ struct AppSettings
     bool descendingSort = false;
     int columnToSort = 0;
     QString channelsListUrl;
+    // Items load pictures, films and sounds from the web; a file without the key predates the
+    // choice, and pictures stayed on then.
+    bool remoteContent = true;
 
     static AppSettings read(const SettingsFile &file);
     // The stored proxy, as a download reads it.

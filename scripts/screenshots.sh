@@ -3,7 +3,8 @@
 # 1920x1080 screen, the settings dialog, the About box, the report window, the new channel
 # wizard on both pages (with the shipped list) and asked for a channel the tree has already,
 # the tree with a channel whose update failed, and the channel properties dialog (also on the
-# small screen). Each run uses a temporary home with a small sample channel tree, so the real
+# small screen), and (scripts/reading_shots.sh) items as channels send them and a printed
+# long item. Each run uses a temporary home with a small sample channel tree, so the real
 # per-user folder is never touched.
 # Usage: scripts/screenshots.sh [build folder]  ->  <build>/screenshots/*.png
 set -euo pipefail
@@ -127,3 +128,6 @@ alert_shot() {
 
 alert_shot alert-first 0
 alert_shot alert-last 2
+
+# Items as channels send them, and a printed long item.
+"$HERE/reading_shots.sh" "$BUILD"

@@ -55,6 +55,7 @@
 #include "base/UserFolder.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
+#include "base/LiveSettings.h"
 #include "kit/ActionFacts.h"
 #include "app/forms/ConfigUnit.h"
 #include "kit/MainStatusBar.h"
@@ -258,6 +259,12 @@ void TfmMainFrm::createConnections()
     connect(sbStatus, &MainStatusBar::noticeChanged, this, &TfmMainFrm::statusNoticeChanged);
 
     // the item view
+    LiveSettings *live = &m_session->liveSettings();
+    const auto followRemoteContent = [this, live] {
+        wbContent->setRemoteContentAllowed(live->values().remoteContent);
+    };
+    connect(live, &LiveSettings::changed, wbContent, followRemoteContent);
+    followRemoteContent();
     connect(acOpenInNewWindow, &QAction::triggered, m_itemView,
             &ItemViewController::acOpenInNewWindowExecute);
     connect(m_itemView, &ItemViewController::openLinkRequested, acOpenLink, &QAction::trigger);
