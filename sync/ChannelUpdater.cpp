@@ -235,33 +235,36 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
     QByteArray rebuilt;
     try {
         m_xmlGetterDocument.setActive(false);
-        QFile raw(downloadFile);
-        if (!raw.open(QIODevice::ReadOnly))
+        FeedBuffer document;
+        if (!document.read(downloadFile))
             throw BadChannelFormat();
-        QByteArray body = raw.readAll();
-        raw.close();
         // Atom and JSON Feed become RSS 2.0 here, so the walk below and every reader of
         // the cache file see one shape; RSS passes through byte for byte.
         QByteArray rss;
-        if (ConvertFeedToRss(body, address, rss))
-            body = rss;
-        const QByteArray prepared = InsertStyleSheetInstruction(body);
+        if (ConvertFeedToRss(document.text(), address, rss))
+            document.replace(rss);
+        rss = QByteArray();
+        document.insertStyleSheetInstruction();
+        const qsizetype preparedSize = document.text().size();
 
         // Parsed from memory: the download file is written once, after the walk, unless
         // the document is refused, when it is kept as prepared for a look.
         m_xmlGetterDocument.setFileName(downloadFile);
         try {
-            m_xmlGetterDocument.loadFromBytes(prepared);
+            m_xmlGetterDocument.loadFromBytes(document.text());
         } catch (...) {
-            WriteFileAtomically(downloadFile, prepared);
+            WriteFileAtomically(downloadFile, document.text());
             throw;
         }
+        // The tree holds it all now: its bytes would only add to the peak of the save.
+        document.clear();
         // The cache file names our style sheet and no other: the feed's own instructions,
         // which would point the browser elsewhere, are dropped.
         m_xmlGetterDocument.keepFirstTopLevelInstruction(QStringLiteral("xml-stylesheet"));
         const NormalisedFeed feed = NormaliseFeedFile(m_xmlGetterDocument);
 
         int queued = 0;
+        qsizetype items = 0;
         QElapsedTimer sinceEvents; // the download served them just now
         sinceEvents.start();
         for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
@@ -273,6 +276,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
             }
             if (node.localName() != QLatin1String("item"))
                 continue;
+            ++items;
             XmlNode title = node.child(QStringLiteral("title"));
             QString t = title.text(); // a title with element children is a bad format
             if (t.contains(QLatin1String("&#"))) {
@@ -311,7 +315,8 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
             }
         }
 
-        rebuilt = m_xmlGetterDocument.toBytes();
+        // Each item gained a GUID attribute, perhaps an unread mark, and indentation.
+        rebuilt = m_xmlGetterDocument.toBytes(preparedSize + preparedSize / 16 + items * 96);
         m_xmlGetterDocument.setActive(false);
     } catch (...) {
         m_xmlGetterDocument.setActive(false);
