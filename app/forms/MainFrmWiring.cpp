@@ -213,7 +213,7 @@ void TfmMainFrm::createConnections()
     ShownChannel &shown = m_session->shownChannel();
     connect(&shown, &ShownChannel::replacing, lvHeaders,
             [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
-    connect(&shown, &ShownChannel::reloaded, wbContent, [this] { wbContent->Refresh(); });
+    connect(&shown, &ShownChannel::reloaded, m_itemView, &ItemViewController::Refresh);
     connect(&shown, &ShownChannel::cacheFileReplaced, &m_session->unreadCounts(),
             [this](const QString &file) {
                 m_session->unreadCounts().recount(QFileInfo(file).completeBaseName(), file);
