@@ -155,7 +155,7 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
         } else {
             m_retryNotBefore.remove(channel.GUID);
             const QString address = fetch.finalAddress.isEmpty() ? channel.url : fetch.finalAddress;
-            result = rebuild(channel, name, marks, address);
+            result = rebuild(channel, name, marks, address, fetch.marksInDocument);
             if (result.outcome == UpdateOutcome::Updated)
                 m_validators.remember(channel.GUID, channel.url, fetch.validators);
         }
@@ -213,7 +213,8 @@ ChannelUpdater::ReadMarks ChannelUpdater::readOldMarks(const QString &cacheFile,
 }
 
 UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
-                                     const ReadMarks &marks, const QString &address)
+                                     const ReadMarks &marks, const QString &address,
+                                     bool marksInDocument)
 {
     const QString cacheFile = m_files.cacheFile(channel.GUID);
     const QString downloadFile = m_files.downloadFile(channel.GUID);
@@ -272,7 +273,12 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
                 }
             }
             const QString key = titleKey(t);
-            const bool read = marks.readTitles.contains(key);
+            bool read = marks.readTitles.contains(key);
+            if (marksInDocument) {
+                const XmlNode given = node.findChild(QStringLiteral("unread"));
+                if (given && given.childCount() <= 1)
+                    read = given.text().trimmed() == QLatin1String("0");
+            }
             node.child(QStringLiteral("unread"))
                 .setText(read ? QStringLiteral("0") : QStringLiteral("1"));
             if (!read && !marks.unreadTitles.contains(key)) {

@@ -98,7 +98,7 @@ private:
     void tmLongResponseTimer();
     ReadMarks readOldMarks(const QString &cacheFile, const QString &name);
     UpdateResult rebuild(TtvChannel &channel, const QString &name, const ReadMarks &marks,
-                         const QString &address);
+                         const QString &address, bool marksInDocument);
     bool replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
                           const QByteArray &content);
     void finish();

@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
+#include "app/StartTrace.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/KolvaniApplication.h"
@@ -131,11 +132,13 @@ QString programFile()
 
 int runApplication(int argc, char **argv, const CommandLine &commandLine)
 {
+    StartMark("main");
     const bool startHidden = commandLine.startHidden;
     quietenBrowserEngine();
     // The browser needs a shared GL context made before the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     KolvaniApplication app(argc, argv);
+    StartMark("application made");
     UiLook::ensureResources();
     ProgramStyle::install();
     // A compact dialog font, as the windows were laid out for.
@@ -167,7 +170,9 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     options.executableDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     options.startHidden = startHidden;
     options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    StartMark("main window to make");
     TfmMainFrm mainFrm(options);
+    StartMark("main window made");
     if (mainFrm.startupFailed())
         return 1;
     const auto activate = [&mainFrm] {
@@ -197,6 +202,7 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     windows.newChannel = &newChannel;
     windows.editChannel = &editChannel;
     mainFrm.attachWindows(windows);
+    StartMark("other windows made");
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainFrm,
                      [&mainFrm](QSessionManager &) { mainFrm.FormCloseQuery(); });

@@ -5,6 +5,7 @@
 #include "kit/MainStatusBar.h"
 #include "kit/UiLook.h"
 #include "kit/WebBrowser.h"
+#include "app/StartTrace.h"
 #include "catalogue/ChannelTree.h"
 
 #include <QCheckBox>
@@ -415,7 +416,9 @@ QWidget *TfmMainFrm::buildMainPane()
     buttons->addWidget(pnAmination);
     bottom->addWidget(pnBrowswerButtons);
 
+    StartMark("browser to make");
     wbContent = new WebBrowser(pnBottom);
+    StartMark("browser made");
     wbContent->setObjectName(QStringLiteral("wbContent"));
     wbContent->setMinimumHeight(60);
     bottom->addWidget(wbContent, 1);

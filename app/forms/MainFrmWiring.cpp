@@ -63,6 +63,7 @@
 #include "alerts/forms/NotifyFrm.h"
 #include "archive/forms/ArchiveController.h"
 #include "kit/WebBrowser.h"
+#include "app/StartTrace.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeSaver.h"
 #include "catalogue/forms/SelectedNode.h"
@@ -214,6 +215,7 @@ void TfmMainFrm::createConnections()
     connect(&shown, &ShownChannel::replacing, lvHeaders,
             [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
     connect(&shown, &ShownChannel::reloaded, m_itemView, &ItemViewController::Refresh);
+    connect(wbContent, &WebBrowser::DocumentComplete, this, [] { StartMark("page loaded"); });
     connect(&shown, &ShownChannel::cacheFileReplaced, &m_session->unreadCounts(),
             [this](const QString &file) {
                 m_session->unreadCounts().recount(QFileInfo(file).completeBaseName(), file);
