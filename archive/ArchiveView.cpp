@@ -5,12 +5,18 @@
 #include "archive/ArchiveLog.h"
 #include "reading/ItemDisplay.h"
 #include "reading/ItemExport.h"
+#include "reading/ItemPage.h"
+
+#include <exception>
 
 ArchiveView::ArchiveView(ArchiveStore &store, ArchiveItemDocument &items,
                          const UserFolder &folder)
-    : m_store(store), m_items(items), m_folder(folder)
+    : m_store(store), m_items(items), m_folder(folder),
+      m_pages(std::make_unique<ItemPageRenderer>())
 {
 }
+
+ArchiveView::~ArchiveView() = default;
 
 std::vector<HeaderRow> ArchiveView::open(const QString &channelGuid, const QString &keyword)
 {
@@ -83,6 +89,33 @@ QString ArchiveView::showItem(const HeaderRow &row)
         qCWarning(lcArchive, "the working style sheet could not be written");
     m_items.write(item, m_folder.archiveItemFile());
     return ItemDisplay::ArchiveItemAddress(m_folder);
+}
+
+ItemView ArchiveView::viewItem(const HeaderRow &row)
+{
+    const XmlNode item = itemNode(row);
+    if (item.isNull())
+        return {};
+    const QString sheet =
+        ItemDisplay::WorkingSheetText(m_folder, ItemDisplay::ArchiveSheet, row.guid);
+    if (!ItemDisplay::WriteWorkingSheetText(m_folder, sheet))
+        qCWarning(lcArchive, "the working style sheet could not be written");
+    m_items.write(item, m_folder.archiveItemFile());
+    m_shownSheet = sheet;
+    return {ItemDisplay::ArchiveItemAddress(m_folder), pageAgain()};
+}
+
+QByteArray ArchiveView::pageAgain()
+{
+    XmlDocument &document = m_items.xmlArchiveSchema();
+    if (m_shownSheet.isEmpty() || !document.active())
+        return {};
+    try {
+        return m_pages->render(m_shownSheet, document.documentElement());
+    } catch (const std::exception &e) {
+        qCWarning(lcArchive, "making the archive item page: %s", e.what());
+        return {};
+    }
 }
 
 void ArchiveView::exportItem(const HeaderRow &row, const QString &exportName)

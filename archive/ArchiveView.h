@@ -5,9 +5,11 @@
 #include "reading/HeaderRow.h"
 #include "reading/ItemSource.h"
 
+#include <memory>
 #include <vector>
 
 class ArchiveItemDocument;
+class ItemPageRenderer;
 
 // The archive as the header list shows it: the query behind the archive rows and the item
 // of each row, without widgets. Its query is open while its rows are on show; the rows'
@@ -17,6 +19,7 @@ class ArchiveView : public IItemSource
 public:
     // `items` fills the one-item document the browser shows (data/arch_item.xml of `folder`).
     ArchiveView(ArchiveStore &store, ArchiveItemDocument &items, const UserFolder &folder);
+    ~ArchiveView() override;
 
     // One channel's rows (an empty GUID: the whole archive), narrowed by `keyword` when it
     // holds text. Raises ArchiveError; the query is closed then.
@@ -38,6 +41,9 @@ public:
     XmlNode itemNode(const HeaderRow &row) override;
     bool setUnread(const HeaderRow &row, bool unread) override;
     QString showItem(const HeaderRow &row) override;
+    // The page is made from the one-item document just written.
+    ItemView viewItem(const HeaderRow &row) override;
+    QByteArray pageAgain() override;
     void exportItem(const HeaderRow &row, const QString &exportName) override;
     // The list shows something else: the query closes.
     void rowsLeft() override { close(); }
@@ -46,4 +52,6 @@ private:
     ArchiveStore &m_store;
     ArchiveItemDocument &m_items;
     UserFolder m_folder;
+    std::unique_ptr<ItemPageRenderer> m_pages;
+    QString m_shownSheet;
 };

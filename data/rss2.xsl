@@ -1,11 +1,15 @@
 ﻿<?xml version="1.0"?>
 <!-- Shows one item of a channel document: the one whose GUID attribute is given below.
      The program's own texts (channel, title, date, author, attachments) are written here as
-     text; the item's markup goes into a sandboxed frame of its own, where nothing runs, no
-     form is sent and nothing reaches the texts around it. -->
+     text. The program itself lays the item's markup into the page ("inPage"), cleaned of
+     everything that could run, send or restyle; a browser on its own puts it into a
+     sandboxed frame, where nothing runs, no form is sent and nothing reaches the texts
+     around it. -->
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
   <xsl:output method="html" indent="no" encoding="UTF-8" doctype-system="about:legacy-compat"/>
   <xsl:decimal-format name="pl" decimal-separator="," grouping-separator=" "/>
+  <!-- Set by the program when it renders the page itself and lays the text in. -->
+  <xsl:param name="inPage" select="''"/>
 
   <!-- Items are children of the root (RDF) or of the channel (RSS). -->
   <xsl:variable name="item" select="(/*/*[local-name()='item'] | /*/*/*[local-name()='item'])[@GUID='{{GUID}}'][1]"/>
@@ -19,34 +23,55 @@
       <head>
         <meta http-equiv="Content-Security-Policy" content="default-src 'none'; img-src * data:; media-src *; font-src * data:; style-src 'unsafe-inline'; form-action 'none'"/>
         <title><xsl:value-of select="normalize-space($item/*[local-name()='title'])"/></title>
+        <xsl:if test="$inPage">
+          <!-- Relative addresses in the text belong to the item's site. -->
+          <xsl:variable name="base" select="normalize-space($item/*[local-name()='link'])"/>
+          <xsl:variable name="baseScheme" select="translate(substring($base, 1, 8), 'HTPS', 'htps')"/>
+          <xsl:if test="starts-with($baseScheme, 'http://') or starts-with($baseScheme, 'https://')">
+            <base href="{$base}"/>
+          </xsl:if>
+        </xsl:if>
         <style type="text/css">
-html, body { height: 100%; margin: 0; }
-body { display: flex; flex-direction: column; background: #f2f3f5; color: #222831;
+/* One page that scrolls as a whole: the header card goes up with the text. */
+html { background: #f2f3f5; }
+body { margin: 0; min-height: 100vh; display: flex; flex-direction: column; background: #f2f3f5; color: #222831;
        font-family: "Noto Sans", "DejaVu Sans", "Segoe UI", Tahoma, Arial, sans-serif; font-size: 13px; }
 a { color: #2f6db5; }
-.head { flex: none; max-height: 55%; overflow: auto; border-bottom: 1px solid #d3d8e0; }
-.inner { max-width: 720px; margin: 0 auto; padding: 10px 24px 10px 24px; }
-.channel { display: flex; align-items: center; gap: 10px; color: #5d6675; font-size: 12px; margin-bottom: 6px; }
-.channel a { color: #5d6675; text-decoration: none; font-weight: bold; }
-.channel a:hover { text-decoration: underline; }
-.channel img { max-height: 28px; max-width: 120px; }
-h1 { font-size: 19px; line-height: 1.3; margin: 0 0 5px 0; color: #1b3d70; overflow-wrap: anywhere; }
-h1 a { color: #1b3d70; text-decoration: none; }
-h1 a:hover { text-decoration: underline; }
-.meta { color: #5d6675; font-size: 12px; }
-.meta span + span:before { content: "  \00b7  "; }
-.files { margin: 8px 0 0 0; padding: 0; list-style: none; font-size: 12px; }
-.files li { margin: 2px 0; overflow-wrap: anywhere; }
-.files .kind { font-weight: bold; }
-.files .about { color: #5d6675; }
-.empty { color: #5d6675; font-style: italic; margin: 10px 0 0 0; }
-.content { flex: 1 1 auto; min-height: 80px; width: 100%; border: 0; background: #ffffff; }
-/* A low pane scrolls as one page: the header goes up, then the text fills the pane. */
+.head { flex: none; border-bottom: 1px solid #d3d8e0; }
+.head .inner { max-width: 720px; margin: 0 auto; padding: 10px 24px 10px 24px; }
+.head .channel { display: flex; align-items: center; gap: 10px; color: #5d6675; font-size: 12px; margin-bottom: 6px; }
+.head .channel a { color: #5d6675; text-decoration: none; font-weight: bold; }
+.head .channel a:hover { text-decoration: underline; }
+.head .channel img { max-height: 28px; max-width: 120px; }
+.head h1 { font-size: 19px; line-height: 1.3; margin: 0 0 5px 0; color: #1b3d70; overflow-wrap: anywhere; }
+.head h1 a { color: #1b3d70; text-decoration: none; }
+.head h1 a:hover { text-decoration: underline; }
+.head .meta { color: #5d6675; font-size: 12px; }
+.head .meta span + span:before { content: "  \00b7  "; }
+.head .files { margin: 8px 0 0 0; padding: 0; list-style: none; font-size: 12px; }
+.head .files li { margin: 2px 0; overflow-wrap: anywhere; }
+.head .files .kind { font-weight: bold; }
+.head .files .about { color: #5d6675; }
+.head .empty { color: #5d6675; font-style: italic; margin: 10px 0 0 0; }
+/* The text paints inside its own box: nothing in it is drawn over the header, not even
+   what it places "fixed". */
+.content { flex: 1 0 auto; display: block; width: 100%; border: 0; background: #ffffff; contain: paint; }
+iframe.content { height: 100vh; }
+.text { max-width: 720px; margin: 0 auto; padding: 14px 24px 32px 24px; color: #222831;
+        font-size: 15px; line-height: 1.6; overflow-wrap: break-word; }
+.text img, .text video, .text svg, .text canvas { max-width: 100%; height: auto; }
+.text figure { margin: 1em 0; } .text figcaption { color: #5d6675; font-size: 13px; }
+.text h1, .text h2, .text h3, .text h4 { line-height: 1.3; color: #1b3d70; }
+.text h1 { font-size: 20px; } .text h2 { font-size: 18px; } .text h3 { font-size: 16px; }
+.text blockquote { margin: 1em 0; padding: 2px 14px; border-left: 3px solid #c9d1dd; color: #3d4654; }
+.text pre { white-space: pre-wrap; background: #f2f3f5; padding: 8px 10px; }
+.text code { background: #f2f3f5; padding: 0 2px; }
+.text table { border-collapse: collapse; max-width: 100%; } .text td, .text th { border: 1px solid #dfe2e7; padding: 3px 6px; }
+.text.plain { white-space: pre-line; }
+/* A short pane: smaller lines, so that more of them fit. */
 @media (max-height: 420px) {
-  html, body { height: auto; }
-  body { display: block; }
-  .head { max-height: none; overflow: visible; }
-  .content { display: block; height: 100vh; }
+  .head .inner { padding-top: 6px; padding-bottom: 6px; }
+  .text { font-size: 14px; line-height: 1.45; padding-top: 8px; }
 }
         </style>
       </head>
@@ -149,7 +174,8 @@ h1 a:hover { text-decoration: underline; }
     </xsl:if>
   </xsl:template>
 
-  <!-- The item's own text (the full text when the channel gives one) in its sandbox. -->
+  <!-- The item's own text (the full text when the channel gives one): as text for the program
+       to lay into the page, or in a sandboxed frame. -->
   <xsl:template match="*" mode="body">
     <xsl:variable name="encoded" select="*[local-name()='encoded'][namespace-uri()='http://purl.org/rss/1.0/modules/content/'][normalize-space()][1]"/>
     <xsl:variable name="text">
@@ -160,7 +186,25 @@ h1 a:hover { text-decoration: underline; }
     </xsl:variable>
     <xsl:variable name="link" select="normalize-space(*[local-name()='link'])"/>
     <xsl:variable name="scheme" select="translate(substring($link, 1, 8), 'HTPS', 'htps')"/>
-    <xsl:if test="normalize-space($text)">
+    <xsl:variable name="folded" select="translate($text, 'ABCDEFGHIJKLMNOPQRSTUVWXYZbcdefghijklmnopqrstuvwxyz', 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa')"/>
+    <!-- Markup as a browser reads it: a "<" that opens a tag, an end tag, a comment or a
+         declaration. "3 < 5" is text. The program's find uses the same rule. -->
+    <xsl:variable name="markup" select="contains($folded, '&lt;a') or contains($text, '&lt;/') or contains($text, '&lt;!') or contains($text, '&lt;?')"/>
+    <xsl:if test="normalize-space($text) and $inPage">
+      <div class="content">
+        <div>
+          <xsl:attribute name="class">text<xsl:if test="not($markup)"> plain</xsl:if></xsl:attribute>
+          <xsl:attribute name="data-kv-text">
+            <xsl:choose>
+              <xsl:when test="$markup">markup</xsl:when>
+              <xsl:otherwise>plain</xsl:otherwise>
+            </xsl:choose>
+          </xsl:attribute>
+          <xsl:value-of select="$text"/>
+        </div>
+      </div>
+    </xsl:if>
+    <xsl:if test="normalize-space($text) and not($inPage)">
       <iframe class="content" title="Treść wiadomości" sandbox="allow-top-navigation-by-user-activation allow-popups">
         <xsl:attribute name="srcdoc">
           <xsl:text>&lt;!DOCTYPE html&gt;&lt;html lang="pl"&gt;&lt;head&gt;&lt;meta charset="utf-8"&gt;&lt;base target="_top"</xsl:text>
@@ -184,11 +228,8 @@ table { border-collapse: collapse; max-width: 100%; } td, th { border: 1px solid
 .plain { white-space: pre-line; }
 </xsl:text>
           <xsl:text>&lt;/style&gt;&lt;/head&gt;&lt;body&gt;</xsl:text>
-          <!-- Markup as a browser reads it: a "<" that opens a tag, an end tag, a comment or a
-               declaration. "3 < 5" is text. The program's find uses the same rule. -->
-          <xsl:variable name="folded" select="translate($text, 'ABCDEFGHIJKLMNOPQRSTUVWXYZbcdefghijklmnopqrstuvwxyz', 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa')"/>
           <xsl:choose>
-            <xsl:when test="contains($folded, '&lt;a') or contains($text, '&lt;/') or contains($text, '&lt;!') or contains($text, '&lt;?')"><xsl:value-of select="$text"/></xsl:when>
+            <xsl:when test="$markup"><xsl:value-of select="$text"/></xsl:when>
             <!-- Text without tags keeps its line breaks, and its references ("&#8222;",
                  "&amp;") stand for the characters the channel meant: it goes in as it is. -->
             <xsl:otherwise>

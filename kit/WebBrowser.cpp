@@ -2,6 +2,9 @@
 
 #include "kit/ContentGuard.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -124,8 +127,57 @@ bool WebPage::confirmNavigation(QUrl &url)
     return true;
 }
 
+namespace {
+
+QByteArray contentKey(const QUrl &dataUrl)
+{
+    return QCryptographicHash::hash(dataUrl.toEncoded(), QCryptographicHash::Sha1);
+}
+
+// The engine refuses addresses longer than this; a page goes over as a data: address.
+constexpr qsizetype MaxContentAddress = 2 * 1024 * 1024 - 256;
+
+} // namespace
+
+void WebPage::showContent(const QByteArray &html, const QUrl &url)
+{
+    m_approved.clear();
+    m_contentPending = true;
+    m_contentAddress = url;
+    applySettingsFor(url);
+    setContent(html, QStringLiteral("text/html;charset=UTF-8"), url);
+}
+
 bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    // Pages the program made arrive as data: addresses: the one just handed over, or one
+    // of them again from the history. No other data: page is opened.
+    if (isMainFrame && url.scheme() == QLatin1String("data")) {
+        if (type == NavigationTypeTyped && m_contentPending) {
+            m_contentPending = false;
+            const QByteArray key = contentKey(url);
+            if (!m_contentAddresses.contains(key)) {
+                m_contentOrder.append(key);
+                if (m_contentOrder.size() > 50)
+                    m_contentAddresses.remove(m_contentOrder.takeFirst());
+            }
+            m_contentAddresses.insert(key, m_contentAddress);
+            return true;
+        }
+        if (type == NavigationTypeBackForward || type == NavigationTypeReload) {
+            QUrl address = m_contentAddresses.value(contentKey(url));
+            if (address.isEmpty())
+                return false;
+            if (type == NavigationTypeBackForward) {
+                const QUrl original = address;
+                if (!confirmNavigation(address) || address != original)
+                    return false;
+            }
+            applySettingsFor(address);
+            return true;
+        }
+        return false;
+    }
     // Local documents hold items from the web: nothing in them may send a form anywhere.
     if (type == NavigationTypeFormSubmitted && this->url().isLocalFile())
         return false;
@@ -242,6 +294,22 @@ bool WebBrowser::Navigate(const QString &address)
     if (!url.isValid() || url.isEmpty())
         return false;
     loadUrl(url);
+    return true;
+}
+
+bool WebBrowser::ShowPage(const QString &address, const QByteArray &html)
+{
+    QUrl url = addressToUrl(address);
+    if (!url.isLocalFile() || html.toPercentEncoding().size() > MaxContentAddress)
+        return false;
+    const QUrl original = url;
+    if (!m_page->confirmNavigation(url))
+        return true;
+    if (url != original) {
+        loadUrl(url);
+        return true;
+    }
+    m_page->showContent(html, url);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -39,6 +41,10 @@ public:
     // Asks the handler about an address the engine opens without a navigation request
     // (about: pages). False when the handler cancelled; `url` becomes the address to open.
     bool confirmNavigation(QUrl &url);
+    // Shows `html` as the document at the local address `url`, under that address's content
+    // policy. The engine takes the page as a data: address; the handler has been asked
+    // about `url` already.
+    void showContent(const QByteArray &html, const QUrl &url);
 
     // Scripts only for web pages; local documents stay inert.
     static bool scriptsAllowedFor(const QUrl &url);
@@ -60,6 +66,12 @@ private:
     BeforeNavigateHandler m_beforeNavigate;
     QUrl m_approved;
     ContentGuard *m_guard = nullptr;
+    bool m_contentPending = false;
+    QUrl m_contentAddress;
+    // The addresses pages given as content were shown under, by their data: address, so
+    // that going back to one tells the handler where it goes. The last few only.
+    QHash<QByteArray, QUrl> m_contentAddresses;
+    QList<QByteArray> m_contentOrder;
 };
 
 // The embedded browser `wbContent`: loads local XML documents, renders them through the
@@ -78,6 +90,11 @@ public:
     // `address` is a local path (a fragment after "#" is kept), a file:, http(s): or
     // about: address. Returns false when the address cannot be used.
     bool Navigate(const QString &address);
+    // Shows a page the program made (UTF-8 HTML) as the document at the local `address`,
+    // with that address's content policy, history entry and events, without reading a file.
+    // False when the address cannot be used or the page is too large to hand over; the
+    // caller then navigates to the address instead.
+    bool ShowPage(const QString &address, const QByteArray &html);
     // False when there is no page to go to.
     bool GoBack();
     bool GoForward();

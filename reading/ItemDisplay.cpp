@@ -84,7 +84,7 @@ QString SheetForItem(const QString &sheet, const QString &guid)
     return ReplaceAll(GuidMarker, safe, sheet);
 }
 
-bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid)
+QString WorkingSheetText(const UserFolder &folder, const QString &sheetName, const QString &guid)
 {
     QFile shipped(folder.dataFile(sheetName));
     if (!shipped.open(QIODevice::ReadOnly))
@@ -94,15 +94,25 @@ bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const
     if (shipped.error() != QFileDevice::NoError)
         throw ItemDisplayError(QStringLiteral("Cannot read \"%1\": %2")
                                    .arg(shipped.fileName(), shipped.errorString()));
-    const QByteArray working = EncodeWorkingSheet(SheetForItem(DecodeSheetText(bytes), guid));
+    return SheetForItem(DecodeSheetText(bytes), guid);
+}
+
+bool WriteWorkingSheetText(const UserFolder &folder, const QString &text)
+{
     try {
         // Rewritten at every display: readers must never see half of it, but it is not
         // worth a disk sync.
-        WriteFileAtomically(folder.itemStyleSheet(), working, Durability::Unsynced);
+        WriteFileAtomically(folder.itemStyleSheet(), EncodeWorkingSheet(text),
+                            Durability::Unsynced);
     } catch (const FileError &) {
         return false;
     }
     return true;
+}
+
+bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid)
+{
+    return WriteWorkingSheetText(folder, WorkingSheetText(folder, sheetName, guid));
 }
 
 QString ChannelItemAddress(const UserFolder &folder, const QString &chGuid, const QString &guid)

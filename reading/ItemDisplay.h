@@ -44,10 +44,13 @@ QByteArray EncodeWorkingSheet(const QString &text);
 // references.
 QString SheetForItem(const QString &sheet, const QString &guid);
 
-// Reads the shipped sheet `sheetName` of the data folder, puts the GUID in and writes the
-// working sheet. Raises ItemDisplayError when the shipped sheet cannot be read. Returns
-// false when the working sheet could not be written; the browser then renders with the file
+// The working sheet's text: the shipped sheet `sheetName` of the data folder with the GUID
+// put in. Raises ItemDisplayError when the shipped sheet cannot be read.
+QString WorkingSheetText(const UserFolder &folder, const QString &sheetName, const QString &guid);
+// Writes `text` as the working sheet. False when it could not be written; the file then stays
 // as it was.
+bool WriteWorkingSheetText(const UserFolder &folder, const QString &text);
+// Both of the above. Raises ItemDisplayError when the shipped sheet cannot be read.
 bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid);
 
 // The channel's cache file + "#<GUID>": the fragment makes every item's address differ,

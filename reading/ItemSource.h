@@ -2,9 +2,18 @@
 
 #include "xml/XmlDocument.h"
 
+#include <QByteArray>
 #include <QString>
 
 struct HeaderRow;
+
+// An item ready for the browser: the address it is shown under and, when the program made
+// the page itself, the page. Without a page the browser loads the address.
+struct ItemView
+{
+    QString address; // empty: the row leads to no item
+    QByteArray page;
+};
 
 // Where the rows on show come from and where each row's item lives: the channel on show
 // (ShownChannel) or the archive (ArchiveView). Every command on a row goes through it, so
@@ -22,6 +31,12 @@ public:
     // the one-item document) and gives the address to navigate to; empty when the row leads
     // to no item. Raises when a file cannot be read or written.
     virtual QString showItem(const HeaderRow &row) = 0;
+    // showItem, and the page made from the working sheet and the item's document. Raises as
+    // showItem does.
+    virtual ItemView viewItem(const HeaderRow &row) { return {showItem(row), {}}; }
+    // The page of the item shown last, made again from the document as it is now (after an
+    // update, for the GUID of that item); empty when there is nothing to make it from.
+    virtual QByteArray pageAgain() { return {}; }
     // Writes the row's item to `exportName` as a stand-alone document. Raises on failure.
     virtual void exportItem(const HeaderRow &row, const QString &exportName) = 0;
     // The rows of this source have left the list.

@@ -2,13 +2,15 @@
 
 #include "reading/ItemDisplay.h"
 #include "reading/ItemExport.h"
+#include "reading/ItemPage.h"
 #include "reading/ReadingLog.h"
 #include "xml/XmlDocument.h"
 
 #include <exception>
 
 ShownChannel::ShownChannel(QObject *parent)
-    : QObject(parent), m_document(std::make_unique<XmlDocument>())
+    : QObject(parent), m_document(std::make_unique<XmlDocument>()),
+      m_pages(std::make_unique<ItemPageRenderer>())
 {
 }
 
@@ -67,6 +69,38 @@ QString ShownChannel::showItem(const HeaderRow &row)
                                         row.guid))
         qCWarning(lcReading, "the working style sheet could not be written");
     return ItemDisplay::ChannelItemAddress(m_folder, row.chGuid, row.guid);
+}
+
+ItemView ShownChannel::viewItem(const HeaderRow &row)
+{
+    const XmlNode item = itemNode(row);
+    if (item.isNull())
+        return {};
+    const QString sheet = ItemDisplay::WorkingSheetText(
+        m_folder, ItemDisplay::StyleSheetFor(false, row.version), row.guid);
+    // Kept on disk for the export and for a browser that opens the cache file.
+    if (!ItemDisplay::WriteWorkingSheetText(m_folder, sheet))
+        qCWarning(lcReading, "the working style sheet could not be written");
+    m_shownSheet = sheet;
+    ItemView view{ItemDisplay::ChannelItemAddress(m_folder, row.chGuid, row.guid), {}};
+    try {
+        view.page = m_pages->render(sheet, item);
+    } catch (const std::exception &e) {
+        qCWarning(lcReading, "making the item page: %s", e.what());
+    }
+    return view;
+}
+
+QByteArray ShownChannel::pageAgain()
+{
+    if (m_shownSheet.isEmpty() || !m_document->active())
+        return {};
+    try {
+        return m_pages->render(m_shownSheet, m_document->documentElement());
+    } catch (const std::exception &e) {
+        qCWarning(lcReading, "making the item page again: %s", e.what());
+        return {};
+    }
 }
 
 void ShownChannel::exportItem(const HeaderRow &row, const QString &exportName)

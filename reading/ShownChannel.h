@@ -14,6 +14,7 @@
 
 class IChannelFiles;
 class IReportSink;
+class ItemPageRenderer;
 
 // What a fill of the header list gives.
 struct HeaderFill
@@ -75,6 +76,10 @@ public:
     XmlNode itemNode(const HeaderRow &row) override;
     bool setUnread(const HeaderRow &row, bool unread) override;
     QString showItem(const HeaderRow &row) override;
+    // The page is made from the document in memory; when it cannot be, the address alone
+    // is given and the browser renders the cache file.
+    ItemView viewItem(const HeaderRow &row) override;
+    QByteArray pageAgain() override;
     void exportItem(const HeaderRow &row, const QString &exportName) override;
     XmlNode firstItemNode() const { return m_firstItemNode; }
     // The version text of the document on show, e.g. "1.0" or "2.0".
@@ -102,4 +107,6 @@ private:
     QString m_shownVersion;
     UserFolder m_folder;
     std::function<bool()> m_downloadsInUse;
+    std::unique_ptr<ItemPageRenderer> m_pages;
+    QString m_shownSheet; // the working sheet of the item shown last
 };

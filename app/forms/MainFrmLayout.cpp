@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -110,6 +111,11 @@ QLabel *pictureLabel(const char *name, const QString &svg, const QSize &size, QW
 
 // A strip of fixed height holding a row of controls: the tool bars above the lists and the
 // browser. The caller fills the row it gives back.
+// In a short window the item gets this much height, for ten lines or more of its text,
+// taken from the header list down to what the list keeps.
+constexpr int ShortItemHeight = 232;
+constexpr int ShortListHeight = 110;
+
 QHBoxLayout *strip(QWidget *panel, const char *name, int height, const QMargins &margins,
                    int spacing)
 {
@@ -442,6 +448,25 @@ void TfmMainFrm::FormResize()
 {
     if (sbStatus)
         sbStatus->fitToWindowWidth(width());
+    // A short window gives the banner's height, and some of the list's, to the item.
+    const bool tall = height() >= ShortWindowHeight;
+    if (!pnBanner || pnBanner->isHidden() != tall)
+        return;
+    pnBanner->setVisible(tall);
+    if (!tall)
+        QTimer::singleShot(0, this, [this] {
+            // Once laid out without the banner.
+            if (height() >= ShortWindowHeight)
+                return;
+            QList<int> sizes = spMain->sizes();
+            const int need = ShortItemHeight - wbContent->height();
+            const int spare = sizes.value(0) - ShortListHeight;
+            if (sizes.size() != 2 || need <= 0 || spare <= 0)
+                return;
+            sizes[0] -= qMin(need, spare);
+            sizes[1] += qMin(need, spare);
+            spMain->setSizes(sizes);
+        });
 }
 
 void TfmMainFrm::pnFillerResize()

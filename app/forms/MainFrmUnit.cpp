@@ -642,7 +642,7 @@ void TfmMainFrm::ctTrayIconClick()
     activateWindow();
     GuardedStep(lcApp, "refreshing the item view", [this] {
         if (!wbContent->url().isEmpty())
-            wbContent->Refresh();
+            m_itemView->Refresh();
     });
 }
 

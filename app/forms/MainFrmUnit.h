@@ -96,6 +96,8 @@ public:
     static const QString HelpPageUrl;
     // The size the window is laid out for, and the least it takes where the screen allows.
     static constexpr QSize LeastSize{800, 480};
+    // Below this height the banner is hidden.
+    static constexpr int ShortWindowHeight = 600;
 
     // The facts the actions depend on, and every action's state computed from them.
     ActionFacts actionFacts() const;

@@ -220,7 +220,7 @@ void TfmMainFrm::createConnections()
     ShownChannel &shown = m_session->shownChannel();
     connect(&shown, &ShownChannel::replacing, lvHeaders,
             [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
-    connect(&shown, &ShownChannel::reloaded, wbContent, [this] { wbContent->Refresh(); });
+    connect(&shown, &ShownChannel::reloaded, m_itemView, &ItemViewController::Refresh);
     connect(wbContent, &WebBrowser::DocumentComplete, this, [] { StartMark("page loaded"); });
     connect(&shown, &ShownChannel::cacheFileReplaced, &m_session->unreadCounts(),
             [this](const QString &file) {

@@ -88,15 +88,45 @@ bool ItemViewController::showRow(int row)
     IItemSource *source = m_rows.source();
     if (!shown || !source)
         return false;
-    const QString address = source->showItem(*shown);
-    if (address.isEmpty())
+    const ItemView view = source->viewItem(*shown);
+    if (view.address.isEmpty())
         return false;
     // The item's fonts may come from its own site only.
     const XmlNode item = source->itemNode(*shown);
     const XmlNode link = item ? item.findChild(QStringLiteral("link")) : XmlNode();
     m_w.wbContent->setItemSite(QUrl(link ? link.text().trimmed() : QString()));
-    NavigateContent(address);
+    // The page made in the program shows at once; the file is loaded only when there is
+    // none (or it is too large to hand over).
+    if (!view.page.isEmpty() && m_w.wbContent->ShowPage(view.address, view.page)) {
+        m_madePageAddress = view.address;
+        return true;
+    }
+    m_madePageAddress.clear();
+    NavigateContent(view.address);
     return true;
+}
+
+bool ItemViewController::showingMadePage() const
+{
+    if (m_madePageAddress.isEmpty())
+        return false;
+    return m_w.wbContent->url().toString(QUrl::FullyDecoded) ==
+           WebBrowser::addressToUrl(m_madePageAddress).toString(QUrl::FullyDecoded);
+}
+
+void ItemViewController::Refresh()
+{
+    try {
+        IItemSource *source = m_rows.source();
+        if (showingMadePage() && source) {
+            const QByteArray page = source->pageAgain();
+            if (!page.isEmpty() && m_w.wbContent->ShowPage(m_madePageAddress, page))
+                return;
+        }
+        m_w.wbContent->Refresh();
+    } catch (const std::exception &e) {
+        qCWarning(lcReading, "refreshing the item view: %s", e.what());
+    }
 }
 
 void ItemViewController::recover()
@@ -120,6 +150,7 @@ void ItemViewController::recover()
 
 void ItemViewController::showBlank()
 {
+    m_madePageAddress.clear();
     NavigateContent(QStringLiteral("about:blank"));
 }
 

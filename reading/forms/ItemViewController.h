@@ -51,6 +51,9 @@ public slots:
     void NavigateContent(const QString &address);
     // Nothing on show: the item it showed went away.
     void showBlank();
+    // Reloads what the browser shows: the item page made again from its document as it is
+    // now, or the page loaded again.
+    void Refresh();
     void wbContentBeforeNavigate2(QString &address, bool &cancel);
     void wbContentDocumentComplete(const QString &address);
     void wbContentProgressChange(int progress, int maximum);
@@ -78,10 +81,13 @@ private:
     bool showRow(int row);
     void recover();
 
+    bool showingMadePage() const;
+
     Widgets m_w;
     ChannelTree &m_tree;
     RowsOnShow &m_rows;
     QString m_currentLocation;
+    QString m_madePageAddress; // the address of the last item page made here
     int m_lastShownRow = -1;
     bool m_recovering = false;
     QPointer<QAbstractItemModel> m_model;

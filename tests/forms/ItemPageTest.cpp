@@ -4,6 +4,8 @@
 #include "base/UserFolder.h"
 #include "kit/WebBrowser.h"
 #include "reading/ItemDisplay.h"
+#include "reading/ItemPage.h"
+#include "xml/XmlDocument.h"
 #include "PageAnswers.h"
 #include "SignalWait.h"
 #include "support/TestFiles.h"
@@ -116,6 +118,18 @@ QByteArray rss2Document(const QList<Item> &items, const QByteArray &channelExtra
     return doc + "</channel></rss>\n";
 }
 
+// The item element with that GUID, as the item view hands it over; the whole document when
+// there is none.
+XmlNode itemOf(const XmlDocument &doc, const QString &guid)
+{
+    const XmlNode root = doc.documentElement();
+    for (XmlNode level : {root, root.firstChild()})
+        for (XmlNode n = level.firstChild(); !n.isNull(); n = n.nextSibling())
+            if (n.isElement() && n.attribute(QStringLiteral("GUID")) == guid)
+                return n;
+    return root;
+}
+
 class ItemPage : public ::testing::Test
 {
 protected:
@@ -134,16 +148,27 @@ protected:
     }
     void TearDown() override { m_browser.reset(); }
 
-    // Shows one item the way the item view does: working sheet, then the address.
+    // Shows one item the way the item view does: the working sheet written, the page made
+    // from the document and handed to the browser under the item's address.
     bool show(const QByteArray &document, const QString &guid,
               const QString &sheet = ItemDisplay::Rss2Sheet)
     {
         if (!writeAll(m_folder.cacheFile(ChannelGuid), document))
             return false;
-        if (!ItemDisplay::WriteWorkingSheet(m_folder, sheet, guid))
+        return showPage(m_folder.cacheFile(ChannelGuid), sheet, guid,
+                        ItemDisplay::ChannelItemAddress(m_folder, ChannelGuid, guid));
+    }
+    bool showPage(const QString &file, const QString &sheet, const QString &guid,
+                  const QString &address)
+    {
+        XmlDocument doc;
+        doc.loadFromFile(file);
+        const QString text = ItemDisplay::WorkingSheetText(m_folder, sheet, guid);
+        if (!ItemDisplay::WriteWorkingSheetText(m_folder, text))
             return false;
+        const QByteArray page = m_pages.render(text, itemOf(doc, guid));
         SignalCounter done(m_browser.get(), &WebBrowser::DocumentComplete);
-        if (!m_browser->Navigate(ItemDisplay::ChannelItemAddress(m_folder, ChannelGuid, guid)))
+        if (!m_browser->ShowPage(address, page))
             return false;
         return done.wait(20000);
     }
@@ -169,6 +194,7 @@ protected:
     UserFolder m_folder;
     QString m_data;
     std::unique_ptr<WebBrowser> m_browser;
+    ItemPageRenderer m_pages;
 };
 
 // A left click in the page, where the item's text is (below the program's header).
@@ -287,10 +313,8 @@ TEST_F(ItemPage, RdfAndArchiveItemsShowTheirFields)
         "<sChannelName>Mój kanał</sChannelName><sChannelImage>archive.jpg</sChannelImage>"
         "</item></rdf:RDF>\n";
     ASSERT_TRUE(writeAll(m_folder.archiveItemFile(), arch));
-    ASSERT_TRUE(ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::ArchiveSheet, GuidB));
-    SignalCounter done(m_browser.get(), &WebBrowser::DocumentComplete);
-    ASSERT_TRUE(m_browser->Navigate(ItemDisplay::ArchiveItemAddress(m_folder)));
-    ASSERT_TRUE(done.wait(20000));
+    ASSERT_TRUE(showPage(m_folder.archiveItemFile(), ItemDisplay::ArchiveSheet, GuidB,
+                         ItemDisplay::ArchiveItemAddress(m_folder)));
     text = plainText();
     for (const char *expected : {"Archiwum", "Mój kanał", "Z archiwum", "Opublikowano: 2004-01-01",
                                  "Autor: Autor A", "Opis zachowany"})
@@ -374,19 +398,21 @@ TEST_F(ItemPage, DescriptionCannotBreakOutOrRestyleTheProgramTexts)
     ASSERT_TRUE(show(rss2Document({{GuidA, "Prawdziwy tytuł", "http://127.0.0.1:9/", breakout,
                                      "<dc:creator>Prawdziwy autor</dc:creator>"}}),
                      GuidA));
-    // The program's page holds just its own header and the item's frame.
-    EXPECT_EQ(inspect(QStringLiteral("document.querySelectorAll('h1').length")).toInt(), 1);
-    EXPECT_EQ(inspect(QStringLiteral("document.querySelector('h1').innerText")).toString(),
+    // The program's page holds its own header and the item's text, each in its own box:
+    // the end tags in the text close nothing of the page.
+    EXPECT_EQ(inspect(QStringLiteral("document.querySelectorAll('.head h1').length")).toInt(), 1);
+    EXPECT_EQ(inspect(QStringLiteral("document.querySelector('.head h1').innerText")).toString(),
               QStringLiteral("Prawdziwy tytuł"));
-    EXPECT_EQ(inspect(QStringLiteral("document.querySelector('.meta').innerText")).toString(),
+    EXPECT_EQ(inspect(QStringLiteral("document.querySelector('.head .meta').innerText")).toString(),
               QStringLiteral("Autor: Prawdziwy autor"));
     EXPECT_EQ(inspect(QStringLiteral("[].map.call(document.body.children,function(e){"
-                                     "return e.tagName}).join(',')"))
+                                     "return e.className}).join(',')"))
                   .toString(),
-              QStringLiteral("DIV,IFRAME"));
-    EXPECT_FALSE(inspect(QStringLiteral("document.body.innerText")).toString().contains(
+              QStringLiteral("head,content"));
+    EXPECT_FALSE(inspect(QStringLiteral("document.querySelector('.head').innerText")).toString().contains(
         QStringLiteral("Fałszywy")));
-    for (const char *selector : {"h1", ".meta", ".channel"})
+    EXPECT_EQ(inspect(QStringLiteral("document.querySelectorAll('style').length")).toInt(), 1);
+    for (const char *selector : {".head h1", ".head .meta", ".head .channel"})
         EXPECT_NE(inspect(QStringLiteral("getComputedStyle(document.querySelector('%1')).display")
                               .arg(QLatin1String(selector)))
                       .toString(),
@@ -394,16 +420,51 @@ TEST_F(ItemPage, DescriptionCannotBreakOutOrRestyleTheProgramTexts)
             << selector;
     EXPECT_EQ(inspect(QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
               QStringLiteral("rgb(242, 243, 245)"));
-    // Whatever the item's text does, it draws inside its frame, below the header.
+    // Whatever the item's text does, it draws inside its box, below the header: even what it
+    // places "fixed" at the top of the window.
     const int headBottom =
         inspect(QStringLiteral("document.querySelector('.head').getBoundingClientRect().bottom"))
             .toInt();
-    const int frameTop =
-        inspect(QStringLiteral("document.querySelector('iframe').getBoundingClientRect().top"))
+    const int textTop =
+        inspect(QStringLiteral("document.querySelector('.content').getBoundingClientRect().top"))
             .toInt();
-    EXPECT_GE(frameTop, headBottom);
+    EXPECT_GE(textTop, headBottom);
+    EXPECT_GE(inspect(QStringLiteral("(function(){var r=document.elementFromPoint(20,5);"
+                                     "return r.closest('.content')?0:1})()"))
+                  .toInt(),
+              1)
+        << "the item's fixed box covers the header";
     // The text itself is still there, for the reader to see what it is.
     EXPECT_TRUE(plainText().contains(QStringLiteral("Zwykły początek")));
+}
+
+// A long item is one page: the document is the one thing that scrolls, and the header card
+// goes up with the text.
+TEST_F(ItemPage, ALongItemScrollsAsOnePageWithItsHeader)
+{
+    QByteArray text;
+    for (int i = 0; i < 120; ++i)
+        text += "<p>Akapit " + QByteArray::number(i) + " długiej wiadomości.</p>";
+    ASSERT_TRUE(show(rss2Document({{GuidA, "Długa", "http://127.0.0.1:9/", text, {}}}), GuidA));
+    EXPECT_EQ(inspect(QStringLiteral("document.querySelectorAll('iframe').length")).toInt(), 0);
+    EXPECT_GT(inspect(QStringLiteral("document.scrollingElement.scrollHeight - innerHeight")).toInt(),
+              2000);
+    EXPECT_EQ(inspect(QStringLiteral(
+                          "[].filter.call(document.querySelectorAll('*'),function(e){"
+                          "var o=getComputedStyle(e).overflowY;"
+                          "return (o=='auto'||o=='scroll')&&e.scrollHeight>e.clientHeight;"
+                          "}).length"))
+                  .toInt(),
+              0);
+    const int headHeight =
+        inspect(QStringLiteral("document.querySelector('.head').offsetHeight")).toInt();
+    EXPECT_LT(inspect(QStringLiteral("scrollTo(0,%1);"
+                                     "document.querySelector('.head').getBoundingClientRect().bottom")
+                          .arg(headHeight + 50))
+                  .toInt(),
+              0);
+    EXPECT_TRUE(inspect(QStringLiteral("!!document.elementFromPoint(300,10).closest('.text')"))
+                    .toBool());
 }
 
 TEST_F(ItemPage, LinksAndRelativeAddressesOfAnItemBelongToItsSite)

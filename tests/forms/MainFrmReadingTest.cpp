@@ -2,6 +2,7 @@
 // the program is told to end, the archive tab and its find, and a clicked alert.
 
 #include "MainFrmFixture.h"
+#include "PageAnswers.h"
 #include "alerts/forms/NotifyFrm.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
@@ -26,14 +27,14 @@ using namespace mainfrm_test;
 
 const QString Guid = QStringLiteral("{11111111-2222-4333-8444-555555555555}");
 
-QByteArray channelDocument(const QStringList &titles)
+QByteArray channelDocument(const QStringList &titles, const QByteArray &description = "opis ")
 {
     QByteArray bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
                        "<title>K</title><link>http://example.org/</link>";
     for (int i = 0; i < titles.size(); ++i)
         bytes += "<item><title>" + titles[i].toUtf8() + "</title><link>http://example.org/" +
-                 QByteArray::number(i) + "</link><description>opis " + QByteArray::number(i) +
-                 "</description></item>";
+                 QByteArray::number(i) + "</link><description>" + description +
+                 QByteArray::number(i) + "</description></item>";
     return bytes + "</channel></rss>";
 }
 
@@ -244,6 +245,40 @@ TEST_F(MainFrmReadingTest, AWindowClosedWhileTheCountsAreReadGoesQuietly)
         m_windows.clear();
         EXPECT_TRUE(WaitForQueuedEvents(2));
     }
+}
+
+// At the window's smallest size the banner makes way, and once the item's header has
+// scrolled up the pane holds at least ten lines of the item's text.
+TEST_F(MainFrmReadingTest, AtTheSmallestSizeTheItemHasRoomForTenLinesOfText)
+{
+    QByteArray text;
+    for (int i = 0; i < 40; ++i)
+        text += "&lt;p&gt;Wiersz numer " + QByteArray::number(i) + " tekstu&lt;/p&gt;";
+    m_server.setHandler([text](const LoopbackRequest &) {
+        return LoopbackReply::http("200 OK", channelDocument({QStringLiteral("Długa wiadomość"),
+                                                              QStringLiteral("Druga")},
+                                                             text));
+    });
+    Windows &w = createAll();
+    w.main->resize(800, 480);
+    showWindow(*w.main);
+    ASSERT_EQ(w.main->height(), 480);
+    auto *browser = child<WebBrowser>(w.main, "wbContent");
+    showChannel(w);
+    ASSERT_TRUE(WaitUntil([browser] {
+        return PagePlainText(browser->page()).contains(QStringLiteral("Wiersz numer 39"));
+    }));
+    EXPECT_FALSE(child<QWidget>(w.main, "pnBanner")->isVisible());
+    const double lines =
+        RunInApplicationWorld(browser->page(),
+                              QStringLiteral("innerHeight / parseFloat(getComputedStyle("
+                                             "document.querySelector('.text')).lineHeight)"))
+            .toDouble();
+    EXPECT_GE(lines, 10.0) << "pane " << browser->height() << " px";
+
+    // A tall window keeps its banner.
+    w.main->resize(800, 700);
+    EXPECT_TRUE(WaitUntil([&] { return child<QWidget>(w.main, "pnBanner")->isVisible(); }));
 }
 
 } // namespace

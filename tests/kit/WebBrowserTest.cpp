@@ -423,3 +423,45 @@ TEST(WebBrowserAddress, LocalPathsKeepTheirFragment)
 }
 
 } // namespace
+
+namespace {
+
+// A page the program made shows under the item's own address: the watch and the events see
+// that address, scripts stay off, and going back to it from a web page shows it again.
+TEST_F(BrowserFixture, APageMadeByTheProgramShowsUnderItsAddressAndComesBackFromHistory)
+{
+    OnePageServer server("<html><body>Strona serwisu</body></html>");
+    QStringList seen;
+    m_browser->setBeforeNavigate2([&](QString &address, bool &) { seen << address; });
+    const QString address = m_data + "{C0C0C0C0-0000-4000-8000-000000000001}.xml#" + GuidA;
+    QStringList completed;
+    QObject::connect(m_browser.get(), &WebBrowser::DocumentComplete, m_browser.get(),
+                     [&](const QString &a) { completed << a; });
+    SignalCounter done(m_browser.get(), &WebBrowser::DocumentComplete);
+    ASSERT_TRUE(m_browser->ShowPage(
+        address, "<html><body><p>Treść zrobiona w programie</p>"
+                 "<script>document.title='skrypt'</script></body></html>"));
+    ASSERT_TRUE(done.wait(20000));
+    const QString shown = QStringLiteral("file://") + address;
+    EXPECT_EQ(m_browser->LocationURL(), shown);
+    ASSERT_FALSE(completed.isEmpty());
+    EXPECT_EQ(completed.last(), shown);
+    EXPECT_EQ(seen, QStringList{shown});
+    EXPECT_TRUE(plainText().contains(QStringLiteral("Treść zrobiona w programie")));
+    EXPECT_NE(runInApplicationWorld(QStringLiteral("document.title")).toString(), "skrypt");
+
+    ASSERT_TRUE(navigateAndWait(server.url("/strona")));
+    seen.clear();
+    SignalCounter back(m_browser.get(), &WebBrowser::DocumentComplete);
+    ASSERT_TRUE(m_browser->GoBack());
+    ASSERT_TRUE(back.wait(20000));
+    EXPECT_EQ(m_browser->LocationURL(), shown);
+    EXPECT_EQ(seen, QStringList{shown});
+    EXPECT_TRUE(plainText().contains(QStringLiteral("Treść zrobiona w programie")));
+    EXPECT_NE(runInApplicationWorld(QStringLiteral("document.title")).toString(), "skrypt");
+
+    // A page too large to hand over is refused; the caller loads the address instead.
+    EXPECT_FALSE(m_browser->ShowPage(address, QByteArray(3 * 1024 * 1024, 'a')));
+}
+
+} // namespace
