@@ -103,6 +103,46 @@ void WriteWindowPlacement(QSettings &store, const WindowPlacement &p)
     store.sync();
 }
 
+QSize ReadWindowSize(QSettings &store, const QString &group)
+{
+    store.beginGroup(group);
+    const QStringList parts = store.value(QStringLiteral("Size")).toString().split(QLatin1Char(','));
+    store.endGroup();
+    if (parts.size() != 2)
+        return QSize();
+    bool okW = false, okH = false;
+    const QSize size(parts[0].trimmed().toInt(&okW), parts[1].trimmed().toInt(&okH));
+    return okW && okH && size.width() > 0 && size.height() > 0 ? size : QSize();
+}
+
+void WriteWindowSize(QSettings &store, const QString &group, const QSize &size)
+{
+    if (!size.isValid())
+        return;
+    store.beginGroup(group);
+    store.setValue(QStringLiteral("Size"),
+                   QStringLiteral("%1,%2").arg(size.width()).arg(size.height()));
+    store.endGroup();
+    store.sync();
+}
+
+QRect FirstStartPlace(const QRect &area, const QSize &least, const QMargins &frame)
+{
+    if (!area.isValid())
+        return QRect(QPoint(0, 0), least);
+    const QSize room(qMax(1, area.width() - frame.left() - frame.right()),
+                     qMax(1, area.height() - frame.top() - frame.bottom()));
+    const QSize wanted = QSize(area.width() * 3 / 4, area.height() * 3 / 4).expandedTo(least);
+    const QSize size = wanted.boundedTo(room.expandedTo(least));
+    const QPoint centre = area.center();
+    QRect place(QPoint(0, 0), size);
+    place.moveCenter(centre);
+    // The title bar must stay on the screen.
+    place.moveTop(qMax(place.top(), area.top() + frame.top()));
+    place.moveLeft(qMax(place.left(), area.left() + frame.left()));
+    return place;
+}
+
 QRect FitOnScreens(const QRect &rect, const QMargins &frame, const QList<QRect> &areas,
                    const QRect &primary)
 {

@@ -4,6 +4,7 @@
 #include <QMargins>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -37,9 +38,21 @@ WindowPlacement ReadWindowPlacement(QSettings &store);
 // Writes group "fmMainFrm" of `store` and syncs it.
 void WriteWindowPlacement(QSettings &store, const WindowPlacement &placement);
 
+// The size of a window that keeps only its size (the report window), under `group` of the
+// same store; invalid when none is stored or the stored one is malformed.
+QSize ReadWindowSize(QSettings &store, const QString &group);
+inline const QString ReportWindowGroup = QStringLiteral("fmUpdateProgressFrm");
+void WriteWindowSize(QSettings &store, const QString &group, const QSize &size);
+
 // "MinMaxPos" and "NormPos" texts: four comma-separated integers.
 QString PlacementPointsText(const QPoint &first, const QPoint &second);
 QString PlacementRectText(const QRect &rect); // left, top, right, bottom (right/bottom exclusive)
+
+// Where the window opens when nothing is stored (the first start): centred on `area` (the
+// available area of the screen), taking three quarters of its width and height but never
+// less than `least` nor more than the area less the decoration `frame`; a small screen
+// keeps the least size.
+QRect FirstStartPlace(const QRect &area, const QSize &least, const QMargins &frame);
 
 // Where a stored frame goes on the screens as they are now, as the desktop places a window:
 // onto the available area (`areas`, as QScreen::availableGeometry gives them) of the screen

@@ -13,4 +13,6 @@ public:
     virtual QString downloadFile(const QString &guid) const = 0;
     // The validators (ETag, Last-Modified) of every channel's last download; empty for none.
     virtual QString validatorsFile() const = 0;
+    // The pauses servers asked for (Retry-After); empty: kept in memory only.
+    virtual QString serverPausesFile() const { return QString(); }
 };

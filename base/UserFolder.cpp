@@ -101,6 +101,11 @@ QString UserFolder::validatorsFile() const
     return isEmpty() ? QString() : dataFolder() + QStringLiteral("validators.json");
 }
 
+QString UserFolder::serverPausesFile() const
+{
+    return isEmpty() ? QString() : dataFolder() + QStringLiteral("server_pauses.json");
+}
+
 QString UserFolder::shippedDataFolder() const
 {
     return m_shippedDir + QStringLiteral("data/");

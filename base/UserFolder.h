@@ -31,6 +31,7 @@ public:
     QString cacheFile(const QString &guid) const override;    // data/<GUID>.xml
     QString downloadFile(const QString &guid) const override; // temp/<GUID>.xml
     QString validatorsFile() const override;                  // data/validators.json
+    QString serverPausesFile() const override;                // data/server_pauses.json
     // A file of data/ or temp/ by its bare name, e.g. another style sheet.
     QString dataFile(const QString &name) const;
     QString tempFile(const QString &name) const;

@@ -17,7 +17,8 @@ bool isReplacedFile(const QString &name)
         QStringLiteral("tvChannels.xml"), QStringLiteral("config.ini"),
         QStringLiteral("validators.json"), QStringLiteral("rss_xslt.xsl"),
         QStringLiteral("arch_item.xml"),   QStringLiteral("lvChannels.xml"),
-        QStringLiteral("channel_info.xml"), QStringLiteral("tvChannels_e.xml")};
+        QStringLiteral("channel_info.xml"), QStringLiteral("tvChannels_e.xml"),
+        QStringLiteral("server_pauses.json")};
     if (fixed.contains(name))
         return true;
     return name.endsWith(QLatin1String(".xml")) && IsGuidText(name.chopped(4));

@@ -151,7 +151,7 @@ ChannelFetch DocumentDownloader::FetchChannel(const QString &address, const QStr
 
     m_client->clearCredentials();
     if (m_ui)
-        m_ui->setStatusText(QStringLiteral("Gotowe"));
+        m_ui->setStatusText(QStringLiteral("Gotowe."));
     m_ui = nullptr;
     m_busy = false;
     return fetch;

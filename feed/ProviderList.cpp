@@ -1,7 +1,11 @@
 #include "feed/ProviderList.h"
 
+#include "base/FileReplace.h"
 #include "feed/TextOps.h"
 #include "xml/XmlDocument.h"
+
+#include <QFile>
+#include <QSet>
 
 namespace {
 
@@ -60,6 +64,84 @@ std::vector<ProviderEntry> ReadProviderList(const QString &file)
         entries.push_back(e);
     }
     return entries;
+}
+
+int ProviderListVersion(const QString &file)
+{
+    try {
+        XmlDocument document;
+        document.loadFromFile(file);
+        bool ok = false;
+        const int version =
+            document.documentElement().attribute(QStringLiteral("version")).trimmed().toInt(&ok);
+        return ok && version > 0 ? version : 0;
+    } catch (const XmlError &) {
+        return 0;
+    }
+}
+
+namespace {
+
+// The addresses earlier editions shipped and this one dropped: `url` children of the
+// `former` element under the document element.
+QSet<QString> formerAddresses(const QString &file)
+{
+    QSet<QString> urls;
+    XmlDocument document;
+    document.loadFromFile(file);
+    const XmlNode former = document.documentElement().findChild(QStringLiteral("former"));
+    for (XmlNode n = former ? former.firstChild() : XmlNode(); n; n = n.nextSibling())
+        if (n.isElement() && n.nodeName() == QLatin1String("url"))
+            urls.insert(UnescapeUrlText(n.text()).trimmed());
+    return urls;
+}
+
+QByteArray entryXml(const ProviderEntry &e)
+{
+    return "  <channel><name>" + e.name.toHtmlEscaped().toUtf8() + "</name><url>" +
+           EscapeUrlText(e.url).toHtmlEscaped().toUtf8() + "</url><password>" +
+           (e.needsCredentials ? "1" : "0") + "</password></channel>\n";
+}
+
+} // namespace
+
+bool RefreshProviderListCopy(const QString &userCopy, const QString &shipped)
+{
+    if (!QFile::exists(userCopy))
+        return false;
+    const int newVersion = ProviderListVersion(shipped);
+    if (newVersion <= ProviderListVersion(userCopy))
+        return false;
+    QFile shippedFile(shipped);
+    if (!shippedFile.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = shippedFile.readAll();
+    try {
+        QSet<QString> known = formerAddresses(shipped);
+        for (const ProviderEntry &e : ReadProviderList(shipped))
+            known.insert(e.url.trimmed());
+        std::vector<ProviderEntry> own;
+        try {
+            for (const ProviderEntry &e : ReadProviderList(userCopy))
+                if (!e.isGroup() && !known.contains(e.url.trimmed()))
+                    own.push_back(e);
+        } catch (const std::exception &) {
+            // A copy that no longer reads has nothing of the user's to keep.
+        }
+        if (!own.empty()) {
+            const int end = bytes.lastIndexOf("</channels>");
+            if (end < 0)
+                return false;
+            QByteArray added = entryXml({OwnEntriesHeading, QString(), false});
+            for (const ProviderEntry &e : own)
+                added += entryXml(e);
+            bytes.insert(end, added);
+        }
+        WriteFileAtomically(userCopy, bytes);
+    } catch (const std::exception &) {
+        return false;
+    }
+    return true;
 }
 
 ProviderListModel::ProviderListModel(QObject *parent) : QAbstractTableModel(parent) {}

@@ -38,6 +38,20 @@ QString ShippedListName(const QString &address);
 // a missing or malformed file and ProviderListError when no entry is found.
 std::vector<ProviderEntry> ReadProviderList(const QString &file);
 
+// The edition of a shipped list: the `version` attribute of its document element, 0 for a
+// list without one (every list shipped before editions were counted) or a file that cannot
+// be read.
+int ProviderListVersion(const QString &file);
+
+// The user's copy of the shipped list (`userCopy`, made at the first start) is replaced by
+// the shipped list when that is a later edition. Entries the user added to the copy (an
+// address neither in the new list nor among the addresses it names under `former`, those
+// earlier editions shipped) are kept, at the end under a heading of their own. Nothing
+// happens when the copy is missing, is as new, or the shipped list cannot be read; the copy
+// is replaced atomically. True when it was replaced.
+bool RefreshProviderListCopy(const QString &userCopy, const QString &shipped);
+inline const QString OwnEntriesHeading = QStringLiteral("Dodane przez Ciebie");
+
 // The rows of the wizard's channel list: a caption column and five sub-items, the last
 // four hidden (address, user name, password, alerts flag "1"/"0"). The user's ticks and
 // the credentials typed for a row live here.

@@ -186,6 +186,9 @@ void MainStatusBar::setStatusText(const QString &text)
 
 void MainStatusBar::progressBegin(qint64 expectedBytes)
 {
+    // What is being fetched matters more than the hint of a button the mouse passes.
+    m_downloading = true;
+    showHint(QString());
     const int maximum = int(qBound<qint64>(qint64(2), expectedBytes, qint64(0x7fffffff)));
     m_progress->setRange(1, maximum);
     m_progress->setValue(1);
@@ -202,6 +205,7 @@ void MainStatusBar::progressWork(qint64 bytesSoFar)
 
 void MainStatusBar::progressEnd()
 {
+    m_downloading = false;
     m_progress->hide();
     m_progress->setValue(m_progress->minimum());
 }
@@ -209,7 +213,8 @@ void MainStatusBar::progressEnd()
 bool MainStatusBar::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::StatusTip && watched == window()) {
-        showHint(static_cast<QStatusTipEvent *>(event)->tip());
+        if (!m_downloading)
+            showHint(static_cast<QStatusTipEvent *>(event)->tip());
         return true;
     }
     if (watched == window())

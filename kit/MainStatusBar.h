@@ -12,13 +12,20 @@ class QProgressBar;
 // progress bar `pbDownloadProgress` lying on it, and panel 2 (the report notice). A click
 // anywhere on it asks for the report window. Downloads report to it as their IDownloadUi.
 // Hints of buttons and menu entries (status tips) show in panel 0 while the mouse is on
-// them, instead of covering the whole bar: the notice and the download stay in sight.
+// them, instead of covering the whole bar, and not at all while a download runs: the
+// notice and the download's status stay in sight.
 class MainStatusBar : public QStatusBar, public IDownloadUi
 {
     Q_OBJECT
 public:
-    static inline const QString ReadyText = QStringLiteral("Gotowe");
-    static inline const QString NoticeText = QStringLiteral("Wystąpiły błędy. Kliknij...");
+    static inline const QString ReadyText = QStringLiteral("Gotowe.");
+    // The notice after errors, with how many report lines tell of one.
+    static QString errorNotice(int errors)
+    {
+        return QStringLiteral("Wystąpiły błędy (%1). Kliknij...").arg(errors);
+    }
+    // The widest notice the panel makes room for.
+    static inline const QString NoticeText = errorNotice(999);
 
     explicit MainStatusBar(QWidget *parent);
 
@@ -60,4 +67,5 @@ private:
     QString m_hint;
     QWidget *m_drawnPanel = nullptr;
     QProgressBar *m_progress = nullptr;
+    bool m_downloading = false; // between progressBegin and progressEnd
 };

@@ -53,3 +53,11 @@ void ReportUnopenedLink(IMessageBoxes &boxes, QWidget *parent, const QString &ad
                                    "internetowa."),
                 MessageCaptions::Error);
 }
+
+void ReportNoMailProgram(IMessageBoxes &boxes, QWidget *parent)
+{
+    boxes.error(parent,
+                QStringLiteral("Nie można wysłać wiadomości pocztą. Sprawdź, czy w systemie jest "
+                               "ustawiony program pocztowy."),
+                MessageCaptions::Error);
+}

@@ -40,3 +40,5 @@ public:
 // The error shown when the system's web browser would not open `address` (a desktop
 // without one would otherwise swallow the click).
 void ReportUnopenedLink(IMessageBoxes &boxes, QWidget *parent, const QString &address);
+// The desktop found no mail program for a message to be sent.
+void ReportNoMailProgram(IMessageBoxes &boxes, QWidget *parent);

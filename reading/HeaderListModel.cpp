@@ -58,6 +58,7 @@ void HeaderListModel::setRows(std::vector<HeaderRow> rows, RowSource source)
     beginResetModel();
     m_rows = std::move(rows);
     m_source = source;
+    m_titleNote.clear();
     if (source == RowSource::Channel && m_rows.size() > 1) {
         const std::vector<int> order = sortedOrder();
         std::vector<HeaderRow> sorted;
@@ -73,7 +74,16 @@ void HeaderListModel::clear()
 {
     beginResetModel();
     m_rows.clear();
+    m_titleNote.clear();
     endResetModel();
+}
+
+void HeaderListModel::setTitleNote(const QString &note)
+{
+    if (note == m_titleNote)
+        return;
+    m_titleNote = note;
+    emit headerDataChanged(Qt::Horizontal, ColTitle, ColTitle);
 }
 
 void HeaderListModel::setSortState(int column, bool descending)
@@ -216,8 +226,12 @@ QVariant HeaderListModel::headerData(int section, Qt::Orientation orientation, i
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= HeaderColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    if (role == Qt::DisplayRole)
-        return QString::fromUtf8(Captions[section]);
+    if (role == Qt::DisplayRole) {
+        const QString caption = QString::fromUtf8(Captions[section]);
+        return section == ColTitle && !m_titleNote.isEmpty()
+                   ? caption + QLatin1Char(' ') + m_titleNote
+                   : caption;
+    }
     if (role == ImageIndexRole)
         return section == m_sortColumn ? (m_sortDescending ? 5 : 6) : -1;
     return QVariant();

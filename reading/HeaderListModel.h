@@ -29,6 +29,10 @@ public:
     // archive rows stay as given.
     void setRows(std::vector<HeaderRow> rows, RowSource source = RowSource::Channel);
     void clear();
+    // What the rows on show are, told in the title column's caption after the caption
+    // itself ("Tytuł: wyniki wyszukiwania ..."); every new fill clears it.
+    void setTitleNote(const QString &note);
+    QString titleNote() const { return m_titleNote; }
     RowSource rowSource() const { return m_source; }
     const std::vector<HeaderRow> &rows() const { return m_rows; }
     const HeaderRow &row(int index) const { return m_rows.at(size_t(index)); }
@@ -71,4 +75,5 @@ private:
     int m_sortColumn = 0;
     bool m_sortDescending = false;
     QLocale m_locale;
+    QString m_titleNote;
 };

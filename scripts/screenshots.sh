@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the program under a virtual screen: the main window at 800x480 and on a full
-# 1920x1080 screen, the settings dialog, the About box, the report window, the new channel
+# 1920x1080 screen, the settings dialog, the About box, the report window (also after a real
+# run with errors, with the main window's notice before it is opened), the new channel
 # wizard on both pages (with the shipped list) and asked for a channel the tree has already,
 # the tree with a channel whose update failed, and the channel properties dialog (also on the
 # small screen), and (scripts/reading_shots.sh) items as channels send them and a printed
@@ -35,7 +36,8 @@ def group(name, parent=None):
     return "\r\n".join(lines + ["</node>", ""])
 def channel(name, parent, url, guid):
     fields = [("name", name), ("type", "1"), ("parent", str(parent)), ("url", url),
-              ("link", url.rsplit("/", 1)[0] + "/"), ("image", "archive.jpg"), ("copyright", ""),
+              ("link", url.rsplit("/", 1)[0] + "/"), ("image", "archive.jpg"),
+              ("copyright", "(c) 2004-2026 Wydawnictwo Przykładowe Sp. z o.o., wszelkie prawa zastrzeżone"),
               ("description", name), ("username", ""), ("GUID", guid), ("password", ""),
               ("alerts", "True"), ("enabled", "True"), ("lastbuild", ""), ("lastupdate", "")]
     return "\r\n".join(["<node>"] + [f"  <{k}>{v}</{k}>" for k, v in fields] + ["</node>"])
@@ -97,6 +99,9 @@ shot main-fullscreen 1920x1080 1920x1080
 shot settings 1024x768 1024x768 config
 shot about 1024x768 1024x768 about
 shot report 1024x768 1024x768 report
+# After a real run whose every channel failed: the notice, then the report it leads to.
+WAIT=$((WAIT + 20)) shot run-errors 1024x768 1024x768 run-errors
+WAIT=$((WAIT + 20)) shot report-run 1024x768 1024x768 report-run
 shot wizard-list 1024x768 1024x768 wizard-list
 shot wizard-address 1024x768 1024x768 wizard-address
 shot wizard-duplicate 1024x768 1024x768 wizard-duplicate

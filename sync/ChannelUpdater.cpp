@@ -56,7 +56,7 @@ struct ChannelUpdater::ReadMarks
 ChannelUpdater::ChannelUpdater(const IChannelFiles &files, IChannelUpdateHost &host,
                                IShownDocument &shown, AlertQueue &alerts, QObject *parent)
     : QObject(parent), m_files(files), m_host(host), m_shown(shown), m_alerts(alerts),
-      m_validators(files.validatorsFile())
+      m_validators(files.validatorsFile()), m_pauses(files.serverPausesFile())
 {
     m_tmLongResponse.setObjectName(QStringLiteral("tmLongResponse"));
     m_tmLongResponse.setSingleShot(true);
@@ -80,8 +80,14 @@ HttpValidators ChannelUpdater::conditionsFor(const TtvChannel &channel)
 
 bool ChannelUpdater::mayUpdateOnTimer(const TtvChannel &channel, const QDateTime &now) const
 {
-    const QDateTime notBefore = m_retryNotBefore.value(channel.GUID);
-    return !notBefore.isValid() || now >= notBefore;
+    m_pauses.setPath(m_files.serverPausesFile());
+    return !m_pauses.pausedUntil(channel.url, now).isValid();
+}
+
+QDateTime ChannelUpdater::retryNotBefore(const TtvChannel &channel) const
+{
+    m_pauses.setPath(m_files.serverPausesFile());
+    return m_pauses.pausedUntil(channel.url);
 }
 
 void ChannelUpdater::tmLongResponseTimer()
@@ -134,15 +140,18 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
         const ChannelFetch fetch = m_host.FetchChannel(channel.url, downloadFile, channel.username,
                                                        channel.password, conditions);
         if (fetch.result == -1) {
-            if (fetch.retryNotBefore.isValid())
-                m_retryNotBefore.insert(channel.GUID, fetch.retryNotBefore);
+            if (fetch.retryNotBefore.isValid()) {
+                m_pauses.setPath(m_files.serverPausesFile());
+                m_pauses.pause(channel.url, fetch.retryNotBefore);
+            }
             // The document came but could not be stored: a full disk, not the network.
             reportFailure(fetch.writeFailed
                               ? QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name
                               : QStringLiteral("Nie można pobrać nowych nagłówków z ") + name,
                           fetch.problem);
         } else if (fetch.notModified) {
-            m_retryNotBefore.remove(channel.GUID);
+            m_pauses.setPath(m_files.serverPausesFile());
+            m_pauses.resume(channel.url);
             // Each validator stands until the server sends a new one of its kind.
             HttpValidators kept = conditions;
             if (!fetch.validators.etag.isEmpty() &&
@@ -155,7 +164,8 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
             channel.lastupdate = QDateTime::currentDateTime();
             result = {UpdateOutcome::Updated, 0};
         } else {
-            m_retryNotBefore.remove(channel.GUID);
+            m_pauses.setPath(m_files.serverPausesFile());
+            m_pauses.resume(channel.url);
             const QString address = fetch.finalAddress.isEmpty() ? channel.url : fetch.finalAddress;
             result = rebuild(channel, name, marks, address, fetch.marksInDocument);
             if (result.outcome == UpdateOutcome::Updated)

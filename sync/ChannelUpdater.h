@@ -3,6 +3,7 @@
 #include "feed/DocumentDownloader.h"
 #include "feed/ReportSink.h"
 #include "sync/ChannelValidators.h"
+#include "sync/ServerPauses.h"
 #include "sync/UpdateFailures.h"
 #include "xml/XmlDocument.h"
 
@@ -69,15 +70,15 @@ public:
     int UpdateChannel(TtvChannel &channel, const QString &name);
 
     // False while the channel's server, having refused with 429 or 503, asked to be left
-    // alone (Retry-After): runs of the update timer skip the channel until then, while a
-    // command of the user still asks at once.
+    // alone (Retry-After): runs of the update timer skip every channel of that host until
+    // then, also after a restart, while a command of the user still asks at once.
     bool mayUpdateOnTimer(const TtvChannel &channel,
                           const QDateTime &now = QDateTime::currentDateTime()) const;
     // What the next update of the channel will ask its server: the validators of its last
     // download while its cache file exists, else nothing (a full request).
     HttpValidators conditionsFor(const TtvChannel &channel);
     // When that pause ends; invalid when there is none.
-    QDateTime retryNotBefore(const QString &guid) const { return m_retryNotBefore.value(guid); }
+    QDateTime retryNotBefore(const TtvChannel &channel) const;
 
     // A run holds the validators' file from its first channel to its end, when it is
     // written once; a single update writes it at once.
@@ -117,7 +118,7 @@ private:
     QString m_slowChannelMessage;
     XmlDocument m_xmlGetterDocument;
     ChannelValidatorStore m_validators;
-    QHash<QString, QDateTime> m_retryNotBefore; // by channel GUID
+    mutable ServerPauses m_pauses;
     UpdateFailures m_failures;
     QString m_failureLine; // of the update in progress
     bool m_channelUpdateBusy = false;

@@ -311,7 +311,7 @@ FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
     // Done whatever the outcome, as after any download: a failure is in the report.
     if (ui) {
         ui->progressEnd();
-        ui->setStatusText(QStringLiteral("Gotowe"));
+        ui->setStatusText(QStringLiteral("Gotowe."));
     }
     return started ? entry->result : Result();
 }

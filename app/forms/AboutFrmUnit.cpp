@@ -69,7 +69,7 @@ TfmAboutFrm::TfmAboutFrm(const QString &executableDir, QWidget *parent)
     big.setPointSizeF(big.pointSizeF() * 1.8);
     lbProduct->setFont(big);
 
-    lbCopyright = new QLabel(QStringLiteral("Czytnik kanałów informacyjnych RSS i RDF\n"
+    lbCopyright = new QLabel(QStringLiteral("Czytnik kanałów informacyjnych RSS, RDF, Atom i JSON Feed\n"
                                             "Copyright (c) 2026 Kolvani\n"
                                             "Program udostępniany na licencji MIT."),
                              this);

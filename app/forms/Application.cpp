@@ -27,6 +27,7 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <QAction>
 #include <QTimer>
 #include <QTranslator>
 #include <QTreeView>
@@ -127,6 +128,14 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
             report->AddReportLine(
                 QStringLiteral("Nie można pobrać nowych nagłówków z Przykładowy kanał"), 0);
             report->show();
+        } else if (which == "run-errors" || which == "report-run") {
+            // A real run over the sample channels, whose server is not there.
+            if (QAction *syncAll = mainFrm->findChild<QAction *>(QStringLiteral("acSyncAll")))
+                syncAll->trigger();
+            if (which == "report-run") {
+                report->resize(720, 300);
+                report->show(); // as a click on the status bar does
+            }
         }
     });
 }

@@ -131,6 +131,14 @@ TfmConfigFrm::TfmConfigFrm(LiveSettings &settings, const QString &configPath,
         connect(box, &QCheckBox::toggled, this, [this] { publish(false); });
     for (QLineEdit *edit : {edProxyServer, edProxyPort, edProxyUser, edProxyPassword})
         connect(edit, &QLineEdit::textChanged, this, [this] { publish(false); });
+    // The proxy's fields mean nothing while no proxy is used: they wait, greyed, as typed.
+    const auto enableProxyFields = [this](bool on) {
+        for (QWidget *field : gbProxy->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            if (field != cbEnableProxy)
+                field->setEnabled(on);
+    };
+    connect(cbEnableProxy, &QCheckBox::toggled, this, enableProxyFields);
+    enableProxyFields(cbEnableProxy->isChecked());
 }
 
 void TfmConfigFrm::publish(bool withInterval)

@@ -27,7 +27,9 @@
 
 namespace {
 
-// Tabs of the left panel, drawn by the window: every tab looks the same whether active or not.
+// Tabs of the left panel, drawn by the window. The active tab stands out: lighter, joined to
+// its page, with a line of colour on top and a bold caption, so the user sees which list
+// the panel shows.
 class LeftPanelTabBar : public QTabBar
 {
 public:
@@ -48,7 +50,9 @@ protected:
 
     QSize tabSizeHint(int index) const override
     {
-        const QFontMetrics fm(font());
+        QFont bold = font(); // room for the caption when the tab is active
+        bold.setBold(true);
+        const QFontMetrics fm(bold);
         return QSize(fm.horizontalAdvance(tabText(index)) + 26 + 6, 26);
     }
 
@@ -64,19 +68,27 @@ private:
     {
         // The rectangle grown by 2 on every side and moved by -1 in both directions.
         const QRect area = tab.adjusted(-2, -2, 2, 2).translated(-1, -1);
-        painter.fillRect(area, UiLook::WindowColour);
+        const bool active = index == currentIndex();
+        painter.fillRect(area, active ? UiLook::DialogColour : UiLook::WindowColour);
         painter.setPen(UiLook::BorderColour);
         painter.drawLine(area.topRight() + QPoint(-1, 2), area.bottomRight() + QPoint(-1, -2));
+        if (active)
+            painter.fillRect(QRect(area.left() + 1, tab.top(), area.width() - 3, 3),
+                             ActiveTabColour);
         const int image = index + 7;
         if (image < m_images.size())
             m_images.at(image).paint(
                 &painter, QRect(tab.left() + 5 + index, tab.top() + 4 + 2 * index, 16, 16));
         painter.setPen(UiLook::TextColour);
-        const QFontMetrics fm(font());
+        QFont captionFont = font();
+        captionFont.setBold(active);
+        painter.setFont(captionFont);
+        const QFontMetrics fm(captionFont);
         const QString caption = fm.elidedText(tabText(index), Qt::ElideRight, tab.width() - 26 - 4);
         painter.drawText(QPoint(tab.left() + 26, tab.top() + 6 + fm.ascent()), caption);
     }
 
+    static inline const QColor ActiveTabColour{0, 0, 128};
     QList<QIcon> m_images;
 };
 

@@ -18,6 +18,7 @@
 #include "base/UserDataLock.h"
 #include "base/UserFolder.h"
 #include "app/WindowPlacement.h"
+#include "feed/ProviderList.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "kit/ActionFacts.h"
 #include "app/forms/ConfigUnit.h"
@@ -163,11 +164,17 @@ TfmMainFrm::~TfmMainFrm()
 void TfmMainFrm::attachWindows(const MainFrmWindows &windows)
 {
     m_windows = windows;
+    m_reportWindow = windows.updateProgress;
     if (m_syncRuns)
         m_syncRuns->setReportWindow(windows.updateProgress);
-    if (windows.updateProgress)
+    if (windows.updateProgress) {
         connect(windows.updateProgress, &TfmUpdateProgressFrm::statusNoticeChanged, sbStatus,
                 [this](const QString &text) { sbStatus->setPanelText(2, text); });
+        GuardedStep(lcApp, "restoring the report window's size", [&windows] {
+            std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
+            windows.updateProgress->restoreSize(ReadWindowSize(*store, ReportWindowGroup));
+        });
+    }
 }
 
 // --- creation ---
@@ -244,8 +251,14 @@ void TfmMainFrm::lockUserData()
     m_dataLock = std::make_unique<UserDataLock>(m_folder.lockFile());
     // Alone with the folder for a moment: what a killed process left can go.
     const QDateTime lockTaken = QDateTime::currentDateTime();
-    if (m_dataLock->tryLock(UserDataLock::Mode::Exclusive))
+    if (m_dataLock->tryLock(UserDataLock::Mode::Exclusive)) {
         TidyUserFolder(m_folder, lockTaken);
+        // The copy made at the first start would hide every later edition of the list.
+        GuardedStep(lcApp, "refreshing the provider list", [this] {
+            RefreshProviderListCopy(m_folder.dataFile(ShippedProviderList),
+                                    m_folder.shippedDataFolder() + ShippedProviderList);
+        });
+    }
     if (m_dataLock->tryLock(UserDataLock::Mode::Shared))
         return;
     auto *retry = new QTimer(this);
@@ -446,8 +459,14 @@ void TfmMainFrm::restorePlacement()
     GuardedStep(lcApp, "restoring the window placement", [this] {
         std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
         const WindowPlacement placement = ReadWindowPlacement(*store);
-        if (!placement.valid)
+        if (!placement.valid) {
+            // A large screen is used from the first start; a small one keeps the least size.
+            const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+            if (screen && !isMinimized())
+                setGeometry(FirstStartPlace(screen->availableGeometry(), minimumSize(),
+                                            UiLook::expectedFrame(this)));
             return;
+        }
         if (placement.normalRect.isValid() && placement.normalRect.width() >= minimumWidth() &&
             placement.normalRect.height() >= minimumHeight()) {
             // A place on a monitor that is gone, or a larger screen, must not lose the window.
@@ -503,6 +522,8 @@ void TfmMainFrm::savePlacement()
         placement.topPanelHeight = pnTop->height();
         std::unique_ptr<QSettings> store = OpenWindowPlacementStore();
         WriteWindowPlacement(*store, placement);
+        if (m_reportWindow)
+            WriteWindowSize(*store, ReportWindowGroup, m_reportWindow->size());
         m_placementSaved = true;
     });
 }

@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -240,6 +241,8 @@ private:
     QList<QIcon> m_images;
     QTimer *m_actionUpdate = nullptr;
     MainFrmWindows m_windows;
+    // Its size is saved with the placement, also when it went first at the program's end.
+    QPointer<TfmUpdateProgressFrm> m_reportWindow;
     std::unique_ptr<UserDataLock> m_dataLock;
     bool m_startupFailed = false, m_formCreated = false, m_shownOnce = false;
     bool m_placementSaved = false, m_quitPending = false, m_ending = false;

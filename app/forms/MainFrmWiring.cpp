@@ -92,6 +92,7 @@
 #include <memory>
 #include <utility>
 
+#include <QWebEngineHistory>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -184,6 +185,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     outside.saveTree = [this] { m_session->treeSaver().commit(); };
+    outside.showStatus = [this](const QString &text) { sbStatus->setPanelText(0, text); };
     m_treeEditing = new TreeEditingController(
         {this, tvChannels, mnChannelsAdd, acChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,
          acChannelsSendChannel},
@@ -271,6 +273,12 @@ void TfmMainFrm::createConnections()
     connect(m_itemView, &ItemViewController::linkNotOpened, this,
             [this](const QString &address) { ReportUnopenedLink(*m_messageBoxes, this, address); });
     connect(m_itemView, &ItemViewController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
+    // "Dalej" leads somewhere only when the browser has a page to go forward to; the item
+    // view enables it for web pages as a navigation begins, the finished page settles it.
+    connect(wbContent, &WebBrowser::DocumentComplete, this, [this] {
+        if (!wbContent->history()->canGoForward())
+            spForward->setEnabled(false);
+    });
     connect(m_itemView, &ItemViewController::firstChannelRequested, m_headerList,
             &HeaderListController::SelectFirstChannel);
     connect(m_itemView, &ItemViewController::delayedMarkDue, m_itemCommands,

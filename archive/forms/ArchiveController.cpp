@@ -168,7 +168,10 @@ bool ArchiveController::showMatching(int field, const QString &text)
         reportError(e.message());
         return true; // said already: no second message
     }
+    const qsizetype found = qsizetype(rows.size());
     showRows(std::move(rows));
+    m_onShow.model().setTitleNote(
+        QStringLiteral("wyniki wyszukiwania w archiwum (%1)").arg(found));
     return true;
 }
 
@@ -305,7 +308,8 @@ void ArchiveController::acAddToArchiveExecute()
     }
     LoadArchiveChannels();
     m_status.progressEnd();
-    m_status.setStatusText(Ready);
+    m_status.setStatusText(QStringLiteral("Gotowe. Wiadomości dodane do archiwum: %1.")
+                               .arg(qsizetype(records.size())));
     emit stateChanged();
 }
 

@@ -107,10 +107,13 @@ void TfmEditChannelFrm::buildControls()
     lbLink->setTextFormat(Qt::PlainText);
     lbLink->installEventFilter(this);
     facts->addRow(new QLabel(QStringLiteral("Link:"), this), lbLink);
-    lbCopyRight = lineEdit("lbCopyRight", this);
-    lbCopyRight->setReadOnly(true);
-    lbCopyRight->setFrame(false);
-    lbCopyRight->setStyleSheet(QStringLiteral("background: transparent;"));
+    // Copyright lines run long ("(c) 2024 Wydawnictwo ..., wszelkie prawa zastrzeżone"):
+    // they wrap instead of being cut, and can still be selected and copied.
+    lbCopyRight = new QLabel(this);
+    lbCopyRight->setObjectName(QStringLiteral("lbCopyRight"));
+    lbCopyRight->setTextFormat(Qt::PlainText);
+    lbCopyRight->setWordWrap(true);
+    lbCopyRight->setTextInteractionFlags(Qt::TextSelectableByMouse);
     facts->addRow(new QLabel(QStringLiteral("Prawa autorskie:"), this), lbCopyRight);
     lbLastUpdate = new QLabel(this);
     lbLastUpdate->setObjectName(QStringLiteral("lbLastUpdate"));
@@ -167,7 +170,6 @@ void TfmEditChannelFrm::fill(const ChannelNode &node)
     edUserName->setText(c->username);
     edPassword->setText(c->password);
     lbCopyRight->setText(c->copyright);
-    lbCopyRight->setCursorPosition(0);
     lbLink->setText(c->link);
     lbLastUpdate->setText(dateText(c->lastupdate));
     lbLastBuild->setText(dateText(LastUpdateFromText(c->lastbuild)));

@@ -54,7 +54,7 @@ private:
     QLineEdit *edUserName = nullptr;
     QLineEdit *edPassword = nullptr;
     QLabel *lbLink = nullptr;
-    QLineEdit *lbCopyRight = nullptr;
+    QLabel *lbCopyRight = nullptr;
     QLabel *lbLastUpdate = nullptr;
     QLabel *lbLastBuildCaption = nullptr;
     QLabel *lbLastBuild = nullptr;

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenu>
@@ -313,7 +314,15 @@ void TreeEditingController::acExportOpmlExecute()
                       QStringLiteral("Nie można zapisać pliku ") + file + QStringLiteral(" (") +
                           QString::fromStdString(e.what()) + QStringLiteral(")."),
                       MessageCaptions::Error);
+        return;
     }
+    int channels = 0;
+    for (const ChannelNode *node : m_tree.nodesInPreOrder())
+        channels += node->channel() != nullptr;
+    if (m_outside.showStatus)
+        m_outside.showStatus(QStringLiteral("Gotowe. Kanały (%1) zapisane w pliku %2.")
+                                 .arg(channels)
+                                 .arg(QDir::toNativeSeparators(file)));
 }
 
 bool TreeEditingController::eventFilter(QObject *watched, QEvent *event)

@@ -49,6 +49,7 @@ public:
         std::function<void(const QUrl &)> openUrl;          // mail and links
         std::function<QString()> openOpmlFile, saveOpmlFile; // file choosers; empty: cancelled
         std::function<void()> saveTree; // the tree file now; raises FileError
+        std::function<void(const QString &)> showStatus; // status panel 0
     };
 
     TreeEditingController(const Widgets &widgets, ChannelTree &tree, const UserFolder &folder,

@@ -31,7 +31,7 @@
 
 namespace {
 
-const QString ReadyText = QStringLiteral("Gotowe");
+const QString ReadyText = QStringLiteral("Gotowe.");
 
 // Row icons of the list: the model's image index mapped to the pictures of ilIcons.
 class ImageIndexIcons : public QIdentityProxyModel
@@ -232,12 +232,14 @@ void TfmNewChannelFrm::buildStatusBar()
     sbStatus->setSizeGripEnabled(false);
     statusPanel0 = new QLabel(ReadyText, sbStatus);
     statusPanel0->setObjectName(QStringLiteral("sbStatusPanel0"));
-    statusPanel0->setFixedWidth(150);
+    // The address being fetched needs the room: panel 0 takes what the bar has left.
+    statusPanel0->setTextFormat(Qt::PlainText);
+    statusPanel0->setMinimumWidth(150);
     statusPanel1 = new QLabel(sbStatus);
     statusPanel1->setObjectName(QStringLiteral("sbStatusPanel1"));
-    statusPanel1->setMinimumWidth(50);
-    sbStatus->addWidget(statusPanel0);
-    sbStatus->addWidget(statusPanel1, 1);
+    statusPanel1->setFixedWidth(70);
+    sbStatus->addWidget(statusPanel0, 1);
+    sbStatus->addWidget(statusPanel1);
     pbDownloadProgress = new QProgressBar(sbStatus);
     pbDownloadProgress->setObjectName(QStringLiteral("pbDownloadProgress"));
     pbDownloadProgress->setRange(1, 10001);
@@ -602,7 +604,22 @@ void TfmNewChannelFrm::reject()
 
 void TfmNewChannelFrm::setStatusText(const QString &text)
 {
-    statusPanel0->setText(text);
+    // An address too long for the panel loses its middle, so that both the site and the
+    // file show; the tool tip has it whole.
+    const QFontMetrics fm = statusPanel0->fontMetrics();
+    const int room =
+        qMax(40, statusPanel0->contentsRect().width() - 2 * qMax(0, statusPanel0->indent()));
+    // "Pobieranie dokumentu " stays whole; the address gives way.
+    const int scheme = text.indexOf(QLatin1String("://"));
+    const int addressStart = scheme > 0 ? text.lastIndexOf(QLatin1Char(' '), scheme) + 1 : 0;
+    const QString prefix = text.left(addressStart);
+    const int addressRoom = room - fm.horizontalAdvance(prefix);
+    const QString shown =
+        addressStart > 0 && addressRoom >= 60
+            ? prefix + fm.elidedText(text.mid(addressStart), Qt::ElideMiddle, addressRoom)
+            : fm.elidedText(text, Qt::ElideMiddle, room);
+    statusPanel0->setText(shown);
+    statusPanel0->setToolTip(shown == text ? QString() : text);
 }
 
 void TfmNewChannelFrm::progressBegin(qint64 expectedBytes)

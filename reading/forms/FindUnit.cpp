@@ -84,6 +84,13 @@ bool TfmFindFrm::searchArchive() const
     return cbArch->isChecked();
 }
 
+void TfmFindFrm::showEvent(QShowEvent *event)
+{
+    ProgramDialog::showEvent(event);
+    edWhat->setFocus(Qt::OtherFocusReason);
+    edWhat->selectAll();
+}
+
 void TfmFindFrm::btOKClick()
 {
     accept();

@@ -30,6 +30,8 @@ public slots:
 protected:
     void enterPressed() override { btOKClick(); }
     void escapePressed() override { btCancelClick(); }
+    // Every opening starts in the text field, with the last text ready to be typed over.
+    void showEvent(QShowEvent *event) override;
 
 private:
     QLineEdit *edWhat = nullptr;

@@ -196,8 +196,8 @@ void ItemCommandsController::acSendAsMailExecute()
     if (first < 0 || first >= m_rows.rowCount())
         return;
     const QString title = m_rows.row(first).title;
-    if (m_open)
-        m_open(MailtoUrl(title, firstSelectedLink())); // a missing mail program is not reported
+    if (m_open && !m_open(MailtoUrl(title, firstSelectedLink())))
+        ReportNoMailProgram(m_boxes, m_w.window);
 }
 
 QFileDialog *ItemCommandsController::sdExportXML()
@@ -254,6 +254,8 @@ void ItemCommandsController::acSaveToFileExecute()
         return;
     }
     CopyExportStyleSheet(m_folder.itemStyleSheet(), exportName);
+    m_w.sbStatus->setPanelText(0, QStringLiteral("Gotowe. Wiadomość zapisana w pliku ") +
+                                      QDir::toNativeSeparators(exportName) + QLatin1Char('.'));
 }
 
 void ItemCommandsController::acPrintHeaderExecute()

@@ -3,10 +3,12 @@
 #include "base/LiveSettings.h"
 #include "base/AppSettings.h"
 #include "base/SettingsFile.h"
+#include "kit/MainStatusBar.h"
 #include "sync/ReportLog.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QHeaderView>
 #include <QIcon>
 #include <QIdentityProxyModel>
@@ -14,7 +16,9 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -70,6 +74,34 @@ private:
     QIcon m_success;
 };
 
+// A line the column cuts shows whole in its tool tip; a line shown whole needs none.
+class LogLineDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        if (!isCut(option, index)) {
+            QToolTip::hideText();
+            event->ignore();
+            return true;
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+
+    // Whether the line's text is elided in the cell `option` describes.
+    bool isCut(const QStyleOptionViewItem &option, const QModelIndex &index) const
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        return sizeHint(opt, index).width() > opt.rect.width();
+    }
+};
+
 } // namespace
 
 TfmUpdateProgressFrm::TfmUpdateProgressFrm(LiveSettings &settings, QWidget *parent)
@@ -77,8 +109,9 @@ TfmUpdateProgressFrm::TfmUpdateProgressFrm(LiveSettings &settings, QWidget *pare
 {
     setObjectName(QStringLiteral("fmUpdateProgressFrm"));
     setWindowTitle(QStringLiteral("Kolvani"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    // Long lines (addresses, server replies) need room: the window can be made larger.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
     setModal(false);
     const QIcon appIcon(QStringLiteral(":/icons/kolvani.svg"));
     if (!appIcon.isNull())
@@ -101,6 +134,7 @@ TfmUpdateProgressFrm::TfmUpdateProgressFrm(LiveSettings &settings, QWidget *pare
     lvLog->setSelectionMode(QAbstractItemView::SingleSelection);
     lvLog->setWordWrap(false);
     lvLog->setTextElideMode(Qt::ElideRight);
+    lvLog->setItemDelegate(new LogLineDelegate(lvLog));
     lvLog->setIconSize(QSize(16, 16));
     lvLog->verticalHeader()->hide();
     lvLog->verticalHeader()->setDefaultSectionSize(qMax(18, fontMetrics().height() + 4));
@@ -130,7 +164,9 @@ TfmUpdateProgressFrm::TfmUpdateProgressFrm(LiveSettings &settings, QWidget *pare
     connect(btCancel, &QPushButton::clicked, this, &TfmUpdateProgressFrm::btCancelClick);
 
     const QSize hint = minimumSizeHint();
-    setFixedSize(qMax(452, hint.width()), qMax(192, hint.height()));
+    const QSize least(qMax(452, hint.width()), qMax(192, hint.height()));
+    setMinimumSize(least);
+    resize(least);
     FormCreate();
 }
 
@@ -169,7 +205,13 @@ void TfmUpdateProgressFrm::AddReportLine(const QString &text, int icon)
     m_log->addLine(text, icon);
     lvLog->scrollToBottom();
     if (icon == ReportLog::ErrorIcon)
-        emit statusNoticeChanged(ErrorNotice);
+        emit statusNoticeChanged(MainStatusBar::errorNotice(m_log->errorCount()));
+}
+
+void TfmUpdateProgressFrm::restoreSize(const QSize &size)
+{
+    if (size.isValid())
+        resize(size.expandedTo(minimumSize()));
 }
 
 void TfmUpdateProgressFrm::ReportProblem(const QString &line)

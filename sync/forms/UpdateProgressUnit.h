@@ -4,6 +4,7 @@
 
 #include "kit/ProgramDialog.h"
 
+#include <QSize>
 #include <QString>
 
 class LiveSettings;
@@ -29,9 +30,8 @@ public:
     QCheckBox *cbDontShow = nullptr;
     QPushButton *btCancel = nullptr;
 
-    static inline const QString ErrorNotice = QStringLiteral("Wystąpiły błędy. Kliknij...");
-
-    // Appends a line; icon 0 (error) also puts the error notice in the status bar.
+    // Appends a line; icon 0 (error) also puts the error notice, with the number of error
+    // lines in the log, in the status bar.
     void AddReportLine(const QString &text, int icon);
     void ReportProblem(const QString &line) override;
     // Empties the log (at the start of a run over all channels).
@@ -41,6 +41,8 @@ public:
     void runStarted(int total);
     void runProgress(int done);
     void runEnded();
+    // The size the user gave the window last time; an invalid size keeps the default.
+    void restoreSize(const QSize &size);
 
 signals:
     // "&Anuluj" or Esc: the run in progress stops after its current channel.

@@ -147,7 +147,7 @@ TEST_F(FetchCommandTest, BuiltProgramFetchesEndToEnd)
     ASSERT_FALSE(out.isEmpty());
     EXPECT_EQ(out.first(), QStringLiteral("Pobieranie dokumentu ") + address);
     EXPECT_TRUE(out.contains(QStringLiteral("Połączono.")));
-    EXPECT_EQ(out.last(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(out.last(), QStringLiteral("Gotowe."));
     EXPECT_EQ(readWholeFile(target()), std::string("<rss/>\r\n"));
 
     const QString missing = server.url(QStringLiteral("/missing"));

@@ -111,3 +111,37 @@ TEST(WindowPlacement, FitOnScreensKeepsTheWindowWithinReach)
     EXPECT_EQ(FitOnScreens(QRect(5000, 5000, 800, 480), frame, {}, QRect()),
               QRect(5000, 5000, 800, 480));
 }
+
+// Nothing stored: a large screen is used, a small one gets the least size, and the title
+// bar is always on the screen.
+TEST(WindowPlacement, TheFirstStartUsesALargeScreen)
+{
+    const QSize least(800, 480);
+    const QMargins frame(4, 28, 4, 4);
+    const QRect large(0, 0, 1920, 1040);
+    const QRect place = FirstStartPlace(large, least, frame);
+    EXPECT_EQ(place.size(), QSize(1440, 780));
+    EXPECT_EQ(place.center(), large.center());
+
+    const QRect small(0, 0, 800, 600);
+    EXPECT_EQ(FirstStartPlace(small, least, frame).size(), least);
+    EXPECT_GE(FirstStartPlace(small, least, frame).top(), frame.top());
+
+    const QRect right(1920, 0, 2560, 1400); // a second screen to the right
+    const QRect there = FirstStartPlace(right, least, frame);
+    EXPECT_TRUE(right.contains(there));
+    EXPECT_EQ(there.size(), QSize(1920, 1050));
+}
+
+TEST(WindowPlacement, AWindowSizeRoundTripsAndABadOneIsNone)
+{
+    QTemporaryDir dir;
+    QSettings store(dir.filePath("placement.ini"), QSettings::IniFormat);
+    EXPECT_FALSE(ReadWindowSize(store, ReportWindowGroup).isValid());
+    WriteWindowSize(store, ReportWindowGroup, QSize(640, 360));
+    EXPECT_EQ(ReadWindowSize(store, ReportWindowGroup), QSize(640, 360));
+    for (const char *bad : {"640", "a,b", "-5,100", "0,0"}) {
+        store.setValue(ReportWindowGroup + QStringLiteral("/Size"), QString::fromLatin1(bad));
+        EXPECT_FALSE(ReadWindowSize(store, ReportWindowGroup).isValid()) << bad;
+    }
+}

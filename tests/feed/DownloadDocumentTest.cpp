@@ -30,7 +30,7 @@ TEST_F(DownloadDocumentTest, WritesTheBodyWithCrLfLinesAndShowsWhatItDoes)
                                      QStringLiteral("begin:23"),
                                      QStringLiteral("work:23"),
                                      QStringLiteral("end"),
-                                     QStringLiteral("status:Gotowe"),
+                                     QStringLiteral("status:Gotowe."),
                                  }));
 }
 
@@ -113,11 +113,11 @@ TEST_F(DownloadDocumentTest, StatusErrorsFailWithTheirReportLinesAndKeepTheOldFi
     EXPECT_EQ(download(QStringLiteral("/secret"), QStringLiteral("user"), QStringLiteral("bad")),
               -1);
     EXPECT_EQ(server.requestCount(), 1); // a 401 is not answered with another request
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 
     server.enqueue(LoopbackReply::http("404 Not Found", "none"));
     EXPECT_EQ(download(QStringLiteral("/missing")), -1);
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 
     server.enqueue(LoopbackReply::http("500 Internal Server Error", "oops"));
     EXPECT_EQ(download(QStringLiteral("/broken")), -1);
@@ -208,7 +208,7 @@ TEST_F(DownloadDocumentTest, LinesOverTheLimitFailWithoutALine)
     EXPECT_EQ(download(QStringLiteral("/over-status")), -1);
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
     EXPECT_TRUE(sink.lines.isEmpty());
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 }
 
 TEST_F(DownloadDocumentTest, GarbageInsteadOfAReplyFails)
@@ -261,7 +261,7 @@ TEST_F(DownloadDocumentTest, RefusedConnectionFailsWithoutALine)
               -1);
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
     EXPECT_TRUE(sink.lines.isEmpty());
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 }
 
 TEST_F(DownloadDocumentTest, AddressesThatAreNotHttpFailWithoutARequest)
@@ -274,7 +274,7 @@ TEST_F(DownloadDocumentTest, AddressesThatAreNotHttpFailWithoutARequest)
                                               QStringLiteral("p")),
                   -1)
             << address.toStdString();
-        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
     }
     EXPECT_EQ(server.requestCount(), 0);
 }
@@ -287,7 +287,7 @@ TEST_F(DownloadDocumentTest, UnwritableTargetFailsWithoutALine)
                                           &ui, QString(), QString()),
               -1);
     EXPECT_TRUE(sink.lines.isEmpty());
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 }
 
 TEST_F(DownloadDocumentTest, BodiesOverTheLimitAreRefusedWithALine)
@@ -368,7 +368,7 @@ TEST_F(DownloadDocumentTest, StalledServerTimesOutWhileTimersKeepFiring)
               joined({QStringLiteral("Zbyt długi czas oczekiwania (") +
                       server.url(QStringLiteral("/stall")) + QLatin1Char(')')}));
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
     EXPECT_EQ(ui.events.filter(QStringLiteral("end")).size(), 1); // the bar is hidden again
 }
 

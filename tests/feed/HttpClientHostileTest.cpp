@@ -46,7 +46,7 @@ TEST_F(HttpClientHostileTest, EndlessInterimRepliesEndTheDownload)
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
     EXPECT_TRUE(sink.lines.isEmpty());
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 }
 
 // Each piece comes well within the read time-out, so only the speed rule can end these.
@@ -73,7 +73,7 @@ TEST_F(HttpClientHostileTest, TricklingServersTimeOutWithTheirLine)
 
     EXPECT_EQ(joined(sink.lines), joined({timeoutLine("/body"), timeoutLine("/head")}));
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 }
 
 TEST_F(HttpClientHostileTest, SlowButSteadyServerIsWaitedFor)
@@ -125,7 +125,7 @@ TEST_F(HttpClientHostileTest, StopRequestEndsADownloadAtOnce)
     EXPECT_EQ(download(QStringLiteral("/cancelled")), -1);
     EXPECT_TRUE(sink.lines.isEmpty());
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 
     // Outside a download it does nothing: the next one runs as usual.
     downloader.cancel();
@@ -156,7 +156,7 @@ TEST_F(HttpClientHostileTest, RedirectsToOtherSchemesAreNotFollowed)
         server.enqueue(LoopbackReply::http("302 Found", QByteArray(),
                                            QByteArray("Location: ") + location + "\r\n"));
         EXPECT_EQ(download(QStringLiteral("/go")), -1) << location;
-        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
     }
     EXPECT_EQ(server.requestCount(), 6); // the first request of each, nothing after
     EXPECT_EQ(readWholeFile(target()), std::string("old"));

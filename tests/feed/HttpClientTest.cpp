@@ -110,7 +110,7 @@ TEST_F(HttpClientTest, ProxyPortThatIsNotAWholeNumberFailsWithoutARequest)
                            QStringLiteral("secret")),
                   -1)
             << port.toStdString();
-        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
         EXPECT_FALSE(ui.statuses().contains(
             QStringLiteral("Pobieranie dokumentu http://feeds.example.test/a")));
     }

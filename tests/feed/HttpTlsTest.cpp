@@ -84,7 +84,7 @@ TEST_F(HttpTlsTest, UntrustedCertificateIsRefusedWithALineAndTheOldFileStays)
               "Błąd certyfikatu serwera 127.0.0.1 (certyfikat podpisany samodzielnie, niezaufany)");
     EXPECT_EQ(readWholeFile(target()), std::string("old"));
     EXPECT_EQ(tlsServer.requestCount(), 0); // nothing, credentials least of all, was sent
-    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe."));
 }
 
 TEST_F(HttpTlsTest, TrustedCertificateIsAccepted)

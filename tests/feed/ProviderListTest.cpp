@@ -2,6 +2,7 @@
 #include "support/TestFiles.h"
 #include "xml/XmlDocument.h"
 
+#include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -125,6 +126,62 @@ TEST_F(ProviderListTest, TheShippedListIsReadFromDataWithoutTheNetwork)
     EXPECT_GE(urls.size(), 15);
     ASSERT_FALSE(entries.empty());
     EXPECT_TRUE(entries.front().isGroup());
+    // The interface is Polish, so are the headings.
+    for (const ProviderEntry &e : entries)
+        if (e.isGroup())
+            for (const char *english : {"news", "Technology", "Science", "World"})
+                EXPECT_FALSE(e.name.contains(QLatin1String(english))) << e.name.toStdString();
+    EXPECT_GE(ProviderListVersion(QStringLiteral(KV_SOURCE_DIR "/data/") + ShippedProviderList), 2)
+        << "an edition later than the copies users made before editions were counted";
+}
+
+// A later edition of the shipped list replaces the user's older copy, keeping the entries
+// the user added to it; an edition as old, a missing copy or a broken list change nothing.
+TEST_F(ProviderListTest, ALaterShippedEditionReachesTheUsersCopyWithTheUsersOwnEntries)
+{
+    const QString copy = dir.filePath(QStringLiteral("channels_list.xml"));
+    const QString shipped = dir.filePath(QStringLiteral("shipped.xml"));
+    const QByteArray older =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<list><channels>\n"
+        "<channel><name>World news</name><url></url><password>0</password></channel>\n"
+        "<channel><name>A</name><url>http://a.test/r.xml</url><password>0</password></channel>\n"
+        "<channel><name>Stary</name><url>http://old.test/r.xml</url><password>0</password></channel>\n"
+        "<channel><name>Mój &amp; twój</name><url>http://mine.test/r|quest|a=1|amp|b=2</url>"
+        "<password>1</password></channel>\n"
+        "</channels></list>\n";
+    const QByteArray newer =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<list version=\"2\"><channels>\n"
+        "<channel><name>Wiadomości ze świata</name><url></url><password>0</password></channel>\n"
+        "<channel><name>A</name><url>http://a.test/r.xml</url><password>0</password></channel>\n"
+        "</channels>\n<former><url>http://old.test/r.xml</url></former>\n</list>\n";
+    ASSERT_TRUE(writeAll(shipped, newer));
+    EXPECT_FALSE(RefreshProviderListCopy(copy, shipped)) << "no copy yet: the shipped list is read";
+    EXPECT_FALSE(QFile::exists(copy));
+
+    ASSERT_TRUE(writeAll(copy, older));
+    EXPECT_EQ(ProviderListVersion(copy), 0);
+    ASSERT_TRUE(RefreshProviderListCopy(copy, shipped));
+    EXPECT_EQ(ProviderListVersion(copy), 2);
+    const std::vector<ProviderEntry> entries = ReadProviderList(copy);
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].name, QString::fromUtf8("Wiadomości ze świata"));
+    EXPECT_EQ(entries[1].url, "http://a.test/r.xml");
+    EXPECT_EQ(entries[2].name, OwnEntriesHeading);
+    EXPECT_TRUE(entries[2].isGroup());
+    EXPECT_EQ(entries[3].name, QString::fromUtf8("Mój & twój"));
+    EXPECT_EQ(entries[3].url, "http://mine.test/r?a=1&b=2");
+    EXPECT_TRUE(entries[3].needsCredentials);
+
+    // Once refreshed, the same edition leaves the copy alone, the user's later edits too.
+    const QByteArray refreshed = readAll(copy);
+    EXPECT_FALSE(RefreshProviderListCopy(copy, shipped));
+    EXPECT_EQ(readAll(copy), refreshed);
+
+    // A shipped list that does not read replaces nothing.
+    ASSERT_TRUE(writeAll(copy, older));
+    ASSERT_TRUE(writeAll(shipped, "<list version=\"3\"><channels>"));
+    EXPECT_FALSE(RefreshProviderListCopy(copy, shipped));
+    EXPECT_EQ(readAll(copy), older);
 }
 
 } // namespace

@@ -37,6 +37,12 @@ TEST(AboutFrm, ShowsTheLicenceFromTheExecutablesFolder)
     EXPECT_EQ(about.reLicense->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(about.lbProduct->text(), "Kolvani");
     EXPECT_TRUE(about.lbCopyright->text().contains("Copyright (c) 2026 Kolvani"));
+    // Every format the program reads is named, and the line shows whole.
+    EXPECT_TRUE(about.lbCopyright->text().contains("Atom"));
+    EXPECT_TRUE(about.lbCopyright->text().contains("JSON Feed"));
+    about.show();
+    EXPECT_GE(about.lbCopyright->width(), about.lbCopyright->sizeHint().width());
+    about.hide();
     EXPECT_FALSE(about.imLogo->pixmap().isNull());
 
     const QString text = about.reLicense->toPlainText();

@@ -11,6 +11,7 @@
 #include "reading/HeaderListModel.h"
 #include "reading/ItemDisplay.h"
 #include "reading/RowsOnShow.h"
+#include "reading/forms/FindUnit.h"
 #include "support/ScopedEnv.h"
 #include "support/SmallFileSystem.h"
 #include "support/TestFiles.h"
@@ -217,7 +218,9 @@ TEST_F(ArchiveControllerTest, AddingArchivesEachSelectedRowWithItsOwnValuesAndFu
 
     m_controller->acAddToArchiveExecute();
     EXPECT_EQ(m_status.texts,
-              QStringList({"Chwileczkę... Archiwizowanie danych.", "Gotowe."}));
+              QStringList({"Chwileczkę... Archiwizowanie danych.",
+                           "Gotowe. Wiadomości dodane do archiwum: 2."}))
+        << "the addition says what it did";
     EXPECT_EQ(m_status.maxima, QList<qint64>({2}));
     EXPECT_FALSE(m_status.visible);
     EXPECT_TRUE(m_boxes.shown.isEmpty());
@@ -390,6 +393,24 @@ TEST_F(ArchiveControllerTest, ArchivePageShowsChannelsAndTheWholeArchiveAsTheBut
     EXPECT_FALSE(m_controller->archiveViewShown());
     EXPECT_FALSE(m_store->archiveQuery().active());
     EXPECT_TRUE(m_cbAll.isHidden());
+}
+
+// A find over the archive says in the list's caption that the rows are its results, and how
+// many; the next list shown has its plain caption again.
+TEST_F(ArchiveControllerTest, AFindOverTheArchiveNamesItsResultsInTheListCaption)
+{
+    archive({stored("{A}", Ch1, "jeden", "Pierwszy"), stored("{B}", Ch2, "dwa jeden", "Drugi"),
+             stored("{C}", Ch1, "trzy", "Pierwszy")});
+    m_controller->LoadArchiveChannels();
+    const auto caption = [this] { return m_rows.headerData(0, Qt::Horizontal).toString(); };
+    const QString plain = caption();
+    m_controller->findInArchive(int(TfmFindFrm::Field::Title), QStringLiteral("jeden"));
+    EXPECT_EQ(m_rows.rowCount(), 2);
+    EXPECT_EQ(caption(), plain + QStringLiteral(" wyniki wyszukiwania w archiwum (2)"));
+
+    m_controller->sbShowAllArchiveClick();
+    EXPECT_EQ(m_rows.rowCount(), 3);
+    EXPECT_EQ(caption(), plain);
 }
 
 TEST_F(ArchiveControllerTest, ArchivedChannelsWearTheChannelPicture)

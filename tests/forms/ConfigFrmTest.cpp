@@ -170,6 +170,32 @@ TEST_F(ConfigFrmTest, FreshInstallationDefaults)
     EXPECT_FALSE(QFileInfo::exists(config())); // reading creates nothing
 }
 
+// The proxy's fields are greyed while no proxy is used, and keep what was typed in them.
+TEST_F(ConfigFrmTest, ProxyFieldsAreEnabledOnlyWhileTheProxyIsUsed)
+{
+    QFile::remove(config());
+    auto dlg = makeDialog();
+    const QList<QWidget *> fields = {dlg->edProxyServer, dlg->edProxyPort, dlg->edProxyUser,
+                                     dlg->edProxyPassword};
+    const auto allEnabled = [&](bool on) {
+        for (QWidget *field : fields)
+            if (field->isEnabled() != on)
+                return false;
+        for (QLabel *label : dlg->gbProxy->findChildren<QLabel *>())
+            if (label->isEnabled() != on)
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(allEnabled(false));
+    EXPECT_TRUE(dlg->cbEnableProxy->isEnabled());
+    dlg->cbEnableProxy->setChecked(true);
+    EXPECT_TRUE(allEnabled(true));
+    dlg->edProxyServer->setText(QStringLiteral("proxy.local"));
+    dlg->cbEnableProxy->setChecked(false);
+    EXPECT_TRUE(allEnabled(false));
+    EXPECT_EQ(dlg->edProxyServer->text(), QStringLiteral("proxy.local"));
+}
+
 TEST_F(ConfigFrmTest, ReadsStoredValuesKeepingTheIntervalInRange)
 {
     writeAll(config(), "[config]\nseInterval=45\ncbUpdates=1\ncbBalloon=0\ncbCloseAction=0\n"

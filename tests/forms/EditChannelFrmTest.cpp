@@ -71,8 +71,8 @@ TEST_F(EditChannelFrmTest, ShowsTheChannel)
     EXPECT_EQ(child<QLineEdit>("edUserName")->text(), "jan");
     EXPECT_EQ(child<QLineEdit>("edPassword")->echoMode(), QLineEdit::Password);
     EXPECT_EQ(child<QLabel>("lbLink")->text(), "http://x.test/");
-    EXPECT_TRUE(child<QLineEdit>("lbCopyRight")->isReadOnly());
-    EXPECT_EQ(child<QLineEdit>("lbCopyRight")->text(), "(c) X");
+    ASSERT_NE(child<QLabel>("lbCopyRight"), nullptr);
+    EXPECT_EQ(child<QLabel>("lbCopyRight")->text(), "(c) X");
     const QDateTime last = node->channel()->lastupdate;
     EXPECT_EQ(child<QLabel>("lbLastUpdate")->text(),
               QLocale().toString(last.date(), QLocale::ShortFormat) + " " +
@@ -89,6 +89,23 @@ TEST_F(EditChannelFrmTest, ShowsTheChannel)
     node->channel()->lastupdate = QDateTime();
     frm.fill(*node);
     EXPECT_EQ(child<QLabel>("lbLastUpdate")->text(), "b.d.");
+}
+
+// A long copyright line shows whole, on as many lines as it takes, in a window that fits.
+TEST_F(EditChannelFrmTest, ALongCopyrightLineShowsWhole)
+{
+    node->channel()->copyright = QString::fromUtf8(
+        "Copyright (c) 2004-2024 Wydawnictwo Przykładowe Sp. z o.o., wszelkie prawa "
+        "zastrzeżone; przedruk wyłącznie za zgodą redakcji");
+    frm.fill(*node);
+    frm.show();
+    QApplication::processEvents();
+    auto *label = child<QLabel>("lbCopyRight");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), node->channel()->copyright);
+    EXPECT_LE(label->width(), frm.width());
+    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+    frm.hide();
 }
 
 TEST_F(EditChannelFrmTest, EnterInTheDescriptionIsOkAndWritesEveryField)

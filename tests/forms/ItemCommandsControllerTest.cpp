@@ -325,6 +325,15 @@ TEST_F(ItemCommandsTest, ALinkThatDoesNotOpenIsToldToTheUser)
     ASSERT_EQ(boxes.shown.size(), 3);
     EXPECT_EQ(boxes.shown[1].kind, "information");
     EXPECT_EQ(boxes.shown[2].kind, "information");
+
+    // Nor does a mail without a mail program.
+    select({rowOfTitle("Bez przeglądarki")});
+    controller->acSendAsMailExecute();
+    EXPECT_EQ(opened.size(), 2);
+    ASSERT_EQ(boxes.shown.size(), 4);
+    EXPECT_EQ(boxes.shown[3].kind, "error");
+    EXPECT_EQ(boxes.shown[3].caption, "Błąd:");
+    EXPECT_TRUE(boxes.shown[3].text.contains("program pocztowy")) << boxes.shown[3].text.toStdString();
 }
 
 TEST_F(ItemCommandsTest, ExportWritesTheSelectedItemBesideTheWorkingSheet)
@@ -340,6 +349,9 @@ TEST_F(ItemCommandsTest, ExportWritesTheSelectedItemBesideTheWorkingSheet)
     EXPECT_TRUE(out.contains("Beta"));
     EXPECT_FALSE(out.contains("Alfa"));
     EXPECT_EQ(readAll(chosen + ".xml.xsl"), "<xsl/>");
+    EXPECT_EQ(sbStatus->panelText(0), QStringLiteral("Gotowe. Wiadomość zapisana w pliku ") +
+                                          QDir::toNativeSeparators(chosen + ".xml") + ".")
+        << "the export says what it did";
 
     controller->setExportNameAsker([&] { return dir.filePath("brak/folderu/x"); });
     controller->acSaveToFileExecute();
@@ -481,6 +493,28 @@ TEST_F(ItemCommandsTest, TheFindDialogClosesWithOkOnEnterAndCancelOnEscapeAndCha
     controller->acFindExecute();
     EXPECT_EQ(find->result(), QDialog::Accepted);
     EXPECT_EQ(selected(), std::vector<int>{rowOfTitle("Alfa")});
+}
+
+// However the dialog was left, it opens again with the text field ready for typing.
+TEST_F(ItemCommandsTest, TheFindDialogReopensWithTheFocusInItsTextField)
+{
+    fill(Three);
+    QLineEdit *edWhat = find->findChild<QLineEdit *>("edWhat");
+    QWidget *cbArch = find->findChild<QCheckBox *>("cbArch");
+    edWhat->setText("Alfa");
+    QWidget *focusAtOpening = nullptr;
+    QTimer::singleShot(0, find, [&] {
+        cbArch->setFocus(); // the user moves on to the archive box, then cancels
+        find->reject();
+    });
+    controller->acFindExecute();
+    QTimer::singleShot(0, find, [&] {
+        focusAtOpening = find->focusWidget();
+        find->reject();
+    });
+    controller->acFindExecute();
+    EXPECT_EQ(focusAtOpening, edWhat);
+    EXPECT_EQ(edWhat->selectedText(), "Alfa") << "the last text, ready to be typed over";
 }
 
 TEST_F(ItemCommandsTest, EnabledStatesFollowTheSelection)

@@ -108,7 +108,7 @@ TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
     EXPECT_TRUE(QFile::exists(cacheFile()));
     EXPECT_TRUE(node->channel()->lastupdate.isValid());
     EXPECT_EQ(w.main->alertQueue().newItemCount, 1);
-    EXPECT_EQ(w.main->statusPanelText(0), QStringLiteral("Gotowe"));
+    EXPECT_EQ(w.main->statusPanelText(0), QStringLiteral("Gotowe."));
     EXPECT_TRUE(reportLines(w.report).isEmpty());
     EXPECT_FALSE(w.main->channelUpdateBusy());
     EXPECT_TRUE(child<QAction>(w.main, "acSyncSelected")->isEnabled());
@@ -321,7 +321,7 @@ TEST_F(MainFrmSyncTest, AFailedUpdateIsReportedWithTheNotice)
     EXPECT_EQ(lines[0], QStringLiteral("Niepoprawny adres URL (") + m_server.url("/missing") + ")");
     EXPECT_EQ(lines[1], QStringLiteral("Nie można pobrać nowych nagłówków z Kanał"));
     EXPECT_EQ(lines[2], QStringLiteral("Nie można odświeżyć widoku kanału Kanał"));
-    EXPECT_EQ(w.main->statusPanelText(2), QStringLiteral("Wystąpiły błędy. Kliknij..."));
+    EXPECT_EQ(w.main->statusPanelText(2), QStringLiteral("Wystąpiły błędy (3). Kliknij..."));
     EXPECT_FALSE(QFile::exists(cacheFile()));
 }
 

@@ -2,6 +2,7 @@
 #include "SignalWait.h"
 #include "app/WindowPlacement.h"
 #include "base/LiveSettings.h"
+#include "kit/WebBrowser.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "kit/ActionFacts.h"
 #include "app/forms/KolvaniApplication.h"
@@ -34,6 +35,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSettings>
+#include <QTabBar>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -96,6 +98,22 @@ TEST_F(MainFrmFixture, HiddenStartShowsNothingAndAskesNothing)
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(WaitUntil([&] { return m_boxes.count(QStringLiteral("question"), NoChannelQuestion) == 1; }));
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), NoChannelQuestion), 1);
+}
+
+// The size the user gave the report window comes back at the next start.
+TEST_F(MainFrmFixture, TheReportWindowKeepsItsSizeBetweenRuns)
+{
+    {
+        Windows &w = createAll();
+        showWindow(*w.main);
+        w.report->show();
+        w.report->resize(640, 360);
+        ASSERT_TRUE(WaitUntil([&] { return w.report->size() == QSize(640, 360); }));
+        w.main->FormCloseQuery(); // the saving of "&Koniec pracy"
+    }
+    m_windows.clear();
+    Windows &w = createAll();
+    EXPECT_EQ(w.report->size(), QSize(640, 360));
 }
 
 TEST_F(MainFrmFixture, PlacementIsRestoredAtFirstShowAndAHiddenRunLeavesItAlone)
@@ -563,10 +581,11 @@ TEST_F(MainFrmFixture, StatusPanelsAndTheProgressBar)
     EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->minimum(), 1);
     EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->maximum(), 10001);
 
-    w->resize(1000, 600);
-    EXPECT_TRUE(WaitUntil([&] { return child<QWidget>(w, "sbStatusPanel0")->width() == 600; }));
-    EXPECT_EQ(child<QWidget>(w, "sbStatusPanel0")->width(), 600);
-    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->x(), 600);
+    // Wide enough for 60 % beside the whole notice, with its count of errors.
+    w->resize(1100, 600);
+    EXPECT_TRUE(WaitUntil([&] { return child<QWidget>(w, "sbStatusPanel0")->width() == 660; }));
+    EXPECT_EQ(child<QWidget>(w, "sbStatusPanel0")->width(), 660);
+    EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->x(), 660);
     EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->y(), 2);
     EXPECT_EQ(child<QProgressBar>(w, "pbDownloadProgress")->height(),
               child<QStatusBar>(w, "sbStatus")->height() - 2);
@@ -609,7 +628,7 @@ TEST_F(MainFrmFixture, ErrorLineSetsTheNoticeAndAClickOnTheStatusBarShowsTheRepo
     showWindow(*w.main);
     ASSERT_FALSE(w.report->isVisible());
     w.main->ReportProblem(QStringLiteral("Nie można pobrać nowych nagłówków z Kanał"));
-    EXPECT_EQ(w.main->statusPanelText(2), QStringLiteral("Wystąpiły błędy. Kliknij..."));
+    EXPECT_EQ(w.main->statusPanelText(2), QStringLiteral("Wystąpiły błędy (1). Kliknij..."));
     EXPECT_FALSE(w.report->isVisible());
 
     const QPoint at(5, child<QStatusBar>(w.main, "sbStatus")->height() / 2);
@@ -644,6 +663,24 @@ TEST_F(MainFrmFixture, AnExceptionInAHandlerIsShownAndTheProgramGoesOn)
         QStringLiteral("Wystąpił błąd wewnętrzny (zepsuty plik). Przepraszamy za utrudnienie."));
     EXPECT_EQ(m_boxes.shown.first().caption, QStringLiteral("Informacja:"));
     EXPECT_TRUE(w.main->cancelRequested());
+}
+
+// The active tab of the left panel looks different from the same tab inactive.
+TEST_F(MainFrmFixture, TheActiveLeftTabLooksActive)
+{
+    auto w = create();
+    w->show();
+    auto *tabs = child<QTabWidget>(w, "pcLeftPanel");
+    QTabBar *bar = tabs->tabBar();
+    const auto tabPicture = [&](int tab) {
+        return bar->grab(bar->tabRect(tab)).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    tabs->setCurrentIndex(0);
+    const QImage firstActive = tabPicture(0);
+    const QImage secondInactive = tabPicture(1);
+    tabs->setCurrentIndex(1);
+    EXPECT_NE(tabPicture(0), firstActive);
+    EXPECT_NE(tabPicture(1), secondInactive);
 }
 
 TEST_F(MainFrmFixture, TabsAreNamedAndTheBrowserButtonsStartDisabled)
@@ -708,6 +745,14 @@ TEST_F(MainFrmFixture, BrowserButtonsAndTheMakerSiteRule)
     address = QStringLiteral("about:blank");
     child<ItemViewController>(w, "ItemViewController")->wbContentBeforeNavigate2(address, cancel);
     EXPECT_FALSE(child<QToolButton>(w, "spForward")->isEnabled());
+
+    // A web page that has finished loading with nothing to go forward to leaves "Dalej" off.
+    address = QStringLiteral("http://127.0.0.1/strona.html");
+    child<ItemViewController>(w, "ItemViewController")->wbContentBeforeNavigate2(address, cancel);
+    ASSERT_TRUE(child<QToolButton>(w, "spForward")->isEnabled());
+    emit child<WebBrowser>(w, "wbContent")->DocumentComplete(address);
+    EXPECT_FALSE(child<QToolButton>(w, "spForward")->isEnabled());
+    EXPECT_TRUE(child<QToolButton>(w, "spBack")->isEnabled());
 
     // A page of the maker's site gets the selected channel's credentials only when the
     // channel is the maker's own.

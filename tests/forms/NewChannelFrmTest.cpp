@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -131,6 +132,30 @@ TEST_F(NewChannelFrmTest, LooksAsDescribedAndOpensOnTheListPage)
     EXPECT_TRUE(child<QPushButton>("btNext")->isEnabled());
     EXPECT_FALSE(child<QWidget>("pnProgress")->isVisible());
     EXPECT_NE(child<QStatusBar>("sbStatus"), nullptr);
+}
+
+// The status panel shows what is fetched: the whole text when it fits, else its start and
+// the end of the address, with the whole text in its tool tip.
+TEST_F(NewChannelFrmTest, TheStatusPanelShowsTheAddressBeingFetched)
+{
+    wizard().show();
+    QApplication::processEvents();
+    auto *panel = child<QLabel>("sbStatusPanel0");
+    ASSERT_NE(panel, nullptr);
+    IDownloadUi &ui = wizard();
+    const QString shortText = QStringLiteral("Pobieranie dokumentu http://a.pl/");
+    ui.setStatusText(shortText);
+    EXPECT_EQ(panel->text(), shortText);
+    EXPECT_LE(panel->fontMetrics().horizontalAdvance(shortText), panel->contentsRect().width());
+
+    const QString longText = QStringLiteral("Pobieranie dokumentu https://www.example.org/"
+                                            "blog/kategorie/wiadomosci/kanal-rss.xml");
+    ui.setStatusText(longText);
+    EXPECT_TRUE(panel->text().startsWith(QStringLiteral("Pobieranie dokumentu http")))
+        << panel->text().toStdString();
+    EXPECT_TRUE(panel->text().endsWith(QStringLiteral(".xml"))) << panel->text().toStdString();
+    EXPECT_LE(panel->fontMetrics().horizontalAdvance(panel->text()), panel->contentsRect().width());
+    EXPECT_EQ(panel->toolTip(), longText);
 }
 
 TEST_F(NewChannelFrmTest, SubscribeFollowsTheAddressRulesWithTheMendedSchemes)

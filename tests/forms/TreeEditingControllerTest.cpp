@@ -9,6 +9,7 @@
 #include "catalogue/forms/TreeEditingController.h"
 #include "kit/ActionFacts.h"
 
+#include <QDir>
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -51,6 +52,7 @@ protected:
         outside.openUrl = [this](const QUrl &url) { opened << url; };
         outside.openOpmlFile = [this] { return opmlFile; };
         outside.saveOpmlFile = [this] { return opmlFile; };
+        outside.showStatus = [this](const QString &text) { statuses << text; };
         outside.showWizard = [this] { ++wizardShown; };
         outside.editChannel = [this](ChannelNode *node) { return editFrm.editChannel(tree, node); };
         controller = std::make_unique<TreeEditingController>(w, tree, folder, boxes, outside);
@@ -115,6 +117,7 @@ protected:
     QStringList released;
     QString opmlFile;
     int wizardShown = 0;
+    QStringList statuses;
     ChannelNode *news, *a, *sub, *b, *deep, *c, *other;
 };
 
@@ -284,8 +287,16 @@ TEST_F(TreeEditingControllerTest, OpmlImportGoesUnderTheSelectedGroupAndABadFile
     EXPECT_TRUE(boxes.shown.last().text.contains(opmlFile));
 
     opmlFile = home.filePath(QStringLiteral("out.opml"));
+    statuses.clear();
     controller->acExportOpml()->trigger();
     EXPECT_TRUE(readAll(opmlFile).contains("xmlUrl=\"http://n.test/\""));
+    // The export says what it did: every channel of the tree, and where.
+    int channels = 0;
+    for (const ChannelNode *node : tree.nodesInPreOrder())
+        channels += node->channel() != nullptr;
+    EXPECT_EQ(statuses, QStringList{QStringLiteral("Gotowe. Kanały (%1) zapisane w pliku %2.")
+                                        .arg(channels)
+                                        .arg(QDir::toNativeSeparators(opmlFile))});
 }
 
 } // namespace

@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolTip>
+#include <QHelpEvent>
 
 #include <memory>
 
@@ -63,12 +65,12 @@ TEST_F(UpdateProgressFrmTest, ErrorLinesSetTheNoticeAndShowingClearsIt)
 
     IReportSink &sink = frm;
     sink.ReportProblem(QString::fromUtf8("Błąd pobierania kanału B"));
-    EXPECT_EQ(notices, QStringList{QString::fromUtf8("Wystąpiły błędy. Kliknij...")});
+    EXPECT_EQ(notices, QStringList{QString::fromUtf8("Wystąpiły błędy (1). Kliknij...")});
 
     frm.show();
     EXPECT_EQ(notices.last(), "");
-    frm.AddReportLine("inny błąd", 0); // while shown, too
-    EXPECT_EQ(notices.last(), QString::fromUtf8("Wystąpiły błędy. Kliknij..."));
+    frm.AddReportLine("inny błąd", 0); // while shown, too; the count is of the error lines
+    EXPECT_EQ(notices.last(), QString::fromUtf8("Wystąpiły błędy (2). Kliknij..."));
     frm.hide();
 
     QAbstractItemModel *model = frm.lvLog->model();
@@ -85,6 +87,42 @@ TEST_F(UpdateProgressFrmTest, ErrorLinesSetTheNoticeAndShowingClearsIt)
 
     frm.clearLog();
     EXPECT_EQ(model->rowCount(), 0);
+}
+
+// Long lines (addresses, server replies) can be read: the window grows, and a line the
+// column cuts shows whole in its tool tip, while a line shown whole has none.
+TEST_F(UpdateProgressFrmTest, TheWindowGrowsAndACutLineShowsWholeInItsToolTip)
+{
+    TfmUpdateProgressFrm frm(live);
+    EXPECT_GT(frm.maximumWidth(), frm.minimumWidth());
+    EXPECT_GT(frm.maximumHeight(), frm.minimumHeight());
+    EXPECT_GE(frm.minimumWidth(), 452);
+    frm.restoreSize(QSize(300, 100)); // smaller than the least: the least
+    EXPECT_EQ(frm.size(), frm.minimumSize());
+    frm.restoreSize(QSize(700, 400));
+    EXPECT_EQ(frm.size(), QSize(700, 400));
+    frm.resize(frm.minimumSize());
+
+    const QString longLine = QStringLiteral("Niepoprawny adres URL (http://example.org/") +
+                             QString(200, QLatin1Char('x')) + QStringLiteral("/koniec.xml)");
+    frm.AddReportLine(QStringLiteral("Uaktualniono A"), 1);
+    frm.AddReportLine(longLine, 0);
+    frm.show();
+    QApplication::processEvents();
+
+    const auto toolTipOf = [&](int row) {
+        QToolTip::hideText();
+        const QRect cell = frm.lvLog->visualRect(frm.lvLog->model()->index(row, 0));
+        const QPoint at = cell.center();
+        QHelpEvent help(QEvent::ToolTip, at, frm.lvLog->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(frm.lvLog->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(toolTipOf(0), QString()) << "shown whole";
+    const QString tip = toolTipOf(1);
+    EXPECT_TRUE(tip.contains(longLine.toHtmlEscaped())) << tip.toStdString();
+    QToolTip::hideText();
+    frm.hide();
 }
 
 TEST_F(UpdateProgressFrmTest, CancelSetsTheRequestAndHides)

@@ -56,16 +56,27 @@ TEST_F(MainFrmFixture, HintsShowInPanelZeroAndLeaveTheNoticeAndTheDownloadInSigh
     QStatusTipEvent tip(QStringLiteral("Synchronizuje wszystkie kanały"));
     QApplication::sendEvent(button, &tip);
     EXPECT_TRUE(bar->currentMessage().isEmpty());
-    EXPECT_EQ(panel0->text(), QStringLiteral("Synchronizuje wszystkie kanały"));
+    EXPECT_EQ(panel0->text(), QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"))
+        << "a running download's status is not covered";
     EXPECT_TRUE(child<QLabel>(w, "sbStatusPanel2")->isVisible());
     EXPECT_TRUE(child<QProgressBar>(w, "pbDownloadProgress")->isVisible());
-    EXPECT_EQ(w->statusPanelText(0), QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"));
+    bar->progressEnd();
 
-    // A status that changes under the hint shows once the hint goes.
-    bar->setStatusText(QStringLiteral("Gotowe"));
+    // Without a download the hint shows in panel 0; a status that changes under it shows
+    // once the hint goes.
+    QApplication::sendEvent(button, &tip);
+    EXPECT_EQ(panel0->text(), QStringLiteral("Synchronizuje wszystkie kanały"));
+    EXPECT_EQ(w->statusPanelText(0), QStringLiteral("Pobieranie dokumentu http://127.0.0.1/"));
+    bar->setStatusText(QStringLiteral("Gotowe."));
     EXPECT_EQ(panel0->text(), QStringLiteral("Synchronizuje wszystkie kanały"));
     QStatusTipEvent gone{QString()};
     QApplication::sendEvent(button, &gone);
-    EXPECT_EQ(panel0->text(), QStringLiteral("Gotowe"));
+    EXPECT_EQ(panel0->text(), QStringLiteral("Gotowe."));
+
+    // A download that begins under a hint takes panel 0 back.
+    QApplication::sendEvent(button, &tip);
+    bar->setStatusText(QStringLiteral("Pobieranie dokumentu http://127.0.0.1/b"));
+    bar->progressBegin(100);
+    EXPECT_EQ(panel0->text(), QStringLiteral("Pobieranie dokumentu http://127.0.0.1/b"));
     bar->progressEnd();
 }

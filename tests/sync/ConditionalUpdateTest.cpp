@@ -190,22 +190,36 @@ TEST_F(ConditionalUpdateTest, RetryAfterHoldsTheTimerButNotTheCommand)
     EXPECT_TRUE(host.reports[0].startsWith(QStringLiteral("Serwer prosi o przerwę do ")));
     EXPECT_TRUE(host.reports[0].endsWith(QStringLiteral(" (503, ") + channel.url + ")"));
     EXPECT_EQ(host.reports[1], QStringLiteral("Nie można pobrać nowych nagłówków z Kanał"));
-    const QDateTime until = updater->retryNotBefore(ChannelGuid);
+    const QDateTime until = updater->retryNotBefore(channel);
     EXPECT_GE(until, before.addSecs(119));
     EXPECT_LE(until, QDateTime::currentDateTime().addSecs(121));
     EXPECT_FALSE(updater->mayUpdateOnTimer(channel));
     EXPECT_TRUE(updater->mayUpdateOnTimer(channel, until));
 
-    TtvChannel other;
-    other.GUID = QStringLiteral("{0A1B2C3D-0000-4000-8000-000000000001}");
-    EXPECT_TRUE(updater->mayUpdateOnTimer(other));
+    // The pause is the server's: another channel of the same host waits too, one of
+    // another host does not.
+    TtvChannel sameHost;
+    sameHost.GUID = QStringLiteral("{0A1B2C3D-0000-4000-8000-000000000001}");
+    sameHost.url = server.url(QStringLiteral("/other.xml"));
+    EXPECT_FALSE(updater->mayUpdateOnTimer(sameHost));
+    TtvChannel otherHost = sameHost;
+    otherHost.url = QStringLiteral("http://localhost:1/feed.xml");
+    EXPECT_TRUE(updater->mayUpdateOnTimer(otherHost));
 
-    // The command asks at once; its success ends the pause.
+    // It outlives the program: a fresh updater reads it back from the per-user folder.
+    newUpdater();
+    EXPECT_FALSE(updater->mayUpdateOnTimer(sameHost));
+    EXPECT_TRUE(updater->mayUpdateOnTimer(channel, until));
+
+    // The command asks at once; its success ends the pause, also after a restart.
     answer([](const QByteArray &) { return LoopbackReply::http("200 OK", rss({"Jeden"})); });
     EXPECT_EQ(update(), 1);
+    EXPECT_TRUE(updater->mayUpdateOnTimer(sameHost));
+    newUpdater();
     EXPECT_TRUE(updater->mayUpdateOnTimer(channel));
 
-    // A 429 naming a date; a 503 without Retry-After is an ordinary failure.
+    // A 429 naming a date; a 503 without Retry-After is an ordinary failure that leaves the
+    // pause as it was.
     const QString date = QDateTime::currentDateTimeUtc().addSecs(3600).toString(
         QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"));
     answer([&date](const QByteArray &) {
@@ -222,6 +236,11 @@ TEST_F(ConditionalUpdateTest, RetryAfterHoldsTheTimerButNotTheCommand)
     EXPECT_EQ(update(), -1);
     EXPECT_EQ(host.reports,
               QStringList{QStringLiteral("Nie można pobrać nowych nagłówków z Kanał")});
+    EXPECT_FALSE(updater->mayUpdateOnTimer(channel));
+
+    // A file that is not ours holds no pause.
+    ASSERT_TRUE(writeAll(folder.serverPausesFile(), "{\"hosts\": [1, 2"));
+    newUpdater();
     EXPECT_TRUE(updater->mayUpdateOnTimer(channel));
 }
 

@@ -194,7 +194,7 @@ TEST(FetchAheadHandOver, PanelZeroSaysReadyAfterEveryDownloadTakenFailedOrNot)
     for (const char *path : {"/a", "/missing"}) {
         RecordingUi ui;
         ahead.take(job(path), &ui);
-        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe")) << path << joined(ui.events);
+        EXPECT_EQ(ui.lastStatus(), QStringLiteral("Gotowe.")) << path << joined(ui.events);
     }
 }
 

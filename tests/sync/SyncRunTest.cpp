@@ -125,8 +125,14 @@ TEST_F(SyncRunTest, ATimerRunLeavesAPausedServerAloneWhileACommandAsksAtOnce)
             return LoopbackReply::http("503 Service Unavailable", "", "Retry-After: 600\r\n");
         return LoopbackReply::http("200 OK", feed(request.target().mid(1)));
     });
+    LoopbackServer elsewhere; // another server
+    elsewhere.setHandler([](const LoopbackRequest &request) {
+        return LoopbackReply::http("200 OK", feed(request.target().mid(1)));
+    });
+    ASSERT_TRUE(elsewhere.start());
     channel(root(), QStringLiteral("Zajęty"), QStringLiteral("/busy"));
-    channel(root(), QStringLiteral("Wolny"), QStringLiteral("/free"));
+    channel(root(), QStringLiteral("Sąsiad"), QStringLiteral("/free"));
+    RunFixture::channel(root(), QStringLiteral("Gdzie indziej"), elsewhere.url("/free"));
     const auto asked = [this](const QByteArray &target) {
         int n = 0;
         for (const LoopbackRequest &request : server.requests())
@@ -136,10 +142,23 @@ TEST_F(SyncRunTest, ATimerRunLeavesAPausedServerAloneWhileACommandAsksAtOnce)
 
     run().SyncAllChannels();
     ASSERT_EQ(asked("/busy"), 1);
+    const int neighbour = asked("/free");
     run().SyncAllChannels(SyncRun::Trigger::Timer);
     EXPECT_EQ(asked("/busy"), 1) << "neither the run nor its downloads ahead ask during the pause";
-    EXPECT_EQ(asked("/free"), 2);
-    EXPECT_EQ(progress.last(), QStringLiteral("3/3"));
+    EXPECT_EQ(asked("/free"), neighbour) << "the pause holds every channel of that server";
+    EXPECT_EQ(elsewhere.requestCount(), 2);
+    EXPECT_EQ(progress.last(), QStringLiteral("4/4"));
+
+    // After a restart the timer still waits.
+    session.reset();
+    session = std::make_unique<Session>(UserFolder(home.path()), sink);
+    channels = 0;
+    channel(root(), QStringLiteral("Zajęty"), QStringLiteral("/busy"));
+    channel(root(), QStringLiteral("Sąsiad"), QStringLiteral("/free"));
+    run().SyncAllChannels(SyncRun::Trigger::Timer);
+    EXPECT_EQ(asked("/busy"), 1);
+    EXPECT_EQ(asked("/free"), neighbour);
+
     run().SyncAllChannels();
     EXPECT_EQ(asked("/busy"), 2);
 }
