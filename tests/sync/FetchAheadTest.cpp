@@ -115,6 +115,18 @@ TEST_F(FetchAheadRunTest, ACancelledRunStopsItsDownloadsAndLeavesNoFiles)
     EXPECT_FALSE(QFile::exists(cacheFileOf(3))) << "a download fetched ahead is not an update";
 }
 
+// The session's run goes through the slots: a tree on one server costs two connections.
+TEST_F(FetchAheadRunTest, ARunOfTheSessionKeepsItsConnectionsAlive)
+{
+    auto s = server();
+    for (int i = 0; i < 20; ++i)
+        channel(QStringLiteral("K%1").arg(i), s->url(QStringLiteral("/%1").arg(i)));
+    run().SyncAllChannels();
+    EXPECT_EQ(sink.lines.size(), 20) << joined(sink.lines);
+    EXPECT_EQ(s->requestCount(), 20);
+    EXPECT_LE(s->connectionCount(), 6);
+}
+
 // Every body is kept back until as many downloads run as may at once: they surely overlap.
 void releaseOnceHeld(QObject *context, const std::vector<std::unique_ptr<LoopbackServer>> &servers,
                      int count)
