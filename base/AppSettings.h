@@ -26,6 +26,7 @@ inline const QString DescendingSort = QStringLiteral("bDescendingSort");
 inline const QString ColumnToSort = QStringLiteral("nColumnToSort");
 inline const QString MainState = QStringLiteral("fmMainState");
 inline const QString ChannelsListUrl = QStringLiteral("ChannelsListURL");
+inline const QString RemoteContent = QStringLiteral("cbRemoteContent");
 } // namespace SettingsKeys
 
 // Every setting of the program with its default when the key is missing.
@@ -45,6 +46,9 @@ struct AppSettings
     bool descendingSort = false;
     int columnToSort = 0;
     QString channelsListUrl;
+    // Items load pictures, films and sounds from the web; a file without the key predates the
+    // choice, and pictures stayed on then.
+    bool remoteContent = true;
     // Connections a run may open to a server that holds most of its channels; every other
     // server gets two. Files without the key, and values out of range, give the bounds.
     static constexpr int MinHostConnections = 2;

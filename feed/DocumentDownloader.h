@@ -28,6 +28,9 @@ struct ChannelFetch
     QString problem;
     // A 429 or 503 with a Retry-After: not to be asked before this time (local time).
     QDateTime retryNotBefore;
+    // The document's items carry their read marks ("unread"), agreed with a synchronisation
+    // server: they stand instead of the marks carried over by title.
+    bool marksInDocument = false;
 };
 
 // The program's one network operation: fetches a document over HTTP or HTTPS into a file,

@@ -127,7 +127,7 @@ TfmConfigFrm::TfmConfigFrm(LiveSettings &settings, const QString &configPath,
     buildControls();
     FormCreate();
     // Close-to-tray, the proxy and the alerts act as soon as their controls change.
-    for (QCheckBox *box : {cbBalloon, cbCloseAction, cbEnableProxy, cbAutorun})
+    for (QCheckBox *box : {cbBalloon, cbCloseAction, cbEnableProxy, cbAutorun, cbRemoteContent})
         connect(box, &QCheckBox::toggled, this, [this] { publish(false); });
     for (QLineEdit *edit : {edProxyServer, edProxyPort, edProxyUser, edProxyPassword})
         connect(edit, &QLineEdit::textChanged, this, [this] { publish(false); });
@@ -144,6 +144,7 @@ void TfmConfigFrm::publish(bool withInterval)
     s.balloon = cbBalloon->isChecked();
     s.autorun = cbAutorun->isChecked();
     s.closeAction = cbCloseAction->isChecked();
+    s.remoteContent = cbRemoteContent->isChecked();
     const ProxySettings proxy = proxySettings();
     s.enableProxy = proxy.enabled;
     s.proxyServer = proxy.server;
@@ -237,6 +238,12 @@ void TfmConfigFrm::buildControls()
     cbCloseAction =
         new QCheckBox(QStringLiteral("Po zamknięciu okna głównego ukryj program w tray'u"), this);
     named(cbCloseAction, "cbCloseAction");
+    cbRemoteContent = new QCheckBox(
+        QStringLiteral("&Wczytuj z sieci obrazy, filmy i dźwięki wiadomości"), this);
+    named(cbRemoteContent, "cbRemoteContent");
+    cbRemoteContent->setToolTip(QStringLiteral(
+        "Wyłączone: zdalna zawartość wczytuje się dopiero po kliknięciu \"Wczytaj\" nad "
+        "wiadomością, więc nadawca nie wie, że ją przeczytano."));
 
     btOK = UiLook::flatPushButton("btOK", QStringLiteral("&OK"), this);
     btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this);
@@ -252,6 +259,7 @@ void TfmConfigFrm::buildControls()
     layout->addWidget(gbProxy);
     layout->addWidget(cbAutorun);
     layout->addWidget(cbCloseAction);
+    layout->addWidget(cbRemoteContent);
     layout->addStretch(1);
     layout->addLayout(buttons);
 
@@ -274,6 +282,7 @@ void TfmConfigFrm::FormCreate()
     cbBalloon->setChecked(s.balloon);
     seHostConnections->setValue(s.hostConnections);
     cbCloseAction->setChecked(s.closeAction);
+    cbRemoteContent->setChecked(s.remoteContent);
     cbEnableProxy->setChecked(s.enableProxy);
     edProxyServer->setText(s.proxyServer);
     edProxyPort->setText(s.proxyPort);
@@ -349,6 +358,7 @@ void TfmConfigFrm::writeSettings()
     file.writeString(ConfigSection, ProxyPort, edProxyPort->text());
     file.writeString(ConfigSection, ProxyUser, edProxyUser->text());
     file.writeString(ConfigSection, ProxyPassword, edProxyPassword->text());
+    file.writeBool(ConfigSection, RemoteContent, cbRemoteContent->isChecked());
 }
 
 void TfmConfigFrm::btCancelClick()

@@ -46,8 +46,8 @@ signals:
     void typingEnded(const QString &text);
 };
 
-// The settings dialog. It edits the live settings of the run: close-to-tray, proxy and
-// alerts change there as the controls change (also when the dialog is then cancelled), the
+// The settings dialog. It edits the live settings of the run: close-to-tray, proxy, alerts
+// and remote content change there as the controls change (also when the dialog is then cancelled), the
 // synchronisation interval at OK.
 class TfmConfigFrm : public ProgramDialog
 {
@@ -71,6 +71,7 @@ public:
     QLineEdit *edProxyPassword = nullptr;
     QCheckBox *cbAutorun = nullptr;
     QCheckBox *cbCloseAction = nullptr;
+    QCheckBox *cbRemoteContent = nullptr;
     QPushButton *btOK = nullptr;
     QPushButton *btCancel = nullptr;
 
