@@ -286,8 +286,33 @@ TEST(FetchAheadKeepAlive, ServersWithoutMostOfTheRunKeepToTwoConnections)
     ahead.enqueue(jobs);
     for (const FetchAhead::Job &job : jobs)
         EXPECT_EQ(ahead.take(job, nullptr).fetch.result, 0);
+    // Slots serve their own server's channels a little ahead: few connections in all.
     for (const auto &s : servers)
         EXPECT_LE(s->connectionCount(), 2);
+}
+
+// Channels of eight servers in turn, six slots: an idle slot waits for its own server's next
+// channel a little ahead rather than connecting elsewhere for every channel.
+TEST(FetchAheadKeepAlive, ChannelsOfManyServersInTurnStillReuseConnections)
+{
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<LoopbackServer>> servers;
+    for (int i = 0; i < 8; ++i)
+        servers.push_back(server());
+    FetchAhead ahead(ProxySettings{});
+    std::vector<FetchAhead::Job> jobs;
+    for (int i = 0; i < 96; ++i)
+        jobs.push_back({servers[size_t(i % 8)]->url(QStringLiteral("/%1").arg(i)),
+                        dir.filePath(QStringLiteral("m%1.xml").arg(i)),
+                        {},
+                        {}});
+    ahead.enqueue(jobs);
+    for (const FetchAhead::Job &job : jobs)
+        EXPECT_EQ(ahead.take(job, nullptr).fetch.result, 0);
+    int connections = 0;
+    for (const auto &s : servers)
+        connections += s->connectionCount();
+    EXPECT_LE(connections, 48);
 }
 
 // A kept connection serves the next channel with the request a connection of its own would
