@@ -120,7 +120,7 @@ void HttpClient::keepConnectionIdle()
 {
     if (!m_socket)
         return;
-    m_idleEnd = QDeadlineTimer(IdleLimitMs);
+    m_idleEnd = QDeadlineTimer(m_idleLimit.interval());
     m_idleLimit.start();
 }
 

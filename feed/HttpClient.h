@@ -156,6 +156,8 @@ public:
 
     // Drops the persistent connection, if any.
     void disconnectFromServer();
+    // How long a kept connection may stay idle (IdleLimitMs unless set).
+    void setIdleLimit(int ms) { m_idleLimit.setInterval(ms); }
     // Forgets the cookies of earlier replies; the open connection stays.
     void clearCookies() { m_cookies.clear(); }
     // True while a connection from an earlier request is open and may serve the next one.

@@ -162,6 +162,20 @@ void FetchAhead::startNext()
     while (m_firstQueued < m_entries.size() &&
            m_entries[m_firstQueued]->state != State::Queued)
         ++m_firstQueued;
+    // First an idle slot takes a download of its own server a little ahead in the run, so
+    // that channels of many servers in turn do not make every slot connect anew each time.
+    const size_t window = qMin(m_entries.size(), m_firstUntaken + size_t(4 * m_maxConnections));
+    for (size_t i = m_firstQueued; i < window && m_running < m_maxConnections; ++i) {
+        Entry *entry = m_entries[i].get();
+        if (entry->state != State::Queued)
+            continue;
+        for (const auto &slot : m_slots) {
+            if (!slot->entry && slot->host == entry->host) {
+                run(*slot, *entry);
+                break;
+            }
+        }
+    }
     for (size_t i = m_firstQueued; i < m_entries.size(); ++i) {
         if (m_running >= m_maxConnections)
             return;
@@ -172,7 +186,6 @@ void FetchAhead::startNext()
         if (!slot)
             continue; // a later channel of another host may go first
         run(*slot, *entry);
-        m_highestRunning = qMax(m_highestRunning, m_running);
     }
 }
 
@@ -221,6 +234,7 @@ void FetchAhead::run(Slot &slot, Entry &entry)
         slot.busy = true;
     }
     setState(entry, State::Running);
+    m_highestRunning = qMax(m_highestRunning, m_running);
     Slot *s = &slot;
     Entry *e = &entry;
     const ProxySettings proxy = m_proxy;

@@ -249,6 +249,19 @@ TEST_F(DownloadDocumentTest, ConnectionClosedByTheServerWhileIdleIsOpenedAgain)
     EXPECT_EQ(server.connectionCount(), 2);
 }
 
+// An idle connection is given up before the server is likely to drop it.
+TEST_F(DownloadDocumentTest, AConnectionIdleTooLongIsClosedAndTheNextDownloadOpensOne)
+{
+    downloader.idHTTPClient()->setIdleLimit(50);
+    server.enqueue(LoopbackReply::http("200 OK", "one"));
+    server.enqueue(LoopbackReply::http("200 OK", "two"));
+    ASSERT_EQ(download(QStringLiteral("/1")), 0);
+    EXPECT_TRUE(WaitUntil([this] { return !downloader.idHTTPClient()->holdsConnection(); }));
+    ASSERT_EQ(download(QStringLiteral("/2")), 0);
+    EXPECT_EQ(server.connectionCount(), 2);
+    EXPECT_TRUE(sink.lines.isEmpty());
+}
+
 TEST_F(DownloadDocumentTest, RefusedConnectionFailsWithoutALine)
 {
     QTcpServer probe;

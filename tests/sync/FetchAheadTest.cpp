@@ -115,6 +115,18 @@ TEST_F(FetchAheadRunTest, ACancelledRunStopsItsDownloadsAndLeavesNoFiles)
     EXPECT_FALSE(QFile::exists(cacheFileOf(3))) << "a download fetched ahead is not an update";
 }
 
+// The session's run goes through the slots: a tree on one server costs two connections.
+TEST_F(FetchAheadRunTest, ARunOfTheSessionKeepsItsConnectionsAlive)
+{
+    auto s = server();
+    for (int i = 0; i < 20; ++i)
+        channel(QStringLiteral("K%1").arg(i), s->url(QStringLiteral("/%1").arg(i)));
+    run().SyncAllChannels();
+    EXPECT_EQ(sink.lines.size(), 20) << joined(sink.lines);
+    EXPECT_EQ(s->requestCount(), 20);
+    EXPECT_LE(s->connectionCount(), 6);
+}
+
 // Every body is kept back until as many downloads run as may at once: they surely overlap.
 void releaseOnceHeld(QObject *context, const std::vector<std::unique_ptr<LoopbackServer>> &servers,
                      int count)
@@ -274,8 +286,33 @@ TEST(FetchAheadKeepAlive, ServersWithoutMostOfTheRunKeepToTwoConnections)
     ahead.enqueue(jobs);
     for (const FetchAhead::Job &job : jobs)
         EXPECT_EQ(ahead.take(job, nullptr).fetch.result, 0);
+    // Slots serve their own server's channels a little ahead: few connections in all.
     for (const auto &s : servers)
         EXPECT_LE(s->connectionCount(), 2);
+}
+
+// Channels of eight servers in turn, six slots: an idle slot waits for its own server's next
+// channel a little ahead rather than connecting elsewhere for every channel.
+TEST(FetchAheadKeepAlive, ChannelsOfManyServersInTurnStillReuseConnections)
+{
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<LoopbackServer>> servers;
+    for (int i = 0; i < 8; ++i)
+        servers.push_back(server());
+    FetchAhead ahead(ProxySettings{});
+    std::vector<FetchAhead::Job> jobs;
+    for (int i = 0; i < 96; ++i)
+        jobs.push_back({servers[size_t(i % 8)]->url(QStringLiteral("/%1").arg(i)),
+                        dir.filePath(QStringLiteral("m%1.xml").arg(i)),
+                        {},
+                        {}});
+    ahead.enqueue(jobs);
+    for (const FetchAhead::Job &job : jobs)
+        EXPECT_EQ(ahead.take(job, nullptr).fetch.result, 0);
+    int connections = 0;
+    for (const auto &s : servers)
+        connections += s->connectionCount();
+    EXPECT_LE(connections, 48);
 }
 
 // A kept connection serves the next channel with the request a connection of its own would
