@@ -1,5 +1,7 @@
 #include "app/Session.h"
 
+#include "account/AccountSync.h"
+
 #include "base/LiveSettings.h"
 #include "alerts/AlertPlayback.h"
 #include "alerts/AlertQueue.h"
@@ -41,6 +43,9 @@ public:
     ChannelFetch FetchChannel(const QString &url, const QString &targetFile, const QString &user,
                               const QString &password, const HttpValidators &conditions) override
     {
+        // The account's channels take their items from its server.
+        if (m_account && m_account->ownsDownload(targetFile))
+            return m_account->fetch(targetFile);
         const FetchAhead::Job job{url, targetFile, user, password, conditions};
         if (m_ahead && m_ahead->has(job)) {
             // Fetched during the updates before: its lines come now, in the run's order.
@@ -55,6 +60,7 @@ public:
 
     IDownloadUi *m_ui = nullptr;
     std::unique_ptr<FetchAhead> m_ahead;
+    AccountSync *m_account = nullptr;
 
 private:
     DocumentDownloader &m_downloader;
@@ -76,6 +82,9 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_host = std::make_unique<UpdateHost>(*m_downloader, report);
     m_updater = std::make_unique<ChannelUpdater>(m_folder, *m_host, *m_shown, *m_alerts);
     m_syncRun = std::make_unique<SyncRun>(*m_tree, *m_updater, *m_alerts);
+    m_account = std::make_unique<AccountSync>(m_folder, *m_tree, *m_shown, report);
+    m_host->m_account = m_account.get();
+    m_syncRun->setRunHooks([this] { m_account->beginRun(); }, [this] { m_account->endRun(); });
     m_shown->setFolder(m_folder);
     m_shown->setDownloadsInUse(
         [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });
@@ -118,13 +127,15 @@ void Session::fetchAhead(bool running)
         return;
     m_host->m_ahead =
         std::make_unique<FetchAhead>(m_proxyProvider ? m_proxyProvider() : ProxySettings());
+    m_host->m_ahead->setBusyHostLimit(m_live->values().hostConnections);
+    std::vector<FetchAhead::Job> jobs;
     for (ChannelNode *node : m_tree->channelsInPreOrder()) {
         const TtvChannel *channel = node->channel();
-        if (channel && m_syncRun->willUpdate(*channel))
-            m_host->m_ahead->enqueue({channel->url, m_folder.downloadFile(channel->GUID),
-                                      channel->username, channel->password,
-                                      m_updater->conditionsFor(*channel)});
+        if (channel && m_syncRun->willUpdate(*channel) && !m_account->owns(*channel))
+            jobs.push_back({channel->url, m_folder.downloadFile(channel->GUID), channel->username,
+                            channel->password, m_updater->conditionsFor(*channel)});
     }
+    m_host->m_ahead->enqueue(jobs);
 }
 
 Session::~Session() = default;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class AccountSync;
 struct AlertQueue;
 struct ProxySettings;
 class AlertPlayback;
@@ -56,6 +57,8 @@ public:
     DocumentDownloader &downloader() { return *m_downloader; }
     ChannelUpdater &updater() { return *m_updater; }
     SyncRun &syncRun() { return *m_syncRun; }
+    // The Tiny Tiny RSS account: its channels and read marks are kept with the server.
+    AccountSync &account() { return *m_account; }
     // The archive, once openArchive has succeeded; until then the calls below must not be made.
     ArchiveStore &archive() { return *m_archive; }
     ArchiveItemDocument &archiveItems() { return *m_archiveItems; }
@@ -97,6 +100,7 @@ private:
     std::unique_ptr<UpdateHost> m_host;
     std::unique_ptr<ChannelUpdater> m_updater;
     std::unique_ptr<SyncRun> m_syncRun;
+    std::unique_ptr<AccountSync> m_account;
     std::unique_ptr<AlertPlayback> m_alertPlayback;
     std::function<ProxySettings()> m_proxyProvider;
     std::unique_ptr<ArchiveStore> m_archive;

@@ -28,6 +28,9 @@ struct ChannelFetch
     QString problem;
     // A 429 or 503 with a Retry-After: not to be asked before this time (local time).
     QDateTime retryNotBefore;
+    // The document's items carry their read marks ("unread"), agreed with a synchronisation
+    // server: they stand instead of the marks carried over by title.
+    bool marksInDocument = false;
 };
 
 // The program's one network operation: fetches a document over HTTP or HTTPS into a file,
@@ -58,6 +61,11 @@ public:
     ChannelFetch FetchChannel(const QString &address, const QString &targetFile, IDownloadUi *ui,
                               const QString &user, const QString &password,
                               const HttpValidators &conditions);
+
+    // Back to the request state of a new downloader (the Content-Type default, no cookies)
+    // while keeping the open connection: a pool that reuses one downloader for many
+    // channels sends each the very request a downloader of its own would.
+    void startAfresh();
 
     bool busy() const { return m_busy; }
     // Ends a download in progress at its next wait (it returns -1 without a report line); a

@@ -11,8 +11,10 @@ packages=(
   libxml2-dev libxslt1-dev libsqlite3-dev
   libgtest-dev googletest
   xvfb xauth x11-utils openbox wmctrl imagemagick fonts-dejavu-core
-  curl openssl
+  curl openssl poppler-utils
   desktop-file-utils appstream dpkg-dev file
+  # a real Tiny Tiny RSS server for the synchronisation tests
+  tt-rss dbconfig-no-thanks php-pgsql php-cli php-curl postgresql-15
 )
 
 missing=()
@@ -27,5 +29,7 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# tt-rss would otherwise ask to set up a database of its own; the tests make theirs.
+echo 'tt-rss tt-rss/dbconfig-install boolean false' | $sudo debconf-set-selections
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -54,6 +54,12 @@ void SyncRun::requestCancel()
         emit cancelled();
 }
 
+void SyncRun::setRunHooks(std::function<void()> begin, std::function<void()> end)
+{
+    m_beginHook = std::move(begin);
+    m_endHook = std::move(end);
+}
+
 void SyncRun::SyncAllChannels(Trigger trigger)
 {
     if (m_syncAllRunning)
@@ -86,6 +92,8 @@ void SyncRun::run()
     m_updater.holdValidatorWrites();
     emit runningChanged(true);
     try {
+        if (m_beginHook)
+            m_beginHook();
         // The cache files of the run reach their folder's entry together, at its end.
         FolderSyncBatch folderSync;
         const int total = m_tree.count();
@@ -126,6 +134,8 @@ bool SyncRun::willUpdate(const TtvChannel &channel) const
 
 void SyncRun::end()
 {
+    if (m_endHook)
+        m_endHook();
     m_updater.releaseValidatorWrites();
     m_syncAllRunning = false;
     emit runningChanged(false);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class ChannelNode;
 class ChannelTree;
 class ChannelUpdater;
@@ -48,6 +50,10 @@ public:
     bool willUpdate(const TtvChannel &channel) const;
     // The current channel finishes, the remaining nodes are skipped (they still count).
     void requestCancel();
+    // Called at a run's start, once it runs and before its nodes are counted (it may change
+    // the tree), and
+    // at its end, however it ends. Neither may raise.
+    void setRunHooks(std::function<void()> begin, std::function<void()> end);
 
 signals:
     void runningChanged(bool running);
@@ -77,4 +83,6 @@ private:
     bool m_cancelRequested = false;
     bool m_runPending = false;
     Trigger m_trigger = Trigger::Command;
+    std::function<void()> m_beginHook;
+    std::function<void()> m_endHook;
 };

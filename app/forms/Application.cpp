@@ -15,9 +15,11 @@
 #include "feed/forms/NewChanellUnit.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QHelpEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -27,6 +29,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTranslator>
+#include <QTreeView>
 
 #include <csignal>
 #include <memory>
@@ -64,6 +67,28 @@ void watchTerminationSignals(TfmMainFrm *mainFrm)
     sigaction(SIGINT, &action, nullptr);
 }
 
+// For a picture of the tree with a channel whose update failed: the second channel of the
+// sample tree is updated from a closed port, another channel is selected, and the failing
+// one's tooltip shows why.
+void showFailingChannel(TfmMainFrm *mainFrm)
+{
+    auto *tree = mainFrm->findChild<QTreeView *>(QStringLiteral("tvChannels"));
+    const QList<ChannelNode *> channels = mainFrm->channelTree()->channelsInPreOrder();
+    if (!tree || channels.size() < 2)
+        return;
+    const QModelIndex failing = mainFrm->channelTree()->indexOf(channels.at(1));
+    tree->setCurrentIndex(failing);
+    mainFrm->UpdateActions();
+    if (auto *sync = mainFrm->findChild<QAction *>(QStringLiteral("acSyncSelected")))
+        sync->trigger();
+    tree->setCurrentIndex(mainFrm->channelTree()->indexOf(channels.at(0)));
+    QTimer::singleShot(500, tree, [tree, failing] {
+        const QPoint at = tree->visualRect(failing).center();
+        QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(tree->viewport(), &help);
+    });
+}
+
 // Opens one window right after start, for pictures of the program (KOLVANI_SCREENSHOT).
 void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
 {
@@ -81,6 +106,13 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
         } else if (which == "wizard-address") {
             wizard->setStartAddress(QStringLiteral("https://lwn.net/headlines/rss"));
             wizard->show();
+        } else if (which == "wizard-duplicate") {
+            // A channel of the sample tree under another spelling of its address.
+            wizard->setStartAddress(QStringLiteral("HTTP://127.0.0.1:9/kraj.xml/"));
+            wizard->show();
+            QTimer::singleShot(500, wizard, [wizard] { wizard->btNextClick(); });
+        } else if (which == "tree-failing") {
+            showFailingChannel(mainFrm);
         } else if (which == "channel") {
             const QList<ChannelNode *> channels = mainFrm->channelTree()->channelsInPreOrder();
             if (!channels.isEmpty())

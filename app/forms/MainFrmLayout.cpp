@@ -3,6 +3,7 @@
 #include "kit/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
 #include "kit/MainStatusBar.h"
+#include "kit/RemoteContentBar.h"
 #include "kit/UiLook.h"
 #include "kit/WebBrowser.h"
 #include "app/StartTrace.h"
@@ -415,6 +416,8 @@ QWidget *TfmMainFrm::buildMainPane()
     StartMark("browser made");
     wbContent->setObjectName(QStringLiteral("wbContent"));
     wbContent->setMinimumHeight(60);
+    pnRemoteContent = new RemoteContentBar(wbContent, pnBottom);
+    bottom->addWidget(pnRemoteContent);
     bottom->addWidget(wbContent, 1);
 
     spMain->addWidget(pnTop);
