@@ -222,19 +222,46 @@ bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool
 
 WebBrowser::WebBrowser(QWidget *parent) : QWebEngineView(parent)
 {
+    // The user's choices reach the guard before the engine starts.
+    m_guard = new ContentGuard(this);
+    // Queued: the guard tells from inside the engine's request handling.
+    connect(m_guard, &ContentGuard::remoteContentBlockedChanged, this,
+            &WebBrowser::remoteContentBlockedChanged, Qt::QueuedConnection);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    connect(this, &QWebEngineView::printRequested, this, &WebBrowser::PrintPage);
+}
+
+void WebBrowser::showEvent(QShowEvent *event)
+{
+    // Shown without a page, the view would start the engine for an empty page of its own.
+    if (!m_page) {
+        QWidget::showEvent(event);
+        return;
+    }
+    QWebEngineView::showEvent(event);
+}
+
+WebPage *WebBrowser::webPage()
+{
+    ensurePage();
+    return m_page;
+}
+
+// The engine starts with its first profile: that waits for the first page the window shows,
+// so that the window appears without it.
+void WebBrowser::ensurePage()
+{
+    if (m_page)
+        return;
     // Off the record: no disk cache, no cookies or history kept between runs.
     m_profile = new QWebEngineProfile(this);
     m_profile->setHttpCacheType(QWebEngineProfile::NoCache);
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    m_guard = new ContentGuard(m_profile);
     m_profile->setUrlRequestInterceptor(m_guard);
     m_page = new WebPage(m_profile, this);
+    m_page->setBeforeNavigateHandler(std::move(m_beforeNavigate));
     m_page->setContentGuard(m_guard);
-    // Queued: the guard tells from inside the engine's request handling.
-    connect(m_guard, &ContentGuard::remoteContentBlockedChanged, this,
-            &WebBrowser::remoteContentBlockedChanged, Qt::QueuedConnection);
     setPage(m_page);
-    setContextMenuPolicy(Qt::NoContextMenu);
 
     connect(m_page, &QWebEnginePage::loadProgress, this,
             [this](int progress) { emit ProgressChange(progress, 100); });
@@ -257,15 +284,19 @@ WebBrowser::WebBrowser(QWidget *parent) : QWebEngineView(parent)
             });
     connect(m_page, &QWebEnginePage::linkHovered, this,
             [this](const QString &url) { emit StatusTextChange(addressText(QUrl(url))); });
-    connect(this, &QWebEngineView::printRequested, this, &WebBrowser::PrintPage);
 }
 
 WebBrowser::~WebBrowser()
 {
     // The page must go before its profile.
+    if (!m_page)
+        return;
     setPage(nullptr);
     delete m_page;
     m_page = nullptr;
+    // The profile goes before the guard it asks.
+    delete m_profile;
+    m_profile = nullptr;
 }
 
 QUrl WebBrowser::addressToUrl(const QString &address)
@@ -285,7 +316,10 @@ QUrl WebBrowser::addressToUrl(const QString &address)
 
 void WebBrowser::setBeforeNavigate2(WebPage::BeforeNavigateHandler handler)
 {
-    m_page->setBeforeNavigateHandler(std::move(handler));
+    if (m_page)
+        m_page->setBeforeNavigateHandler(std::move(handler));
+    else
+        m_beforeNavigate = std::move(handler);
 }
 
 bool WebBrowser::Navigate(const QString &address)
@@ -315,6 +349,7 @@ bool WebBrowser::ShowPage(const QString &address, const QByteArray &html)
 
 void WebBrowser::loadUrl(QUrl url)
 {
+    ensurePage();
     if (url.scheme() == QLatin1String("about")) {
         // The engine opens empty pages without asking; the watch sees them all the same.
         if (!m_page->confirmNavigation(url))
@@ -340,7 +375,7 @@ void WebBrowser::loadUrl(QUrl url)
 
 bool WebBrowser::GoBack()
 {
-    if (!m_page->history()->canGoBack())
+    if (!m_page || !m_page->history()->canGoBack())
         return false;
     m_page->triggerAction(QWebEnginePage::Back);
     return true;
@@ -348,7 +383,7 @@ bool WebBrowser::GoBack()
 
 bool WebBrowser::GoForward()
 {
-    if (!m_page->history()->canGoForward())
+    if (!m_page || !m_page->history()->canGoForward())
         return false;
     m_page->triggerAction(QWebEnginePage::Forward);
     return true;
@@ -356,12 +391,14 @@ bool WebBrowser::GoForward()
 
 void WebBrowser::Refresh()
 {
-    m_page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::ReloadAndBypassCache);
 }
 
 void WebBrowser::CopySelection()
 {
-    m_page->triggerAction(QWebEnginePage::Copy);
+    if (m_page)
+        m_page->triggerAction(QWebEnginePage::Copy);
 }
 
 void WebBrowser::PrintPage()
@@ -380,6 +417,7 @@ void WebBrowser::PrintTo(const std::shared_ptr<QPrinter> &printer)
 {
     if (m_printing)
         return;
+    ensurePage();
     m_printing = true;
     // A PDF goes straight from the engine: every page, text kept as text. Printing to a
     // QPrinter would draw each page as one big picture.
@@ -428,5 +466,5 @@ void WebBrowser::loadRemoteContentOnce()
 
 QString WebBrowser::LocationURL() const
 {
-    return addressText(m_page->url());
+    return m_page ? addressText(m_page->url()) : QString();
 }

@@ -85,7 +85,8 @@ public:
     explicit WebBrowser(QWidget *parent = nullptr);
     ~WebBrowser() override;
 
-    WebPage *webPage() const { return m_page; }
+    // The page, made with the engine's start at the first call that needs it.
+    WebPage *webPage();
 
     // `address` is a local path (a fragment after "#" is kept), a file:, http(s): or
     // about: address. Returns false when the address cannot be used.
@@ -134,10 +135,15 @@ signals:
     // document, or the content was allowed).
     void remoteContentBlockedChanged(bool blocked);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void ensurePage();
     void loadUrl(QUrl url);
 
     QWebEngineProfile *m_profile = nullptr;
+    WebPage::BeforeNavigateHandler m_beforeNavigate; // until the page is made
     ContentGuard *m_guard = nullptr;
     WebPage *m_page = nullptr;
     bool m_printing = false;

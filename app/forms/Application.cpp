@@ -295,6 +295,7 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     watchTerminationSignals(&mainFrm);
     openWindowForScreenshot(&mainFrm, windows);
 
+    StartMark("to show");
     if (!startHidden)
         mainFrm.show();
     else if (!options.trayAvailable)

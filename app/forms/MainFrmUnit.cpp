@@ -662,7 +662,7 @@ void TfmMainFrm::ctTrayIconClick()
     raise();
     activateWindow();
     GuardedStep(lcApp, "refreshing the item view", [this] {
-        if (!wbContent->url().isEmpty())
+        if (!wbContent->LocationURL().isEmpty())
             m_itemView->Refresh();
     });
 }

@@ -185,6 +185,29 @@ TEST_F(BrowserFixture, RendersItemThroughStyleSheetRewrittenJustBefore)
         << m_browser->LocationURL().toStdString();
 }
 
+// The browser engine starts with the first page asked for, not when the window is made or
+// shown; the calls before it find nothing to do, and the first item shows as ever.
+TEST_F(BrowserFixture, TheEngineWaitsForTheFirstPageAndThatPageShows)
+{
+    ASSERT_TRUE(WaitForQueuedEvents(2));
+    EXPECT_TRUE(m_browser->findChildren<QWebEnginePage *>().isEmpty()) << "a page before any";
+    EXPECT_TRUE(m_browser->LocationURL().isEmpty());
+    EXPECT_FALSE(m_browser->GoBack());
+    m_browser->Refresh();
+    m_browser->CopySelection();
+    QStringList seen;
+    m_browser->setBeforeNavigate2([&seen](QString &address, bool &) { seen << address; });
+    EXPECT_TRUE(m_browser->findChildren<QWebEnginePage *>().isEmpty());
+
+    const QString doc = m_data + QStringLiteral("{CHANNEL}.xml");
+    writeFile(doc, channelDocument("Pierwsza wiadomość", "Treść pierwszej"));
+    ASSERT_TRUE(showItem(doc, GuidA));
+    EXPECT_TRUE(plainText().contains(QStringLiteral("Pierwsza wiadomość")));
+    EXPECT_EQ(m_browser->findChildren<QWebEnginePage *>().size(), 1);
+    EXPECT_EQ(m_browser->page(), m_browser->webPage());
+    EXPECT_EQ(seen.size(), 1) << "the handler given before the page watches it";
+}
+
 // The item shown prints; to a PDF file here, as the print dialog's "print to file" does.
 TEST_F(BrowserFixture, TheItemShownPrintsAndASecondPrintWaitsForTheFirst)
 {
