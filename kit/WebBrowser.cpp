@@ -336,6 +336,7 @@ bool WebBrowser::ShowPage(const QString &address, const QByteArray &html)
     QUrl url = addressToUrl(address);
     if (!url.isLocalFile() || html.toPercentEncoding().size() > MaxContentAddress)
         return false;
+    ensurePage();
     const QUrl original = url;
     if (!m_page->confirmNavigation(url))
         return true;
