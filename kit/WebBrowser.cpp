@@ -11,6 +11,8 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
 #include <memory>
@@ -183,6 +185,25 @@ WebBrowser::WebBrowser(QWidget *parent) : QWebEngineView(parent)
             &WebBrowser::remoteContentBlockedChanged, Qt::QueuedConnection);
     setPage(m_page);
     setContextMenuPolicy(Qt::NoContextMenu);
+    // The engine lets a muted film start by itself; in an item nothing plays until the reader
+    // starts it. The program's own world sees the item's elements whatever the item's
+    // settings, and leaves web pages reached by a link as they are.
+    QWebEngineScript noAutoplay;
+    noAutoplay.setName(QStringLiteral("kolvani-no-autoplay"));
+    noAutoplay.setWorldId(QWebEngineScript::ApplicationWorld);
+    noAutoplay.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    noAutoplay.setRunsOnSubFrames(true);
+    noAutoplay.setSourceCode(QStringLiteral(
+        "if (location.protocol === 'file:' || location.protocol === 'about:') {"
+        " new MutationObserver(function () {"
+        "  document.querySelectorAll('[autoplay]').forEach(function (e) {"
+        "   e.removeAttribute('autoplay'); });"
+        " }).observe(document, {childList: true, subtree: true, attributes: true,"
+        "  attributeFilter: ['autoplay']});"
+        " document.addEventListener('play', function (e) {"
+        "  var a = navigator.userActivation; if (!a || !a.isActive) e.target.pause(); }, true);"
+        "}"));
+    m_page->scripts().insert(noAutoplay);
 
     connect(m_page, &QWebEnginePage::loadProgress, this,
             [this](int progress) { emit ProgressChange(progress, 100); });
