@@ -183,9 +183,18 @@ int UnreadCounts::countFor(const ChannelNode *node) const
         return 0;
     if (node->isChannel())
         return node->channel() ? count(node->channel()->GUID) : 0;
+    // Every channel beneath, also one dropped onto another channel and so its child.
     int sum = 0;
-    for (int i = 0; i < node->childCount(); ++i)
-        sum += countFor(node->child(i));
+    QList<const ChannelNode *> pending{node};
+    while (!pending.isEmpty()) {
+        const ChannelNode *current = pending.takeLast();
+        for (int i = 0; i < current->childCount(); ++i) {
+            const ChannelNode *child = current->child(i);
+            if (const TtvChannel *channel = child->channel())
+                sum += count(channel->GUID);
+            pending.append(child);
+        }
+    }
     return sum;
 }
 

@@ -38,7 +38,8 @@ public:
 
     // 0 for a channel never counted.
     int count(const QString &guid) const { return m_counts.value(guid, 0); }
-    // A channel's own count; a group's is the sum over the channels beneath it.
+    // A channel's own count; a group's is the sum over all the channels beneath it, at any
+    // depth and under channels too.
     int countFor(const ChannelNode *node) const;
 
     void set(const QString &guid, int count);

@@ -139,6 +139,7 @@ void TfmConfigFrm::publish(bool withInterval)
     if (withInterval) {
         s.interval = seInterval->typedValue();
         s.updates = cbUpdates->isChecked();
+        s.hostConnections = seHostConnections->value();
     }
     s.balloon = cbBalloon->isChecked();
     s.autorun = cbAutorun->isChecked();
@@ -178,6 +179,16 @@ void TfmConfigFrm::buildControls()
         new QCheckBox(QStringLiteral("Pokazuj powiadomienia o nowych wiadomościach"), gbSync);
     named(cbBalloon, "cbBalloon");
 
+    seHostConnections = new QSpinBox(gbSync);
+    named(seHostConnections, "seHostConnections");
+    seHostConnections->setRange(AppSettings::MinHostConnections, AppSettings::MaxHostConnections);
+    seHostConnections->setValue(AppSettings::MaxHostConnections);
+    auto *lbHostConnections =
+        new QLabel(QStringLiteral("&Połączeń z serwerem większości kanałów:"), gbSync);
+    lbHostConnections->setBuddy(seHostConnections);
+    lbHostConnections->setToolTip(
+        QStringLiteral("Z każdym innym serwerem program łączy się najwyżej dwa razy naraz."));
+
     auto *syncRow = new QHBoxLayout;
     syncRow->addWidget(cbUpdates);
     syncRow->addWidget(seInterval);
@@ -186,6 +197,11 @@ void TfmConfigFrm::buildControls()
     auto *syncLayout = new QVBoxLayout(gbSync);
     syncLayout->addLayout(syncRow);
     syncLayout->addWidget(cbBalloon);
+    auto *hostRow = new QHBoxLayout;
+    hostRow->addWidget(lbHostConnections);
+    hostRow->addWidget(seHostConnections);
+    hostRow->addStretch(1);
+    syncLayout->addLayout(hostRow);
 
     gbProxy = new QGroupBox(QStringLiteral(" Ustawienia Proxy "), this);
     named(gbProxy, "gbProxy");
@@ -264,6 +280,7 @@ void TfmConfigFrm::FormCreate()
     seInterval->showValue(s.interval);
     cbUpdates->setChecked(s.updates);
     cbBalloon->setChecked(s.balloon);
+    seHostConnections->setValue(s.hostConnections);
     cbCloseAction->setChecked(s.closeAction);
     cbRemoteContent->setChecked(s.remoteContent);
     cbEnableProxy->setChecked(s.enableProxy);
@@ -333,6 +350,7 @@ void TfmConfigFrm::writeSettings()
     file.writeInt(ConfigSection, Interval, seInterval->typedValue());
     file.writeBool(ConfigSection, Updates, cbUpdates->isChecked());
     file.writeBool(ConfigSection, Balloon, cbBalloon->isChecked());
+    file.writeInt(ConfigSection, HostConnections, seHostConnections->value());
     file.writeBool(ConfigSection, Autorun, cbAutorun->isChecked());
     file.writeBool(ConfigSection, CloseAction, cbCloseAction->isChecked());
     file.writeBool(ConfigSection, EnableProxy, cbEnableProxy->isChecked());

@@ -62,6 +62,7 @@ public:
     QCheckBox *cbUpdates = nullptr;
     IntervalSpinEdit *seInterval = nullptr;
     QCheckBox *cbBalloon = nullptr;
+    QSpinBox *seHostConnections = nullptr;
     QGroupBox *gbProxy = nullptr;
     QCheckBox *cbEnableProxy = nullptr;
     QLineEdit *edProxyServer = nullptr;

@@ -389,8 +389,28 @@ void TfmMainFrm::offerFirstChannel()
 
 void TfmMainFrm::ShowNewChannelWizard()
 {
-    if (m_windows.newChannel)
-        m_windows.newChannel->exec();
+    if (!m_windows.newChannel)
+        return;
+    m_windows.newChannel->exec();
+    // The keys come back here: after a message box and the wizard have closed, a window
+    // manager may leave no window active.
+    activateWindow();
+    lvHeaders->setFocus(Qt::OtherFocusReason);
+    ChannelNode *node = m_windows.newChannel->channelToShow();
+    if (!node)
+        return;
+    // A new channel is fetched and shown at once, a known one shown: as if clicked.
+    ChannelTree *tree = channelTree();
+    for (ChannelNode *up = node->parent(); up; up = up->parent())
+        tvChannels->expand(tree->indexOf(up));
+    const QModelIndex index = tree->indexOf(node);
+    if (tvChannels->currentIndex() == index) {
+        tvChannels->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+        m_headerList->tvChannelsChange();
+    } else {
+        tvChannels->setCurrentIndex(index); // runs tvChannelsChange
+    }
+    tvChannels->scrollTo(index);
 }
 
 void TfmMainFrm::subscribeTo(const QString &address)

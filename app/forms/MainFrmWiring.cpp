@@ -84,6 +84,7 @@
 #include "reading/forms/ItemViewController.h"
 #include "sync/ChannelUpdater.h"
 #include "sync/SyncRun.h"
+#include "sync/UpdateFailures.h"
 #include "sync/forms/SyncRunsController.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
@@ -139,8 +140,12 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
                                         m_session->channelTree(), m_session->updater(),
                                         m_session->downloader(), m_session->syncRun(),
                                         m_session->liveSettings(), *this, this);
-    tvChannels->setItemDelegate(new UnreadCountDelegate(
-        m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
+    auto *treeDelegate = new UnreadCountDelegate(m_session->channelTree(),
+                                                 m_session->unreadCounts(), m_images, tvChannels);
+    treeDelegate->setFailures(&m_session->updater().failures());
+    tvChannels->setItemDelegate(treeDelegate);
+    connect(&m_session->updater().failures(), &UpdateFailures::changed, tvChannels->viewport(),
+            [this] { tvChannels->viewport()->update(); });
     m_headerList = new HeaderListController(
         {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
         m_session->channelTree(), m_session->shownChannel(), m_session->rowsOnShow(),

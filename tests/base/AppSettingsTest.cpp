@@ -78,6 +78,21 @@ TEST(AppSettings, BadNumbersKeepTheirDefaults)
     EXPECT_EQ(asKeys(s), Defaults);
 }
 
+// An older file has no key: a run on one server may use six connections; a value out of
+// range gives the nearer bound, two being the least any server gets.
+TEST(AppSettings, ConnectionsToTheMainServerAreBetweenTwoAndSix)
+{
+    QTemporaryDir dir;
+    EXPECT_EQ(readFile(dir, "[config]\nseInterval=60\n").hostConnections, 6);
+    const std::pair<const char *, int> cases[] = {
+        {"4", 4}, {"2", 2}, {"1", 2}, {"0", 2}, {"-3", 2}, {"7", 6}, {"999", 6}, {"many", 6}};
+    for (const auto &[text, expected] : cases)
+        EXPECT_EQ(readFile(dir, QByteArray("[config]\nseHostConnections=") + text + "\n")
+                      .hostConnections,
+                  expected)
+            << text;
+}
+
 TEST(AppSettings, ClosingWritesFourKeysInOrder)
 {
     QTemporaryDir dir;

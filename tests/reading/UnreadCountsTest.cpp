@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -118,6 +121,22 @@ TEST_F(UnreadCountsTest, MarksAndUpdatesKeepTheCountCurrent)
     EXPECT_EQ(counts.countFor(c), 0);
     counts.forget(QStringLiteral("{AAAA}"));
     EXPECT_EQ(counts.countFor(news), 5);
+}
+
+// A channel dropped on another channel becomes its child (the tree allows it): its
+// unread items still count in the group's total, there and after moving back.
+TEST_F(UnreadCountsTest, AChannelUnderAChannelStillCountsInItsGroup)
+{
+    counts.readAll(tree, cacheFileOf());
+    ASSERT_EQ(counts.countFor(news), 4);
+    const std::unique_ptr<QMimeData> dragged(tree.mimeData({tree.indexOf(b)}));
+    ASSERT_TRUE(tree.dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, tree.indexOf(a)));
+    ASSERT_EQ(b->parent(), a);
+    EXPECT_EQ(counts.countFor(a), 3) << "a channel shows its own items";
+    EXPECT_EQ(counts.countFor(news), 4);
+    EXPECT_EQ(counts.countFor(tree.root()), 4);
+    ASSERT_TRUE(tree.moveNode(b, news));
+    EXPECT_EQ(counts.countFor(news), 4);
 }
 
 // The count is drawn by the view; the node's text, and so the tree file, keeps the name.
