@@ -14,6 +14,8 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
 #include <memory>
@@ -262,6 +264,27 @@ void WebBrowser::ensurePage()
     m_page->setBeforeNavigateHandler(std::move(m_beforeNavigate));
     m_page->setContentGuard(m_guard);
     setPage(m_page);
+    // The engine lets a muted film start by itself; in an item nothing plays until the reader
+    // starts it. Item pages are local files or the program's own data: pages; the program's
+    // own world sees their elements whatever their settings, and leaves web pages reached by
+    // a link as they are.
+    QWebEngineScript noAutoplay;
+    noAutoplay.setName(QStringLiteral("kolvani-no-autoplay"));
+    noAutoplay.setWorldId(QWebEngineScript::ApplicationWorld);
+    noAutoplay.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    noAutoplay.setRunsOnSubFrames(true);
+    noAutoplay.setSourceCode(QStringLiteral(
+        "if (location.protocol === 'file:' || location.protocol === 'about:' ||"
+        "    location.protocol === 'data:') {"
+        " new MutationObserver(function () {"
+        "  document.querySelectorAll('[autoplay]').forEach(function (e) {"
+        "   e.removeAttribute('autoplay'); });"
+        " }).observe(document, {childList: true, subtree: true, attributes: true,"
+        "  attributeFilter: ['autoplay']});"
+        " document.addEventListener('play', function (e) {"
+        "  var a = navigator.userActivation; if (!a || !a.isActive) e.target.pause(); }, true);"
+        "}"));
+    m_page->scripts().insert(noAutoplay);
 
     connect(m_page, &QWebEnginePage::loadProgress, this,
             [this](int progress) { emit ProgressChange(progress, 100); });
