@@ -44,6 +44,8 @@
 
 #include "app/forms/MainFrmUnit.h"
 
+#include "account/AccountSync.h"
+
 #include "alerts/AlertQueue.h"
 #include "base/AppFolder.h"
 #include "app/AppLog.h"
@@ -177,6 +179,9 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     outside.saveTree = [this] { m_session->treeSaver().commit(); };
+    outside.groupRefusal = [this](const ChannelNode *node) {
+        return m_session->account().groupChangeRefusal(node);
+    };
     m_treeEditing = new TreeEditingController(
         {this, tvChannels, mnChannelsAdd, acChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,
          acChannelsSendChannel},
@@ -381,6 +386,11 @@ bool TfmMainFrm::cancelRequested() const
 LiveSettings &TfmMainFrm::liveSettings() const
 {
     return m_session->liveSettings();
+}
+
+AccountSync &TfmMainFrm::account() const
+{
+    return m_session->account();
 }
 
 QTimer *TfmMainFrm::tmUpdates() const
