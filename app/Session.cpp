@@ -127,13 +127,15 @@ void Session::fetchAhead(bool running)
         return;
     m_host->m_ahead =
         std::make_unique<FetchAhead>(m_proxyProvider ? m_proxyProvider() : ProxySettings());
+    m_host->m_ahead->setBusyHostLimit(m_live->values().hostConnections);
+    std::vector<FetchAhead::Job> jobs;
     for (ChannelNode *node : m_tree->channelsInPreOrder()) {
         const TtvChannel *channel = node->channel();
         if (channel && m_syncRun->willUpdate(*channel) && !m_account->owns(*channel))
-            m_host->m_ahead->enqueue({channel->url, m_folder.downloadFile(channel->GUID),
-                                      channel->username, channel->password,
-                                      m_updater->conditionsFor(*channel)});
+            jobs.push_back({channel->url, m_folder.downloadFile(channel->GUID), channel->username,
+                            channel->password, m_updater->conditionsFor(*channel)});
     }
+    m_host->m_ahead->enqueue(jobs);
 }
 
 Session::~Session() = default;

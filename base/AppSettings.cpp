@@ -24,6 +24,10 @@ AppSettings AppSettings::read(const SettingsFile &file)
     s.descendingSort = file.readBool(ConfigSection, DescendingSort, s.descendingSort);
     s.columnToSort = file.readInt(ConfigSection, ColumnToSort, s.columnToSort);
     s.channelsListUrl = file.readString(ChannelsSection, ChannelsListUrl, s.channelsListUrl);
+    s.remoteContent = file.readBool(ConfigSection, RemoteContent, s.remoteContent);
+    s.hostConnections = qBound(MinHostConnections,
+                               file.readInt(ConfigSection, HostConnections, s.hostConnections),
+                               MaxHostConnections);
     return s;
 }
 

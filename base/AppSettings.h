@@ -13,6 +13,7 @@ inline const QString ChannelsSection = QStringLiteral("Channels");
 inline const QString Interval = QStringLiteral("seInterval");
 inline const QString Updates = QStringLiteral("cbUpdates");
 inline const QString Balloon = QStringLiteral("cbBalloon");
+inline const QString HostConnections = QStringLiteral("seHostConnections");
 inline const QString Autorun = QStringLiteral("cbAutorun");
 inline const QString CloseAction = QStringLiteral("cbCloseAction");
 inline const QString EnableProxy = QStringLiteral("cbEnableProxy");
@@ -25,6 +26,7 @@ inline const QString DescendingSort = QStringLiteral("bDescendingSort");
 inline const QString ColumnToSort = QStringLiteral("nColumnToSort");
 inline const QString MainState = QStringLiteral("fmMainState");
 inline const QString ChannelsListUrl = QStringLiteral("ChannelsListURL");
+inline const QString RemoteContent = QStringLiteral("cbRemoteContent");
 } // namespace SettingsKeys
 
 // Every setting of the program with its default when the key is missing.
@@ -44,6 +46,14 @@ struct AppSettings
     bool descendingSort = false;
     int columnToSort = 0;
     QString channelsListUrl;
+    // Items load pictures, films and sounds from the web; a file without the key predates the
+    // choice, and pictures stayed on then.
+    bool remoteContent = true;
+    // Connections a run may open to a server that holds most of its channels; every other
+    // server gets two. Files without the key, and values out of range, give the bounds.
+    static constexpr int MinHostConnections = 2;
+    static constexpr int MaxHostConnections = 6;
+    int hostConnections = MaxHostConnections;
 
     static AppSettings read(const SettingsFile &file);
     // The stored proxy, as a download reads it.

@@ -1,19 +1,15 @@
-// Synchronisation speed: `kolvani --sync` over 150 generated channels (cold and warm) beside
-// the bare cost of the same work (one curl process fetching the documents one after another
-// over a kept-alive connection, plus a bare libxml2 parse and save of each); one update of a
-// 10,000-item channel against its own earlier cache file beside a bare parse and save of that
-// file; the same 150 channels with 50 ms per response beside parallel curl; and the start of
+// Synchronisation speed, every figure the median of its runs with their spread, beside its
+// floor measured in the same run: `kolvani --sync` over 134 generated channels, cold and warm,
+// beside one curl process fetching them over a kept-alive connection plus a bare libxml2
+// parse and save of each; the same channels with 50 ms per response over 8 servers, and over
+// one server at 20, 50 and 100 ms, beside curl with 6 connections; 30 channels at 100 ms from
+// one server, warm, beside newsboat with 6 threads where it is installed; one full update of
+// a 10,000-item channel, time and peak memory, beside curl and xmllint; the start of
 // `kolvani --sync` beside a QtCore program doing nothing; 1,000 channels whose server sends a
 // fresh ETag with every full reply beside the same run without validators.
 
 #include "BenchData.h"
-#include "alerts/AlertQueue.h"
-#include "base/UserFolder.h"
-#include "catalogue/ChannelTree.h"
-#include "feed/DocumentDownloader.h"
-#include "reading/ShownChannel.h"
 #include "support/LoopbackServer.h"
-#include "sync/ChannelUpdater.h"
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
@@ -38,9 +34,10 @@
 
 namespace {
 
-const int ChannelCount = 150;
+const int ChannelCount = 134;
 const int ItemsPerChannel = 100;
 const int BigChannelItems = 10000;
+const int Runs = 5;
 
 double secondsOf(const std::function<void()> &work)
 {
@@ -48,17 +45,6 @@ double secondsOf(const std::function<void()> &work)
     timer.start();
     work();
     return timer.nsecsElapsed() / 1e9;
-}
-
-// Best of three: the machine runs other work too.
-double bestOf3(const std::function<void()> &prepare, const std::function<void()> &work)
-{
-    double best = 1e9;
-    for (int i = 0; i < 3; ++i) {
-        prepare();
-        best = std::min(best, secondsOf(work));
-    }
-    return best;
 }
 
 // The floor any reader pays: libxml2 reading the document and writing it back.
@@ -76,126 +62,184 @@ void bareParseAndSave(const QByteArray &document, const QString &target)
     xmlFreeDoc(doc);
 }
 
-bool haveCurl()
+bool installed(const char *program)
 {
-    return !QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty();
+    return !QStandardPaths::findExecutable(QLatin1String(program)).isEmpty();
 }
 
-// One curl per document, one after another, as a script run from cron would fetch them.
-double curlPerDocumentSeconds(const QStringList &urls)
+double syncSeconds(const QString &dataHome)
 {
-    return secondsOf([&] {
-        for (const QString &url : urls) {
-            QProcess curl;
-            curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"),
-                                                QStringLiteral("/dev/null"), url});
-            curl.waitForFinished(60000);
-        }
-    });
+    const BenchProcess run = RunSyncCommand(dataHome);
+    return run.ok ? run.seconds : -1;
 }
 
 // One curl process fetching every document in turn over one connection: the network floor.
 double curlOneProcessSeconds(const QStringList &urls, const QString &folder)
 {
     QFile config(folder + QStringLiteral("/curl.cfg"));
-    if (!config.open(QIODevice::WriteOnly))
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return -1;
     for (const QString &url : urls)
         config.write(QStringLiteral("url = \"%1\"\noutput = \"/dev/null\"\n").arg(url).toUtf8());
     config.close();
-    return secondsOf([&] {
-        QProcess curl;
-        curl.start(QStringLiteral("curl"),
-                   {QStringLiteral("-s"), QStringLiteral("-K"), config.fileName()});
-        curl.waitForFinished(600000);
-    });
+    const BenchProcess run =
+        RunBenchProcess(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-K"),
+                                                 config.fileName()});
+    return run.ok ? run.seconds : -1;
 }
 
-class BenchHost : public IChannelUpdateHost
+// curl fetching every address with up to 6 connections at once.
+double curlParallelSeconds(const QStringList &urls, const QString &folder)
+{
+    QFile config(folder + QStringLiteral("/curl-parallel.cfg"));
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return -1;
+    for (int i = 0; i < urls.size(); ++i)
+        config.write("url = \"" + urls[i].toUtf8() + "\"\noutput = \"" + folder.toUtf8() + "/p" +
+                     QByteArray::number(i) + ".xml\"\n");
+    config.close();
+    const BenchProcess run = RunBenchProcess(
+        QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("--parallel"),
+                                 QStringLiteral("--parallel-max"), QStringLiteral("6"),
+                                 QStringLiteral("-K"), config.fileName()});
+    return run.ok ? run.seconds : -1;
+}
+
+// newsboat reloading every address with 6 threads, its cache kept between runs (warm).
+double newsboatSeconds(const QStringList &urls, const QString &folder)
+{
+    QFile list(folder + QStringLiteral("/newsboat-urls"));
+    QFile config(folder + QStringLiteral("/newsboat-config"));
+    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        !config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return -1;
+    for (const QString &url : urls)
+        list.write(url.toUtf8() + '\n');
+    config.write("reload-threads 6\n");
+    list.close();
+    config.close();
+    const BenchProcess run = RunBenchProcess(
+        QStringLiteral("newsboat"),
+        {QStringLiteral("-u"), list.fileName(), QStringLiteral("-c"),
+         folder + QStringLiteral("/newsboat-cache.db"), QStringLiteral("-C"), config.fileName(),
+         QStringLiteral("-x"), QStringLiteral("reload")},
+        {QStringLiteral("HOME=") + folder});
+    return run.ok ? run.seconds : -1;
+}
+
+// "  label:   0.123 s (0.120-0.131)"
+void line(const char *label, const BenchSpread &figure, const char *note = "")
+{
+    std::printf("  %-40s %s%s\n", label, BenchText(figure).constData(), note);
+}
+
+QByteArray ratio(const BenchSpread &figure, const BenchSpread &floor, const char *target)
+{
+    if (!figure.ok() || !floor.ok() || floor.median <= 0)
+        return QByteArray("  (") + target + ")";
+    char text[160];
+    std::snprintf(text, sizeof text, "  %.2fx (%s)", figure.median / floor.median, target);
+    return text;
+}
+
+// Generated channels behind `servers` loopback servers that answer after `latencyMs`.
+class ChannelSites
 {
 public:
-    BenchHost() { m_downloader.setReportSink(this); }
-    int DownloadDocument(const QString &url, const QString &target, const QString &user,
-                         const QString &password) override
+    ChannelSites(int channels, int servers, int latencyMs)
     {
-        return m_downloader.DownloadDocument(url, target, nullptr, user, password);
+        for (int c = 0; c < channels; ++c)
+            m_documents.insert("/feed/" + QByteArray::number(c),
+                               BenchChannelDocument(c, ItemsPerChannel, c % 2 == 1, c % 4 >= 2));
+        for (int s = 0; s < servers; ++s) {
+            m_sites.push_back(std::make_unique<LoopbackServer>());
+            m_sites.back()->setHandler([this, latencyMs](const LoopbackRequest &request) {
+                LoopbackReply reply = LoopbackReply::http("200 OK",
+                                                          m_documents.value(request.target()),
+                                                          "Content-Type: application/xml\r\n");
+                reply.parts.first().delayMs = latencyMs;
+                return reply;
+            });
+            m_sites.back()->start();
+        }
+        for (int c = 0; c < channels; ++c)
+            m_urls.append(m_sites[size_t(c % servers)]->url(QStringLiteral("/feed/%1").arg(c)));
     }
-    void ReportProblem(const QString &line) override
+    const QStringList &urls() const { return m_urls; }
+    QByteArray document(int c) const { return m_documents.value("/feed/" + QByteArray::number(c)); }
+    int connections() const
     {
-        std::fprintf(stderr, "report: %s\n", line.toUtf8().constData());
+        int n = 0;
+        for (const auto &site : m_sites)
+            n += site->connectionCount();
+        return n;
+    }
+    int requests() const
+    {
+        int n = 0;
+        for (const auto &site : m_sites)
+            n += site->requestCount();
+        return n;
     }
 
 private:
-    DocumentDownloader m_downloader;
+    QHash<QByteArray, QByteArray> m_documents;
+    std::vector<std::unique_ptr<LoopbackServer>> m_sites;
+    QStringList m_urls;
 };
 
 void benchManyChannels(const QTemporaryDir &work)
 {
-    QHash<QByteArray, QByteArray> documents;
-    QStringList urls;
-    LoopbackServer server;
-    for (int c = 0; c < ChannelCount; ++c)
-        documents.insert("/feed/" + QByteArray::number(c),
-                         BenchChannelDocument(c, ItemsPerChannel, c % 2 == 1, c % 4 >= 2));
-    server.setHandler([&documents](const LoopbackRequest &request) {
-        return LoopbackReply::http("200 OK", documents.value(request.target()),
-                                   "Content-Type: application/xml\r\n");
-    });
-    server.start();
-    for (int c = 0; c < ChannelCount; ++c)
-        urls.append(server.url(QStringLiteral("/feed/%1").arg(c)));
-
+    ChannelSites sites(ChannelCount, 1, 0);
     const QString dataHome = work.path() + QStringLiteral("/home");
-    const QString appFolder = MakeBenchUserFolder(dataHome, urls, true, true);
-    auto runSync = [&] { RunSyncCommandSeconds(dataHome); };
+    const QString appFolder = MakeBenchUserFolder(dataHome, sites.urls(), true, true);
     const auto removeCacheFiles = [&] {
         for (int c = 0; c < ChannelCount; ++c)
             QFile::remove(appFolder + QStringLiteral("data/") + BenchChannelGuid(c) +
                           QStringLiteral(".xml"));
     };
-    const double cold = bestOf3(removeCacheFiles, runSync);
-    const double warm = bestOf3([] {}, runSync);
+    const auto sync = [&] { return syncSeconds(dataHome); };
+    const int connectionsBefore = sites.connections();
+    const int requestsBefore = sites.requests();
+    const BenchSpread cold = BenchMeasure(Runs, removeCacheFiles, sync);
+    const int connections = sites.connections() - connectionsBefore;
+    const int requests = sites.requests() - requestsBefore;
+    const BenchSpread warm = BenchMeasure(Runs, nullptr, sync);
 
-    double curlEach = -1, curlOne = -1;
-    if (haveCurl()) {
-        curlEach = bestOf3([] {}, [&] { curlEach = curlPerDocumentSeconds(urls); });
-        curlOne = 1e9;
-        for (int i = 0; i < 3; ++i)
-            curlOne = std::min(curlOne, curlOneProcessSeconds(urls, work.path()));
-    }
     const QString bareFolder = work.path() + QStringLiteral("/bare/");
     QDir().mkpath(bareFolder);
-    const double bare =
-        bestOf3([] {},
-                [&] {
-                    for (int c = 0; c < ChannelCount; ++c)
-                        bareParseAndSave(documents.value("/feed/" + QByteArray::number(c)),
-                                         bareFolder + QString::number(c) + QStringLiteral(".xml"));
-                });
-
-    std::printf("%d channels x %d items (RSS 2.0 and RDF, UTF-8 and windows-1250), best of 3\n",
-                ChannelCount, ItemsPerChannel);
-    std::printf("  bare libxml2 parse + save:            %8.3f s\n", bare);
-    if (curlEach < 0) {
-        std::printf("  curl:                                 not installed\n");
-        std::printf("  kolvani --sync, cold:                 %8.3f s  (%.2fx the parse + save)\n",
-                    cold, cold / bare);
-        std::printf("  kolvani --sync, warm:                 %8.3f s  (%.2fx the parse + save)\n",
-                    warm, warm / bare);
+    const BenchSpread bare = BenchMeasure(Runs, nullptr, [&] {
+        return secondsOf([&] {
+            for (int c = 0; c < ChannelCount; ++c)
+                bareParseAndSave(sites.document(c),
+                                 bareFolder + QString::number(c) + QStringLiteral(".xml"));
+        });
+    });
+    std::printf("%d channels x %d items from one server (RSS 2.0 and RDF, UTF-8 and "
+                "windows-1250), median (min-max) of %d\n",
+                ChannelCount, ItemsPerChannel, Runs);
+    line("bare libxml2 parse + save:", bare);
+    if (!installed("curl")) {
+        line("kolvani --sync, cold:", cold, ratio(cold, bare, "of the parse + save").constData());
+        line("kolvani --sync, warm:", warm, ratio(warm, bare, "of the parse + save").constData());
         return;
     }
-    // The floor: one curl process over a kept-alive connection, plus the bare parse and
-    // save; a curl process per document would add its own start-up and flatter us.
-    const double floor = curlOne + bare;
-    std::printf("  curl, a process per document:         %8.3f s\n", curlEach);
-    std::printf("  curl, one process for all:            %8.3f s\n", curlOne);
-    std::printf("  bare cost (one curl + parse and save): %7.3f s\n", floor);
-    std::printf("  kolvani --sync, cold:                 %8.3f s  (%.2fx bare, target within 2x)\n",
-                cold, cold / floor);
-    std::printf("  kolvani --sync, warm:                 %8.3f s  (%.2fx bare, target within 2x)\n",
-                warm, warm / floor);
+    const BenchSpread curl =
+        BenchMeasure(Runs, nullptr, [&] { return curlOneProcessSeconds(sites.urls(), work.path()); });
+    // The floor: one curl process over a kept-alive connection, plus the bare parse and save.
+    BenchSpread floor;
+    floor.median = curl.median + bare.median;
+    floor.min = curl.min + bare.min;
+    floor.max = curl.max + bare.max;
+    line("curl, one process for all:", curl);
+    line("floor (one curl + parse and save):", floor);
+    line("kolvani --sync, cold:", cold, ratio(cold, floor, "target at most 2.0x").constData());
+    line("kolvani --sync, warm:", warm, ratio(warm, floor, "target at most 2.0x").constData());
+    std::printf("  connections opened by the %d requests of %d cold runs: %d\n", requests, Runs,
+                connections);
 }
 
+// A full update of one large channel against its earlier cache file, as its own process.
 void benchBigChannel(const QTemporaryDir &work)
 {
     const QByteArray document = BenchChannelDocument(1, BigChannelItems, false, false);
@@ -204,96 +248,94 @@ void benchBigChannel(const QTemporaryDir &work)
         return LoopbackReply::http("200 OK", document, "Content-Type: application/xml\r\n");
     });
     server.start();
+    const QString url = server.url(QStringLiteral("/big"));
+    const QString dataHome = work.path() + QStringLiteral("/big");
+    MakeBenchUserFolder(dataHome, {url}, true);
+    syncSeconds(dataHome); // the earlier cache file
 
-    const QString appFolder = work.path() + QStringLiteral("/big/");
-    QDir().mkpath(appFolder + QStringLiteral("data"));
-    QDir().mkpath(appFolder + QStringLiteral("temp"));
-    BenchHost host;
-    AlertQueue alerts;
-    const UserFolder folder(appFolder);
-    ShownChannel shown;
-    ChannelUpdater updater(folder, host, shown, alerts);
-    TtvChannel channel;
-    channel.GUID = BenchChannelGuid(1);
-    channel.url = server.url(QStringLiteral("/big"));
-    updater.UpdateChannel(channel, QStringLiteral("Duży")); // the earlier cache file
-
-    int result = -1;
-    const double update =
-        bestOf3([] {}, [&] { result = updater.UpdateChannel(channel, QStringLiteral("Duży")); });
-    const double bare = bestOf3(
-        [] {}, [&] { bareParseAndSave(document, work.path() + QStringLiteral("/big.xml")); });
-    std::printf("\none channel of %d items (%.1f MB) against its earlier cache file\n",
-                BigChannelItems, document.size() / 1048576.0);
-    std::printf("  bare libxml2 parse + save: %8.3f s\n", bare);
-    std::printf("  UpdateChannel:             %8.3f s  (%.2fx bare; target within 3x)%s\n", update,
-                update / bare, result < 0 ? "  FAILED" : "");
-}
-
-// curl fetching every address with up to 6 connections at once.
-double curlParallelSeconds(const QStringList &urls, const QString &folder)
-{
-    QFile config(folder + QStringLiteral("/curl-parallel.cfg"));
-    config.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    for (int i = 0; i < urls.size(); ++i)
-        config.write("url = \"" + urls[i].toUtf8() + "\"\noutput = \"" + folder.toUtf8() + "/p" +
-                     QByteArray::number(i) + ".xml\"\n");
-    config.close();
-    QElapsedTimer timer;
-    timer.start();
-    QProcess curl;
-    curl.start(QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("--parallel"),
-                                        QStringLiteral("--parallel-max"), QStringLiteral("6"),
-                                        QStringLiteral("-K"), config.fileName()});
-    curl.waitForFinished(600000);
-    return timer.nsecsElapsed() / 1e9;
-}
-
-// The 150 channels with 50 ms per response from `servers` servers; returns an address.
-QString benchLatency(const QTemporaryDir &work, int servers)
-{
-    const int channels = 150;
-    const int latencyMs = 50;
-    QHash<QByteArray, QByteArray> documents;
-    for (int c = 0; c < channels; ++c)
-        documents.insert("/feed/" + QByteArray::number(c),
-                         BenchChannelDocument(c, ItemsPerChannel, c % 2 == 1, false));
-    std::vector<std::unique_ptr<LoopbackServer>> sites;
-    QStringList urls;
-    for (int s = 0; s < servers; ++s) {
-        sites.push_back(std::make_unique<LoopbackServer>());
-        sites.back()->setHandler([&documents, latencyMs](const LoopbackRequest &request) {
-            LoopbackReply reply = LoopbackReply::http("200 OK", documents.value(request.target()),
-                                                      "Content-Type: application/xml\r\n");
-            reply.parts.first().delayMs = latencyMs;
-            return reply;
+    BenchSpread memory, floorMemory;
+    std::vector<double> peaks, floorPeaks;
+    const BenchSpread update = BenchMeasure(Runs, nullptr, [&] {
+        const BenchProcess run = RunSyncCommand(dataHome);
+        peaks.push_back(run.peakMegabytes);
+        return run.ok ? run.seconds : -1;
+    });
+    const QString fetched = work.path() + QStringLiteral("/big-fetched.xml");
+    const QString saved = work.path() + QStringLiteral("/big-saved.xml");
+    BenchSpread floor;
+    if (installed("curl") && installed("xmllint")) {
+        floor = BenchMeasure(Runs, nullptr, [&] {
+            const BenchProcess curl = RunBenchProcess(
+                QStringLiteral("curl"), {QStringLiteral("-s"), QStringLiteral("-o"), fetched, url});
+            const BenchProcess lint = RunBenchProcess(
+                QStringLiteral("xmllint"),
+                {QStringLiteral("--huge"), QStringLiteral("--output"), saved, fetched});
+            floorPeaks.push_back(std::max(curl.peakMegabytes, lint.peakMegabytes));
+            return curl.ok && lint.ok ? curl.seconds + lint.seconds : -1;
         });
-        sites.back()->start();
     }
-    for (int c = 0; c < channels; ++c)
-        urls.append(sites[size_t(c % servers)]->url(QStringLiteral("/feed/%1").arg(c)));
-    const QString dataHome = work.path() + QStringLiteral("/latency%1").arg(servers);
-    MakeBenchUserFolder(dataHome, urls, true);
-    double sync = 1e9, curl = -1;
-    for (int i = 0; i < 3; ++i)
-        sync = std::min(sync, RunSyncCommandSeconds(dataHome));
-    if (haveCurl()) {
-        curl = 1e9;
-        for (int i = 0; i < 3; ++i)
-            curl = std::min(curl, curlParallelSeconds(urls, work.path()));
+    const auto spreadOf = [](std::vector<double> values) {
+        return BenchMeasure(int(values.size()), nullptr, [&values, i = size_t(0)]() mutable {
+            return values[i++];
+        });
+    };
+    memory = spreadOf(peaks);
+    floorMemory = spreadOf(floorPeaks);
+    std::printf("\none channel of %d items (%.1f MB), full update against its earlier cache "
+                "file, median (min-max) of %d\n",
+                BigChannelItems, document.size() / 1048576.0, Runs);
+    if (floor.ok()) {
+        line("floor (curl + xmllint):", floor);
+        std::printf("  %-40s %s\n", "floor peak memory (the larger of the two):",
+                    BenchText(floorMemory, 1, "MB", 1).constData());
+    } else {
+        std::printf("  floor (curl + xmllint):                  not installed\n");
     }
-    std::printf("\n%d channels x %d items from %d server%s, %d ms per response, best of 3\n",
-                channels, ItemsPerChannel, servers, servers == 1 ? "" : "s", latencyMs);
-    if (servers == 1)
-        std::printf("  (at most 2 connections to one server: at least %.3f s)\n",
-                    channels * latencyMs / 2000.0);
-    std::printf("  one after another would take at least %6.3f s\n", channels * latencyMs / 1000.0);
-    if (curl > 0)
-        std::printf("  curl --parallel --parallel-max 6:     %8.3f s\n", curl);
-    std::printf("  kolvani --sync:                       %8.3f s  (%.2fx parallel curl, target "
-                "within 1.5x)\n",
-                sync, curl > 0 ? sync / curl : 0.0);
-    return urls.first();
+    line("kolvani --sync:", update, ratio(update, floor, "target at most 2.0x").constData());
+    std::printf("  %-40s %s  (target at most 70 MB)\n", "kolvani --sync peak memory:",
+                BenchText(memory, 1, "MB", 1).constData());
+}
+
+// `channels` channels from `servers` servers answering after `latencyMs`, warm runs.
+void benchLatency(const QTemporaryDir &work, int channels, int servers, int latencyMs,
+                  const char *target, bool withNewsboat = false)
+{
+    ChannelSites sites(channels, servers, latencyMs);
+    const QString dataHome =
+        work.path() + QStringLiteral("/latency-%1-%2-%3").arg(channels).arg(servers).arg(latencyMs);
+    MakeBenchUserFolder(dataHome, sites.urls(), true);
+    syncSeconds(dataHome); // the cache files come into being: the runs below are warm
+    const int connectionsBefore = sites.connections();
+    const BenchSpread sync = BenchMeasure(Runs, nullptr, [&] { return syncSeconds(dataHome); });
+    const int connections = (sites.connections() - connectionsBefore) / Runs;
+    BenchSpread curl;
+    if (installed("curl"))
+        curl = BenchMeasure(Runs, nullptr,
+                            [&] { return curlParallelSeconds(sites.urls(), work.path()); });
+    std::printf("\n%d channels x %d items from %d server%s, %d ms per response, warm, median "
+                "(min-max) of %d\n",
+                channels, ItemsPerChannel, servers, servers == 1 ? "" : "s", latencyMs, Runs);
+    std::printf("  one after another would take at least %.3f s\n",
+                channels * latencyMs / 1000.0);
+    if (curl.ok())
+        line("curl --parallel --parallel-max 6:", curl);
+    else
+        std::printf("  curl:                                    not installed\n");
+    if (withNewsboat) {
+        if (installed("newsboat")) {
+            const QString folder = work.path() + QStringLiteral("/newsboat");
+            QDir().mkpath(folder);
+            newsboatSeconds(sites.urls(), folder); // its cache comes into being
+            line("newsboat, 6 threads:", BenchMeasure(Runs, nullptr, [&] {
+                     return newsboatSeconds(sites.urls(), folder);
+                 }));
+        } else {
+            std::printf("  newsboat:                                not installed (812 ms with "
+                        "6 threads when measured beside)\n");
+        }
+    }
+    line("kolvani --sync:", sync, ratio(sync, curl, target).constData());
+    std::printf("  connections per run: %d\n", connections);
 }
 
 void benchStart(const QTemporaryDir &work, const QString &url)
@@ -301,21 +343,22 @@ void benchStart(const QTemporaryDir &work, const QString &url)
     // The start: a tree whose one channel is disabled, beside a QtCore program doing nothing.
     const QString idleHome = work.path() + QStringLiteral("/idle");
     MakeBenchUserFolder(idleHome, {url}, false);
-    double start = 1e9, bare = 1e9;
+    std::vector<double> starts, bares;
     // Many short runs, taken in turns: a start of a few milliseconds is easily disturbed.
     for (int i = 0; i < 15; ++i) {
-        start = std::min(start, RunSyncCommandSeconds(idleHome));
-        QElapsedTimer timer;
-        timer.start();
-        QProcess idle;
-        idle.start(IdleProgramPath(), {});
-        idle.waitForFinished(60000);
-        bare = std::min(bare, timer.nsecsElapsed() / 1e9);
+        starts.push_back(syncSeconds(idleHome));
+        const BenchProcess idle = RunBenchProcess(IdleProgramPath(), {});
+        bares.push_back(idle.ok ? idle.seconds : -1);
     }
-    std::printf("\nstart of kolvani --sync (one disabled channel), best of 15\n");
-    std::printf("  QtCore program doing nothing:         %8.3f s\n", bare);
-    std::printf("  kolvani --sync:                       %8.3f s  (%.2fx, target within 2x)\n",
-                start, start / bare);
+    const auto spreadOf = [](std::vector<double> values) {
+        return BenchMeasure(int(values.size()), nullptr, [&values, i = size_t(0)]() mutable {
+            return values[i++];
+        });
+    };
+    const BenchSpread start = spreadOf(starts), bare = spreadOf(bares);
+    std::printf("\nstart of kolvani --sync (one disabled channel), median (min-max) of 15\n");
+    line("QtCore program doing nothing:", bare);
+    line("kolvani --sync:", start, ratio(start, bare, "target at most 2x").constData());
 }
 
 } // namespace
@@ -363,9 +406,9 @@ void benchValidators(const QTemporaryDir &work)
     const QString validators = appFolder + QStringLiteral("data/validators.json");
     const QString kept = work.path() + QStringLiteral("/validators.json.kept");
 
-    RunSyncCommandSeconds(dataHome); // cold: the cache files come into being
+    syncSeconds(dataHome); // cold: the cache files come into being
     etags.storeRelaxed(1);
-    RunSyncCommandSeconds(dataHome); // the first validators
+    syncSeconds(dataHome); // the first validators
     const qint64 fileSize = QFile(validators).size();
     QFile::copy(validators, kept);
 
@@ -376,7 +419,7 @@ void benchValidators(const QTemporaryDir &work)
         etags.storeRelaxed(0);
         double seconds = 0;
         plainCpu = std::min(plainCpu, childCpuSecondsOf([&] {
-                                seconds = RunSyncCommandSeconds(dataHome);
+                                seconds = syncSeconds(dataHome);
                             }));
         plain = std::min(plain, seconds);
         // With them: those of an earlier run sent, a fresh one kept for every channel.
@@ -384,7 +427,7 @@ void benchValidators(const QTemporaryDir &work)
         QFile::copy(kept, validators);
         etags.storeRelaxed(1);
         withEtagsCpu = std::min(withEtagsCpu, childCpuSecondsOf([&] {
-                                    seconds = RunSyncCommandSeconds(dataHome);
+                                    seconds = syncSeconds(dataHome);
                                 }));
         withEtags = std::min(withEtags, seconds);
     }
@@ -406,17 +449,26 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
-    // "validators" alone runs only that comparison.
-    if (app.arguments().value(1) == QLatin1String("validators")) {
+    const QString only = app.arguments().value(1);
+    // "validators", "latency", "big" or "many" alone runs only that comparison.
+    if (only == QLatin1String("validators")) {
         benchValidators(work);
         return 0;
     }
-    benchManyChannels(work);
-    benchBigChannel(work);
-    benchLatency(work, 1);
-    // Channels come from many sites: 25 servers of 6 channels each, so that the limit of two
-    // connections to one server holds a run back no more than it would on the web.
-    benchStart(work, benchLatency(work, 25));
-    benchValidators(work);
+    if (only.isEmpty() || only == QLatin1String("many"))
+        benchManyChannels(work);
+    if (only.isEmpty() || only == QLatin1String("big"))
+        benchBigChannel(work);
+    if (only.isEmpty() || only == QLatin1String("latency")) {
+        benchLatency(work, ChannelCount, 8, 50, "target at most 1.1x");
+        for (int latency : {20, 50, 100})
+            benchLatency(work, ChannelCount, 1, latency, "target at most 1.6x");
+        benchLatency(work, 30, 1, 100, "target: ahead of newsboat with 6 threads", true);
+    }
+    if (only.isEmpty()) {
+        ChannelSites one(1, 1, 0);
+        benchStart(work, one.urls().first());
+        benchValidators(work);
+    }
     return 0;
 }

@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QStringList>
+#include <QUrl>
 
 #include <utility>
 #include <vector>
@@ -67,6 +69,49 @@ bool IsSubscribed(const ChannelTree &tree, const QString &url)
             return true;
     }
     return false;
+}
+
+namespace {
+
+// One spelling for the addresses that name the same document.
+QString sameDocumentKey(const QString &address)
+{
+    const QString trimmed = address.trimmed();
+    QUrl url(trimmed, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
+        return trimmed;
+    const QString scheme = url.scheme().toLower();
+    url.setScheme(scheme);
+    url.setHost(url.host().toLower());
+    if ((scheme == QLatin1String("http") && url.port() == 80) ||
+        (scheme == QLatin1String("https") && url.port() == 443))
+        url.setPort(-1);
+    url.setFragment(QString());
+    QString path = url.path(QUrl::FullyEncoded);
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    url.setPath(path, QUrl::TolerantMode);
+    return url.toString(QUrl::FullyEncoded);
+}
+
+} // namespace
+
+ChannelNode *FindSubscribedChannel(const ChannelTree &tree, const QString &url)
+{
+    const QString wanted = sameDocumentKey(url);
+    for (ChannelNode *node : tree.channelsInPreOrder()) {
+        if (const TtvChannel *c = node->channel(); c && sameDocumentKey(c->url) == wanted)
+            return node;
+    }
+    return nullptr;
+}
+
+QString NodePath(const ChannelNode *node)
+{
+    QStringList names;
+    for (const ChannelNode *up = node ? node->parent() : nullptr; up; up = up->parent())
+        names.prepend(up->text());
+    return names.join(QStringLiteral(" > "));
 }
 
 ChannelNode *AddNewChannel(ChannelTree &tree, ChannelNode *parent, const ChannelInfo &info,

@@ -23,6 +23,14 @@ ChannelNode *ParentForNewNode(const ChannelTree &tree, ChannelNode *selected);
 // True when a channel of the tree has exactly this address (case-sensitive).
 bool IsSubscribed(const ChannelTree &tree, const QString &url);
 
+// The channel of the tree whose address names the same document as `url`: scheme and host
+// in any letter case, the default port written or not, with or without a trailing slash,
+// whatever the fragment. The first in tree order; null when there is none.
+ChannelNode *FindSubscribedChannel(const ChannelTree &tree, const QString &url);
+// Where a node stands: the names of the groups (and channels) above it, from the root down,
+// as "Moje kanały > Wiadomości".
+QString NodePath(const ChannelNode *node);
+
 // Adds a channel node as the last child of `parent` for a new subscription: the channel's
 // fields from `info`, enabled, a new GUID, last updated now.
 ChannelNode *AddNewChannel(ChannelTree &tree, ChannelNode *parent, const ChannelInfo &info,

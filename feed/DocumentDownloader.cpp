@@ -109,6 +109,14 @@ void DocumentDownloader::addTrustedCertificate(const QSslCertificate &certificat
     m_client->addTrustedCertificate(certificate);
 }
 
+void DocumentDownloader::startAfresh()
+{
+    if (m_busy)
+        return;
+    m_client->setContentType(QString::fromLatin1(HttpClient::DefaultContentType));
+    m_client->clearCookies();
+}
+
 void DocumentDownloader::cancel()
 {
     if (m_busy)

@@ -62,6 +62,11 @@ public:
                               const QString &user, const QString &password,
                               const HttpValidators &conditions);
 
+    // Back to the request state of a new downloader (the Content-Type default, no cookies)
+    // while keeping the open connection: a pool that reuses one downloader for many
+    // channels sends each the very request a downloader of its own would.
+    void startAfresh();
+
     bool busy() const { return m_busy; }
     // Ends a download in progress at its next wait (it returns -1 without a report line); a
     // stop request of the user can thus end a download that a slow server drags out.

@@ -55,6 +55,12 @@ using namespace HttpWire;
 HttpClient::HttpClient(QObject *parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("idHTTPClient"));
+    m_idleLimit.setSingleShot(true);
+    m_idleLimit.setInterval(IdleLimitMs);
+    connect(&m_idleLimit, &QTimer::timeout, this, [this] {
+        if (!m_inProgress)
+            dropConnection(false);
+    });
 }
 
 HttpClient::~HttpClient()
@@ -105,6 +111,19 @@ void HttpClient::disconnectFromServer()
         dropConnection(true);
 }
 
+bool HttpClient::holdsConnection() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void HttpClient::keepConnectionIdle()
+{
+    if (!m_socket)
+        return;
+    m_idleEnd = QDeadlineTimer(IdleLimitMs);
+    m_idleLimit.start();
+}
+
 HttpResult HttpClient::get(const QString &address, const HttpValidators &conditions)
 {
     HttpResult result;
@@ -114,6 +133,12 @@ HttpResult HttpClient::get(const QString &address, const HttpValidators &conditi
     }
     m_inProgress = true;
     m_cancelled = false;
+    m_idleLimit.stop();
+    // A connection idle past the limit (its timer had no chance to run) is one the server
+    // may be closing right now.
+    if (m_idleEnd.hasExpired())
+        dropConnection(false);
+    m_idleEnd = QDeadlineTimer(QDeadlineTimer::Forever);
     m_documentDeadline = QDeadlineTimer(m_maxDocumentMs);
     // A value with a line break would smuggle header lines into the request.
     const auto safe = [](const QByteArray &value) {
@@ -154,6 +179,7 @@ HttpResult HttpClient::get(const QString &address, const HttpValidators &conditi
         result.body.clear();
     m_conditions = HttpValidators();
     m_inProgress = false;
+    keepConnectionIdle();
     return result;
 }
 
@@ -544,6 +570,7 @@ void HttpClient::wake()
 void HttpClient::dropConnection(bool announce)
 {
     m_key.reset();
+    m_idleLimit.stop();
     if (!m_socket)
         return;
     if (announce)

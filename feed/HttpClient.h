@@ -97,6 +97,9 @@ public:
     static constexpr int RedirectBodyWaitMs = 4000;
     static constexpr int ErrorBodyWaitMs = 2000;
     static constexpr int MaxInterimReplies = 16; // "100 Continue" and the like per request
+    // A kept connection idle this long is closed: below the 5 s most servers allow, so that
+    // it is rarely the server that closes first.
+    static constexpr int IdleLimitMs = 4000;
     // A server that trickles keeps every single wait short of the read time-out; a reply
     // must bring at least this many bytes in every window of this length instead, and one
     // document may take no longer than the last figure, redirects included.
@@ -153,6 +156,10 @@ public:
 
     // Drops the persistent connection, if any.
     void disconnectFromServer();
+    // Forgets the cookies of earlier replies; the open connection stays.
+    void clearCookies() { m_cookies.clear(); }
+    // True while a connection from an earlier request is open and may serve the next one.
+    bool holdsConnection() const;
 
 signals:
     void status(const QString &text);
@@ -191,6 +198,7 @@ private:
     bool waitUntil(const std::function<bool()> &done, const QDeadlineTimer &deadline);
     void wake();
     void dropConnection(bool announce);
+    void keepConnectionIdle();
 
     QByteArray requestHead(const Target &target) const;
     bool sendsAuthorization(const Target &target) const;
@@ -211,6 +219,8 @@ private:
     std::unique_ptr<QTcpSocket> m_socket;
     std::unique_ptr<ConnectionKey> m_key;
     bool m_closeAfterResponse = false;
+    QTimer m_idleLimit; // closes the kept connection once it has been idle too long
+    QDeadlineTimer m_idleEnd{QDeadlineTimer::Forever}; // the same, for a thread that was busy
     QStringList m_sslErrors;
 
     QUrl m_origin;               // the address a get() started with, for the credential rules

@@ -18,6 +18,7 @@ public:
     void store(const QUrl &url, const QList<QPair<QByteArray, QByteArray>> &fields);
     // The value of the Cookie header for a request of `url`; empty when none matches.
     QByteArray header(const QUrl &url) const;
+    void clear() { m_jars.clear(); }
 
 private:
     struct Cookie

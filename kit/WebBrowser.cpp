@@ -1,7 +1,7 @@
 #include "kit/WebBrowser.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "kit/ContentGuard.h"
+
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -12,8 +12,6 @@
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInfo>
-#include <QWebEngineUrlRequestInterceptor>
 
 #include <memory>
 
@@ -53,51 +51,6 @@ QString addressText(const QUrl &url)
     return text;
 }
 
-// What a local document may load: its style sheets, fonts and pictures from its own folder
-// and pictures, style sheets, fonts and media from the web. No request made by script or by
-// a form (nothing can read a file or send anything away), no frames, no other local file.
-class LocalContentGuard : public QWebEngineUrlRequestInterceptor
-{
-public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
-
-    void interceptRequest(QWebEngineUrlRequestInfo &info) override
-    {
-        if (!allowed(info))
-            info.block(true);
-    }
-
-private:
-    static bool allowed(const QWebEngineUrlRequestInfo &info)
-    {
-        const QUrl target = info.requestUrl();
-        const auto type = info.resourceType();
-        if (type == QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
-            return true;
-        const QUrl page = info.firstPartyUrl();
-        if (!page.isLocalFile())
-            return !target.isLocalFile();
-        switch (type) {
-        case QWebEngineUrlRequestInfo::ResourceTypeStylesheet:
-        case QWebEngineUrlRequestInfo::ResourceTypeImage:
-        case QWebEngineUrlRequestInfo::ResourceTypeFontResource:
-        case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
-            break;
-        case QWebEngineUrlRequestInfo::ResourceTypeMedia:
-            if (!target.isLocalFile())
-                break;
-            return false;
-        default:
-            return false;
-        }
-        if (!target.isLocalFile())
-            return true;
-        const QString folder = QFileInfo(page.toLocalFile()).absolutePath() + QLatin1Char('/');
-        const QString file = QDir::cleanPath(target.toLocalFile());
-        return file.startsWith(folder);
-    }
-};
-
 } // namespace
 
 WebPage::WebPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent)
@@ -115,6 +68,8 @@ WebPage::WebPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(p
     s->setAttribute(QWebEngineSettings::AllowRunningInsecureContent, false);
     s->setAttribute(QWebEngineSettings::AllowGeolocationOnInsecureOrigins, false);
     s->setAttribute(QWebEngineSettings::XSSAuditingEnabled, true);
+    // A film or a sound of an item starts when the reader starts it.
+    s->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, true);
 
     // Links meant for a new window open here, like every other link of an item, and only
     // where a link may lead: loaded from here they would pass the engine's own block, so a
@@ -146,6 +101,8 @@ bool WebPage::scriptsAllowedFor(const QUrl &url)
 void WebPage::applySettingsFor(const QUrl &url)
 {
     settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scriptsAllowedFor(url));
+    if (m_guard)
+        m_guard->setDocument(url);
 }
 
 bool WebPage::confirmNavigation(QUrl &url)
@@ -217,8 +174,13 @@ WebBrowser::WebBrowser(QWidget *parent) : QWebEngineView(parent)
     m_profile = new QWebEngineProfile(this);
     m_profile->setHttpCacheType(QWebEngineProfile::NoCache);
     m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    m_profile->setUrlRequestInterceptor(new LocalContentGuard(m_profile));
+    m_guard = new ContentGuard(m_profile);
+    m_profile->setUrlRequestInterceptor(m_guard);
     m_page = new WebPage(m_profile, this);
+    m_page->setContentGuard(m_guard);
+    // Queued: the guard tells from inside the engine's request handling.
+    connect(m_guard, &ContentGuard::remoteContentBlockedChanged, this,
+            &WebBrowser::remoteContentBlockedChanged, Qt::QueuedConnection);
     setPage(m_page);
     setContextMenuPolicy(Qt::NoContextMenu);
 
@@ -290,6 +252,7 @@ void WebBrowser::loadUrl(QUrl url)
         if (!m_page->confirmNavigation(url))
             return;
         if (url.scheme() == QLatin1String("about")) {
+            m_guard->setDocument(url);
             m_page->load(url);
             return;
         }
@@ -372,6 +335,27 @@ void WebBrowser::PrintTo(const std::shared_ptr<QPrinter> &printer)
             disconnect(*connection);
         });
     print(printer.get());
+}
+
+void WebBrowser::setRemoteContentAllowed(bool allowed)
+{
+    m_guard->setRemoteContentAllowed(allowed);
+}
+
+bool WebBrowser::remoteContentAllowed() const
+{
+    return m_guard->remoteContentAllowed();
+}
+
+void WebBrowser::setItemSite(const QUrl &site)
+{
+    m_guard->setItemSite(site);
+}
+
+void WebBrowser::loadRemoteContentOnce()
+{
+    m_guard->allowRemoteForDocument();
+    Refresh();
 }
 
 QString WebBrowser::LocationURL() const

@@ -8,8 +8,8 @@
 #include <functional>
 #include <memory>
 
+class ContentGuard;
 class QPrinter;
-
 class QWebEngineProfile;
 
 // The page behind the embedded browser. It reports every navigation before it happens and
@@ -33,6 +33,8 @@ public:
     // The next main-frame navigation to exactly this address passes without asking the
     // handler: it is the address the handler itself chose.
     void approveOnce(const QUrl &url) { m_approved = url; }
+    // Told of every main document the page opens.
+    void setContentGuard(ContentGuard *guard) { m_guard = guard; }
 
     // Asks the handler about an address the engine opens without a navigation request
     // (about: pages). False when the handler cancelled; `url` becomes the address to open.
@@ -57,6 +59,7 @@ private:
 
     BeforeNavigateHandler m_beforeNavigate;
     QUrl m_approved;
+    ContentGuard *m_guard = nullptr;
 };
 
 // The embedded browser `wbContent`: loads local XML documents, renders them through the
@@ -91,6 +94,15 @@ public:
     // The address the browser shows now, as text.
     QString LocationURL() const;
 
+    // Whether items load their pictures, films and sounds from the web (the user's setting;
+    // on until set). Applies from the next document on.
+    void setRemoteContentAllowed(bool allowed);
+    bool remoteContentAllowed() const;
+    // The link of the item about to be shown: the one site its fonts may come from.
+    void setItemSite(const QUrl &site);
+    // Shows the item on show again with its remote content, this once.
+    void loadRemoteContentOnce();
+
     // Handler of BeforeNavigate2 (address in and out, cancel out).
     void setBeforeNavigate2(WebPage::BeforeNavigateHandler handler);
 
@@ -101,11 +113,15 @@ signals:
     void DocumentComplete(const QString &address);
     void ProgressChange(int progress, int maximum);
     void StatusTextChange(const QString &text);
+    // Remote content of the item on show was held back (true), or no longer is (false: another
+    // document, or the content was allowed).
+    void remoteContentBlockedChanged(bool blocked);
 
 private:
     void loadUrl(QUrl url);
 
     QWebEngineProfile *m_profile = nullptr;
+    ContentGuard *m_guard = nullptr;
     WebPage *m_page = nullptr;
     bool m_printing = false;
 };

@@ -4,7 +4,16 @@
 #include "xml/FeedItemScanner.h"
 #include "xml/XmlDocument.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
+
+#include <libxml/parser.h>
+
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -46,7 +55,33 @@ int countByTree(const QByteArray &bytes)
 
 } // namespace
 
+struct UnreadCounts::Reading
+{
+    std::atomic_bool stop{false};
+    std::thread thread;
+    // Channels whose count the files still owe; the window's own counts take them out.
+    QSet<QString> pending;
+    // Marks changed while the count was owed.
+    QHash<QString, int> deltas;
+};
+
 UnreadCounts::UnreadCounts(QObject *parent) : QObject(parent) {}
+
+UnreadCounts::~UnreadCounts()
+{
+    stopReading();
+}
+
+void UnreadCounts::stopReading()
+{
+    if (!m_reading)
+        return;
+    m_reading->stop = true;
+    if (m_reading->thread.joinable())
+        m_reading->thread.join();
+    m_reading.reset();
+    ++m_generation; // batches already posted are dropped
+}
 
 int UnreadCounts::countInDocument(const QByteArray &bytes)
 {
@@ -62,6 +97,7 @@ int UnreadCounts::countInDocument(const QByteArray &bytes)
 
 void UnreadCounts::readAll(const ChannelTree &tree, const CacheFileOf &cacheFileOf)
 {
+    stopReading();
     m_counts.clear();
     for (const ChannelNode *node : tree.channelsInPreOrder()) {
         const TtvChannel *channel = node->channel();
@@ -71,6 +107,69 @@ void UnreadCounts::readAll(const ChannelTree &tree, const CacheFileOf &cacheFile
         m_counts.insert(channel->GUID, qMax(0, n));
     }
     emit changed(QString());
+}
+
+void UnreadCounts::startReadingAll(const ChannelTree &tree, const CacheFileOf &cacheFileOf)
+{
+    stopReading();
+    m_counts.clear();
+    std::vector<std::pair<QString, QString>> files;
+    auto reading = std::make_unique<Reading>();
+    for (const ChannelNode *node : tree.channelsInPreOrder()) {
+        const TtvChannel *channel = node->channel();
+        if (!channel || channel->GUID.isEmpty() || reading->pending.contains(channel->GUID))
+            continue;
+        reading->pending.insert(channel->GUID);
+        files.emplace_back(channel->GUID, cacheFileOf(channel->GUID));
+    }
+    emit changed(QString());
+    // libxml2 sets up its global state once, on this thread, before another one parses.
+    xmlInitParser();
+    const quint64 generation = ++m_generation;
+    std::atomic_bool *stop = &reading->stop;
+    m_reading = std::move(reading);
+    m_reading->thread = std::thread([this, stop, generation, files = std::move(files)] {
+        QList<QPair<QString, int>> batch;
+        QElapsedTimer sincePost;
+        sincePost.start();
+        for (size_t i = 0; i < files.size() && !*stop; ++i) {
+            batch.append({files[i].first, qMax(0, countInDocument(fileBytes(files[i].second)))});
+            const bool last = i + 1 == files.size();
+            // A few repaints of the tree, not one per channel.
+            if (!last && sincePost.elapsed() < 100)
+                continue;
+            QMetaObject::invokeMethod(
+                this, [this, generation, batch, last] { arrive(generation, batch, last); },
+                Qt::QueuedConnection);
+            batch.clear();
+            sincePost.restart();
+        }
+        if (files.empty())
+            QMetaObject::invokeMethod(
+                this, [this, generation] { arrive(generation, {}, true); },
+                Qt::QueuedConnection);
+    });
+}
+
+void UnreadCounts::arrive(quint64 generation, const QList<QPair<QString, int>> &batch, bool last)
+{
+    if (generation != m_generation || !m_reading)
+        return;
+    bool any = false;
+    for (const auto &[guid, count] : batch) {
+        if (!m_reading->pending.remove(guid))
+            continue; // the window has set it since
+        m_counts.insert(guid, qMax(0, count + m_reading->deltas.take(guid)));
+        any = true;
+    }
+    if (any)
+        emit changed(QString());
+    if (!last)
+        return;
+    // The thread has posted its last batch and is leaving.
+    m_reading->thread.join();
+    m_reading.reset();
+    emit readingFinished();
 }
 
 void UnreadCounts::recount(const QString &guid, const QString &cacheFile)
@@ -84,9 +183,18 @@ int UnreadCounts::countFor(const ChannelNode *node) const
         return 0;
     if (node->isChannel())
         return node->channel() ? count(node->channel()->GUID) : 0;
+    // Every channel beneath, also one dropped onto another channel and so its child.
     int sum = 0;
-    for (int i = 0; i < node->childCount(); ++i)
-        sum += countFor(node->child(i));
+    QList<const ChannelNode *> pending{node};
+    while (!pending.isEmpty()) {
+        const ChannelNode *current = pending.takeLast();
+        for (int i = 0; i < current->childCount(); ++i) {
+            const ChannelNode *child = current->child(i);
+            if (const TtvChannel *channel = child->channel())
+                sum += count(channel->GUID);
+            pending.append(child);
+        }
+    }
     return sum;
 }
 
@@ -94,6 +202,8 @@ void UnreadCounts::set(const QString &guid, int count)
 {
     if (guid.isEmpty())
         return;
+    if (m_reading && m_reading->pending.remove(guid))
+        m_reading->deltas.remove(guid);
     count = qMax(0, count);
     auto it = m_counts.find(guid);
     if (it != m_counts.end() && it.value() == count)
@@ -104,11 +214,17 @@ void UnreadCounts::set(const QString &guid, int count)
 
 void UnreadCounts::adjust(const QString &guid, int delta)
 {
+    if (m_reading && m_reading->pending.contains(guid)) {
+        m_reading->deltas[guid] += delta;
+        return;
+    }
     set(guid, count(guid) + delta);
 }
 
 void UnreadCounts::forget(const QString &guid)
 {
+    if (m_reading && m_reading->pending.remove(guid))
+        m_reading->deltas.remove(guid);
     if (m_counts.remove(guid))
         emit changed(guid);
 }

@@ -11,7 +11,7 @@ packages=(
   libxml2-dev libxslt1-dev libsqlite3-dev
   libgtest-dev googletest
   xvfb xauth x11-utils openbox wmctrl imagemagick fonts-dejavu-core
-  curl openssl
+  curl openssl poppler-utils
   desktop-file-utils appstream dpkg-dev file
   # a real Tiny Tiny RSS server for the synchronisation tests
   tt-rss dbconfig-no-thanks php-pgsql php-cli php-curl postgresql-15

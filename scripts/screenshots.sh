@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Pictures of the program under a virtual screen: the main window at 800x480 and on a full
 # 1920x1080 screen, the settings dialog, the About box, the report window, the new channel
-# wizard on both pages (with the shipped list) and the channel properties dialog (also on the
-# small screen). Each run uses a temporary home with a small sample channel tree, so the real
+# wizard on both pages (with the shipped list) and asked for a channel the tree has already,
+# the tree with a channel whose update failed, and the channel properties dialog (also on the
+# small screen), and (scripts/reading_shots.sh) items as channels send them and a printed
+# long item. Each run uses a temporary home with a small sample channel tree, so the real
 # per-user folder is never touched.
 # Usage: scripts/screenshots.sh [build folder]  ->  <build>/screenshots/*.png
 set -euo pipefail
@@ -97,6 +99,8 @@ shot about 1024x768 1024x768 about
 shot report 1024x768 1024x768 report
 shot wizard-list 1024x768 1024x768 wizard-list
 shot wizard-address 1024x768 1024x768 wizard-address
+shot wizard-duplicate 1024x768 1024x768 wizard-duplicate
+shot tree-failing 1024x768 1024x768 tree-failing
 shot channel 1024x768 1024x768 channel
 shot channel-800x480 800x480 800x480 channel
 
@@ -124,3 +128,6 @@ alert_shot() {
 
 alert_shot alert-first 0
 alert_shot alert-last 2
+
+# Items as channels send them, and a printed long item.
+"$HERE/reading_shots.sh" "$BUILD"

@@ -109,9 +109,11 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
                                         "odświeżania ponad wyniósł ponad 1 minutę).");
 
     UpdateResult result;
+    m_failureLine.clear();
     if (!IsGuidText(channel.GUID)) {
         // The GUID names files: one that is not a GUID could name any file.
-        m_host.ReportProblem(QStringLiteral("Zły identyfikator kanału ") + name);
+        reportFailure(QStringLiteral("Zły identyfikator kanału ") + name);
+        m_failures.failed(channel.GUID, m_failureLine);
         finish();
         return result;
     }
@@ -135,10 +137,10 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
             if (fetch.retryNotBefore.isValid())
                 m_retryNotBefore.insert(channel.GUID, fetch.retryNotBefore);
             // The document came but could not be stored: a full disk, not the network.
-            m_host.ReportProblem(fetch.writeFailed
-                                     ? QStringLiteral("Nie można zapisać nowych nagłówków kanału ") +
-                                           name
-                                     : QStringLiteral("Nie można pobrać nowych nagłówków z ") + name);
+            reportFailure(fetch.writeFailed
+                              ? QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name
+                              : QStringLiteral("Nie można pobrać nowych nagłówków z ") + name,
+                          fetch.problem);
         } else if (fetch.notModified) {
             m_retryNotBefore.remove(channel.GUID);
             // Each validator stands until the server sends a new one of its kind.
@@ -163,8 +165,18 @@ UpdateResult ChannelUpdater::update(TtvChannel &channel, const QString &name)
         finish();
         throw;
     }
+    if (result.outcome == UpdateOutcome::Updated)
+        m_failures.succeeded(channel.GUID);
+    else
+        m_failures.failed(channel.GUID, m_failureLine);
     finish();
     return result;
+}
+
+void ChannelUpdater::reportFailure(const QString &line, const QString &cause)
+{
+    m_host.ReportProblem(line);
+    m_failureLine = cause.isEmpty() ? line : line + QStringLiteral(" (") + cause + QLatin1Char(')');
 }
 
 void ChannelUpdater::finish()
@@ -223,33 +235,36 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
     QByteArray rebuilt;
     try {
         m_xmlGetterDocument.setActive(false);
-        QFile raw(downloadFile);
-        if (!raw.open(QIODevice::ReadOnly))
+        FeedBuffer document;
+        if (!document.read(downloadFile))
             throw BadChannelFormat();
-        QByteArray body = raw.readAll();
-        raw.close();
         // Atom and JSON Feed become RSS 2.0 here, so the walk below and every reader of
         // the cache file see one shape; RSS passes through byte for byte.
         QByteArray rss;
-        if (ConvertFeedToRss(body, address, rss))
-            body = rss;
-        const QByteArray prepared = InsertStyleSheetInstruction(body);
+        if (ConvertFeedToRss(document.text(), address, rss))
+            document.replace(rss);
+        rss = QByteArray();
+        document.insertStyleSheetInstruction();
+        const qsizetype preparedSize = document.text().size();
 
         // Parsed from memory: the download file is written once, after the walk, unless
         // the document is refused, when it is kept as prepared for a look.
         m_xmlGetterDocument.setFileName(downloadFile);
         try {
-            m_xmlGetterDocument.loadFromBytes(prepared);
+            m_xmlGetterDocument.loadFromBytes(document.text());
         } catch (...) {
-            WriteFileAtomically(downloadFile, prepared);
+            WriteFileAtomically(downloadFile, document.text());
             throw;
         }
+        // The tree holds it all now: its bytes would only add to the peak of the save.
+        document.clear();
         // The cache file names our style sheet and no other: the feed's own instructions,
         // which would point the browser elsewhere, are dropped.
         m_xmlGetterDocument.keepFirstTopLevelInstruction(QStringLiteral("xml-stylesheet"));
         const NormalisedFeed feed = NormaliseFeedFile(m_xmlGetterDocument);
 
         int queued = 0;
+        qsizetype items = 0;
         QElapsedTimer sinceEvents; // the download served them just now
         sinceEvents.start();
         for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
@@ -261,6 +276,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
             }
             if (node.localName() != QLatin1String("item"))
                 continue;
+            ++items;
             XmlNode title = node.child(QStringLiteral("title"));
             QString t = title.text(); // a title with element children is a bad format
             if (t.contains(QLatin1String("&#"))) {
@@ -299,11 +315,12 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
             }
         }
 
-        rebuilt = m_xmlGetterDocument.toBytes();
+        // Each item gained a GUID attribute, perhaps an unread mark, and indentation.
+        rebuilt = m_xmlGetterDocument.toBytes(preparedSize + preparedSize / 16 + items * 96);
         m_xmlGetterDocument.setActive(false);
     } catch (...) {
         m_xmlGetterDocument.setActive(false);
-        m_host.ReportProblem(QStringLiteral("Zły format kanału ") + name);
+        reportFailure(QStringLiteral("Zły format kanału ") + name);
         m_shown.endReplace(cacheFile);
         return {UpdateOutcome::Failed, 0};
     }
@@ -312,7 +329,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
     if (!replaceCacheFile(cacheFile, downloadFile, rebuilt)) {
         // A full disk or a folder that cannot be written: the old file and its marks stay,
         // and the channel counts as not updated.
-        m_host.ReportProblem(QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name);
+        reportFailure(QStringLiteral("Nie można zapisać nowych nagłówków kanału ") + name);
         m_shown.endReplace(cacheFile);
         return {UpdateOutcome::Failed, 0};
     }

@@ -3,6 +3,7 @@
 #include "feed/DocumentDownloader.h"
 #include "feed/ReportSink.h"
 #include "sync/ChannelValidators.h"
+#include "sync/UpdateFailures.h"
 #include "xml/XmlDocument.h"
 
 #include <QDateTime>
@@ -84,6 +85,9 @@ public:
     void releaseValidatorWrites() { m_validators.release(); }
 
     bool channelUpdateBusy() const { return m_channelUpdateBusy; }
+    // The channels whose last update failed, and why; the tree shows them as failing.
+    UpdateFailures &failures() { return m_failures; }
+    const UpdateFailures &failures() const { return m_failures; }
     // Warns about a channel that takes longer than this; tests shorten it.
     void setLongResponseInterval(int ms) { m_longResponseInterval = ms; }
     // The slow channel warning is pending.
@@ -101,6 +105,8 @@ private:
                          const QString &address, bool marksInDocument);
     bool replaceCacheFile(const QString &cacheFile, const QString &downloadFile,
                           const QByteArray &content);
+    // Reports `line`; it stands for the update's failure, with the cause when known.
+    void reportFailure(const QString &line, const QString &cause = QString());
     void finish();
 
     const IChannelFiles &m_files;
@@ -112,6 +118,8 @@ private:
     XmlDocument m_xmlGetterDocument;
     ChannelValidatorStore m_validators;
     QHash<QString, QDateTime> m_retryNotBefore; // by channel GUID
+    UpdateFailures m_failures;
+    QString m_failureLine; // of the update in progress
     bool m_channelUpdateBusy = false;
     int m_longResponseInterval = 60000;
 };

@@ -1,6 +1,9 @@
 #include "sync/FeedPrologue.h"
 
+#include <QFile>
 #include <QString>
+
+#include <cstring>
 
 const char *const StyleSheetInstruction =
     "<?xml-stylesheet type=\"text/xsl\" href=\"rss_xslt.xsl\"?>";
@@ -65,6 +68,32 @@ QByteArray editUtf16(const QByteArray &document, bool littleEndian)
     return out;
 }
 
+// Where the instruction goes in an 8-bit document and what goes in front of it: after the
+// declaration at the very start, or, with none there, a declaration of its own first.
+struct Insertion
+{
+    qsizetype at = 0;
+    bool withDeclaration = false;
+};
+
+Insertion insertionPoint(const char *text, qsizetype size)
+{
+    const qsizetype bodyStart = size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    const bool declared = size > bodyStart + 5 && std::memcmp(text + bodyStart, "<?xml", 5) == 0 &&
+                          isXmlSpace(static_cast<unsigned char>(text[bodyStart + 5]));
+    if (!declared)
+        return {bodyStart, true};
+    const QByteArray view = QByteArray::fromRawData(text, size);
+    const qsizetype end = view.indexOf("?>", bodyStart);
+    return {end >= 0 ? end + 2 : -1, false};
+}
+
+bool isUtf16(const char *text, qsizetype size)
+{
+    return size >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') ||
+                         (text[0] == '\xFE' && text[1] == '\xFF'));
+}
+
 } // namespace
 
 QByteArray InsertStyleSheetInstruction(const QByteArray &document)
@@ -73,7 +102,95 @@ QByteArray InsertStyleSheetInstruction(const QByteArray &document)
         return editUtf16(document, true);
     if (document.startsWith("\xFE\xFF"))
         return editUtf16(document, false);
-    const int bodyStart = document.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    return insertInto(document, QByteArray(XmlDeclaration), QByteArray(StyleSheetInstruction),
-                      bodyStart);
+    const Insertion point = insertionPoint(document.constData(), document.size());
+    if (point.at < 0)
+        return document;
+    // One buffer of the final size, each part copied once.
+    const qsizetype declaration = point.withDeclaration ? qsizetype(std::strlen(XmlDeclaration)) : 0;
+    const qsizetype instruction = qsizetype(std::strlen(StyleSheetInstruction));
+    QByteArray out(document.size() + declaration + instruction, Qt::Uninitialized);
+    char *p = out.data();
+    std::memcpy(p, document.constData(), size_t(point.at));
+    p += point.at;
+    std::memcpy(p, XmlDeclaration, size_t(declaration));
+    p += declaration;
+    std::memcpy(p, StyleSheetInstruction, size_t(instruction));
+    p += instruction;
+    std::memcpy(p, document.constData() + point.at, size_t(document.size() - point.at));
+    return out;
+}
+
+bool FeedBuffer::read(const QString &path)
+{
+    clear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    // Room for a declaration and the instruction, should the document need both.
+    m_begin = qsizetype(std::strlen(XmlDeclaration) + std::strlen(StyleSheetInstruction));
+    m_buffer = QByteArray(m_begin + qsizetype(size), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < size) {
+        const qint64 n = file.read(m_buffer.data() + m_begin + got, size - got);
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    if (got != size || !file.atEnd()) {
+        // A file that changed while read: read it the plain way.
+        file.seek(0);
+        const QByteArray all = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        replace(all);
+        return true;
+    }
+    m_size = qsizetype(size);
+    return true;
+}
+
+QByteArray FeedBuffer::text() const
+{
+    return QByteArray::fromRawData(m_buffer.constData() + m_begin, m_size);
+}
+
+void FeedBuffer::replace(const QByteArray &document)
+{
+    m_buffer = document;
+    m_begin = 0;
+    m_size = document.size();
+}
+
+void FeedBuffer::insertStyleSheetInstruction()
+{
+    const char *doc = m_buffer.constData() + m_begin;
+    if (isUtf16(doc, m_size)) {
+        replace(InsertStyleSheetInstruction(QByteArray(doc, m_size)));
+        return;
+    }
+    const Insertion point = insertionPoint(doc, m_size);
+    if (point.at < 0)
+        return;
+    const qsizetype declaration = point.withDeclaration ? qsizetype(std::strlen(XmlDeclaration)) : 0;
+    const qsizetype instruction = qsizetype(std::strlen(StyleSheetInstruction));
+    if (m_begin < declaration + instruction) {
+        replace(InsertStyleSheetInstruction(text()));
+        return;
+    }
+    // What comes before the insertion point moves to the front; the rest stays where it is.
+    char *data = m_buffer.data();
+    const qsizetype start = m_begin - declaration - instruction;
+    std::memmove(data + start, data + m_begin, size_t(point.at));
+    std::memcpy(data + start + point.at, XmlDeclaration, size_t(declaration));
+    std::memcpy(data + start + point.at + declaration, StyleSheetInstruction, size_t(instruction));
+    m_begin = start;
+    m_size += declaration + instruction;
+}
+
+void FeedBuffer::clear()
+{
+    m_buffer = QByteArray();
+    m_begin = 0;
+    m_size = 0;
 }

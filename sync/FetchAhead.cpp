@@ -11,6 +11,7 @@
 #include <QMutex>
 #include <QPointer>
 #include <QThread>
+#include <QWaitCondition>
 #include <QUrl>
 
 namespace {
@@ -28,30 +29,71 @@ public:
 struct FetchAhead::Entry
 {
     Job job;
-    int host = 0; // its server's place in m_runningPerHost
+    int host = 0; // its server's place in the per-host lists
     State state = State::Queued;
-    QThread *thread = nullptr;
-    // Set by the worker; read by this thread once the worker's thread has finished.
+    // Set by the worker; read by this thread once finished() has come.
     Result result;
-    // The worker's downloader, for a cancel from this thread.
+    // The downloader working on it, for a cancel from this thread.
     QMutex mutex;
     DocumentDownloader *downloader = nullptr;
     bool cancelled = false;
 };
 
+// A thread whose downloader, and so its kept-alive connection, serves one download after
+// another. `host`, `entry` and the thread belong to FetchAhead's thread; `downloader` to the
+// slot's own; `busy` to both, under `mutex`.
+struct FetchAhead::Slot
+{
+    QThread thread;
+    std::unique_ptr<QObject> home; // lives in `thread`: downloads are posted to it
+    DocumentDownloader *downloader = nullptr;
+    int host = -1; // the server its connection leads to, -1 for none yet
+    Entry *entry = nullptr;
+    QMutex mutex;
+    QWaitCondition idle;
+    bool busy = false;
+
+    void waitUntilIdle()
+    {
+        QMutexLocker lock(&mutex);
+        while (busy)
+            idle.wait(&mutex);
+    }
+};
+
 FetchAhead::FetchAhead(const ProxySettings &proxy, int maxConnections, int maxPerHost,
                        QObject *parent)
     : QObject(parent), m_proxy(proxy), m_maxConnections(qMax(1, maxConnections)),
-      m_maxPerHost(qMax(1, maxPerHost))
+      m_maxPerHost(qMax(1, maxPerHost)), m_busyHostLimit(m_maxPerHost)
 {
 }
 
 FetchAhead::~FetchAhead()
 {
     cancel();
+    stopSlots();
+}
+
+void FetchAhead::setBusyHostLimit(int connections)
+{
+    m_busyHostLimit = qBound(m_maxPerHost, connections, m_maxConnections);
+    startNext();
 }
 
 void FetchAhead::enqueue(const Job &job)
+{
+    add(job);
+    startNext();
+}
+
+void FetchAhead::enqueue(const std::vector<Job> &jobs)
+{
+    for (const Job &job : jobs)
+        add(job);
+    startNext();
+}
+
+void FetchAhead::add(const Job &job)
 {
     auto entry = std::make_unique<Entry>();
     entry->job = job;
@@ -64,12 +106,13 @@ void FetchAhead::enqueue(const Job &job)
     if (known != m_hosts.constEnd()) {
         entry->host = *known;
     } else {
-        entry->host = int(m_runningPerHost.size());
+        entry->host = int(m_queuedPerHost.size());
         m_hosts.insert(host, entry->host);
-        m_runningPerHost.push_back(0);
+        m_queuedPerHost.push_back(0);
+        m_slotsPerHost.push_back(0);
     }
+    ++m_queuedPerHost[size_t(entry->host)];
     m_entries.push_back(std::move(entry));
-    startNext();
 }
 
 bool FetchAhead::has(const Job &job) const
@@ -89,20 +132,22 @@ int FetchAhead::runningCount() const
     return m_running;
 }
 
-// Every change of state goes through here, so that the counts of running downloads, which
-// each step of a run of a thousand channels asks for, are kept rather than counted.
+int FetchAhead::limitFor(int host) const
+{
+    const bool mostOfTheRun = 2 * m_queuedPerHost[size_t(host)] > int(m_entries.size());
+    return mostOfTheRun ? m_busyHostLimit : m_maxPerHost;
+}
+
+// Every change of state goes through here, so that the count of running downloads, which
+// each step of a run of a thousand channels asks for, is kept rather than counted.
 void FetchAhead::setState(Entry &entry, State next)
 {
     if (entry.state == next)
         return;
-    if (entry.state == State::Running) {
+    if (entry.state == State::Running)
         --m_running;
-        --m_runningPerHost[size_t(entry.host)];
-    }
-    if (next == State::Running) {
+    if (next == State::Running)
         ++m_running;
-        ++m_runningPerHost[size_t(entry.host)];
-    }
     entry.state = next;
     // A run takes its downloads in order: lookups start past those already taken.
     while (m_firstUntaken < m_entries.size() && m_entries[m_firstUntaken]->state == State::Taken)
@@ -123,44 +168,105 @@ void FetchAhead::startNext()
         Entry *entry = m_entries[i].get();
         if (entry->state != State::Queued)
             continue;
-        if (m_runningPerHost[size_t(entry->host)] >= m_maxPerHost)
+        Slot *slot = slotFor(entry->host);
+        if (!slot)
             continue; // a later channel of another host may go first
-        setState(*entry, State::Running);
-        const ProxySettings proxy = m_proxy;
-        entry->thread = QThread::create([entry, proxy] {
-            CollectingSink sink;
-            DocumentDownloader downloader;
-            downloader.setReportSink(&sink);
-            downloader.setProxyProvider([proxy] { return proxy; });
-            {
-                QMutexLocker lock(&entry->mutex);
-                if (entry->cancelled)
-                    return;
-                entry->downloader = &downloader;
-            }
-            const ChannelFetch fetch =
-                downloader.FetchChannel(entry->job.url, entry->job.targetFile, nullptr,
-                                        entry->job.user, entry->job.password, entry->job.conditions);
-            QMutexLocker lock(&entry->mutex);
-            entry->downloader = nullptr;
-            entry->result.fetch = fetch;
-            entry->result.reports = sink.lines;
-        });
-        connect(entry->thread, &QThread::finished, this, [this, entry] { finished(entry); });
-        entry->thread->start();
+        run(*slot, *entry);
         m_highestRunning = qMax(m_highestRunning, m_running);
     }
 }
 
-void FetchAhead::finished(Entry *entry)
+// An idle slot already connected to the host; else, while the host has connections to
+// spare, an unused slot, a new one, or one whose connection leads elsewhere.
+FetchAhead::Slot *FetchAhead::slotFor(int host)
 {
+    Slot *other = nullptr;
+    Slot *unused = nullptr;
+    for (const auto &slot : m_slots) {
+        if (slot->entry)
+            continue;
+        if (slot->host == host)
+            return slot.get();
+        if (slot->host < 0)
+            unused = unused ? unused : slot.get();
+        else
+            other = other ? other : slot.get();
+    }
+    if (m_slotsPerHost[size_t(host)] >= limitFor(host))
+        return nullptr;
+    if (unused)
+        return unused;
+    if (int(m_slots.size()) < m_maxConnections) {
+        auto slot = std::make_unique<Slot>();
+        slot->home = std::make_unique<QObject>();
+        slot->home->moveToThread(&slot->thread);
+        slot->thread.start();
+        m_slots.push_back(std::move(slot));
+        return m_slots.back().get();
+    }
+    return other;
+}
+
+void FetchAhead::run(Slot &slot, Entry &entry)
+{
+    if (slot.host != entry.host) {
+        if (slot.host >= 0)
+            --m_slotsPerHost[size_t(slot.host)];
+        ++m_slotsPerHost[size_t(entry.host)];
+        slot.host = entry.host;
+    }
+    slot.entry = &entry;
+    {
+        QMutexLocker lock(&slot.mutex);
+        slot.busy = true;
+    }
+    setState(entry, State::Running);
+    Slot *s = &slot;
+    Entry *e = &entry;
+    const ProxySettings proxy = m_proxy;
+    QMetaObject::invokeMethod(
+        slot.home.get(),
+        [this, s, e, proxy] {
+            if (!s->downloader) {
+                s->downloader = new DocumentDownloader(s->home.get());
+                s->downloader->setProxyProvider([proxy] { return proxy; });
+            }
+            DocumentDownloader &downloader = *s->downloader;
+            bool skipped = false;
+            {
+                QMutexLocker lock(&e->mutex);
+                skipped = e->cancelled;
+                if (!skipped)
+                    e->downloader = &downloader;
+            }
+            if (!skipped) {
+                CollectingSink sink;
+                downloader.setReportSink(&sink);
+                downloader.startAfresh();
+                const ChannelFetch fetch =
+                    downloader.FetchChannel(e->job.url, e->job.targetFile, nullptr, e->job.user,
+                                            e->job.password, e->job.conditions);
+                downloader.setReportSink(nullptr);
+                QMutexLocker lock(&e->mutex);
+                e->downloader = nullptr;
+                e->result.fetch = fetch;
+                e->result.reports = sink.lines;
+            }
+            // Posted while this FetchAhead surely lives: its destructor waits for `busy`.
+            QMetaObject::invokeMethod(this, [this, s, e] { finished(s, e); },
+                                      Qt::QueuedConnection);
+            QMutexLocker lock(&s->mutex);
+            s->busy = false;
+            s->idle.wakeAll();
+        },
+        Qt::QueuedConnection);
+}
+
+void FetchAhead::finished(Slot *slot, Entry *entry)
+{
+    slot->entry = nullptr;
     if (entry->state == State::Running)
         setState(*entry, State::Done);
-    if (entry->thread) {
-        entry->thread->wait();
-        entry->thread->deleteLater();
-        entry->thread = nullptr;
-    }
     startNext();
     if (m_wait)
         m_wait->quit();
@@ -186,8 +292,7 @@ FetchAhead::Result FetchAhead::take(const Job &job, IDownloadUi *ui)
     QEventLoop wait;
     QEventLoop *outer = m_wait;
     m_wait = &wait;
-    while (entry->state == State::Queued || entry->state == State::Running ||
-           entry->thread) {
+    while (entry->state == State::Queued || entry->state == State::Running) {
         if (entry->state == State::Queued) {
             if (m_cancelled) // never started: nothing to hand over
                 break;
@@ -220,10 +325,11 @@ void FetchAhead::discard(Entry &entry)
             QMetaObject::invokeMethod(entry.downloader, &DocumentDownloader::cancel,
                                       Qt::QueuedConnection);
     }
-    if (entry.thread) {
-        entry.thread->wait();
-        delete entry.thread;
-        entry.thread = nullptr;
+    if (entry.state == State::Running) {
+        // Its file is removed only once nothing writes to it any more.
+        for (const auto &slot : m_slots)
+            if (slot->entry == &entry)
+                slot->waitUntilIdle();
     }
     if (entry.state != State::Taken) {
         QFile::remove(entry.job.targetFile);
@@ -239,4 +345,26 @@ void FetchAhead::cancel()
             discard(*entry);
     if (m_wait)
         m_wait->quit();
+}
+
+// Each downloader goes in its own thread, with its connection, before the thread ends.
+void FetchAhead::stopSlots()
+{
+    for (const auto &slot : m_slots) {
+        slot->waitUntilIdle();
+        Slot *s = slot.get();
+        QMetaObject::invokeMethod(
+            s->home.get(),
+            [s] {
+                delete s->downloader;
+                s->downloader = nullptr;
+                QThread::currentThread()->quit();
+            },
+            Qt::QueuedConnection);
+    }
+    for (const auto &slot : m_slots) {
+        slot->thread.wait();
+        slot->home.reset();
+    }
+    m_slots.clear();
 }

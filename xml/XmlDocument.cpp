@@ -532,10 +532,10 @@ void XmlDocument::loadFromBytes(const QByteArray &bytes)
     d->doc = static_cast<xmlDocPtr>(XmlParse::parseDocument(bytes, QByteArray()));
 }
 
-QByteArray XmlDocument::toBytes() const
+QByteArray XmlDocument::toBytes(qsizetype sizeHint) const
 {
     d->requireActive();
-    return XmlParse::serialise(d->doc);
+    return XmlParse::serialise(d->doc, sizeHint);
 }
 
 void XmlDocument::saveToFile(const QString &path) const

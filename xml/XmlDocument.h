@@ -118,7 +118,9 @@ public:
     void saveToFile(const QString &path) const;
     // saveToFile(fileName()).
     void save() const;
-    QByteArray toBytes() const;
+    // The bytes saveToFile() writes; `sizeHint`, when about right, spares the growing of
+    // the buffer for a large document.
+    QByteArray toBytes(qsizetype sizeHint = 0) const;
     // The serialised document as lines of text.
     QStringList lines() const;
 

@@ -469,32 +469,45 @@ QByteArray declaration(xmlDocPtr doc, const xmlChar *encoding)
     return line;
 }
 
-QByteArray utf8WithDeclaration(xmlDocPtr doc, const xmlChar *declared, ErrorCollector &errors)
+int appendTo(void *context, const char *bytes, int length)
 {
-    struct BufferDeleter
-    {
-        void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
-    };
-    std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
-    if (!buffer)
-        throw XmlError(QStringLiteral("Out of memory while writing the XML document"));
-    xmlSaveCtxtPtr save =
-        xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL);
+    static_cast<QByteArray *>(context)->append(bytes, length);
+    return length;
+}
+
+int leaveOpen(void *)
+{
+    return 0;
+}
+
+// The document appended to `out` as it is written, so that a buffer reserved for the whole
+// of it is filled once, without libxml2's growing buffer and a copy of that.
+long saveInto(QByteArray &out, xmlDocPtr doc, const char *encoding, int options,
+              ErrorCollector &errors)
+{
+    xmlSaveCtxtPtr save = xmlSaveToIO(appendTo, leaveOpen, &out, encoding, options);
     if (!save)
         throw XmlError(errors.describe(QStringLiteral("Cannot write the XML document")));
     const long written = xmlSaveDoc(save, doc);
     xmlSaveClose(save);
+    return written;
+}
+
+QByteArray utf8WithDeclaration(xmlDocPtr doc, const xmlChar *declared, ErrorCollector &errors,
+                               qsizetype sizeHint = 0)
+{
+    QByteArray result = declaration(doc, declared);
+    if (sizeHint > 0)
+        result.reserve(sizeHint);
+    const long written = saveInto(result, doc, "UTF-8", XML_SAVE_FORMAT | XML_SAVE_NO_DECL, errors);
     if (written < 0 && errors.has)
         throw XmlError(errors.describe(QString()));
-    QByteArray result = declaration(doc, declared);
-    result.append(reinterpret_cast<const char *>(xmlBufferContent(buffer.get())),
-                  xmlBufferLength(buffer.get()));
     return result;
 }
 
 } // namespace
 
-QByteArray serialise(void *handle)
+QByteArray serialise(void *handle, qsizetype sizeHint)
 {
     auto *doc = static_cast<xmlDocPtr>(handle);
     RegisterFastWindows1250();
@@ -503,20 +516,19 @@ QByteArray serialise(void *handle)
     const EscapedNamespaceNames escaped(doc);
     const char *target = reinterpret_cast<const char *>(doc->encoding);
     if (!target)
-        return utf8WithDeclaration(doc, nullptr, errors);
+        return utf8WithDeclaration(doc, nullptr, errors, sizeHint);
     xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(target);
     if (!handler)
         throw XmlError(
             QStringLiteral("Unsupported encoding \"%1\"").arg(QString::fromUtf8(target)));
     xmlCharEncCloseFunc(handler);
-    xmlChar *memory = nullptr;
-    int size = 0;
-    xmlDocDumpFormatMemoryEnc(doc, &memory, &size, target, 1);
-    if (!memory)
+    QByteArray result;
+    if (sizeHint > 0)
+        result.reserve(sizeHint);
+    // As xmlDocDumpFormatMemoryEnc writes it: indented, as XML whatever the document type.
+    if (saveInto(result, doc, target, XML_SAVE_FORMAT | XML_SAVE_AS_XML, errors) < 0)
         throw XmlError(errors.describe(QStringLiteral("Cannot write the XML document in \"%1\"")
                                            .arg(QString::fromUtf8(target))));
-    QByteArray result(reinterpret_cast<const char *>(memory), size);
-    xmlFree(memory);
     return result;
 }
 

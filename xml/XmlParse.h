@@ -30,7 +30,7 @@ std::optional<MarkOverride> markOverride(const QByteArray &bytes);
 
 // The document in its declared encoding (UTF-8 when none is declared), indented. Characters
 // the encoding lacks become character references. Raises XmlError when the encoding is unknown.
-QByteArray serialise(void *doc);
+QByteArray serialise(void *doc, qsizetype sizeHint = 0);
 // The same serialisation as text, its declaration naming the declared encoding.
 QString serialiseText(void *doc);
 

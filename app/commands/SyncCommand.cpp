@@ -3,6 +3,7 @@
 #include "alerts/AlertQueue.h"
 #include "base/AppFolder.h"
 #include "base/AppSettings.h"
+#include "base/LiveSettings.h"
 #include "app/Session.h"
 #include "base/SettingsFile.h"
 #include "base/UserFolder.h"
@@ -74,7 +75,9 @@ int runSyncCommand(const QStringList &args)
         return 1;
     }
 
-    const ProxySettings proxy = AppSettings::read(SettingsFile(folder.configFile())).proxy();
+    const AppSettings settings = AppSettings::read(SettingsFile(folder.configFile()));
+    session.liveSettings().set(settings);
+    const ProxySettings proxy = settings.proxy();
     session.setProxyProvider([proxy] { return proxy; });
     // The window's run: the same channels in the same order, the same lines.
     SyncRun &run = session.syncRun();

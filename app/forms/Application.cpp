@@ -4,6 +4,7 @@
 #include "account/forms/AccountPageController.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
+#include "app/StartTrace.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/KolvaniApplication.h"
@@ -16,17 +17,21 @@
 #include "feed/forms/NewChanellUnit.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QHelpEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QQuickWindow>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTranslator>
+#include <QTreeView>
 
 #include <csignal>
 #include <memory>
@@ -64,6 +69,28 @@ void watchTerminationSignals(TfmMainFrm *mainFrm)
     sigaction(SIGINT, &action, nullptr);
 }
 
+// For a picture of the tree with a channel whose update failed: the second channel of the
+// sample tree is updated from a closed port, another channel is selected, and the failing
+// one's tooltip shows why.
+void showFailingChannel(TfmMainFrm *mainFrm)
+{
+    auto *tree = mainFrm->findChild<QTreeView *>(QStringLiteral("tvChannels"));
+    const QList<ChannelNode *> channels = mainFrm->channelTree()->channelsInPreOrder();
+    if (!tree || channels.size() < 2)
+        return;
+    const QModelIndex failing = mainFrm->channelTree()->indexOf(channels.at(1));
+    tree->setCurrentIndex(failing);
+    mainFrm->UpdateActions();
+    if (auto *sync = mainFrm->findChild<QAction *>(QStringLiteral("acSyncSelected")))
+        sync->trigger();
+    tree->setCurrentIndex(mainFrm->channelTree()->indexOf(channels.at(0)));
+    QTimer::singleShot(500, tree, [tree, failing] {
+        const QPoint at = tree->visualRect(failing).center();
+        QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(tree->viewport(), &help);
+    });
+}
+
 // Opens one window right after start, for pictures of the program (KOLVANI_SCREENSHOT).
 void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
 {
@@ -81,6 +108,13 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
         } else if (which == "wizard-address") {
             wizard->setStartAddress(QStringLiteral("https://lwn.net/headlines/rss"));
             wizard->show();
+        } else if (which == "wizard-duplicate") {
+            // A channel of the sample tree under another spelling of its address.
+            wizard->setStartAddress(QStringLiteral("HTTP://127.0.0.1:9/kraj.xml/"));
+            wizard->show();
+            QTimer::singleShot(500, wizard, [wizard] { wizard->btNextClick(); });
+        } else if (which == "tree-failing") {
+            showFailingChannel(mainFrm);
         } else if (which == "channel") {
             const QList<ChannelNode *> channels = mainFrm->channelTree()->channelsInPreOrder();
             if (!channels.isEmpty())
@@ -123,6 +157,46 @@ void quietenBrowserEngine()
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
+// The item view draws in software: a channel's item needs no graphics card, while the OpenGL
+// context the browser engine makes with the application (Mesa's compiler, where no card
+// driver is) costs a tenth of a second and tens of megabytes before the window can appear.
+// QT_QUICK_BACKEND, or the scene graph's own QSG_RHI_BACKEND, still chooses the graphics
+// card. Either way one renderer process serves the item view: a page reached by a link
+// takes the place of the item's. Returns true when it switched OpenGL off for the start.
+bool chooseBrowserDrawing()
+{
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--renderer-process-limit"))
+        flags += " --renderer-process-limit=1";
+    bool glOff = false;
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") &&
+        qEnvironmentVariableIsEmpty("QSG_RHI_BACKEND")) {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        if (!flags.contains("--disable-gpu"))
+            flags += " --disable-gpu";
+        if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION")) {
+            qputenv("QT_XCB_GL_INTEGRATION", "none");
+            glOff = true;
+        }
+    } else {
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    }
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    return glOff;
+}
+
+QtMessageHandler g_previousMessageHandler = nullptr;
+
+// Without OpenGL the platform and the browser engine each say so once: the program chose it.
+void dropNoOpenGlNotices(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtWarningMsg &&
+        (text.startsWith(QLatin1String("QXcbIntegration: Cannot create platform OpenGL")) ||
+         text.trimmed() == QLatin1String("No suitable graphics backend found")))
+        return;
+    g_previousMessageHandler(type, context, text);
+}
+
 // The program as users start it: `kolvani` beside this window program, which it hands the
 // window to. Autostart names it, and one instance runs per installed program.
 QString programFile()
@@ -137,11 +211,17 @@ QString programFile()
 
 int runApplication(int argc, char **argv, const CommandLine &commandLine)
 {
+    StartMark("main");
     const bool startHidden = commandLine.startHidden;
     quietenBrowserEngine();
-    // The browser needs a shared GL context made before the application.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    const bool glOff = chooseBrowserDrawing();
+    if (glOff)
+        g_previousMessageHandler = qInstallMessageHandler(dropNoOpenGlNotices);
     KolvaniApplication app(argc, argv);
+    // Programs started from here (a link's web browser) choose their own drawing.
+    if (glOff)
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+    StartMark("application made");
     UiLook::ensureResources();
     ProgramStyle::install();
     // A compact dialog font, as the windows were laid out for.
@@ -173,7 +253,9 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     options.executableDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     options.startHidden = startHidden;
     options.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    StartMark("main window to make");
     TfmMainFrm mainFrm(options);
+    StartMark("main window made");
     if (mainFrm.startupFailed())
         return 1;
     const auto activate = [&mainFrm] {
@@ -207,6 +289,7 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     windows.newChannel = &newChannel;
     windows.editChannel = &editChannel;
     mainFrm.attachWindows(windows);
+    StartMark("other windows made");
 
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &mainFrm,
                      [&mainFrm](QSessionManager &) { mainFrm.FormCloseQuery(); });

@@ -128,7 +128,7 @@ TfmConfigFrm::TfmConfigFrm(LiveSettings &settings, const QString &configPath,
     buildControls();
     FormCreate();
     // Close-to-tray, the proxy and the alerts act as soon as their controls change.
-    for (QCheckBox *box : {cbBalloon, cbCloseAction, cbEnableProxy, cbAutorun})
+    for (QCheckBox *box : {cbBalloon, cbCloseAction, cbEnableProxy, cbAutorun, cbRemoteContent})
         connect(box, &QCheckBox::toggled, this, [this] { publish(false); });
     for (QLineEdit *edit : {edProxyServer, edProxyPort, edProxyUser, edProxyPassword})
         connect(edit, &QLineEdit::textChanged, this, [this] { publish(false); });
@@ -140,10 +140,12 @@ void TfmConfigFrm::publish(bool withInterval)
     if (withInterval) {
         s.interval = seInterval->typedValue();
         s.updates = cbUpdates->isChecked();
+        s.hostConnections = seHostConnections->value();
     }
     s.balloon = cbBalloon->isChecked();
     s.autorun = cbAutorun->isChecked();
     s.closeAction = cbCloseAction->isChecked();
+    s.remoteContent = cbRemoteContent->isChecked();
     const ProxySettings proxy = proxySettings();
     s.enableProxy = proxy.enabled;
     s.proxyServer = proxy.server;
@@ -178,6 +180,16 @@ void TfmConfigFrm::buildControls()
         new QCheckBox(QStringLiteral("Pokazuj powiadomienia o nowych wiadomościach"), gbSync);
     named(cbBalloon, "cbBalloon");
 
+    seHostConnections = new QSpinBox(gbSync);
+    named(seHostConnections, "seHostConnections");
+    seHostConnections->setRange(AppSettings::MinHostConnections, AppSettings::MaxHostConnections);
+    seHostConnections->setValue(AppSettings::MaxHostConnections);
+    auto *lbHostConnections =
+        new QLabel(QStringLiteral("&Połączeń z serwerem większości kanałów:"), gbSync);
+    lbHostConnections->setBuddy(seHostConnections);
+    lbHostConnections->setToolTip(
+        QStringLiteral("Z każdym innym serwerem program łączy się najwyżej dwa razy naraz."));
+
     auto *syncRow = new QHBoxLayout;
     syncRow->addWidget(cbUpdates);
     syncRow->addWidget(seInterval);
@@ -186,6 +198,11 @@ void TfmConfigFrm::buildControls()
     auto *syncLayout = new QVBoxLayout(gbSync);
     syncLayout->addLayout(syncRow);
     syncLayout->addWidget(cbBalloon);
+    auto *hostRow = new QHBoxLayout;
+    hostRow->addWidget(lbHostConnections);
+    hostRow->addWidget(seHostConnections);
+    hostRow->addStretch(1);
+    syncLayout->addLayout(hostRow);
 
     gbProxy = new QGroupBox(QStringLiteral(" Ustawienia Proxy "), this);
     named(gbProxy, "gbProxy");
@@ -222,6 +239,12 @@ void TfmConfigFrm::buildControls()
     cbCloseAction =
         new QCheckBox(QStringLiteral("Po zamknięciu okna głównego ukryj program w tray'u"), this);
     named(cbCloseAction, "cbCloseAction");
+    cbRemoteContent = new QCheckBox(
+        QStringLiteral("&Wczytuj z sieci obrazy, filmy i dźwięki wiadomości"), this);
+    named(cbRemoteContent, "cbRemoteContent");
+    cbRemoteContent->setToolTip(QStringLiteral(
+        "Wyłączone: zdalna zawartość wczytuje się dopiero po kliknięciu \"Wczytaj\" nad "
+        "wiadomością, więc nadawca nie wie, że ją przeczytano."));
 
     btOK = UiLook::flatPushButton("btOK", QStringLiteral("&OK"), this);
     btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this);
@@ -238,6 +261,7 @@ void TfmConfigFrm::buildControls()
     generalLayout->addWidget(gbProxy);
     generalLayout->addWidget(cbAutorun);
     generalLayout->addWidget(cbCloseAction);
+    generalLayout->addWidget(cbRemoteContent);
     generalLayout->addStretch(1);
     pcPages = new QTabWidget(this);
     named(pcPages, "pcPages");
@@ -270,7 +294,9 @@ void TfmConfigFrm::FormCreate()
     seInterval->showValue(s.interval);
     cbUpdates->setChecked(s.updates);
     cbBalloon->setChecked(s.balloon);
+    seHostConnections->setValue(s.hostConnections);
     cbCloseAction->setChecked(s.closeAction);
+    cbRemoteContent->setChecked(s.remoteContent);
     cbEnableProxy->setChecked(s.enableProxy);
     edProxyServer->setText(s.proxyServer);
     edProxyPort->setText(s.proxyPort);
@@ -338,6 +364,7 @@ void TfmConfigFrm::writeSettings()
     file.writeInt(ConfigSection, Interval, seInterval->typedValue());
     file.writeBool(ConfigSection, Updates, cbUpdates->isChecked());
     file.writeBool(ConfigSection, Balloon, cbBalloon->isChecked());
+    file.writeInt(ConfigSection, HostConnections, seHostConnections->value());
     file.writeBool(ConfigSection, Autorun, cbAutorun->isChecked());
     file.writeBool(ConfigSection, CloseAction, cbCloseAction->isChecked());
     file.writeBool(ConfigSection, EnableProxy, cbEnableProxy->isChecked());
@@ -345,6 +372,7 @@ void TfmConfigFrm::writeSettings()
     file.writeString(ConfigSection, ProxyPort, edProxyPort->text());
     file.writeString(ConfigSection, ProxyUser, edProxyUser->text());
     file.writeString(ConfigSection, ProxyPassword, edProxyPassword->text());
+    file.writeBool(ConfigSection, RemoteContent, cbRemoteContent->isChecked());
 }
 
 void TfmConfigFrm::btCancelClick()

@@ -47,8 +47,8 @@ signals:
     void typingEnded(const QString &text);
 };
 
-// The settings dialog. It edits the live settings of the run: close-to-tray, proxy and
-// alerts change there as the controls change (also when the dialog is then cancelled), the
+// The settings dialog. It edits the live settings of the run: close-to-tray, proxy, alerts
+// and remote content change there as the controls change (also when the dialog is then cancelled), the
 // synchronisation interval at OK.
 class TfmConfigFrm : public ProgramDialog
 {
@@ -63,6 +63,7 @@ public:
     QCheckBox *cbUpdates = nullptr;
     IntervalSpinEdit *seInterval = nullptr;
     QCheckBox *cbBalloon = nullptr;
+    QSpinBox *seHostConnections = nullptr;
     QGroupBox *gbProxy = nullptr;
     QCheckBox *cbEnableProxy = nullptr;
     QLineEdit *edProxyServer = nullptr;
@@ -71,6 +72,7 @@ public:
     QLineEdit *edProxyPassword = nullptr;
     QCheckBox *cbAutorun = nullptr;
     QCheckBox *cbCloseAction = nullptr;
+    QCheckBox *cbRemoteContent = nullptr;
     QPushButton *btOK = nullptr;
     QPushButton *btCancel = nullptr;
     QTabWidget *pcPages = nullptr;

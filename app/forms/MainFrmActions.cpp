@@ -164,10 +164,6 @@ void TfmMainFrm::buildActions()
     bindButton(spNewWindow, acOpenInNewWindow, QStringLiteral("Otwórz w nowym oknie"));
     bindButton(sbAddToArchive, acAddToArchive, QStringLiteral("Dodaj do archiwum"));
     bindButton(sbArchiveDelete, acArchiveDelete, QStringLiteral("Usuń z archiwum"));
-    connect(tvChannels, &QTreeView::doubleClicked, this, [this] {
-        if (acChannelsEdit->isEnabled())
-            acChannelsEdit->trigger();
-    });
 }
 
 void TfmMainFrm::buildMenus()

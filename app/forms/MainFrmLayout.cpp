@@ -3,8 +3,10 @@
 #include "kit/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
 #include "kit/MainStatusBar.h"
+#include "kit/RemoteContentBar.h"
 #include "kit/UiLook.h"
 #include "kit/WebBrowser.h"
+#include "app/StartTrace.h"
 #include "catalogue/ChannelTree.h"
 
 #include <QCheckBox>
@@ -409,9 +411,13 @@ QWidget *TfmMainFrm::buildMainPane()
     buttons->addWidget(pnAmination);
     bottom->addWidget(pnBrowswerButtons);
 
+    StartMark("browser to make");
     wbContent = new WebBrowser(pnBottom);
+    StartMark("browser made");
     wbContent->setObjectName(QStringLiteral("wbContent"));
     wbContent->setMinimumHeight(60);
+    pnRemoteContent = new RemoteContentBar(wbContent, pnBottom);
+    bottom->addWidget(pnRemoteContent);
     bottom->addWidget(wbContent, 1);
 
     spMain->addWidget(pnTop);

@@ -9,6 +9,7 @@
 #include "app/GuardedStep.h"
 #include "base/LiveSettings.h"
 #include "app/Session.h"
+#include "app/StartTrace.h"
 #include "base/SettingsFile.h"
 #include "base/UserDataLock.h"
 #include "base/UserFolder.h"
@@ -129,10 +130,12 @@ TfmMainFrm::TfmMainFrm(const MainFrmOptions &options, QWidget *parent)
 
     buildImageList();
     buildLayout();
+    StartMark("layout built");
     prepareBrowserSurface(this);
     buildActions();
     buildMenus();
     buildTray();
+    StartMark("actions, menus and tray built");
 
     // The actions are recomputed once after each event that changed one of their facts.
     m_actionUpdate = new QTimer(this);
@@ -190,13 +193,17 @@ void TfmMainFrm::FormCreate()
         // 6. The lists start empty; the tree owns its records.
         alertQueue() = AlertQueue();
         // 7.
+        StartMark("tree to load");
         if (!loadChannelTree()) {
             m_startupFailed = true;
             return;
         }
-        m_session->unreadCounts().readAll(
+        StartMark("tree loaded");
+        // The counts follow once the window is up: 100 channels' files would hold it back.
+        m_session->unreadCounts().startReadingAll(
             m_session->channelTree(),
             [this](const QString &guid) { return m_folder.cacheFile(guid); });
+        StartMark("unread counts read");
         // 8.
         if (!OpenArchive()) {
             m_startupFailed = true;
@@ -215,6 +222,7 @@ void TfmMainFrm::FormCreate()
         setStatusPanelText(2, QString());
         // 13.
         LoadArchiveChannels();
+        StartMark("archive opened, settings read");
         m_formCreated = true;
     } catch (const std::exception &e) {
         // Without a folder the window still needs its pieces to show the message and end.
@@ -318,6 +326,7 @@ void TfmMainFrm::showEvent(QShowEvent *event)
     if (m_shownOnce)
         return;
     m_shownOnce = true;
+    StartMark("first shown");
     if (m_syncRuns)
         m_syncRuns->mainWindowShown();
     fitLeastSizeToScreen();
@@ -328,6 +337,7 @@ void TfmMainFrm::showEvent(QShowEvent *event)
 
 void TfmMainFrm::FormShow()
 {
+    StartMark("first show handled");
     // 1.
     repaint();
     // 2. The question waits until the window is on the screen: a window not yet placed by
@@ -348,6 +358,7 @@ void TfmMainFrm::FormShow()
         lvHeaders->setFocus();
     });
     scheduleActionUpdate();
+    StartMark("first item asked for");
 }
 
 void TfmMainFrm::changeEvent(QEvent *event)
@@ -378,8 +389,28 @@ void TfmMainFrm::offerFirstChannel()
 
 void TfmMainFrm::ShowNewChannelWizard()
 {
-    if (m_windows.newChannel)
-        m_windows.newChannel->exec();
+    if (!m_windows.newChannel)
+        return;
+    m_windows.newChannel->exec();
+    // The keys come back here: after a message box and the wizard have closed, a window
+    // manager may leave no window active.
+    activateWindow();
+    lvHeaders->setFocus(Qt::OtherFocusReason);
+    ChannelNode *node = m_windows.newChannel->channelToShow();
+    if (!node)
+        return;
+    // A new channel is fetched and shown at once, a known one shown: as if clicked.
+    ChannelTree *tree = channelTree();
+    for (ChannelNode *up = node->parent(); up; up = up->parent())
+        tvChannels->expand(tree->indexOf(up));
+    const QModelIndex index = tree->indexOf(node);
+    if (tvChannels->currentIndex() == index) {
+        tvChannels->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+        m_headerList->tvChannelsChange();
+    } else {
+        tvChannels->setCurrentIndex(index); // runs tvChannelsChange
+    }
+    tvChannels->scrollTo(index);
 }
 
 void TfmMainFrm::subscribeTo(const QString &address)

@@ -40,6 +40,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QTreeView;
+class RemoteContentBar;
 class Session;
 class AccountSync;
 class ChannelTreeSaver;
@@ -204,6 +205,7 @@ private:
     QToolButton *spBack = nullptr, *spForward = nullptr, *spNewWindow = nullptr;
     QToolButton *sbAddToArchive = nullptr, *sbArchiveDelete = nullptr;
     WebBrowser *wbContent = nullptr;
+    RemoteContentBar *pnRemoteContent = nullptr; // above wbContent while remote content is held
     MainStatusBar *sbStatus = nullptr;
     QSystemTrayIcon *ctTrayIcon = nullptr;
     // --- menus; Koniecpracy2 and the other "...2" entries stand in the tray menu ---

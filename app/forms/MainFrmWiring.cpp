@@ -57,6 +57,7 @@
 #include "base/UserFolder.h"
 #include "app/WindowPlacement.h"
 #include "app/forms/AboutFrmUnit.h"
+#include "base/LiveSettings.h"
 #include "kit/ActionFacts.h"
 #include "app/forms/ConfigUnit.h"
 #include "kit/MainStatusBar.h"
@@ -65,6 +66,7 @@
 #include "alerts/forms/NotifyFrm.h"
 #include "archive/forms/ArchiveController.h"
 #include "kit/WebBrowser.h"
+#include "app/StartTrace.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeSaver.h"
 #include "catalogue/forms/SelectedNode.h"
@@ -84,6 +86,7 @@
 #include "reading/forms/ItemViewController.h"
 #include "sync/ChannelUpdater.h"
 #include "sync/SyncRun.h"
+#include "sync/UpdateFailures.h"
 #include "sync/forms/SyncRunsController.h"
 #include "sync/forms/UpdateProgressUnit.h"
 #include "xml/XmlDocument.h"
@@ -139,8 +142,12 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
                                         m_session->channelTree(), m_session->updater(),
                                         m_session->downloader(), m_session->syncRun(),
                                         m_session->liveSettings(), *this, this);
-    tvChannels->setItemDelegate(new UnreadCountDelegate(
-        m_session->channelTree(), m_session->unreadCounts(), m_images, tvChannels));
+    auto *treeDelegate = new UnreadCountDelegate(m_session->channelTree(),
+                                                 m_session->unreadCounts(), m_images, tvChannels);
+    treeDelegate->setFailures(&m_session->updater().failures());
+    tvChannels->setItemDelegate(treeDelegate);
+    connect(&m_session->updater().failures(), &UpdateFailures::changed, tvChannels->viewport(),
+            [this] { tvChannels->viewport()->update(); });
     m_headerList = new HeaderListController(
         {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
         m_session->channelTree(), m_session->shownChannel(), m_session->rowsOnShow(),
@@ -219,6 +226,7 @@ void TfmMainFrm::createConnections()
     connect(&shown, &ShownChannel::replacing, lvHeaders,
             [this](bool replacing) { lvHeaders->setEnabled(!replacing); });
     connect(&shown, &ShownChannel::reloaded, wbContent, [this] { wbContent->Refresh(); });
+    connect(wbContent, &WebBrowser::DocumentComplete, this, [] { StartMark("page loaded"); });
     connect(&shown, &ShownChannel::cacheFileReplaced, &m_session->unreadCounts(),
             [this](const QString &file) {
                 m_session->unreadCounts().recount(QFileInfo(file).completeBaseName(), file);
@@ -256,6 +264,12 @@ void TfmMainFrm::createConnections()
     connect(sbStatus, &MainStatusBar::noticeChanged, this, &TfmMainFrm::statusNoticeChanged);
 
     // the item view
+    LiveSettings *live = &m_session->liveSettings();
+    const auto followRemoteContent = [this, live] {
+        wbContent->setRemoteContentAllowed(live->values().remoteContent);
+    };
+    connect(live, &LiveSettings::changed, wbContent, followRemoteContent);
+    followRemoteContent();
     connect(acOpenInNewWindow, &QAction::triggered, m_itemView,
             &ItemViewController::acOpenInNewWindowExecute);
     connect(m_itemView, &ItemViewController::openLinkRequested, acOpenLink, &QAction::trigger);

@@ -8,7 +8,17 @@
 #include <QProcess>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
 
 namespace {
 
@@ -189,4 +199,110 @@ double RunSyncCommandSeconds(const QString &dataHome)
 QString IdleProgramPath()
 {
     return QStringLiteral(KV_BINARY_DIR "/bench/kolvani_idle");
+}
+
+BenchSpread BenchMeasure(int runs, const std::function<void()> &prepare,
+                         const std::function<double()> &work)
+{
+    std::vector<double> figures;
+    for (int i = 0; i < runs; ++i) {
+        if (prepare)
+            prepare();
+        const double figure = work();
+        if (figure < 0)
+            return BenchSpread();
+        figures.push_back(figure);
+    }
+    if (figures.empty())
+        return BenchSpread();
+    std::sort(figures.begin(), figures.end());
+    const size_t n = figures.size();
+    BenchSpread spread;
+    spread.median = n % 2 ? figures[n / 2] : (figures[n / 2 - 1] + figures[n / 2]) / 2;
+    spread.min = figures.front();
+    spread.max = figures.back();
+    return spread;
+}
+
+QByteArray BenchText(const BenchSpread &spread, double scale, const char *unit, int decimals)
+{
+    if (!spread.ok())
+        return "failed";
+    char text[128];
+    std::snprintf(text, sizeof text, "%.*f %s (%.*f-%.*f)", decimals, spread.median * scale, unit,
+                  decimals, spread.min * scale, decimals, spread.max * scale);
+    return text;
+}
+
+// posix_spawn and wait4 rather than QProcess: wait4 tells the peak memory of this child
+// alone, where getrusage only knows the largest child so far.
+BenchProcess RunBenchProcess(const QString &program, const QStringList &arguments,
+                             const QStringList &extraEnvironment, const QString &standardOutput)
+{
+    BenchProcess result;
+    std::vector<QByteArray> argStore{QFile::encodeName(program)};
+    for (const QString &argument : arguments)
+        argStore.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &a : argStore)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<QByteArray> envStore;
+    for (char **e = environ; *e; ++e) {
+        const QByteArray entry(*e);
+        bool replaced = false;
+        for (const QString &extra : extraEnvironment)
+            replaced = replaced || entry.startsWith(extra.section(QLatin1Char('='), 0, 0).toLocal8Bit() + '=');
+        if (!replaced)
+            envStore.push_back(entry);
+    }
+    for (const QString &extra : extraEnvironment)
+        envStore.push_back(extra.toLocal8Bit());
+    std::vector<char *> envp;
+    for (QByteArray &e : envStore)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    char errorsName[] = "/tmp/kolvani-bench-errXXXXXX";
+    const int errorsFd = mkstemp(errorsName);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, QFile::encodeName(standardOutput).constData(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (errorsFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, errorsFd, 2);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned == 0) {
+        int status = 0;
+        rusage usage{};
+        if (wait4(pid, &status, 0, &usage) == pid) {
+            result.seconds = timer.nsecsElapsed() / 1e9;
+            result.peakMegabytes = usage.ru_maxrss / 1024.0;
+            result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        }
+    }
+    if (errorsFd >= 0) {
+        if (!result.ok) {
+            QFile errors(QString::fromLocal8Bit(errorsName));
+            if (errors.open(QIODevice::ReadOnly))
+                result.errors = errors.readAll().right(400);
+        }
+        ::close(errorsFd);
+        ::unlink(errorsName);
+    }
+    return result;
+}
+
+BenchProcess RunSyncCommand(const QString &dataHome)
+{
+    BenchProcess run = RunBenchProcess(QStringLiteral(KV_BINARY_DIR "/kolvani"),
+                                       {QStringLiteral("--sync")},
+                                       {QStringLiteral("XDG_DATA_HOME=") + dataHome});
+    if (!run.ok)
+        std::fprintf(stderr, "kolvani --sync failed: %s\n", run.errors.constData());
+    return run;
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <random>
 
 // `count` Polish words drawn from a fixed list.
@@ -39,3 +40,33 @@ QString MakeBenchUserFolder(const QString &dataHome, const QStringList &urls, bo
 double RunSyncCommandSeconds(const QString &dataHome);
 // A QtCore program that does nothing: the floor of any program's start.
 QString IdleProgramPath();
+
+// The figures of repeated runs: their median and their spread.
+struct BenchSpread
+{
+    double median = -1;
+    double min = -1;
+    double max = -1;
+    bool ok() const { return median >= 0; }
+};
+// Runs `prepare` then times `work` (in seconds, or the figure it returns when it returns
+// one), `runs` times; a negative figure marks the whole measurement failed.
+BenchSpread BenchMeasure(int runs, const std::function<void()> &prepare,
+                         const std::function<double()> &work);
+// "0.123 s (0.120-0.131)", or the same in milliseconds, in MB, ...
+QByteArray BenchText(const BenchSpread &spread, double scale = 1.0, const char *unit = "s",
+                     int decimals = 3);
+
+// One child process run to its end: its wall time and its peak resident memory.
+struct BenchProcess
+{
+    double seconds = -1;
+    double peakMegabytes = 0;
+    bool ok = false;
+    QByteArray errors; // the end of its standard error when it failed
+};
+BenchProcess RunBenchProcess(const QString &program, const QStringList &arguments,
+                             const QStringList &extraEnvironment = QStringList(),
+                             const QString &standardOutput = QStringLiteral("/dev/null"));
+// `kolvani --sync` for that data home, measured so.
+BenchProcess RunSyncCommand(const QString &dataHome);

@@ -10,6 +10,7 @@
 #include "feed/MakerSite.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QFile>
@@ -35,7 +36,12 @@ TreeEditingController::TreeEditingController(const Widgets &widgets, ChannelTree
         m_outside.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
 
     QTreeView *view = m_w.tvChannels;
-    view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // The view's own click-to-rename would also open the editor after a double click.
+    view->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    m_renameTimer.setSingleShot(true);
+    connect(&m_renameTimer, &QTimer::timeout, this, &TreeEditingController::renameClicked);
+    connect(view, &QAbstractItemView::doubleClicked, this,
+            &TreeEditingController::tvChannelsDblClick);
     view->setDragDropMode(QAbstractItemView::InternalMove);
     view->setDefaultDropAction(Qt::MoveAction);
     // A drop lands on the node under the pointer, never between two.
@@ -219,11 +225,15 @@ bool TreeEditingController::tvChannelsKeyDown(int key)
 
 void TreeEditingController::tvChannelsMouseDown(const QPoint &position, Qt::MouseButton button)
 {
+    m_renameTimer.stop();
+    m_pressedSelected = QPersistentModelIndex();
     const QModelIndex index = m_w.tvChannels->indexAt(position);
     if (!index.isValid())
         return;
     if (index == m_w.tvChannels->currentIndex() &&
         m_w.tvChannels->selectionModel()->isSelected(index)) {
+        if (button == Qt::LeftButton)
+            m_pressedSelected = index;
         emit tvChannelsChangeRequested();
         return;
     }
@@ -231,6 +241,30 @@ void TreeEditingController::tvChannelsMouseDown(const QPoint &position, Qt::Mous
     // selected, or the click would start renaming it.
     if (button != Qt::LeftButton)
         m_w.tvChannels->setCurrentIndex(index);
+}
+
+void TreeEditingController::tvChannelsMouseUp(const QPoint &position, Qt::MouseButton button)
+{
+    if (button == Qt::LeftButton && m_pressedSelected.isValid() &&
+        m_w.tvChannels->indexAt(position) == m_pressedSelected)
+        m_renameTimer.start(QApplication::doubleClickInterval());
+    m_pressedSelected = QPersistentModelIndex();
+}
+
+void TreeEditingController::tvChannelsDblClick()
+{
+    m_renameTimer.stop();
+    m_pressedSelected = QPersistentModelIndex();
+    if (!m_w.acChannelsEdit || m_w.acChannelsEdit->isEnabled())
+        acChannelsEditExecute();
+}
+
+void TreeEditingController::renameClicked()
+{
+    ChannelNode *node = selectedNode();
+    // Not behind a dialog that opened meanwhile.
+    if (node && !QApplication::activeModalWidget())
+        startRename(node);
 }
 
 void TreeEditingController::acChannelsSendChannelExecute()
@@ -297,9 +331,24 @@ void TreeEditingController::acExportOpmlExecute()
 
 bool TreeEditingController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_w.tvChannels->viewport() && event->type() == QEvent::MouseButtonPress)
-        tvChannelsMouseDown(static_cast<QMouseEvent *>(event)->position().toPoint(),
-                            static_cast<QMouseEvent *>(event)->button());
+    if (watched == m_w.tvChannels->viewport()) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            tvChannelsMouseDown(mouse->position().toPoint(), mouse->button());
+            break;
+        case QEvent::MouseButtonRelease:
+            tvChannelsMouseUp(mouse->position().toPoint(), mouse->button());
+            break;
+        case QEvent::MouseButtonDblClick:
+            // Before the view tells of it: no rename is pending once the properties open.
+            m_renameTimer.stop();
+            m_pressedSelected = QPersistentModelIndex();
+            break;
+        default:
+            break;
+        }
+    }
     if (watched == m_w.tvChannels && event->type() == QEvent::KeyPress &&
         tvChannelsKeyDown(static_cast<QKeyEvent *>(event)->key()))
         return true;

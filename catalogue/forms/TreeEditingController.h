@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 #include <functional>
@@ -91,6 +93,11 @@ protected:
 
 private:
     void tvChannelsMouseDown(const QPoint &position, Qt::MouseButton button);
+    // A click on the node already selected renames it once the double-click time has passed
+    // without a second click; a double click opens the properties instead.
+    void tvChannelsMouseUp(const QPoint &position, Qt::MouseButton button);
+    void tvChannelsDblClick();
+    void renameClicked();
     bool tvChannelsKeyDown(int key);
     void tvChannelsRenameRefused();
     void nodeDropped(ChannelNode *target);
@@ -107,4 +114,6 @@ private:
     QAction *m_acImportOpml = nullptr;
     QAction *m_acExportOpml = nullptr;
     bool m_syncAllRunning = false;
+    QTimer m_renameTimer;
+    QPersistentModelIndex m_pressedSelected; // a left press on the node already selected
 };

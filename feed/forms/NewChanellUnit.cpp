@@ -277,6 +277,7 @@ void TfmNewChannelFrm::showEvent(QShowEvent *event)
 
 void TfmNewChannelFrm::FormShow()
 {
+    m_showGuid.clear();
     edURL->setText(QStringLiteral("http://"));
     if (!m_startAddress.isEmpty()) {
         // Opened for an address handed to the program: its page, the address typed in.
@@ -416,6 +417,7 @@ void TfmNewChannelFrm::LoadChannelsList(const QString &address)
         lvChannels->setUpdatesEnabled(true);
         boxes().error(this, QStringLiteral("Nie powiodło się pobieranie listy kanałów z serwera."),
                       MessageCaptions::Error);
+        takeFocusBack();
         return;
     }
     try {
@@ -426,6 +428,7 @@ void TfmNewChannelFrm::LoadChannelsList(const QString &address)
         lvChannels->setUpdatesEnabled(true);
         boxes().error(this, QStringLiteral("Lista kanałów pobrana z serwera jest nieczytelna."),
                       MessageCaptions::Error);
+        takeFocusBack();
         return;
     }
     lvChannels->setUpdatesEnabled(true);
@@ -441,10 +444,48 @@ void TfmNewChannelFrm::setProbing(bool probing)
         repaint();
 }
 
+ChannelNode *TfmNewChannelFrm::channelToShow() const
+{
+    if (m_showGuid.isEmpty())
+        return nullptr;
+    for (ChannelNode *node : m_env.tree->channelsInPreOrder())
+        if (node->channel() && node->channel()->GUID == m_showGuid)
+            return node;
+    return nullptr;
+}
+
+bool TfmNewChannelFrm::alreadySubscribed(const QString &address)
+{
+    ChannelNode *known = FindSubscribedChannel(*m_env.tree, address);
+    if (!known)
+        return false;
+    const QString question = QStringLiteral("Kanał ") + known->text() +
+                             QStringLiteral(" jest już na liście kanałów, w grupie ") +
+                             NodePath(known) + QStringLiteral(".\nCzy chcesz go pokazać?");
+    if (boxes().question(this, question, MessageCaptions::Question)) {
+        m_showGuid = known->channel()->GUID;
+    } else if (pgMain->currentIndex() == PageEnterName) {
+        m_keepOpen = true; // for the address meant instead
+        takeFocusBack();
+        edURL->selectAll();
+    }
+    return true;
+}
+
+void TfmNewChannelFrm::takeFocusBack()
+{
+    if (!isVisible())
+        return;
+    activateWindow();
+    QWidget *keys = pgMain->currentIndex() == PageEnterName ? static_cast<QWidget *>(edURL)
+                                                            : static_cast<QWidget *>(lvChannels);
+    keys->setFocus(Qt::OtherFocusReason);
+}
+
 void TfmNewChannelFrm::AddChannelFromAddress(const QString &address, const QString &user,
                                              const QString &password, bool alerts)
 {
-    if (m_probing)
+    if (m_probing || alreadySubscribed(address))
         return;
     setProbing(true);
     setStatusText(QStringLiteral("Pobieranie inf. o kanale"));
@@ -472,11 +513,17 @@ void TfmNewChannelFrm::AddChannelFromAddress(const QString &address, const QStri
         boxes().error(this, QStringLiteral("Niepoprawny format kanału RSS"), MessageCaptions::Error);
         return;
     }
+    // A page may announce a channel the tree has under its own address.
+    if (probe.info.url != address && alreadySubscribed(probe.info.url))
+        return;
     ChannelTree &tree = *m_env.tree;
     ChannelNode *selected = tree.nodeFromIndex(m_env.tvChannels->currentIndex());
     ChannelNode *parent = ParentForNewNode(tree, selected);
-    if (AddNewChannel(tree, parent, probe.info, user, password, alerts))
+    if (ChannelNode *added = AddNewChannel(tree, parent, probe.info, user, password, alerts)) {
         m_env.tvChannels->expand(tree.indexOf(parent));
+        if (m_showGuid.isEmpty())
+            m_showGuid = added->channel()->GUID;
+    }
 }
 
 void TfmNewChannelFrm::btNextClick()
@@ -484,12 +531,13 @@ void TfmNewChannelFrm::btNextClick()
     if (m_probing || !btNext->isEnabled())
         return;
     m_cancelled = false;
+    m_keepOpen = false;
     if (pgMain->currentIndex() == PageEnterName) {
         AddChannelFromAddress(AddressWithScheme(edURL->text()), edUserName->text(),
                               edPassword->text(), cbBalloonAlerts->isChecked());
         if (m_cancelled)
             QDialog::reject();
-        else
+        else if (!m_keepOpen)
             accept();
         return;
     }
@@ -528,6 +576,7 @@ void TfmNewChannelFrm::subscribeTicked()
     if (!probed && !rows.empty()) {
         boxes().information(this, QStringLiteral("Zaznacz kanały do dodania na liście."),
                             MessageCaptions::Information);
+        takeFocusBack();
         return;
     }
     accept();

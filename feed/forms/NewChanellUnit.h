@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class ChannelNode;
 class ChannelTree;
 class DocumentDownloader;
 class IMessageBoxes;
@@ -56,6 +57,10 @@ public:
     // The next showing opens on the address page with this address filled in.
     void setStartAddress(const QString &address) { m_startAddress = address; }
 
+    // What the tree is to show once the wizard has closed: the first channel it added, or a
+    // channel already subscribed that the user asked to see; null for neither.
+    ChannelNode *channelToShow() const;
+
     ProviderListModel *channelsModel() const { return m_rows; }
     bool probing() const { return m_probing; }
 
@@ -100,6 +105,10 @@ private:
     void subscribeTicked();
     bool copyShippedList(const QString &name);
     IMessageBoxes &boxes() const;
+    // The address names a channel of the tree already: says where and offers to show it.
+    bool alreadySubscribed(const QString &address);
+    // After a message, the keys go to the wizard again.
+    void takeFocusBack();
 
     NewChannelFrmEnv m_env;
     QString m_startAddress;
@@ -126,6 +135,8 @@ private:
     QProgressBar *pbDownloadProgress = nullptr;
     QWidget *pnProgress = nullptr;
 
+    QString m_showGuid;            // channelToShow's
+    bool m_keepOpen = false;       // the address page stays for another address
     bool m_probing = false;
     bool m_cancelled = false;      // "Anuluj" during a probe
     bool m_filling = false;        // the edits are being filled from a row

@@ -91,6 +91,10 @@ bool ItemViewController::showRow(int row)
     const QString address = source->showItem(*shown);
     if (address.isEmpty())
         return false;
+    // The item's fonts may come from its own site only.
+    const XmlNode item = source->itemNode(*shown);
+    const XmlNode link = item ? item.findChild(QStringLiteral("link")) : XmlNode();
+    m_w.wbContent->setItemSite(QUrl(link ? link.text().trimmed() : QString()));
     NavigateContent(address);
     return true;
 }

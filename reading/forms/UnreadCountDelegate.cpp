@@ -1,15 +1,22 @@
 #include "reading/forms/UnreadCountDelegate.h"
 
 #include "catalogue/ChannelTree.h"
+#include "kit/UiLook.h"
 #include "reading/UnreadCounts.h"
+#include "sync/UpdateFailures.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QToolTip>
 
 namespace {
 // Between the name and the count.
 constexpr int CountGap = 6;
+// A failing channel's name and count.
+const QColor FailingText(0xb0, 0x1c, 0x10);
 
 QStyle *styleOf(const QStyleOptionViewItem &option)
 {
@@ -27,6 +34,13 @@ UnreadCountDelegate::UnreadCountDelegate(const ChannelTree &tree, const UnreadCo
 int UnreadCountDelegate::countFor(const QModelIndex &index) const
 {
     return m_counts.countFor(m_tree.nodeFromIndex(index));
+}
+
+QString UnreadCountDelegate::failureLine(const QModelIndex &index) const
+{
+    const ChannelNode *node = m_failures ? m_tree.nodeFromIndex(index) : nullptr;
+    const TtvChannel *channel = node ? node->channel() : nullptr;
+    return channel ? m_failures->line(channel->GUID) : QString();
 }
 
 QString UnreadCountDelegate::displayText(const QModelIndex &index) const
@@ -74,15 +88,20 @@ void UnreadCountDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     // The style draws the row, its picture and its name; the count goes on top in the same
     // colour.
     opt.text = parts.name;
+    const QPalette::ColorGroup group = (opt.state & QStyle::State_Enabled) ? QPalette::Normal
+                                                                           : QPalette::Disabled;
+    const bool selected = opt.state & QStyle::State_Selected;
+    if (!failureLine(index).isEmpty()) {
+        static const QIcon failing = UiLook::svgIcon(QStringLiteral(":/icons/error.svg"));
+        opt.icon = failing;
+        // Every group: the style takes the inactive one while the window is not active.
+        if (!selected)
+            opt.palette.setColor(QPalette::Text, FailingText);
+    }
     QStyle *style = styleOf(opt);
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
     if (!parts.count.isEmpty()) {
-        const QPalette::ColorGroup group = (opt.state & QStyle::State_Enabled)
-                                               ? QPalette::Normal
-                                               : QPalette::Disabled;
-        const QPalette::ColorRole role = (opt.state & QStyle::State_Selected)
-                                             ? QPalette::HighlightedText
-                                             : QPalette::Text;
+        const QPalette::ColorRole role = selected ? QPalette::HighlightedText : QPalette::Text;
         painter->save();
         painter->setFont(opt.font);
         painter->setPen(opt.palette.color(group, role));
@@ -102,4 +121,17 @@ QSize UnreadCountDelegate::sizeHint(const QStyleOptionViewItem &option,
         size.rwidth() += QFontMetrics(option.font)
                              .horizontalAdvance(QStringLiteral("(%1)").arg(count)) + CountGap;
     return size;
+}
+
+bool UnreadCountDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
+                                    const QStyleOptionViewItem &option, const QModelIndex &index)
+{
+    if (event && event->type() == QEvent::ToolTip) {
+        const QString line = failureLine(index);
+        if (!line.isEmpty()) {
+            QToolTip::showText(event->globalPos(), line, view, option.rect);
+            return true;
+        }
+    }
+    return ImageIndexDelegate::helpEvent(event, view, option, index);
 }

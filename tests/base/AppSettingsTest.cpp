@@ -28,6 +28,7 @@ QString asKeys(const AppSettings &s)
                        "cbDontShow=" + flag(s.dontShow),
                        "bDescendingSort=" + flag(s.descendingSort),
                        "nColumnToSort=" + QString::number(s.columnToSort),
+                       "cbRemoteContent=" + flag(s.remoteContent),
                        "ChannelsListURL=" + s.channelsListUrl}
         .join('\n');
 }
@@ -35,7 +36,7 @@ QString asKeys(const AppSettings &s)
 const QString Defaults = QStringLiteral(
     "seInterval=60\ncbUpdates=0\ncbBalloon=1\ncbAutorun=0\ncbCloseAction=1\ncbEnableProxy=0\n"
     "edProxyServer=\nedProxyPort=0\nedProxyUser=\nedProxyPassword=\ncbDontShow=0\n"
-    "bDescendingSort=0\nnColumnToSort=0\nChannelsListURL=");
+    "bDescendingSort=0\nnColumnToSort=0\ncbRemoteContent=1\nChannelsListURL=");
 
 AppSettings readFile(const QTemporaryDir &dir, const QByteArray &text)
 {
@@ -59,7 +60,8 @@ TEST(AppSettings, EveryKeyIsReadFromItsSection)
     const QByteArray config = "seInterval=120\ncbUpdates=1\ncbBalloon=0\ncbAutorun=1\n"
                               "cbCloseAction=0\ncbEnableProxy=1\nedProxyServer=proxy.invalid\n"
                               "edProxyPort=3128\nedProxyUser=jan\nedProxyPassword=p=ss\n"
-                              "cbDontShow=1\nbDescendingSort=1\nnColumnToSort=2\n";
+                              "cbDontShow=1\nbDescendingSort=1\nnColumnToSort=2\n"
+                              "cbRemoteContent=0\n";
     const AppSettings s = readFile(
         dir, "[Channels]\nChannelsListURL=http://lists.invalid/ch.xml\n[config]\n" + config +
                  "fmMainState=2\n"
@@ -74,6 +76,21 @@ TEST(AppSettings, BadNumbersKeepTheirDefaults)
     const AppSettings s = readFile(
         dir, "[config]\nseInterval=sixty\ncbBalloon=yes\nnColumnToSort=\ncbCloseAction=x\n");
     EXPECT_EQ(asKeys(s), Defaults);
+}
+
+// An older file has no key: a run on one server may use six connections; a value out of
+// range gives the nearer bound, two being the least any server gets.
+TEST(AppSettings, ConnectionsToTheMainServerAreBetweenTwoAndSix)
+{
+    QTemporaryDir dir;
+    EXPECT_EQ(readFile(dir, "[config]\nseInterval=60\n").hostConnections, 6);
+    const std::pair<const char *, int> cases[] = {
+        {"4", 4}, {"2", 2}, {"1", 2}, {"0", 2}, {"-3", 2}, {"7", 6}, {"999", 6}, {"many", 6}};
+    for (const auto &[text, expected] : cases)
+        EXPECT_EQ(readFile(dir, QByteArray("[config]\nseHostConnections=") + text + "\n")
+                      .hostConnections,
+                  expected)
+            << text;
 }
 
 TEST(AppSettings, ClosingWritesFourKeysInOrder)

@@ -99,3 +99,30 @@ TEST(ChannelTreeOpsTest, ANewChannelIsEnabledWithANewGuidAndIsFoundByItsExactAdd
 }
 
 } // namespace
+
+namespace {
+
+TEST(ChannelTreeOpsTest, ASubscribedChannelIsFoundUnderAnyUsualSpellingOfItsAddress)
+{
+    ChannelTree tree;
+    ChannelNode *group = tree.addNode(tree.root(), QString::fromUtf8("Wiadomości"), NodeKind::Group);
+    ChannelNode *feed = channel(tree, group, QStringLiteral("Kraj"),
+                                QStringLiteral("http://Example.org/news/rss?a=1&b=2"));
+    ChannelNode *blog = channel(tree, tree.root(), QStringLiteral("Blog"),
+                                QStringLiteral("https://blog.test/feed/"));
+    for (const char *same : {"http://example.org/news/rss?a=1&b=2", "HTTP://EXAMPLE.ORG/news/rss?a=1&b=2",
+                             "http://example.org:80/news/rss?a=1&b=2", " http://example.org/news/rss/?a=1&b=2",
+                             "http://example.org/news/rss?a=1&b=2#top"})
+        EXPECT_EQ(FindSubscribedChannel(tree, QString::fromLatin1(same)), feed) << same;
+    for (const char *same : {"https://blog.test/feed", "https://BLOG.test:443/feed/"})
+        EXPECT_EQ(FindSubscribedChannel(tree, QString::fromLatin1(same)), blog) << same;
+    // Another path, query or scheme is another document.
+    for (const char *other : {"http://example.org/News/rss?a=1&b=2", "http://example.org/news/rss?a=1",
+                              "http://blog.test/feed/", "https://blog.test:8443/feed/", "", "feed"})
+        EXPECT_EQ(FindSubscribedChannel(tree, QString::fromLatin1(other)), nullptr) << other;
+
+    EXPECT_EQ(NodePath(feed), QString::fromUtf8("Moje kanały > Wiadomości"));
+    EXPECT_EQ(NodePath(blog), QString::fromUtf8("Moje kanały"));
+}
+
+} // namespace

@@ -121,7 +121,8 @@ TEST_F(ConfigFrmTest, LooksAsDescribed)
         {"cbBalloon", "Pokazuj powiadomienia o nowych wiadomościach"},
         {"cbEnableProxy", "&Używaj Proxy"},
         {"cbAutorun", "&Uruchamiaj program przy starcie systemu"},
-        {"cbCloseAction", "Po zamknięciu okna głównego ukryj program w tray'u"}};
+        {"cbCloseAction", "Po zamknięciu okna głównego ukryj program w tray'u"},
+        {"cbRemoteContent", "&Wczytuj z sieci obrazy, filmy i dźwięki wiadomości"}};
     for (const Caption &c : boxes) {
         auto *b = dlg->findChild<QCheckBox *>(c.name);
         ASSERT_NE(b, nullptr) << c.name;
@@ -162,6 +163,8 @@ TEST_F(ConfigFrmTest, FreshInstallationDefaults)
     EXPECT_EQ(dlg->edProxyPort->text(), "0");
     EXPECT_EQ(dlg->edProxyServer->text(), "");
     EXPECT_FALSE(dlg->cbAutorun->isChecked());
+    EXPECT_TRUE(dlg->cbRemoteContent->isChecked()) << "pictures stay on";
+    EXPECT_TRUE(live.values().remoteContent);
     EXPECT_FALSE(QFileInfo::exists(entry()));
     EXPECT_EQ(live.updateInterval(), 0);
     EXPECT_FALSE(QFileInfo::exists(config())); // reading creates nothing
@@ -171,8 +174,10 @@ TEST_F(ConfigFrmTest, ReadsStoredValuesKeepingTheIntervalInRange)
 {
     writeAll(config(), "[config]\nseInterval=45\ncbUpdates=1\ncbBalloon=0\ncbCloseAction=0\n"
                        "cbEnableProxy=1\nedProxyServer=proxy.local\nedProxyPort=8080\n"
-                       "edProxyUser=ala\nedProxyPassword=kot\n");
+                       "edProxyUser=ala\nedProxyPassword=kot\ncbRemoteContent=0\n");
     auto dlg = makeDialog();
+    EXPECT_FALSE(dlg->cbRemoteContent->isChecked());
+    EXPECT_FALSE(live.values().remoteContent);
     EXPECT_TRUE(dlg->cbUpdates->isChecked());
     EXPECT_EQ(dlg->seInterval->typedValue(), 45);
     EXPECT_FALSE(dlg->cbBalloon->isChecked());
@@ -211,6 +216,7 @@ TEST_F(ConfigFrmTest, OkWritesEveryKeyInOrderAndSetsTheTimer)
     dlg->edProxyPort->setText(" 3128 ");
     dlg->edProxyUser->setText(QString::fromUtf8("żaba"));
     dlg->edProxyPassword->setText("tajne");
+    dlg->cbRemoteContent->setChecked(false);
     dlg->btOK->click();
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
@@ -220,7 +226,7 @@ TEST_F(ConfigFrmTest, OkWritesEveryKeyInOrderAndSetsTheTimer)
         QString::fromUtf8("[Channels]\nChannelsListURL=\n\n[config]\nseInterval=30\ncbUpdates=1\n"
                           "cbBalloon=0\ncbAutorun=0\ncbCloseAction=0\ncbEnableProxy=1\n"
                           "edProxyServer=10.0.0.1\nedProxyPort= 3128 \nedProxyUser=żaba\n"
-                          "edProxyPassword=tajne\n"));
+                          "edProxyPassword=tajne\ncbRemoteContent=0\n"));
     EXPECT_EQ(live.updateInterval(), 1800000);
 
     dlg->show();
@@ -296,6 +302,7 @@ TEST_F(ConfigFrmTest, CancelKeepsTheChangesForThisRunOnly)
     dlg->cbUpdates->setChecked(true);
     dlg->seInterval->setValue(90);
     dlg->edProxyServer->setText("changed");
+    dlg->cbRemoteContent->setChecked(false);
     dlg->btCancel->click();
     EXPECT_FALSE(dlg->isVisible());
     EXPECT_EQ(dlg->result(), QDialog::Rejected);
@@ -304,6 +311,7 @@ TEST_F(ConfigFrmTest, CancelKeepsTheChangesForThisRunOnly)
     EXPECT_EQ(readAll(config()), before);
     EXPECT_FALSE(live.values().closeAction) << "the others use the changed value";
     EXPECT_EQ(live.proxy().server, "changed");
+    EXPECT_FALSE(live.values().remoteContent) << "remote content follows the box at once";
     EXPECT_EQ(live.updateInterval(), 0) << "the interval acts only at OK";
 
     // The next start reads the stored value again.

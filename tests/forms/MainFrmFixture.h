@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -43,18 +44,24 @@ public:
         QString caption;
     };
 
-    bool question(QWidget *, const QString &text, const QString &caption) override
+    bool question(QWidget *parent, const QString &text, const QString &caption) override
     {
         shown.append({QStringLiteral("question"), text, caption});
+        if (alsoShow)
+            alsoShow(parent);
         return answers.isEmpty() ? false : answers.takeFirst();
     }
-    void information(QWidget *, const QString &text, const QString &caption) override
+    void information(QWidget *parent, const QString &text, const QString &caption) override
     {
         shown.append({QStringLiteral("information"), text, caption});
+        if (alsoShow)
+            alsoShow(parent);
     }
-    void error(QWidget *, const QString &text, const QString &caption) override
+    void error(QWidget *parent, const QString &text, const QString &caption) override
     {
         shown.append({QStringLiteral("error"), text, caption});
+        if (alsoShow)
+            alsoShow(parent);
     }
 
     int count(const QString &kind, const QString &text) const
@@ -67,6 +74,8 @@ public:
 
     QList<bool> answers;
     QList<Box> shown;
+    // Also shows a real box over `parent` and closes it, for what its going does to the focus.
+    std::function<void(QWidget *parent)> alsoShow;
 };
 
 inline QString treeFileText(const QString &path)

@@ -4,8 +4,10 @@
 #include "MainFrmFixture.h"
 #include "alerts/forms/NotifyFrm.h"
 #include "catalogue/ChannelTree.h"
+#include "catalogue/ChannelTreeFile.h"
 #include "kit/WebBrowser.h"
 #include "reading/forms/FindUnit.h"
+#include "reading/forms/UnreadCountDelegate.h"
 #include "support/LoopbackServer.h"
 #include "support/SignalWait.h"
 
@@ -79,6 +81,36 @@ protected:
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         w.main->UpdateActions();
     }
+    // A user folder from an earlier run: the channels "Kanał 0".. with their cache files,
+    // `unread[i]` unread items of 100 in channel i. Written where the first start copies from.
+    void prepareChannels(const QList<int> &unread)
+    {
+        ChannelTree tree;
+        ChannelNode *group = tree.addNode(tree.root(), QStringLiteral("Wiadomości"), NodeKind::Group);
+        for (int i = 0; i < unread.size(); ++i) {
+            const QString guid = QStringLiteral("{00000000-0000-4000-8000-%1}").arg(i, 12, 10, QLatin1Char('0'));
+            ChannelNode *node = tree.addNode(group, QStringLiteral("Kanał %1").arg(i), NodeKind::Channel);
+            node->channel()->GUID = guid;
+            QByteArray bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel><title>K</title>";
+            for (int item = 0; item < 100; ++item)
+                bytes += "<item GUID=\"{I" + QByteArray::number(item) + "}\"><title>Wiadomość " +
+                         QByteArray::number(item) + "</title><unread>" +
+                         (item < unread[i] ? "1" : "0") + "</unread></item>";
+            writeFile(m_exeDir + "data/" + guid + ".xml", bytes + "</channel></rss>");
+        }
+        QFile::remove(m_exeDir + "data/tvChannels.xml");
+        SaveChannelTree(tree, m_exeDir + "data/tvChannels.xml");
+    }
+    static QString shownName(Windows &w, int groupRow, int row)
+    {
+        auto *tv = child<QTreeView>(w.main, "tvChannels");
+        auto *delegate = dynamic_cast<UnreadCountDelegate *>(tv->itemDelegate());
+        const QModelIndex root = tv->model()->index(0, 0);
+        const QModelIndex group = tv->model()->index(groupRow, 0, root);
+        return delegate ? delegate->displayText(row < 0 ? group : tv->model()->index(row, 0, group))
+                        : QString();
+    }
+
     QString cacheText() const { return QString::fromUtf8(readAll(appFolder() + "data/" + Guid + ".xml")); }
 
     LoopbackServer m_server;
@@ -186,6 +218,32 @@ TEST_F(MainFrmReadingTest, AClickedAlertBringsUpTheWindowWithTheItemsChannelAndR
     const QModelIndexList selected = headers(w)->selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(selected.first().data().toString(), QStringLiteral("Żółta kartka dla sędziego"));
+}
+
+// The counts of the channels not on show are read behind the window's start, and arrive.
+TEST_F(MainFrmReadingTest, TheTreeShowsEveryChannelsUnreadCountOnceTheStartHasReadTheFiles)
+{
+    prepareChannels({4, 3, 0, 100});
+    Windows &w = createAll();
+    showWindow(*w.main);
+    EXPECT_TRUE(WaitUntil([&] { return shownName(w, 0, 3) == QStringLiteral("Kanał 3 (100)"); }))
+        << shownName(w, 0, 3).toStdString();
+    EXPECT_EQ(shownName(w, 0, 1), QStringLiteral("Kanał 1 (3)"));
+    EXPECT_EQ(shownName(w, 0, 2), QStringLiteral("Kanał 2"));
+    EXPECT_EQ(headers(w)->model()->rowCount(), 100) << "the first channel is on show";
+}
+
+// Closed while its start still reads the channels' files, the window goes without a fault.
+TEST_F(MainFrmReadingTest, AWindowClosedWhileTheCountsAreReadGoesQuietly)
+{
+    prepareChannels(QList<int>(150, 50));
+    for (int round = 0; round < 2; ++round) {
+        Windows &w = createAll();
+        if (round == 1)
+            showWindow(*w.main);
+        m_windows.clear();
+        EXPECT_TRUE(WaitForQueuedEvents(2));
+    }
 }
 
 } // namespace

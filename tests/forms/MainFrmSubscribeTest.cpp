@@ -5,19 +5,28 @@
 
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/EditChannelUnit.h"
+#include "catalogue/forms/SelectedNode.h"
 #include "feed/forms/NewChanellUnit.h"
+#include "reading/HeaderListModel.h"
+#include "reading/forms/UnreadCountDelegate.h"
+#include "support/LoopbackServer.h"
 #include "support/SmallFileSystem.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+
+#include <optional>
 
 namespace mainfrm_test {
 namespace {
@@ -52,9 +61,198 @@ protected:
         ADD_FAILURE() << "no OPML action " << qPrintable(verb);
         return nullptr;
     }
+    // Opens the wizard by its command, types `address` on its address page and subscribes;
+    // returns once the wizard has closed and the window has done what follows.
+    void subscribeByAddress(TfmMainFrm &main, const QString &address)
+    {
+        QTimer::singleShot(0, wizard, [this, address] {
+            wizard->findChild<QTabWidget *>(QStringLiteral("pgMain"))
+                ->setCurrentIndex(TfmNewChannelFrm::PageEnterName);
+            wizard->findChild<QLineEdit *>(QStringLiteral("edURL"))->setText(address);
+            wizard->findChild<QPushButton *>(QStringLiteral("btNext"))->click();
+        });
+        main.findChild<QAction *>(QStringLiteral("acChannelsAdd"))->trigger();
+    }
+    ChannelNode *addChannel(TfmMainFrm &main, ChannelNode *parent, const QString &name,
+                            const QString &url)
+    {
+        ChannelNode *node = main.channelTree()->addNode(parent, name, NodeKind::Channel);
+        node->channel()->url = url;
+        node->channel()->GUID = QStringLiteral("{11111111-2222-4333-8444-555555555555}");
+        return node;
+    }
+    static QTreeView *tree(TfmMainFrm &main)
+    {
+        return main.findChild<QTreeView *>(QStringLiteral("tvChannels"));
+    }
+    static QString shownText(TfmMainFrm &main, ChannelNode *node)
+    {
+        QTreeView *view = tree(main);
+        return static_cast<UnreadCountDelegate *>(view->itemDelegate())
+            ->displayText(main.channelTree()->indexOf(node));
+    }
+
     TfmNewChannelFrm *wizard = nullptr;
     TfmEditChannelFrm *properties = nullptr;
+    LoopbackServer m_server;
 };
+
+QByteArray feed(const char *title, int items)
+{
+    QByteArray doc = QByteArray("<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>") +
+                     title + "</title><link>http://site.test/</link>";
+    for (int i = 1; i <= items; ++i)
+        doc += "<item><title>Wiadomość " + QByteArray::number(i) + "</title></item>";
+    return doc + "</channel></rss>";
+}
+
+// After a failed subscription and its error box, the keys go to the main window again.
+TEST_F(MainFrmSubscribeTest, AfterAFailedSubscriptionTheKeysAreInTheMainWindow)
+{
+    m_server.setHandler([](const LoopbackRequest &) { return LoopbackReply::http("404 Not Found", "no"); });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createWithDialogs();
+    showWindow(*w.main);
+    m_boxes.shown.clear(); // the first start's offer of the wizard
+    w.main->activateWindow();
+    ASSERT_TRUE(WaitUntil([&] { return w.main->isActiveWindow(); }));
+    // The box is real, as the user sees it, and goes as the user's Enter makes it go.
+    m_boxes.alsoShow = [](QWidget *parent) {
+        QMessageBox box(QMessageBox::Critical, MessageCaptions::Error, QStringLiteral("x"),
+                        QMessageBox::Ok, parent);
+        WhenTrue(&box, [&box] { return box.isActiveWindow(); }, [&box](bool) { box.accept(); });
+        box.exec();
+    };
+    subscribeByAddress(*w.main, m_server.url(QStringLiteral("/missing.xml")));
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown[0].kind, QStringLiteral("error"));
+    EXPECT_FALSE(wizard->isVisible());
+    ASSERT_TRUE(WaitForQueuedEvents(3));
+    QWidget *focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr) << "no window has the keys";
+    EXPECT_EQ(focus->window(), w.main.get());
+    EXPECT_EQ(w.main->channelTree()->count(), 1);
+}
+
+// A channel the tree has already, under another spelling of its address, is not probed or
+// added again: the wizard says where it is and, asked to, the tree shows it.
+TEST_F(MainFrmSubscribeTest, AChannelSubscribedAlreadyIsShownInsteadOfAddedTwice)
+{
+    m_server.setHandler([](const LoopbackRequest &) { return LoopbackReply::http("200 OK", feed("Kraj", 1)); });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createWithDialogs();
+    showWindow(*w.main);
+    m_boxes.shown.clear(); // the first start's offer of the wizard
+    ChannelTree *channels = w.main->channelTree();
+    ChannelNode *group = channels->addNode(channels->root(), QString::fromUtf8("Wiadomości"), NodeKind::Group);
+    ChannelNode *known = addChannel(*w.main, group, QStringLiteral("Kraj"),
+                                    m_server.url(QStringLiteral("/kraj.xml")));
+    tree(*w.main)->collapseAll();
+    const int nodes = channels->count();
+
+    m_boxes.answers = {false};
+    const QString again = m_server.url(QStringLiteral("/kraj.xml/")).replace(QStringLiteral("http://"), QStringLiteral("HTTP://"));
+    QString typedAfter;
+    bool openAfter = false;
+    QTimer::singleShot(0, wizard, [&] {
+        wizard->findChild<QTabWidget *>(QStringLiteral("pgMain"))->setCurrentIndex(TfmNewChannelFrm::PageEnterName);
+        wizard->findChild<QLineEdit *>(QStringLiteral("edURL"))->setText(again);
+        wizard->findChild<QPushButton *>(QStringLiteral("btNext"))->click();
+        // Declined: the wizard stays for the address meant instead.
+        openAfter = wizard->isVisible();
+        typedAfter = wizard->findChild<QLineEdit *>(QStringLiteral("edURL"))->text();
+        wizard->reject();
+    });
+    w.main->findChild<QAction *>(QStringLiteral("acChannelsAdd"))->trigger();
+    ASSERT_EQ(m_boxes.shown.size(), 1);
+    EXPECT_EQ(m_boxes.shown[0].kind, QStringLiteral("question"));
+    EXPECT_EQ(m_boxes.shown[0].text,
+              QString::fromUtf8("Kanał Kraj jest już na liście kanałów, w grupie Moje kanały > "
+                                "Wiadomości.\nCzy chcesz go pokazać?"));
+    EXPECT_TRUE(openAfter);
+    EXPECT_EQ(typedAfter, again);
+    EXPECT_NE(SelectedNode(tree(*w.main), *channels), known);
+
+    m_boxes.answers = {true};
+    subscribeByAddress(*w.main, again);
+    EXPECT_EQ(m_boxes.shown.size(), 2);
+    EXPECT_FALSE(wizard->isVisible());
+    EXPECT_EQ(SelectedNode(tree(*w.main), *channels), known);
+    EXPECT_TRUE(tree(*w.main)->isExpanded(channels->indexOf(group)));
+    EXPECT_EQ(channels->count(), nodes);
+    EXPECT_EQ(m_server.requestCount(), 1) << "the known channel was fetched to be shown, not probed";
+}
+
+// Once subscribed, the new channel is selected, fetched and shown, and its count is drawn.
+TEST_F(MainFrmSubscribeTest, ANewChannelIsSelectedFetchedAndShownAtOnce)
+{
+    m_server.setHandler([](const LoopbackRequest &) { return LoopbackReply::http("200 OK", feed("Nowy", 2)); });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createWithDialogs();
+    showWindow(*w.main);
+    m_boxes.shown.clear(); // the first start's offer of the wizard
+    subscribeByAddress(*w.main, m_server.url(QStringLiteral("/nowy.xml")));
+    ChannelTree *channels = w.main->channelTree();
+    ASSERT_EQ(channels->count(), 2);
+    ChannelNode *added = channels->root()->child(0);
+    EXPECT_EQ(SelectedNode(tree(*w.main), *channels), added);
+    EXPECT_EQ(m_server.requestCount(), 2) << "the probe, then the channel's first update";
+    EXPECT_EQ(w.main->headerRows().rowCount(), 2);
+    EXPECT_EQ(shownText(*w.main, added), QStringLiteral("Nowy (2)"));
+    EXPECT_TRUE(m_boxes.shown.isEmpty());
+}
+
+// The second click of a double click must not start renaming the channel whose properties
+// the double click opens.
+TEST_F(MainFrmSubscribeTest, ADoubleClickOpeningThePropertiesLeavesNoEditorOpen)
+{
+    Windows &w = createWithDialogs();
+    showWindow(*w.main);
+    m_boxes.shown.clear(); // the first start's offer of the wizard
+    ChannelTree *channels = w.main->channelTree();
+    ChannelNode *node = addChannel(*w.main, channels->root(), QStringLiteral("Kanał"),
+                                   QStringLiteral("http://x.test/rss"));
+    // Fetched before: a click shows its rows from the cache file.
+    writeFile(w.main->userFolder().cacheFile(node->channel()->GUID), feed("Kanał", 1));
+    QTreeView *view = tree(*w.main);
+    view->expandAll();
+    view->setCurrentIndex(channels->indexOf(node));
+    w.main->UpdateActions();
+    int opened = 0;
+    QObject::connect(properties, &QDialog::finished, properties, [&] { ++opened; });
+    // The user reads the properties for longer than a double click lasts.
+    std::optional<QDeadlineTimer> reading;
+    WhenTrue(
+        properties,
+        [&] {
+            if (properties->isVisible() && !reading)
+                reading.emplace(3 * QApplication::doubleClickInterval());
+            return reading && reading->hasExpired();
+        },
+        [&](bool) { properties->reject(); });
+    const QPoint at = view->visualRect(channels->indexOf(node)).center();
+    // As a mouse sends it: a click on the selected node, then the second press as a double
+    // click.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, view->viewport()->mapToGlobal(at),
+                      Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &press);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, at, view->viewport()->mapToGlobal(at),
+                      Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &twice);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, view->viewport()->mapToGlobal(at),
+                        Qt::LeftButton, {}, {});
+    QApplication::sendEvent(view->viewport(), &release);
+    ASSERT_EQ(opened, 1);
+    // A click's rename waits for the double-click time: past it, no editor has opened.
+    const auto editorOpen = [&] { return view->indexWidget(channels->indexOf(node)) != nullptr; };
+    EXPECT_FALSE(WaitUntil(editorOpen, 3 * QApplication::doubleClickInterval()));
+    EXPECT_EQ(node->text(), QStringLiteral("Kanał"));
+
+    // A single click on the selected node still renames it.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at + QPoint(0, 0));
+    EXPECT_TRUE(WaitUntil(editorOpen));
+}
 
 TEST_F(MainFrmSubscribeTest, AddOpensTheWizardAndEditOpensTheChannelsProperties)
 {

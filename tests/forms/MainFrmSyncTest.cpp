@@ -15,11 +15,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
+#include <atomic>
 #include <functional>
 
 namespace {
@@ -109,6 +112,57 @@ TEST_F(MainFrmSyncTest, SyncingTheSelectedChannelWritesItsCacheFile)
     EXPECT_TRUE(reportLines(w.report).isEmpty());
     EXPECT_FALSE(w.main->channelUpdateBusy());
     EXPECT_TRUE(child<QAction>(w.main, "acSyncSelected")->isEnabled());
+}
+
+// A channel whose last update failed is drawn as failing, with the line that says why as
+// its tooltip, until an update of it succeeds.
+TEST_F(MainFrmSyncTest, AFailingChannelLooksFailingUntilAnUpdateSucceeds)
+{
+    auto broken = std::make_shared<std::atomic<bool>>(false);
+    m_server.setHandler([broken](const LoopbackRequest &) {
+        return *broken ? LoopbackReply::http("404 Not Found", "no")
+                       : LoopbackReply::http("200 OK", FeedDocument);
+    });
+    ASSERT_TRUE(m_server.start());
+    Windows &w = createAll();
+    showWindow(*w.main);
+    ChannelNode *node = addChannel(*w.main, QStringLiteral("/feed"));
+    auto *view = child<QTreeView>(w.main, "tvChannels");
+    view->expandAll();
+    const QModelIndex index = w.main->channelTree()->indexOf(node);
+    const auto tooltip = [&] {
+        const QPoint at = view->visualRect(index).center();
+        QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view->viewport(), &help);
+        const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QToolTip::hideText();
+        return text;
+    };
+    // The row in its own colours, not the selection's.
+    const auto picture = [&] {
+        view->selectionModel()->clearSelection();
+        const QImage image = view->viewport()->grab(view->visualRect(index)).toImage();
+        view->setCurrentIndex(index);
+        w.main->UpdateActions();
+        return image;
+    };
+    const auto sync = [&] { child<QAction>(w.main, "acSyncSelected")->trigger(); };
+    sync();
+    ASSERT_TRUE(QFile::exists(cacheFile()));
+    EXPECT_EQ(tooltip(), QString());
+    const QImage healthy = picture();
+
+    *broken = true;
+    sync();
+    const QString why = QString::fromUtf8(
+        "Nie można pobrać nowych nagłówków z Kanał (serwer odpowiedział: 404 Not Found)");
+    EXPECT_EQ(tooltip(), why);
+    EXPECT_NE(picture(), healthy);
+
+    *broken = false;
+    sync();
+    EXPECT_EQ(tooltip(), QString());
+    EXPECT_EQ(picture(), healthy);
 }
 
 // Selecting a channel that has never been fetched fetches it first, then shows its rows.

@@ -1,6 +1,7 @@
 #include "MainFrmFixture.h"
 #include "SignalWait.h"
 #include "app/WindowPlacement.h"
+#include "base/LiveSettings.h"
 #include "app/forms/AboutFrmUnit.h"
 #include "kit/ActionFacts.h"
 #include "app/forms/KolvaniApplication.h"
@@ -9,6 +10,7 @@
 #include "app/forms/MainFrmUnit.h"
 #include "kit/MainStatusBar.h"
 #include "kit/MessageBoxes.h"
+#include "kit/WebBrowser.h"
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "reading/HeaderListModel.h"
@@ -320,8 +322,18 @@ TEST_F(MainFrmFixture, SettingsReadAtStart)
     }
     writeFile(appFolder() + "data/config.ini",
               "[config]\r\ncbUpdates=1\r\nseInterval=30\r\nbDescendingSort=1\r\nnColumnToSort=1\r\n"
+              "cbRemoteContent=0\r\n"
               "[Channels]\r\nChannelsListURL=http://127.0.0.1/lista.xml\r\n");
     auto w = create();
+    EXPECT_FALSE(child<WebBrowser>(w, "wbContent")->remoteContentAllowed());
+    // The bar over the item waits until an item's remote content is held back.
+    EXPECT_TRUE(child<QWidget>(w, "pnRemoteContent")->isHidden());
+    w->liveSettings().set([&] {
+        AppSettings s = w->liveSettings().values();
+        s.remoteContent = true;
+        return s;
+    }());
+    EXPECT_TRUE(child<WebBrowser>(w, "wbContent")->remoteContentAllowed());
     EXPECT_EQ(w->tmUpdates()->interval(), 1800000);
     EXPECT_TRUE(w->tmUpdates()->isActive());
     EXPECT_TRUE(w->headerRows().sortDescending());
@@ -343,6 +355,8 @@ TEST_F(MainFrmFixture, SettingsReadAtStart)
 
     writeFile(appFolder() + "data/config.ini", "[config]\r\ncbUpdates=0\r\nseInterval=30\r\n");
     auto off = create();
+    EXPECT_TRUE(child<WebBrowser>(off, "wbContent")->remoteContentAllowed())
+        << "a settings file from before the choice keeps pictures on";
     EXPECT_FALSE(off->tmUpdates()->isActive());
     EXPECT_EQ(off->tmUpdates()->interval(), 0);
     EXPECT_FALSE(off->headerRows().sortDescending());

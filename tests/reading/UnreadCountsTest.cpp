@@ -3,12 +3,18 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/ChannelTreeFile.h"
 #include "reading/HeaderListModel.h"
+#include "support/SignalWait.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <memory>
 
 namespace {
 
@@ -117,6 +123,22 @@ TEST_F(UnreadCountsTest, MarksAndUpdatesKeepTheCountCurrent)
     EXPECT_EQ(counts.countFor(news), 5);
 }
 
+// A channel dropped on another channel becomes its child (the tree allows it): its
+// unread items still count in the group's total, there and after moving back.
+TEST_F(UnreadCountsTest, AChannelUnderAChannelStillCountsInItsGroup)
+{
+    counts.readAll(tree, cacheFileOf());
+    ASSERT_EQ(counts.countFor(news), 4);
+    const std::unique_ptr<QMimeData> dragged(tree.mimeData({tree.indexOf(b)}));
+    ASSERT_TRUE(tree.dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, tree.indexOf(a)));
+    ASSERT_EQ(b->parent(), a);
+    EXPECT_EQ(counts.countFor(a), 3) << "a channel shows its own items";
+    EXPECT_EQ(counts.countFor(news), 4);
+    EXPECT_EQ(counts.countFor(tree.root()), 4);
+    ASSERT_TRUE(tree.moveNode(b, news));
+    EXPECT_EQ(counts.countFor(news), 4);
+}
+
 // The count is drawn by the view; the node's text, and so the tree file, keeps the name.
 TEST_F(UnreadCountsTest, TheNodeTextAndTheTreeFileKeepThePlainName)
 {
@@ -130,6 +152,54 @@ TEST_F(UnreadCountsTest, TheNodeTextAndTheTreeFileKeepThePlainName)
     EXPECT_TRUE(text.contains("<name>Kanał A</name>"));
     EXPECT_FALSE(text.contains("(3)"));
     EXPECT_FALSE(text.contains("(4)"));
+}
+
+// The window's start reads the files on a thread of its own: the same counts arrive later,
+// and nothing the window said in the meantime is overwritten by an older file.
+TEST_F(UnreadCountsTest, CountsReadInTheBackgroundArriveRightAndYieldToNewerOnes)
+{
+    SignalCounter finished(&counts, &UnreadCounts::readingFinished);
+    counts.startReadingAll(tree, cacheFileOf());
+    EXPECT_TRUE(counts.reading());
+    EXPECT_EQ(counts.countFor(a), 0) << "nothing before the file is read";
+    ASSERT_TRUE(finished.waitForCount(1));
+    EXPECT_FALSE(counts.reading());
+    EXPECT_EQ(counts.countFor(a), 3);
+    EXPECT_EQ(counts.countFor(b), 1);
+    EXPECT_EQ(counts.countFor(c), 0);
+    EXPECT_EQ(counts.countFor(tree.root()), 4);
+
+    // Channel A shown and counted by the list, a mark changed in B, C deleted, all before
+    // the files' counts come in.
+    ASSERT_TRUE(writeAll(path("{CCCC}"), cacheFile({"1", "1"})));
+    counts.startReadingAll(tree, cacheFileOf());
+    counts.set(QStringLiteral("{AAAA}"), 7);
+    counts.adjust(QStringLiteral("{BBBB}"), +1);
+    counts.forget(QStringLiteral("{CCCC}"));
+    EXPECT_EQ(counts.countFor(b), 0);
+    ASSERT_TRUE(finished.waitForCount(2));
+    EXPECT_EQ(counts.countFor(a), 7);
+    EXPECT_EQ(counts.countFor(b), 2);
+    EXPECT_EQ(counts.countFor(c), 0);
+}
+
+// A window closed during its start takes the counts with it while the files are still read.
+TEST_F(UnreadCountsTest, CountsGoingAwayInTheMiddleOfAReadingStopIt)
+{
+    const QByteArray big = cacheFile(QList<QString>(2000, QStringLiteral("1")));
+    for (int i = 0; i < 200; ++i) {
+        ChannelNode *node = addChannel(tree.root(), QStringLiteral("K%1").arg(i),
+                                       QStringLiteral("{K%1}").arg(i));
+        ASSERT_TRUE(writeAll(path(node->channel()->GUID), big));
+    }
+    for (int round = 0; round < 3; ++round) {
+        auto gone = std::make_unique<UnreadCounts>();
+        gone->startReadingAll(tree, cacheFileOf());
+        if (round > 0) // let a batch or two be posted first
+            WaitUntil([] { return false; }, 20 * round);
+        gone.reset();
+        EXPECT_TRUE(WaitForQueuedEvents(2));
+    }
 }
 
 } // namespace

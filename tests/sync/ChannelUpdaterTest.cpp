@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QSignalSpy>
 #include <QTimer>
 
 namespace {
@@ -247,6 +248,31 @@ TEST_F(ChannelUpdaterTest, FailedDownloadLeavesCacheAndLastUpdate)
     EXPECT_EQ(channel.lastupdate, lastUpdate);
     EXPECT_FALSE(updater->channelUpdateBusy());
     EXPECT_TRUE(host.syncSelectedEnabled);
+}
+
+// The tree shows a channel whose last update failed, with the line that says why, until an
+// update of it succeeds.
+TEST_F(ChannelUpdaterTest, AFailedUpdateLeavesTheChannelFailingUntilOneSucceeds)
+{
+    const UpdateFailures &failures = updater->failures();
+    ASSERT_EQ(update(rss2({"A"})), 1);
+    EXPECT_FALSE(failures.failing(ChannelGuid));
+    const QString url = channel.url;
+    channel.url = server.url(QStringLiteral("/missing.xml"));
+    QSignalSpy changed(&updater->failures(), &UpdateFailures::changed);
+    EXPECT_EQ(updater->UpdateChannel(channel, QStringLiteral("Mój kanał")), -1);
+    EXPECT_TRUE(failures.failing(ChannelGuid));
+    EXPECT_EQ(failures.line(ChannelGuid),
+              QStringLiteral("Nie można pobrać nowych nagłówków z Mój kanał (serwer odpowiedział: "
+                             "404 Not Found)"));
+    EXPECT_EQ(changed.size(), 1);
+    channel.url = url;
+    EXPECT_EQ(update("<rss version=\"2.0\"><title>no channel</title></rss>"), -1);
+    EXPECT_EQ(failures.line(ChannelGuid), QStringLiteral("Zły format kanału Mój kanał"));
+    ASSERT_EQ(update(rss2({"A", "B"})), 1);
+    EXPECT_FALSE(failures.failing(ChannelGuid));
+    EXPECT_EQ(failures.line(ChannelGuid), QString());
+    EXPECT_EQ(changed.size(), 3);
 }
 
 TEST_F(ChannelUpdaterTest, BadDocumentsAreReportedAndLeaveTheCacheUntouched)

@@ -1,5 +1,6 @@
 // Fetching ahead during a run: the report in tree order whatever order the downloads end
-// in, a slow server not holding the others up, the connection limits, and cancelling.
+// in, a slow server not holding the others up, the connection limits, connections kept
+// alive between channels, and cancelling.
 
 #include "sync/FetchAhead.h"
 
@@ -210,6 +211,124 @@ TEST(FetchAheadLimits, FilesNobodyTookAreRemoved)
         EXPECT_TRUE(ahead.has(job));
     }
     EXPECT_FALSE(QFile::exists(job.targetFile));
+}
+
+// A whole run of `count` downloads from `from`, taken in order; their results.
+std::vector<FetchAhead::Result> fetchAll(FetchAhead &ahead, const LoopbackServer &from,
+                                         const QTemporaryDir &dir, int count,
+                                         const QString &user = QString())
+{
+    std::vector<FetchAhead::Job> jobs;
+    for (int i = 0; i < count; ++i)
+        jobs.push_back({from.url(QStringLiteral("/%1").arg(i)),
+                        dir.filePath(QStringLiteral("k%1.xml").arg(i)),
+                        i == 0 ? user : QString(),
+                        i == 0 ? user : QString()});
+    ahead.enqueue(jobs);
+    std::vector<FetchAhead::Result> results;
+    for (const FetchAhead::Job &job : jobs)
+        results.push_back(ahead.take(job, nullptr));
+    return results;
+}
+
+int failures(const std::vector<FetchAhead::Result> &results)
+{
+    int n = 0;
+    for (const FetchAhead::Result &result : results)
+        n += result.fetch.result != 0 || !result.reports.isEmpty();
+    return n;
+}
+
+// Connections live as long as the run: a server holding the whole tree sees one connection
+// per slot, two by default and up to six when the setting allows, not one per channel.
+TEST(FetchAheadKeepAlive, ARunOfOneServerOpensAtMostOneConnectionPerSlot)
+{
+    QTemporaryDir dir;
+    for (const int limit : {2, 6}) {
+        auto s = server();
+        FetchAhead ahead(ProxySettings{});
+        ahead.setBusyHostLimit(limit);
+        const auto results = fetchAll(ahead, *s, dir, 134);
+        EXPECT_EQ(failures(results), 0);
+        EXPECT_EQ(s->requestCount(), 134);
+        EXPECT_LE(s->connectionCount(), limit);
+        EXPECT_LE(ahead.highestRunning(), limit);
+    }
+}
+
+// Servers holding a share of the run each keep to two connections, whatever the setting.
+TEST(FetchAheadKeepAlive, ServersWithoutMostOfTheRunKeepToTwoConnections)
+{
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<LoopbackServer>> servers;
+    for (int i = 0; i < 3; ++i)
+        servers.push_back(server());
+    FetchAhead ahead(ProxySettings{});
+    ahead.setBusyHostLimit(6);
+    std::vector<FetchAhead::Job> jobs;
+    for (int i = 0; i < 60; ++i)
+        jobs.push_back({servers[size_t(i % 3)]->url(QStringLiteral("/%1").arg(i)),
+                        dir.filePath(QStringLiteral("s%1.xml").arg(i)),
+                        {},
+                        {}});
+    ahead.enqueue(jobs);
+    for (const FetchAhead::Job &job : jobs)
+        EXPECT_EQ(ahead.take(job, nullptr).fetch.result, 0);
+    for (const auto &s : servers)
+        EXPECT_LE(s->connectionCount(), 2);
+}
+
+// A kept connection serves the next channel with the request a connection of its own would
+// have carried: no cookie of another channel, the Content-Type of a fresh download even after
+// one with credentials, which sends none.
+TEST(FetchAheadKeepAlive, AReusedConnectionSendsEachChannelItsOwnRequest)
+{
+    QTemporaryDir dir;
+    LoopbackServer s;
+    s.setHandler([](const LoopbackRequest &request) {
+        return LoopbackReply::http("200 OK", feed(request.target().mid(1)),
+                                   "Set-Cookie: seen=" + request.target().mid(1) + "\r\n");
+    });
+    ASSERT_TRUE(s.start());
+    FetchAhead ahead(ProxySettings{}, 1, 1);
+    const auto results = fetchAll(ahead, s, dir, 3, QStringLiteral("jan"));
+    EXPECT_EQ(failures(results), 0);
+    EXPECT_EQ(s.connectionCount(), 1);
+    const QList<LoopbackRequest> requests = s.requests();
+    ASSERT_EQ(requests.size(), 3);
+    EXPECT_FALSE(requests[0].raw.contains("Content-Type:"));
+    EXPECT_TRUE(requests[0].raw.contains("Authorization: Basic "));
+    for (int i = 1; i < 3; ++i)
+        EXPECT_EQ(requests[i].raw.toStdString(),
+                  ("GET /" + QByteArray::number(i) +
+                   " HTTP/1.1\r\nContent-Type: text/html\r\nHost: 127.0.0.1:" +
+                   QByteArray::number(s.port()) +
+                   "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Indy "
+                   "Library)\r\n\r\n")
+                      .toStdString());
+}
+
+// "Connection: close" ends a connection after its reply, and a server that drops idle
+// connections without a word costs new connections, never a failed channel or a line.
+TEST(FetchAheadKeepAlive, ClosedConnectionsAreOpenedAgainWithoutALine)
+{
+    QTemporaryDir dir;
+    for (const bool announced : {true, false}) {
+        LoopbackServer s;
+        s.setHandler([announced](const LoopbackRequest &request) {
+            const QByteArray body = feed(request.target().mid(1));
+            if (announced)
+                return LoopbackReply::http("200 OK", body, "Connection: close\r\n");
+            LoopbackReply reply = LoopbackReply::http("200 OK", body);
+            reply.close = true;
+            return reply;
+        });
+        ASSERT_TRUE(s.start());
+        FetchAhead ahead(ProxySettings{});
+        const auto results = fetchAll(ahead, s, dir, 12);
+        EXPECT_EQ(failures(results), 0) << announced;
+        EXPECT_EQ(s.connectionCount(), 12) << announced;
+    }
 }
 
 } // namespace

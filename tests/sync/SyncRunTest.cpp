@@ -12,6 +12,7 @@
 #include "sync/ChannelUpdater.h"
 #include "sync/RunFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,6 +22,8 @@
 
 #include <atomic>
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -304,6 +307,50 @@ TEST_F(SyncRunTest, ValidatorsAreWrittenOnceAtTheEndOfARun)
     EXPECT_EQ(during, QStringList({first.join(QLatin1Char(' '))}));
     EXPECT_EQ(storedValidators(file),
               QStringList({guidOf(1) + "=a2", guidOf(2) + "=b1", guidOf(3) + "=c1"}));
+}
+
+// Every file of the per-user folder but the tree's, with what tells a rewrite: its inode (a
+// replacement is a new file) and its modification time to the nanosecond.
+QStringList fileStamps(const QString &folder)
+{
+    QStringList stamps;
+    for (const char *sub : {"data", "temp"}) {
+        const QDir dir(folder + QLatin1Char('/') + QLatin1String(sub));
+        for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+            if (name == QLatin1String("tvChannels.xml")) // the run stamps each channel's update
+                continue;
+            struct stat info
+            {
+            };
+            ::stat(QFile::encodeName(dir.filePath(name)).constData(), &info);
+            stamps << QStringLiteral("%1 %2 %3.%4")
+                          .arg(name)
+                          .arg(qulonglong(info.st_ino))
+                          .arg(qlonglong(info.st_mtim.tv_sec))
+                          .arg(qlonglong(info.st_mtim.tv_nsec));
+        }
+    }
+    return stamps;
+}
+
+TEST_F(SyncRunTest, ARunOfNotModifiedRepliesRewritesNoFile)
+{
+    server.setHandler([](const LoopbackRequest &request) {
+        const QByteArray etag = "\"" + request.target().mid(1) + "\"";
+        if (request.raw.contains("\r\nIf-None-Match: " + etag + "\r\n"))
+            return LoopbackReply::http("304 Not Modified", "");
+        return LoopbackReply::http("200 OK", feed(request.target().mid(1)), "ETag: " + etag + "\r\n");
+    });
+    channel(root(), QStringLiteral("A"), QStringLiteral("/a"));
+    channel(root(), QStringLiteral("B"), QStringLiteral("/b"));
+    run().SyncAllChannels();
+    ASSERT_TRUE(QFile::exists(cacheFileOf(2)));
+    const QStringList before = fileStamps(home.path());
+    lines.clear();
+    run().SyncAllChannels();
+    EXPECT_EQ(lines, QStringList({"1 Uaktualniono A", "1 Uaktualniono B"}));
+    EXPECT_EQ(server.requestCount(), 4);
+    EXPECT_EQ(fileStamps(home.path()), before);
 }
 
 // The settings of the session drive the timer: a changed interval starts a new period, the
