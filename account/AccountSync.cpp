@@ -86,6 +86,17 @@ ChannelNode *AccountSync::channelByGuid(ChannelNode *under, const QString &guid)
     return nullptr;
 }
 
+QString AccountSync::groupChangeRefusal(const ChannelNode *group) const
+{
+    ChannelNode *account = accountGroup();
+    if (!account || !group || !account->contains(group))
+        return QString();
+    return QStringLiteral("Grupy w „%1” są kategoriami serwera Tiny Tiny RSS, a jego API nie "
+                          "pozwala ich tworzyć, zmieniać ich nazw ani ich przenosić. Zrób to na "
+                          "serwerze; zmiana pojawi się tu przy następnej synchronizacji.")
+        .arg(account->text());
+}
+
 bool AccountSync::owns(const TtvChannel &channel) const
 {
     ChannelNode *group = accountGroup();
@@ -282,8 +293,14 @@ void AccountSync::pullServerSubscriptions(ChannelNode *group)
             ++it;
             continue;
         }
-        if (ChannelNode *node = channelByGuid(group, it->guid))
+        if (ChannelNode *node = channelByGuid(group, it->guid)) {
+            // The channel on show lets go of its file first; no file stays without a channel.
+            const QString cacheFile = m_folder.cacheFile(it->guid);
+            m_shown.beginReplace(cacheFile);
+            QFile::remove(cacheFile);
             m_tree.deleteNode(node);
+            m_shown.endReplace(cacheFile);
+        }
         it = m_state.feeds.erase(it);
     }
     // Groups of categories gone from the server go once they hold nothing.

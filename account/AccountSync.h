@@ -34,6 +34,8 @@ public:
 
     // The account file read again (after the settings dialog saved it).
     void reloadSettings();
+    // Where the account is kept: a file readable by the user alone.
+    QString accountFile() const;
     const AccountSettings &settings() const { return m_settings; }
     TtrssApi &api() { return *m_api; }
     // The group named after the account among the root's children; null when there is none.
@@ -42,6 +44,9 @@ public:
     bool owns(const TtvChannel &channel) const;
     bool ownsDownload(const QString &downloadFile) const;
     int pendingMarks() const { return m_queue.size(); }
+    // Why a group may not be made in `group` or `group` renamed: it is the account's group
+    // or lies in it, and the server's API has no call for categories. Empty otherwise.
+    QString groupChangeRefusal(const ChannelNode *group) const;
 
     // Before a run's channels: log in, subscriptions both ways, local marks queued and sent.
     // Problems are reported; the run goes on with the channels outside the account.
@@ -66,7 +71,6 @@ private:
     int feedOfDownload(const QString &downloadFile) const;
     ChannelNode *channelByGuid(ChannelNode *under, const QString &guid) const;
     ChannelNode *groupNamed(ChannelNode *under, const QString &name) const;
-    QString accountFile() const;
 
     const UserFolder &m_folder;
     ChannelTree &m_tree;

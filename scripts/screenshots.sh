@@ -5,7 +5,9 @@
 # wizard on both pages (with the shipped list) and asked for a channel the tree has already,
 # the tree with a channel whose update failed, and the channel properties dialog (also on the
 # small screen), and (scripts/reading_shots.sh) items as channels send them and a printed
-# long item. Each run uses a temporary home with a small sample channel tree, so the real
+# long item; the settings dialog's Synchronizacja page and, when tt-rss is installed, a tree
+# synchronised with a throw-away Tiny Tiny RSS server. SHOTS="name,name" takes only those.
+# Each run uses a temporary home with a small sample channel tree, so the real
 # per-user folder is never touched.
 # Usage: scripts/screenshots.sh [build folder]  ->  <build>/screenshots/*.png
 set -euo pipefail
@@ -72,11 +74,16 @@ PICS_PID=$!
 trap 'kill "$PICS_PID" 2>/dev/null || true; rm -rf "$PICS"' EXIT
 
 # shot NAME SCREEN(WxH) WINDOW(WxH) [KOLVANI_SCREENSHOT value]
+# SHOTS="a,b" takes only those pictures.
+wanted() { [ -z "${SHOTS:-}" ] || [[ ",$SHOTS," == *",$1,"* ]]; }
+
 shot() {
     local name=$1 screen=$2 window=$3 which=${4:-}
+    wanted "$name" || return 0
     local home
     home=$(mktemp -d)
     make_home "$home" "${window%x*}" "${window#*x}"
+    [ -n "${PREPARE:-}" ] && "$PREPARE" "$home"
     HOME="$home" XDG_DATA_HOME="$home/share" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/run" \
     KOLVANI_SCREENSHOT="$which" QT_QPA_PLATFORM=xcb \
     QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}" \
@@ -108,11 +115,49 @@ shot wizard-duplicate 1024x768 1024x768 wizard-duplicate
 shot tree-failing 1024x768 1024x768 tree-failing
 shot channel 1024x768 1024x768 channel
 shot channel-800x480 800x480 800x480 channel
+shot settings-account 1024x768 1024x768 config-account
+
+# A tree synchronised with a Tiny Tiny RSS account, when tt-rss is installed: a throw-away
+# server seeded by SQL (two categories, four feeds), then `kolvani --sync` before the shot.
+if [ -d /usr/share/tt-rss/www ] && wanted main-synchronised; then
+    TTRSS_DIR=$(mktemp -d /tmp/kvshot-XXXXXX)
+    trap 'kill "$PICS_PID" 2>/dev/null || true; rm -rf "$PICS"; "$HERE/ttrss-test-server.sh" stop "$TTRSS_DIR" >/dev/null 2>&1 || true' EXIT
+    TTRSS_OUT=$("$HERE/ttrss-test-server.sh" start "$TTRSS_DIR")
+    TTRSS_API=$(sed -n 's/^TTRSS_API=//p' <<<"$TTRSS_OUT")
+    TTRSS_PSQL=$(sed -n 's/^TTRSS_PSQL=//p' <<<"$TTRSS_OUT")
+    "$HERE/ttrss-test-server.sh" adduser "$TTRSS_DIR" anna tajne
+    (cd / && $TTRSS_PSQL -tA >/dev/null) <<'SQL'
+with u as (select id from ttrss_users where login = 'anna'),
+c1 as (insert into ttrss_feed_categories (owner_uid, title) select id, 'Nauka' from u returning id),
+c2 as (insert into ttrss_feed_categories (owner_uid, title) select id, 'Kultura' from u returning id),
+f as (insert into ttrss_feeds (owner_uid, title, feed_url, cat_id)
+      select u.id, t.title, t.url, case t.cat when 1 then (select id from c1) when 2 then (select id from c2) end
+      from u, (values ('Astronomia dziś', 'http://[::1]/astro.xml', 1), ('Fizyka', 'http://[::1]/fiz.xml', 1),
+                      ('Teatr i film', 'http://[::1]/teatr.xml', 2), ('Wiadomości lokalne', 'http://[::1]/lok.xml', 0))
+           as t(title, url, cat) returning id, title),
+e as (insert into ttrss_entries (title, guid, link, updated, content, content_hash, date_entered, date_updated)
+      select f.title || ': wiadomość ' || n, f.id || '-' || n, 'http://example.org/' || f.id || '/' || n,
+             now() - n * interval '3 hours', '<p>Treść wiadomości numer ' || n || '.</p>', 'h' || f.id || n, now(), now()
+      from f, generate_series(1, 6) n returning id, guid)
+insert into ttrss_user_entries (ref_id, uuid, owner_uid, feed_id, unread, tag_cache, label_cache)
+select e.id, '', (select id from u), split_part(e.guid, '-', 1)::int, split_part(e.guid, '-', 2)::int > 2, '', ''
+from e;
+SQL
+    synchronised_home() {
+        local data="$1/share/Kolvani/data"
+        printf '{"server":"%s","user":"anna","password":"tajne"}' "${TTRSS_API%api/}" >"$data/ttrss_account.json"
+        chmod 600 "$data/ttrss_account.json"
+        XDG_DATA_HOME="$1/share" "$BIN" --sync >/dev/null 2>&1 || true
+    }
+    PREPARE=synchronised_home shot main-synchronised 1024x768 1024x768
+    PREPARE=
+fi
 
 # The new-item pop-up over another application's window, under a real window manager, at
 # the first and at the last of three alerts.
 alert_shot() {
     local name=$1 next=$2
+    wanted "$name" || return 0
     local tests="$BUILD/tests/test_forms"
     [ -x "$tests" ] || { echo "no $tests: build the tests first" >&2; return; }
     command -v openbox >/dev/null || { echo "openbox missing" >&2; return; }
@@ -135,4 +180,6 @@ alert_shot alert-first 0
 alert_shot alert-last 2
 
 # Items as channels send them, and a printed long item.
-"$HERE/reading_shots.sh" "$BUILD"
+if [ -z "${SHOTS:-}" ]; then
+    "$HERE/reading_shots.sh" "$BUILD"
+fi

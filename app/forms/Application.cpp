@@ -1,5 +1,7 @@
 #include "app/forms/Application.h"
 
+#include "account/forms/AccountPage.h"
+#include "account/forms/AccountPageController.h"
 #include "app/CommandLine.h"
 #include "app/SingleInstance.h"
 #include "app/StartTrace.h"
@@ -121,6 +123,10 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
             properties->show();
         } else if (which == "config")
             config->show();
+        else if (which == "config-account") {
+            config->pcPages->setCurrentIndex(config->pcPages->count() - 1);
+            config->show();
+        }
         else if (which == "about")
             about->show();
         else if (which == "report") {
@@ -280,6 +286,10 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     TfmEditChannelFrm editChannel(&mainFrm);
     TfmUpdateProgressFrm updateProgress(mainFrm.liveSettings(), &mainFrm);
     TfmConfigFrm config(mainFrm.liveSettings(), configPath, programFile(), &mainFrm);
+    auto *accountPage = new AccountPage;
+    config.addPage(accountPage, QStringLiteral("Synchronizacja"));
+    AccountPageController accountController(*accountPage, mainFrm.account(), &config);
+    accountController.attachTo(config);
     TfmAboutFrm about(options.executableDir, &mainFrm);
     MainFrmWindows windows;
     windows.updateProgress = &updateProgress;

@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -261,14 +262,22 @@ void TfmConfigFrm::buildControls()
     buttons->addWidget(btOK);
     buttons->addWidget(btCancel);
 
+    // The program's own settings are the first page; subsystems add theirs (addPage).
+    auto *general = new QWidget;
+    auto *generalLayout = new QVBoxLayout(general);
+    generalLayout->addWidget(gbSync);
+    generalLayout->addWidget(gbProxy);
+    generalLayout->addWidget(cbAutorun);
+    generalLayout->addWidget(cbCloseAction);
+    generalLayout->addWidget(cbRemoteContent);
+    generalLayout->addStretch(1);
+    pcPages = new QTabWidget(this);
+    named(pcPages, "pcPages");
+    pcPages->addTab(general, QStringLiteral("Ogólne"));
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);
-    layout->addWidget(gbSync);
-    layout->addWidget(gbProxy);
-    layout->addWidget(cbAutorun);
-    layout->addWidget(cbCloseAction);
-    layout->addWidget(cbRemoteContent);
-    layout->addStretch(1);
+    layout->addWidget(pcPages);
     layout->addLayout(buttons);
 
     connect(btOK, &QPushButton::clicked, this, &TfmConfigFrm::btOKClick);
@@ -280,6 +289,11 @@ void TfmConfigFrm::buildControls()
     enableKeyPreview();
 
     fixSizeAtLeast(QSize(317, 276));
+}
+
+void TfmConfigFrm::addPage(QWidget *page, const QString &title)
+{
+    pcPages->addTab(page, title);
 }
 
 void TfmConfigFrm::FormCreate()

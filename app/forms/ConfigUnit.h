@@ -13,6 +13,7 @@ class QGroupBox;
 class QKeyEvent;
 class QLineEdit;
 class QPushButton;
+class QTabWidget;
 
 // Spin edit whose value is the number typed, like a classic spin edit: arrows and leaving
 // the field keep it between minimum and maximum, but a larger number typed and confirmed
@@ -74,6 +75,10 @@ public:
     QCheckBox *cbRemoteContent = nullptr;
     QPushButton *btOK = nullptr;
     QPushButton *btCancel = nullptr;
+    QTabWidget *pcPages = nullptr;
+
+    // A page of its own after the program's settings (the dialog takes the widget).
+    void addPage(QWidget *page, const QString &title);
 
     // The proxy controls as one value, read before every download.
     ProxySettings proxySettings() const;

@@ -43,6 +43,7 @@ class QToolButton;
 class QTreeView;
 class RemoteContentBar;
 class Session;
+class AccountSync;
 class ChannelTreeSaver;
 class SyncRunsController;
 class TfmNotifyFrm;
@@ -84,6 +85,8 @@ public:
     QTimer *tmUpdates() const;                                  // 0 = off
     // The settings of this run, for the windows that show and change them.
     LiveSettings &liveSettings() const;
+    // The Tiny Tiny RSS account the settings dialog edits.
+    AccountSync &account() const;
     QTimer *tmMarkAsUnread() const; // the delayed read mark
     const QList<QAction *> &alMainFrmActions() const { return m_actions; }
     QString channelsListUrl;

@@ -44,6 +44,8 @@
 
 #include "app/forms/MainFrmUnit.h"
 
+#include "account/AccountSync.h"
+
 #include "alerts/AlertQueue.h"
 #include "base/AppFolder.h"
 #include "app/AppLog.h"
@@ -186,6 +188,9 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     };
     outside.saveTree = [this] { m_session->treeSaver().commit(); };
     outside.showStatus = [this](const QString &text) { sbStatus->setPanelText(0, text); };
+    outside.groupRefusal = [this](const ChannelNode *node) {
+        return m_session->account().groupChangeRefusal(node);
+    };
     m_treeEditing = new TreeEditingController(
         {this, tvChannels, mnChannelsAdd, acChannelsAdd, acRemoveTreeItem, acChannelsEdit, acChannelsEditChanel,
          acChannelsSendChannel},
@@ -403,6 +408,11 @@ bool TfmMainFrm::cancelRequested() const
 LiveSettings &TfmMainFrm::liveSettings() const
 {
     return m_session->liveSettings();
+}
+
+AccountSync &TfmMainFrm::account() const
+{
+    return m_session->account();
 }
 
 QTimer *TfmMainFrm::tmUpdates() const

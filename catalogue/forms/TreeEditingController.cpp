@@ -105,6 +105,8 @@ void TreeEditingController::sbChannelsAddClick()
 void TreeEditingController::acChannelsGroupAddExecute()
 {
     ChannelNode *parent = ParentForNewNode(m_tree, selectedNode());
+    if (refusedForGroup(parent))
+        return;
     ChannelNode *group = m_tree.addNode(parent, QStringLiteral("Nowy folder"), NodeKind::Group);
     if (!group)
         return;
@@ -113,8 +115,19 @@ void TreeEditingController::acChannelsGroupAddExecute()
     emit stateChanged();
 }
 
+bool TreeEditingController::refusedForGroup(const ChannelNode *node)
+{
+    const QString why = m_outside.groupRefusal ? m_outside.groupRefusal(node) : QString();
+    if (why.isEmpty())
+        return false;
+    m_boxes.information(m_w.window, why, MessageCaptions::Information);
+    return true;
+}
+
 void TreeEditingController::startRename(ChannelNode *node)
 {
+    if (node && node->isGroup() && refusedForGroup(node))
+        return;
     const QModelIndex index = m_tree.indexOf(node);
     m_w.tvChannels->setCurrentIndex(index);
     m_w.tvChannels->edit(index);

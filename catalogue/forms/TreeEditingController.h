@@ -50,6 +50,9 @@ public:
         std::function<QString()> openOpmlFile, saveOpmlFile; // file choosers; empty: cancelled
         std::function<void()> saveTree; // the tree file now; raises FileError
         std::function<void(const QString &)> showStatus; // status panel 0
+        // Why a group may not be made in, or renamed at, this group (a synchronisation
+        // server's group the server cannot follow); empty when it may.
+        std::function<QString(const ChannelNode *)> groupRefusal;
     };
 
     TreeEditingController(const Widgets &widgets, ChannelTree &tree, const UserFolder &folder,
@@ -100,6 +103,7 @@ private:
     void tvChannelsRenameRefused();
     void nodeDropped(ChannelNode *target);
     void startRename(ChannelNode *node);
+    bool refusedForGroup(const ChannelNode *node);
     void deleteCacheFiles(ChannelNode *node);
     bool removalRefused() const;
 

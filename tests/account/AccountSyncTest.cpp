@@ -3,6 +3,7 @@
 
 #include "account/MarkQueue.h"
 #include "reading/ShownChannel.h"
+#include "support/ProgramRun.h"
 
 #include <QJsonArray>
 #include <QSet>
@@ -284,4 +285,19 @@ TEST_F(AccountSyncTest, AWrongPasswordIsReportedAndNothingHereIsLost)
         << lines.lines.join('\n').toStdString();
     ASSERT_EQ(find(accountGroup(), QStringLiteral("Hasło")), node);
     EXPECT_EQ(cacheOf(node), cache);
+}
+
+TEST_F(AccountSyncTest, TheCommandLineSynchronisesTheAccountWithoutAWindow)
+{
+    subscribeThere(user + QStringLiteral("/cli.xml"), QStringLiteral("Z wiersza"), 0, 2);
+    session.reset(); // the command takes the per-user folder for itself
+    const ProgramRun sync =
+        runProgram(KolvaniProgram, {QStringLiteral("--sync")}, 120000, dataHomeEnvironment(home.path()));
+    EXPECT_EQ(sync.exitCode, 0) << sync.out.toStdString() << sync.err.toStdString();
+    EXPECT_TRUE(sync.err.contains(QStringLiteral("Uaktualniono Z wiersza"))) << sync.err.toStdString();
+    EXPECT_TRUE(sync.err.contains(QStringLiteral("Nowych wiadomości: 2"))) << sync.err.toStdString();
+    openSession();
+    ChannelNode *node = find(accountGroup(), QStringLiteral("Z wiersza"));
+    ASSERT_TRUE(node);
+    EXPECT_TRUE(cacheOf(node).contains("Z wiersza 2"));
 }

@@ -55,6 +55,10 @@ protected:
         outside.showStatus = [this](const QString &text) { statuses << text; };
         outside.showWizard = [this] { ++wizardShown; };
         outside.editChannel = [this](ChannelNode *node) { return editFrm.editChannel(tree, node); };
+        outside.groupRefusal = [this](const ChannelNode *node) {
+            return serverGroup && serverGroup->contains(node) ? QStringLiteral("Nie na serwerze.")
+                                                              : QString();
+        };
         controller = std::make_unique<TreeEditingController>(w, tree, folder, boxes, outside);
         QObject::connect(controller.get(), &TreeEditingController::releaseCacheFile,
                          [this](const QString &path) { released << path; });
@@ -118,6 +122,7 @@ protected:
     QString opmlFile;
     int wizardShown = 0;
     QStringList statuses;
+    ChannelNode *serverGroup = nullptr; // groups a synchronisation server cannot follow
     ChannelNode *news, *a, *sub, *b, *deep, *c, *other;
 };
 
@@ -137,6 +142,27 @@ TEST_F(TreeEditingControllerTest, ANewGroupGoesBesideASelectedChannelAndIsRename
     select(sub);
     controller->acChannelsGroupAddExecute();
     EXPECT_EQ(sub->child(sub->childCount() - 1)->text(), "Nowy folder");
+}
+
+TEST_F(TreeEditingControllerTest, GroupsOfASynchronisationServerAreNeitherMadeNorRenamedHere)
+{
+    serverGroup = sub;
+    select(b);
+    const int before = sub->childCount();
+    controller->acChannelsGroupAddExecute();
+    EXPECT_EQ(sub->childCount(), before);
+    ASSERT_EQ(boxes.shown.size(), 1);
+    EXPECT_EQ(boxes.shown.first().text, QStringLiteral("Nie na serwerze."));
+    select(deep);
+    controller->Zmienazw1Click();
+    EXPECT_EQ(editor(), nullptr);
+    EXPECT_EQ(boxes.shown.size(), 2);
+
+    // Outside that group everything is as always.
+    select(news);
+    controller->Zmienazw1Click();
+    EXPECT_NE(editor(), nullptr);
+    EXPECT_EQ(boxes.shown.size(), 2);
 }
 
 TEST_F(TreeEditingControllerTest, ANameInPlaceMayBe250CharactersLongOrEmpty)
