@@ -34,6 +34,13 @@ void ContentGuard::setDocument(const QUrl &document)
     setBlocked(false);
 }
 
+void ContentGuard::startShowing(const QUrl &document)
+{
+    m_document = document;
+    m_allowedOnce.clear();
+    setBlocked(false);
+}
+
 void ContentGuard::allowRemoteForDocument()
 {
     m_allowedOnce = m_document;

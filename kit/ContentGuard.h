@@ -25,6 +25,9 @@ public:
     // The main document the page opens now; requests that name no local page of their own
     // belong to it. A document other than the one allowed once ends that allowance.
     void setDocument(const QUrl &document);
+    // A page handed over anew is a new showing even under the same address: what was held
+    // back, and an allowance for it, start afresh. A reload is no new showing.
+    void startShowing(const QUrl &document);
     // Remote content for the document on show, until another document is opened.
     void allowRemoteForDocument();
 

@@ -146,6 +146,8 @@ void WebPage::showContent(const QByteArray &html, const QUrl &url)
     m_approved.clear();
     m_contentPending = true;
     m_contentAddress = url;
+    if (m_guard)
+        m_guard->startShowing(url);
     applySettingsFor(url);
     setContent(html, QStringLiteral("text/html;charset=UTF-8"), url);
 }

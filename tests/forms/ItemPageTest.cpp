@@ -6,6 +6,7 @@
 #include "reading/ItemDisplay.h"
 #include "reading/ItemPage.h"
 #include "xml/XmlDocument.h"
+#include "ItemPageShow.h"
 #include "PageAnswers.h"
 #include "SignalWait.h"
 #include "support/TestFiles.h"
@@ -120,16 +121,6 @@ QByteArray rss2Document(const QList<Item> &items, const QByteArray &channelExtra
 
 // The item element with that GUID, as the item view hands it over; the whole document when
 // there is none.
-XmlNode itemOf(const XmlDocument &doc, const QString &guid)
-{
-    const XmlNode root = doc.documentElement();
-    for (XmlNode level : {root, root.firstChild()})
-        for (XmlNode n = level.firstChild(); !n.isNull(); n = n.nextSibling())
-            if (n.isElement() && n.attribute(QStringLiteral("GUID")) == guid)
-                return n;
-    return root;
-}
-
 class ItemPage : public ::testing::Test
 {
 protected:
@@ -161,16 +152,7 @@ protected:
     bool showPage(const QString &file, const QString &sheet, const QString &guid,
                   const QString &address)
     {
-        XmlDocument doc;
-        doc.loadFromFile(file);
-        const QString text = ItemDisplay::WorkingSheetText(m_folder, sheet, guid);
-        if (!ItemDisplay::WriteWorkingSheetText(m_folder, text))
-            return false;
-        const QByteArray page = m_pages.render(text, itemOf(doc, guid));
-        SignalCounter done(m_browser.get(), &WebBrowser::DocumentComplete);
-        if (!m_browser->ShowPage(address, page))
-            return false;
-        return done.wait(20000);
+        return ShowItemInPage(*m_browser, m_pages, m_folder, file, sheet, guid, address);
     }
 
     QString plainText() { return PagePlainText(m_browser->page(), QStringLiteral("<no answer>")); }

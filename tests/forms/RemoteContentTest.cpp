@@ -2,6 +2,7 @@
 // only while the user allows remote content or asks for it once, fonts only from the item's
 // own site, media that never starts by itself.
 
+#include "ItemPageShow.h"
 #include "PageAnswers.h"
 #include "SignalWait.h"
 #include "base/UserFolder.h"
@@ -101,15 +102,25 @@ protected:
     QByteArray url(const QByteArray &path) const { return m_server.url(path).toLatin1(); }
 
     // Shows the item the way the item view does: its site, the working sheet, the address.
-    bool show(const QByteArray &link, const QByteArray &text)
+    bool show(const QByteArray &link, const QByteArray &text) { return show(link, text, true); }
+    // `inPage` false: the browser renders the cache file itself, as it does for a page too
+    // large to hand over; the item's own style sheets survive only there.
+    bool show(const QByteArray &link, const QByteArray &text, bool inPage)
     {
         m_browser->setItemSite(QUrl(QString::fromLatin1(link)));
-        if (!writeAll(m_folder.cacheFile(ChannelGuid), itemDocument(link, text)) ||
-            !ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::Rss2Sheet, GuidA))
-            return false;
-        SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
-        return m_browser->Navigate(ItemDisplay::ChannelItemAddress(m_folder, ChannelGuid, GuidA)) &&
-               done.wait();
+        if (!inPage) {
+            if (!writeAll(m_folder.cacheFile(ChannelGuid), itemDocument(link, text)) ||
+                !ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::Rss2Sheet, GuidA))
+                return false;
+            SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
+            return m_browser->Navigate(
+                       ItemDisplay::ChannelItemAddress(m_folder, ChannelGuid, GuidA)) &&
+                   done.wait();
+        }
+        return writeAll(m_folder.cacheFile(ChannelGuid), itemDocument(link, text)) &&
+               ShowItemInPage(*m_browser, m_pages, m_folder, m_folder.cacheFile(ChannelGuid),
+                              ItemDisplay::Rss2Sheet, GuidA,
+                              ItemDisplay::ChannelItemAddress(m_folder, ChannelGuid, GuidA));
     }
 
     int requestsFor(const QByteArray &path) const
@@ -126,6 +137,7 @@ protected:
     QWidget m_window;
     WebBrowser *m_browser = nullptr;
     RemoteContentBar *m_bar = nullptr;
+    ItemPageRenderer m_pages;
 };
 
 TEST_F(RemoteContent, OffHoldsPicturesBackUntilTheReaderLoadsThemOnce)
@@ -144,7 +156,10 @@ TEST_F(RemoteContent, OffHoldsPicturesBackUntilTheReaderLoadsThemOnce)
     EXPECT_TRUE(WaitUntil([&] { return requestsFor("/tracker.png") == 1; }));
     EXPECT_FALSE(m_bar->isVisible());
 
-    // Once: the next showing of an item holds its pictures back again.
+    // Once: after another page (the blank one, as when the list empties) the item shown
+    // again holds its pictures back.
+    SignalCounter blank(m_browser, &WebBrowser::DocumentComplete);
+    ASSERT_TRUE(m_browser->Navigate(QStringLiteral("about:blank")) && blank.wait());
     ASSERT_TRUE(show("http://localhost:9/art/1", text));
     ASSERT_TRUE(WaitUntil([&] { return m_bar->isVisible(); }));
     EXPECT_EQ(requestsFor("/tracker.png"), 1);
@@ -165,7 +180,7 @@ TEST_F(RemoteContent, FontsComeOnlyFromTheItemsOwnSite)
         "); } @font-face { font-family: Wlasna; src: url(/wlasna.woff); }"
         " .a { font-family: Obca; } .b { font-family: Wlasna; }</style>"
         "<p class=\"a\">Tekst obcą czcionką</p><p class=\"b\">Tekst własną czcionką</p>";
-    ASSERT_TRUE(show(url("/art/1"), text));
+    ASSERT_TRUE(show(url("/art/1"), text, false));
     // Both fonts are asked for together; by the time the site's own has come, the other
     // would have been asked for too.
     ASSERT_TRUE(WaitUntil([&] { return requestsFor("/wlasna.woff") == 1; }));
@@ -179,29 +194,35 @@ TEST_F(RemoteContent, FontsComeOnlyFromTheItemsOwnSite)
 // (which any browser lets start by itself).
 TEST_F(RemoteContent, MediaNeverStartsByItself)
 {
-    const QString page = m_folder.dataFolder() + QStringLiteral("media.html");
-    ASSERT_TRUE(writeAll(page, "<!DOCTYPE html><html><body>"
-                               "<video id=\"v\" autoplay src=\"" +
-                                   url("/sound.wav") +
-                                   "\"></video>"
-                                   "<video id=\"m\" autoplay muted src=\"" +
-                                   url("/muted.wav") + "\"></video></body></html>"));
-    SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
-    ASSERT_TRUE(m_browser->Navigate(page));
-    ASSERT_TRUE(done.wait());
-    const auto state = [&](const char *expression) {
-        return RunInApplicationWorld(
-            m_browser->page(), QStringLiteral("(function(){var v=document.getElementById('v'),"
-                                              "m=document.getElementById('m');return %1;})()")
-                                   .arg(QLatin1String(expression)));
-    };
-    // Ready to play through: an allowed autoplay would have started now.
-    ASSERT_TRUE(
-        WaitUntil([&] { return state("Math.min(v.readyState, m.readyState)").toInt() >= 4; }));
-    EXPECT_TRUE(state("true").toBool());
-    EXPECT_TRUE(state("v.paused").toBool());
-    EXPECT_TRUE(state("m.paused").toBool());
-    EXPECT_EQ(state("v.currentTime + m.currentTime").toDouble(), 0.0);
+    // A page of the web folder and a page the program made (as items are shown) alike.
+    for (const bool made : {false, true}) {
+        const QString page = m_folder.dataFolder() + QStringLiteral("media.html");
+        ASSERT_TRUE(writeAll(page, "<!DOCTYPE html><html><body>"
+                                   "<video id=\"v\" autoplay src=\"" +
+                                       url("/sound.wav") +
+                                       "\"></video>"
+                                       "<video id=\"m\" autoplay muted src=\"" +
+                                       url("/muted.wav") + "\"></video></body></html>"));
+        SignalCounter done(m_browser, &WebBrowser::DocumentComplete);
+        if (made)
+            ASSERT_TRUE(m_browser->ShowPage(page, readAll(page)));
+        else
+            ASSERT_TRUE(m_browser->Navigate(page));
+        ASSERT_TRUE(done.wait());
+        const auto state = [&](const char *expression) {
+            return RunInApplicationWorld(
+                m_browser->page(), QStringLiteral("(function(){var v=document.getElementById('v'),"
+                                                  "m=document.getElementById('m');return %1;})()")
+                                       .arg(QLatin1String(expression)));
+        };
+        // Ready to play through: an allowed autoplay would have started now.
+        ASSERT_TRUE(
+            WaitUntil([&] { return state("Math.min(v.readyState, m.readyState)").toInt() >= 4; }));
+        EXPECT_TRUE(state("true").toBool());
+        EXPECT_TRUE(state("v.paused").toBool());
+        EXPECT_TRUE(state("m.paused").toBool());
+        EXPECT_EQ(state("v.currentTime + m.currentTime").toDouble(), 0.0) << made;
+    }
 }
 
 } // namespace
