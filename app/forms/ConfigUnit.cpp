@@ -254,14 +254,6 @@ void TfmConfigFrm::buildControls()
         "Wyłączone: zdalna zawartość wczytuje się dopiero po kliknięciu \"Wczytaj\" nad "
         "wiadomością, więc nadawca nie wie, że ją przeczytano."));
 
-    btOK = UiLook::flatPushButton("btOK", QStringLiteral("&OK"), this);
-    btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btOK);
-    buttons->addWidget(btCancel);
-
     // The program's own settings are the first page; subsystems add theirs (addPage).
     auto *general = new QWidget;
     auto *generalLayout = new QVBoxLayout(general);
@@ -274,6 +266,15 @@ void TfmConfigFrm::buildControls()
     pcPages = new QTabWidget(this);
     named(pcPages, "pcPages");
     pcPages->addTab(general, QStringLiteral("Ogólne"));
+
+    // Made after the pages, so that the first field, not OK, has the focus when it opens.
+    btOK = UiLook::flatPushButton("btOK", QStringLiteral("&OK"), this);
+    btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btOK);
+    buttons->addWidget(btCancel);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 8, 8, 8);

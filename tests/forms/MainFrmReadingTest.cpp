@@ -260,9 +260,10 @@ TEST_F(MainFrmReadingTest, AtTheSmallestSizeTheItemHasRoomForTenLinesOfText)
                                                              text));
     });
     Windows &w = createAll();
-    w.main->resize(800, 480);
+    // After the show: a first start places the window by the screen.
     showWindow(*w.main);
-    ASSERT_EQ(w.main->height(), 480);
+    w.main->resize(800, 480);
+    ASSERT_TRUE(WaitUntil([&w] { return w.main->height() == 480; }));
     auto *browser = child<WebBrowser>(w.main, "wbContent");
     showChannel(w);
     ASSERT_TRUE(WaitUntil([browser] {
