@@ -2,7 +2,8 @@
 # Pictures of the program under a virtual screen: the main window at 800x480 and on a full
 # 1920x1080 screen, the settings dialog, the About box, the report window (also after a real
 # run with errors, with the main window's notice before it is opened), the new channel
-# wizard on both pages (with the shipped list) and asked for a channel the tree has already,
+# wizard on both pages (with the shipped list), asked for a channel the tree has already and
+# failing to reach a server (the box with its cause),
 # the tree with a channel whose update failed, and the channel properties dialog (also on the
 # small screen), and (scripts/reading_shots.sh) items as channels send them and a printed
 # long item; the settings dialog's Synchronizacja page and, when tt-rss is installed, a tree
@@ -112,6 +113,7 @@ WAIT=$((WAIT + 20)) shot report-run 1024x768 1024x768 report-run
 shot wizard-list 1024x768 1024x768 wizard-list
 shot wizard-address 1024x768 1024x768 wizard-address
 shot wizard-duplicate 1024x768 1024x768 wizard-duplicate
+shot wizard-error 1024x768 1024x768 wizard-error
 shot tree-failing 1024x768 1024x768 tree-failing
 shot channel 1024x768 1024x768 channel
 shot channel-800x480 800x480 800x480 channel

@@ -114,6 +114,11 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
             wizard->setStartAddress(QStringLiteral("HTTP://127.0.0.1:9/kraj.xml/"));
             wizard->show();
             QTimer::singleShot(500, wizard, [wizard] { wizard->btNextClick(); });
+        } else if (which == "wizard-error") {
+            // An address not in the tree whose server is not there: the box says why.
+            wizard->setStartAddress(QStringLiteral("http://127.0.0.1:9/inny.xml"));
+            wizard->show();
+            QTimer::singleShot(500, wizard, [wizard] { wizard->btNextClick(); });
         } else if (which == "tree-failing") {
             showFailingChannel(mainFrm);
         } else if (which == "channel") {
