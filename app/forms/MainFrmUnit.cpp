@@ -461,10 +461,13 @@ void TfmMainFrm::restorePlacement()
         const WindowPlacement placement = ReadWindowPlacement(*store);
         if (!placement.valid) {
             // A large screen is used from the first start; a small one keeps the least size.
+            // Only the size: where a new window goes is the window manager's choice, and a
+            // place given here moves the window after it is mapped, away from its dialogs.
             const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
             if (screen && !isMinimized())
-                setGeometry(FirstStartPlace(screen->availableGeometry(), minimumSize(),
-                                            UiLook::expectedFrame(this)));
+                resize(FirstStartPlace(screen->availableGeometry(), minimumSize(),
+                                       UiLook::expectedFrame(this))
+                           .size());
             return;
         }
         if (placement.normalRect.isValid() && placement.normalRect.width() >= minimumWidth() &&
