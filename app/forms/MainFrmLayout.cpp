@@ -25,6 +25,9 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+// Below this window height the banner is hidden.
+constexpr int ShortWindowHeight = 600;
+
 namespace {
 
 // Tabs of the left panel, drawn by the window. The active tab stands out: lighter, joined to

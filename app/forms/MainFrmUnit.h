@@ -85,8 +85,7 @@ public:
     QTimer *tmUpdates() const;                                  // 0 = off
     // The settings of this run, for the windows that show and change them.
     LiveSettings &liveSettings() const;
-    // The Tiny Tiny RSS account the settings dialog edits.
-    AccountSync &account() const;
+    AccountSync &account() const; // the Tiny Tiny RSS account the settings dialog edits
     QTimer *tmMarkAsUnread() const; // the delayed read mark
     const QList<QAction *> &alMainFrmActions() const { return m_actions; }
     QString channelsListUrl;
@@ -96,13 +95,9 @@ public:
     // IReportSink: an error line in the report window.
     void ReportProblem(const QString &line) override;
 
-    static const QString HomePageUrl;
-    static const QString HelpPageUrl;
+    static const QString HomePageUrl, HelpPageUrl;
     // The size the window is laid out for, and the least it takes where the screen allows.
     static constexpr QSize LeastSize{800, 480};
-    // Below this height the banner is hidden.
-    static constexpr int ShortWindowHeight = 600;
-
     // The facts the actions depend on, and every action's state computed from them.
     ActionFacts actionFacts() const;
     void applyActionFacts(const ActionFacts &facts);
@@ -244,8 +239,7 @@ private:
     QList<QIcon> m_images;
     QTimer *m_actionUpdate = nullptr;
     MainFrmWindows m_windows;
-    // Its size is saved with the placement, also when it went first at the program's end.
-    QPointer<TfmUpdateProgressFrm> m_reportWindow;
+    QPointer<TfmUpdateProgressFrm> m_reportWindow; // its size is saved with the placement
     std::unique_ptr<UserDataLock> m_dataLock;
     bool m_startupFailed = false, m_formCreated = false, m_shownOnce = false;
     bool m_placementSaved = false, m_quitPending = false, m_ending = false;
