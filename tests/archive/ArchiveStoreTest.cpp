@@ -596,20 +596,24 @@ TEST_F(ArchiveStoreTest, AKillDuringAddingOrDeletingLeavesTheArchiveWhole)
                         rows.push_back(archiveRow(guids.back(), ChB, "t", QString(700, 'o')));
                     }
                     store->archiveTable().insert(rows);
-                    if (k == 0 && write(ready[1], "x", 1) != 1)
+                    if (write(ready[1], "i", 1) != 1)
                         _exit(3);
                     store->dbCommand().deleteByGuids(guids);
+                    if (write(ready[1], "d", 1) != 1)
+                        _exit(3);
                 }
             } catch (...) {
                 _exit(2);
             }
         }
         close(ready[1]);
+        // Each round lets the writer finish a different number of steps, so the kill lands
+        // in an insert in one round and in a delete in another.
         char byte = 0;
-        ASSERT_EQ(read(ready[0], &byte, 1), 1);
-        close(ready[0]);
-        usleep(useconds_t(20000 + round * 37000));
+        for (int step = 0; step <= round; ++step)
+            ASSERT_EQ(read(ready[0], &byte, 1), 1);
         kill(child, SIGKILL);
+        close(ready[0]);
         int status = 0;
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << status;
