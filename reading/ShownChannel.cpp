@@ -23,10 +23,11 @@ bool ShownChannel::shows(const QString &cacheFile) const
 
 void ShownChannel::writeBack()
 {
-    if (!m_document->active())
+    if (!m_document->active() || !m_unsaved)
         return;
     try {
         m_document->save();
+        m_unsaved = false;
     } catch (const std::exception &e) {
         qCWarning(lcReading, "writing back the channel on show: %s", e.what());
     }
@@ -40,10 +41,13 @@ void ShownChannel::closeFile(const QString &cacheFile)
     forgetItems();
     m_document->setActive(false);
     m_document->setFileName(QString());
+    m_unsaved = false;
 }
 
 XmlNode ShownChannel::itemNode(const HeaderRow &row)
 {
+    // The node handed out may be changed (the read marks, the commands on items).
+    m_unsaved = true;
     const XmlNode item = itemNode(row.id);
     if (item.isNull() || item.attribute(QStringLiteral("GUID")) != row.guid)
         return XmlNode();
@@ -126,6 +130,7 @@ void ShownChannel::endReplace(const QString &cacheFile)
     emit replacing(false);
     try {
         m_document->setActive(true);
+        m_unsaved = false; // read again from the new file
         emit reloaded();
     } catch (const std::exception &e) {
         // The header list shows what it can; the next selection reads the file again.

@@ -68,6 +68,9 @@ HeaderFill ShownChannel::fillHeaders(const QString &guid, const QString &name,
     }
     try {
         doc.setActive(true);
+        // Read from its file just now, it holds nothing the file does not.
+        if (!reuseDocument)
+            m_unsaved = false;
     } catch (const std::exception &e) {
         qCWarning(lcReading, "cannot read the cache file of %s: %s", qPrintable(name), e.what());
         report.ReportProblem(badFormatLine(name));
@@ -96,7 +99,9 @@ HeaderFill ShownChannel::fillHeaders(const QString &guid, const QString &name,
     fill.unreadCount = read.unreadCount;
     fill.formatError = read.formatError;
     // The file already holds what was read unless the walk had to add elements.
-    if (read.documentChanged)
+    if (read.documentChanged) {
+        m_unsaved = true;
         writeBack();
+    }
     return fill;
 }
