@@ -46,9 +46,7 @@ void ShownChannel::closeFile(const QString &cacheFile)
 
 XmlNode ShownChannel::itemNode(const HeaderRow &row)
 {
-    // The node handed out may be changed (the read marks, the commands on items).
-    m_unsaved = true;
-    const XmlNode item = itemNode(row.id);
+    const XmlNode item = itemNode(row.id); // may be changed: marks the document unsaved
     if (item.isNull() || item.attribute(QStringLiteral("GUID")) != row.guid)
         return XmlNode();
     return item;

@@ -117,5 +117,5 @@ private:
     std::unique_ptr<ItemPageRenderer> m_pages;
     QString m_shownSheet; // the working sheet of the item shown last
     // The document may hold changes its file does not: set by every way into its nodes.
-    bool m_unsaved = false;
+    mutable bool m_unsaved = false;
 };

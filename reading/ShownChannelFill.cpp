@@ -30,6 +30,8 @@ void ShownChannel::forgetItems()
 
 XmlNode ShownChannel::itemNode(int id) const
 {
+    // A node handed out may be changed; the document then differs from its file.
+    m_unsaved = true;
     if (id < 0 || size_t(id) >= m_itemNodes.size())
         return XmlNode();
     return m_itemNodes[size_t(id)];
