@@ -23,10 +23,11 @@ bool ShownChannel::shows(const QString &cacheFile) const
 
 void ShownChannel::writeBack()
 {
-    if (!m_document->active())
+    if (!m_document->active() || !m_unsaved)
         return;
     try {
         m_document->save();
+        m_unsaved = false;
     } catch (const std::exception &e) {
         qCWarning(lcReading, "writing back the channel on show: %s", e.what());
     }
@@ -40,11 +41,12 @@ void ShownChannel::closeFile(const QString &cacheFile)
     forgetItems();
     m_document->setActive(false);
     m_document->setFileName(QString());
+    m_unsaved = false;
 }
 
 XmlNode ShownChannel::itemNode(const HeaderRow &row)
 {
-    const XmlNode item = itemNode(row.id);
+    const XmlNode item = itemNode(row.id); // may be changed: marks the document unsaved
     if (item.isNull() || item.attribute(QStringLiteral("GUID")) != row.guid)
         return XmlNode();
     return item;
@@ -126,6 +128,7 @@ void ShownChannel::endReplace(const QString &cacheFile)
     emit replacing(false);
     try {
         m_document->setActive(true);
+        m_unsaved = false; // read again from the new file
         emit reloaded();
     } catch (const std::exception &e) {
         // The header list shows what it can; the next selection reads the file again.

@@ -47,11 +47,18 @@ public:
     // leaves the download copy of the channel on show where it is.
     void setDownloadsInUse(std::function<bool()> inUse) { m_downloadsInUse = std::move(inUse); }
 
-    XmlDocument &document() override { return *m_document; }
+    // Whoever holds the document may change it: it is written back at the next occasion.
+    XmlDocument &document() override
+    {
+        m_unsaved = true;
+        return *m_document;
+    }
     const XmlDocument &document() const { return *m_document; }
     // True when `cacheFile` is the file on show.
     bool shows(const QString &cacheFile) const;
 
+    // Saves the document to its file when it may differ from it: an update of every channel
+    // of a run writes the channel on show once, not once per channel.
     void writeBack() override;
     // `cacheFile` is about to be deleted: when it is the file on show, the rows on show go
     // first (closing), then the document lets go of it unsaved.
@@ -109,4 +116,6 @@ private:
     std::function<bool()> m_downloadsInUse;
     std::unique_ptr<ItemPageRenderer> m_pages;
     QString m_shownSheet; // the working sheet of the item shown last
+    // The document may hold changes its file does not: set by every way into its nodes.
+    mutable bool m_unsaved = false;
 };

@@ -30,6 +30,8 @@ void ShownChannel::forgetItems()
 
 XmlNode ShownChannel::itemNode(int id) const
 {
+    // A node handed out may be changed; the document then differs from its file.
+    m_unsaved = true;
     if (id < 0 || size_t(id) >= m_itemNodes.size())
         return XmlNode();
     return m_itemNodes[size_t(id)];
@@ -68,6 +70,9 @@ HeaderFill ShownChannel::fillHeaders(const QString &guid, const QString &name,
     }
     try {
         doc.setActive(true);
+        // Read from its file just now, it holds nothing the file does not.
+        if (!reuseDocument)
+            m_unsaved = false;
     } catch (const std::exception &e) {
         qCWarning(lcReading, "cannot read the cache file of %s: %s", qPrintable(name), e.what());
         report.ReportProblem(badFormatLine(name));
@@ -96,7 +101,9 @@ HeaderFill ShownChannel::fillHeaders(const QString &guid, const QString &name,
     fill.unreadCount = read.unreadCount;
     fill.formatError = read.formatError;
     // The file already holds what was read unless the walk had to add elements.
-    if (read.documentChanged)
+    if (read.documentChanged) {
+        m_unsaved = true;
         writeBack();
+    }
     return fill;
 }

@@ -59,6 +59,7 @@
 #include "app/forms/AboutFrmUnit.h"
 #include "base/LiveSettings.h"
 #include "kit/ActionFacts.h"
+#include "kit/CoalescedRepaint.h"
 #include "app/forms/ConfigUnit.h"
 #include "kit/MainStatusBar.h"
 #include "kit/MessageBoxes.h"
@@ -147,8 +148,8 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
                                                  m_session->unreadCounts(), m_images, tvChannels);
     treeDelegate->setFailures(&m_session->updater().failures());
     tvChannels->setItemDelegate(treeDelegate);
-    connect(&m_session->updater().failures(), &UpdateFailures::changed, tvChannels->viewport(),
-            [this] { tvChannels->viewport()->update(); });
+    connect(&m_session->updater().failures(), &UpdateFailures::changed,
+            new CoalescedRepaint(tvChannels->viewport()), &CoalescedRepaint::request);
     m_headerList = new HeaderListController(
         {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
         m_session->channelTree(), m_session->shownChannel(), m_session->rowsOnShow(),

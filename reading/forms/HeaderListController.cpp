@@ -7,6 +7,7 @@
 #include "reading/UnreadCounts.h"
 #include "reading/forms/HeaderImagesProxy.h"
 #include "base/ChannelFiles.h"
+#include "kit/CoalescedRepaint.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -53,8 +54,8 @@ HeaderListController::HeaderListController(const Widgets &widgets, ChannelTree &
     connect(&m_rows, &QAbstractItemModel::modelReset, this,
             &HeaderListController::updateFilterButton);
     connect(&m_rows, &HeaderListModel::unreadChanged, &m_counts, &UnreadCounts::adjust);
-    connect(&m_counts, &UnreadCounts::changed, m_w.tvChannels->viewport(),
-            [this] { m_w.tvChannels->viewport()->update(); });
+    auto *treeRepaint = new CoalescedRepaint(m_w.tvChannels->viewport());
+    connect(&m_counts, &UnreadCounts::changed, treeRepaint, &CoalescedRepaint::request);
     updateFilterButton();
 }
 

@@ -106,3 +106,33 @@ TEST_F(ShownChannelFillTest, AnUnparsableFileIsReportedAndLeftAlone)
 }
 
 } // namespace
+
+// Every update of a run first writes the channel on show back: only a document that may
+// hold changes reaches its file, so a run does not rewrite it once per channel, and marks
+// changed in the window are never lost.
+TEST_F(ShownChannelFillTest, WriteBackWritesOnlyWhatMayHaveChanged)
+{
+    ShownChannel shown;
+    const HeaderFill fill = shown.fillHeaders("{CH}", "Kanał", QString(), false, folder, report);
+    ASSERT_EQ(fill.rows.size(), 2u);
+    // Bytes the document never held: a write would put the document's own there.
+    const QByteArray marker = Channel + "<!-- untouched -->";
+    ASSERT_TRUE(writeAll(folder.cacheFile("{CH}"), marker));
+    shown.writeBack();
+    shown.writeBack();
+    EXPECT_EQ(readAll(folder.cacheFile("{CH}")), marker) << "nothing changed, nothing written";
+
+    ASSERT_TRUE(shown.setUnread(fill.rows[0], false));
+    shown.writeBack();
+    const QByteArray written = readAll(folder.cacheFile("{CH}"));
+    EXPECT_FALSE(written.contains("untouched"));
+    EXPECT_FALSE(written.contains("<unread>1</unread>")) << "the changed mark is in the file";
+
+    // Once written it is clean again; a node handed out may be changed behind its back.
+    ASSERT_TRUE(writeAll(folder.cacheFile("{CH}"), marker));
+    shown.writeBack();
+    EXPECT_EQ(readAll(folder.cacheFile("{CH}")), marker);
+    shown.itemNode(fill.rows[1]).child("unread").setText("1");
+    shown.writeBack();
+    EXPECT_EQ(readAll(folder.cacheFile("{CH}")).count("<unread>1</unread>"), 1);
+}
