@@ -327,6 +327,7 @@ void TfmMainFrm::createConnections()
     connectItemCommands();
     connectArchive();
     connectAlerts();
+    connectBackups();
 }
 
 void TfmMainFrm::connectItemCommands()
