@@ -51,6 +51,8 @@ TfmRestoreBackupFrm::TfmRestoreBackupFrm(QWidget *parent) : ProgramDialog(parent
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(lvBackups->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &TfmRestoreBackupFrm::lvBackupsChange);
+    connect(lvBackups->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TfmRestoreBackupFrm::lvBackupsChange);
     connect(lvBackups, &QTreeView::doubleClicked, this, &TfmRestoreBackupFrm::btRestoreClick);
     enableKeyPreview();
     fixSizeAtLeast(QSize(520, 300));
@@ -81,10 +83,11 @@ void TfmRestoreBackupFrm::setCopies(std::vector<BackupInfo> copies)
 
 const BackupInfo *TfmRestoreBackupFrm::selected() const
 {
-    const QModelIndexList rows = lvBackups->selectionModel()->selectedRows();
-    if (rows.isEmpty())
+    // The row the keys and the mouse stand on, and only while it is chosen.
+    const QModelIndex current = lvBackups->currentIndex();
+    if (!current.isValid() || !lvBackups->selectionModel()->isRowSelected(current.row()))
         return nullptr;
-    const BackupInfo *copy = m_model->copyAt(rows.first().row());
+    const BackupInfo *copy = m_model->copyAt(current.row());
     return copy && !copy->damaged ? copy : nullptr;
 }
 
