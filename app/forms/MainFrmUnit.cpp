@@ -232,8 +232,9 @@ void TfmMainFrm::FormCreate()
         LoadArchiveChannels();
         StartMark("archive opened, settings read");
         m_formCreated = true;
-        // The copy of the day once the report window is there to hear of a failure.
-        QTimer::singleShot(0, this, [this] { m_session->makeDailyBackup(); });
+        // The copy of the day once the window is up and the report window is there to hear
+        // of a failure: copying the archive must not hold back the first show.
+        QTimer::singleShot(2000, this, [this] { m_session->makeDailyBackup(); });
     } catch (const std::exception &e) {
         // Without a folder the window still needs its pieces to show the message and end.
         if (!m_session)
