@@ -1,5 +1,7 @@
 #include "app/Session.h"
 
+#include "app/UserBackups.h"
+
 #include "account/AccountSync.h"
 
 #include "base/LiveSettings.h"
@@ -69,6 +71,8 @@ private:
 
 Session::Session(const UserFolder &folder, IReportSink &report)
     : m_folder(folder),
+      m_report(report),
+      m_backups(std::make_unique<UserBackups>(folder)),
       m_live(std::make_unique<LiveSettings>()),
       m_alerts(std::make_unique<AlertQueue>()),
       m_tree(std::make_unique<ChannelTree>()),
@@ -93,7 +97,12 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     QObject::connect(m_live.get(), &LiveSettings::changed, m_syncRun.get(),
                      [this] { m_syncRun->setSchedule(m_live->updateInterval()); });
     QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_syncRun.get(),
-                     [this](bool running) { fetchAhead(running); });
+                     [this](bool running) {
+                         // Before the run changes anything: the state of the day's first run.
+                         if (running)
+                             makeDailyBackup();
+                         fetchAhead(running);
+                     });
     // An update stamps its channel's last update; a run's stamps are written once, at its end.
     QObject::connect(m_updater.get(), &ChannelUpdater::busyChanged, m_treeSaver.get(),
                      [this](bool busy) {
@@ -143,6 +152,18 @@ Session::~Session() = default;
 HeaderListModel &Session::headerRows()
 {
     return m_rowsOnShow->model();
+}
+
+bool Session::makeDailyBackup()
+{
+    if (!m_treeSaver->started())
+        return false;
+    try {
+        return m_backups->makeDailyIfDue(*m_tree);
+    } catch (const BackupError &e) {
+        m_report.ReportProblem(e.message());
+        return false;
+    }
 }
 
 void Session::setDownloadUi(IDownloadUi *ui)

@@ -27,6 +27,7 @@ class RowsOnShow;
 class ShownChannel;
 class SyncRun;
 class UnreadCounts;
+class UserBackups;
 
 // What the program holds while it runs, one owner per piece: the channel tree, the channel
 // on show, the alert queue and its playback, the downloader, the updater and the runs over the tree. No widgets: the
@@ -65,6 +66,11 @@ public:
     // The archive as the header list shows it.
     ArchiveView &archiveView() { return *m_archiveView; }
     bool archiveOpen() const { return m_archive != nullptr; }
+    // The copies of the tree, the settings and the archive in data/backup/.
+    UserBackups &backups() { return *m_backups; }
+    // The copy of the day, at the first start or run of the day, once the tree is loaded. A
+    // copy that cannot be made is removed and said to the report sink. True when one was made.
+    bool makeDailyBackup();
 
     // The proxy of every download, read before each one (and once per run for the downloads
     // fetched ahead). The live settings' proxy until this is called.
@@ -88,7 +94,9 @@ private:
     void fetchAhead(bool running);
 
     UserFolder m_folder;
+    IReportSink &m_report;
     QString m_movedOldArchive;
+    std::unique_ptr<UserBackups> m_backups;
     std::unique_ptr<LiveSettings> m_live;
     std::unique_ptr<AlertQueue> m_alerts;
     std::unique_ptr<ChannelTree> m_tree;

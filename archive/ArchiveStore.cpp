@@ -433,6 +433,35 @@ ArchiveStore::ArchiveStore(std::unique_ptr<ArchiveConnection> connection)
 
 ArchiveStore::~ArchiveStore() = default;
 
+void ArchiveStore::restoreFrom(const QString &copy)
+{
+    ArchiveConnection from;
+    int rc = sqlite3_open_v2(QFile::encodeName(copy).constData(), &from.db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        fail(from.db, rc, Stage::Opening);
+    checkIsArchive(from.db);
+    sqlite3 *db = m_connection->db;
+    sqlite3_backup *backup = sqlite3_backup_init(db, "main", from.db, "main");
+    if (!backup)
+        fail(db, sqlite3_extended_errcode(db), Stage::Writing);
+    rc = sqlite3_backup_step(backup, -1);
+    const int finished = sqlite3_backup_finish(backup);
+    if (rc == SQLITE_DONE)
+        rc = finished;
+    if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        fail(db, rc, Stage::Writing);
+    m_query.close();
+    m_channels.close();
+    // The copy may come from a version without the full-text column.
+    m_connection->hasContent = checkIsArchive(db);
+    if (!m_connection->hasContent)
+        m_connection->hasContent =
+            sqlite3_exec(db, AddContentSql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    for (const char *sql : IndexSql)
+        sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+}
+
 QString ArchiveStore::path() const
 {
     return m_connection->path;

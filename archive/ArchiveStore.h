@@ -163,6 +163,10 @@ public:
 
     QString path() const;
     bool readOnly() const;
+    // Replaces every row with those of the archive file at `copy`, in one transaction through
+    // the engine's backup: on a failure (ArchiveError) the archive stays as it was. The
+    // queries are closed; their rows named what is gone.
+    void restoreFrom(const QString &copy);
 
     ArchiveCommand &dbCommand() { return m_command; }
     ArchiveTable &archiveTable() { return m_table; }

@@ -61,6 +61,11 @@ QString UserFolder::archiveFile() const
     return dataFile(QStringLiteral("archive.mdb"));
 }
 
+QString UserFolder::backupFolder() const
+{
+    return isEmpty() ? QString() : dataFile(QStringLiteral("backup/"));
+}
+
 QString UserFolder::itemStyleSheet() const
 {
     return dataFile(QStringLiteral("rss_xslt.xsl"));

@@ -23,6 +23,7 @@ public:
     QString defaultTreeFile() const;     // data/tvChannels_e.xml
     QString configFile() const;          // data/config.ini
     QString archiveFile() const;         // data/archive.mdb
+    QString backupFolder() const;        // data/backup/ (a folder per copy in it)
     QString itemStyleSheet() const;      // data/rss_xslt.xsl
     QString archiveItemFile() const;     // data/arch_item.xml
     QString providerListFile() const;    // temp/lvChannels.xml

@@ -5,7 +5,7 @@
 # wizard on both pages (with the shipped list), asked for a channel the tree has already and
 # failing to reach a server (the box with its cause),
 # the tree with a channel whose update failed, and the channel properties dialog (also on the
-# small screen), and (scripts/reading_shots.sh) items as channels send them and a printed
+# small screen), the restore dialog with its copies, and (scripts/reading_shots.sh) items as channels send them and a printed
 # long item; the settings dialog's Synchronizacja page and, when tt-rss is installed, a tree
 # synchronised with a throw-away Tiny Tiny RSS server. SHOTS="name,name" takes only those.
 # Each run uses a temporary home with a small sample channel tree, so the real
@@ -118,6 +118,10 @@ shot tree-failing 1024x768 1024x768 tree-failing
 shot channel 1024x768 1024x768 channel
 shot channel-800x480 800x480 800x480 channel
 shot settings-account 1024x768 1024x768 config-account
+# The restore dialog: the copy the start made today and an older one left unfinished.
+unfinished_copy() { mkdir -p "$1/share/Kolvani/data/backup/2026-12-01"; cp "$1/share/Kolvani/data/tvChannels.xml" "$1/share/Kolvani/data/backup/2026-12-01/"; }
+PREPARE=unfinished_copy shot restore 1024x768 1024x768 restore
+PREPARE=
 
 # A tree synchronised with a Tiny Tiny RSS account, when tt-rss is installed: a throw-away
 # server seeded by SQL (two categories, four feeds), then `kolvani --sync` before the shot.

@@ -134,6 +134,10 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
         }
         else if (which == "about")
             about->show();
+        else if (which == "restore") {
+            if (QAction *restore = mainFrm->findChild<QAction *>(QStringLiteral("acRestoreBackup")))
+                restore->trigger();
+        }
         else if (which == "report") {
             report->AddReportLine(QStringLiteral("Uaktualniono Wiadomości"), 1);
             report->AddReportLine(

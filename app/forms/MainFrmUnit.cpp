@@ -20,6 +20,7 @@
 #include "app/WindowPlacement.h"
 #include "feed/ProviderList.h"
 #include "app/forms/AboutFrmUnit.h"
+#include "app/forms/BackupController.h"
 #include "kit/ActionFacts.h"
 #include "app/forms/ConfigUnit.h"
 #include "app/forms/KolvaniApplication.h"
@@ -153,7 +154,7 @@ TfmMainFrm::~TfmMainFrm()
     // The pop-up and the controllers use the session's pieces, which go before the children.
     delete m_notify;
     for (QObject *controller : std::initializer_list<QObject *>{
-             m_itemView, m_itemCommands, m_archive, m_headerList, m_treeEditing, m_syncRuns})
+             m_backups, m_itemView, m_itemCommands, m_archive, m_headerList, m_treeEditing, m_syncRuns})
         delete controller;
     if (auto *app = qobject_cast<KolvaniApplication *>(QCoreApplication::instance()))
         app->setExceptionHandler({});
@@ -231,6 +232,9 @@ void TfmMainFrm::FormCreate()
         LoadArchiveChannels();
         StartMark("archive opened, settings read");
         m_formCreated = true;
+        // The copy of the day once the window is up and the report window is there to hear
+        // of a failure: copying the archive must not hold back the first show.
+        QTimer::singleShot(2000, this, [this] { m_session->makeDailyBackup(); });
     } catch (const std::exception &e) {
         // Without a folder the window still needs its pieces to show the message and end.
         if (!m_session)

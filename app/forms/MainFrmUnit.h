@@ -20,6 +20,7 @@
 struct ActionFacts;
 struct AlertQueue;
 class ArchiveController;
+class BackupController;
 class ChannelNode;
 class ChannelTree;
 class HeaderListController;
@@ -160,6 +161,8 @@ private:
     void connectArchive();
     void connectItemCommands();
     void connectAlerts();
+    // MainFrmBackups.cpp
+    void connectBackups();
     void alertClicked(int channelRow, const QString &itemTitle);
     void lockUserData();
     bool loadChannelTree();
@@ -234,6 +237,7 @@ private:
     TreeEditingController *m_treeEditing = nullptr;
     ArchiveController *m_archive = nullptr;
     ItemCommandsController *m_itemCommands = nullptr;
+    BackupController *m_backups = nullptr;
     TfmNotifyFrm *m_notify = nullptr; // a window of its own, deleted with this one
     IMessageBoxes *m_messageBoxes = nullptr;
     QList<QIcon> m_images;

@@ -328,6 +328,7 @@ void TfmMainFrm::createConnections()
     connectItemCommands();
     connectArchive();
     connectAlerts();
+    connectBackups();
 }
 
 void TfmMainFrm::connectItemCommands()

@@ -457,7 +457,7 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
               (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
                            QString::fromUtf8("Importuj kanały z pliku OPML..."),
                            QString::fromUtf8("Eksportuj kanały do pliku OPML..."),
-                           sep, QStringLiteral("Ek&sportuj wiadomość do pliku XML"),
+                           QString::fromUtf8("Przywróć kopię…"), sep, QStringLiteral("Ek&sportuj wiadomość do pliku XML"),
                            QStringLiteral("&Drukuj"), sep, QStringLiteral("&Koniec pracy")}));
     EXPECT_EQ(
         texts(child<QMenu>(w, "mnNarzedzia")),
