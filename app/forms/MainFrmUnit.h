@@ -20,6 +20,7 @@
 struct ActionFacts;
 struct AlertQueue;
 class ArchiveController;
+class ChannelIcons;
 class ChannelNode;
 class ChannelTree;
 class HeaderListController;
@@ -27,6 +28,7 @@ class HeaderListModel;
 class IMessageBoxes;
 class ItemCommandsController;
 class ItemViewController;
+class ItemLookController;
 class LiveSettings;
 class MainStatusBar;
 class QAction;
@@ -230,6 +232,8 @@ private:
     std::unique_ptr<Session> m_session;
     SyncRunsController *m_syncRuns = nullptr;
     ItemViewController *m_itemView = nullptr;
+    ItemLookController *m_itemLook = nullptr;
+    ChannelIcons *m_channelIcons = nullptr;
     HeaderListController *m_headerList = nullptr;
     TreeEditingController *m_treeEditing = nullptr;
     ArchiveController *m_archive = nullptr;
