@@ -154,6 +154,7 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     treeDelegate->setFailures(&m_session->updater().failures());
     m_channelIcons = new ChannelIcons(
         folder, [live = &m_session->liveSettings()] { return live->proxy(); }, this);
+    m_channelIcons->setFetching(m_options.fetchSiteIcons);
     treeDelegate->setChannelIcons(
         [icons = m_channelIcons](const QString &guid) { return icons->iconFor(guid); });
     connect(m_channelIcons, &ChannelIcons::changed, tvChannels->viewport(),

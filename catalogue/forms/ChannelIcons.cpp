@@ -71,7 +71,7 @@ QIcon ChannelIcons::iconFor(const QString &guid)
 void ChannelIcons::channelUpdated(ChannelNode *node)
 {
     const TtvChannel *channel = node ? node->channel() : nullptr;
-    if (!channel || channel->GUID.isEmpty() || m_folder.isEmpty())
+    if (!m_fetching || !channel || channel->GUID.isEmpty() || m_folder.isEmpty())
         return;
     if (!SiteIcons::Due(m_folder.iconFile(channel->GUID), QDateTime::currentDateTime()))
         return;

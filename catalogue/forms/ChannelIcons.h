@@ -28,6 +28,8 @@ public:
 
     // The channel's icon; a null icon when it has none (yet). Read from its file once.
     QIcon iconFor(const QString &guid);
+    // Off: icons kept already are drawn, none is fetched.
+    void setFetching(bool on) { m_fetching = on; }
     // Icons being fetched or waiting to be.
     int pending() const;
 
@@ -51,4 +53,5 @@ private:
     UserFolder m_folder;
     std::unique_ptr<SiteIconFetcher> m_fetcher;
     QHash<QString, QIcon> m_icons; // read so far; a null icon for none
+    bool m_fetching = true;
 };

@@ -53,6 +53,7 @@ protected:
     void SetUp() override
     {
         MainFrmFixture::SetUp();
+        m_fetchSiteIcons = true;
         m_icon = picture("PNG");
         m_server.setHandler([this](const LoopbackRequest &request) {
             const QByteArray target = request.target();
