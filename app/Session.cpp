@@ -18,6 +18,7 @@
 #include "base/ProxySettings.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
+#include "reading/ItemLook.h"
 #include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
@@ -77,6 +78,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
       m_alerts(std::make_unique<AlertQueue>()),
       m_tree(std::make_unique<ChannelTree>()),
       m_treeSaver(std::make_unique<ChannelTreeSaver>(*m_tree, folder.treeFile())),
+      m_itemLook(std::make_unique<ItemLook>()),
       m_shown(std::make_unique<ShownChannel>()),
       m_rowsOnShow(std::make_unique<RowsOnShow>()),
       m_unreadCounts(std::make_unique<UnreadCounts>()),
@@ -90,6 +92,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_host->m_account = m_account.get();
     m_syncRun->setRunHooks([this] { m_account->beginRun(); }, [this] { m_account->endRun(); });
     m_shown->setFolder(m_folder);
+    m_shown->setLook(m_itemLook.get());
     m_shown->setDownloadsInUse(
         [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);
@@ -202,4 +205,5 @@ void Session::openArchive()
     m_archive = ArchiveStore::open(path);
     m_archiveItems = std::move(items);
     m_archiveView = std::make_unique<ArchiveView>(*m_archive, *m_archiveItems, m_folder);
+    m_archiveView->setLook(m_itemLook.get());
 }

@@ -23,6 +23,7 @@ class LiveSettings;
 class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
+struct ItemLook;
 class RowsOnShow;
 class ShownChannel;
 class SyncRun;
@@ -51,6 +52,8 @@ public:
     // The rows on show in the header list and where their items come from.
     RowsOnShow &rowsOnShow() { return *m_rowsOnShow; }
     HeaderListModel &headerRows();
+    // How items are shown (dark sheets, zoom); both item sources read it.
+    ItemLook &itemLook() { return *m_itemLook; }
     UnreadCounts &unreadCounts() { return *m_unreadCounts; }
     AlertQueue &alertQueue() { return *m_alerts; }
     // The alerts of the last run, played one after another.
@@ -101,6 +104,7 @@ private:
     std::unique_ptr<AlertQueue> m_alerts;
     std::unique_ptr<ChannelTree> m_tree;
     std::unique_ptr<ChannelTreeSaver> m_treeSaver;
+    std::unique_ptr<ItemLook> m_itemLook;
     std::unique_ptr<ShownChannel> m_shown;
     std::unique_ptr<RowsOnShow> m_rowsOnShow;
     std::unique_ptr<UnreadCounts> m_unreadCounts;

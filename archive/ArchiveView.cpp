@@ -5,6 +5,7 @@
 #include "archive/ArchiveLog.h"
 #include "reading/ItemDisplay.h"
 #include "reading/ItemExport.h"
+#include "reading/ItemLook.h"
 #include "reading/ItemPage.h"
 
 #include <exception>
@@ -85,7 +86,8 @@ QString ArchiveView::showItem(const HeaderRow &row)
         return QString();
     // A working sheet that cannot be written leaves the old one; the browser shows what it
     // gives.
-    if (!ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::ArchiveSheet, row.guid))
+    if (!ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::ArchiveSheet, row.guid,
+                                        m_look && m_look->dark))
         qCWarning(lcArchive, "the working style sheet could not be written");
     m_items.write(item, m_folder.archiveItemFile());
     return ItemDisplay::ArchiveItemAddress(m_folder);
@@ -97,7 +99,8 @@ ItemView ArchiveView::viewItem(const HeaderRow &row)
     if (item.isNull())
         return {};
     const QString sheet =
-        ItemDisplay::WorkingSheetText(m_folder, ItemDisplay::ArchiveSheet, row.guid);
+        ItemDisplay::WorkingSheetText(m_folder, ItemDisplay::ArchiveSheet, row.guid,
+                                      m_look && m_look->dark);
     if (!ItemDisplay::WriteWorkingSheetText(m_folder, sheet))
         qCWarning(lcArchive, "the working style sheet could not be written");
     m_items.write(item, m_folder.archiveItemFile());

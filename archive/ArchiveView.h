@@ -10,6 +10,7 @@
 
 class ArchiveItemDocument;
 class ItemPageRenderer;
+struct ItemLook;
 
 // The archive as the header list shows it: the query behind the archive rows and the item
 // of each row, without widgets. Its query is open while its rows are on show; the rows'
@@ -20,6 +21,8 @@ public:
     // `items` fills the one-item document the browser shows (data/arch_item.xml of `folder`).
     ArchiveView(ArchiveStore &store, ArchiveItemDocument &items, const UserFolder &folder);
     ~ArchiveView() override;
+    // Which variant of the style sheets items are shown with; the light one without it.
+    void setLook(const ItemLook *look) { m_look = look; }
 
     // One channel's rows (an empty GUID: the whole archive), narrowed by `keyword` when it
     // holds text. Raises ArchiveError; the query is closed then.
@@ -52,6 +55,7 @@ private:
     ArchiveStore &m_store;
     ArchiveItemDocument &m_items;
     UserFolder m_folder;
+    const ItemLook *m_look = nullptr;
     std::unique_ptr<ItemPageRenderer> m_pages;
     QString m_shownSheet;
 };

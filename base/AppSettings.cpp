@@ -28,6 +28,7 @@ AppSettings AppSettings::read(const SettingsFile &file)
     s.hostConnections = qBound(MinHostConnections,
                                file.readInt(ConfigSection, HostConnections, s.hostConnections),
                                MaxHostConnections);
+    s.itemZoom = file.readInt(ConfigSection, ItemZoom, s.itemZoom);
     return s;
 }
 

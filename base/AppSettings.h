@@ -27,6 +27,7 @@ inline const QString ColumnToSort = QStringLiteral("nColumnToSort");
 inline const QString MainState = QStringLiteral("fmMainState");
 inline const QString ChannelsListUrl = QStringLiteral("ChannelsListURL");
 inline const QString RemoteContent = QStringLiteral("cbRemoteContent");
+inline const QString ItemZoom = QStringLiteral("nItemZoom");
 } // namespace SettingsKeys
 
 // Every setting of the program with its default when the key is missing.
@@ -54,6 +55,8 @@ struct AppSettings
     static constexpr int MinHostConnections = 2;
     static constexpr int MaxHostConnections = 6;
     int hostConnections = MaxHostConnections;
+    // The item view's zoom in percent, written whenever the user zooms.
+    int itemZoom = 100;
 
     static AppSettings read(const SettingsFile &file);
     // The stored proxy, as a download reads it.

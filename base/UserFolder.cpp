@@ -111,6 +111,16 @@ QString UserFolder::serverPausesFile() const
     return isEmpty() ? QString() : dataFolder() + QStringLiteral("server_pauses.json");
 }
 
+QString UserFolder::iconsFolder() const
+{
+    return isEmpty() ? QString() : dataFolder() + QStringLiteral("icons/");
+}
+
+QString UserFolder::iconFile(const QString &guid) const
+{
+    return isEmpty() ? QString() : iconsFolder() + guid + QStringLiteral(".ico");
+}
+
 QString UserFolder::shippedDataFolder() const
 {
     return m_shippedDir + QStringLiteral("data/");

@@ -33,6 +33,8 @@ public:
     QString downloadFile(const QString &guid) const override; // temp/<GUID>.xml
     QString validatorsFile() const override;                  // data/validators.json
     QString serverPausesFile() const override;                // data/server_pauses.json
+    QString iconsFolder() const;                              // data/icons/
+    QString iconFile(const QString &guid) const;              // data/icons/<GUID>.ico
     // A file of data/ or temp/ by its bare name, e.g. another style sheet.
     QString dataFile(const QString &name) const;
     QString tempFile(const QString &name) const;

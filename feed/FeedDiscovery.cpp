@@ -208,3 +208,45 @@ QString DiscoverFeedAddress(const QByteArray &page, const QString &pageAddress)
     }
     return QString();
 }
+
+QStringList DiscoverIconAddresses(const QByteArray &page, const QString &pageAddress)
+{
+    const QString text = QString::fromUtf8(page);
+    QUrl base(pageAddress.trimmed());
+    bool baseSeen = false;
+    TagScanner scanner(text);
+    QString name;
+    QHash<QString, QString> attributes;
+    QStringList icons, touchIcons;
+    while (scanner.next(&name, &attributes)) {
+        if (name == QLatin1String("base") && !baseSeen && attributes.contains("href")) {
+            baseSeen = true;
+            const QUrl declared = base.resolved(QUrl(attributes.value("href").trimmed()));
+            if (isWebAddress(declared))
+                base = declared;
+            continue;
+        }
+        if (name == QLatin1String("body"))
+            break; // the head is over
+        if (name != QLatin1String("link"))
+            continue;
+        const QStringList rel = attributes.value("rel").toLower().split(
+            QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+        const bool icon = rel.contains(QLatin1String("icon"));
+        const bool touch = rel.contains(QLatin1String("apple-touch-icon")) ||
+                           rel.contains(QLatin1String("apple-touch-icon-precomposed"));
+        if (!icon && !touch)
+            continue;
+        const QString href = attributes.value("href").trimmed();
+        const QUrl resolved = base.resolved(QUrl(href));
+        if (href.isEmpty() || !isWebAddress(resolved) ||
+            attributes.value("type").toLower().contains(QLatin1String("svg")) ||
+            resolved.path().toLower().endsWith(QLatin1String(".svg")))
+            continue;
+        QStringList &into = icon ? icons : touchIcons;
+        const QString address = resolved.toString(QUrl::FullyEncoded);
+        if (!into.contains(address))
+            into.append(address);
+    }
+    return icons + touchIcons;
+}

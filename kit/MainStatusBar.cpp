@@ -3,6 +3,7 @@
 #include "kit/UiLook.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -21,7 +22,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), UiLook::WindowColour);
+        painter.fillRect(rect(), UiLook::ground(UiLook::WindowColour));
     }
 };
 
@@ -36,7 +37,7 @@ protected:
     {
         QPainter painter(this);
         const QRect frame = rect().adjusted(0, 0, -1, -1);
-        painter.fillRect(frame, Qt::white);
+        painter.fillRect(frame, palette().color(QPalette::Base));
         const qint64 span = qint64(maximum()) - minimum();
         const double share = span > 0 ? double(qint64(value()) - minimum()) / double(span) : 0.0;
         const int width = int((frame.width() - 2) * qBound(0.0, share, 1.0));
@@ -44,10 +45,10 @@ protected:
             const QRect chunk(frame.left() + 1, frame.top() + 1, width, frame.height() - 1);
             QLinearGradient gradient(chunk.topLeft(), chunk.topRight());
             gradient.setColorAt(0.0, QColor(0, 0, 128));
-            gradient.setColorAt(1.0, UiLook::DialogColour);
+            gradient.setColorAt(1.0, UiLook::ground(UiLook::DialogColour));
             painter.fillRect(chunk, gradient);
         }
-        painter.setPen(UiLook::BorderColour);
+        painter.setPen(UiLook::ground(UiLook::BorderColour));
         painter.drawRect(frame);
     }
 };
@@ -59,9 +60,7 @@ MainStatusBar::MainStatusBar(QWidget *parent) : QStatusBar(parent)
     setObjectName(QStringLiteral("sbStatus"));
     setSizeGripEnabled(false);
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, UiLook::WindowColour);
-    setPalette(pal);
+    UiLook::setGround(this, UiLook::WindowColour);
     setStyleSheet(QStringLiteral("QStatusBar::item { border: none; }"));
 
     auto *panel0 = new QLabel(ReadyText, this);
@@ -78,7 +77,9 @@ MainStatusBar::MainStatusBar(QWidget *parent) : QStatusBar(parent)
     panel2->setTextFormat(Qt::PlainText);
     panel2->setIndent(4);
     QPalette notice = panel2->palette();
-    notice.setColor(QPalette::WindowText, QColor(160, 32, 24));
+    notice.setColor(QPalette::WindowText, UiLook::isDark(QGuiApplication::palette())
+                                              ? QColor(255, 138, 122)
+                                              : QColor(160, 32, 24));
     panel2->setPalette(notice);
     addWidget(panel0, 0);
     addWidget(m_drawnPanel, 0);

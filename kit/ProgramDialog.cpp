@@ -8,9 +8,7 @@
 
 ProgramDialog::ProgramDialog(QWidget *parent) : QDialog(parent)
 {
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, UiLook::DialogColour);
-    setPalette(pal);
+    UiLook::setGround(this, UiLook::DialogColour);
     setAutoFillBackground(true);
 }
 

@@ -19,16 +19,16 @@ void drawFlatButton(const QStyleOptionButton &button, QPainter *painter)
     const bool enabled = button.state & QStyle::State_Enabled;
     const bool pressed = button.state & (QStyle::State_Sunken | QStyle::State_On);
     const bool hover = enabled && (button.state & QStyle::State_MouseOver);
-    QColor face = FaceNormal;
-    QColor border = UiLook::BorderColour;
+    QColor face = UiLook::ground(FaceNormal);
+    QColor border = UiLook::ground(UiLook::BorderColour);
     if (!enabled) {
-        face = UiLook::DialogColour;
-        border = UiLook::BorderColour.lighter(115);
+        face = UiLook::ground(UiLook::DialogColour);
+        border = UiLook::ground(UiLook::BorderColour.lighter(115));
     } else if (pressed) {
-        face = FacePressed;
+        face = UiLook::ground(FacePressed);
         border = Accent;
     } else if (hover) {
-        face = FaceHover;
+        face = UiLook::ground(FaceHover);
         border = Accent;
     }
     painter->save();

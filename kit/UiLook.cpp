@@ -1,6 +1,8 @@
 #include "kit/UiLook.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
@@ -61,6 +63,88 @@ QPushButton *flatPushButton(const char *name, const QString &caption, QWidget *p
     button->setCursor(Qt::PointingHandCursor);
     button->setMinimumWidth(minimumWidth);
     return button;
+}
+
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Base).lightness() < palette.color(QPalette::Text).lightness();
+}
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(45, 48, 54), base(30, 32, 37), text(222, 225, 230);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, window);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(140, 145, 152));
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Highlight, QColor(47, 109, 181));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, QColor(132, 180, 240));
+    p.setColor(QPalette::Light, QColor(70, 74, 82));
+    p.setColor(QPalette::Midlight, QColor(58, 62, 69));
+    p.setColor(QPalette::Mid, QColor(90, 95, 104));
+    p.setColor(QPalette::Dark, QColor(20, 21, 24));
+    p.setColor(QPalette::Shadow, Qt::black);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(120, 124, 130));
+    return p;
+}
+
+QColor ground(const QColor &light)
+{
+    if (!isDark(QGuiApplication::palette()))
+        return light;
+    // The lightness turned around into the dark range; hue and saturation stay.
+    const int lightness = 30 + (255 - light.lightness()) * 45 / 100;
+    return QColor::fromHsl(light.hslHue(), light.hslSaturation() / 2, lightness);
+}
+
+namespace {
+
+class GroundKeeper : public QObject
+{
+public:
+    GroundKeeper(QWidget *widget, const QColor &light) : QObject(widget), m_light(light)
+    {
+        setObjectName(QStringLiteral("groundKeeper"));
+        widget->installEventFilter(this);
+        apply(widget);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ApplicationPaletteChange && watched == parent())
+            apply(static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    void apply(QWidget *widget)
+    {
+        QPalette pal = widget->palette();
+        pal.setColor(QPalette::Window, ground(m_light));
+        widget->setPalette(pal);
+    }
+
+    QColor m_light;
+};
+
+} // namespace
+
+void setGround(QWidget *widget, const QColor &light)
+{
+    for (QObject *old : widget->children())
+        if (old->objectName() == QLatin1String("groundKeeper") && old->parent() == widget)
+            delete old;
+    new GroundKeeper(widget, light);
 }
 
 void keepSelectionVisible(QAbstractItemView *view)

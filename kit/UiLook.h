@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QIcon>
 #include <QMargins>
+#include <QPalette>
 #include <QPixmap>
 #include <QSize>
 #include <QString>
@@ -18,6 +19,18 @@ inline const QColor WindowColour(223, 226, 231); // main window
 inline const QColor DialogColour(242, 243, 245); // dialogs and tool strips
 inline const QColor BorderColour(178, 185, 196);
 inline const QColor TextColour(34, 40, 49);
+
+// A dark desktop: text lighter than the ground it is written on.
+bool isDark(const QPalette &palette);
+// A dark palette as dark desktops give one, for pictures and tests of the dark look.
+QPalette darkPalette();
+// One of the program's own light grounds (the colours above, a button's face) as it is
+// drawn now: itself on a light desktop, its dark counterpart on a dark one, where the
+// desktop's light text would not read on it.
+QColor ground(const QColor &light);
+// Fills `widget`'s ground (QPalette::Window) with ground(light), now and again whenever the
+// desktop's palette changes.
+void setGround(QWidget *widget, const QColor &light);
 
 // Makes the program's pictures (":/icons/...") available; called by the functions below.
 void ensureResources();

@@ -266,6 +266,9 @@ void WebBrowser::ensurePage()
     m_page->setBeforeNavigateHandler(std::move(m_beforeNavigate));
     m_page->setContentGuard(m_guard);
     setPage(m_page);
+    if (m_background.isValid())
+        m_page->setBackgroundColor(m_background);
+    applyZoom();
     // The engine lets a muted film start by itself; in an item nothing plays until the reader
     // starts it. Item pages are local files or the program's own data: pages; the program's
     // own world sees their elements whatever their settings, and leaves web pages reached by
@@ -294,6 +297,7 @@ void WebBrowser::ensurePage()
             [this](const QWebEngineLoadingInfo &info) {
                 switch (info.status()) {
                 case QWebEngineLoadingInfo::LoadStartedStatus:
+                    applyZoom();
                     emit ProgressChange(0, 100);
                     break;
                 case QWebEngineLoadingInfo::LoadStoppedStatus:
@@ -302,6 +306,7 @@ void WebBrowser::ensurePage()
                     break;
                 case QWebEngineLoadingInfo::LoadSucceededStatus:
                 case QWebEngineLoadingInfo::LoadFailedStatus:
+                    applyZoom();
                     emit ProgressChange(0, 0);
                     emit DocumentComplete(addressText(info.url()));
                     break;
@@ -309,6 +314,25 @@ void WebBrowser::ensurePage()
             });
     connect(m_page, &QWebEnginePage::linkHovered, this,
             [this](const QString &url) { emit StatusTextChange(addressText(QUrl(url))); });
+}
+
+void WebBrowser::setZoom(qreal factor)
+{
+    m_zoom = factor;
+    applyZoom();
+}
+
+void WebBrowser::applyZoom()
+{
+    if (m_page && !qFuzzyCompare(m_page->zoomFactor(), m_zoom))
+        m_page->setZoomFactor(m_zoom);
+}
+
+void WebBrowser::setPageBackground(const QColor &colour)
+{
+    m_background = colour;
+    if (m_page)
+        m_page->setBackgroundColor(colour);
 }
 
 WebBrowser::~WebBrowser()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -121,6 +122,13 @@ public:
     // Shows the item on show again with its remote content, this once.
     void loadRemoteContentOnce();
 
+    // How large pages are drawn (1.0 as they come); kept across navigations, which would
+    // otherwise take the engine's own zoom for each new site.
+    void setZoom(qreal factor);
+    qreal zoom() const { return m_zoom; }
+    // What shows where a page paints nothing (before the first page, between pages).
+    void setPageBackground(const QColor &colour);
+
     // Handler of BeforeNavigate2 (address in and out, cancel out).
     void setBeforeNavigate2(WebPage::BeforeNavigateHandler handler);
 
@@ -141,10 +149,13 @@ protected:
 private:
     void ensurePage();
     void loadUrl(QUrl url);
+    void applyZoom();
 
     QWebEngineProfile *m_profile = nullptr;
     WebPage::BeforeNavigateHandler m_beforeNavigate; // until the page is made
     ContentGuard *m_guard = nullptr;
     WebPage *m_page = nullptr;
     bool m_printing = false;
+    qreal m_zoom = 1.0;
+    QColor m_background;
 };

@@ -18,6 +18,27 @@ QString StyleSheetFor(bool archiveView, const QString &version)
     return version == QLatin1String("1.0") ? Rss1Sheet : Rss2Sheet;
 }
 
+QString DarkVariant(const QString &sheetName)
+{
+    QString name = sheetName;
+    if (name.endsWith(QLatin1String(".xsl")))
+        name.chop(4);
+    return name + QStringLiteral("_dark.xsl");
+}
+
+QString SheetFile(const UserFolder &folder, const QString &sheetName, bool dark)
+{
+    if (dark) {
+        const QString dataCopy = folder.dataFile(DarkVariant(sheetName));
+        if (QFileInfo(dataCopy).isFile())
+            return dataCopy;
+        const QString shipped = folder.shippedDataFolder() + DarkVariant(sheetName);
+        if (!folder.shippedDir().isEmpty() && QFileInfo(shipped).isFile())
+            return shipped;
+    }
+    return folder.dataFile(sheetName);
+}
+
 namespace {
 
 QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
@@ -84,9 +105,10 @@ QString SheetForItem(const QString &sheet, const QString &guid)
     return ReplaceAll(GuidMarker, safe, sheet);
 }
 
-QString WorkingSheetText(const UserFolder &folder, const QString &sheetName, const QString &guid)
+QString WorkingSheetText(const UserFolder &folder, const QString &sheetName, const QString &guid,
+                         bool dark)
 {
-    QFile shipped(folder.dataFile(sheetName));
+    QFile shipped(SheetFile(folder, sheetName, dark));
     if (!shipped.open(QIODevice::ReadOnly))
         throw ItemDisplayError(QStringLiteral("Cannot read \"%1\": %2")
                                    .arg(shipped.fileName(), shipped.errorString()));
@@ -110,9 +132,10 @@ bool WriteWorkingSheetText(const UserFolder &folder, const QString &text)
     return true;
 }
 
-bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid)
+bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid,
+                       bool dark)
 {
-    return WriteWorkingSheetText(folder, WorkingSheetText(folder, sheetName, guid));
+    return WriteWorkingSheetText(folder, WorkingSheetText(folder, sheetName, guid, dark));
 }
 
 QString ChannelItemAddress(const UserFolder &folder, const QString &chGuid, const QString &guid)

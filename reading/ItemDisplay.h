@@ -31,6 +31,13 @@ inline const QString GuidMarker = QStringLiteral("{{GUID}}");
 // for the version text "1.0" exactly, the RSS 2.0 sheet for every other version.
 QString StyleSheetFor(bool archiveView, const QString &version);
 
+// The dark desktop's variant of a shipped sheet: "rss2.xsl" gives "rss2_dark.xsl".
+QString DarkVariant(const QString &sheetName);
+// The file a display reads `sheetName` from. For the dark variant: the data folder's copy,
+// else the one shipped beside the program (a folder made by an older version has none),
+// else the light sheet itself.
+QString SheetFile(const UserFolder &folder, const QString &sheetName, bool dark);
+
 // Text of a style sheet file by its byte-order mark: UTF-16 LE, UTF-16 BE or UTF-8. Without
 // one, UTF-8 when the bytes are valid UTF-8, otherwise Windows-1250, the code page the
 // older Polish sheets were written in.
@@ -44,14 +51,17 @@ QByteArray EncodeWorkingSheet(const QString &text);
 // references.
 QString SheetForItem(const QString &sheet, const QString &guid);
 
-// The working sheet's text: the shipped sheet `sheetName` of the data folder with the GUID
-// put in. Raises ItemDisplayError when the shipped sheet cannot be read.
-QString WorkingSheetText(const UserFolder &folder, const QString &sheetName, const QString &guid);
+// The working sheet's text: the shipped sheet `sheetName` of the data folder (its dark
+// variant when `dark`, see SheetFile) with the GUID put in. Raises ItemDisplayError when the
+// sheet cannot be read.
+QString WorkingSheetText(const UserFolder &folder, const QString &sheetName, const QString &guid,
+                         bool dark = false);
 // Writes `text` as the working sheet. False when it could not be written; the file then stays
 // as it was.
 bool WriteWorkingSheetText(const UserFolder &folder, const QString &text);
 // Both of the above. Raises ItemDisplayError when the shipped sheet cannot be read.
-bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid);
+bool WriteWorkingSheet(const UserFolder &folder, const QString &sheetName, const QString &guid,
+                       bool dark = false);
 
 // The channel's cache file + "#<GUID>": the fragment makes every item's address differ,
 // while the file and its instruction are the same for all items of a channel.

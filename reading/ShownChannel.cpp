@@ -2,6 +2,7 @@
 
 #include "reading/ItemDisplay.h"
 #include "reading/ItemExport.h"
+#include "reading/ItemLook.h"
 #include "reading/ItemPage.h"
 #include "reading/ReadingLog.h"
 #include "xml/XmlDocument.h"
@@ -68,7 +69,7 @@ QString ShownChannel::showItem(const HeaderRow &row)
     // A working sheet that cannot be written leaves the old one; the browser shows what it
     // gives.
     if (!ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::StyleSheetFor(false, row.version),
-                                        row.guid))
+                                        row.guid, m_look && m_look->dark))
         qCWarning(lcReading, "the working style sheet could not be written");
     return ItemDisplay::ChannelItemAddress(m_folder, row.chGuid, row.guid);
 }
@@ -79,7 +80,7 @@ ItemView ShownChannel::viewItem(const HeaderRow &row)
     if (item.isNull())
         return {};
     const QString sheet = ItemDisplay::WorkingSheetText(
-        m_folder, ItemDisplay::StyleSheetFor(false, row.version), row.guid);
+        m_folder, ItemDisplay::StyleSheetFor(false, row.version), row.guid, m_look && m_look->dark);
     // Kept on disk for the export and for a browser that opens the cache file.
     if (!ItemDisplay::WriteWorkingSheetText(m_folder, sheet))
         qCWarning(lcReading, "the working style sheet could not be written");

@@ -15,6 +15,7 @@
 class IChannelFiles;
 class IReportSink;
 class ItemPageRenderer;
+struct ItemLook;
 
 // What a fill of the header list gives.
 struct HeaderFill
@@ -43,6 +44,8 @@ public:
 
     // Where items are shown from (the working style sheet, the cache files).
     void setFolder(const UserFolder &folder) { m_folder = folder; }
+    // Which variant of the style sheets items are shown with; the light one without it.
+    void setLook(const ItemLook *look) { m_look = look; }
     // True while an update or a run may own the channels' download files: a fill then
     // leaves the download copy of the channel on show where it is.
     void setDownloadsInUse(std::function<bool()> inUse) { m_downloadsInUse = std::move(inUse); }
@@ -113,6 +116,7 @@ private:
     XmlNode m_firstItemNode;
     QString m_shownVersion;
     UserFolder m_folder;
+    const ItemLook *m_look = nullptr;
     std::function<bool()> m_downloadsInUse;
     std::unique_ptr<ItemPageRenderer> m_pages;
     QString m_shownSheet; // the working sheet of the item shown last

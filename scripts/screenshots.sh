@@ -5,7 +5,9 @@
 # wizard on both pages (with the shipped list), asked for a channel the tree has already and
 # failing to reach a server (the box with its cause),
 # the tree with a channel whose update failed, and the channel properties dialog (also on the
-# small screen), the restore dialog with its copies, and (scripts/reading_shots.sh) items as channels send them and a printed
+# small screen), the restore dialog with its copies, channels with their sites' icons and the
+# view menu on a light and a dark desktop, and (scripts/reading_shots.sh) items as channels send
+# them and a printed
 # long item; the settings dialog's Synchronizacja page and, when tt-rss is installed, a tree
 # synchronised with a throw-away Tiny Tiny RSS server. SHOTS="name,name" takes only those.
 # Each run uses a temporary home with a small sample channel tree, so the real
@@ -121,6 +123,23 @@ shot settings-account 1024x768 1024x768 config-account
 # The restore dialog: the copy the start made today and an older one left unfinished.
 unfinished_copy() { mkdir -p "$1/share/Kolvani/data/backup/2026-12-01"; cp "$1/share/Kolvani/data/tvChannels.xml" "$1/share/Kolvani/data/backup/2026-12-01/"; }
 PREPARE=unfinished_copy shot restore 1024x768 1024x768 restore
+PREPARE=
+
+# Channels drawn with their sites' icons (kept in data/icons/ as an earlier run left them),
+# on a light and on a dark desktop, the view menu with its zoom entries open.
+with_icons() {
+    local icons="$1/share/Kolvani/data/icons"
+    mkdir -p "$icons"
+    convert -size 16x16 xc:'#c0392b' -fill white -pointsize 12 -gravity center -annotate 0 'K' \
+        "$icons/{0B7C3D2E-1111-4A5B-9C8D-000000000001}.ico"
+    convert -size 32x32 radial-gradient:'#2e86de-#0b3d91' "$icons/{0B7C3D2E-1111-4A5B-9C8D-000000000002}.ico"
+    convert -size 16x16 xc:'#27ae60' -fill '#f1c40f' -draw 'circle 8,8 8,3' \
+        "$icons/{0B7C3D2E-1111-4A5B-9C8D-000000000003}.ico"
+    # A broken file: the channel keeps its picture.
+    printf 'not an icon' >"$icons/{0B7C3D2E-1111-4A5B-9C8D-000000000004}.ico"
+}
+PREPARE=with_icons shot tree-icons 1024x768 1024x768 menu-view
+PREPARE=with_icons shot dark 1024x768 1024x768 dark
 PREPARE=
 
 # A tree synchronised with a Tiny Tiny RSS account, when tt-rss is installed: a throw-away

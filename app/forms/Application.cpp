@@ -28,6 +28,8 @@
 #include <QQuickWindow>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSystemTrayIcon>
 #include <QAction>
 #include <QTimer>
@@ -126,6 +128,10 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
             if (!channels.isEmpty())
                 properties->fill(*channels.first());
             properties->show();
+        } else if (which == "dark" || which == "menu-view") {
+            // The item on show with the view menu open over it.
+            if (auto *view = mainFrm->findChild<QMenu *>(QStringLiteral("mnWidok")))
+                mainFrm->menuBar()->setActiveAction(view->menuAction());
         } else if (which == "config")
             config->show();
         else if (which == "config-account") {
@@ -267,6 +273,9 @@ int runApplication(int argc, char **argv, const CommandLine &commandLine)
     if (!instance.tryBecomeFirst(commandLine.subscribeAddress))
         return 0;
 
+    // Pictures of the dark look get the palette a dark desktop gives.
+    if (qgetenv("KOLVANI_SCREENSHOT") == "dark")
+        QApplication::setPalette(UiLook::darkPalette());
     MainFrmOptions options;
     options.executableDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     options.startHidden = startHidden;

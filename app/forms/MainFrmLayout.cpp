@@ -72,8 +72,8 @@ private:
         // The rectangle grown by 2 on every side and moved by -1 in both directions.
         const QRect area = tab.adjusted(-2, -2, 2, 2).translated(-1, -1);
         const bool active = index == currentIndex();
-        painter.fillRect(area, active ? UiLook::DialogColour : UiLook::WindowColour);
-        painter.setPen(UiLook::BorderColour);
+        painter.fillRect(area, UiLook::ground(active ? UiLook::DialogColour : UiLook::WindowColour));
+        painter.setPen(UiLook::ground(UiLook::BorderColour));
         painter.drawLine(area.topRight() + QPoint(-1, 2), area.bottomRight() + QPoint(-1, -2));
         if (active)
             painter.fillRect(QRect(area.left() + 1, tab.top(), area.width() - 3, 3),
@@ -82,7 +82,7 @@ private:
         if (image < m_images.size())
             m_images.at(image).paint(
                 &painter, QRect(tab.left() + 5 + index, tab.top() + 4 + 2 * index, 16, 16));
-        painter.setPen(UiLook::TextColour);
+        painter.setPen(palette().color(QPalette::WindowText));
         QFont captionFont = font();
         captionFont.setBold(active);
         painter.setFont(captionFont);
@@ -163,9 +163,7 @@ void TfmMainFrm::buildLayout()
     resize(LeastSize);
     setMinimumSize(LeastSize);
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, UiLook::WindowColour);
-    setPalette(pal);
+    UiLook::setGround(this, UiLook::WindowColour);
 
     auto *central = new QWidget(this);
     central->setObjectName(QStringLiteral("pnCentral"));
@@ -250,9 +248,7 @@ QWidget *TfmMainFrm::buildMainTop()
     pnMainTop = new QWidget(this);
     auto *row = strip(pnMainTop, "pnMainTop", 33, QMargins(6, 2, 8, 2), 4);
     pnMainTop->setAutoFillBackground(true);
-    QPalette pal = pnMainTop->palette();
-    pal.setColor(QPalette::Window, UiLook::DialogColour);
-    pnMainTop->setPalette(pal);
+    UiLook::setGround(pnMainTop, UiLook::DialogColour);
     spAddChannel = flatButton("spAddChannel", pnMainTop);
     spRefresh = flatButton("spRefresh", pnMainTop);
     spRefreshAll = flatButton("spRefreshAll", pnMainTop);

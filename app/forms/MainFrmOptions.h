@@ -19,6 +19,9 @@ struct MainFrmOptions
     // Without a system tray (some desktops have none) "to the tray" means minimised, so
     // that the program can always be reached again.
     bool trayAvailable = true;
+    // Channels' site icons are fetched after their updates; tests that count a server's
+    // requests leave it off.
+    bool fetchSiteIcons = true;
 };
 
 // The windows created after the main window, handed to it once.

@@ -20,6 +20,8 @@
 //     (reading/forms)              lvHeadersCompare (HeaderListModel's sort), btFilterClick,
 //                                  edKeyWordKeyDown, SelectFirstChannel, pcLeftPanelChange
 //                                  (the channel tab)
+//   ItemLookController             the zoom (acZoomInExecute, acZoomOutExecute,
+//     (reading/forms)              acZoomResetExecute) and the dark sheets
 //   ItemViewController             NavigateContent, wbContentBeforeNavigate2,
 //     (reading/forms)              wbContentDocumentComplete, wbContentProgressChange,
 //                                  wbContentStatusTextChange, spBackClick, spForwardClick,
@@ -72,6 +74,7 @@
 #include "catalogue/ChannelTreeSaver.h"
 #include "catalogue/forms/SelectedNode.h"
 #include "catalogue/ChannelTreeFile.h"
+#include "catalogue/forms/ChannelIcons.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "catalogue/forms/TreeEditingController.h"
 #include "feed/DocumentDownloader.h"
@@ -83,8 +86,10 @@
 #include "reading/forms/FindUnit.h"
 #include "reading/forms/HeaderListController.h"
 #include "reading/forms/ItemCommandsController.h"
+#include "reading/forms/TrayUnreadCount.h"
 #include "reading/forms/UnreadCountDelegate.h"
 #include "reading/forms/ItemViewController.h"
+#include "reading/forms/ItemLookController.h"
 #include "sync/ChannelUpdater.h"
 #include "sync/SyncRun.h"
 #include "sync/UpdateFailures.h"
@@ -108,6 +113,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -147,7 +153,16 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     auto *treeDelegate = new UnreadCountDelegate(m_session->channelTree(),
                                                  m_session->unreadCounts(), m_images, tvChannels);
     treeDelegate->setFailures(&m_session->updater().failures());
+    m_channelIcons = new ChannelIcons(
+        folder, [live = &m_session->liveSettings()] { return live->proxy(); }, this);
+    m_channelIcons->setFetching(m_options.fetchSiteIcons);
+    treeDelegate->setChannelIcons(
+        [icons = m_channelIcons](const QString &guid) { return icons->iconFor(guid); });
+    connect(m_channelIcons, &ChannelIcons::changed, tvChannels->viewport(),
+            [this] { tvChannels->viewport()->update(); });
     tvChannels->setItemDelegate(treeDelegate);
+    new TrayUnreadCount(ctTrayIcon, ctTrayIcon->icon(), m_session->channelTree(),
+                        m_session->unreadCounts(), this);
     connect(&m_session->updater().failures(), &UpdateFailures::changed,
             new CoalescedRepaint(tvChannels->viewport()), &CoalescedRepaint::request);
     m_headerList = new HeaderListController(
@@ -162,6 +177,8 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels,
                                          lvHeaders},
                                         m_session->channelTree(), m_session->rowsOnShow(), this);
+    m_itemLook = new ItemLookController({this, wbContent}, m_session->itemLook(),
+                                        folder.configFile(), this);
     m_archive = new ArchiveController(
         {this, sbShowAllArchive, lvArchiveCategories, cbAllArchiveFilter, edKeyWord, lvHeaders,
          acAddToArchive, acArchiveDelete, sbAddToArchive, sbArchiveDelete},
@@ -249,6 +266,9 @@ void TfmMainFrm::createConnections()
             &HeaderListController::channelUpdated);
     connect(m_syncRuns, &SyncRunsController::channelUpdated, m_headerList,
             &HeaderListController::channelUpdated);
+    // A channel's site icon comes with its update.
+    for (const auto signal : {&SyncRunsController::channelSynced, &SyncRunsController::channelUpdated})
+        connect(m_syncRuns, signal, m_channelIcons, &ChannelIcons::channelUpdated);
     connect(m_syncRuns, &SyncRunsController::tvChannelsChangeRequested, m_headerList,
             &HeaderListController::tvChannelsChange);
     connect(m_headerList, &HeaderListController::navigateRequested, m_itemView,
@@ -291,6 +311,11 @@ void TfmMainFrm::createConnections()
             &ItemCommandsController::startDelayedMark);
     connect(m_itemView, &ItemViewController::channelRefillRequested, m_headerList,
             [this](ChannelNode *node) { m_headerList->ShowChannelHeaders(node, node->text(), false); });
+    connect(m_itemLook, &ItemLookController::darkChanged, m_itemView, &ItemViewController::showAgain);
+    auto *mnWidok = new QMenu(QStringLiteral("&Widok"), this);
+    mnWidok->setObjectName(QStringLiteral("mnWidok"));
+    mnWidok->addActions({m_itemLook->acZoomIn(), m_itemLook->acZoomOut(), m_itemLook->acZoomReset()});
+    menuBar()->insertMenu(mnPomoc->menuAction(), mnWidok);
 
     // tree editing
     connect(acChannelsAdd, &QAction::triggered, m_treeEditing, &TreeEditingController::acChannelsAddExecute);

@@ -67,19 +67,30 @@ void ItemViewController::lvHeadersChange()
     // The recovery below refills the list, which reports changes of its own.
     if (!m_recovering) {
         const int row = FirstSelectedRow(m_w.lvHeaders->selectionModel());
-        if (row >= 0 && row != m_lastShownRow) {
-            m_lastShownRow = row;
-            bool shown = false;
-            try {
-                shown = showRow(row);
-            } catch (const std::exception &e) {
-                qCWarning(lcReading, "showing an item: %s", e.what());
-            }
-            if (!shown)
-                recover();
-        }
+        if (row >= 0 && row != m_lastShownRow)
+            show(row);
     }
     emit delayedMarkDue();
+}
+
+void ItemViewController::showAgain()
+{
+    const int row = m_recovering ? -1 : FirstSelectedRow(m_w.lvHeaders->selectionModel());
+    if (row >= 0)
+        show(row);
+}
+
+void ItemViewController::show(int row)
+{
+    m_lastShownRow = row;
+    bool shown = false;
+    try {
+        shown = showRow(row);
+    } catch (const std::exception &e) {
+        qCWarning(lcReading, "showing an item: %s", e.what());
+    }
+    if (!shown)
+        recover();
 }
 
 bool ItemViewController::showRow(int row)

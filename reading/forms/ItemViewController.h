@@ -45,6 +45,8 @@ public slots:
     void lvHeadersChange();
     // The list was refilled or another channel chosen: the next change shows an item again.
     void forgetShownRow() { m_lastShownRow = -1; }
+    // Shows the selected row's item anew (another sheet variant), without a new read mark.
+    void showAgain();
     // Follows the header list onto the model it shows now.
     void attachHeaderList();
     // The one way to navigate the item browser; errors are ignored.
@@ -79,6 +81,7 @@ signals:
 
 private:
     bool showRow(int row);
+    void show(int row);
     void recover();
 
     bool showingMadePage() const;

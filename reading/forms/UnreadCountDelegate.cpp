@@ -15,8 +15,9 @@
 namespace {
 // Between the name and the count.
 constexpr int CountGap = 6;
-// A failing channel's name and count.
+// A failing channel's name and count, on a light and on a dark ground.
 const QColor FailingText(0xb0, 0x1c, 0x10);
+const QColor FailingTextOnDark(0xff, 0x8a, 0x7a);
 
 QStyle *styleOf(const QStyleOptionViewItem &option)
 {
@@ -29,6 +30,21 @@ UnreadCountDelegate::UnreadCountDelegate(const ChannelTree &tree, const UnreadCo
     : ImageIndexDelegate(std::move(images), ChannelTree::ImageIndexRole, parent), m_tree(tree),
       m_counts(counts)
 {
+}
+
+void UnreadCountDelegate::initStyleOption(QStyleOptionViewItem *option,
+                                          const QModelIndex &index) const
+{
+    ImageIndexDelegate::initStyleOption(option, index);
+    if (!m_channelIcons)
+        return;
+    const ChannelNode *node = m_tree.nodeFromIndex(index);
+    const TtvChannel *channel = node ? node->channel() : nullptr;
+    if (!channel)
+        return;
+    const QIcon own = m_channelIcons(channel->GUID);
+    if (!own.isNull())
+        option->icon = own;
 }
 
 int UnreadCountDelegate::countFor(const QModelIndex &index) const
@@ -96,7 +112,8 @@ void UnreadCountDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
         opt.icon = failing;
         // Every group: the style takes the inactive one while the window is not active.
         if (!selected)
-            opt.palette.setColor(QPalette::Text, FailingText);
+            opt.palette.setColor(QPalette::Text,
+                                 UiLook::isDark(opt.palette) ? FailingTextOnDark : FailingText);
     }
     QStyle *style = styleOf(opt);
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);

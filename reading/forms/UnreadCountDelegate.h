@@ -4,6 +4,8 @@
 
 #include <QRect>
 
+#include <functional>
+
 class ChannelTree;
 class UnreadCounts;
 class UpdateFailures;
@@ -22,6 +24,12 @@ public:
 
     // The channels whose last update failed; none are shown as failing without it.
     void setFailures(const UpdateFailures *failures) { m_failures = failures; }
+    // A channel's own picture by its GUID (its site's icon); a null icon keeps the channel
+    // picture of the image list.
+    void setChannelIcons(std::function<QIcon(const QString &guid)> icons)
+    {
+        m_channelIcons = std::move(icons);
+    }
     // Why the channel at `index` failed to update; empty when it did not.
     QString failureLine(const QModelIndex &index) const;
 
@@ -44,10 +52,14 @@ public:
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
                    const QModelIndex &index) override;
 
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+
 private:
     int countFor(const QModelIndex &index) const;
 
     const ChannelTree &m_tree;
     const UnreadCounts &m_counts;
     const UpdateFailures *m_failures = nullptr;
+    std::function<QIcon(const QString &guid)> m_channelIcons;
 };

@@ -148,6 +148,7 @@ protected:
         options.startHidden = hidden;
         options.messageBoxes = &m_boxes;
         options.showTrayIcon = false;
+        options.fetchSiteIcons = m_fetchSiteIcons;
         return std::make_unique<TfmMainFrm>(options);
     }
 
@@ -179,6 +180,8 @@ protected:
     std::optional<ScopedEnv> m_dataHomeEnv;
     ScriptedBoxes m_boxes;
     std::vector<Windows> m_windows;
+    // Off: the servers of most cases count the requests they get.
+    bool m_fetchSiteIcons = false;
 };
 
 } // namespace mainfrm_test

@@ -428,7 +428,10 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
                                                   {"Ctrl+A", "acSelectAll"},
                                                   {"Ctrl+F", "acFind"},
                                                   {"Ctrl+E", "acSaveToFile"},
-                                                  {"Ctrl+P", "acPrintHeader"}}));
+                                                  {"Ctrl+P", "acPrintHeader"},
+                                                  {"Ctrl++", "acZoomIn"},
+                                                  {"Ctrl+-", "acZoomOut"},
+                                                  {"Ctrl+0", "acZoomReset"}}));
     for (const QWidget *widget : w->findChildren<QWidget *>()) {
         if (qobject_cast<const QMenu *>(widget))
             continue;
@@ -499,7 +502,7 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
     for (QAction *a : w->menuBar()->actions())
         bar << a->text();
     EXPECT_EQ(bar, (QStringList{QStringLiteral("&Plik"), QStringLiteral("&Narzędzia"),
-                                QStringLiteral("&Pomo&c")}));
+                                QStringLiteral("&Widok"), QStringLiteral("&Pomo&c")}));
 }
 
 TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)

@@ -143,3 +143,30 @@ TEST(ItemDisplay, AddressesAndTheBackForwardRule)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WorkingSheetFile, DarkSheetComesFromTheDataFolderThenTheShippedOneThenTheLightOne)
+{
+    QTemporaryDir exe;
+    ASSERT_TRUE(exe.isValid());
+    QDir().mkpath(exe.path() + QStringLiteral("/data"));
+    const UserFolder folder(m_dir.path(), exe.path());
+    EXPECT_EQ(DarkVariant(Rss2Sheet), QStringLiteral("rss2_dark.xsl"));
+    EXPECT_EQ(DarkVariant(ArchiveSheet), QStringLiteral("rss1_archive_dark.xsl"));
+
+    ASSERT_TRUE(writeAll(m_data + Rss2Sheet, "<light>{{GUID}}</light>"));
+    // A folder made by an older version has no dark sheet, and neither does the program.
+    EXPECT_EQ(WorkingSheetText(folder, Rss2Sheet, Guid, true), QStringLiteral("<light>%1</light>").arg(Guid));
+    ASSERT_TRUE(writeAll(exe.path() + QStringLiteral("/data/rss2_dark.xsl"), "<shipped>{{GUID}}</shipped>"));
+    EXPECT_EQ(WorkingSheetText(folder, Rss2Sheet, Guid, true), QStringLiteral("<shipped>%1</shipped>").arg(Guid));
+    ASSERT_TRUE(writeAll(m_data + QStringLiteral("rss2_dark.xsl"), "<own>{{GUID}}</own>"));
+    EXPECT_EQ(WorkingSheetText(folder, Rss2Sheet, Guid, true), QStringLiteral("<own>%1</own>").arg(Guid));
+    // The light look never takes a dark sheet.
+    EXPECT_EQ(WorkingSheetText(folder, Rss2Sheet, Guid, false), QStringLiteral("<light>%1</light>").arg(Guid));
+    // Without a folder beside the program nothing is looked for in the current folder.
+    EXPECT_EQ(SheetFile(UserFolder(QStringLiteral("/nowhere")), Rss2Sheet, true),
+              QStringLiteral("/nowhere/data/rss2.xsl"));
+}
+
+} // namespace

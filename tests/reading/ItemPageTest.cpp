@@ -4,10 +4,13 @@
 #include "xml/XmlDocument.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -141,6 +144,58 @@ TEST_F(ItemPageRender, ASheetThatReadsFilesOrDoesNotCompileIsRefused)
     } catch (const ItemDisplayError &) {
     }
     EXPECT_FALSE(page.contains(QStringLiteral("tajne"))) << page.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// Colours as #rrggbb, replaced by one mark: what is left is the page without its colours.
+QString withoutColours(QString page)
+{
+    page.replace(QRegularExpression(QStringLiteral("#[0-9a-fA-F]{6}\\b")), QStringLiteral("#C"));
+    return page.remove(QStringLiteral(" color-scheme: dark;"));
+}
+
+int lightnessOf(const QString &page, const QString &rule)
+{
+    const QRegularExpression background(QRegularExpression::escape(rule) +
+                                        QStringLiteral(" \\{ background: #([0-9a-f]{6})"));
+    const QRegularExpressionMatch m = background.match(page);
+    if (!m.hasMatch())
+        return -1;
+    const uint rgb = m.captured(1).toUInt(nullptr, 16);
+    const int r = (rgb >> 16) & 0xff, g = (rgb >> 8) & 0xff, b = rgb & 0xff;
+    return (std::max({r, g, b}) + std::min({r, g, b})) / 2;
+}
+
+TEST_F(ItemPageRender, EveryShippedSheetHasADarkVariantThatDiffersOnlyInItsColours)
+{
+    const QByteArray rss1 =
+        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+        "xmlns=\"http://purl.org/rss/1.0/\"><channel><title>Kanał</title></channel><item GUID=\"" +
+        GuidA.toUtf8() + "\"><title>Pierwsza</title><description>Tekst</description></item></rdf:RDF>";
+    const std::pair<QString, QByteArray> cases[] = {
+        {ItemDisplay::Rss2Sheet, Channel}, {ItemDisplay::Rss1Sheet, rss1},
+        {ItemDisplay::ArchiveSheet, rss1}};
+    for (const auto &[name, doc] : cases) {
+        SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KV_SOURCE_DIR "/data/") + ItemDisplay::DarkVariant(name),
+                                m_folder.dataFile(ItemDisplay::DarkVariant(name))));
+        XmlDocument document;
+        document.loadFromBytes(doc);
+        const QString light = QString::fromUtf8(m_pages.render(
+            ItemDisplay::WorkingSheetText(m_folder, name, GuidA, false), document.documentElement()));
+        const QString dark = QString::fromUtf8(m_pages.render(
+            ItemDisplay::WorkingSheetText(m_folder, name, GuidA, true), document.documentElement()));
+        ASSERT_TRUE(light.contains(QStringLiteral("Pierwsza"))) << light.toStdString();
+        EXPECT_NE(light, dark);
+        EXPECT_EQ(withoutColours(light), withoutColours(dark));
+        // The page and the item's own text (laid in with its own style) are dark grounds.
+        EXPECT_GT(lightnessOf(light, QStringLiteral("html")), 200);
+        EXPECT_LT(lightnessOf(dark, QStringLiteral("html")), 60);
+        EXPECT_EQ(dark.count(QStringLiteral("color-scheme: dark")), dark.count(QStringLiteral("html {")));
+    }
 }
 
 } // namespace
