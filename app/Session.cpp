@@ -16,6 +16,7 @@
 #include "base/ProxySettings.h"
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
+#include "reading/GatheredItems.h"
 #include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
@@ -75,6 +76,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
       m_treeSaver(std::make_unique<ChannelTreeSaver>(*m_tree, folder.treeFile())),
       m_shown(std::make_unique<ShownChannel>()),
       m_rowsOnShow(std::make_unique<RowsOnShow>()),
+      m_gatheredItems(std::make_unique<GatheredItems>()),
       m_unreadCounts(std::make_unique<UnreadCounts>()),
       m_downloader(std::make_unique<DocumentDownloader>())
 {
@@ -86,6 +88,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_host->m_account = m_account.get();
     m_syncRun->setRunHooks([this] { m_account->beginRun(); }, [this] { m_account->endRun(); });
     m_shown->setFolder(m_folder);
+    m_gatheredItems->setFolder(m_folder);
     m_shown->setDownloadsInUse(
         [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);

@@ -23,6 +23,7 @@ class LiveSettings;
 class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
+class GatheredItems;
 class RowsOnShow;
 class ShownChannel;
 class SyncRun;
@@ -50,6 +51,8 @@ public:
     // The rows on show in the header list and where their items come from.
     RowsOnShow &rowsOnShow() { return *m_rowsOnShow; }
     HeaderListModel &headerRows();
+    // Where the items of rows gathered from several channels live.
+    GatheredItems &gatheredItems() { return *m_gatheredItems; }
     UnreadCounts &unreadCounts() { return *m_unreadCounts; }
     AlertQueue &alertQueue() { return *m_alerts; }
     // The alerts of the last run, played one after another.
@@ -95,6 +98,7 @@ private:
     std::unique_ptr<ChannelTreeSaver> m_treeSaver;
     std::unique_ptr<ShownChannel> m_shown;
     std::unique_ptr<RowsOnShow> m_rowsOnShow;
+    std::unique_ptr<GatheredItems> m_gatheredItems;
     std::unique_ptr<UnreadCounts> m_unreadCounts;
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;

@@ -59,7 +59,7 @@ void HeaderListModel::setRows(std::vector<HeaderRow> rows, RowSource source)
     m_rows = std::move(rows);
     m_source = source;
     m_titleNote.clear();
-    if (source == RowSource::Channel && m_rows.size() > 1) {
+    if (source != RowSource::Archive && m_rows.size() > 1) {
         const std::vector<int> order = sortedOrder();
         std::vector<HeaderRow> sorted;
         sorted.reserve(m_rows.size());
@@ -191,8 +191,19 @@ void HeaderListModel::setUnread(int row, bool unread)
     HeaderRow &r = m_rows[size_t(row)];
     r.unread = unread;
     emit dataChanged(index(row, 0), index(row, HeaderColumnCount - 1), {ImageIndexRole});
-    if (m_source == RowSource::Channel)
+    if (m_source != RowSource::Archive)
         emit unreadChanged(r.chGuid, unread ? 1 : -1);
+}
+
+void HeaderListModel::renameChannel(const QString &chGuid, const QString &name)
+{
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        HeaderRow &r = m_rows[i];
+        if (r.chGuid != chGuid || r.chName == name)
+            continue;
+        r.chName = name;
+        emit dataChanged(index(int(i), ColChName), index(int(i), ColChName), {Qt::DisplayRole});
+    }
 }
 
 int HeaderListModel::rowCount(const QModelIndex &parent) const
@@ -227,6 +238,8 @@ QVariant HeaderListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || section < 0 || section >= HeaderColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole) {
+        if (section == ColChName && m_source == RowSource::Gathered)
+            return QStringLiteral("Kanał:");
         const QString caption = QString::fromUtf8(Captions[section]);
         return section == ColTitle && !m_titleNote.isEmpty()
                    ? caption + QLatin1Char(' ') + m_titleNote

@@ -17,8 +17,10 @@ public:
     // Same role number as the channel tree's, so one delegate draws both.
     enum Role { ImageIndexRole = Qt::UserRole + 1 };
     // Where the rows come from. The archive view fills the same list; its rows keep the
-    // order they were given in until the next column click.
-    enum class RowSource { Channel, Archive };
+    // order they were given in until the next column click. Gathered rows come from several
+    // channels (a group, search results): sorted as a channel's, their channel column
+    // captioned "Kanał:".
+    enum class RowSource { Channel, Archive, Gathered };
 
     explicit HeaderListModel(QObject *parent = nullptr);
 
@@ -51,6 +53,8 @@ public:
 
     // A read mark changed: one row repaints, and the channel's unread count follows.
     void setUnread(int row, bool unread);
+    // A channel of the rows was renamed: their channel column follows.
+    void renameChannel(const QString &chGuid, const QString &name);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -42,6 +42,12 @@ void ShownChannel::closeFile(const QString &cacheFile)
     m_document->setFileName(QString());
 }
 
+void ShownChannel::release()
+{
+    writeBack();
+    closeFile(m_document->fileName());
+}
+
 XmlNode ShownChannel::itemNode(const HeaderRow &row)
 {
     const XmlNode item = itemNode(row.id);

@@ -118,6 +118,9 @@ shot tree-failing 1024x768 1024x768 tree-failing
 shot channel 1024x768 1024x768 channel
 shot channel-800x480 800x480 800x480 channel
 shot settings-account 1024x768 1024x768 config-account
+shot group-items 1024x768 1024x768 group-items
+shot unread-view 1024x768 1024x768 unread-view
+shot search-results 1024x768 1024x768 search-results
 
 # A tree synchronised with a Tiny Tiny RSS account, when tt-rss is installed: a throw-away
 # server seeded by SQL (two categories, four feeds), then `kolvani --sync` before the shot.

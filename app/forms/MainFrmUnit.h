@@ -22,6 +22,7 @@ struct AlertQueue;
 class ArchiveController;
 class ChannelNode;
 class ChannelTree;
+class GatheredListController;
 class HeaderListController;
 class HeaderListModel;
 class IMessageBoxes;
@@ -160,6 +161,7 @@ private:
     void connectArchive();
     void connectItemCommands();
     void connectAlerts();
+    void connectGatheredList();
     void alertClicked(int channelRow, const QString &itemTitle);
     void lockUserData();
     bool loadChannelTree();
@@ -198,7 +200,7 @@ private:
     QLabel *imFilterIcon = nullptr, *lbKeyWord = nullptr;
     QLineEdit *edKeyWord = nullptr;
     QPushButton *btFilter = nullptr;
-    QCheckBox *cbAllArchiveFilter = nullptr;
+    QCheckBox *cbAllArchiveFilter = nullptr, *cbUnreadOnly = nullptr;
     QWidget *pnBrowswerButtons = nullptr, *pnAmination = nullptr;
     QToolButton *spBack = nullptr, *spForward = nullptr, *spNewWindow = nullptr;
     QToolButton *sbAddToArchive = nullptr, *sbArchiveDelete = nullptr;
@@ -231,6 +233,7 @@ private:
     SyncRunsController *m_syncRuns = nullptr;
     ItemViewController *m_itemView = nullptr;
     HeaderListController *m_headerList = nullptr;
+    GatheredListController *m_gatheredList = nullptr;
     TreeEditingController *m_treeEditing = nullptr;
     ArchiveController *m_archive = nullptr;
     ItemCommandsController *m_itemCommands = nullptr;
