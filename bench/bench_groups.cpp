@@ -119,13 +119,15 @@ int run()
             t.start();
             QEventLoop loop;
             const auto c = QObject::connect(&gathering, &RowGathering::gathered, &loop, &QEventLoop::quit);
-            gathering.start(channels, RowQuery());
+            gathering.start(channels, RowQuery(),
+                            {onShow.model().sortColumn(), onShow.model().sortDescending(),
+                             onShow.model().locale()});
             loop.exec();
             QObject::disconnect(c);
             readMs = ms(t);
             QElapsedTimer s;
             s.start();
-            onShow.showGathered(items, gathering.takeRows().rows);
+            onShow.showGathered(items, gathering.takeRows().rows, true);
             view.selectionModel()->setCurrentIndex(proxy->index(0, 0),
                                                    QItemSelectionModel::ClearAndSelect |
                                                        QItemSelectionModel::Rows);

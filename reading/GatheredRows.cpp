@@ -2,6 +2,7 @@
 
 #include "feed/FeedNormaliser.h"
 #include "feed/HtmlText.h"
+#include "reading/HeaderListModel.h"
 #include "reading/HeaderRows.h"
 #include "xml/XmlDocument.h"
 
@@ -72,16 +73,15 @@ void GatherChannelRows(const ChannelToRead &channel, const RowQuery &query, Gath
 struct RowGathering::Run
 {
     std::atomic_bool stop{false};
+    // The first thread waits for the others, joins their rows to its own and sorts them.
     std::array<std::thread, Threads> threads;
     std::array<GatheredRows, Threads> parts;
-    int arrived = 0;
 
     void join()
     {
         stop = true;
-        for (std::thread &t : threads)
-            if (t.joinable())
-                t.join();
+        if (threads[0].joinable())
+            threads[0].join();
     }
 };
 
@@ -98,10 +98,38 @@ void RowGathering::cancel()
         return;
     m_run->join();
     m_run.reset();
-    ++m_request; // parts already posted are dropped
+    ++m_request; // what was already posted is dropped
 }
 
-quint64 RowGathering::start(std::vector<ChannelToRead> channels, const RowQuery &query)
+namespace {
+
+GatheredRows joinedAndSorted(std::array<GatheredRows, Threads> &parts, const RowSort &sort)
+{
+    GatheredRows all = std::move(parts[0]);
+    for (int p = 1; p < Threads; ++p) {
+        GatheredRows &more = parts[size_t(p)];
+        all.rows.reserve(all.rows.size() + more.rows.size());
+        for (HeaderRow &row : more.rows)
+            all.rows.push_back(std::move(row));
+        all.unreadable += more.unreadable;
+    }
+    if (sort.column >= 0 && all.rows.size() > 1) {
+        const std::vector<int> order =
+            HeaderListModel::SortOrder(all.rows, sort.column, sort.descending, sort.locale);
+        std::vector<HeaderRow> sorted;
+        sorted.reserve(all.rows.size());
+        for (int from : order)
+            sorted.push_back(std::move(all.rows[size_t(from)]));
+        all.rows = std::move(sorted);
+    }
+    all.sortedBy = sort;
+    return all;
+}
+
+} // namespace
+
+quint64 RowGathering::start(std::vector<ChannelToRead> channels, const RowQuery &query,
+                            const RowSort &sort)
 {
     cancel();
     // libxml2 sets up its global state once, on this thread, before another one parses.
@@ -109,44 +137,37 @@ quint64 RowGathering::start(std::vector<ChannelToRead> channels, const RowQuery 
     const quint64 request = ++m_request;
     m_run = std::make_unique<Run>();
     auto shared = std::make_shared<const std::vector<ChannelToRead>>(std::move(channels));
-    std::atomic_bool *stop = &m_run->stop;
-    for (int part = 0; part < Threads; ++part) {
-        m_run->threads[size_t(part)] = std::thread([this, stop, shared, query, request, part] {
-            GatheredRows rows;
-            // Every other channel: the two halves take about as long.
-            for (size_t i = size_t(part); i < shared->size() && !*stop; i += Threads)
-                GatherChannelRows((*shared)[i], query, rows);
-            if (*stop)
-                return;
-            QMetaObject::invokeMethod(
-                this,
-                [this, request, part, rows = std::move(rows)]() mutable {
-                    arrive(request, part, std::move(rows));
-                },
-                Qt::QueuedConnection);
-        });
-    }
+    Run *run = m_run.get();
+    const auto readPart = [run, shared, query](int part) {
+        // Every other channel: the halves take about as long.
+        for (size_t i = size_t(part); i < shared->size() && !run->stop; i += Threads)
+            GatherChannelRows((*shared)[i], query, run->parts[size_t(part)]);
+    };
+    for (int part = 1; part < Threads; ++part)
+        run->threads[size_t(part)] = std::thread(readPart, part);
+    run->threads[0] = std::thread([this, run, readPart, sort, request] {
+        readPart(0);
+        for (int part = 1; part < Threads; ++part)
+            run->threads[size_t(part)].join();
+        if (run->stop)
+            return;
+        GatheredRows all = joinedAndSorted(run->parts, sort);
+        if (run->stop)
+            return;
+        QMetaObject::invokeMethod(
+            this, [this, request, all = std::move(all)]() mutable { arrive(request, std::move(all)); },
+            Qt::QueuedConnection);
+    });
     return request;
 }
 
-void RowGathering::arrive(quint64 request, int part, GatheredRows rows)
+void RowGathering::arrive(quint64 request, GatheredRows rows)
 {
     if (request != m_request || !m_run)
         return;
-    m_run->parts[size_t(part)] = std::move(rows);
-    if (++m_run->arrived < Threads)
-        return;
-    // Both threads have posted their part and are leaving.
+    // The thread has posted its rows and is leaving.
     m_run->join();
-    GatheredRows all = std::move(m_run->parts[0]);
-    for (int p = 1; p < Threads; ++p) {
-        GatheredRows &more = m_run->parts[size_t(p)];
-        all.rows.reserve(all.rows.size() + more.rows.size());
-        for (HeaderRow &row : more.rows)
-            all.rows.push_back(std::move(row));
-        all.unreadable += more.unreadable;
-    }
     m_run.reset();
-    m_result = std::move(all);
+    m_result = std::move(rows);
     emit gathered(request);
 }

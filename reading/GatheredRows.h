@@ -2,6 +2,7 @@
 
 #include "reading/HeaderRow.h"
 
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -30,9 +31,18 @@ struct ChannelToRead
     QString cacheFile;
 };
 
+// The order the rows are wanted in, so that they are sorted off the window's thread too.
+struct RowSort
+{
+    int column = -1; // -1: not sorted
+    bool descending = false;
+    QLocale locale;
+};
+
 struct GatheredRows
 {
-    std::vector<HeaderRow> rows; // by channel, each in document order
+    std::vector<HeaderRow> rows; // by channel, each in document order, unless sorted
+    RowSort sortedBy;           // the order they are in
     // Names of channels whose cache file exists but cannot be read.
     QStringList unreadable;
 };
@@ -55,7 +65,9 @@ public:
     ~RowGathering() override;
 
     // Starts a gathering; returns its number, which gathered() carries.
-    quint64 start(std::vector<ChannelToRead> channels, const RowQuery &query);
+    // The rows arrive sorted by `sort` when it names a column.
+    quint64 start(std::vector<ChannelToRead> channels, const RowQuery &query,
+                  const RowSort &sort = RowSort());
     // Forgets the gathering under way: nothing of it arrives.
     void cancel();
     bool busy() const { return m_run != nullptr; }
@@ -69,7 +81,7 @@ signals:
 
 private:
     struct Run;
-    void arrive(quint64 request, int part, GatheredRows rows);
+    void arrive(quint64 request, GatheredRows rows);
 
     std::unique_ptr<Run> m_run;
     quint64 m_request = 0;

@@ -26,10 +26,18 @@ public:
 
     // The locale the sort compares in; the user's own by default.
     void setLocale(const QLocale &locale) { m_locale = locale; }
+    const QLocale &locale() const { return m_locale; }
 
     // Replaces every row in one reset. Channel rows are sorted by the current sort first;
     // archive rows stay as given.
-    void setRows(std::vector<HeaderRow> rows, RowSource source = RowSource::Channel);
+    // `presorted`: the rows come in the current sort's order already (sorted elsewhere,
+    // off the window's thread).
+    void setRows(std::vector<HeaderRow> rows, RowSource source = RowSource::Channel,
+                 bool presorted = false);
+    // The order sortRows() puts the rows in for that column and direction: indexes into
+    // `rows`. Safe on any thread.
+    static std::vector<int> SortOrder(const std::vector<HeaderRow> &rows, int column,
+                                      bool descending, const QLocale &locale);
     void clear();
     // What the rows on show are, told in the title column's caption after the caption
     // itself ("Tytuł: wyniki wyszukiwania ..."); every new fill clears it.

@@ -34,7 +34,7 @@ void RowsOnShow::leaveSource()
 }
 
 void RowsOnShow::show(IItemSource &source, std::vector<HeaderRow> rows,
-                      HeaderListModel::RowSource kind)
+                      HeaderListModel::RowSource kind, bool presorted)
 {
     const bool archive = kind == HeaderListModel::RowSource::Archive;
     const bool changed = m_source != &source || m_archiveView != archive ||
@@ -43,7 +43,7 @@ void RowsOnShow::show(IItemSource &source, std::vector<HeaderRow> rows,
         leaveSource();
     m_source = &source;
     m_archiveView = archive;
-    m_model.setRows(std::move(rows), kind);
+    m_model.setRows(std::move(rows), kind, presorted);
     if (changed)
         emit sourceChanged(archive);
 }
@@ -66,11 +66,11 @@ void RowsOnShow::showChannelRows(IItemSource &source, std::vector<HeaderRow> row
     show(source, std::move(rows), HeaderListModel::RowSource::Channel);
 }
 
-void RowsOnShow::showGathered(IItemSource &source, std::vector<HeaderRow> rows)
+void RowsOnShow::showGathered(IItemSource &source, std::vector<HeaderRow> rows, bool presorted)
 {
     if (m_watched)
         m_watched->release();
-    show(source, std::move(rows), HeaderListModel::RowSource::Gathered);
+    show(source, std::move(rows), HeaderListModel::RowSource::Gathered, presorted);
 }
 
 void RowsOnShow::showArchive(IItemSource &archive, std::vector<HeaderRow> rows)

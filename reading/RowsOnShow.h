@@ -42,7 +42,8 @@ public:
     void showChannelRows(IItemSource &source, std::vector<HeaderRow> rows);
     // Rows gathered from several channels, each row's item in its own channel's cache file,
     // sorted by the current sort; the channel on show lets go of its document first.
-    void showGathered(IItemSource &source, std::vector<HeaderRow> rows);
+    // `presorted`: in the current sort's order already.
+    void showGathered(IItemSource &source, std::vector<HeaderRow> rows, bool presorted = false);
     bool gatheredView() const { return m_source && m_model.rowSource() == HeaderListModel::RowSource::Gathered; }
     // Archive rows, in the order given.
     void showArchive(IItemSource &archive, std::vector<HeaderRow> rows);
@@ -59,7 +60,8 @@ signals:
     void cleared();
 
 private:
-    void show(IItemSource &source, std::vector<HeaderRow> rows, HeaderListModel::RowSource kind);
+    void show(IItemSource &source, std::vector<HeaderRow> rows, HeaderListModel::RowSource kind,
+              bool presorted = false);
     void leaveSource();
 
     HeaderListModel m_model;

@@ -194,7 +194,9 @@ void GatheredListController::start(const Request &request)
     m_shown.writeBack();
     const ChannelNode *top = request.group ? request.group : m_tree.root();
     m_w.sbStatus->setPanelText(0, QStringLiteral("Chwileczkę... Wczytywanie wiadomości"));
-    m_pending = m_gathering.start(channelsOf(top), queryOf(request));
+    const HeaderListModel &model = m_onShow.model();
+    m_pending = m_gathering.start(channelsOf(top), queryOf(request),
+                                  {model.sortColumn(), model.sortDescending(), model.locale()});
     emit stateChanged();
 }
 
@@ -206,7 +208,11 @@ void GatheredListController::arrived(quint64 number)
     // Channels deleted while their files were read.
     dropRowsOfGoneChannels(got.rows, channelGuidsIn(m_tree));
     m_showing = true;
-    m_onShow.showGathered(m_items, std::move(got.rows));
+    // Sorted on the gathering's thread, unless the sort changed meanwhile.
+    const HeaderListModel &rowsModel = m_onShow.model();
+    const bool presorted = got.sortedBy.column == rowsModel.sortColumn() &&
+                           got.sortedBy.descending == rowsModel.sortDescending();
+    m_onShow.showGathered(m_items, std::move(got.rows), presorted);
     m_showing = false;
     for (const QString &name : qAsConst(got.unreadable))
         m_report.ReportProblem(QStringLiteral("Zły format kanału ") + name);
