@@ -19,6 +19,7 @@
 #include "feed/ReportSink.h"
 #include "reading/HeaderListModel.h"
 #include "reading/ItemLook.h"
+#include "reading/GatheredItems.h"
 #include "reading/RowsOnShow.h"
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
@@ -81,6 +82,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
       m_itemLook(std::make_unique<ItemLook>()),
       m_shown(std::make_unique<ShownChannel>()),
       m_rowsOnShow(std::make_unique<RowsOnShow>()),
+      m_gatheredItems(std::make_unique<GatheredItems>()),
       m_unreadCounts(std::make_unique<UnreadCounts>()),
       m_downloader(std::make_unique<DocumentDownloader>())
 {
@@ -93,6 +95,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_syncRun->setRunHooks([this] { m_account->beginRun(); }, [this] { m_account->endRun(); });
     m_shown->setFolder(m_folder);
     m_shown->setLook(m_itemLook.get());
+    m_gatheredItems->setFolder(m_folder);
     m_shown->setDownloadsInUse(
         [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);

@@ -24,6 +24,7 @@ class DocumentDownloader;
 class IDownloadUi;
 class IReportSink;
 struct ItemLook;
+class GatheredItems;
 class RowsOnShow;
 class ShownChannel;
 class SyncRun;
@@ -54,6 +55,8 @@ public:
     HeaderListModel &headerRows();
     // How items are shown (dark sheets, zoom); both item sources read it.
     ItemLook &itemLook() { return *m_itemLook; }
+    // Where the items of rows gathered from several channels live.
+    GatheredItems &gatheredItems() { return *m_gatheredItems; }
     UnreadCounts &unreadCounts() { return *m_unreadCounts; }
     AlertQueue &alertQueue() { return *m_alerts; }
     // The alerts of the last run, played one after another.
@@ -107,6 +110,7 @@ private:
     std::unique_ptr<ItemLook> m_itemLook;
     std::unique_ptr<ShownChannel> m_shown;
     std::unique_ptr<RowsOnShow> m_rowsOnShow;
+    std::unique_ptr<GatheredItems> m_gatheredItems;
     std::unique_ptr<UnreadCounts> m_unreadCounts;
     std::unique_ptr<DocumentDownloader> m_downloader;
     std::unique_ptr<UpdateHost> m_host;

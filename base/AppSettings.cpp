@@ -25,6 +25,7 @@ AppSettings AppSettings::read(const SettingsFile &file)
     s.columnToSort = file.readInt(ConfigSection, ColumnToSort, s.columnToSort);
     s.channelsListUrl = file.readString(ChannelsSection, ChannelsListUrl, s.channelsListUrl);
     s.remoteContent = file.readBool(ConfigSection, RemoteContent, s.remoteContent);
+    s.groupShowsItems = file.readBool(ConfigSection, GroupShowsItems, s.groupShowsItems);
     s.hostConnections = qBound(MinHostConnections,
                                file.readInt(ConfigSection, HostConnections, s.hostConnections),
                                MaxHostConnections);

@@ -28,6 +28,7 @@ inline const QString MainState = QStringLiteral("fmMainState");
 inline const QString ChannelsListUrl = QStringLiteral("ChannelsListURL");
 inline const QString RemoteContent = QStringLiteral("cbRemoteContent");
 inline const QString ItemZoom = QStringLiteral("nItemZoom");
+inline const QString GroupShowsItems = QStringLiteral("cbGroupShowsItems");
 } // namespace SettingsKeys
 
 // Every setting of the program with its default when the key is missing.
@@ -50,6 +51,9 @@ struct AppSettings
     // Items load pictures, films and sounds from the web; a file without the key predates the
     // choice, and pictures stayed on then.
     bool remoteContent = true;
+    // Selecting a group in the tree shows its channels' items in one list; off, the list
+    // keeps the rows it had, as it always did.
+    bool groupShowsItems = false;
     // Connections a run may open to a server that holds most of its channels; every other
     // server gets two. Files without the key, and values out of range, give the bounds.
     static constexpr int MinHostConnections = 2;

@@ -53,13 +53,13 @@ std::vector<QCollatorSortKey> sortKeys(const QLocale &locale, const std::vector<
 
 HeaderListModel::HeaderListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-void HeaderListModel::setRows(std::vector<HeaderRow> rows, RowSource source)
+void HeaderListModel::setRows(std::vector<HeaderRow> rows, RowSource source, bool presorted)
 {
     beginResetModel();
     m_rows = std::move(rows);
     m_source = source;
     m_titleNote.clear();
-    if (source == RowSource::Channel && m_rows.size() > 1) {
+    if (source != RowSource::Archive && !presorted && m_rows.size() > 1) {
         const std::vector<int> order = sortedOrder();
         std::vector<HeaderRow> sorted;
         sorted.reserve(m_rows.size());
@@ -110,22 +110,28 @@ void HeaderListModel::columnClicked(int column)
 
 std::vector<int> HeaderListModel::sortedOrder() const
 {
-    const size_t n = m_rows.size();
+    return SortOrder(m_rows, m_sortColumn, m_sortDescending, m_locale);
+}
+
+std::vector<int> HeaderListModel::SortOrder(const std::vector<HeaderRow> &rows, int column,
+                                            bool descendingOrder, const QLocale &locale)
+{
+    const size_t n = rows.size();
     // One key per distinct text where texts repeat a lot (dates, authors, versions).
-    const bool distinctMostly = m_sortColumn == ColTitle || m_sortColumn == ColId ||
-                                m_sortColumn == ColGuid;
+    const bool distinctMostly = column == ColTitle || column == ColId ||
+                                column == ColGuid;
     std::vector<QString> texts;
     std::vector<int> rowKey(n);
     if (distinctMostly) {
         texts.reserve(n);
         for (size_t i = 0; i < n; ++i) {
-            texts.push_back(headerColumnText(m_rows[i], m_sortColumn));
+            texts.push_back(headerColumnText(rows[i], column));
             rowKey[i] = int(i);
         }
     } else {
         QHash<QString, int> keyOf;
         for (size_t i = 0; i < n; ++i) {
-            const QString text = headerColumnText(m_rows[i], m_sortColumn);
+            const QString text = headerColumnText(rows[i], column);
             auto it = keyOf.constFind(text);
             if (it == keyOf.constEnd()) {
                 it = keyOf.insert(text, int(texts.size()));
@@ -134,9 +140,9 @@ std::vector<int> HeaderListModel::sortedOrder() const
             rowKey[i] = it.value();
         }
     }
-    const std::vector<QCollatorSortKey> keys = sortKeys(m_locale, texts);
+    const std::vector<QCollatorSortKey> keys = sortKeys(locale, texts);
 
-    const bool descending = m_sortDescending;
+    const bool descending = descendingOrder;
     const auto before = [&](int a, int b) {
         const int ka = rowKey[size_t(a)], kb = rowKey[size_t(b)];
         if (ka == kb)
@@ -191,8 +197,19 @@ void HeaderListModel::setUnread(int row, bool unread)
     HeaderRow &r = m_rows[size_t(row)];
     r.unread = unread;
     emit dataChanged(index(row, 0), index(row, HeaderColumnCount - 1), {ImageIndexRole});
-    if (m_source == RowSource::Channel)
+    if (m_source != RowSource::Archive)
         emit unreadChanged(r.chGuid, unread ? 1 : -1);
+}
+
+void HeaderListModel::renameChannel(const QString &chGuid, const QString &name)
+{
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        HeaderRow &r = m_rows[i];
+        if (r.chGuid != chGuid || r.chName == name)
+            continue;
+        r.chName = name;
+        emit dataChanged(index(int(i), ColChName), index(int(i), ColChName), {Qt::DisplayRole});
+    }
 }
 
 int HeaderListModel::rowCount(const QModelIndex &parent) const
@@ -227,6 +244,8 @@ QVariant HeaderListModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || section < 0 || section >= HeaderColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole) {
+        if (section == ColChName && m_source == RowSource::Gathered)
+            return QStringLiteral("Kanał:");
         const QString caption = QString::fromUtf8(Captions[section]);
         return section == ColTitle && !m_titleNote.isEmpty()
                    ? caption + QLatin1Char(' ') + m_titleNote

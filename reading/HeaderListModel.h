@@ -17,17 +17,27 @@ public:
     // Same role number as the channel tree's, so one delegate draws both.
     enum Role { ImageIndexRole = Qt::UserRole + 1 };
     // Where the rows come from. The archive view fills the same list; its rows keep the
-    // order they were given in until the next column click.
-    enum class RowSource { Channel, Archive };
+    // order they were given in until the next column click. Gathered rows come from several
+    // channels (a group, search results): sorted as a channel's, their channel column
+    // captioned "Kanał:".
+    enum class RowSource { Channel, Archive, Gathered };
 
     explicit HeaderListModel(QObject *parent = nullptr);
 
     // The locale the sort compares in; the user's own by default.
     void setLocale(const QLocale &locale) { m_locale = locale; }
+    const QLocale &locale() const { return m_locale; }
 
     // Replaces every row in one reset. Channel rows are sorted by the current sort first;
     // archive rows stay as given.
-    void setRows(std::vector<HeaderRow> rows, RowSource source = RowSource::Channel);
+    // `presorted`: the rows come in the current sort's order already (sorted elsewhere,
+    // off the window's thread).
+    void setRows(std::vector<HeaderRow> rows, RowSource source = RowSource::Channel,
+                 bool presorted = false);
+    // The order sortRows() puts the rows in for that column and direction: indexes into
+    // `rows`. Safe on any thread.
+    static std::vector<int> SortOrder(const std::vector<HeaderRow> &rows, int column,
+                                      bool descending, const QLocale &locale);
     void clear();
     // What the rows on show are, told in the title column's caption after the caption
     // itself ("Tytuł: wyniki wyszukiwania ..."); every new fill clears it.
@@ -51,6 +61,8 @@ public:
 
     // A read mark changed: one row repaints, and the channel's unread count follows.
     void setUnread(int row, bool unread);
+    // A channel of the rows was renamed: their channel column follows.
+    void renameChannel(const QString &chGuid, const QString &name);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

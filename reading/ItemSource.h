@@ -3,6 +3,7 @@
 #include "xml/XmlDocument.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 struct HeaderRow;
@@ -13,6 +14,14 @@ struct ItemView
 {
     QString address; // empty: the row leads to no item
     QByteArray page;
+};
+
+// What storing the marks of one command gave: the GUIDs of the items whose marks could not be
+// stored, and why.
+struct MarksStored
+{
+    QSet<QString> failed;
+    QString problem; // empty when every mark reached its file, or the items were only gone
 };
 
 // Where the rows on show come from and where each row's item lives: the channel on show
@@ -27,6 +36,9 @@ public:
     // Stores a read mark: in the channel's document (written back at the usual moments) or
     // in the archive at once. False when the row's item is gone; raises when storing fails.
     virtual bool setUnread(const HeaderRow &row, bool unread) = 0;
+    // The marks of one command are complete: a source that keeps them back until then (to
+    // write each file once) stores them now. Never raises.
+    virtual MarksStored storeMarks() { return {}; }
     // Prepares the row's item for the browser (the working style sheet, for the archive also
     // the one-item document) and gives the address to navigate to; empty when the row leads
     // to no item. Raises when a file cannot be read or written.

@@ -33,15 +33,17 @@ void RowsOnShow::leaveSource()
         left->rowsLeft();
 }
 
-void RowsOnShow::show(IItemSource &source, std::vector<HeaderRow> rows, bool archive)
+void RowsOnShow::show(IItemSource &source, std::vector<HeaderRow> rows,
+                      HeaderListModel::RowSource kind, bool presorted)
 {
-    const bool changed = m_source != &source || m_archiveView != archive;
+    const bool archive = kind == HeaderListModel::RowSource::Archive;
+    const bool changed = m_source != &source || m_archiveView != archive ||
+                         m_model.rowSource() != kind;
     if (m_source != &source)
         leaveSource();
     m_source = &source;
     m_archiveView = archive;
-    m_model.setRows(std::move(rows), archive ? HeaderListModel::RowSource::Archive
-                                             : HeaderListModel::RowSource::Channel);
+    m_model.setRows(std::move(rows), kind, presorted);
     if (changed)
         emit sourceChanged(archive);
 }
@@ -56,25 +58,31 @@ void RowsOnShow::showChannel(ShownChannel &channel, std::vector<HeaderRow> rows)
                 clear();
         });
     }
-    show(channel, std::move(rows), false);
+    show(channel, std::move(rows), HeaderListModel::RowSource::Channel);
 }
 
 void RowsOnShow::showChannelRows(IItemSource &source, std::vector<HeaderRow> rows)
 {
-    show(source, std::move(rows), false);
+    show(source, std::move(rows), HeaderListModel::RowSource::Channel);
+}
+
+void RowsOnShow::showGathered(IItemSource &source, std::vector<HeaderRow> rows, bool presorted)
+{
+    if (m_watched)
+        m_watched->release();
+    show(source, std::move(rows), HeaderListModel::RowSource::Gathered, presorted);
 }
 
 void RowsOnShow::showArchive(IItemSource &archive, std::vector<HeaderRow> rows)
 {
-    show(archive, std::move(rows), true);
+    show(archive, std::move(rows), HeaderListModel::RowSource::Archive);
 }
 
 void RowsOnShow::replaceRows(std::vector<HeaderRow> rows)
 {
     if (!m_source)
         return;
-    m_model.setRows(std::move(rows), m_archiveView ? HeaderListModel::RowSource::Archive
-                                                   : HeaderListModel::RowSource::Channel);
+    m_model.setRows(std::move(rows), m_model.rowSource());
 }
 
 void RowsOnShow::clear()

@@ -40,6 +40,11 @@ public:
     // Channel rows from any source (the channel on show, or rows gathered from several),
     // sorted by the current sort.
     void showChannelRows(IItemSource &source, std::vector<HeaderRow> rows);
+    // Rows gathered from several channels, each row's item in its own channel's cache file,
+    // sorted by the current sort; the channel on show lets go of its document first.
+    // `presorted`: in the current sort's order already.
+    void showGathered(IItemSource &source, std::vector<HeaderRow> rows, bool presorted = false);
+    bool gatheredView() const { return m_source && m_model.rowSource() == HeaderListModel::RowSource::Gathered; }
     // Archive rows, in the order given.
     void showArchive(IItemSource &archive, std::vector<HeaderRow> rows);
     // New rows from the source already on show, kept in the order given (archive rows
@@ -55,7 +60,8 @@ signals:
     void cleared();
 
 private:
-    void show(IItemSource &source, std::vector<HeaderRow> rows, bool archive);
+    void show(IItemSource &source, std::vector<HeaderRow> rows, HeaderListModel::RowSource kind,
+              bool presorted = false);
     void leaveSource();
 
     HeaderListModel m_model;

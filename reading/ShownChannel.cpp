@@ -45,6 +45,12 @@ void ShownChannel::closeFile(const QString &cacheFile)
     m_unsaved = false;
 }
 
+void ShownChannel::release()
+{
+    writeBack();
+    closeFile(m_document->fileName());
+}
+
 XmlNode ShownChannel::itemNode(const HeaderRow &row)
 {
     const XmlNode item = itemNode(row.id); // may be changed: marks the document unsaved

@@ -66,6 +66,10 @@ public:
     // `cacheFile` is about to be deleted: when it is the file on show, the rows on show go
     // first (closing), then the document lets go of it unsaved.
     void closeFile(const QString &cacheFile);
+    // Rows from elsewhere take the list (a group's items): the marks go back to the file and
+    // the document lets go of it, so that no later write-back brings back what the file
+    // held before others wrote to it.
+    void release();
     void beginReplace(const QString &cacheFile) override;
     void endReplace(const QString &cacheFile) override;
 

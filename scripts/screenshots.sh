@@ -141,6 +141,9 @@ with_icons() {
 PREPARE=with_icons shot tree-icons 1024x768 1024x768 menu-view
 PREPARE=with_icons shot dark 1024x768 1024x768 dark
 PREPARE=
+shot group-items 1024x768 1024x768 group-items
+shot unread-view 1024x768 1024x768 unread-view
+shot search-results 1024x768 1024x768 search-results
 
 # A tree synchronised with a Tiny Tiny RSS account, when tt-rss is installed: a throw-away
 # server seeded by SQL (two categories, four feeds), then `kolvani --sync` before the shot.

@@ -15,9 +15,13 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/EditChannelUnit.h"
 #include "feed/forms/NewChanellUnit.h"
+#include "reading/forms/FindUnit.h"
 #include "sync/forms/UpdateProgressUnit.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -94,6 +98,40 @@ void showFailingChannel(TfmMainFrm *mainFrm)
     });
 }
 
+// The first group's items in one list, for its picture; only the unread ones when asked.
+void showGroupItems(TfmMainFrm *mainFrm, bool unreadOnly)
+{
+    auto *tree = mainFrm->findChild<QTreeView *>(QStringLiteral("tvChannels"));
+    for (ChannelNode *node : mainFrm->channelTree()->nodesInPreOrder()) {
+        if (!node->isGroup() || !node->parent())
+            continue;
+        tree->setCurrentIndex(mainFrm->channelTree()->indexOf(node));
+        break;
+    }
+    if (auto *unread = mainFrm->findChild<QCheckBox *>(QStringLiteral("cbUnreadOnly")))
+        unread->setChecked(unreadOnly);
+    mainFrm->UpdateActions();
+    if (auto *show = mainFrm->findChild<QAction *>(QStringLiteral("acShowGroupItems")))
+        show->trigger();
+}
+
+// A search across all channels, its dialog answered as a user would.
+void searchAllChannels(TfmMainFrm *mainFrm, const QString &what)
+{
+    auto *find = mainFrm->findChild<TfmFindFrm *>(QStringLiteral("fmFindFrm"));
+    auto *action = mainFrm->findChild<QAction *>(QStringLiteral("acFindInChannels"));
+    if (!find || !action)
+        return;
+    QTimer::singleShot(300, find, [find, what] {
+        if (auto *edit = find->findChild<QLineEdit *>(QStringLiteral("edWhat")))
+            edit->setText(what);
+        if (auto *title = find->findChild<QRadioButton *>(QStringLiteral("cbTit")))
+            title->setChecked(true);
+        find->btOKClick();
+    });
+    action->trigger();
+}
+
 // Opens one window right after start, for pictures of the program (KOLVANI_SCREENSHOT).
 void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
 {
@@ -132,6 +170,10 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
             // The item on show with the view menu open over it.
             if (auto *view = mainFrm->findChild<QMenu *>(QStringLiteral("mnWidok")))
                 mainFrm->menuBar()->setActiveAction(view->menuAction());
+        } else if (which == "group-items" || which == "unread-view") {
+            showGroupItems(mainFrm, which == "unread-view");
+        } else if (which == "search-results") {
+            searchAllChannels(mainFrm, QStringLiteral("a"));
         } else if (which == "config")
             config->show();
         else if (which == "config-account") {

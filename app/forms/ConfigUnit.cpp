@@ -128,7 +128,8 @@ TfmConfigFrm::TfmConfigFrm(LiveSettings &settings, const QString &configPath,
     buildControls();
     FormCreate();
     // Close-to-tray, the proxy and the alerts act as soon as their controls change.
-    for (QCheckBox *box : {cbBalloon, cbCloseAction, cbEnableProxy, cbAutorun, cbRemoteContent})
+    for (QCheckBox *box :
+         {cbBalloon, cbCloseAction, cbEnableProxy, cbAutorun, cbRemoteContent, cbGroupShowsItems})
         connect(box, &QCheckBox::toggled, this, [this] { publish(false); });
     for (QLineEdit *edit : {edProxyServer, edProxyPort, edProxyUser, edProxyPassword})
         connect(edit, &QLineEdit::textChanged, this, [this] { publish(false); });
@@ -154,6 +155,7 @@ void TfmConfigFrm::publish(bool withInterval)
     s.autorun = cbAutorun->isChecked();
     s.closeAction = cbCloseAction->isChecked();
     s.remoteContent = cbRemoteContent->isChecked();
+    s.groupShowsItems = cbGroupShowsItems->isChecked();
     const ProxySettings proxy = proxySettings();
     s.enableProxy = proxy.enabled;
     s.proxyServer = proxy.server;
@@ -254,6 +256,10 @@ void TfmConfigFrm::buildControls()
         "Wyłączone: zdalna zawartość wczytuje się dopiero po kliknięciu \"Wczytaj\" nad "
         "wiadomością, więc nadawca nie wie, że ją przeczytano."));
 
+    cbGroupShowsItems =
+        new QCheckBox(QStringLiteral("Zaznaczenie &grupy pokazuje jej wiadomości"), this);
+    named(cbGroupShowsItems, "cbGroupShowsItems");
+
     // The program's own settings are the first page; subsystems add theirs (addPage).
     auto *general = new QWidget;
     auto *generalLayout = new QVBoxLayout(general);
@@ -262,6 +268,7 @@ void TfmConfigFrm::buildControls()
     generalLayout->addWidget(cbAutorun);
     generalLayout->addWidget(cbCloseAction);
     generalLayout->addWidget(cbRemoteContent);
+    generalLayout->addWidget(cbGroupShowsItems);
     generalLayout->addStretch(1);
     pcPages = new QTabWidget(this);
     named(pcPages, "pcPages");
@@ -306,6 +313,7 @@ void TfmConfigFrm::FormCreate()
     seHostConnections->setValue(s.hostConnections);
     cbCloseAction->setChecked(s.closeAction);
     cbRemoteContent->setChecked(s.remoteContent);
+    cbGroupShowsItems->setChecked(s.groupShowsItems);
     cbEnableProxy->setChecked(s.enableProxy);
     edProxyServer->setText(s.proxyServer);
     edProxyPort->setText(s.proxyPort);
@@ -382,6 +390,7 @@ void TfmConfigFrm::writeSettings()
     file.writeString(ConfigSection, ProxyUser, edProxyUser->text());
     file.writeString(ConfigSection, ProxyPassword, edProxyPassword->text());
     file.writeBool(ConfigSection, RemoteContent, cbRemoteContent->isChecked());
+    file.writeBool(ConfigSection, GroupShowsItems, cbGroupShowsItems->isChecked());
 }
 
 void TfmConfigFrm::btCancelClick()

@@ -73,6 +73,7 @@ public:
     QCheckBox *cbAutorun = nullptr;
     QCheckBox *cbCloseAction = nullptr;
     QCheckBox *cbRemoteContent = nullptr;
+    QCheckBox *cbGroupShowsItems = nullptr;
     QPushButton *btOK = nullptr;
     QPushButton *btCancel = nullptr;
     QTabWidget *pcPages = nullptr;

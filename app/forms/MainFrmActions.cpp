@@ -8,6 +8,7 @@
 #include "catalogue/ChannelTree.h"
 #include "catalogue/forms/SelectedNode.h"
 #include "catalogue/forms/TreeEditingController.h"
+#include "reading/forms/GatheredListController.h"
 #include "reading/forms/ItemCommandsController.h"
 #include "sync/forms/SyncRunsController.h"
 
@@ -336,6 +337,8 @@ void TfmMainFrm::applyActionFacts(const ActionFacts &f)
         m_itemCommands->updateActions(f);
     if (m_archive) // acAddToArchiveUpdate, acArchiveDeleteUpdate
         m_archive->updateActions(f.headerSelection);
+    if (m_gatheredList)
+        m_gatheredList->updateActions(f);
 }
 
 void TfmMainFrm::UpdateActions()

@@ -380,6 +380,9 @@ QWidget *TfmMainFrm::buildMainPane()
     find->addWidget(lbKeyWord);
     find->addWidget(edKeyWord, 1);
     find->addWidget(btFilter);
+    cbUnreadOnly = new QCheckBox(QStringLiteral("tylko &nieprzeczytane"), pnFind);
+    cbUnreadOnly->setObjectName(QStringLiteral("cbUnreadOnly"));
+    find->addWidget(cbUnreadOnly);
     find->addWidget(cbAllArchiveFilter);
     top->addWidget(pnFind);
 

@@ -24,6 +24,7 @@ class BackupController;
 class ChannelIcons;
 class ChannelNode;
 class ChannelTree;
+class GatheredListController;
 class HeaderListController;
 class HeaderListModel;
 class IMessageBoxes;
@@ -165,6 +166,7 @@ private:
     void connectAlerts();
     // MainFrmBackups.cpp
     void connectBackups();
+    void connectGatheredList();
     void alertClicked(int channelRow, const QString &itemTitle);
     void lockUserData();
     bool loadChannelTree();
@@ -203,7 +205,7 @@ private:
     QLabel *imFilterIcon = nullptr, *lbKeyWord = nullptr;
     QLineEdit *edKeyWord = nullptr;
     QPushButton *btFilter = nullptr;
-    QCheckBox *cbAllArchiveFilter = nullptr;
+    QCheckBox *cbAllArchiveFilter = nullptr, *cbUnreadOnly = nullptr;
     QWidget *pnBrowswerButtons = nullptr, *pnAmination = nullptr;
     QToolButton *spBack = nullptr, *spForward = nullptr, *spNewWindow = nullptr;
     QToolButton *sbAddToArchive = nullptr, *sbArchiveDelete = nullptr;
@@ -238,6 +240,7 @@ private:
     ItemLookController *m_itemLook = nullptr;
     ChannelIcons *m_channelIcons = nullptr;
     HeaderListController *m_headerList = nullptr;
+    GatheredListController *m_gatheredList = nullptr;
     TreeEditingController *m_treeEditing = nullptr;
     ArchiveController *m_archive = nullptr;
     ItemCommandsController *m_itemCommands = nullptr;

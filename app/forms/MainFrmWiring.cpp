@@ -22,6 +22,8 @@
 //                                  (the channel tab)
 //   ItemLookController             the zoom (acZoomInExecute, acZoomOutExecute,
 //     (reading/forms)              acZoomResetExecute) and the dark sheets
+//   GatheredListController         acShowGroupItemsExecute, the search across all channels,
+//     (reading/forms)              a group's items on selection (a setting)
 //   ItemViewController             NavigateContent, wbContentBeforeNavigate2,
 //     (reading/forms)              wbContentDocumentComplete, wbContentProgressChange,
 //                                  wbContentStatusTextChange, spBackClick, spForwardClick,
@@ -84,6 +86,7 @@
 #include "reading/ShownChannel.h"
 #include "reading/UnreadCounts.h"
 #include "reading/forms/FindUnit.h"
+#include "reading/forms/GatheredListController.h"
 #include "reading/forms/HeaderListController.h"
 #include "reading/forms/ItemCommandsController.h"
 #include "reading/forms/TrayUnreadCount.h"
@@ -166,7 +169,8 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
     connect(&m_session->updater().failures(), &UpdateFailures::changed,
             new CoalescedRepaint(tvChannels->viewport()), &CoalescedRepaint::request);
     m_headerList = new HeaderListController(
-        {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName},
+        {tvChannels, lvHeaders, edKeyWord, btFilter, cbAllArchiveFilter, pcLeftPanel, lbName,
+         cbUnreadOnly},
         m_session->channelTree(), m_session->shownChannel(), m_session->rowsOnShow(),
         m_session->unreadCounts(), m_session->folder(), *this, m_images, this);
     m_itemCommands = new ItemCommandsController(
@@ -183,6 +187,17 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         {this, sbShowAllArchive, lvArchiveCategories, cbAllArchiveFilter, edKeyWord, lvHeaders,
          acAddToArchive, acArchiveDelete, sbAddToArchive, sbArchiveDelete},
         m_session->channelTree(), m_session->rowsOnShow(), *sbStatus, *m_messageBoxes, this);
+    m_gatheredList = new GatheredListController(
+        {tvChannels, lvHeaders, sbStatus, this}, m_session->channelTree(),
+        m_session->shownChannel(), m_session->rowsOnShow(), m_session->gatheredItems(),
+        m_session->folder(), *this,
+        [this] {
+            RowQuery query;
+            query.keyword = m_headerList->keyword();
+            query.unreadOnly = m_headerList->unreadOnly();
+            return query;
+        },
+        this);
     m_notify = new TfmNotifyFrm(m_session->alertPlayback());
     const QString opml = QStringLiteral("Pliki OPML (*.opml *.xml);;Wszystkie pliki (*)");
     TreeEditingController::Outside outside;
@@ -354,6 +369,34 @@ void TfmMainFrm::createConnections()
     connectArchive();
     connectAlerts();
     connectBackups();
+    connectGatheredList();
+}
+
+void TfmMainFrm::connectGatheredList()
+{
+    GatheredListController *g = m_gatheredList;
+    mnChannels->insertAction(acSyncAll, g->acShowGroupItems());
+    mnChannels->insertSeparator(acSyncAll);
+    mnNarzedzia->insertActions(mnNaglowek->menuAction(),
+                               {g->acShowGroupItems(), g->acFindInChannels()});
+    mnNarzedzia->insertSeparator(mnNaglowek->menuAction());
+    const auto followSetting = [this, g] {
+        g->setGroupSelectionShows(m_session->liveSettings().values().groupShowsItems);
+    };
+    connect(&m_session->liveSettings(), &LiveSettings::changed, g, followSetting);
+    followSetting();
+    connect(tvChannels->selectionModel(), &QItemSelectionModel::currentChanged, g,
+            &GatheredListController::tvChannelsChange);
+    connect(g, &GatheredListController::findRequested, m_itemCommands,
+            &ItemCommandsController::acFindInChannelsExecute);
+    connect(m_itemCommands, &ItemCommandsController::channelsFindRequested, g,
+            &GatheredListController::findInChannels);
+    connect(m_headerList, &HeaderListController::gatheredRefillRequested, g,
+            &GatheredListController::refill);
+    connect(&m_session->shownChannel(), &ShownChannel::cacheFileReplaced, g,
+            &GatheredListController::cacheFileReplaced);
+    connect(g, &GatheredListController::shownItemGone, m_itemView, &ItemViewController::showBlank);
+    connect(g, &GatheredListController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
 }
 
 void TfmMainFrm::connectItemCommands()

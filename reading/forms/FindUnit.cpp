@@ -39,6 +39,17 @@ TfmFindFrm::TfmFindFrm(QWidget *parent) : ProgramDialog(parent)
     cbTit->setObjectName(QStringLiteral("cbTit"));
     cbArch = new QCheckBox(QStringLiteral("&Przeszukuj archiwum"), this);
     cbArch->setObjectName(QStringLiteral("cbArch"));
+    cbAllChannels = new QCheckBox(QStringLiteral("Przeszukuj &wszystkie kanały"), this);
+    cbAllChannels->setObjectName(QStringLiteral("cbAllChannels"));
+    // One place is searched: the archive or the channels.
+    connect(cbArch, &QCheckBox::toggled, cbAllChannels, [this](bool on) {
+        if (on)
+            cbAllChannels->setChecked(false);
+    });
+    connect(cbAllChannels, &QCheckBox::toggled, cbArch, [this](bool on) {
+        if (on)
+            cbArch->setChecked(false);
+    });
 
     btOK = UiLook::flatPushButton("btOK", QStringLiteral("&OK"), this);
     btCancel = UiLook::flatPushButton("btCancel", QStringLiteral("&Anuluj"), this);
@@ -57,6 +68,7 @@ TfmFindFrm::TfmFindFrm(QWidget *parent) : ProgramDialog(parent)
     layout->addWidget(edWhat);
     layout->addLayout(fields);
     layout->addWidget(cbArch);
+    layout->addWidget(cbAllChannels);
     layout->addLayout(buttons);
     setFixedSize(sizeHint());
 
@@ -82,6 +94,16 @@ TfmFindFrm::Field TfmFindFrm::field() const
 bool TfmFindFrm::searchArchive() const
 {
     return cbArch->isChecked();
+}
+
+bool TfmFindFrm::searchAllChannels() const
+{
+    return cbAllChannels->isChecked();
+}
+
+void TfmFindFrm::setSearchAllChannels(bool all)
+{
+    cbAllChannels->setChecked(all);
 }
 
 void TfmFindFrm::showEvent(QShowEvent *event)

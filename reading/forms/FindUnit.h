@@ -20,6 +20,10 @@ public:
     QString what() const;
     Field field() const;
     bool searchArchive() const;
+    // Every channel's items, shown as one list.
+    bool searchAllChannels() const;
+    // Opened for a search across all channels: the choice is made before it shows.
+    void setSearchAllChannels(bool all);
     // What the find says when no row holds `what`, in the list or in the archive.
     static QString notFoundMessage(const QString &what);
 
@@ -39,6 +43,7 @@ private:
     QRadioButton *cbAut = nullptr;
     QRadioButton *cbTit = nullptr;
     QCheckBox *cbArch = nullptr;
+    QCheckBox *cbAllChannels = nullptr;
     QPushButton *btOK = nullptr;
     QPushButton *btCancel = nullptr;
 };

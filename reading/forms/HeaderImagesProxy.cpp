@@ -2,6 +2,8 @@
 
 #include "reading/HeaderListModel.h"
 
+#include <QFont>
+
 HeaderImagesProxy::HeaderImagesProxy(QList<QIcon> images, QObject *parent)
     : QIdentityProxyModel(parent), m_images(std::move(images))
 {
@@ -20,6 +22,16 @@ QVariant HeaderImagesProxy::data(const QModelIndex &index, int role) const
 {
     if (role == Qt::DecorationRole)
         return image(QIdentityProxyModel::data(index, HeaderListModel::ImageIndexRole));
+    if (role == Qt::FontRole) {
+        // Unread rows stand out in every column; only the weight is set, the rest is the
+        // list's own font.
+        const QModelIndex first = index.siblingAtColumn(0);
+        if (QIdentityProxyModel::data(first, HeaderListModel::ImageIndexRole).toInt() != 3)
+            return QVariant();
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
     return QIdentityProxyModel::data(index, role);
 }
 

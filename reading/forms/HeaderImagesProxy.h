@@ -5,7 +5,8 @@
 #include <QList>
 
 // Turns the header list's image indexes into pictures of the window's image list: 3/4 on a
-// row's first cell, 5/6 on the sort column's header. Rows keep their numbers.
+// row's first cell, 5/6 on the sort column's header; unread rows are bold. Rows keep their
+// numbers.
 class HeaderImagesProxy : public QIdentityProxyModel
 {
     Q_OBJECT

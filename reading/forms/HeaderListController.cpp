@@ -17,7 +17,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeView>
+
+#include <algorithm>
 
 namespace {
 
@@ -25,6 +28,8 @@ const char TagProperty[] = "tag";
 const QString FilterOffCaption = QStringLiteral("&Filtruj");
 const QString FilterOnCaption = QStringLiteral("&Wyłącz filtr");
 const QString BlankPage = QStringLiteral("about:blank");
+// Long enough that a word typed at speed is one refill, short enough to feel immediate.
+constexpr int TypingPauseMs = 250;
 
 } // namespace
 
@@ -56,7 +61,33 @@ HeaderListController::HeaderListController(const Widgets &widgets, ChannelTree &
     connect(&m_rows, &HeaderListModel::unreadChanged, &m_counts, &UnreadCounts::adjust);
     auto *treeRepaint = new CoalescedRepaint(m_w.tvChannels->viewport());
     connect(&m_counts, &UnreadCounts::changed, treeRepaint, &CoalescedRepaint::request);
+    m_typing = new QTimer(this);
+    m_typing->setObjectName(QStringLiteral("tmKeyWord"));
+    m_typing->setSingleShot(true);
+    m_typing->setInterval(TypingPauseMs);
+    connect(m_typing, &QTimer::timeout, this, &HeaderListController::refill);
+    connect(m_w.edKeyWord, &QLineEdit::textEdited, m_typing, qOverload<>(&QTimer::start));
+    if (m_w.cbUnreadOnly)
+        connect(m_w.cbUnreadOnly, &QCheckBox::toggled, this, &HeaderListController::refill);
     updateFilterButton();
+}
+
+bool HeaderListController::unreadOnly() const
+{
+    return m_w.cbUnreadOnly && m_w.cbUnreadOnly->isChecked();
+}
+
+QString HeaderListController::keyword() const
+{
+    return m_w.edKeyWord->text();
+}
+
+void HeaderListController::keepUnreadOnly(std::vector<HeaderRow> &rows) const
+{
+    if (unreadOnly())
+        rows.erase(std::remove_if(rows.begin(), rows.end(),
+                                  [](const HeaderRow &row) { return !row.unread; }),
+                   rows.end());
 }
 
 bool HeaderListController::filterOn() const
@@ -83,6 +114,7 @@ void HeaderListController::ShowChannelHeaders(ChannelNode *channel, const QStrin
     const QString guid = record ? record->GUID : QString();
     HeaderFill fill = m_shown.fillHeaders(guid, name, m_w.edKeyWord->text(), reuseDocument,
                                           m_files, m_report);
+    keepUnreadOnly(fill.rows);
     // One reset; the item view forgets the row it showed.
     m_onShow.showChannel(m_shown, std::move(fill.rows));
     if (fill.outcome == HeaderFill::Outcome::NoCacheFile)
@@ -120,7 +152,8 @@ void HeaderListController::tvChannelsChange()
 
 void HeaderListController::channelUpdated(ChannelNode *node)
 {
-    if (!node || !node->isChannel() || archiveViewShown())
+    // Rows gathered from several channels follow their updates by themselves.
+    if (!node || !node->isChannel() || archiveViewShown() || m_onShow.gatheredView())
         return;
     // A run refills the rows on show even while a group is selected: they hold the GUIDs
     // the update has just replaced.
@@ -221,10 +254,47 @@ void HeaderListController::btFilterClick()
         m_w.btFilter->setText(FilterOnCaption);
         m_w.edKeyWord->setEnabled(false);
     }
+    m_typing->stop();
     if (archiveViewShown()) {
         emit archiveRefillRequested();
+    } else if (m_onShow.source() && !m_onShow.shows(m_shown)) {
+        emit gatheredRefillRequested();
     } else if (ChannelNode *node = selectedNode(); node && node->isChannel()) {
-        ShowChannelHeaders(node, node->text(), true);
+        // The document in memory, unless it has let go of the channel's file meanwhile.
+        const bool inMemory =
+            node->channel() && m_shown.shows(m_files.cacheFile(node->channel()->GUID));
+        ShowChannelHeaders(node, node->text(), inMemory);
+    }
+    updateFilterButton();
+}
+
+void HeaderListController::refill()
+{
+    m_typing->stop();
+    if (archiveViewShown()) {
+        emit archiveRefillRequested();
+        return;
+    }
+    if (m_onShow.source() && !m_onShow.shows(m_shown)) {
+        emit gatheredRefillRequested();
+        return;
+    }
+    ChannelNode *node = selectedNode();
+    if (!node || !node->isChannel() || !node->channel())
+        return;
+    QString readingGuid;
+    if (const HeaderRow *row = m_onShow.rowAt(m_w.lvHeaders->currentIndex()))
+        readingGuid = row->guid;
+    ShowChannelHeaders(node, node->text(),
+                       m_shown.shows(m_files.cacheFile(node->channel()->GUID)));
+    for (int r = 0; !readingGuid.isEmpty() && r < m_rows.rowCount(); ++r) {
+        if (m_rows.row(r).guid != readingGuid)
+            continue;
+        const QModelIndex index = m_w.lvHeaders->model()->index(r, 0);
+        m_w.lvHeaders->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        m_w.lvHeaders->scrollTo(index);
+        break;
     }
     updateFilterButton();
 }

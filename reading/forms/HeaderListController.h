@@ -5,6 +5,10 @@
 #include <QObject>
 #include <QString>
 
+#include <vector>
+
+struct HeaderRow;
+
 class ChannelNode;
 class ChannelTree;
 class HeaderListModel;
@@ -15,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class QTreeView;
 class RowsOnShow;
 class ShownChannel;
@@ -36,6 +41,8 @@ public:
         QCheckBox *cbAllArchiveFilter = nullptr;
         QTabWidget *pcLeftPanel = nullptr;
         QLabel *lbName = nullptr;
+        // "tylko nieprzeczytane": only unread rows are kept at every fill.
+        QCheckBox *cbUnreadOnly = nullptr;
     };
     // Sets `lvHeaders` to show `rows`, with pictures from `images` (the window's image list).
     HeaderListController(const Widgets &widgets, ChannelTree &tree, ShownChannel &shown,
@@ -55,6 +62,9 @@ public:
     void firstShow();
     // The filter button's state: true while the filter is on (tag 1).
     bool filterOn() const;
+    bool unreadOnly() const;
+    // What the list keeps of a channel's items now: the keyword and "tylko nieprzeczytane".
+    QString keyword() const;
     // A key pressed in the keyword edit: Enter switches the filter when the list has rows.
     // True when the key was used.
     bool edKeyWordKeyDown(int key);
@@ -68,6 +78,9 @@ public slots:
     // A channel was updated: when its rows are on show, or it is the selected channel, the
     // list reads it again.
     void channelUpdated(ChannelNode *node);
+    // The keyword or "tylko nieprzeczytane" changed: the rows on show are made again with
+    // them, the row being read kept when it stays.
+    void refill();
 
 signals:
     // The list has been filled and its first row selected: the item view shows it.
@@ -80,6 +93,8 @@ signals:
     void stateChanged();
     // The filter changed while archive rows are on show: the archive shows them anew.
     void archiveRefillRequested();
+    // The same while rows gathered from several channels are on show.
+    void gatheredRefillRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -89,6 +104,7 @@ private:
     bool archiveViewShown() const;
     void selectFirstRow();
     void updateFilterButton();
+    void keepUnreadOnly(std::vector<HeaderRow> &rows) const;
 
     Widgets m_w;
     ChannelTree &m_tree;
@@ -98,4 +114,5 @@ private:
     UnreadCounts &m_counts;
     const IChannelFiles &m_files;
     IReportSink &m_report;
+    QTimer *m_typing = nullptr; // the keyword applies a moment after the last key
 };

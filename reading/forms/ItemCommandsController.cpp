@@ -91,7 +91,7 @@ void ItemCommandsController::markRows(bool unread)
     m_w.sbStatus->setPanelText(0, QStringLiteral("Chwileczkę... "));
     if (!rows.empty())
         m_w.sbStatus->showProgress(0, int(rows.size()));
-    QString databaseError;
+    QString databaseError, storeError;
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
     int done = 0;
@@ -122,8 +122,23 @@ void ItemCommandsController::markRows(bool unread)
                 databaseError = QString::fromUtf8(e.what());
         }
     }
+    // A source that writes each file once does so now; rows whose mark did not reach their
+    // file go back, so the list shows only what is stored.
+    if (source && m_onShow.source() == source) {
+        const MarksStored stored = source->storeMarks();
+        if (!stored.failed.isEmpty())
+            for (int r : rows)
+                if (r < m_rows.rowCount() && stored.failed.contains(m_rows.row(r).guid))
+                    m_rows.setUnread(r, !unread);
+        if (!stored.problem.isEmpty())
+            storeError = stored.problem;
+    }
     m_w.sbStatus->hideProgress();
     m_w.sbStatus->setPanelText(0, QStringLiteral("Gotowe."));
+    if (!storeError.isEmpty())
+        m_boxes.error(m_w.window,
+                      QStringLiteral("Nie można zapisać oznaczenia wiadomości: ") + storeError,
+                      MessageCaptions::Error);
     if (changed)
         emit marksChanged();
     if (!databaseError.isEmpty())
@@ -286,9 +301,20 @@ void ItemCommandsController::acFindExecute()
         emit archiveFindRequested(field, what);
         return;
     }
+    if (dialog->searchAllChannels()) {
+        emit channelsFindRequested(field, what);
+        return;
+    }
     if (!findInList(field, what))
         m_boxes.information(m_w.window, TfmFindFrm::notFoundMessage(what),
                             MessageCaptions::Information);
+}
+
+void ItemCommandsController::acFindInChannelsExecute()
+{
+    if (m_w.fmFindFrm)
+        m_w.fmFindFrm->setSearchAllChannels(true);
+    acFindExecute();
 }
 
 bool ItemCommandsController::findInList(int field, const QString &text)

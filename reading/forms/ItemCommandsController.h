@@ -78,12 +78,16 @@ public slots:
     void acCopyToClipBoardExecute();
     void acSelectAllExecute();
     void acFindExecute();
+    // The find dialog opened for a search across all channels.
+    void acFindInChannelsExecute();
 
 signals:
     // Read marks changed in the shown document (it is written back at the usual moments).
     void marksChanged();
     // The find asked for the archive: its rows whose field holds the text are to be shown.
     void archiveFindRequested(int field, const QString &text);
+    // The same for every channel's items, shown as one list.
+    void channelsFindRequested(int field, const QString &text);
 
 private:
     void markRows(bool unread);

@@ -252,7 +252,7 @@ TEST_F(ConfigFrmTest, OkWritesEveryKeyInOrderAndSetsTheTimer)
         QString::fromUtf8("[Channels]\nChannelsListURL=\n\n[config]\nseInterval=30\ncbUpdates=1\n"
                           "cbBalloon=0\nseHostConnections=6\ncbAutorun=0\ncbCloseAction=0\ncbEnableProxy=1\n"
                           "edProxyServer=10.0.0.1\nedProxyPort= 3128 \nedProxyUser=żaba\n"
-                          "edProxyPassword=tajne\ncbRemoteContent=0\n"));
+                          "edProxyPassword=tajne\ncbRemoteContent=0\ncbGroupShowsItems=0\n"));
     EXPECT_EQ(live.updateInterval(), 1800000);
 
     dlg->show();

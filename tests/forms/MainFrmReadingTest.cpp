@@ -178,8 +178,7 @@ TEST_F(MainFrmReadingTest, ArchivedRowsShowInTheArchiveTabAndTheFindOverTheArchi
         for (QRadioButton *b : find->findChildren<QRadioButton *>())
             if (b->text().contains(QStringLiteral("Tytuł")))
                 b->setChecked(true);
-        for (QCheckBox *c : find->findChildren<QCheckBox *>())
-            c->setChecked(true); // search the archive
+        find->findChild<QCheckBox *>(QStringLiteral("cbArch"))->setChecked(true);
         find->accept();
     });
     child<QAction>(w.main, "acFind")->trigger();

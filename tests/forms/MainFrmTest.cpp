@@ -431,7 +431,9 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
                                                   {"Ctrl+P", "acPrintHeader"},
                                                   {"Ctrl++", "acZoomIn"},
                                                   {"Ctrl+-", "acZoomOut"},
-                                                  {"Ctrl+0", "acZoomReset"}}));
+                                                  {"Ctrl+0", "acZoomReset"},
+                                                  {"Ctrl+Shift+G", "acShowGroupItems"},
+                                                  {"Ctrl+Shift+F", "acFindInChannels"}}));
     for (const QWidget *widget : w->findChildren<QWidget *>()) {
         if (qobject_cast<const QMenu *>(widget))
             continue;
@@ -466,8 +468,10 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
         texts(child<QMenu>(w, "mnNarzedzia")),
         (QStringList{QStringLiteral("&Synchronizuj wszystkie"),
                      QStringLiteral("&Synchronizuj kanał"), sep, QStringLiteral("&Edytuj kanał"),
-                     sep, QStringLiteral("Nagłówek"), sep, QStringLiteral("&Konfiguracja")}));
-    EXPECT_EQ(child<QMenu>(w, "mnNarzedzia")->actions().at(5)->menu(),
+                     sep, QStringLiteral("Pokaż wiadomości &grupy"),
+                     QStringLiteral("Szukaj we &wszystkich kanałach..."), sep,
+                     QStringLiteral("Nagłówek"), sep, QStringLiteral("&Konfiguracja")}));
+    EXPECT_EQ(child<QMenu>(w, "mnNarzedzia")->actions().at(8)->menu(),
               child<QMenu>(w, "mnNaglowek"));
     EXPECT_EQ(
         texts(child<QMenu>(w, "mnNaglowek")),
@@ -483,7 +487,8 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
     EXPECT_EQ(texts(child<QMenu>(w, "mnChannels")),
               (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
                            sep, QStringLiteral("&Edytuj kanał"), QStringLiteral("&Poleć znajomemu"),
-                           sep, QStringLiteral("&Synchronizuj wszystkie"), sep,
+                           sep, QStringLiteral("Pokaż wiadomości &grupy"), sep,
+                           QStringLiteral("&Synchronizuj wszystkie"), sep,
                            QStringLiteral("&Zmień nazwę"), QStringLiteral("&Usuń")}));
     EXPECT_EQ(
         texts(child<QMenu>(w, "mnHeaders")),
