@@ -51,6 +51,8 @@ public:
 
     // A read mark changed: one row repaints, and the channel's unread count follows.
     void setUnread(int row, bool unread);
+    // Every channel row of the channel read, in one change; gives the number changed.
+    int markChannelRead(const QString &chGuid);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

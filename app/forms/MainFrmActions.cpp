@@ -9,6 +9,7 @@
 #include "catalogue/forms/SelectedNode.h"
 #include "catalogue/forms/TreeEditingController.h"
 #include "reading/forms/ItemCommandsController.h"
+#include "reading/forms/ReadingKeysController.h"
 #include "sync/forms/SyncRunsController.h"
 
 #include <QAction>
@@ -334,6 +335,8 @@ void TfmMainFrm::applyActionFacts(const ActionFacts &f)
         m_treeEditing->updateActions(f);
     if (m_itemCommands) // acMarkAsReadUpdate, acMarkAsUnreadUpdate, acSelectAllUpdate ...
         m_itemCommands->updateActions(f);
+    if (m_readingKeys) // acNextUnread, acPreviousUnread, acMarkChannelRead
+        m_readingKeys->updateActions(f);
     if (m_archive) // acAddToArchiveUpdate, acArchiveDeleteUpdate
         m_archive->updateActions(f.headerSelection);
 }

@@ -41,6 +41,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QTreeView;
+class ReadingKeysController;
 class RemoteContentBar;
 class Session;
 class AccountSync;
@@ -159,6 +160,7 @@ private:
     void createConnections();
     void connectArchive();
     void connectItemCommands();
+    void connectReadingKeys();
     void connectAlerts();
     void alertClicked(int channelRow, const QString &itemTitle);
     void lockUserData();
@@ -234,6 +236,7 @@ private:
     TreeEditingController *m_treeEditing = nullptr;
     ArchiveController *m_archive = nullptr;
     ItemCommandsController *m_itemCommands = nullptr;
+    ReadingKeysController *m_readingKeys = nullptr;
     TfmNotifyFrm *m_notify = nullptr; // a window of its own, deleted with this one
     IMessageBoxes *m_messageBoxes = nullptr;
     QList<QIcon> m_images;
