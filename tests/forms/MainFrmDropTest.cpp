@@ -1,4 +1,4 @@
-// Drag and drop in the channel tree of the real window, with the mouse as a user drags: a
+// Drag and drop in the channel tree of the real window, as a drag ends over it: a
 // drop between two nodes puts the node there, a drop onto a channel nests under it, and the
 // tree file follows as after every other edit.
 
@@ -11,10 +11,11 @@
 #include "xml/XmlDocument.h"
 
 #include <QApplication>
-#include <QMouseEvent>
-#include <QTest>
-#include <QTimer>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTreeView>
+
+#include <memory>
 
 namespace {
 
@@ -53,30 +54,33 @@ protected:
             result << c->text();
         return result;
     }
-    static void send(QWidget *widget, QEvent::Type type, QPoint at, Qt::MouseButton button,
-                     Qt::MouseButtons buttons)
+    // Drops `dragged` at `target` of the viewport as a drag of it over the tree ends there:
+    // the view is handed the drag's enter, move and drop. The offscreen screen ends every
+    // drag the moment it starts, so the drag itself is not begun with the mouse; the view is
+    // let take a drop from outside for it (the internal mode asks the drag for its source).
+    static bool dropAt(QTreeView *view, const QModelIndex &dragged, QPoint target)
     {
-        QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, Qt::NoModifier);
-        QApplication::sendEvent(widget, &event);
-    }
-    // Presses on `dragged`, moves past the drag distance, which starts the drag, and inside
-    // the drag moves to `target` of the viewport and lets go. True once the drag has ended.
-    static bool dragWithTheMouse(QTreeView *view, const QModelIndex &dragged, QPoint target)
-    {
+        view->setCurrentIndex(dragged);
+        std::unique_ptr<QMimeData> data(view->model()->mimeData({dragged}));
+        const QAbstractItemView::DragDropMode mode = view->dragDropMode();
+        view->setDragDropMode(QAbstractItemView::DragDrop);
         QWidget *viewport = view->viewport();
-        const QPoint from = view->visualRect(dragged).center();
-        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, from);
+        QDragEnterEvent enter(target, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QDragMoveEvent move(target, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
         bool dropped = false;
-        QTimer::singleShot(0, viewport, [&] {
-            // Runs in the drag's own loop: the drag manager takes these.
-            send(viewport, QEvent::MouseMove, target, Qt::NoButton, Qt::LeftButton);
-            send(viewport, QEvent::MouseButtonRelease, target, Qt::LeftButton, Qt::NoButton);
-            dropped = true;
-        });
-        const QPoint away = from + QPoint(0, 2 * QApplication::startDragDistance() + 4);
-        send(viewport, QEvent::MouseMove, from + QPoint(0, 1), Qt::NoButton, Qt::LeftButton);
-        send(viewport, QEvent::MouseMove, away, Qt::NoButton, Qt::LeftButton);
-        return WaitUntil([&] { return dropped; }) && WaitForQueuedEvents();
+        if (move.isAccepted()) {
+            QDropEvent drop(QPointF(target), Qt::MoveAction, data.get(), Qt::LeftButton,
+                            Qt::NoModifier);
+            QApplication::sendEvent(viewport, &drop);
+            dropped = drop.isAccepted();
+        } else {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(viewport, &leave);
+        }
+        view->setDragDropMode(mode);
+        return dropped && WaitForQueuedEvents();
     }
     // The tree as its file holds it once the saver has written it.
     QStringList savedRootNames(Windows &w)
@@ -99,7 +103,7 @@ TEST_F(MainFrmDropTest, ADropBetweenTwoNodesPutsTheNodeThereAndTheTreeFileFollow
     ChannelTree *tree = w.main->channelTree();
     const QRect second = view->visualRect(tree->indexOf(node(w, QStringLiteral("Kanał 1"))));
     // Just inside the top edge of "Kanał 1": between it and "Kanał 0".
-    ASSERT_TRUE(dragWithTheMouse(view, tree->indexOf(node(w, QStringLiteral("Kanał 2"))),
+    ASSERT_TRUE(dropAt(view, tree->indexOf(node(w, QStringLiteral("Kanał 2"))),
                                  QPoint(second.center().x(), second.top() + 1)));
     EXPECT_EQ(names(tree->root()),
               (QStringList{"Kanał 0", "Kanał 2", "Kanał 1", "Grupa"}));
@@ -116,7 +120,7 @@ TEST_F(MainFrmDropTest, ADropOntoAChannelNestsUnderItAndTheTreeFileFollows)
     QTreeView *view = shownTree(w);
     ChannelTree *tree = w.main->channelTree();
     ChannelNode *target = node(w, QStringLiteral("Kanał 1"));
-    ASSERT_TRUE(dragWithTheMouse(view, tree->indexOf(node(w, QStringLiteral("Kanał 0"))),
+    ASSERT_TRUE(dropAt(view, tree->indexOf(node(w, QStringLiteral("Kanał 0"))),
                                  view->visualRect(tree->indexOf(target)).center()));
     EXPECT_EQ(names(target), QStringList{"Kanał 0"});
     EXPECT_TRUE(view->isExpanded(tree->indexOf(target)));

@@ -98,14 +98,15 @@ protected:
     {
         return RunInApplicationWorld(browser(w)->page(), QStringLiteral("window.scrollY"), -1).toInt();
     }
-    static bool itemShown(Windows &w, const QString &itemGuid)
+    // The item whose link is `link` is on show, laid out.
+    static bool itemShown(Windows &w, const QString &link)
     {
         return WaitUntil([&] {
-            return browser(w)->LocationURL().contains(itemGuid) &&
-                   RunInApplicationWorld(browser(w)->page(),
+            return RunInApplicationWorld(browser(w)->page(),
                                          QStringLiteral("document.readyState === 'complete' && "
-                                                        "document.body.scrollHeight > 0"))
-                       .toBool();
+                                                        "document.body.scrollHeight > 0 && "
+                                                        "document.querySelector('h1 a').href"))
+                       .toString() == link;
         });
     }
     QString cacheText(int n) const
@@ -137,7 +138,7 @@ TEST_F(MainFrmKeysTest, NextAndPreviousUnreadFollowTheTreeOrderAcrossChannelsAnd
     EXPECT_EQ(selectedChannel(w), QStringLiteral("Kanał 2"));
     EXPECT_EQ(currentTitle(w), QStringLiteral("Wiadomość 0"));
     EXPECT_NE(w.main->statusPanelText(0), ReadingKeysController::WrappedForwardText);
-    EXPECT_TRUE(itemShown(w, QStringLiteral("{I2-0}"))) << browser(w)->LocationURL().toStdString();
+    EXPECT_TRUE(itemShown(w, QStringLiteral("http://example.org/2/0")));
     // Past the tree's end the walk goes on from its start, and says so.
     press(w, Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(selectedChannel(w), QStringLiteral("Kanał 0"));
@@ -174,7 +175,7 @@ TEST_F(MainFrmKeysTest, SpacePagesThroughTheItemAndAtItsEndGoesToTheNextUnread)
     prepared.channel(nullptr, 0, {true, false, true}, longText);
     Windows &w = start();
     headers(w)->setFocus();
-    ASSERT_TRUE(itemShown(w, QStringLiteral("{I0-0}")));
+    ASSERT_TRUE(itemShown(w, QStringLiteral("http://example.org/0/0")));
     ASSERT_EQ(scrollY(w), 0);
 
     press(w, Qt::Key_Space);
@@ -193,10 +194,10 @@ TEST_F(MainFrmKeysTest, SpacePagesThroughTheItemAndAtItsEndGoesToTheNextUnread)
     EXPECT_TRUE(headers(w)->hasFocus());
 
     // In the item itself Space pages the same way.
-    ASSERT_TRUE(itemShown(w, QStringLiteral("{I0-2}")));
+    ASSERT_TRUE(itemShown(w, QStringLiteral("http://example.org/0/2")));
     headers(w)->selectionModel()->setCurrentIndex(
         headers(w)->model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    ASSERT_TRUE(itemShown(w, QStringLiteral("{I0-0}")));
+    ASSERT_TRUE(itemShown(w, QStringLiteral("http://example.org/0/0")));
     ASSERT_NE(browser(w)->focusProxy(), nullptr);
     browser(w)->focusProxy()->setFocus();
     ASSERT_TRUE(WaitUntil([&] { return browser(w)->focusProxy()->hasFocus(); }));
@@ -211,7 +212,7 @@ TEST_F(MainFrmKeysTest, EndAndHomeInTheItemViewReachItsEnds)
         longText += "&lt;p&gt;Akapit " + QByteArray::number(i) + "&lt;/p&gt;";
     prepared.channel(nullptr, 0, {true}, longText);
     Windows &w = start();
-    ASSERT_TRUE(itemShown(w, QStringLiteral("{I0-0}")));
+    ASSERT_TRUE(itemShown(w, QStringLiteral("http://example.org/0/0")));
     ASSERT_NE(browser(w)->focusProxy(), nullptr);
     browser(w)->focusProxy()->setFocus();
     ASSERT_TRUE(WaitUntil([&] { return browser(w)->focusProxy()->hasFocus(); }));
@@ -237,10 +238,15 @@ TEST_F(MainFrmKeysTest, EnterAndADoubleClickOnARowOpenItsLink)
         headers(w)->model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     press(w, Qt::Key_Return);
     const QRect first = headers(w)->visualRect(headers(w)->model()->index(0, 0));
+    // As a desktop delivers it: the first click, then the second as the double click.
+    QTest::mouseClick(headers(w)->viewport(), Qt::LeftButton, Qt::NoModifier, first.center());
     QTest::mouseDClick(headers(w)->viewport(), Qt::LeftButton, Qt::NoModifier, first.center());
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-    EXPECT_EQ(catcher.urls, (QList<QUrl>{QUrl(QStringLiteral("http://example.org/0/1")),
-                                         QUrl(QStringLiteral("http://example.org/0/0"))}));
+    QStringList opened;
+    for (const QUrl &url : catcher.urls)
+        opened << url.toString();
+    EXPECT_EQ(opened, (QStringList{"http://example.org/0/1", "http://example.org/0/0"}))
+        << opened.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(MainFrmKeysTest, MarkingAGroupReadMarksEveryChannelBeneathItAndTheirCounts)
@@ -254,6 +260,7 @@ TEST_F(MainFrmKeysTest, MarkingAGroupReadMarksEveryChannelBeneathItAndTheirCount
     ASSERT_EQ(selectedChannel(w), QStringLiteral("Kanał 0"));
     // The list on show holds only some of its rows: all of them are marked all the same.
     auto *keyword = child<QLineEdit>(w.main, "edKeyWord");
+    keyword->setFocus();
     keyword->setText(QStringLiteral("Wiadomość 2"));
     QTest::keyClick(keyword, Qt::Key_Return);
     ASSERT_EQ(headers(w)->model()->rowCount(), 1);
