@@ -428,7 +428,10 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
                                                   {"Ctrl+A", "acSelectAll"},
                                                   {"Ctrl+F", "acFind"},
                                                   {"Ctrl+E", "acSaveToFile"},
-                                                  {"Ctrl+P", "acPrintHeader"}}));
+                                                  {"Ctrl+P", "acPrintHeader"},
+                                                  {"Ctrl+N", "acNextUnread"},
+                                                  {"Ctrl+B", "acPreviousUnread"},
+                                                  {"Ctrl+R", "acMarkChannelRead"}}));
     for (const QWidget *widget : w->findChildren<QWidget *>()) {
         if (qobject_cast<const QMenu *>(widget))
             continue;
@@ -480,8 +483,13 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
     EXPECT_EQ(texts(child<QMenu>(w, "mnChannels")),
               (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
                            sep, QStringLiteral("&Edytuj kanał"), QStringLiteral("&Poleć znajomemu"),
-                           sep, QStringLiteral("&Synchronizuj wszystkie"), sep,
+                           sep, QStringLiteral("&Synchronizuj wszystkie"),
+                           QStringLiteral("Oznacz kanał jako przeczytany"), sep,
                            QStringLiteral("&Zmień nazwę"), QStringLiteral("&Usuń")}));
+    EXPECT_EQ(texts(child<QMenu>(w, "mnCzytanie")),
+              (QStringList{QStringLiteral("Następna nieprzeczytana"),
+                           QStringLiteral("Poprzednia nieprzeczytana"), sep,
+                           QStringLiteral("Oznacz kanał jako przeczytany")}));
     EXPECT_EQ(
         texts(child<QMenu>(w, "mnHeaders")),
         (QStringList{QStringLiteral("Otwórz link w nowym oknie"), sep,
@@ -499,7 +507,7 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
     for (QAction *a : w->menuBar()->actions())
         bar << a->text();
     EXPECT_EQ(bar, (QStringList{QStringLiteral("&Plik"), QStringLiteral("&Narzędzia"),
-                                QStringLiteral("&Pomo&c")}));
+                                QStringLiteral("&Czytanie"), QStringLiteral("&Pomo&c")}));
 }
 
 TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
