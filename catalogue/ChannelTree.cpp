@@ -189,6 +189,42 @@ bool ChannelTree::moveNode(ChannelNode *node, ChannelNode *newParent)
     return true;
 }
 
+bool ChannelTree::placeAllowed(const ChannelNode *node, const ChannelNode *newParent,
+                               int row) const
+{
+    if (!node || !newParent || node == m_root.get() || node->contains(newParent))
+        return false;
+    if (row < 0 || row > newParent->childCount())
+        return false;
+    if (absoluteIndex(node) < 0 || absoluteIndex(newParent) < 0)
+        return false;
+    // Before itself or before its next sibling: where it stands already.
+    return !(node->m_parent == newParent && (row == node->m_row || row == node->m_row + 1));
+}
+
+bool ChannelTree::placeNode(ChannelNode *node, ChannelNode *newParent, int row)
+{
+    if (!placeAllowed(node, newParent, row))
+        return false;
+    ChannelNode *oldParent = node->m_parent;
+    const int sourceRow = node->m_row;
+    if (!beginMoveRows(indexOf(oldParent), sourceRow, sourceRow, indexOf(newParent), row))
+        return false;
+    std::unique_ptr<ChannelNode> owned =
+        std::move(oldParent->m_children[static_cast<size_t>(sourceRow)]);
+    oldParent->m_children.erase(oldParent->m_children.begin() + sourceRow);
+    // The row was counted with the node still in its old place.
+    const int at = oldParent == newParent && row > sourceRow ? row - 1 : row;
+    owned->m_parent = newParent;
+    newParent->m_children.insert(newParent->m_children.begin() + at, std::move(owned));
+    renumberChildren(oldParent, 0);
+    if (newParent != oldParent)
+        renumberChildren(newParent, 0);
+    invalidatePreOrder();
+    endMoveRows();
+    return true;
+}
+
 void ChannelTree::noteRecordChanged(ChannelNode *node)
 {
     const QModelIndex index = indexOf(node);
@@ -356,29 +392,39 @@ Qt::DropActions ChannelTree::supportedDropActions() const
     return Qt::MoveAction;
 }
 
-std::pair<ChannelNode *, ChannelNode *> ChannelTree::dropNodes(const QMimeData *data,
-                                                               const QModelIndex &parent) const
+ChannelNode *ChannelTree::draggedNode(const QMimeData *data) const
 {
     if (!data || !data->hasFormat(nodeMimeType()))
-        return {};
+        return nullptr;
     QDataStream in(data->data(nodeMimeType()));
     quint64 tree = 0;
     qint32 index = -1;
     in >> tree >> index;
     if (in.status() != QDataStream::Ok || tree != quint64(reinterpret_cast<quintptr>(this)))
-        return {};
+        return nullptr;
     ChannelNode *dragged = nodeAt(index);
+    return dragged == m_root.get() ? nullptr : dragged;
+}
+
+std::pair<ChannelNode *, ChannelNode *> ChannelTree::dropNodes(const QMimeData *data, int row,
+                                                               const QModelIndex &parent) const
+{
+    ChannelNode *dragged = draggedNode(data);
     ChannelNode *target = nodeFromIndex(parent);
-    if (!dragged || !target || dragged == m_root.get() || target == dragged->m_parent ||
-        dragged->contains(target))
+    if (!dragged || !target)
+        return {};
+    if (row >= 0)
+        return placeAllowed(dragged, target, row) ? std::make_pair(dragged, target)
+                                                  : std::pair<ChannelNode *, ChannelNode *>{};
+    if (target == dragged->m_parent || dragged->contains(target))
         return {};
     return {dragged, target};
 }
 
-bool ChannelTree::canDropMimeData(const QMimeData *data, Qt::DropAction action, int, int,
+bool ChannelTree::canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int,
                                   const QModelIndex &parent) const
 {
-    return action == Qt::MoveAction && dropNodes(data, parent).first != nullptr;
+    return action == Qt::MoveAction && dropNodes(data, row, parent).first != nullptr;
 }
 
 bool ChannelTree::dropMimeData(const QMimeData *data, Qt::DropAction action, int row,
@@ -386,11 +432,15 @@ bool ChannelTree::dropMimeData(const QMimeData *data, Qt::DropAction action, int
 {
     if (!canDropMimeData(data, action, row, column, parent))
         return false;
-    const auto [dragged, target] = dropNodes(data, parent);
-    if (!moveNode(dragged, target))
+    const auto [dragged, target] = dropNodes(data, row, parent);
+    const bool nested = row < 0;
+    if (nested ? !moveNode(dragged, target) : !placeNode(dragged, target, row))
         return false;
     target->m_record->position = absoluteIndex(target);
-    emit nodeDropped(target);
+    if (nested)
+        emit nodeDropped(target);
+    else
+        emit nodePlaced(dragged);
     return true;
 }
 

@@ -115,6 +115,11 @@ public:
     // returning false, for the root, for a target inside the node's own subtree, and when
     // the node already is the last child of the target.
     bool moveNode(ChannelNode *node, ChannelNode *newParent);
+    // Puts `node` (with its subtree and records) among `newParent`'s children so that it
+    // stands before the child now at `row` (at the end when `row` is the child count).
+    // Refused, returning false, for the root, for a parent inside the node's own subtree,
+    // for a row out of range, and when the node would stay where it is.
+    bool placeNode(ChannelNode *node, ChannelNode *newParent, int row);
     void renameNode(ChannelNode *node, const QString &name);
     // Tells the views and the tree file that fields of the node's record were changed.
     void noteRecordChanged(ChannelNode *node);
@@ -138,19 +143,22 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // Drag and drop of one node with its subtree onto another node (tvChannelsDragOver and
-    // tvChannelsDragDrop). The data names the node by its absolute index in this tree.
+    // Drag and drop of one node with its subtree (tvChannelsDragOver and tvChannelsDragDrop).
+    // A drop onto a node (row -1) makes the dragged node its last child; a drop between two
+    // nodes (row >= 0 under `parent`) puts it there. The data names the node by its absolute
+    // index in this tree.
     static QString nodeMimeType();
     QStringList mimeTypes() const override;
     QMimeData *mimeData(const QModelIndexList &indexes) const override;
     Qt::DropActions supportedDragActions() const override;
     Qt::DropActions supportedDropActions() const override;
-    // Refused: no target node, the root dragged, a target that is the node itself, its
-    // parent, or anywhere inside its own subtree, and data from another tree.
+    // Refused: no target node, the root dragged, data from another tree; onto a node: a
+    // target that is the node itself, its parent, or anywhere inside its own subtree;
+    // between nodes: a place inside its own subtree, beside the root, or where it stands.
     bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
                          const QModelIndex &parent) const override;
-    // Moves the node (records kept) to the end of the target's children, sets the target's
-    // record position to its absolute index and emits nodeDropped.
+    // Moves the node (records kept), sets the new parent's record position to its absolute
+    // index and emits nodeDropped (onto a node) or nodePlaced (between two).
     bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
                       const QModelIndex &parent) override;
 
@@ -159,11 +167,16 @@ signals:
     void renameRefused(ChannelNode *node);
     // A drop made `target` the new parent of a node: the view expands it.
     void nodeDropped(ChannelNode *target);
+    // A drop between two nodes put `node` there.
+    void nodePlaced(ChannelNode *node);
 
 private:
     // The dragged node and the target of a drop; nulls when the drop is refused.
-    std::pair<ChannelNode *, ChannelNode *> dropNodes(const QMimeData *data,
+    std::pair<ChannelNode *, ChannelNode *> dropNodes(const QMimeData *data, int row,
                                                       const QModelIndex &parent) const;
+    ChannelNode *draggedNode(const QMimeData *data) const;
+    // Where a move to `row` of `newParent` is possible and changes something.
+    bool placeAllowed(const ChannelNode *node, const ChannelNode *newParent, int row) const;
     NodeRecord *newRecord(NodeKind kind);
     void freeRecords(const std::vector<NodeRecord *> &records);
     void ensurePreOrder() const;

@@ -212,6 +212,28 @@ void HeaderListModel::renameChannel(const QString &chGuid, const QString &name)
     }
 }
 
+int HeaderListModel::markChannelRead(const QString &chGuid)
+{
+    if (m_source != RowSource::Channel)
+        return 0;
+    int changed = 0, first = -1, last = -1;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        HeaderRow &r = m_rows[i];
+        if (!r.unread || r.chGuid != chGuid)
+            continue;
+        r.unread = false;
+        ++changed;
+        if (first < 0)
+            first = int(i);
+        last = int(i);
+    }
+    if (changed == 0)
+        return 0;
+    emit dataChanged(index(first, 0), index(last, HeaderColumnCount - 1), {ImageIndexRole});
+    emit unreadChanged(chGuid, -changed);
+    return changed;
+}
+
 int HeaderListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());

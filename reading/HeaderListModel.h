@@ -63,6 +63,8 @@ public:
     void setUnread(int row, bool unread);
     // A channel of the rows was renamed: their channel column follows.
     void renameChannel(const QString &chGuid, const QString &name);
+    // Every channel row of the channel read, in one change; gives the number changed.
+    int markChannelRead(const QString &chGuid);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

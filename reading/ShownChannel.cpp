@@ -1,5 +1,6 @@
 #include "reading/ShownChannel.h"
 
+#include "reading/ChannelMarks.h"
 #include "reading/ItemDisplay.h"
 #include "reading/ItemExport.h"
 #include "reading/ItemLook.h"
@@ -141,4 +142,9 @@ void ShownChannel::endReplace(const QString &cacheFile)
         // The header list shows what it can; the next selection reads the file again.
         qCWarning(lcReading, "reading the channel on show again: %s", e.what());
     }
+}
+
+int ShownChannel::markAllRead()
+{
+    return m_document->active() ? MarkDocumentRead(*m_document) : 0;
 }

@@ -96,6 +96,9 @@ public:
     QByteArray pageAgain() override;
     void exportItem(const HeaderRow &row, const QString &exportName) override;
     XmlNode firstItemNode() const { return m_firstItemNode; }
+    // Every item of the document on show marked read in memory, filtered out of the list or
+    // not; gives the number changed. Raises XmlError.
+    int markAllRead();
     // The version text of the document on show, e.g. "1.0" or "2.0".
     const QString &shownVersion() const { return m_shownVersion; }
 

@@ -4,10 +4,10 @@
 # run with errors, with the main window's notice before it is opened), the new channel
 # wizard on both pages (with the shipped list), asked for a channel the tree has already and
 # failing to reach a server (the box with its cause),
-# the tree with a channel whose update failed, and the channel properties dialog (also on the
-# small screen), the restore dialog with its copies, channels with their sites' icons and the
-# view menu on a light and a dark desktop, and (scripts/reading_shots.sh) items as channels send
-# them and a printed
+# the tree with a channel whose update failed, the reading menu and the tree's menu, and the
+# channel properties dialog (also on the small screen), the restore dialog with its copies,
+# channels with their sites' icons and the view menu on a light and a dark desktop, and
+# (scripts/reading_shots.sh) items as channels send them and a printed
 # long item; the settings dialog's Synchronizacja page and, when tt-rss is installed, a tree
 # synchronised with a throw-away Tiny Tiny RSS server. SHOTS="name,name" takes only those.
 # Each run uses a temporary home with a small sample channel tree, so the real
@@ -117,6 +117,8 @@ shot wizard-address 1024x768 1024x768 wizard-address
 shot wizard-duplicate 1024x768 1024x768 wizard-duplicate
 shot wizard-error 1024x768 1024x768 wizard-error
 shot tree-failing 1024x768 1024x768 tree-failing
+shot menu-reading 1024x768 1024x768 menu-reading
+shot tree-menu 1024x768 1024x768 tree-menu
 shot channel 1024x768 1024x768 channel
 shot channel-800x480 800x480 800x480 channel
 shot settings-account 1024x768 1024x768 config-account

@@ -36,6 +36,8 @@
 #include <QMenuBar>
 #include <QSystemTrayIcon>
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTimer>
 #include <QTranslator>
 #include <QTreeView>
@@ -159,6 +161,18 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
             wizard->setStartAddress(QStringLiteral("http://127.0.0.1:9/inny.xml"));
             wizard->show();
             QTimer::singleShot(500, wizard, [wizard] { wizard->btNextClick(); });
+        } else if (which == "menu-reading") {
+            // The reading menu open: its entries with their keys.
+            if (auto *menu = mainFrm->findChild<QMenu *>(QStringLiteral("mnCzytanie")))
+                mainFrm->menuBar()->setActiveAction(menu->menuAction());
+        } else if (which == "tree-menu") {
+            // The tree's menu over its first group, with "Oznacz kanał jako przeczytany".
+            auto *tree = mainFrm->findChild<QTreeView *>(QStringLiteral("tvChannels"));
+            const QList<ChannelNode *> nodes = mainFrm->channelTree()->nodesInPreOrder();
+            if (tree && nodes.size() > 1) {
+                const QRect place = tree->visualRect(mainFrm->channelTree()->indexOf(nodes.at(1)));
+                emit tree->customContextMenuRequested(place.center());
+            }
         } else if (which == "tree-failing") {
             showFailingChannel(mainFrm);
         } else if (which == "channel") {

@@ -10,6 +10,7 @@
 #include "catalogue/forms/TreeEditingController.h"
 #include "reading/forms/GatheredListController.h"
 #include "reading/forms/ItemCommandsController.h"
+#include "reading/forms/ReadingKeysController.h"
 #include "sync/forms/SyncRunsController.h"
 
 #include <QAction>
@@ -335,6 +336,8 @@ void TfmMainFrm::applyActionFacts(const ActionFacts &f)
         m_treeEditing->updateActions(f);
     if (m_itemCommands) // acMarkAsReadUpdate, acMarkAsUnreadUpdate, acSelectAllUpdate ...
         m_itemCommands->updateActions(f);
+    if (m_readingKeys) // acNextUnread, acPreviousUnread, acMarkChannelRead
+        m_readingKeys->updateActions(f);
     if (m_archive) // acAddToArchiveUpdate, acArchiveDeleteUpdate
         m_archive->updateActions(f.headerSelection);
     if (m_gatheredList)

@@ -1,5 +1,6 @@
 // Builds and arranges the main window's controls.
 
+#include "kit/FocusMark.h"
 #include "kit/ImageIndex.h"
 #include "app/forms/MainFrmUnit.h"
 #include "kit/MainStatusBar.h"
@@ -307,6 +308,7 @@ QWidget *TfmMainFrm::buildLeftPanel()
     tvChannels->setAcceptDrops(true);
     tvChannels->setDropIndicatorShown(true);
     UiLook::keepSelectionVisible(tvChannels);
+    FocusMark::install(tvChannels);
     channels->addWidget(tvChannels, 1);
     pcLeftPanel->addTab(tsChannels, QStringLiteral("Kanały informacyjne"));
 
@@ -336,6 +338,7 @@ QWidget *TfmMainFrm::buildLeftPanel()
     lvArchiveCategories->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Its model and columns are the archive controller's.
     UiLook::keepSelectionVisible(lvArchiveCategories);
+    FocusMark::install(lvArchiveCategories);
     archive->addWidget(lvArchiveCategories, 1);
     pcLeftPanel->addTab(tsArchive, QStringLiteral("Archiwum"));
     return pcLeftPanel;
@@ -398,6 +401,7 @@ QWidget *TfmMainFrm::buildMainPane()
     lvHeaders->setAllColumnsShowFocus(true);
     lvHeaders->setItemDelegate(new GridLinesDelegate(lvHeaders));
     UiLook::keepSelectionVisible(lvHeaders);
+    FocusMark::install(lvHeaders);
     top->addWidget(lvHeaders, 1);
 
     pnBottom = new QWidget(spMain);

@@ -45,6 +45,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class QTreeView;
+class ReadingKeysController;
 class RemoteContentBar;
 class Session;
 class AccountSync;
@@ -163,6 +164,7 @@ private:
     void createConnections();
     void connectArchive();
     void connectItemCommands();
+    void connectReadingKeys();
     void connectAlerts();
     // MainFrmBackups.cpp
     void connectBackups();
@@ -245,6 +247,7 @@ private:
     ArchiveController *m_archive = nullptr;
     ItemCommandsController *m_itemCommands = nullptr;
     BackupController *m_backups = nullptr;
+    ReadingKeysController *m_readingKeys = nullptr;
     TfmNotifyFrm *m_notify = nullptr; // a window of its own, deleted with this one
     IMessageBoxes *m_messageBoxes = nullptr;
     QList<QIcon> m_images;

@@ -39,6 +39,9 @@
 //                                  acSendAsMailExecute, acCopyLinkExecute, acOpenLinkExecute, acFindExecute, acSaveToFileExecute,
 //                                  acPrintHeaderExecute, acCopyToClipBoardExecute,
 //                                  acSelectAllExecute and their Update handlers
+//   ReadingKeysController          acNextUnreadExecute, acPreviousUnreadExecute,
+//     (reading/forms)              acMarkChannelReadExecute, Space, Enter and the double
+//                                  click in the list, and their Update handler
 //   ArchiveController              acAddToArchiveExecute, acArchiveDeleteExecute,
 //     (archive/forms)              LoadArchiveChannels, ShowArchive, lvArchiveCategoriesChange,
 //                                  sbShowAllArchiveClick, cbAllArchiveFilterClick,
@@ -93,6 +96,7 @@
 #include "reading/forms/UnreadCountDelegate.h"
 #include "reading/forms/ItemViewController.h"
 #include "reading/forms/ItemLookController.h"
+#include "reading/forms/ReadingKeysController.h"
 #include "sync/ChannelUpdater.h"
 #include "sync/SyncRun.h"
 #include "sync/UpdateFailures.h"
@@ -178,6 +182,10 @@ void TfmMainFrm::buildSession(const UserFolder &folder)
         {acMarkAsRead, acMarkAsUnread, acCopyLink, acOpenLink, acSendAsMail, acSaveToFile,
          acPrintHeader, acOpenInNewWindow, acCopyToClipBoard, acSelectAll, acFind},
         m_session->rowsOnShow(), m_session->folder(), *m_messageBoxes, this);
+    m_readingKeys = new ReadingKeysController(
+        {this, tvChannels, lvHeaders, wbContent, sbStatus}, m_session->channelTree(),
+        m_session->shownChannel(), m_session->rowsOnShow(), m_session->unreadCounts(),
+        m_session->folder(), *this, this);
     m_itemView = new ItemViewController({wbContent, spBack, spForward, sbStatus, tvChannels,
                                          lvHeaders},
                                         m_session->channelTree(), m_session->rowsOnShow(), this);
@@ -366,6 +374,7 @@ void TfmMainFrm::createConnections()
                           {m_treeEditing->acImportOpml(), m_treeEditing->acExportOpml()});
 
     connectItemCommands();
+    connectReadingKeys();
     connectArchive();
     connectAlerts();
     connectBackups();
@@ -417,6 +426,22 @@ void TfmMainFrm::connectItemCommands()
     for (const auto &[action, slot] : commands)
         connect(action, &QAction::triggered, c, slot);
     connect(c, &ItemCommandsController::marksChanged, this, &TfmMainFrm::scheduleActionUpdate);
+}
+
+void TfmMainFrm::connectReadingKeys()
+{
+    ReadingKeysController *k = m_readingKeys;
+    QMenu *reading = new QMenu(QStringLiteral("&Czytanie"), this);
+    reading->setObjectName(QStringLiteral("mnCzytanie"));
+    reading->addActions({k->acNextUnread(), k->acPreviousUnread()});
+    reading->addSeparator();
+    reading->addAction(k->acMarkChannelRead());
+    menuBar()->insertMenu(mnPomoc->menuAction(), reading);
+    const QList<QAction *> tree = mnChannels->actions();
+    mnChannels->insertActions(tree.value(tree.indexOf(acSyncAll) + 1), {k->acMarkChannelRead()});
+    connect(k, &ReadingKeysController::openLinkRequested, m_itemCommands,
+            &ItemCommandsController::acOpenLinkExecute);
+    connect(k, &ReadingKeysController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
 }
 
 void TfmMainFrm::connectArchive()

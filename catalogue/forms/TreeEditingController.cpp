@@ -45,8 +45,9 @@ TreeEditingController::TreeEditingController(const Widgets &widgets, ChannelTree
             &TreeEditingController::tvChannelsDblClick);
     view->setDragDropMode(QAbstractItemView::InternalMove);
     view->setDefaultDropAction(Qt::MoveAction);
-    // A drop lands on the node under the pointer, never between two.
-    view->setDragDropOverwriteMode(true);
+    // A drop in the middle of a node nests under it; near its top or bottom edge it lands
+    // between two nodes.
+    view->setDragDropOverwriteMode(false);
     view->installEventFilter(this);
     view->viewport()->installEventFilter(this);
 
@@ -60,6 +61,10 @@ TreeEditingController::TreeEditingController(const Widgets &widgets, ChannelTree
     connect(&m_tree, &ChannelTree::renameRefused, this,
             &TreeEditingController::tvChannelsRenameRefused);
     connect(&m_tree, &ChannelTree::nodeDropped, this, &TreeEditingController::nodeDropped);
+    connect(&m_tree, &ChannelTree::nodePlaced, this, [this](ChannelNode *node) {
+        m_w.tvChannels->scrollTo(m_tree.indexOf(node));
+        emit stateChanged();
+    });
 }
 
 ChannelNode *TreeEditingController::selectedNode() const

@@ -36,16 +36,24 @@ protected:
         return std::unique_ptr<QMimeData>(tree.mimeData({tree.indexOf(node)}));
     }
 
-    bool drop(ChannelNode *dragged, ChannelNode *target)
+    // Onto `target` (row -1), or between its children before `row`, as a view asks.
+    bool drop(ChannelNode *dragged, ChannelNode *target, int row = -1)
     {
         const auto data = drag(dragged);
         if (!data)
             return false;
         const QModelIndex at = target ? tree.indexOf(target) : QModelIndex();
-        const bool can = tree.canDropMimeData(data.get(), Qt::MoveAction, -1, -1, at);
-        const bool done = tree.dropMimeData(data.get(), Qt::MoveAction, -1, -1, at);
+        const bool can = tree.canDropMimeData(data.get(), Qt::MoveAction, row, 0, at);
+        const bool done = tree.dropMimeData(data.get(), Qt::MoveAction, row, 0, at);
         EXPECT_EQ(can, done);
         return done;
+    }
+    static QStringList names(const ChannelNode *parent)
+    {
+        QStringList result;
+        for (const ChannelNode *c : parent->children())
+            result << c->text();
+        return result;
     }
 
     ChannelTree tree;
@@ -124,6 +132,56 @@ TEST_F(ChannelTreeDragDropTest, AGroupDroppedOnAChannelStaysItsChildInTheTreeFil
     ASSERT_EQ(loadedA->childCount(), 1);
     EXPECT_EQ(loadedA->child(0)->text(), "Tech");
     EXPECT_EQ(loadedA->child(0)->child(0)->child(0)->text(), "C");
+}
+
+TEST_F(ChannelTreeDragDropTest, ADropBetweenTwoNodesPutsTheNodeThereWithItsRecords)
+{
+    NodeRecord *subRecord = sub->record();
+    QList<ChannelNode *> placed, dropped;
+    QObject::connect(&tree, &ChannelTree::nodePlaced, [&placed](ChannelNode *n) { placed << n; });
+    QObject::connect(&tree, &ChannelTree::nodeDropped, [&dropped](ChannelNode *n) { dropped << n; });
+
+    // Among its own siblings, both ways.
+    ASSERT_TRUE(drop(b, news, 0));
+    EXPECT_EQ(names(news), (QStringList{"B", "A"}));
+    ASSERT_TRUE(drop(b, news, 2));
+    EXPECT_EQ(names(news), (QStringList{"A", "B"}));
+    // Into another parent, between two of its children, with its whole subtree.
+    ASSERT_TRUE(drop(sub, news, 1));
+    EXPECT_EQ(names(news), (QStringList{"A", "Sub", "B"}));
+    EXPECT_EQ(sub->record(), subRecord);
+    EXPECT_EQ(c->parent(), sub);
+    EXPECT_EQ(tech->childCount(), 0);
+    // Between the root's children.
+    ASSERT_TRUE(drop(tech, tree.root(), 0));
+    EXPECT_EQ(names(tree.root()), (QStringList{"Tech", "News"}));
+    for (ChannelNode *n : tree.nodesInPreOrder())
+        EXPECT_EQ(tree.nodeAt(tree.absoluteIndex(n)), n);
+    EXPECT_EQ(placed, (QList<ChannelNode *>{b, b, sub, tech}));
+    EXPECT_TRUE(dropped.isEmpty()) << "nothing was nested";
+}
+
+TEST_F(ChannelTreeDragDropTest, ADropBetweenNodesWhereTheNodeStandsOrInsideItselfChangesNothing)
+{
+    const QList<ChannelNode *> before = tree.nodesInPreOrder();
+    EXPECT_FALSE(drop(a, news, 0));         // before itself
+    EXPECT_FALSE(drop(a, news, 1));         // before its next sibling
+    EXPECT_FALSE(drop(tech, sub, 0));       // inside its own subtree
+    EXPECT_FALSE(drop(a, news, 3));         // past the end
+    EXPECT_FALSE(drop(news, nullptr, 1));   // beside the root
+    EXPECT_FALSE(drop(news, nullptr, 0));
+    EXPECT_EQ(tree.nodesInPreOrder(), before);
+}
+
+TEST_F(ChannelTreeDragDropTest, TheViewsRemovalOfTheMovedRowsAfterADropRemovesNothing)
+{
+    ASSERT_TRUE(drop(c, news, 0));
+    // A view that is not in overwrite mode removes the source rows once the drop has moved
+    // them; the selection follows the node, so it would remove the node itself.
+    const QModelIndex moved = tree.indexOf(c);
+    EXPECT_FALSE(tree.removeRows(moved.row(), 1, moved.parent()));
+    EXPECT_EQ(c->parent(), news);
+    EXPECT_EQ(tree.absoluteIndex(c), tree.absoluteIndex(news) + 1);
 }
 
 TEST_F(ChannelTreeDragDropTest, AViewClearingTheMovedRowOrABlankEditKeepsItsName)

@@ -433,7 +433,10 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
                                                   {"Ctrl+-", "acZoomOut"},
                                                   {"Ctrl+0", "acZoomReset"},
                                                   {"Ctrl+Shift+G", "acShowGroupItems"},
-                                                  {"Ctrl+Shift+F", "acFindInChannels"}}));
+                                                  {"Ctrl+Shift+F", "acFindInChannels"},
+                                                  {"Ctrl+N", "acNextUnread"},
+                                                  {"Ctrl+B", "acPreviousUnread"},
+                                                  {"Ctrl+R", "acMarkChannelRead"}}));
     for (const QWidget *widget : w->findChildren<QWidget *>()) {
         if (qobject_cast<const QMenu *>(widget))
             continue;
@@ -488,8 +491,13 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
               (QStringList{QStringLiteral("Dodaj nowy &kanał"), QStringLiteral("&Dodaj nową grupę"),
                            sep, QStringLiteral("&Edytuj kanał"), QStringLiteral("&Poleć znajomemu"),
                            sep, QStringLiteral("Pokaż wiadomości &grupy"), sep,
-                           QStringLiteral("&Synchronizuj wszystkie"), sep,
+                           QStringLiteral("&Synchronizuj wszystkie"),
+                           QStringLiteral("Oznacz kanał jako przeczytany"), sep,
                            QStringLiteral("&Zmień nazwę"), QStringLiteral("&Usuń")}));
+    EXPECT_EQ(texts(child<QMenu>(w, "mnCzytanie")),
+              (QStringList{QStringLiteral("Następna nieprzeczytana"),
+                           QStringLiteral("Poprzednia nieprzeczytana"), sep,
+                           QStringLiteral("Oznacz kanał jako przeczytany")}));
     EXPECT_EQ(
         texts(child<QMenu>(w, "mnHeaders")),
         (QStringList{QStringLiteral("Otwórz link w nowym oknie"), sep,
@@ -507,7 +515,8 @@ TEST_F(MainFrmFixture, EveryActionHasACaptionAHandlerAndKeysOfItsOwn)
     for (QAction *a : w->menuBar()->actions())
         bar << a->text();
     EXPECT_EQ(bar, (QStringList{QStringLiteral("&Plik"), QStringLiteral("&Narzędzia"),
-                                QStringLiteral("&Widok"), QStringLiteral("&Pomo&c")}));
+                                QStringLiteral("&Widok"), QStringLiteral("&Czytanie"),
+                                QStringLiteral("&Pomo&c")}));
 }
 
 TEST_F(MainFrmFixture, EnablingRulesFollowTheWindowState)
