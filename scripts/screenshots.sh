@@ -5,7 +5,8 @@
 # wizard on both pages (with the shipped list), asked for a channel the tree has already and
 # failing to reach a server (the box with its cause),
 # the tree with a channel whose update failed, and the channel properties dialog (also on the
-# small screen), and (scripts/reading_shots.sh) items as channels send them and a printed
+# small screen, and for a channel with an update interval of its own), and
+# (scripts/reading_shots.sh) items as channels send them and a printed
 # long item; the settings dialog's Synchronizacja page and, when tt-rss is installed, a tree
 # synchronised with a throw-away Tiny Tiny RSS server. SHOTS="name,name" takes only those.
 # Each run uses a temporary home with a small sample channel tree, so the real
@@ -117,6 +118,20 @@ shot wizard-error 1024x768 1024x768 wizard-error
 shot tree-failing 1024x768 1024x768 tree-failing
 shot channel 1024x768 1024x768 channel
 shot channel-800x480 800x480 800x480 channel
+# The properties of a channel that has an update interval of its own.
+own_interval_home() {
+    python3 - "$1/share/Kolvani/data/tvChannels.xml" <<'EOF'
+import sys
+path = sys.argv[1]
+text = open(path, "rb").read()[2:].decode("utf-16-le")
+kraj = text.index("<name>Kraj</name>")
+end = text.index("</node>", kraj)
+text = text[:end] + "  <interval>45</interval>\r\n" + text[end:]
+open(path, "wb").write(b"\xff\xfe" + text.encode("utf-16-le"))
+EOF
+}
+PREPARE=own_interval_home shot channel-interval 1024x768 1024x768 channel
+PREPARE=
 shot settings-account 1024x768 1024x768 config-account
 
 # A tree synchronised with a Tiny Tiny RSS account, when tt-rss is installed: a throw-away
