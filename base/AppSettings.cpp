@@ -28,6 +28,9 @@ AppSettings AppSettings::read(const SettingsFile &file)
     s.hostConnections = qBound(MinHostConnections,
                                file.readInt(ConfigSection, HostConnections, s.hostConnections),
                                MaxHostConnections);
+    s.keepItems = file.readBool(ConfigSection, KeepItems, s.keepItems);
+    s.keepDays =
+        qBound(MinKeepDays, file.readInt(ConfigSection, KeepDays, s.keepDays), MaxKeepDays);
     return s;
 }
 

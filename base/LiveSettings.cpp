@@ -10,7 +10,9 @@ bool same(const AppSettings &a, const AppSettings &b)
            a.proxyPort == b.proxyPort && a.proxyUser == b.proxyUser &&
            a.proxyPassword == b.proxyPassword && a.dontShow == b.dontShow &&
            a.descendingSort == b.descendingSort && a.columnToSort == b.columnToSort &&
-           a.channelsListUrl == b.channelsListUrl && a.remoteContent == b.remoteContent;
+           a.channelsListUrl == b.channelsListUrl && a.remoteContent == b.remoteContent &&
+           a.hostConnections == b.hostConnections && a.keepItems == b.keepItems &&
+           a.keepDays == b.keepDays;
 }
 
 } // namespace
