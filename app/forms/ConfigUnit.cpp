@@ -227,8 +227,10 @@ void TfmConfigFrm::buildControls()
     hostRow->addWidget(seHostConnections);
     hostRow->addStretch(1);
     syncLayout->addLayout(hostRow);
+    // The days go under the check box: beside it the dialog would outgrow its width.
+    syncLayout->addWidget(cbKeepItems);
     auto *keepRow = new QHBoxLayout;
-    keepRow->addWidget(cbKeepItems);
+    keepRow->addSpacing(20);
     keepRow->addWidget(seKeepDays);
     keepRow->addWidget(lbDays);
     keepRow->addStretch(1);

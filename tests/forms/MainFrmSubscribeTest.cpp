@@ -13,6 +13,7 @@
 #include "support/SmallFileSystem.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFileDialog>
