@@ -100,8 +100,10 @@ Session::Session(const UserFolder &folder, IReportSink &report)
         [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });
     m_alertPlayback = std::make_unique<AlertPlayback>(*m_alerts, *m_tree);
     setProxyProvider([live = m_live.get()] { return live->proxy(); });
-    QObject::connect(m_live.get(), &LiveSettings::changed, m_syncRun.get(),
-                     [this] { m_syncRun->setSchedule(m_live->updateInterval()); });
+    QObject::connect(m_live.get(), &LiveSettings::changed, m_syncRun.get(), [this] {
+        m_syncRun->setSchedule(m_live->updateInterval());
+        m_updater->setKeptItemDays(m_live->values().keptItemDays());
+    });
     QObject::connect(m_syncRun.get(), &SyncRun::runningChanged, m_syncRun.get(),
                      [this](bool running) {
                          // Before the run changes anything: the state of the day's first run.
@@ -186,6 +188,7 @@ TreeLoadResult Session::loadChannelTree(const std::function<void(const QString &
     document.setFileName(QString());
     if (result.ok)
         m_treeSaver->start();
+    m_syncRun->channelIntervalsChanged();
     return result;
 }
 

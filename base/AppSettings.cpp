@@ -30,6 +30,9 @@ AppSettings AppSettings::read(const SettingsFile &file)
                                file.readInt(ConfigSection, HostConnections, s.hostConnections),
                                MaxHostConnections);
     s.itemZoom = file.readInt(ConfigSection, ItemZoom, s.itemZoom);
+    s.keepItems = file.readBool(ConfigSection, KeepItems, s.keepItems);
+    s.keepDays =
+        qBound(MinKeepDays, file.readInt(ConfigSection, KeepDays, s.keepDays), MaxKeepDays);
     return s;
 }
 

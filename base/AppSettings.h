@@ -29,6 +29,8 @@ inline const QString ChannelsListUrl = QStringLiteral("ChannelsListURL");
 inline const QString RemoteContent = QStringLiteral("cbRemoteContent");
 inline const QString ItemZoom = QStringLiteral("nItemZoom");
 inline const QString GroupShowsItems = QStringLiteral("cbGroupShowsItems");
+inline const QString KeepItems = QStringLiteral("cbKeepItems");
+inline const QString KeepDays = QStringLiteral("seKeepDays");
 } // namespace SettingsKeys
 
 // Every setting of the program with its default when the key is missing.
@@ -61,6 +63,14 @@ struct AppSettings
     int hostConnections = MaxHostConnections;
     // The item view's zoom in percent, written whenever the user zooms.
     int itemZoom = 100;
+    // Items the channel no longer carries stay in its cache file, with their marks, until
+    // they are this many days old; off, they go with the channel's next update.
+    bool keepItems = false;
+    static constexpr int MinKeepDays = 1;
+    static constexpr int MaxKeepDays = 3650;
+    int keepDays = 30;
+    // The days kept items stay; 0 when they are not kept.
+    int keptItemDays() const { return keepItems ? keepDays : 0; }
 
     static AppSettings read(const SettingsFile &file);
     // The stored proxy, as a download reads it.

@@ -11,7 +11,8 @@ bool same(const AppSettings &a, const AppSettings &b)
            a.proxyPassword == b.proxyPassword && a.dontShow == b.dontShow &&
            a.descendingSort == b.descendingSort && a.columnToSort == b.columnToSort &&
            a.channelsListUrl == b.channelsListUrl && a.remoteContent == b.remoteContent &&
-           a.groupShowsItems == b.groupShowsItems;
+           a.groupShowsItems == b.groupShowsItems && a.hostConnections == b.hostConnections &&
+           a.keepItems == b.keepItems && a.keepDays == b.keepDays;
 }
 
 } // namespace

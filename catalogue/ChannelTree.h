@@ -35,6 +35,10 @@ struct TtvChannel : NodeRecord
     QString lastbuild;
     bool alerts = false;
     QString GUID;
+    // Minutes between the update timer's updates of this channel; 0 follows the settings.
+    int interval = 0;
+    static constexpr int MinInterval = 10;
+    static constexpr int MaxInterval = 2000;
 };
 
 // One node of the channel tree. Nodes own their children; the records belong to the tree's

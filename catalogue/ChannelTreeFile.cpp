@@ -207,6 +207,19 @@ void readChannelFields(const EntryReader &entry, TtvChannel &channel)
         entry.warn(QStringLiteral("nie można odczytać daty \"%1\", pozostawiono ją pustą")
                        .arg(lastupdate));
     channel.enabled = TextToBool(entry.text(QStringLiteral("enabled")));
+    const QString interval = entry.text(QStringLiteral("interval")).trimmed();
+    if (!interval.isEmpty()) {
+        bool ok = false;
+        const int minutes = interval.toInt(&ok);
+        if (ok && minutes >= TtvChannel::MinInterval && minutes <= TtvChannel::MaxInterval)
+            channel.interval = minutes;
+        else if (!ok || minutes != 0)
+            entry.warn(QStringLiteral("odstęp aktualizacji \"%1\" poza zakresem %2-%3 minut, "
+                                      "kanał aktualizowany jak w ustawieniach")
+                           .arg(interval)
+                           .arg(TtvChannel::MinInterval)
+                           .arg(TtvChannel::MaxInterval));
+    }
 }
 
 // The element whose `node` children are the entries: normally the first child of the
@@ -275,8 +288,13 @@ QString WriteChannelNode(const ChannelTree &tree, const ChannelNode *node)
           << elementLine(QStringLiteral("alerts"), boolText(c.alerts))
           << elementLine(QStringLiteral("enabled"), boolText(c.enabled))
           << elementLine(QStringLiteral("lastbuild"), c.lastbuild)
-          << elementLine(QStringLiteral("lastupdate"), LastUpdateToText(c.lastupdate))
-          << QStringLiteral("</node>");
+          << elementLine(QStringLiteral("lastupdate"), LastUpdateToText(c.lastupdate));
+    // Only a channel with an interval of its own carries one: the files of older programs
+    // and of channels that follow the settings stay as they were, and an older reader,
+    // which looks its elements up by name, passes over it.
+    if (c.interval > 0)
+        lines << elementLine(QStringLiteral("interval"), QString::number(c.interval));
+    lines << QStringLiteral("</node>");
     return lines.join(lineEnd);
 }
 

@@ -60,7 +60,11 @@ QString failureText(const HttpResult &response)
     case Error::ProxyError:
         return QStringLiteral("serwer proxy odmówił połączenia");
     case Error::TooLarge:
-        return QStringLiteral("zbyt duży dokument");
+        return response.contentEncoding.isEmpty()
+                   ? QStringLiteral("zbyt duży dokument")
+                   : QStringLiteral("zbyt duży dokument po rozpakowaniu");
+    case Error::Damaged:
+        return QStringLiteral("uszkodzona skompresowana odpowiedź serwera");
     }
     return {};
 }
@@ -209,7 +213,15 @@ void DocumentDownloader::download(const QString &address, const QString &targetF
                response.detail + QLatin1Char(')'));
         return;
     case HttpResult::Error::TooLarge:
-        report(QStringLiteral("Zbyt duży dokument (") + address + QLatin1Char(')'));
+        // A small compressed body that unpacks beyond the limit is refused the same way.
+        report((response.contentEncoding.isEmpty()
+                    ? QStringLiteral("Zbyt duży dokument (")
+                    : QStringLiteral("Zbyt duży dokument po rozpakowaniu (")) +
+               address + QLatin1Char(')'));
+        return;
+    case HttpResult::Error::Damaged:
+        report(QStringLiteral("Uszkodzona skompresowana odpowiedź serwera (") + address +
+               QLatin1Char(')'));
         return;
     default:
         return;

@@ -1,6 +1,7 @@
 #include "feed/HttpClient.h"
 
 #include "feed/HttpClientParts.h"
+#include "feed/HttpContentCoding.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -231,7 +232,24 @@ HttpResult::Error HttpClient::exchange(const Target &target, HttpResult &result,
     error = readBody(head, &result.body, nullptr);
     if (error != Error::None || m_closeAfterResponse)
         dropConnection(true);
+    if (error == Error::None)
+        error = decodeBody(head, result);
     return error;
+}
+
+HttpResult::Error HttpClient::decodeBody(const ResponseHead &head, HttpResult &result) const
+{
+    using HttpContentCoding::Decoded;
+    result.contentEncoding = head.value("content-encoding");
+    switch (HttpContentCoding::DecodeBody(result.contentEncoding, result.body, m_maxBodyBytes)) {
+    case Decoded::Ok:
+        return Error::None;
+    case Decoded::TooLarge:
+        return Error::TooLarge;
+    case Decoded::Damaged:
+        return Error::Damaged;
+    }
+    return Error::Damaged;
 }
 
 HttpResult::Error HttpClient::sendAndReadHead(const Target &target, ResponseHead &head,
@@ -614,6 +632,8 @@ QByteArray HttpClient::requestHead(const Target &target) const
         head += ':' + port;
     head += "\r\nAccept: ";
     head += AcceptedTypes;
+    head += "\r\nAccept-Encoding: ";
+    head += HttpContentCoding::Accepted;
     head += "\r\nUser-Agent: ";
     head += UserAgent;
     head += "\r\n";

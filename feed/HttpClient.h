@@ -60,7 +60,8 @@ struct HttpResult
         CertificateError, // the TLS peer could not be verified
         TlsError,         // TLS unavailable or the handshake failed for another reason
         ProxyError,       // the proxy refused to open a tunnel
-        TooLarge,         // the body exceeds the client's body limit
+        TooLarge,         // the body, or the document it decodes to, exceeds the body limit
+        Damaged,          // a compressed body that is broken or cut short
         Cancelled,
     };
 
@@ -76,14 +77,16 @@ struct HttpResult
     bool notModified = false;
     HttpValidators validators; // of the final 2xx reply; empty values when it had none
     QByteArray retryAfter;     // the Retry-After of a final 429 or 503 reply, as sent
+    // The Content-Encoding of the final reply as sent; `body` is the decoded document.
+    QByteArray contentEncoding;
 
     bool ok() const { return error == Error::None; }
 };
 
 // A small HTTP/1.1 client on Qt sockets with the behaviour of the program's download
 // component: a fixed request head, pre-emptive Basic authentication, cookies held for the
-// life of the object, redirects, persistent connections, and "https" with verified
-// certificates. A request blocks its caller but runs a nested event loop, so timers, input
+// life of the object, redirects, persistent connections, "https" with verified
+// certificates, and bodies compressed with gzip or deflate decoded. A request blocks its caller but runs a nested event loop, so timers, input
 // and repaints of the calling thread are served as they come while it waits.
 class HttpClient : public QObject
 {
@@ -140,7 +143,8 @@ public:
     void clearProxy() { m_proxy = HttpProxy(); }
     const HttpProxy &proxy() const { return m_proxy; }
 
-    // Bodies kept in memory larger than this fail with Error::TooLarge.
+    // Bodies kept in memory larger than this fail with Error::TooLarge, before decoding
+    // and after it.
     void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
     qint64 maxBodyBytes() const { return m_maxBodyBytes; }
 
@@ -179,6 +183,7 @@ private:
 
     Error exchange(const Target &target, HttpResult &result, QUrl &redirectTo);
     Error sendAndReadHead(const Target &target, ResponseHead &head, HttpResult &result);
+    Error decodeBody(const ResponseHead &head, HttpResult &result) const;
     Error ensureConnection(const Target &target, bool &reused, HttpResult &result);
     Error openSocket(const QString &host, quint16 port, bool tls);
     Error connectToAddresses(const QList<QHostAddress> &addresses, quint16 port, bool tls,

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6widgets6
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   qt6-svg-dev libqt6printsupport6 qt6-translations-l10n
-  libxml2-dev libxslt1-dev libsqlite3-dev
+  libxml2-dev libxslt1-dev libsqlite3-dev zlib1g-dev
   libgtest-dev googletest
   xvfb xauth x11-utils openbox wmctrl imagemagick fonts-dejavu-core
   curl openssl poppler-utils

@@ -5,8 +5,9 @@
 # wizard on both pages (with the shipped list), asked for a channel the tree has already and
 # failing to reach a server (the box with its cause),
 # the tree with a channel whose update failed, the reading menu and the tree's menu, and the
-# channel properties dialog (also on the small screen), the restore dialog with its copies,
-# channels with their sites' icons and the view menu on a light and a dark desktop, and
+# channel properties dialog (also on the small screen, and for a channel with an update
+# interval of its own), the restore dialog with its copies, channels with their sites' icons
+# and the view menu on a light and a dark desktop, and
 # (scripts/reading_shots.sh) items as channels send them and a printed
 # long item; the settings dialog's Synchronizacja page and, when tt-rss is installed, a tree
 # synchronised with a throw-away Tiny Tiny RSS server. SHOTS="name,name" takes only those.
@@ -121,6 +122,20 @@ shot menu-reading 1024x768 1024x768 menu-reading
 shot tree-menu 1024x768 1024x768 tree-menu
 shot channel 1024x768 1024x768 channel
 shot channel-800x480 800x480 800x480 channel
+# The properties of a channel that has an update interval of its own.
+own_interval_home() {
+    python3 - "$1/share/Kolvani/data/tvChannels.xml" <<'EOF'
+import sys
+path = sys.argv[1]
+text = open(path, "rb").read()[2:].decode("utf-16-le")
+kraj = text.index("<name>Kraj</name>")
+end = text.index("</node>", kraj)
+text = text[:end] + "  <interval>45</interval>\r\n" + text[end:]
+open(path, "wb").write(b"\xff\xfe" + text.encode("utf-16-le"))
+EOF
+}
+PREPARE=own_interval_home shot channel-interval 1024x768 1024x768 channel
+PREPARE=
 shot settings-account 1024x768 1024x768 config-account
 # The restore dialog: the copy the start made today and an older one left unfinished.
 unfinished_copy() { mkdir -p "$1/share/Kolvani/data/backup/2026-12-01"; cp "$1/share/Kolvani/data/tvChannels.xml" "$1/share/Kolvani/data/backup/2026-12-01/"; }

@@ -8,6 +8,7 @@
 #include "feed/TextOps.h"
 #include "base/ChannelFiles.h"
 #include "sync/FeedPrologue.h"
+#include "sync/KeptItems.h"
 #include "sync/ShownDocument.h"
 #include "xml/FeedItemScanner.h"
 
@@ -275,6 +276,7 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
 
         int queued = 0;
         qsizetype items = 0;
+        QSet<QString> titles; // of the download, for the items kept beside them
         QElapsedTimer sinceEvents; // the download served them just now
         sinceEvents.start();
         for (XmlNode node = feed.firstItem; node; node = node.nextSibling()) {
@@ -299,6 +301,8 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
                 }
             }
             const QString key = titleKey(t);
+            if (m_keptItemDays > 0)
+                titles.insert(key);
             bool read = marks.readTitles.contains(key);
             if (marksInDocument) {
                 const XmlNode given = node.findChild(QStringLiteral("unread"));
@@ -325,6 +329,8 @@ UpdateResult ChannelUpdater::rebuild(TtvChannel &channel, const QString &name,
             }
         }
 
+        items += KeepDroppedItems(cacheFile, m_xmlGetterDocument, titles, m_keptItemDays,
+                                  QDate::currentDate());
         // Each item gained a GUID attribute, perhaps an unread mark, and indentation.
         rebuilt = m_xmlGetterDocument.toBytes(preparedSize + preparedSize / 16 + items * 96);
         m_xmlGetterDocument.setActive(false);

@@ -85,6 +85,10 @@ public:
     void holdValidatorWrites() { m_validators.hold(); }
     void releaseValidatorWrites() { m_validators.release(); }
 
+    // Items a channel drops stay in its cache file, with their marks, until they are this
+    // many days old; 0 (the default) lets them go with the update.
+    void setKeptItemDays(int days) { m_keptItemDays = qMax(0, days); }
+
     bool channelUpdateBusy() const { return m_channelUpdateBusy; }
     // The channels whose last update failed, and why; the tree shows them as failing.
     UpdateFailures &failures() { return m_failures; }
@@ -123,4 +127,5 @@ private:
     QString m_failureLine; // of the update in progress
     bool m_channelUpdateBusy = false;
     int m_longResponseInterval = 60000;
+    int m_keptItemDays = 0;
 };

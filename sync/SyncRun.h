@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -25,11 +27,18 @@ public:
     ~SyncRun() override;
 
     // Interval of automatic runs ("tmUpdates"); 0 = off. Its timeout is the window's to use.
-    // Only the two calls below set it.
+    // Only the calls below set it: the settings' interval while no channel has one of its
+    // own, else the greatest common divisor of the settings' and the channels' intervals,
+    // so that every channel is looked at when its own interval has passed.
     QTimer &tmUpdates() { return m_tmUpdates; }
     // The interval of automatic runs in milliseconds, 0 = off, as the settings say. A changed
     // interval starts a new period; the same one again leaves the running period alone.
     void setSchedule(int intervalMs);
+    // The channels' own intervals may have changed (the tree was loaded): the timer's period
+    // follows them. Record changes, removals and resets of the tree are followed anyway.
+    void channelIntervalsChanged();
+    // The time the schedule reads; tests give their own.
+    void setClock(std::function<QDateTime()> clock);
     // Leaving the program: no automatic run any more (interval 0).
     void stopSchedule();
     bool syncAllRunning() const { return m_syncAllRunning; }
@@ -43,7 +52,10 @@ public:
     // as that update has returned; requested during a run, nothing happens. An error raised
     // by an update ends the run at that node, after the flags are restored and
     // runningChanged(false) was sent, and reaches the caller.
-    // A run of the update timer skips the channels whose server asked for a pause.
+    // A run of the update timer skips the channels whose server asked for a pause, and
+    // takes a channel with an interval of its own only once that interval has passed since
+    // its last update or attempt, the others once the settings' interval has passed since
+    // the timer last took them; a timer run that would take no channel does not start.
     enum class Trigger { Command, Timer };
     void SyncAllChannels(Trigger trigger = Trigger::Command);
     // Whether the run in progress (or the next one) updates this channel.
@@ -71,6 +83,10 @@ signals:
 private:
     void run();
     void visit(int position);
+    void retick();
+    // Fixes what a timer run takes, now; false when it would take no channel.
+    bool planTimerRun();
+    bool dueOnTimer(const TtvChannel &channel) const;
     void end();
     void startPending();
 
@@ -78,7 +94,12 @@ private:
     ChannelUpdater &m_updater;
     AlertQueue &m_alerts;
     QTimer m_tmUpdates;
-    int m_scheduleMs = 0;
+    int m_scheduleMs = 0; // the settings' interval
+    std::function<QDateTime()> m_clock;
+    QDateTime m_settingsPeriodStart; // the timer last took the channels that follow settings
+    QDateTime m_timerNow;            // of the timer run planned or in progress
+    bool m_settingsChannelsDue = true;
+    QHash<QString, QDateTime> m_lastAttempt; // GUID: a run last took the channel then
     bool m_syncAllRunning = false;
     bool m_cancelRequested = false;
     bool m_runPending = false;

@@ -150,6 +150,8 @@ void TfmConfigFrm::publish(bool withInterval)
         s.interval = seInterval->typedValue();
         s.updates = cbUpdates->isChecked();
         s.hostConnections = seHostConnections->value();
+        s.keepItems = cbKeepItems->isChecked();
+        s.keepDays = seKeepDays->value();
     }
     s.balloon = cbBalloon->isChecked();
     s.autorun = cbAutorun->isChecked();
@@ -200,6 +202,20 @@ void TfmConfigFrm::buildControls()
     lbHostConnections->setToolTip(
         QStringLiteral("Z każdym innym serwerem program łączy się najwyżej dwa razy naraz."));
 
+    cbKeepItems = new QCheckBox(QStringLiteral("&Zachowuj wiadomości usunięte z kanału przez"),
+                                gbSync);
+    named(cbKeepItems, "cbKeepItems");
+    cbKeepItems->setToolTip(QStringLiteral(
+        "Wiadomości, których kanał już nie podaje, zostają na liście ze swoim stanem "
+        "przeczytania, dopóki nie będą starsze niż podana liczba dni."));
+    seKeepDays = new QSpinBox(gbSync);
+    named(seKeepDays, "seKeepDays");
+    seKeepDays->setRange(AppSettings::MinKeepDays, AppSettings::MaxKeepDays);
+    seKeepDays->setValue(AppSettings().keepDays);
+    seKeepDays->setAccelerated(true);
+    auto *lbDays = new QLabel(QStringLiteral("dni"), gbSync);
+    connect(cbKeepItems, &QCheckBox::toggled, seKeepDays, &QWidget::setEnabled);
+
     auto *syncRow = new QHBoxLayout;
     syncRow->addWidget(cbUpdates);
     syncRow->addWidget(seInterval);
@@ -213,6 +229,14 @@ void TfmConfigFrm::buildControls()
     hostRow->addWidget(seHostConnections);
     hostRow->addStretch(1);
     syncLayout->addLayout(hostRow);
+    // The days go under the check box: beside it the dialog would outgrow its width.
+    syncLayout->addWidget(cbKeepItems);
+    auto *keepRow = new QHBoxLayout;
+    keepRow->addSpacing(20);
+    keepRow->addWidget(seKeepDays);
+    keepRow->addWidget(lbDays);
+    keepRow->addStretch(1);
+    syncLayout->addLayout(keepRow);
 
     gbProxy = new QGroupBox(QStringLiteral(" Ustawienia Proxy "), this);
     named(gbProxy, "gbProxy");
@@ -311,6 +335,9 @@ void TfmConfigFrm::FormCreate()
     cbUpdates->setChecked(s.updates);
     cbBalloon->setChecked(s.balloon);
     seHostConnections->setValue(s.hostConnections);
+    cbKeepItems->setChecked(s.keepItems);
+    seKeepDays->setValue(s.keepDays);
+    seKeepDays->setEnabled(s.keepItems);
     cbCloseAction->setChecked(s.closeAction);
     cbRemoteContent->setChecked(s.remoteContent);
     cbGroupShowsItems->setChecked(s.groupShowsItems);
@@ -382,6 +409,8 @@ void TfmConfigFrm::writeSettings()
     file.writeBool(ConfigSection, Updates, cbUpdates->isChecked());
     file.writeBool(ConfigSection, Balloon, cbBalloon->isChecked());
     file.writeInt(ConfigSection, HostConnections, seHostConnections->value());
+    file.writeBool(ConfigSection, KeepItems, cbKeepItems->isChecked());
+    file.writeInt(ConfigSection, KeepDays, seKeepDays->value());
     file.writeBool(ConfigSection, Autorun, cbAutorun->isChecked());
     file.writeBool(ConfigSection, CloseAction, cbCloseAction->isChecked());
     file.writeBool(ConfigSection, EnableProxy, cbEnableProxy->isChecked());

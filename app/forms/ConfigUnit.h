@@ -64,6 +64,8 @@ public:
     IntervalSpinEdit *seInterval = nullptr;
     QCheckBox *cbBalloon = nullptr;
     QSpinBox *seHostConnections = nullptr;
+    QCheckBox *cbKeepItems = nullptr;
+    QSpinBox *seKeepDays = nullptr;
     QGroupBox *gbProxy = nullptr;
     QCheckBox *cbEnableProxy = nullptr;
     QLineEdit *edProxyServer = nullptr;

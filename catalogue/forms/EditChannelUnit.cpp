@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -74,6 +75,24 @@ void TfmEditChannelFrm::buildControls()
     cbBalloonAlerts->setObjectName(QStringLiteral("cbBalloonAlerts"));
     column->addWidget(cbEnabled);
     column->addWidget(cbBalloonAlerts);
+
+    // One below the shortest interval stands for the settings' own.
+    seChannelInterval = new QSpinBox(this);
+    seChannelInterval->setObjectName(QStringLiteral("seChannelInterval"));
+    seChannelInterval->setRange(TtvChannel::MinInterval - 1, TtvChannel::MaxInterval);
+    seChannelInterval->setSpecialValueText(AsInSettings);
+    seChannelInterval->setSuffix(QStringLiteral(" min."));
+    seChannelInterval->setAccelerated(true);
+    seChannelInterval->setToolTip(
+        QStringLiteral("Jak często automatyczna synchronizacja odświeża ten kanał, gdy jest "
+                       "włączona w ustawieniach programu."));
+    auto *intervalLabel = new QLabel(QStringLiteral("Uaktualniaj &co:"), this);
+    intervalLabel->setBuddy(seChannelInterval);
+    auto *intervalRow = new QHBoxLayout;
+    intervalRow->addWidget(intervalLabel);
+    intervalRow->addWidget(seChannelInterval);
+    intervalRow->addStretch(1);
+    column->addLayout(intervalRow);
 
     auto *descriptionLabel = new QLabel(QStringLiteral("&Opis:"), this);
     mmDescription = new QPlainTextEdit(this);
@@ -167,6 +186,7 @@ void TfmEditChannelFrm::fill(const ChannelNode &node)
     mmDescription->setPlainText(c->description);
     cbEnabled->setChecked(c->enabled);
     cbBalloonAlerts->setChecked(c->alerts);
+    seChannelInterval->setValue(c->interval > 0 ? c->interval : seChannelInterval->minimum());
     edUserName->setText(c->username);
     edPassword->setText(c->password);
     lbCopyRight->setText(c->copyright);
@@ -189,6 +209,9 @@ void TfmEditChannelFrm::apply(ChannelTree &tree, ChannelNode *node) const
     c->password = edPassword->text();
     c->link = lbLink->text();
     c->alerts = cbBalloonAlerts->isChecked();
+    c->interval = seChannelInterval->value() == seChannelInterval->minimum()
+                      ? 0
+                      : seChannelInterval->value();
     tree.noteRecordChanged(node);
 }
 

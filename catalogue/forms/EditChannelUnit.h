@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 
 // The channel properties dialog. Enter anywhere (the description too) is OK, Esc is Cancel.
 class TfmEditChannelFrm : public ProgramDialog
@@ -33,6 +34,8 @@ public:
     // How the link label opens its address; tests give their own.
     void setLinkOpener(std::function<void(const QUrl &)> opener) { m_openLink = std::move(opener); }
 
+    static inline const QString AsInSettings = QStringLiteral("jak w ustawieniach");
+
     // A date as the dialog shows it: the user's regional form, "b.d." when there is none.
     static QString dateText(const QDateTime &value);
 
@@ -49,6 +52,7 @@ private:
     QLineEdit *edURL = nullptr;
     QCheckBox *cbEnabled = nullptr;
     QCheckBox *cbBalloonAlerts = nullptr;
+    QSpinBox *seChannelInterval = nullptr; // its minimum reads "jak w ustawieniach"
     QPlainTextEdit *mmDescription = nullptr;
     QGroupBox *gbAuthorization = nullptr;
     QLineEdit *edUserName = nullptr;

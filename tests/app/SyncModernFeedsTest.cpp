@@ -186,6 +186,7 @@ TEST_F(SyncModernFeedsTest, EtagRunsAnswer304AndAMalformedJsonKeepsTheOldCache)
     EXPECT_EQ(first, "GET /etag HTTP/1.1\r\nContent-Type: text/html\r\nHost: 127.0.0.1:" +
                          QByteArray::number(server.port()) +
                          "\r\nAccept: text/html, */*\r\n"
+                         "Accept-Encoding: gzip, deflate\r\n"
                          "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n");
     markFirstRead(etag);
     const QByteArray cached = readAll(cacheFile(etag));

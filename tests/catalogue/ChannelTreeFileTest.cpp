@@ -152,6 +152,7 @@ void expectSameTrees(const ChannelTree &expected, const ChannelTree &actual)
         EXPECT_EQ(ac->lastbuild, ec->lastbuild);
         EXPECT_EQ(ac->alerts, ec->alerts);
         EXPECT_EQ(ac->GUID, ec->GUID);
+        EXPECT_EQ(ac->interval, ec->interval);
     }
 }
 
@@ -598,6 +599,39 @@ TEST_F(ChannelTreeFileTest, UnreadableDateKeepsEnabledAndLeavesTheDateUnknown)
     EXPECT_EQ(c->lastbuild, QStringLiteral("lb"));
     EXPECT_FALSE(c->lastupdate.isValid());
     EXPECT_EQ(result.warnings.size(), 1);
+}
+
+// A channel's own update interval is one more element, written only when the channel has
+// one: an older file loads with the settings' interval, the files of channels that follow
+// the settings stay byte for byte, and the element comes after every element an older
+// reader looks up by name.
+TEST_F(ChannelTreeFileTest, AChannelsOwnIntervalIsWrittenOnlyWhenItHasOne)
+{
+    ChannelTree built;
+    buildFullTree(built);
+    ChannelNode *channel = built.channelsInPreOrder().first();
+    channel->channel()->interval = 45;
+    const QString block = WriteChannelNode(built, channel);
+    EXPECT_TRUE(block.endsWith(QStringLiteral("  <interval>45</interval>\r\n</node>")))
+        << block.toStdString();
+    EXPECT_LT(block.indexOf(QStringLiteral("<lastupdate>")), block.indexOf(QStringLiteral("<interval>")));
+    SaveChannelTree(built, path(QStringLiteral("own.xml")));
+    ChannelTree loaded;
+    ASSERT_TRUE(load(loaded, path(QStringLiteral("own.xml"))).ok);
+    expectSameTrees(built, loaded);
+
+    // Out of range or not a number: the settings' interval, with a warning.
+    const TreeLoadResult result = loadBytes(
+        loaded, treeFile(rootEntry + entry("a", "1", "0", "<interval>5</interval>") +
+                         entry("b", "1", "0", "<interval>co godzinę</interval>") +
+                         entry("c", "1", "0", "<interval>0</interval>") +
+                         entry("d", "1", "0", "<interval> 2000 </interval>")));
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(loaded.nodeAt(1)->channel()->interval, 0);
+    EXPECT_EQ(loaded.nodeAt(2)->channel()->interval, 0);
+    EXPECT_EQ(loaded.nodeAt(3)->channel()->interval, 0);
+    EXPECT_EQ(loaded.nodeAt(4)->channel()->interval, 2000);
+    EXPECT_EQ(result.warnings.size(), 2) << result.warnings.join('\n').toStdString();
 }
 
 TEST_F(ChannelTreeFileTest, SavedFileIsPrivateAndReplacedWhole)

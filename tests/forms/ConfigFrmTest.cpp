@@ -250,7 +250,7 @@ TEST_F(ConfigFrmTest, OkWritesEveryKeyInOrderAndSetsTheTimer)
     EXPECT_EQ(
         QString::fromUtf8(readAll(config())),
         QString::fromUtf8("[Channels]\nChannelsListURL=\n\n[config]\nseInterval=30\ncbUpdates=1\n"
-                          "cbBalloon=0\nseHostConnections=6\ncbAutorun=0\ncbCloseAction=0\ncbEnableProxy=1\n"
+                          "cbBalloon=0\nseHostConnections=6\ncbKeepItems=0\nseKeepDays=30\ncbAutorun=0\ncbCloseAction=0\ncbEnableProxy=1\n"
                           "edProxyServer=10.0.0.1\nedProxyPort= 3128 \nedProxyUser=żaba\n"
                           "edProxyPassword=tajne\ncbRemoteContent=0\ncbGroupShowsItems=0\n"));
     EXPECT_EQ(live.updateInterval(), 1800000);
@@ -266,6 +266,39 @@ TEST_F(ConfigFrmTest, OkWritesEveryKeyInOrderAndSetsTheTimer)
     dlg->btOK->click();
     EXPECT_EQ(live.updateInterval(), 0);
     EXPECT_FALSE(SettingsFile(config()).readBool("config", "cbUpdates", true));
+}
+
+// Keeping the items a channel drops is off on a fresh installation; turned on at OK it
+// reaches the updates of this run and the next start, and Cancel leaves it as it was.
+TEST_F(ConfigFrmTest, KeepingDroppedItemsIsOffUntilTurnedOnAtOk)
+{
+    auto dlg = makeDialog();
+    EXPECT_FALSE(dlg->cbKeepItems->isChecked());
+    EXPECT_EQ(dlg->cbKeepItems->text(), QString::fromUtf8("&Zachowuj wiadomości usunięte z kanału przez"));
+    EXPECT_FALSE(dlg->seKeepDays->isEnabled());
+    EXPECT_EQ(dlg->seKeepDays->value(), 30);
+    EXPECT_EQ(live.values().keptItemDays(), 0);
+
+    dlg->show();
+    dlg->cbKeepItems->setChecked(true);
+    EXPECT_TRUE(dlg->seKeepDays->isEnabled());
+    dlg->seKeepDays->setValue(14);
+    dlg->btCancel->click();
+    EXPECT_EQ(live.values().keptItemDays(), 0) << "not before OK";
+    dlg->show();
+    dlg->btOK->click();
+    EXPECT_EQ(live.values().keptItemDays(), 14);
+    EXPECT_TRUE(SettingsFile(config()).readBool("config", "cbKeepItems", false));
+    EXPECT_EQ(SettingsFile(config()).readInt("config", "seKeepDays", 0), 14);
+
+    LiveSettings next;
+    TfmConfigFrm again(next, config(), "/opt/kolvani/kolvani");
+    EXPECT_TRUE(again.cbKeepItems->isChecked());
+    EXPECT_TRUE(again.seKeepDays->isEnabled());
+    EXPECT_EQ(again.seKeepDays->value(), 14);
+    // Days out of range in the file are brought within it.
+    writeAll(config(), "[config]\ncbKeepItems=1\nseKeepDays=0\n");
+    EXPECT_EQ(AppSettings::read(SettingsFile(config())).keptItemDays(), 1);
 }
 
 // Without a per-user folder the settings file has no place: nothing is written into the

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
@@ -67,6 +68,7 @@ TEST_F(EditChannelFrmTest, ShowsTheChannel)
     EXPECT_EQ(child<QPlainTextEdit>("mmDescription")->toPlainText(), "Opis");
     EXPECT_TRUE(child<QCheckBox>("cbEnabled")->isChecked());
     EXPECT_FALSE(child<QCheckBox>("cbBalloonAlerts")->isChecked());
+    EXPECT_EQ(child<QSpinBox>("seChannelInterval")->text(), QStringLiteral("jak w ustawieniach"));
     EXPECT_EQ(child<QGroupBox>("gbAuthorization")->title(), "Uwierzytelnianie: ");
     EXPECT_EQ(child<QLineEdit>("edUserName")->text(), "jan");
     EXPECT_EQ(child<QLineEdit>("edPassword")->echoMode(), QLineEdit::Password);
@@ -132,6 +134,39 @@ TEST_F(EditChannelFrmTest, EnterInTheDescriptionIsOkAndWritesEveryField)
     EXPECT_EQ(c->username, "ala");
     EXPECT_EQ(c->password, "kot");
     EXPECT_EQ(c->link, "http://x.test/");
+}
+
+// The interval follows the settings until the user gives one, and goes back to them one
+// step below the shortest interval.
+TEST_F(EditChannelFrmTest, TheIntervalIsTheSettingsUntilOneIsChosen)
+{
+    ASSERT_TRUE(edit([this] {
+        auto *interval = child<QSpinBox>("seChannelInterval");
+        interval->setFocus();
+        QTest::keyClick(interval, Qt::Key_Up);
+        EXPECT_EQ(interval->text(), QStringLiteral("10 min."));
+        child<QPushButton>("btOK")->click();
+    }));
+    EXPECT_EQ(node->channel()->interval, 10);
+
+    node->channel()->interval = 10;
+    QString shown;
+    ASSERT_TRUE(edit([this, &shown] {
+        auto *interval = child<QSpinBox>("seChannelInterval");
+        shown = interval->text();
+        interval->setFocus();
+        QTest::keyClick(interval, Qt::Key_Down);
+        QTest::keyClick(interval, Qt::Key_Return);
+    }));
+    EXPECT_EQ(shown, QStringLiteral("10 min."));
+    EXPECT_EQ(node->channel()->interval, 0);
+
+    node->channel()->interval = 90;
+    EXPECT_FALSE(edit([this] {
+        child<QSpinBox>("seChannelInterval")->setValue(20);
+        child<QPushButton>("btCancel")->click();
+    }));
+    EXPECT_EQ(node->channel()->interval, 90);
 }
 
 TEST_F(EditChannelFrmTest, EscapeAndCancelChangeNothing)

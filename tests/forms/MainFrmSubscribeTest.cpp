@@ -13,6 +13,7 @@
 #include "support/SmallFileSystem.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFileDialog>
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -284,6 +286,54 @@ TEST_F(MainFrmSubscribeTest, AddOpensTheWizardAndEditOpensTheChannelsProperties)
     w.main->findChild<QAction *>(QStringLiteral("acRemoveTreeItem"))->trigger();
     EXPECT_EQ(m_boxes.count(QStringLiteral("question"), QString::fromUtf8("Czy chcesz usunąć kanał Nowa?")), 1);
     EXPECT_EQ(tree->count(), 1);
+}
+
+// A channel's own interval, chosen in its properties, sets the runs' timer going at the
+// greatest period that serves it and the settings alike, and comes back with the tree file.
+TEST_F(MainFrmSubscribeTest, AChannelsOwnIntervalInItsPropertiesDrivesTheTimerAndIsKept)
+{
+    Windows &w = createWithDialogs();
+    w.config->cbUpdates->setChecked(true);
+    w.config->seInterval->setValue(60);
+    w.config->btOK->click();
+    QTimer *timer = w.main->tmUpdates();
+    ASSERT_EQ(timer->interval(), 60 * 60000);
+
+    ChannelTree *tree = w.main->channelTree();
+    ChannelNode *node = tree->addNode(tree->root(), QStringLiteral("Kanał"), NodeKind::Channel);
+    node->channel()->url = QStringLiteral("http://x.test/rss");
+    w.main->findChild<QTreeView *>(QStringLiteral("tvChannels"))->setCurrentIndex(tree->indexOf(node));
+    w.main->UpdateActions();
+    QAction *edit = w.main->findChild<QAction *>(QStringLiteral("acChannelsEditChanel"));
+    QString shown;
+    QTimer::singleShot(0, properties, [&] {
+        auto *interval = properties->findChild<QSpinBox *>(QStringLiteral("seChannelInterval"));
+        shown = interval->text();
+        interval->setFocus();
+        interval->selectAll();
+        QTest::keyClicks(interval, QStringLiteral("45"));
+        properties->findChild<QPushButton *>(QStringLiteral("btOK"))->click();
+    });
+    edit->trigger();
+    EXPECT_EQ(shown, TfmEditChannelFrm::AsInSettings);
+    EXPECT_EQ(node->channel()->interval, 45);
+    EXPECT_EQ(timer->interval(), 15 * 60000) << "60 and 45 minutes meet every 15";
+    EXPECT_TRUE(timer->isActive());
+    ASSERT_TRUE(WaitUntil([&] {
+        return treeFileText(w.main->userFolder().treeFile()).contains("<interval>45</interval>");
+    }));
+
+    m_windows.clear();
+    auto again = create();
+    const QList<ChannelNode *> channels = again->channelTree()->channelsInPreOrder();
+    ASSERT_EQ(channels.size(), 1);
+    EXPECT_EQ(channels.first()->channel()->interval, 45);
+    EXPECT_EQ(again->tmUpdates()->interval(), 15 * 60000);
+
+    // Back to the settings' interval: the timer follows the settings alone again.
+    channels.first()->channel()->interval = 0;
+    again->channelTree()->noteRecordChanged(channels.first());
+    EXPECT_EQ(again->tmUpdates()->interval(), 60 * 60000);
 }
 
 // The export asks where to write and gives a name typed without an extension ".opml".

@@ -77,6 +77,7 @@ inline std::string expectedHead(const QByteArray &target, const QByteArray &host
         head += "Content-Type: text/html\r\n";
     head += "Host: " + host + "\r\n";
     head += "Accept: text/html, */*\r\n";
+    head += "Accept-Encoding: gzip, deflate\r\n";
     head += "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n";
     head += extraAfterUserAgent;
     head += "\r\n";

@@ -5,12 +5,14 @@
 #include "support/SignalWait.h"
 #include "support/SmallFileSystem.h"
 #include "sync/UpdaterFixture.h"
+#include "feed/FeedNormaliser.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -164,6 +166,127 @@ TEST_F(ChannelUpdaterTest, AlertsAreOnlyQueuedForChannelsThatAskForThem)
     EXPECT_EQ(update(rss2({"A", "B"})), 2);
     EXPECT_EQ(alerts.newItemCount, 2);
     EXPECT_TRUE(alerts.alertTitles.isEmpty());
+}
+
+// An RSS 2.0 document of items with the given titles, each dated that many days ago
+// (negative: no date).
+QByteArray datedRss(const QList<QPair<QString, int>> &items)
+{
+    QByteArray doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>"
+                     "<title>Kanał</title>\n";
+    for (const auto &[title, daysAgo] : items) {
+        doc += "<item><title>" + title.toUtf8() + "</title>";
+        if (daysAgo >= 0)
+            doc += "<pubDate>" +
+                   QLocale::c()
+                       .toString(QDateTime::currentDateTimeUtc().addDays(-daysAgo),
+                                 QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+                       .toUtf8() +
+                   "</pubDate>";
+        doc += "</item>\n";
+    }
+    return doc + "</channel></rss>\n";
+}
+
+QStringList titlesAndMarks(const QList<Item> &items)
+{
+    QStringList out;
+    for (const Item &item : items)
+        out << item.title + QLatin1Char('=') + item.unread;
+    return out;
+}
+
+// With the setting on, items the channel dropped stay in its cache file with their marks,
+// each with a new GUID, until they are as many days old as the setting says: by their own
+// date, or from the day they were first kept when they carry none. They never count as new.
+TEST_F(ChannelUpdaterTest, DroppedItemsStayWithTheirMarksUntilTheyAreOld)
+{
+    updater->setKeptItemDays(30);
+    ASSERT_EQ(update(datedRss({{"Alfa", 2}, {"Beta", 40}, {"Gamma", -1}, {"Delta", 1}})), 4);
+    markRead(QStringLiteral("Alfa"));
+    markRead(QStringLiteral("Gamma"));
+    const QList<Item> before = cachedItems();
+
+    alerts.startRun();
+    EXPECT_EQ(update(datedRss({{"Delta", 1}})), 0);
+    EXPECT_EQ(alerts.newItemCount, 0);
+    QList<Item> items = cachedItems();
+    EXPECT_EQ(titlesAndMarks(items), QStringList({"Delta=1", "Alfa=0", "Gamma=0"}))
+        << "Beta is older than 30 days";
+    for (const Item &item : items) {
+        EXPECT_EQ(item.guid.size(), 38);
+        for (const Item &old : before)
+            EXPECT_NE(item.guid, old.guid);
+    }
+
+    // Across further updates: kept items stay kept, one that comes back is not doubled.
+    markRead(QStringLiteral("Delta"));
+    EXPECT_EQ(update(datedRss({{"Epsilon", 0}, {"ALFA", 2}})), 1);
+    items = cachedItems();
+    EXPECT_EQ(titlesAndMarks(items), QStringList({"Epsilon=1", "ALFA=0", "Delta=0", "Gamma=0"}));
+
+    // The undated item counts from the day it was first kept.
+    XmlDocument doc;
+    doc.loadFromFile(cacheFile());
+    XmlNode holder = doc.documentElement().findChild(QStringLiteral("channel"));
+    for (XmlNode n = holder.firstChild(); n; n = n.nextSibling()) {
+        if (n.localName() == QLatin1String("item") &&
+            n.findChild(QStringLiteral("title")).text() == QLatin1String("Gamma")) {
+            EXPECT_EQ(n.attribute(QStringLiteral("dropped")),
+                      QDate::currentDate().toString(Qt::ISODate));
+            n.setAttribute(QStringLiteral("dropped"),
+                           QDate::currentDate().addDays(-30).toString(Qt::ISODate));
+        }
+    }
+    doc.save();
+    EXPECT_EQ(update(datedRss({{"Epsilon", 0}})), 0);
+    EXPECT_EQ(titlesAndMarks(cachedItems()), QStringList({"Epsilon=1", "ALFA=0", "Delta=0"}));
+
+    // Off again: dropped items go with the next update, as they always did.
+    updater->setKeptItemDays(0);
+    EXPECT_EQ(update(datedRss({{"Epsilon", 0}})), 0);
+    EXPECT_EQ(titlesAndMarks(cachedItems()), QStringList({"Epsilon=1"}));
+    EXPECT_TRUE(host.reports.isEmpty()) << host.reports.join('\n').toStdString();
+}
+
+// RDF items are kept as RDF items, where the readers walk them, and age by their dc:date.
+TEST_F(ChannelUpdaterTest, KeptRdfItemsStayItemsOfTheDocument)
+{
+    updater->setKeptItemDays(10);
+    const auto rdf = [](const QByteArray &items) {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+               "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+               "<channel rdf:about=\"http://example.org/\"><title>K</title></channel>" +
+               items + "</rdf:RDF>";
+    };
+    const QByteArray today = QDate::currentDate().toString(Qt::ISODate).toUtf8();
+    const QByteArray old = QDate::currentDate().addDays(-11).toString(Qt::ISODate).toUtf8();
+    ASSERT_EQ(update(rdf("<item><title>Nowy</title><dc:date>" + today + "T10:00:00Z</dc:date></item>"
+                         "<item><title>Stary</title><dc:date>" + old + "</dc:date></item>")),
+              2);
+    {
+        XmlDocument read;
+        read.loadFromFile(cacheFile());
+        read.documentElement()
+            .findChild(QStringLiteral("item"))
+            .child(QStringLiteral("unread"))
+            .setText(QStringLiteral("0"));
+        read.save();
+    }
+    EXPECT_EQ(update(rdf("<item><title>Inny</title></item>")), 1);
+    XmlDocument doc;
+    doc.loadFromFile(cacheFile());
+    const NormalisedFeed feed = NormaliseFeedFile(doc);
+    QStringList seen;
+    for (XmlNode n = feed.firstItem; n; n = n.nextSibling()) {
+        if (n.localName() != QLatin1String("item"))
+            continue;
+        EXPECT_EQ(n.namespaceURI(), "http://purl.org/rss/1.0/");
+        seen << n.findChild(QStringLiteral("title")).text() + QLatin1Char('=') +
+                    n.findChild(QStringLiteral("unread")).text();
+    }
+    EXPECT_EQ(seen, QStringList({"Inny=1", "Nowy=0"}));
 }
 
 TEST_F(ChannelUpdaterTest, RdfItemsGetUnreadInTheRssNamespaceAndKeepDublinCore)

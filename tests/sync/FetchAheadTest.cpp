@@ -340,7 +340,8 @@ TEST(FetchAheadKeepAlive, AReusedConnectionSendsEachChannelItsOwnRequest)
                   ("GET /" + QByteArray::number(i) +
                    " HTTP/1.1\r\nContent-Type: text/html\r\nHost: 127.0.0.1:" +
                    QByteArray::number(s.port()) +
-                   "\r\nAccept: text/html, */*\r\nUser-Agent: Mozilla/3.0 (compatible; Indy "
+                   "\r\nAccept: text/html, */*\r\nAccept-Encoding: gzip, deflate\r\n"
+                   "User-Agent: Mozilla/3.0 (compatible; Indy "
                    "Library)\r\n\r\n")
                       .toStdString());
 }

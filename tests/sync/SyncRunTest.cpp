@@ -372,6 +372,52 @@ TEST_F(SyncRunTest, ARunOfNotModifiedRepliesRewritesNoFile)
     EXPECT_EQ(fileStamps(home.path()), before);
 }
 
+// A timer run takes a channel with an interval of its own once that interval has passed
+// since its last update or attempt, the channels that follow the settings once the
+// settings' interval has passed, and a tick that would take no channel runs nothing.
+TEST_F(SyncRunTest, TheTimersRunsTakeEachChannelWhenItsOwnIntervalHasPassed)
+{
+    QDateTime now = QDateTime::currentDateTime();
+    run().setClock([&now] { return now; });
+    const auto own = [&](const QString &name, const QString &path, int minutes, int minutesAgo) {
+        ChannelNode *node = channel(root(), name, path);
+        node->channel()->interval = minutes;
+        node->channel()->lastupdate = now.addSecs(-60 * minutesAgo);
+    };
+    own(QStringLiteral("Często"), QStringLiteral("/often"), 10, 11);
+    own(QStringLiteral("Rzadko"), QStringLiteral("/seldom"), 120, 30);
+    own(QStringLiteral("Jak w ustawieniach"), QStringLiteral("/settings"), 0, 24 * 60);
+    own(QStringLiteral("Zepsuty"), QStringLiteral("/missing"), 10, 24 * 60);
+    run().setSchedule(60 * 60000);
+    EXPECT_EQ(run().tmUpdates().interval(), 10 * 60000) << "60, 10 and 120 minutes meet every 10";
+
+    int seen = 0;
+    const auto tick = [&](int minutesLater) {
+        now = now.addSecs(60 * minutesLater);
+        const int runs = runningEvents.count(true);
+        run().SyncAllChannels(SyncRun::Trigger::Timer);
+        QStringList asked;
+        const QList<LoopbackRequest> requests = server.requests();
+        for (; seen < requests.size(); ++seen)
+            asked << QString::fromLatin1(requests.at(seen).target());
+        asked.sort();
+        if (runningEvents.count(true) == runs)
+            asked << QStringLiteral("no run");
+        return asked.join(QLatin1Char(' ')).toStdString();
+    };
+    EXPECT_EQ(tick(0), "/missing /often");
+    EXPECT_EQ(tick(1), "no run") << "a failed channel waits its interval like an updated one";
+    EXPECT_EQ(tick(9), "/missing /often");
+    EXPECT_EQ(tick(50), "/missing /often /settings") << "an hour since the schedule began";
+    EXPECT_EQ(tick(20), "/missing /often");
+    EXPECT_EQ(tick(10), "/missing /often /seldom") << "two hours since its update";
+    EXPECT_EQ(tick(30), "/missing /often /settings");
+
+    // A command takes every enabled channel at once, whatever their intervals.
+    run().SyncAllChannels();
+    EXPECT_EQ(server.requestCount() - seen, 4);
+}
+
 // The settings of the session drive the timer: a changed interval starts a new period, the
 // same interval again (any other setting changed) leaves the running one alone.
 TEST_F(SyncRunTest, TheTimerFollowsTheLiveSettingsInterval)
