@@ -73,9 +73,6 @@ void TfmEditChannelFrm::buildControls()
     cbBalloonAlerts =
         new QCheckBox(QStringLiteral("Po synchronizacji informuj o nowych wiadomościach"), this);
     cbBalloonAlerts->setObjectName(QStringLiteral("cbBalloonAlerts"));
-    column->addWidget(cbEnabled);
-    column->addWidget(cbBalloonAlerts);
-
     // One below the shortest interval stands for the settings' own.
     seChannelInterval = new QSpinBox(this);
     seChannelInterval->setObjectName(QStringLiteral("seChannelInterval"));
@@ -88,11 +85,16 @@ void TfmEditChannelFrm::buildControls()
                        "włączona w ustawieniach programu."));
     auto *intervalLabel = new QLabel(QStringLiteral("Uaktualniaj &co:"), this);
     intervalLabel->setBuddy(seChannelInterval);
+    // On the same row as the check box it belongs to, so the dialog still fits 800x480.
     auto *intervalRow = new QHBoxLayout;
+    intervalRow->addWidget(cbEnabled);
+    intervalRow->addStretch(1);
     intervalRow->addWidget(intervalLabel);
     intervalRow->addWidget(seChannelInterval);
-    intervalRow->addStretch(1);
     column->addLayout(intervalRow);
+    column->addWidget(cbBalloonAlerts);
+    setTabOrder(cbEnabled, seChannelInterval);
+    setTabOrder(seChannelInterval, cbBalloonAlerts);
 
     auto *descriptionLabel = new QLabel(QStringLiteral("&Opis:"), this);
     mmDescription = new QPlainTextEdit(this);
