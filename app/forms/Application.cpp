@@ -197,8 +197,13 @@ void openWindowForScreenshot(TfmMainFrm *mainFrm, const MainFrmWindows &windows)
         else if (which == "about")
             about->show();
         else if (which == "restore") {
-            if (QAction *restore = mainFrm->findChild<QAction *>(QStringLiteral("acRestoreBackup")))
-                restore->trigger();
+            // After the day's copy, which the window makes two seconds after its start on
+            // this same thread, so the list shows it.
+            QTimer::singleShot(1500, mainFrm, [mainFrm] {
+                if (QAction *restore =
+                        mainFrm->findChild<QAction *>(QStringLiteral("acRestoreBackup")))
+                    restore->trigger();
+            });
         }
         else if (which == "report") {
             report->AddReportLine(QStringLiteral("Uaktualniono Wiadomości"), 1);
