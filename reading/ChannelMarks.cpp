@@ -85,6 +85,8 @@ ChannelsMarked MarkChannelsRead(const ChannelNode &node, ShownChannel &shown, Ro
                 marked = MarkCacheFileRead(path);
                 counts.set(channel->GUID, 0);
             }
+            if (marked > 0)
+                result.rewritten << path;
             result.channels += marked > 0;
             result.items += marked;
         } catch (const std::exception &e) {

@@ -25,6 +25,7 @@ struct ChannelsMarked
     int channels = 0; // channels that had unread items
     int items = 0;    // items marked
     QStringList failures; // "<channel>: <why>" for each channel whose file was left as it was
+    QStringList rewritten; // cache files written with their new marks
 };
 
 // Marks the channel `node`, or every channel beneath the group `node` at any depth (also

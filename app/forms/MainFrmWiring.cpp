@@ -404,6 +404,8 @@ void TfmMainFrm::connectGatheredList()
             &GatheredListController::refill);
     connect(&m_session->shownChannel(), &ShownChannel::cacheFileReplaced, g,
             &GatheredListController::cacheFileReplaced);
+    connect(m_readingKeys, &ReadingKeysController::cacheFileRewritten, g,
+            &GatheredListController::cacheFileReplaced);
     connect(g, &GatheredListController::shownItemGone, m_itemView, &ItemViewController::showBlank);
     connect(g, &GatheredListController::stateChanged, this, &TfmMainFrm::scheduleActionUpdate);
 }

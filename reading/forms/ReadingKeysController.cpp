@@ -237,6 +237,8 @@ void ReadingKeysController::acMarkChannelReadExecute()
     for (const QString &failure : marked.failures)
         m_report.ReportProblem(QStringLiteral("Nie można oznaczyć kanału jako przeczytanego (") +
                                failure + QStringLiteral(")"));
+    for (const QString &file : marked.rewritten)
+        emit cacheFileRewritten(file);
     status(QStringLiteral("Gotowe."));
     emit stateChanged();
 }

@@ -60,6 +60,8 @@ signals:
     void openLinkRequested();
     // Marks changed in a way the actions depend on.
     void stateChanged();
+    // A cache file was written with the channel marked read: what others read of it is old.
+    void cacheFileRewritten(const QString &cacheFile);
 
 private:
     void goToUnread(bool forward);

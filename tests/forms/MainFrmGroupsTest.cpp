@@ -231,6 +231,26 @@ TEST_F(MainFrmGroupsTest, MarksMadeInTheGroupListReachTheirFilesAndSurviveTheCha
     EXPECT_EQ(markInFile(2, "Remis"), "1");
 }
 
+// Marking the group read rewrites its files under the list: a mark made in the list
+// afterwards must not write back what the list read before.
+TEST_F(MainFrmGroupsTest, AMarkAfterTheGroupWasMarkedReadKeepsTheOtherMarks)
+{
+    Windows &w = open();
+    showGroup(w, QStringLiteral("Wiadomości"), 5);
+    selectRow(w, QStringLiteral("Alfa druga"));
+    QAction *markGroup = action(w, "acMarkChannelRead");
+    ASSERT_TRUE(markGroup->isEnabled());
+    markGroup->trigger();
+    EXPECT_EQ(markInFile(0, "Alfa pierwsza"), "0");
+    EXPECT_EQ(markInFile(1, "Beta"), "0");
+
+    ASSERT_TRUE(WaitUntil([&] { return rowOf(w, QStringLiteral("Alfa druga")) >= 0; }));
+    selectRow(w, QStringLiteral("Alfa druga"));
+    action(w, "acMarkAsUnread")->trigger();
+    EXPECT_EQ(markInFile(0, "Alfa druga"), "1");
+    EXPECT_EQ(markInFile(0, "Alfa pierwsza"), "0") << "the group's mark was written over";
+}
+
 TEST_F(MainFrmGroupsTest, AnUpdatedChannelIsReadAgainAndItsRowsTakeMarksAfterwards)
 {
     m_feeds["/2"] = feedDocument({"Gol w doliczonym czasie", "Nowy mecz"});
