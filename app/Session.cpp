@@ -95,6 +95,7 @@ Session::Session(const UserFolder &folder, IReportSink &report)
     m_syncRun->setRunHooks([this] { m_account->beginRun(); }, [this] { m_account->endRun(); });
     m_shown->setFolder(m_folder);
     m_shown->setLook(m_itemLook.get());
+    m_gatheredItems->setLook(m_itemLook.get());
     m_gatheredItems->setFolder(m_folder);
     m_shown->setDownloadsInUse(
         [this] { return m_updater->channelUpdateBusy() || m_syncRun->syncAllRunning(); });

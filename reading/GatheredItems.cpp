@@ -1,9 +1,12 @@
 #include "reading/GatheredItems.h"
 
+#include "reading/ItemLook.h"
+
 #include "feed/FeedNormaliser.h"
 #include "reading/HeaderRow.h"
 #include "reading/ItemDisplay.h"
 #include "reading/ItemExport.h"
+#include "reading/ItemLook.h"
 #include "reading/ItemPage.h"
 #include "reading/ReadingLog.h"
 #include "xml/XmlDocument.h"
@@ -131,7 +134,7 @@ QString GatheredItems::showItem(const HeaderRow &row)
     if (itemNode(row).isNull())
         return QString();
     if (!ItemDisplay::WriteWorkingSheet(m_folder, ItemDisplay::StyleSheetFor(false, row.version),
-                                        row.guid))
+                                        row.guid, dark()))
         qCWarning(lcReading, "the working style sheet could not be written");
     return ItemDisplay::ChannelItemAddress(m_folder, row.chGuid, row.guid);
 }
@@ -142,7 +145,7 @@ ItemView GatheredItems::viewItem(const HeaderRow &row)
     if (item.isNull())
         return {};
     const QString sheet = ItemDisplay::WorkingSheetText(
-        m_folder, ItemDisplay::StyleSheetFor(false, row.version), row.guid);
+        m_folder, ItemDisplay::StyleSheetFor(false, row.version), row.guid, dark());
     // Kept on disk for the export and for a browser that opens the cache file.
     if (!ItemDisplay::WriteWorkingSheetText(m_folder, sheet))
         qCWarning(lcReading, "the working style sheet could not be written");
@@ -167,6 +170,11 @@ void GatheredItems::rowsLeft()
     if (!m_pending.isEmpty())
         storeMarks();
     m_loaded.reset();
+}
+
+bool GatheredItems::dark() const
+{
+    return m_look && m_look->dark;
 }
 
 void GatheredItems::forgetChannel(const QString &chGuid)

@@ -11,6 +11,7 @@
 #include <vector>
 
 class ItemPageRenderer;
+struct ItemLook;
 class XmlDocument;
 
 // Where the items of a list gathered from several channels live (a group's items, search
@@ -26,6 +27,8 @@ public:
     ~GatheredItems() override;
 
     void setFolder(const UserFolder &folder) { m_folder = folder; }
+    // Which sheets items are shown with (dark ones on a dark desktop).
+    void setLook(const ItemLook *look) { m_look = look; }
 
     // The item of the row in its channel's cache file; null when the file is gone or no
     // longer holds the item (an update gave every item a new GUID).
@@ -49,7 +52,10 @@ private:
     struct Loaded;
     Loaded *load(const QString &chGuid);
 
+    bool dark() const;
+
     UserFolder m_folder;
+    const ItemLook *m_look = nullptr;
     std::unique_ptr<Loaded> m_loaded; // the channel read last
     std::unique_ptr<ItemPageRenderer> m_pages;
     // Channel GUID -> item GUID -> unread.

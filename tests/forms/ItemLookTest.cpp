@@ -172,6 +172,36 @@ TEST_F(ItemLookTest, ADarkPaletteShowsTheItemThroughTheDarkSheetAndALightOneBrin
     EXPECT_EQ(pageBackground(dark), QStringLiteral("rgb(31, 34, 40)"));
 }
 
+// A group's list shows its items through the same sheets as a channel's list.
+TEST_F(ItemLookTest, AGroupsItemsShowThroughTheDarkSheetOnADarkPalette)
+{
+    QApplication::setPalette(UiLook::darkPalette());
+    Windows &w = showItem();
+    ChannelTree *tree = w.main->channelTree();
+    ChannelNode *group = tree->addNode(tree->root(), QStringLiteral("Grupa"), NodeKind::Group);
+    ChannelNode *node = tree->addNode(group, QStringLiteral("W grupie"), NodeKind::Channel);
+    node->channel()->GUID = QStringLiteral("{31111111-2222-4333-8444-555555555555}");
+    writeFile(appFolder() + "data/" + node->channel()->GUID + ".xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rss version=\"2.0\"><channel>"
+              "<title>G</title><item GUID=\"{G1}\"><title>Z grupy</title><description>Tekst "
+              "grupy</description><unread>1</unread></item></channel></rss>");
+    auto *headers = child<QTreeView>(w.main, "lvHeaders");
+    child<QTreeView>(w.main, "tvChannels")->setCurrentIndex(tree->indexOf(group));
+    w.main->UpdateActions();
+    child<QAction>(w.main, "acShowGroupItems")->trigger();
+    ASSERT_TRUE(WaitUntil([&] {
+        return headers->model()->rowCount() == 1 &&
+               headers->model()->index(0, 0).data().toString() == QStringLiteral("Z grupy");
+    }));
+    SignalCounter loaded(browser(w), &WebBrowser::DocumentComplete);
+    headers->selectionModel()->setCurrentIndex(
+        headers->model()->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ASSERT_TRUE(WaitUntil([&] {
+        return PagePlainText(browser(w)->page()).contains(QStringLiteral("Tekst grupy"));
+    }));
+    EXPECT_EQ(pageBackground(w), QStringLiteral("rgb(31, 34, 40)"));
+}
+
 TEST_F(ItemLookTest, TheListsTheTreeAndTheFramesTextStayReadableOnLightAndDarkPalettes)
 {
     for (const QPalette &palette : {m_lightPalette, UiLook::darkPalette()}) {
